@@ -1,0 +1,156 @@
+#pragma once
+
+// The thin layer over the operating system. Everything the program asks of
+// the OS goes through these declarations; platform_posix.cpp implements them
+// for Linux, a Windows implementation goes beside it. Errors come back as
+// errno values (0 = success) so callers decide how to tell the user.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/ports.h"
+
+namespace tarvenix::platform {
+
+enum class EntryType : std::uint8_t {
+    kFile,     // a regular file
+    kFolder,   // a directory
+    kLink,     // a symbolic link (not followed)
+    kSystem,   // a FIFO, socket or device: never copied
+    kUnknown,  // the listing did not say; ask status()
+};
+
+struct FileStatus {
+    EntryType type = EntryType::kUnknown;
+    std::uint64_t size = 0;
+    std::int64_t mtime_sec = 0;
+    std::int64_t mtime_nsec = 0;
+    std::uint32_t mode = 0;        // permission bits (0777)
+    std::uint64_t device = 0;      // file system the entry lives on
+    std::uint64_t inode = 0;
+};
+
+// Status of a path. follow_links=false describes a link itself.
+std::optional<FileStatus> status(const std::string& path, bool follow_links, int* err = nullptr);
+
+// True when the folder can be listed and holds at least one entry besides
+// "." and "..".
+bool folder_has_entries(const std::string& path);
+
+// An open folder; the engine works relative to it (openat and friends), which
+// saves the kernel a path lookup per file and keeps a walk inside the folder
+// it opened even when someone renames or swaps folders above it.
+class Directory {
+public:
+    Directory() = default;
+    ~Directory();
+    Directory(Directory&& other) noexcept;
+    Directory& operator=(Directory&& other) noexcept;
+    Directory(const Directory&) = delete;
+    Directory& operator=(const Directory&) = delete;
+
+    // Opens a folder by path, following links in the path.
+    static Directory open(const std::string& path, int* err);
+    // Opens the sub-folder `name` of this folder; a symbolic link there is
+    // refused (ELOOP/ENOTDIR), so a walk never leaves its tree through one.
+    Directory open_child(std::string_view name, int* err) const;
+
+    bool is_open() const { return fd_ >= 0; }
+    int native_handle() const { return fd_; }
+
+    struct Entry {
+        std::string name;
+        EntryType type = EntryType::kUnknown;
+    };
+    // Every entry but "." and ".." in the order the file system yields them.
+    int list(std::vector<Entry>& out) const;
+
+    std::optional<FileStatus> status_of(std::string_view name, bool follow_links,
+                                        int* err = nullptr) const;
+    std::optional<FileStatus> own_status(int* err = nullptr) const;
+    // Creates the folder `name` (mode 0777 less the umask).
+    int make_folder(std::string_view name) const;
+    // Removes the file `name` (never a folder).
+    int remove_file(std::string_view name) const;
+    // Flushes the whole file system that holds this folder to the disk.
+    int sync_file_system() const;
+
+private:
+    explicit Directory(int fd)
+        : fd_(fd) {}
+    int fd_ = -1;
+};
+
+struct CopyOptions {
+    // Refuse (EACCES) when the existing target has no write permission bit,
+    // whoever we run as: a read-only file is not to be replaced.
+    bool refuse_read_only_target = true;
+    // Refuse (EBUSY) when another process holds a lock on the source.
+    bool refuse_locked_source = false;
+    // Follow a symbolic link that stands where the source is.
+    bool follow_source_link = true;
+};
+
+// Prefix of the temporary files a copy writes before it renames them into
+// place. It starts with "." so listings never take them for the user's files.
+inline constexpr std::string_view kTempPrefix = ".tarvenix-tmp-";
+
+// Copies src_name in src_dir to dst_name in dst_dir: the data goes into a new
+// temporary file in dst_dir, which takes the source's permission bits and
+// modification time and is then renamed over the target. A failure at any
+// point removes the temporary file and leaves an existing target untouched;
+// a link standing where the target is gets replaced, never written through.
+int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
+                 std::string_view dst_name, const CopyOptions& options);
+
+// The same with full paths.
+int copy_file(const std::string& src_path, const std::string& dst_path,
+              const CopyOptions& options);
+
+// True when another process holds a flock or a POSIX/OFD record lock on the
+// file open as fd. A file that is merely open, without a lock, is invisible.
+bool is_locked_by_other_process(int fd);
+
+// Reads a whole file.
+int read_file(const std::string& path, std::string& out);
+
+// Replaces the file's contents as one step: the bytes go to a temporary file
+// in the same folder, are flushed to the disk and renamed over the file, so a
+// failure or a crash leaves either the old or the new file, never a mix.
+int replace_file_contents(const std::string& path, std::string_view bytes);
+
+// Appends bytes at the end of the file (creating it). With start_on_new_line,
+// a file whose last byte is not a line feed first gets "\r\n", so the new text
+// never continues a line a crash or a full disk left unfinished. A write that
+// fails part-way is cut back off, leaving the file as it was.
+int append_to_file(const std::string& path, std::string_view bytes, bool start_on_new_line);
+
+// Creates one folder (its parent must exist).
+int make_folder(const std::string& path);
+
+struct OsVersion {
+    int major = 0;
+    int minor = 0;
+    int build = 0;
+    int platform_id = 0;
+};
+OsVersion os_version();
+
+double monotonic_seconds();
+LocalDateTime local_now();
+double seconds_since_midnight();
+
+// The folder that holds the running executable, without a trailing "/".
+std::string executable_folder();
+
+// Starts a program (argv[0] looked up in PATH) without waiting for it.
+// Returns 0 when it was started.
+int spawn_detached(const std::vector<std::string>& argv);
+
+// Whether a program can be found in PATH.
+bool program_in_path(std::string_view name);
+
+}  // namespace tarvenix::platform

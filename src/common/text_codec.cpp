@@ -1,0 +1,264 @@
+#include "common/text_codec.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cerrno>
+#include <stdexcept>
+
+namespace tarvenix::text {
+namespace {
+
+// Length of the UTF-8 sequence that starts at s[i], or 0 when the bytes there
+// are not a well-formed sequence.
+std::size_t utf8_sequence_length(std::string_view s, std::size_t i) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    std::size_t len = 0;
+    char32_t min = 0;
+    if (b0 < 0x80) {
+        return 1;
+    } else if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size()) {
+        return 0;
+    }
+    char32_t cp = b0 & (0x7F >> len);
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            return 0;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return 0;
+    }
+    return len;
+}
+
+// One iconv descriptor per direction and thread; iconv_open is expensive and
+// the engine measures every path it walks.
+class Converter {
+public:
+    Converter(const char* to, const char* from)
+        : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+        }
+    }
+    ~Converter() { iconv_close(cd_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts one unit (a UTF-8 sequence or a code page 932 character).
+    // Returns the number of output bytes, or nothing when the input is not
+    // convertible.
+    std::optional<std::size_t> convert(std::string_view in, char* out, std::size_t out_size) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* in_ptr = const_cast<char*>(in.data());
+        std::size_t in_left = in.size();
+        char* out_ptr = out;
+        std::size_t out_left = out_size;
+        if (iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1) ||
+            in_left != 0) {
+            return std::nullopt;
+        }
+        return out_size - out_left;
+    }
+
+    // Converts a whole buffer in one call. Returns nothing on any failure.
+    std::optional<std::string> convert_all(std::string_view in) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        std::string out(in.size() * 2 + 4, '\0');
+        char* in_ptr = const_cast<char*>(in.data());
+        std::size_t in_left = in.size();
+        char* out_ptr = out.data();
+        std::size_t out_left = out.size();
+        while (in_left > 0) {
+            if (iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) {
+                if (errno != E2BIG) {
+                    return std::nullopt;
+                }
+                const std::size_t used = out.size() - out_left;
+                out.resize(out.size() * 2);
+                out_ptr = out.data() + used;
+                out_left = out.size() - used;
+            }
+        }
+        out.resize(out.size() - out_left);
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+Converter& to_cp932_converter() {
+    thread_local Converter c("CP932", "UTF-8");
+    return c;
+}
+
+Converter& from_cp932_converter() {
+    thread_local Converter c("UTF-8", "CP932");
+    return c;
+}
+
+bool is_ascii(std::string_view s) {
+    for (char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Visits the UTF-8 text unit by unit: f(unit, cp932 bytes or nullopt).
+template <typename F>
+void for_each_unit(std::string_view utf8, F&& f) {
+    std::array<char, 8> buf{};
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::size_t len = utf8_sequence_length(utf8, i);
+        if (len == 0) {
+            f(utf8.substr(i, 1), std::optional<std::string_view>{});
+            ++i;
+            continue;
+        }
+        const std::string_view unit = utf8.substr(i, len);
+        if (len == 1) {
+            f(unit, std::optional<std::string_view>{unit});
+        } else if (auto n = to_cp932_converter().convert(unit, buf.data(), buf.size())) {
+            f(unit, std::optional<std::string_view>{std::string_view(buf.data(), *n)});
+        } else {
+            f(unit, std::optional<std::string_view>{});
+        }
+        i += len;
+    }
+}
+
+// Length of the code page 932 character that starts at s[i]: 2 for a lead
+// byte followed by a valid trail byte, 1 otherwise.
+std::size_t cp932_char_length(std::string_view s, std::size_t i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    if (lead && i + 1 < s.size()) {
+        const auto t = static_cast<unsigned char>(s[i + 1]);
+        if (t >= 0x40 && t <= 0xFC && t != 0x7F) {
+            return 2;
+        }
+    }
+    return 1;
+}
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+}  // namespace
+
+std::optional<std::string> to_cp932(std::string_view utf8) {
+    if (is_ascii(utf8)) {
+        return std::string(utf8);
+    }
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t len = utf8_sequence_length(utf8, i);
+        if (len == 0) {
+            return std::nullopt;
+        }
+        i += len;
+    }
+    return to_cp932_converter().convert_all(utf8);
+}
+
+std::string to_cp932_lossy(std::string_view utf8) {
+    if (auto whole = to_cp932(utf8)) {
+        return *whole;
+    }
+    std::string out;
+    for_each_unit(utf8, [&](std::string_view, std::optional<std::string_view> bytes) {
+        if (bytes) {
+            out.append(*bytes);
+        } else {
+            out.push_back('?');
+        }
+    });
+    return out;
+}
+
+std::string from_cp932_prefix(std::string_view cp932, std::size_t max_chars) {
+    std::string out;
+    std::array<char, 8> buf{};
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < cp932.size() && chars < max_chars; ++chars) {
+        const auto b = static_cast<unsigned char>(cp932[i]);
+        if (b < 0x80) {
+            out.push_back(cp932[i]);
+            ++i;
+            continue;
+        }
+        const std::size_t len = cp932_char_length(cp932, i);
+        if (auto n = from_cp932_converter().convert(cp932.substr(i, len), buf.data(), buf.size())) {
+            out.append(buf.data(), *n);
+        } else {
+            out.append(kReplacement);
+            i += 1;
+            continue;
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::string from_cp932(std::string_view cp932) {
+    if (is_ascii(cp932)) {
+        return std::string(cp932);
+    }
+    if (auto whole = from_cp932_converter().convert_all(cp932)) {
+        return *whole;
+    }
+    return from_cp932_prefix(cp932, cp932.size());
+}
+
+std::size_t cp932_length(std::string_view utf8) {
+    if (is_ascii(utf8)) {
+        return utf8.size();
+    }
+    std::size_t total = 0;
+    for_each_unit(utf8, [&](std::string_view unit, std::optional<std::string_view> bytes) {
+        total += bytes ? bytes->size() : unit.size();
+    });
+    return total;
+}
+
+std::size_t char_count(std::string_view utf8) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++n) {
+        const std::size_t len = utf8_sequence_length(utf8, i);
+        i += len == 0 ? 1 : len;
+    }
+    return n;
+}
+
+std::string_view first_chars(std::string_view utf8, std::size_t max_chars) {
+    std::size_t i = 0;
+    for (std::size_t n = 0; i < utf8.size() && n < max_chars; ++n) {
+        const std::size_t len = utf8_sequence_length(utf8, i);
+        i += len == 0 ? 1 : len;
+    }
+    return utf8.substr(0, i);
+}
+
+std::string_view trim_right_spaces(std::string_view s) {
+    const auto end = s.find_last_not_of(' ');
+    return end == std::string_view::npos ? std::string_view{} : s.substr(0, end + 1);
+}
+
+}  // namespace tarvenix::text

@@ -1,0 +1,290 @@
+#include "common/vostrel.h"
+
+#include <array>
+#include <cerrno>
+
+#include "common/ini_file.h"
+#include "common/platform.h"
+#include "common/text_codec.h"
+#include "common/time_text.h"
+
+namespace tarvenix {
+namespace {
+
+struct BoxKind {
+    std::string_view word;
+    std::int32_t beep;
+    std::string_view caption;
+    std::int32_t style;
+};
+
+// The seven kinds of box, in the order the kind word is matched.
+constexpr std::array<BoxKind, 7> kBoxKinds{{
+    {"err", 48, "Error", 16},
+    {"chk", 32, "確認", 32},
+    {"info", 64, "情報", 64},
+    {"okc", 32, "確認", 33},
+    {"yn", 32, "確認", 36},
+    {"ync", 32, "確認", 35},
+    {"rc", 32, "再試行", 37},
+}};
+
+// The folders the system itself lives in: its programs and libraries.
+constexpr std::string_view kSystemRoot = "/usr";
+constexpr std::string_view kSystemLibraries = "/usr/lib";
+
+}  // namespace
+
+std::string Vostrel::make_version_text(int major, int minor, int revision) {
+    return std::to_string(major) + "." + std::to_string(minor) + std::to_string(revision);
+}
+
+Vostrel::Vostrel(const Ports& ports)
+    : ports_(ports) {
+    AppVersion = make_version_text(kVersionMajor, kVersionMinor, kVersionRevision);
+    KindErr = "err";
+    KindChk = "chk";
+    KindInfo = "info";
+    KindOkc = "okc";
+    KindYn = "yn";
+    KindYnc = "ync";
+    KindRc = "rc";
+    MB_Syserr = 16;
+    MB_Question = 32;
+    MB_Warning = 48;
+    MB_Info = 64;
+    WaitStartTime = "";
+    WaitFinishTime = "";
+    GetOSVersion();
+    ExwShutdown = 1;
+    ExwLogOff = 0;
+    ExwReboot = 2;
+    WM_MOUSEMOVE = 0x200;
+    WM_LBUTTONDOWN = 0x201;
+    WM_LBUTTONUP = 0x202;
+    WM_LBUTTONDBLCLK = 0x203;
+    WM_RBUTTONDOWN = 0x204;
+    WM_RBUTTONUP = 0x205;
+    WM_RBUTTONDBLCLK = 0x206;
+    HH_DISPLAY_TREE = 1.0F;
+    HH_DISPLAY_CONTEXT = 15.0F;
+    HH_DISPLAY_INDEX = 2.0F;
+}
+
+Vostrel::OsFields Vostrel::os_fields_for(int major, int minor, int platform_id) {
+    OsFields f;
+    f.ver_id = std::to_string(major) + "." + std::to_string(minor);
+    f.platform_id = std::to_string(platform_id);
+    switch (platform_id) {
+        case 0:
+            f.ver_name = "32s";
+            f.platform_name = "32s";
+            break;
+        case 1:
+            f.platform_name = "95";
+            if (minor < 10) {
+                f.ver_name = "95";
+            } else if (minor == 10) {
+                f.ver_name = "98";
+            } else if (minor == 90) {
+                f.ver_name = "Me";
+            }
+            break;
+        case 2:
+            f.platform_name = "NT";
+            if (major == 4) {
+                f.ver_name = "NT";
+            } else if (major == 5) {
+                f.ver_name = "2000";
+            }
+            break;
+        default:
+            break;
+    }
+    return f;
+}
+
+void Vostrel::GetOSVersion() {
+    const platform::OsVersion v = platform::os_version();
+    OsFields f = os_fields_for(v.major, v.minor, v.platform_id);
+    OSVerID = std::move(f.ver_id);
+    OSPlatformID = std::move(f.platform_id);
+    OSVerName = std::move(f.ver_name);
+    OSPlatformName = std::move(f.platform_name);
+}
+
+std::int16_t Vostrel::Err_Msg(std::optional<SystemError>& pending, std::string_view Project_name,
+                              std::string_view Procedure_name) {
+    MsgBeep(MB_Syserr);
+    const std::int32_t number = pending ? pending->code() : 0;
+    std::string text = "エラー番号" + std::to_string(number) + " " + (pending ? pending->text() : "");
+    text += "\r\n\r\nプロジェクト名 = [";
+    text += Project_name;
+    text += "]\r\nプロシージャ名 = [";
+    text += Procedure_name;
+    text += "]";
+    const HelpReference* help = (pending && !pending->help().file.empty()) ? &pending->help() : nullptr;
+    ports_.boxes.show_box("予期せぬエラー", text,
+                          box_style::kIconStop | box_style::kSystemModal, help);
+    pending.reset();
+    return static_cast<std::int16_t>(number);
+}
+
+std::int16_t Vostrel::Msg_Box(std::string_view BT_kind, std::string_view prompt) {
+    for (const BoxKind& kind : kBoxKinds) {
+        if (kind.word == BT_kind) {
+            MsgBeep(kind.beep);
+            return ports_.boxes.show_box(kind.caption, prompt, kind.style, nullptr);
+        }
+    }
+    return button::kNone;
+}
+
+void Vostrel::MsgBeep(std::int32_t sound) {
+    ports_.sound.message_beep(sound);
+}
+
+void Vostrel::Wait(float second) {
+    WaitStartTime = "";
+    WaitFinishTime = "";
+    // The end is fixed on the time-of-day clock as the original did, but the
+    // wait is measured on the monotonic clock, so midnight or a clock change
+    // cannot make it end early or never.
+    const double now = ports_.clock.seconds_since_midnight();
+    const std::int64_t start = round_half_even(now);
+    const double mono_start = ports_.clock.monotonic_seconds();
+    const double duration = static_cast<double>(static_cast<float>(start) + second) - now;
+    for (;;) {
+        const double remaining = duration - (ports_.clock.monotonic_seconds() - mono_start);
+        if (remaining <= 0) {
+            break;
+        }
+        ports_.pump.wait_for_events(remaining < 0.01 ? remaining : 0.01);
+    }
+    WaitStartTime = time_text(static_cast<double>(start));
+    WaitFinishTime = time_text(ports_.clock.seconds_since_midnight());
+}
+
+std::string Vostrel::GetTime() {
+    return time_text(static_cast<double>(round_half_even(ports_.clock.seconds_since_midnight())));
+}
+
+std::int32_t Vostrel::LenByte(std::string_view str) {
+    return static_cast<std::int32_t>(text::cp932_length(str));
+}
+
+bool Vostrel::IniWrite(std::string_view sectionName, std::string_view keyName,
+                       std::string_view keyStr, const std::string& fileName) {
+    std::string bytes;
+    const int err = platform::read_file(fileName, bytes);
+    if (err != 0 && err != ENOENT) {
+        return false;
+    }
+    IniDocument doc(text::from_cp932(bytes));
+    doc.set(sectionName, keyName, keyStr);
+    const auto encoded = text::to_cp932(doc.text());
+    if (!encoded) {
+        return false;
+    }
+    return platform::replace_file_contents(fileName, *encoded) == 0;
+}
+
+std::string Vostrel::IniRead(std::string_view sectionName, std::string_view keyName,
+                             const std::string& fileName) {
+    std::string bytes;
+    if (platform::read_file(fileName, bytes) != 0) {
+        return "error";
+    }
+    const IniDocument doc(text::from_cp932(bytes));
+    const auto value = doc.get(sectionName, keyName);
+    if (!value || value->empty()) {
+        return "error";
+    }
+    // The value as it would fit a 255-character buffer, trailing blanks removed.
+    return std::string(text::trim_right_spaces(text::first_chars(*value, 254)));
+}
+
+bool Vostrel::Search_path(std::string_view FPath) {
+    const std::string path(FPath);
+    if (path == "/") {
+        // The root of the file system: there when it lists anything.
+        return platform::folder_has_entries(path);
+    }
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        throw SystemError(error_code::kInvalidArgument,
+                          std::string(describe_error_code(error_code::kInvalidArgument)) +
+                              " (Search_path: " + path + ")");
+    }
+    if (slash + 1 == path.size()) {
+        return false;  // the name part is empty
+    }
+    return platform::status(path, true).has_value();
+}
+
+std::int32_t Vostrel::FileCopy(const std::string& OldFile, const std::string& NewFile) {
+    platform::CopyOptions options;
+    options.refuse_read_only_target = true;
+    options.follow_source_link = true;
+    last_error_ = platform::copy_file(OldFile, NewFile, options);
+    return last_error_ == 0 ? 1 : 0;
+}
+
+std::string Vostrel::WinDir() {
+    return platform::status(std::string(kSystemRoot), true) ? std::string(kSystemRoot) : "";
+}
+
+std::string Vostrel::SysDir() {
+    return platform::status(std::string(kSystemLibraries), true) ? std::string(kSystemLibraries)
+                                                                  : "";
+}
+
+bool Vostrel::HtmlHelp_open(float /*winhand*/, const std::string& Help_file, float /*dispMode*/,
+                            float /*contextID*/) {
+    // The desktop's help viewer opens the file at its table of contents;
+    // topics by context id are not offered there.
+    const auto st = platform::status(Help_file, true);
+    if (st && st->type == platform::EntryType::kFile && ports_.shell.open_document(Help_file)) {
+        return true;
+    }
+    Msg_Box(KindErr, "Help File = " + Help_file + " を開けませんでした！");
+    return false;
+}
+
+void Vostrel::ExitWindows(std::int32_t bootnum) {
+    if (bootnum != ExwLogOff && OSPlatformID == "2") {
+        SetAccessToken();
+    }
+    if (bootnum == ExwLogOff) {
+        ports_.session.request_session_end(SessionRequest::kLogOff);
+    } else if (bootnum == ExwShutdown) {
+        ports_.session.request_session_end(SessionRequest::kPowerOff);
+    } else if (bootnum == ExwReboot) {
+        ports_.session.request_session_end(SessionRequest::kReboot);
+    }
+}
+
+void Vostrel::SetAccessToken() {
+    // On Linux the session manager decides who may power off (polkit); there
+    // is no privilege for the process to switch on.
+}
+
+bool Vostrel::Shell_Excute(std::int32_t /*hWnd*/, std::string_view fileName) {
+    if (ports_.shell.open_document(fileName)) {
+        return true;
+    }
+    std::string message(fileName);
+    message += "が見つからないか、拡張子に\r関連付けられたアプリケーションが有りません！";
+    Msg_Box(KindErr, message);
+    return false;
+}
+
+std::string Vostrel::FolderDialog(std::int32_t /*hWnd*/) {
+    return std::string(text::trim_right_spaces(ports_.folders.pick_folder("フォルダの選択")));
+}
+
+void Vostrel::PlayWaveSound(std::string_view WavFileName) {
+    ports_.sound.play_sound_file(WavFileName);
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,60 @@
+#include "history/history_log.h"
+
+#include "common/platform.h"
+#include "common/text_codec.h"
+#include "common/time_text.h"
+
+namespace tarvenix {
+
+HistoryLog::HistoryLog(std::string history_file_path, ClockPort& clock, BusyPointerPort& busy,
+                       SystemErrorReporter& reporter)
+    : path_(std::move(history_file_path))
+    , clock_(clock)
+    , busy_(busy)
+    , reporter_(reporter) {}
+
+std::string HistoryLog::tag_for(int kind, std::string_view text) {
+    switch (kind) {
+        case history_kind::kFail: return "[Fail]";
+        case history_kind::kSuccess: return "[Success]";
+        case history_kind::kCancel: return "[Cancel]";
+        case history_kind::kSkippedFile: return "[Skiped Copy File] = " + std::string(text);
+        case history_kind::kSkippedSet: return "[Skiped Setteing] = " + std::string(text);
+        case history_kind::kStart: return "[Start]";
+        default: return "[?]";
+    }
+}
+
+std::string_view HistoryLog::trigger_text(std::int16_t trigger) {
+    switch (trigger) {
+        case run_trigger::kProgramStart: return "[Prg open]";
+        case run_trigger::kProgramClose: return "[Prg close]";
+        case run_trigger::kTimer: return "[Timer]";
+        case run_trigger::kManual: return "[Manual]";
+        default: return "[?]";
+    }
+}
+
+std::string HistoryLog::format_line(const LocalDateTime& t, int kind, std::int16_t trigger,
+                                    std::string_view text) {
+    return history_timestamp(t) + " " + tag_for(kind, text) + " " +
+           std::string(trigger_text(trigger));
+}
+
+void HistoryLog::write_history(int kind, std::int16_t trigger, std::string_view text) {
+    // The log is for people to read: a character code page 932 cannot hold
+    // is written as "?" rather than losing the whole line.
+    const std::string line =
+        text::to_cp932_lossy(format_line(clock_.local_now(), kind, trigger, text)) + "\r\n";
+    busy_.set_busy(true);
+    // Appending costs the same whatever the size of the log, and a crash
+    // midway can at worst leave one unfinished last line, which the next
+    // append does not continue.
+    const int err = platform::append_to_file(path_, line, true);
+    busy_.set_busy(false);
+    if (err != 0) {
+        reporter_.report_system_error(error_from_errno(err, "write", path_));
+    }
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,115 @@
+#include "settings/settings_record_file.h"
+
+#include <cerrno>
+
+#include "common/platform.h"
+#include "common/system_error.h"
+#include "common/text_codec.h"
+
+namespace tarvenix {
+namespace {
+
+constexpr std::size_t kImageBytes =
+    SettingsRecordFile::kRecordLength * static_cast<std::size_t>(SettingsRecordFile::kRecordCount);
+
+void check_record_number(int n) {
+    if (n < 1 || n > SettingsRecordFile::kRecordCount) {
+        throw SystemError(error_code::kBadFileName,
+                          std::string(describe_error_code(error_code::kBadFileName)) +
+                              " (record " + std::to_string(n) + ")");
+    }
+}
+
+}  // namespace
+
+SettingsRecordFile::SettingsRecordFile(std::string path)
+    : path_(std::move(path)) {}
+
+std::string SettingsRecordFile::to_slot(std::string_view value) {
+    std::string slot(text::first_chars(value, kFieldChars));
+    const std::size_t chars = text::char_count(slot);
+    if (chars < kFieldChars) {
+        slot.append(kFieldChars - chars, ' ');
+    }
+    return slot;
+}
+
+std::string SettingsRecordFile::encode_record(std::string_view value) {
+    auto encoded = text::to_cp932(to_slot(value));
+    if (!encoded) {
+        throw SystemError(error_code::kUnencodableText,
+                          std::string(describe_error_code(error_code::kUnencodableText)) + " (" +
+                              std::string(value) + ")");
+    }
+    encoded->resize(kRecordLength, ' ');
+    return *encoded;
+}
+
+std::string SettingsRecordFile::decode_record(std::string_view bytes) {
+    const auto nul = bytes.find('\0');
+    if (nul != std::string_view::npos) {
+        bytes = bytes.substr(0, nul);
+    }
+    return to_slot(text::from_cp932_prefix(bytes, kFieldChars));
+}
+
+std::string SettingsRecordFile::read_bytes() const {
+    std::string bytes;
+    const int err = platform::read_file(path_, bytes);
+    if (err == ENOENT) {
+        return {};  // no file yet: it holds no record
+    }
+    if (err != 0) {
+        throw error_from_errno(err, "read", path_);
+    }
+    return bytes;
+}
+
+std::vector<std::optional<std::string>> SettingsRecordFile::read_all() const {
+    const std::string bytes = read_bytes();
+    std::vector<std::optional<std::string>> records(kRecordCount);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::size_t offset = i * kRecordLength;
+        if (offset < bytes.size()) {
+            records[i] = decode_record(std::string_view(bytes).substr(offset, kRecordLength));
+        }
+    }
+    return records;
+}
+
+std::string SettingsRecordFile::read_record(int n) const {
+    check_record_number(n);
+    const auto record = read_all()[static_cast<std::size_t>(n - 1)];
+    return record ? *record : std::string(kFieldChars, ' ');
+}
+
+void SettingsRecordFile::write_record(int n, std::string_view text) const {
+    check_record_number(n);
+    const std::string record = encode_record(text);
+    std::string bytes = read_bytes();
+    const std::size_t offset = static_cast<std::size_t>(n - 1) * kRecordLength;
+    if (bytes.size() < offset + kRecordLength) {
+        bytes.resize(offset + kRecordLength, ' ');
+    }
+    bytes.replace(offset, kRecordLength, record);
+    if (const int err = platform::replace_file_contents(path_, bytes)) {
+        throw error_from_errno(err, "write", path_);
+    }
+}
+
+void SettingsRecordFile::write_all(const Slots& slots) const {
+    std::string image;
+    image.reserve(kImageBytes);
+    for (const auto& slot : slots) {
+        image += encode_record(slot);
+    }
+    const std::string old = read_bytes();
+    if (old.size() > kImageBytes) {
+        image.append(old, kImageBytes, std::string::npos);
+    }
+    if (const int err = platform::replace_file_contents(path_, image)) {
+        throw error_from_errno(err, "write", path_);
+    }
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,59 @@
+#pragma once
+
+// system.dat: 47 records of 160 bytes, each holding one text field of 80
+// characters in code page 932, padded with spaces. No header, no checksum.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvenix {
+
+class SettingsRecordFile {
+public:
+    static constexpr int kRecordCount = 47;
+    static constexpr std::size_t kRecordLength = 160;
+    static constexpr std::size_t kFieldChars = 80;
+
+    using Slots = std::array<std::string, kRecordCount>;
+
+    explicit SettingsRecordFile(std::string path);
+
+    const std::string& path() const { return path_; }
+
+    // Record n (1..47) as its 80-character slot; a record the file does not
+    // hold reads as 80 spaces. Throws SystemError when the file cannot be read.
+    std::string read_record(int n) const;
+
+    // Writes record n; the other records and any bytes past record 47 stay as
+    // they are. Throws SystemError; the file is then unchanged.
+    void write_record(int n, std::string_view text) const;
+
+    // All 47 records; nothing for a record that lies past the end of the file
+    // (a missing file holds none). Throws SystemError on a read failure.
+    std::vector<std::optional<std::string>> read_all() const;
+
+    // Replaces records 1..47 in one step, keeping any bytes past record 47.
+    // Throws SystemError (the file is then unchanged).
+    void write_all(const Slots& slots) const;
+
+    // The 160 bytes of a record holding `value`, cut or padded to 80
+    // characters. Throws SystemError when the value holds a character that
+    // code page 932 cannot represent: a stored path is never altered silently.
+    static std::string encode_record(std::string_view value);
+
+    // The 80-character text of a record's bytes. Bytes that are not code page
+    // 932 decode as U+FFFD; a NUL byte ends the text.
+    static std::string decode_record(std::string_view bytes);
+
+    // A value cut or padded with spaces to 80 characters.
+    static std::string to_slot(std::string_view value);
+
+private:
+    std::string read_bytes() const;
+    std::string path_;
+};
+
+}  // namespace tarvenix

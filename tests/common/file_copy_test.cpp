@@ -1,0 +1,172 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/platform.h"
+#include "common/vostrel.h"
+#include "support/os_helpers.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+namespace tarvenix {
+namespace {
+
+using namespace testing;
+
+// Names in a folder that the copy left behind as temporaries.
+int temp_files_in(const std::string& folder) {
+    int count = 0;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            if (std::string_view(e->d_name).starts_with(platform::kTempPrefix)) {
+                ++count;
+            }
+        }
+        ::closedir(d);
+    }
+    return count;
+}
+
+class FileCopyTest : public ::testing::Test {
+protected:
+    ScriptedUi ui;
+    Vostrel v{ui.ports()};
+    TempDir dir;
+};
+
+TEST_F(FileCopyTest, ReplacesTheTargetAndCarriesTimeAndPermissions) {
+    write_file(dir / "src", "new contents");
+    ::chmod((dir / "src").c_str(), 0640);
+    set_mtime(dir / "src", 1'000'000'000);
+    write_file(dir / "dst", "old");
+    EXPECT_NE(v.FileCopy(dir / "src", dir / "dst"), 0);
+    EXPECT_EQ(read_file(dir / "dst"), "new contents");
+    EXPECT_EQ(mtime_of(dir / "dst"), 1'000'000'000);
+    EXPECT_EQ(mode_of(dir / "dst"), 0640u);
+    EXPECT_EQ(temp_files_in(dir.path()), 0);
+}
+
+TEST_F(FileCopyTest, CopiesEmptyAndLargerFiles) {
+    write_file(dir / "empty", "");
+    EXPECT_NE(v.FileCopy(dir / "empty", dir / "empty.copy"), 0);
+    EXPECT_EQ(read_file(dir / "empty.copy"), "");
+    std::string big(3 * 1024 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>(i * 7919 % 251);
+    }
+    write_file(dir / "big", big);
+    EXPECT_NE(v.FileCopy(dir / "big", dir / "big.copy"), 0);
+    EXPECT_EQ(read_file(dir / "big.copy"), big);
+}
+
+TEST_F(FileCopyTest, RefusesAReadOnlyTargetEvenForRoot) {
+    write_file(dir / "src", "new");
+    write_file(dir / "dst", "old");
+    ::chmod((dir / "dst").c_str(), 0444);
+    EXPECT_EQ(v.FileCopy(dir / "src", dir / "dst"), 0);
+    EXPECT_EQ(v.LastError(), EACCES);
+    EXPECT_EQ(read_file(dir / "dst"), "old");
+    EXPECT_EQ(temp_files_in(dir.path()), 0);
+}
+
+TEST_F(FileCopyTest, AReadOnlySourceGivesAReadOnlyCopyThatCannotBeReplaced) {
+    write_file(dir / "src", "v1");
+    ::chmod((dir / "src").c_str(), 0444);
+    EXPECT_NE(v.FileCopy(dir / "src", dir / "dst"), 0);
+    EXPECT_EQ(mode_of(dir / "dst"), 0444u);
+    EXPECT_EQ(v.FileCopy(dir / "src", dir / "dst"), 0);
+}
+
+TEST_F(FileCopyTest, FailsCleanlyForMissingSourceOrFolder) {
+    write_file(dir / "dst", "old");
+    EXPECT_EQ(v.FileCopy(dir / "missing", dir / "dst"), 0);
+    EXPECT_EQ(v.LastError(), ENOENT);
+    EXPECT_EQ(read_file(dir / "dst"), "old");
+    write_file(dir / "src", "x");
+    EXPECT_EQ(v.FileCopy(dir / "src", dir / "no/such/folder/dst"), 0);
+    make_dirs(dir / "folder");
+    EXPECT_EQ(v.FileCopy(dir / "src", dir / "folder"), 0);  // never over a folder
+    EXPECT_EQ(v.LastError(), EISDIR);
+}
+
+TEST_F(FileCopyTest, ALinkWhereTheTargetStandsIsReplacedNotWrittenThrough) {
+    make_dirs(dir / "outside");
+    write_file(dir / "outside/victim", "precious");
+    write_file(dir / "src", "copy");
+    ASSERT_EQ(::symlink((dir / "outside/victim").c_str(), (dir / "dst").c_str()), 0);
+    EXPECT_NE(v.FileCopy(dir / "src", dir / "dst"), 0);
+    EXPECT_EQ(read_file(dir / "outside/victim"), "precious");
+    const auto st = platform::status(dir / "dst", false);
+    ASSERT_TRUE(st.has_value());
+    EXPECT_EQ(st->type, platform::EntryType::kFile);
+    EXPECT_EQ(read_file(dir / "dst"), "copy");
+}
+
+TEST_F(FileCopyTest, AFullFileSystemKeepsTheOldTarget) {
+    ScopedTmpfs small(dir.path(), "256k");
+    if (!small.mounted()) {
+        GTEST_SKIP() << small.reason();
+    }
+    const std::string old_copy(100 * 1024, 'o');
+    write_file(small.path() + "/dst", old_copy);
+    write_file(dir / "src", std::string(1024 * 1024, 'n'));
+    EXPECT_EQ(v.FileCopy(dir / "src", small.path() + "/dst"), 0);
+    EXPECT_EQ(v.LastError(), ENOSPC);
+    EXPECT_EQ(read_file(small.path() + "/dst"), old_copy);
+    EXPECT_EQ(temp_files_in(small.path()), 0);
+}
+
+TEST(LockProbe, SeesEveryLockFamilyOfAnotherProcess) {
+    TempDir dir;
+    write_file(dir / "f", "data");
+    const int fd = ::open((dir / "f").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_FALSE(platform::is_locked_by_other_process(fd));
+    for (LockKind kind : {LockKind::kFlock, LockKind::kPosixRecord, LockKind::kOfdRecord}) {
+        LockHolder holder(dir / "f", kind);
+        ASSERT_TRUE(holder.holding());
+        EXPECT_TRUE(platform::is_locked_by_other_process(fd)) << static_cast<int>(kind);
+    }
+    EXPECT_FALSE(platform::is_locked_by_other_process(fd));
+    ::close(fd);
+}
+
+TEST(LockProbe, CopyRefusesALockedSourceOnlyWhenAsked) {
+    TempDir dir;
+    write_file(dir / "f", "data");
+    LockHolder holder(dir / "f", LockKind::kOfdRecord);
+    ASSERT_TRUE(holder.holding());
+    platform::CopyOptions refuse;
+    refuse.refuse_locked_source = true;
+    EXPECT_EQ(platform::copy_file(dir / "f", dir / "g", refuse), EBUSY);
+    EXPECT_FALSE(exists(dir / "g"));
+    EXPECT_EQ(platform::copy_file(dir / "f", dir / "g", platform::CopyOptions{}), 0);
+    EXPECT_EQ(read_file(dir / "g"), "data");
+}
+
+TEST(AtomicReplace, KeepsTheOldFileWhenTheFolderIsFull) {
+    TempDir dir;
+    ScopedTmpfs small(dir.path(), "64k");
+    if (!small.mounted()) {
+        GTEST_SKIP() << small.reason();
+    }
+    const std::string path = small.path() + "/settings";
+    ASSERT_EQ(platform::replace_file_contents(path, std::string(40 * 1024, 'a')), 0);
+    EXPECT_EQ(platform::replace_file_contents(path, std::string(40 * 1024, 'b')), ENOSPC);
+    EXPECT_EQ(read_file(path), std::string(40 * 1024, 'a'));
+    EXPECT_EQ(temp_files_in(small.path()), 0);
+}
+
+TEST(AppendToFile, StartsOnANewLineAfterAnUnfinishedOne) {
+    TempDir dir;
+    const std::string path = dir / "log";
+    ASSERT_EQ(platform::append_to_file(path, "one\r\n", true), 0);
+    write_file(path, read_file(path) + "cut sh");  // a line a crash left unfinished
+    ASSERT_EQ(platform::append_to_file(path, "two\r\n", true), 0);
+    EXPECT_EQ(read_file(path), "one\r\ncut sh\r\ntwo\r\n");
+}
+
+}  // namespace
+}  // namespace tarvenix

@@ -1,0 +1,57 @@
+#include "common/text_codec.h"
+
+#include <gtest/gtest.h>
+
+namespace tarvenix::text {
+namespace {
+
+TEST(Cp932Length, CountsBytesOfTheCodePage) {
+    EXPECT_EQ(cp932_length("abc"), 3u);
+    EXPECT_EQ(cp932_length("フォルダ"), 8u);
+    EXPECT_EQ(cp932_length("ﾌｫﾙﾀﾞ"), 5u);  // half-width katakana: one byte each
+    EXPECT_EQ(cp932_length(""), 0u);
+    EXPECT_EQ(cp932_length("/home/太郎/a.txt"), 16u);
+}
+
+TEST(Cp932Length, CharactersOutsideTheCodePageCountTheirUtf8Bytes) {
+    EXPECT_EQ(cp932_length("é"), 2u);             // not in code page 932
+    EXPECT_EQ(cp932_length("\xF0\x9F\x98\x80"), 4u);  // an emoji
+    EXPECT_EQ(cp932_length("a\xFFz"), 3u);         // a byte that is not UTF-8
+    EXPECT_EQ(cp932_length("\xE3\x81"), 2u);       // a cut-off sequence
+}
+
+TEST(Cp932Encoding, RoundTripsJapaneseAndAscii) {
+    const std::string text = "C:\\バックアップ\\ﾃｽﾄ\\表.txt ~";
+    const auto bytes = to_cp932(text);
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(bytes->size(), cp932_length(text));
+    EXPECT_EQ(from_cp932(*bytes), text);
+    // Known bytes: "表" is 0x95 0x5C, whose trail byte is an ASCII backslash.
+    EXPECT_EQ(*to_cp932("表"), std::string("\x95\x5C"));
+}
+
+TEST(Cp932Encoding, RefusesWhatTheCodePageCannotHold) {
+    EXPECT_FALSE(to_cp932("café").has_value());
+    EXPECT_FALSE(to_cp932("\xF0\x9F\x98\x80").has_value());
+    EXPECT_FALSE(to_cp932("bad\xFF").has_value());
+    EXPECT_EQ(to_cp932_lossy("café 表"), std::string("caf? \x95\x5C"));
+    EXPECT_EQ(to_cp932_lossy("a\xFF"), "a?");
+}
+
+TEST(Cp932Decoding, InvalidBytesBecomeReplacementCharacters) {
+    // 0xA0 is not a character; 0x81 at the very end lacks its trail byte.
+    EXPECT_EQ(from_cp932("a\xA0z"), "a\xEF\xBF\xBDz");
+    EXPECT_EQ(from_cp932("ab\x81"), "ab\xEF\xBF\xBD");
+    EXPECT_EQ(from_cp932_prefix("\x83\x74\x83\x48xyz", 3), "フォx");
+}
+
+TEST(Utf8Helpers, CountAndCutByCharacters) {
+    EXPECT_EQ(char_count("フォルダa"), 5u);
+    EXPECT_EQ(first_chars("フォルダa", 2), "フォ");
+    EXPECT_EQ(first_chars("ab", 10), "ab");
+    EXPECT_EQ(trim_right_spaces("  a b  "), "  a b");
+    EXPECT_EQ(trim_right_spaces("   "), "");
+}
+
+}  // namespace
+}  // namespace tarvenix::text

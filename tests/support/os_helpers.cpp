@@ -1,0 +1,84 @@
+#include "support/os_helpers.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tarvenix::testing {
+
+LockHolder::LockHolder(const std::string& path, LockKind kind) {
+    int ready[2];
+    int release[2];
+    if (::pipe(ready) != 0 || ::pipe(release) != 0) {
+        return;
+    }
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(ready[0]);
+        ::close(release[1]);
+        const int fd = ::open(path.c_str(), O_RDWR);
+        bool ok = fd >= 0;
+        if (ok && kind == LockKind::kFlock) {
+            ok = ::flock(fd, LOCK_EX) == 0;
+        } else if (ok) {
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            ok = ::fcntl(fd, kind == LockKind::kPosixRecord ? F_SETLK : F_OFD_SETLK, &lock) == 0;
+        }
+        const char answer = ok ? 'y' : 'n';
+        if (::write(ready[1], &answer, 1) != 1) {
+            ::_exit(1);
+        }
+        char dummy = 0;
+        while (::read(release[0], &dummy, 1) < 0 && errno == EINTR) {
+        }
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    release_fd_ = release[1];
+    char answer = 0;
+    holding_ = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+    ::close(ready[0]);
+}
+
+LockHolder::~LockHolder() {
+    if (release_fd_ >= 0) {
+        ::close(release_fd_);  // the child's read returns and it exits
+    }
+    if (pid_ > 0) {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+}
+
+ScopedTmpfs::ScopedTmpfs(const std::string& parent, const std::string& size)
+    : path_(parent + "/small-fs") {
+    if (::geteuid() != 0) {
+        reason_ = "mounting a tmpfs needs root";
+        return;
+    }
+    ::mkdir(path_.c_str(), 0755);
+    const std::string options = "size=" + size;
+    if (::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+        reason_ = std::string("mount failed: ") + std::strerror(errno);
+        return;
+    }
+    mounted_ = true;
+}
+
+ScopedTmpfs::~ScopedTmpfs() {
+    if (mounted_) {
+        ::umount2(path_.c_str(), MNT_DETACH);
+    }
+    ::rmdir(path_.c_str());
+}
+
+}  // namespace tarvenix::testing

@@ -1,0 +1,105 @@
+#pragma once
+
+// A scripted stand-in for the user and the desktop session: it records every
+// box, beep, pump and session request in order, answers boxes from a queue,
+// runs actions at chosen event pumps, and keeps a clock the test moves.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/ports.h"
+
+namespace tarvenix::testing {
+
+struct UiEvent {
+    std::string kind;  // "beep", "box", "busy", "sound", "session", "shell", "folder"
+    std::string caption;
+    std::string text;
+    std::int32_t style = 0;
+    bool operator==(const UiEvent&) const = default;
+};
+
+class ScriptedUi final : public MessageBoxPort,
+                         public SoundPort,
+                         public BusyPointerPort,
+                         public EventPumpPort,
+                         public ClockPort,
+                         public SessionPort,
+                         public ShellPort,
+                         public FolderPickerPort {
+public:
+    ScriptedUi();
+
+    Ports ports();
+
+    // --- script ----------------------------------------------------------
+    void answer_next(std::int16_t button) { answers_.push_back(button); }
+    // Runs action at the n-th call (counting from 1) of the event pump.
+    void at_pump(int n, std::function<void()> action) { pump_actions_[n] = std::move(action); }
+    // Runs action at every call of the event pump.
+    void on_every_pump(std::function<void()> action) { every_pump_ = std::move(action); }
+    // Runs action when a box whose text contains `needle` is shown.
+    void on_box(std::string needle, std::function<void()> action) {
+        box_actions_.emplace_back(std::move(needle), std::move(action));
+    }
+    void set_time(double seconds_since_midnight) {
+        base_seconds_ = seconds_since_midnight;
+        base_monotonic_ = monotonic_;
+    }
+    void set_date(int year, int month, int day) {
+        year_ = year;
+        month_ = month;
+        day_ = day;
+    }
+    void advance(double seconds);
+    void set_shell_result(bool ok) { shell_ok_ = ok; }
+    void pick_next_folder(std::string path) { folder_answers_.push_back(std::move(path)); }
+
+    // --- record ----------------------------------------------------------
+    const std::vector<UiEvent>& events() const { return events_; }
+    std::vector<UiEvent> events_of(const std::string& kind) const;
+    std::vector<std::string> box_texts() const;
+    int pump_count() const { return pumps_; }
+    const std::vector<SessionRequest>& session_requests() const { return sessions_; }
+    void clear_events() { events_.clear(); }
+
+    // --- ports -----------------------------------------------------------
+    std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
+                          const HelpReference* help) override;
+    void message_beep(std::int32_t sound) override;
+    void play_sound_file(std::string_view path) override;
+    void set_busy(bool busy) override;
+    void process_events() override;
+    void wait_for_events(double max_seconds) override;
+    double seconds_since_midnight() override;
+    LocalDateTime local_now() override;
+    double monotonic_seconds() override { return monotonic_; }
+    void request_session_end(SessionRequest request) override;
+    bool open_document(std::string_view path) override;
+    std::string pick_folder(std::string_view title) override;
+
+private:
+    std::vector<UiEvent> events_;
+    std::deque<std::int16_t> answers_;
+    std::map<int, std::function<void()>> pump_actions_;
+    std::function<void()> every_pump_;
+    std::vector<std::pair<std::string, std::function<void()>>> box_actions_;
+    std::vector<SessionRequest> sessions_;
+    std::deque<std::string> folder_answers_;
+    int pumps_ = 0;
+    // The time of day is derived from the one monotonic accumulator, so the
+    // two clocks never drift apart through rounding.
+    double base_seconds_ = 9 * 3600 + 5 * 60 + 7.25;
+    double base_monotonic_ = 1000.0;
+    double monotonic_ = 1000.0;
+    int year_ = 2004;
+    int month_ = 3;
+    int day_ = 20;
+    bool shell_ok_ = true;
+};
+
+}  // namespace tarvenix::testing

@@ -1,0 +1,34 @@
+#pragma once
+
+// Real temporary folders and files for tests, removed afterwards.
+
+#include <string>
+#include <string_view>
+
+namespace tarvenix::testing {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+private:
+    std::string path_;
+};
+
+void write_file(const std::string& path, std::string_view bytes);
+std::string read_file(const std::string& path);
+bool exists(const std::string& path);
+void make_dirs(const std::string& path);
+// Sets a file's modification time (seconds since the epoch).
+void set_mtime(const std::string& path, long long seconds);
+long long mtime_of(const std::string& path);
+unsigned mode_of(const std::string& path);
+bool running_as_root();
+
+}  // namespace tarvenix::testing
