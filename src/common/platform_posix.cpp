@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -139,16 +140,20 @@ int write_all(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
-// Copies fd `in` to `out` from the current offsets to the end of `in`.
-int copy_data(int in, int out) {
+// Copies bytes [begin, end) of `in` to the same offsets of `out`. Stops
+// early, without an error, when `in` turns out shorter.
+int copy_range(int in, int out, off_t begin, off_t end) {
+    off_t in_off = begin;
+    off_t out_off = begin;
     bool use_copy_range = true;
-    while (use_copy_range) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+    while (use_copy_range && in_off < end) {
+        const auto want = static_cast<std::size_t>(std::min<off_t>(end - in_off, off_t{1} << 30));
+        const ssize_t n = ::copy_file_range(in, &in_off, out, &out_off, want, 0);
         if (n > 0) {
             continue;
         }
         if (n == 0) {
-            return 0;
+            return 0;  // the file shrank while we copied it
         }
         if (errno == EINTR) {
             continue;
@@ -160,9 +165,10 @@ int copy_data(int in, int out) {
             return errno;
         }
     }
-    std::array<char, 256 * 1024> buf;
-    for (;;) {
-        const ssize_t n = ::read(in, buf.data(), buf.size());
+    std::vector<char> buf(256 * 1024);
+    while (in_off < end) {
+        const auto want = static_cast<std::size_t>(std::min<off_t>(end - in_off, static_cast<off_t>(buf.size())));
+        const ssize_t n = ::pread(in, buf.data(), want, in_off);
         if (n == 0) {
             return 0;
         }
@@ -172,10 +178,54 @@ int copy_data(int in, int out) {
             }
             return errno;
         }
-        if (const int err = write_all(out, buf.data(), static_cast<std::size_t>(n))) {
+        const char* p = buf.data();
+        std::size_t left = static_cast<std::size_t>(n);
+        while (left > 0) {
+            const ssize_t w = ::pwrite(out, p, left, out_off);
+            if (w < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return errno;
+            }
+            p += w;
+            left -= static_cast<std::size_t>(w);
+            out_off += w;
+        }
+        in_off += n;
+    }
+    return 0;
+}
+
+// Copies the file's contents as they stood when it was opened: a file that
+// grows meanwhile is copied up to its size at that moment, one that shrinks
+// up to its new end. A file with holes keeps them: only its data is copied,
+// so a sparse disk image does not turn into gigabytes of zeros.
+int copy_data(int in, int out, const struct stat& st) {
+    const off_t size = st.st_size;
+    const bool sparse = static_cast<off_t>(st.st_blocks) * 512 < size;
+    if (!sparse) {
+        return copy_range(in, out, 0, size);
+    }
+    off_t pos = 0;
+    while (pos < size) {
+        const off_t data = ::lseek(in, pos, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO) {
+                break;  // only a hole remains
+            }
+            return copy_range(in, out, pos, size);  // no hole support here
+        }
+        off_t hole = ::lseek(in, data, SEEK_HOLE);
+        if (hole < 0 || hole > size) {
+            hole = size;
+        }
+        if (const int err = copy_range(in, out, data, hole)) {
             return err;
         }
+        pos = hole;
     }
+    return ::ftruncate(out, size) == 0 ? 0 : errno;
 }
 
 std::pair<std::string, std::string> split_parent(const std::string& path) {
@@ -356,7 +406,7 @@ int copy_file_at(const Directory& src_dir, std::string_view src_name, const Dire
     if (!S_ISREG(st.st_mode)) {
         return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     }
-    ::fcntl(in.get(), F_SETFL, O_RDONLY);  // back to blocking reads
+    // O_NONBLOCK stays set: it means nothing for the reads of a regular file.
     if (options.refuse_locked_source && is_locked_by_other_process(in.get())) {
         return EBUSY;
     }
@@ -379,7 +429,7 @@ int copy_file_at(const Directory& src_dir, std::string_view src_name, const Dire
     if (const int err = create_temp(dst_dir.native_handle(), tmp_name, out)) {
         return err;
     }
-    int err = copy_data(in.get(), out.get());
+    int err = copy_data(in.get(), out.get(), st);
     if (err == 0 && ::fchmod(out.get(), st.st_mode & 0777) != 0) {
         err = errno;
     }

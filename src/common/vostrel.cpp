@@ -222,11 +222,27 @@ bool Vostrel::Search_path(std::string_view FPath) {
     return platform::status(path, true).has_value();
 }
 
-std::int32_t Vostrel::FileCopy(const std::string& OldFile, const std::string& NewFile) {
+namespace {
+// Replaces the target, refuses a read-only one (the platform copy this stands
+// for does), and reads what the platform lets it read, locked or not.
+platform::CopyOptions file_copy_options() {
     platform::CopyOptions options;
     options.refuse_read_only_target = true;
-    options.follow_source_link = true;
-    last_error_ = platform::copy_file(OldFile, NewFile, options);
+    options.refuse_locked_source = false;
+    return options;
+}
+}  // namespace
+
+std::int32_t Vostrel::FileCopy(const std::string& OldFile, const std::string& NewFile) {
+    last_error_ = platform::copy_file(OldFile, NewFile, file_copy_options());
+    return last_error_ == 0 ? 1 : 0;
+}
+
+std::int32_t Vostrel::FileCopy(const platform::Directory& old_folder, std::string_view old_name,
+                               const platform::Directory& new_folder, std::string_view new_name) {
+    platform::CopyOptions options = file_copy_options();
+    options.follow_source_link = false;
+    last_error_ = platform::copy_file_at(old_folder, old_name, new_folder, new_name, options);
     return last_error_ == 0 ? 1 : 0;
 }
 

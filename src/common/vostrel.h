@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/platform.h"
 #include "common/ports.h"
 #include "common/system_error.h"
 
@@ -87,6 +88,9 @@ public:
     // Copies OldFile over NewFile; not 0 on success, 0 on failure, with the
     // reason in LastError().
     std::int32_t FileCopy(const std::string& OldFile, const std::string& NewFile);
+    // The same copy between two open folders, for callers that walk a tree.
+    std::int32_t FileCopy(const platform::Directory& old_folder, std::string_view old_name,
+                          const platform::Directory& new_folder, std::string_view new_name);
     int LastError() const { return last_error_; }
     std::string WinDir();
     std::string SysDir();

@@ -86,7 +86,7 @@ SettingsStore::SettingsStore(SettingsState& state, std::string settings_file_pat
     , file_(std::move(settings_file_path))
     , reporter_(reporter) {}
 
-void SettingsStore::load_settings() {
+bool SettingsStore::load_settings() {
     try {
         const auto records = file_.read_all();
         auto record = [&](int n) -> const std::optional<std::string>& {
@@ -135,11 +135,13 @@ void SettingsStore::load_settings() {
         }
         show_on_page(records);
         state_.settings_changed = 0;
+        return true;
     } catch (const SystemError& error) {
         reporter_.report_system_error(error);
     } catch (const std::exception& error) {
         reporter_.report_system_error(SystemError(error_code::kInternal, error.what()));
     }
+    return false;
 }
 
 void SettingsStore::show_on_page(const std::vector<std::optional<std::string>>& records) {

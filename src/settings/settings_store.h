@@ -45,7 +45,8 @@ public:
     // load where it stood. A record the file does not hold (no file yet, or a
     // file cut short) leaves its field empty (false for a shut-down flag) and
     // its control as it was, so a first start shows the page's initial state.
-    void load_settings();
+    // Returns false when the load failed (after reporting it).
+    bool load_settings();
 
     // Writes the model into system.dat in one step. Throws SystemError; the
     // previous file is then left whole.

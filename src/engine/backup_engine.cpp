@@ -1,0 +1,382 @@
+#include "engine/backup_engine.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+
+namespace tarvenix {
+namespace {
+
+constexpr std::int32_t kDefaultBeep = 0;
+
+// A source or destination given with a trailing separator (the root "/")
+// would otherwise give doubled separators when names are joined to it.
+std::string without_trailing_separator(const std::string& folder) {
+    std::string out = folder;
+    while (!out.empty() && out.back() == '/') {
+        out.pop_back();
+    }
+    return out;
+}
+
+// Opens a folder below root by its relative path ("/a/b"), one component at a
+// time and never through a symbolic link, so neither side of a walk can be led
+// outside its tree.
+platform::Directory open_below(const platform::Directory& root, const std::string& relative,
+                               int* err) {
+    platform::Directory current;
+    const platform::Directory* parent = &root;
+    std::size_t pos = 0;
+    while (pos < relative.size()) {
+        const std::size_t start = relative[pos] == '/' ? pos + 1 : pos;
+        const std::size_t end = std::min(relative.find('/', start), relative.size());
+        platform::Directory next = parent->open_child(
+            std::string_view(relative).substr(start, end - start), err);
+        if (!next.is_open()) {
+            return next;
+        }
+        current = std::move(next);
+        parent = &current;
+        pos = end;
+    }
+    if (parent == &root) {
+        // The root itself: hand out a second handle to it.
+        return root.open_child(".", err);
+    }
+    return current;
+}
+
+}  // namespace
+
+std::string format_kbytes(std::uint64_t bytes) {
+    std::uint64_t k = bytes / 1000 + (bytes % 1000 >= 500 ? 1 : 0);
+    if (k == 0) {
+        return "";
+    }
+    std::string digits = std::to_string(k);
+    std::string out;
+    const std::size_t first = digits.size() % 3 == 0 ? 3 : digits.size() % 3;
+    out.append(digits, 0, first);
+    for (std::size_t i = first; i < digits.size(); i += 3) {
+        out += ',';
+        out.append(digits, i, 3);
+    }
+    return out;
+}
+
+std::optional<double> parse_option_number(std::string_view text) {
+    const auto begin = text.find_first_not_of(' ');
+    if (begin == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string trimmed(text.substr(begin, text.find_last_not_of(' ') - begin + 1));
+    char* end = nullptr;
+    const double value = std::strtod(trimmed.c_str(), &end);
+    if (end == trimmed.c_str() || *end != '\0') {
+        return std::nullopt;
+    }
+    return value;
+}
+
+BackupEngine::BackupEngine(const EngineServices& services)
+    : s_(services) {}
+
+void BackupEngine::clear_folder_table() {
+    folder_table_.clear();
+}
+
+bool BackupEngine::history_on() const {
+    return s_.settings.model.options.record_history == "1";
+}
+
+RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
+    if (running_) {
+        return RunOutcome::kRefused;
+    }
+    running_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{running_};
+
+    // A stop request cannot outlive the run it was meant for.
+    abort_requested = 0;
+    s_.history.write_history(history_kind::kStart, run_trigger, "");
+    s_.progress.show();
+    clear_folder_table();
+    if (!s_.store.load_settings()) {
+        // The loader has told the user; running on half-loaded settings could
+        // copy the wrong folders, so the run ends here.
+        timer_slot = 0;
+        s_.progress.hide();
+        return RunOutcome::kSystemError;
+    }
+    try {
+        for (int k = 0; k < kSetCount; ++k) {
+            const BackupSet& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
+            if (set.skip_set == "1") {
+                if (history_on()) {
+                    s_.history.write_history(history_kind::kSkippedSet, run_trigger::kNone,
+                                             set.src_folder);
+                }
+            } else if (!set.src_folder.empty() && !set.dst_folder.empty()) {
+                if (!s_.vostrel.Search_path(set.src_folder)) {
+                    return missing_folder_end(run_trigger, "コピー元フォルダが見つかりません！",
+                                              set.src_folder);
+                }
+                if (!s_.vostrel.Search_path(set.dst_folder)) {
+                    return missing_folder_end(run_trigger, "コピー先フォルダが見つかりません！",
+                                              set.dst_folder);
+                }
+                s_.progress.set_label(ProgressLabel::srcfld, set.src_folder);
+                s_.progress.set_label(ProgressLabel::dstfld, set.dst_folder);
+                s_.pump.process_events();
+                walk_backup_set(k);
+                // "[Success]" promises the copies are on the disk: flush the
+                // destination's file system once per set, not once per file.
+                int err = 0;
+                const platform::Directory dst = platform::Directory::open(set.dst_folder, &err);
+                if (dst.is_open() && (err = dst.sync_file_system()) != 0) {
+                    throw error_from_errno(err, "flush", set.dst_folder);
+                }
+            }
+            if (abort_requested == 1) {
+                return stopped_end(run_trigger);
+            }
+        }
+    } catch (const SystemError& error) {
+        return system_error_end(error);
+    } catch (const std::bad_alloc&) {
+        return system_error_end(SystemError(
+            error_code::kOutOfMemory, std::string(describe_error_code(error_code::kOutOfMemory))));
+    } catch (const std::exception& error) {
+        return system_error_end(SystemError(error_code::kInternal, error.what()));
+    }
+    if (history_on()) {
+        s_.history.write_history(history_kind::kSuccess, run_trigger, "");
+    }
+    s_.sound.message_beep(kDefaultBeep);
+    s_.progress.hide();
+    if (timer_slot >= 1 && timer_slot <= kStartTimeCount &&
+        s_.settings.model.options.shutdown_after[static_cast<std::size_t>(timer_slot - 1)]) {
+        s_.vostrel.ExitWindows(s_.vostrel.ExwShutdown);
+    }
+    timer_slot = 0;
+    return RunOutcome::kCompleted;
+}
+
+RunOutcome BackupEngine::missing_folder_end(std::int16_t run_trigger, std::string_view first_line,
+                                            const std::string& folder) {
+    abort_requested = 0;
+    s_.vostrel.Msg_Box(s_.vostrel.KindErr,
+                       std::string(first_line) + "\r" + folder + "\rバックアップを中止します！");
+    s_.progress.hide();
+    if (history_on()) {
+        s_.history.write_history(history_kind::kFail, run_trigger, "");
+    }
+    timer_slot = 0;
+    return RunOutcome::kMissingFolder;
+}
+
+RunOutcome BackupEngine::stopped_end(std::int16_t run_trigger) {
+    abort_requested = 0;
+    s_.vostrel.Msg_Box(s_.vostrel.KindErr, "バックアップが中止されました！");
+    s_.progress.hide();
+    if (history_on()) {
+        s_.history.write_history(history_kind::kCancel, run_trigger, "");
+    }
+    timer_slot = 0;
+    return RunOutcome::kStopped;
+}
+
+RunOutcome BackupEngine::system_error_end(const SystemError& error) {
+    s_.reporter.report_system_error(error);
+    s_.progress.hide();
+    timer_slot = 0;
+    return RunOutcome::kSystemError;
+}
+
+void BackupEngine::walk_backup_set(int k) {
+    clear_folder_table();
+    const BackupSet& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
+    src_base_ = without_trailing_separator(set.src_folder);
+    dst_base_ = without_trailing_separator(set.dst_folder);
+    int err = 0;
+    src_root_ = platform::Directory::open(src_base_.empty() ? "/" : src_base_, &err);
+    dst_root_ = platform::Directory::open(dst_base_.empty() ? "/" : dst_base_, &err);
+    dst_root_status_ = dst_root_.is_open() ? dst_root_.own_status() : std::nullopt;
+    const bool subfolders = set.copy_subfolders != "0";
+
+    for (std::size_t level = 0;; ++level) {
+        if (!subfolders && level >= 1) {
+            break;
+        }
+        const std::size_t count = level == 0 ? 1 : folder_table_.level(level).size();
+        if (count == 0) {
+            break;  // the previous level found no folder
+        }
+        bool go_on = true;
+        for (std::size_t i = 0; i < count && go_on; ++i) {
+            // A copy: adding the next level's folders may move this one.
+            const std::string relative = level == 0 ? std::string() : folder_table_.level(level)[i];
+            go_on = walk_folder(level, relative) && abort_requested != 1;
+        }
+        if (!go_on || abort_requested == 1) {
+            break;
+        }
+    }
+    src_root_ = platform::Directory();
+    dst_root_ = platform::Directory();
+}
+
+bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
+    s_.progress.set_label(ProgressLabel::subfld, relative);
+    s_.pump.process_events();
+
+    int err = 0;
+    platform::Directory src_dir;
+    if (src_root_.is_open()) {
+        src_dir = open_below(src_root_, relative, &err);
+    }
+    std::vector<platform::Directory::Entry> entries;
+    if (!src_dir.is_open() || (err = src_dir.list(entries)) != 0) {
+        // A folder that cannot be read is passed over, but never silently: a
+        // run that missed it must not look complete in the history.
+        if (err != ENOENT) {
+            record_skipped(dst_base_ + relative);
+        }
+        return true;
+    }
+    platform::Directory dst_dir;
+    if (dst_root_.is_open()) {
+        dst_dir = open_below(dst_root_, relative, &err);
+    }
+
+    // The whole listing is read before anything is copied, so the copies
+    // cannot disturb it.
+    for (const auto& entry : entries) {
+        const std::string& name = entry.name;
+        if (name.front() == '.') {
+            continue;  // hidden
+        }
+        platform::EntryType type = entry.type;
+        std::optional<platform::FileStatus> st;
+        if (type == platform::EntryType::kUnknown || type == platform::EntryType::kFolder) {
+            st = src_dir.status_of(name, false);
+            if (!st) {
+                continue;  // gone since the listing
+            }
+            type = st->type;
+        }
+        if (type == platform::EntryType::kLink || type == platform::EntryType::kSystem) {
+            continue;  // links are never followed; FIFOs, sockets and devices never read
+        }
+        const std::string src_path = src_base_ + relative + "/" + name;
+        if (type == platform::EntryType::kFolder) {
+            if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
+                too_long(true, src_path);
+                return false;
+            }
+            if (dst_root_status_ && st->device == dst_root_status_->device &&
+                st->inode == dst_root_status_->inode) {
+                continue;  // the destination lies inside the source: never copy it into itself
+            }
+            folder_table_.add(level + 1, relative + "/" + name);
+            if (dst_dir.is_open() && !dst_dir.status_of(name, true)) {
+                // A failure shows later, when the folder's files cannot be copied.
+                dst_dir.make_folder(name);
+            }
+            continue;
+        }
+        if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
+            too_long(false, src_path);
+            return false;
+        }
+        const std::string dst_path = dst_base_ + relative + "/" + name;
+        if (!st) {
+            st = src_dir.status_of(name, false, &err);
+            if (!st) {
+                if (err != ENOENT) {
+                    record_skipped(dst_path);
+                }
+                continue;
+            }
+            if (st->type != platform::EntryType::kFile) {
+                continue;
+            }
+        }
+        s_.progress.set_label(ProgressLabel::cpfname, name);
+        s_.progress.set_label(ProgressLabel::filesize, format_kbytes(st->size));
+        s_.pump.process_events();
+        copy_one_file(FileJob{src_dir, dst_dir, name, src_path, dst_path, *st});
+        s_.progress.set_label(ProgressLabel::cpfname, "");
+        s_.progress.set_label(ProgressLabel::filesize, "");
+        s_.pump.process_events();
+        if (abort_requested == 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void BackupEngine::too_long(bool folder, const std::string& path) {
+    std::string message = folder ? "フォルダの長さが長すぎます！" : "フォルダ+ファイルの長さが長すぎます！";
+    message += "\rフルパスで255文字以内にして下さい\r\r";
+    message += path;
+    s_.vostrel.Msg_Box(s_.vostrel.KindErr, message);
+    abort_requested = 1;
+}
+
+void BackupEngine::record_skipped(const std::string& dst_path) {
+    s_.history.write_history(history_kind::kSkippedFile, run_trigger::kNone, dst_path);
+}
+
+void BackupEngine::copy_one_file(const FileJob& job) {
+    const GlobalOptions& options = s_.settings.model.options;
+    try {
+        if (options.copy_mode == "1" && job.dst_dir.is_open()) {
+            int err = 0;
+            const auto dst = job.dst_dir.status_of(job.name, true, &err);
+            if (!dst && err != ENOENT) {
+                throw error_from_errno(err, "stat", job.dst_path);
+            }
+            if (dst && job.src_status.mtime_sec <= dst->mtime_sec) {
+                return;  // the destination is as new or newer
+            }
+        }
+        const auto skip_open_files = parse_option_number(options.skip_open_files);
+        if (!skip_open_files) {
+            throw SystemError(error_code::kTypeMismatch,
+                              std::string(describe_error_code(error_code::kTypeMismatch)) +
+                                  " (skip_open_files: \"" + options.skip_open_files + "\")");
+        }
+        if (*skip_open_files == 1) {
+            platform::CopyOptions copy;
+            copy.refuse_locked_source = true;
+            copy.refuse_read_only_target = true;
+            copy.follow_source_link = false;
+            const int err = job.dst_dir.is_open()
+                                ? platform::copy_file_at(job.src_dir, job.name, job.dst_dir,
+                                                         job.name, copy)
+                                : ENOENT;
+            if (err != 0) {
+                record_skipped(job.dst_path);
+            }
+            return;
+        }
+        const bool copied = job.dst_dir.is_open() &&
+                            s_.vostrel.FileCopy(job.src_dir, job.name, job.dst_dir, job.name) != 0;
+        if (!copied) {
+            s_.vostrel.Msg_Box(s_.vostrel.KindErr,
+                               "ファイルをコピーできません！\r\rコピー元 = " + job.src_path +
+                                   "\rコピー先 = " + job.dst_path +
+                                   "\r\rファイルの属性やフォルダの権限等を確認して下さい。");
+            abort_requested = 1;
+        }
+    } catch (const SystemError& error) {
+        s_.reporter.report_system_error(error);
+        abort_requested = 1;
+    }
+}
+
+}  // namespace tarvenix

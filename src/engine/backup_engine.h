@@ -1,0 +1,109 @@
+#pragma once
+
+// The backup engine: a run over the eight backup sets, the breadth-first walk
+// of one set, and the copy of one file under the two copy rules.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/platform.h"
+#include "common/ports.h"
+#include "common/system_error.h"
+#include "common/vostrel.h"
+#include "engine/folder_table.h"
+#include "engine/progress_view.h"
+#include "history/history_log.h"
+#include "settings/settings_store.h"
+
+namespace tarvenix {
+
+// What the engine works with; all of it outlives the engine.
+struct EngineServices {
+    SettingsState& settings;
+    SettingsStore& store;
+    HistoryLog& history;
+    Vostrel& vostrel;
+    SystemErrorReporter& reporter;
+    ProgressView& progress;
+    EventPumpPort& pump;
+    SoundPort& sound;
+};
+
+enum class RunOutcome {
+    kCompleted,      // every set done: "[Success]"
+    kStopped,        // cancel, copy failure or too-long path: "[Cancel]"
+    kMissingFolder,  // a set's source or destination folder is missing: "[Fail]"
+    kSystemError,    // an unexpected error ended the run: no result line
+    kRefused,        // a run was already in progress: nothing happened
+};
+
+// "#,###,###" of bytes / 1000, rounded: "" below 500 bytes, "1,235" for
+// 1,234,567 bytes.
+std::string format_kbytes(std::uint64_t bytes);
+
+// Number text as the option values hold it ("1", " 1", "1.0"); nothing when
+// it is not a number.
+std::optional<double> parse_option_number(std::string_view text);
+
+class BackupEngine {
+public:
+    explicit BackupEngine(const EngineServices& services);
+
+    // Runs every backup set, 0 to 7, from the settings as stored. Only one run
+    // happens at a time: a call made while a run is in progress (from an
+    // event handler served during the run) returns kRefused at once and does
+    // nothing else; callers need no guard of their own.
+    RunOutcome run_backup(std::int16_t run_trigger);
+
+    bool running() const { return running_; }
+
+    // What the progress dialog's cancel button does: the walk stops after the
+    // file being copied.
+    void request_abort() { abort_requested = 1; }
+
+    void walk_backup_set(int k);
+    void clear_folder_table();
+    const FolderTable& folder_table() const { return folder_table_; }
+
+    // 1 = the run must stop.
+    std::int16_t abort_requested = 0;
+    // 1..3 = the start time whose arrival started the run in progress.
+    std::int16_t timer_slot = 0;
+
+    static constexpr std::int32_t kPathByteLimit = 254;
+
+private:
+    struct FileJob {
+        const platform::Directory& src_dir;
+        const platform::Directory& dst_dir;
+        std::string_view name;
+        const std::string& src_path;
+        const std::string& dst_path;
+        const platform::FileStatus& src_status;
+    };
+
+    void copy_one_file(const FileJob& job);
+    // Lists one folder of the walk; false when the walk must end.
+    bool walk_folder(std::size_t level, const std::string& relative);
+    void too_long(bool folder, const std::string& path);
+    void record_skipped(const std::string& dst_path);
+    RunOutcome missing_folder_end(std::int16_t run_trigger, std::string_view first_line,
+                                  const std::string& folder);
+    RunOutcome stopped_end(std::int16_t run_trigger);
+    RunOutcome system_error_end(const SystemError& error);
+    bool history_on() const;
+
+    EngineServices s_;
+    FolderTable folder_table_;
+    bool running_ = false;
+
+    // The set being walked.
+    std::string src_base_;
+    std::string dst_base_;
+    platform::Directory src_root_;
+    platform::Directory dst_root_;
+    std::optional<platform::FileStatus> dst_root_status_;
+};
+
+}  // namespace tarvenix

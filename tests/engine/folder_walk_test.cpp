@@ -1,0 +1,257 @@
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "support/engine_harness.h"
+
+namespace tarvenix {
+namespace {
+
+using namespace testing;
+
+// Names of a folder in the order the file system lists them.
+std::vector<std::string> listing_order(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(folder.c_str());
+    while (const dirent* e = ::readdir(d)) {
+        if (e->d_name[0] != '.') {
+            names.emplace_back(e->d_name);
+        }
+    }
+    ::closedir(d);
+    return names;
+}
+
+class FolderWalkTest : public EngineHarness, public ::testing::Test {
+protected:
+    FolderWalkTest() {
+        make_dirs(src);
+        make_dirs(dst);
+        set(0, src, dst);
+    }
+    std::string src = dir / "S";
+    std::string dst = dir / "D";
+};
+
+TEST_F(FolderWalkTest, CopiesLevelByLevel) {
+    write_file(src + "/a.txt", "a");
+    make_dirs(src + "/X/Z");
+    make_dirs(src + "/Y");
+    make_dirs(src + "/Empty");
+    write_file(src + "/X/b.txt", "b");
+    write_file(src + "/Y/c.txt", "c");
+    write_file(src + "/X/Z/d.txt", "d");
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+
+    // All of level 0 first, then level 1 in the order its folders were found,
+    // then level 2.
+    const auto top = listing_order(src);
+    const bool x_first = std::find(top.begin(), top.end(), "X") < std::find(top.begin(), top.end(), "Y");
+    const std::vector<std::string> expected =
+        x_first ? std::vector<std::string>{"a.txt", "b.txt", "c.txt", "d.txt"}
+                : std::vector<std::string>{"a.txt", "c.txt", "b.txt", "d.txt"};
+    EXPECT_EQ(progress.files, expected);
+    EXPECT_EQ(read_file(dst + "/X/Z/d.txt"), "d");
+    EXPECT_EQ(read_file(dst + "/Y/c.txt"), "c");
+    EXPECT_TRUE(exists(dst + "/Empty"));  // empty folders are reproduced
+    // The sub-folder label showed each folder relative to the source.
+    EXPECT_NE(std::find(progress.log.begin(), progress.log.end(), "subfld=/X/Z"),
+              progress.log.end());
+    EXPECT_EQ(engine.folder_table().level(2), std::vector<std::string>{"/X/Z"});
+}
+
+TEST_F(FolderWalkTest, WithoutSubfoldersOnlyTopFilesAreCopiedAndFoldersCreatedEmpty) {
+    set(0, src, dst, false);
+    write_file(src + "/top.txt", "t");
+    make_dirs(src + "/sub/deeper");
+    write_file(src + "/sub/inner.txt", "i");
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(read_file(dst + "/top.txt"), "t");
+    EXPECT_TRUE(exists(dst + "/sub"));
+    EXPECT_FALSE(exists(dst + "/sub/inner.txt"));
+    EXPECT_FALSE(exists(dst + "/sub/deeper"));
+}
+
+TEST_F(FolderWalkTest, WideAndDeepTreesAreWalkedWhole) {
+    // More folders on a level than the old fixed table held, and deeper.
+    for (int i = 0; i < 320; ++i) {
+        make_dirs(src + "/w" + std::to_string(i));
+        write_file(src + "/w" + std::to_string(i) + "/f", "x");
+    }
+    std::string deep = src;
+    for (int level = 0; level < 35; ++level) {
+        deep += "/d";
+    }
+    make_dirs(deep);
+    write_file(deep + "/bottom.txt", "deep");
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_TRUE(exists(dst + "/w319/f"));
+    EXPECT_EQ(read_file(dst + deep.substr(src.size()) + "/bottom.txt"), "deep");
+}
+
+TEST_F(FolderWalkTest, HiddenEntriesFifosSocketsAndLinksAreNotCopied) {
+    write_file(src + "/.hidden", "h");
+    make_dirs(src + "/.hiddendir");
+    write_file(src + "/.hiddendir/inside", "i");
+    write_file(src + "/plain.txt", "p");
+    ASSERT_EQ(::mkfifo((src + "/fifo").c_str(), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sock_path = src + "/sock";
+    ASSERT_LT(sock_path.size(), sizeof addr.sun_path);
+    std::copy(sock_path.begin(), sock_path.end(), addr.sun_path);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    make_dirs(dir / "outside");
+    write_file(dir / "outside/secret", "s");
+    ASSERT_EQ(::symlink((dir / "outside").c_str(), (src + "/link-out").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "outside/secret").c_str(), (src + "/link-file").c_str()), 0);
+    ASSERT_EQ(::symlink(src.c_str(), (src + "/loop").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "nowhere").c_str(), (src + "/dangling").c_str()), 0);
+
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    ::close(sock);
+    EXPECT_EQ(listing_order(dst), std::vector<std::string>{"plain.txt"});
+    EXPECT_FALSE(exists(dst + "/.hidden"));
+    EXPECT_FALSE(exists(dst + "/.hiddendir"));
+    EXPECT_EQ(progress.files, std::vector<std::string>{"plain.txt"});
+}
+
+TEST_F(FolderWalkTest, SourcePathsUpTo254BytesAreCopiedLongerOnesStopTheRun) {
+    // Pad the source folder so the file's path ends exactly at the limit.
+    const std::string name_254 = "テスト";  // 6 bytes in the code page, 9 in UTF-8
+    const auto fill = 254 - static_cast<int>(src.size()) - 1 - 6;
+    ASSERT_GT(fill, 0);
+    const std::string exact = std::string(static_cast<std::size_t>(fill), 'a') + name_254;
+    write_file(src + "/" + exact, "ok");
+    EXPECT_EQ(vostrel.LenByte(src + "/" + exact), 254);
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_TRUE(exists(dst + "/" + exact));
+
+    ::unlink((src + "/" + exact).c_str());
+    const std::string over = "b" + exact;  // 255 bytes
+    write_file(src + "/" + over, "too long");
+    ui.clear_events();
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
+    EXPECT_EQ(ui.box_texts(),
+              (std::vector<std::string>{"フォルダ+ファイルの長さが長すぎます！\r"
+                                        "フルパスで255文字以内にして下さい\r\r" +
+                                            src + "/" + over,
+                                        "バックアップが中止されました！"}));
+    EXPECT_FALSE(exists(dst + "/" + over));
+}
+
+TEST_F(FolderWalkTest, ATooLongFolderPathStopsTheRunWithTheFolderMessage) {
+    const auto fill = 255 - static_cast<int>(src.size()) - 1;
+    const std::string folder(static_cast<std::size_t>(fill), 'f');
+    make_dirs(src + "/" + folder);
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
+    ASSERT_FALSE(ui.box_texts().empty());
+    EXPECT_EQ(ui.box_texts()[0].rfind("フォルダの長さが長すぎます！\r", 0), 0u);
+    EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
+}
+
+TEST_F(FolderWalkTest, NamesOutsideTheCodePageAreCopiedFaithfully) {
+    const std::string accented = "café-\xF0\x9F\x98\x80";
+    const std::string not_utf8 = "raw\xFF\xFE";
+    make_dirs(src + "/" + accented);
+    write_file(src + "/" + accented + "/" + not_utf8, "bytes");
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(read_file(dst + "/" + accented + "/" + not_utf8), "bytes");
+}
+
+TEST_F(FolderWalkTest, TheDestinationInsideTheSourceIsNotCopiedIntoItself) {
+    const std::string inner = src + "/backup";
+    make_dirs(inner);
+    write_file(src + "/doc.txt", "d");
+    set(0, src, inner);
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(read_file(inner + "/doc.txt"), "d");
+    EXPECT_FALSE(exists(inner + "/backup"));
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_FALSE(exists(inner + "/backup"));
+}
+
+TEST_F(FolderWalkTest, ALinkPlantedInTheDestinationIsNeverWrittenThrough) {
+    make_dirs(src + "/sub");
+    write_file(src + "/sub/file.txt", "new");
+    write_file(src + "/top.txt", "new top");
+    make_dirs(dir / "elsewhere");
+    ASSERT_EQ(::symlink((dir / "elsewhere").c_str(), (dst + "/sub").c_str()), 0);
+    write_file(dir / "elsewhere/victim", "keep");
+    ASSERT_EQ(::symlink((dir / "elsewhere/victim").c_str(), (dst + "/top.txt").c_str()), 0);
+    options().skip_open_files = "1";  // skip mode: failures are recorded, the run goes on
+    save_settings();
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(listing_order(dir / "elsewhere"), std::vector<std::string>{"victim"});
+    EXPECT_EQ(read_file(dir / "elsewhere/victim"), "keep");
+    EXPECT_EQ(read_file(dst + "/top.txt"), "new top");  // the link itself was replaced
+    const auto entries = history_entries();
+    EXPECT_NE(std::find(entries.begin(), entries.end(),
+                        "[Skiped Copy File] = " + dst + "/sub/file.txt [?]"),
+              entries.end());
+}
+
+TEST_F(FolderWalkTest, AnUnreadableSourceFolderIsRecordedAndTheRestCopied) {
+    make_dirs(src + "/locked");
+    write_file(src + "/locked/secret.txt", "s");
+    make_dirs(src + "/open");
+    write_file(src + "/open/fine.txt", "f");
+    write_file(src + "/top.txt", "t");
+    ::chmod((src + "/locked").c_str(), 0);
+    // Everything must be reachable for the unprivileged user, but for the
+    // locked folder.
+    ::chmod(dir.path().c_str(), 0777);
+    for (const auto& p : {src, dst, program_folder, src + "/open"}) {
+        ::chmod(p.c_str(), 0777);
+    }
+    ::chmod((program_folder + "/system.dat").c_str(), 0666);
+    const bool ok = run_unprivileged([&] {
+        EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+        EXPECT_EQ(read_file(dst + "/open/fine.txt"), "f");
+        EXPECT_EQ(read_file(dst + "/top.txt"), "t");
+        EXPECT_TRUE(exists(dst + "/locked"));
+        EXPECT_FALSE(exists(dst + "/locked/secret.txt"));
+        EXPECT_EQ(history_entries(),
+                  (std::vector<std::string>{"[Start] [Manual]",
+                                            "[Skiped Copy File] = " + dst + "/locked [?]",
+                                            "[Success] [Manual]"}));
+    });
+    EXPECT_TRUE(ok);
+}
+
+TEST_F(FolderWalkTest, ASparseFileLargerThanFourGigabytesIsCopiedWithItsSizeShown) {
+    const std::string big = src + "/disk.img";
+    const long long size = 5LL * 1024 * 1024 * 1024;
+    {
+        FILE* f = std::fopen(big.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        for (long long at : {0LL, 3LL * 1024 * 1024 * 1024, size - 1}) {
+            std::fseek(f, static_cast<long>(at), SEEK_SET);
+            std::fputc('M', f);
+        }
+        std::fclose(f);
+    }
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(progress.filesize_shown, "5,368,709");
+    FILE* f = std::fopen((dst + "/disk.img").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    for (long long at : {0LL, 3LL * 1024 * 1024 * 1024, size - 1, 1000LL}) {
+        std::fseek(f, static_cast<long>(at), SEEK_SET);
+        EXPECT_EQ(std::fgetc(f), at == 1000 ? 0 : 'M') << at;
+    }
+    std::fseek(f, 0, SEEK_END);
+    EXPECT_EQ(std::ftell(f), size);
+    std::fclose(f);
+    struct stat st {};
+    ::stat((dst + "/disk.img").c_str(), &st);
+    EXPECT_LT(st.st_blocks * 512, 1024 * 1024);  // the holes stayed holes
+}
+
+}  // namespace
+}  // namespace tarvenix

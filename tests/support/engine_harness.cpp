@@ -1,0 +1,119 @@
+#include "support/engine_harness.h"
+
+#include <gtest/gtest.h>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "common/text_codec.h"
+
+namespace tarvenix::testing {
+
+void RecordingProgress::show() {
+    visible_ = true;
+    log.push_back("show");
+}
+
+void RecordingProgress::hide() {
+    visible_ = false;
+    log.push_back("hide");
+}
+
+void RecordingProgress::set_label(ProgressLabel label, std::string_view text) {
+    static constexpr const char* kNames[] = {"srcfld", "dstfld", "subfld", "cpfname", "filesize"};
+    log.push_back(std::string(kNames[static_cast<int>(label)]) + "=" + std::string(text));
+    if (label == ProgressLabel::cpfname && !text.empty()) {
+        files.emplace_back(text);
+    }
+    if (label == ProgressLabel::filesize && !text.empty()) {
+        filesize_shown = text;
+    }
+}
+
+EngineHarness::EngineHarness()
+    : program_folder(dir / "program")
+    , store(settings, program_folder + "/system.dat", reporter)
+    , history(program_folder + "/history.txt", ui, ui, reporter)
+    , vostrel(ui.ports())
+    , engine(EngineServices{settings, store, history, vostrel, reporter, progress, ui, ui}) {
+    make_dirs(program_folder);
+    reporter.set_progress(&progress);
+    // Defaults of a freshly configured program: overwrite everything, copy
+    // files in use anyway, record history.
+    auto& o = settings.model.options;
+    o.copy_mode = "0";
+    o.start_at_launch = "0";
+    o.backup_at_close = "0";
+    o.start_at_time = "0";
+    o.skip_open_files = "0";
+    o.record_history = "1";
+    for (auto& set : settings.model.sets) {
+        set.copy_subfolders = "1";
+        set.skip_set = "0";
+    }
+    save_settings();
+}
+
+void EngineHarness::save_settings() {
+    store.write_settings_file();
+}
+
+void EngineHarness::set(int k, const std::string& src, const std::string& dst, bool subfolders,
+                        bool skip) {
+    auto& s = settings.model.sets[static_cast<std::size_t>(k)];
+    s.src_folder = src;
+    s.dst_folder = dst;
+    s.copy_subfolders = subfolders ? "1" : "0";
+    s.skip_set = skip ? "1" : "0";
+    save_settings();
+}
+
+std::vector<std::string> EngineHarness::history_lines() const {
+    std::vector<std::string> lines;
+    if (!exists(program_folder + "/history.txt")) {
+        return lines;
+    }
+    const std::string text = text::from_cp932(read_file(program_folder + "/history.txt"));
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const auto end = text.find("\r\n", pos);
+        lines.push_back(text.substr(pos, end - pos));
+        if (end == std::string::npos) {
+            break;
+        }
+        pos = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> EngineHarness::history_entries() const {
+    std::vector<std::string> out;
+    for (const auto& line : history_lines()) {
+        // "yyyy/MM/dd H:mm:ss rest": drop the first two fields.
+        const auto first = line.find(' ');
+        const auto second = line.find(' ', first + 1);
+        out.push_back(line.substr(second + 1));
+    }
+    return out;
+}
+
+bool run_unprivileged(const std::function<void()>& body) {
+    if (::geteuid() != 0) {
+        body();
+        return !::testing::Test::HasFailure();
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+            ::_exit(3);
+        }
+        body();
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace tarvenix::testing

@@ -1,0 +1,65 @@
+#pragma once
+
+// A whole backup engine over real temporary folders, with the scripted user
+// interface and a progress dialog that records what it showed.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/backup_engine.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+namespace tarvenix::testing {
+
+class RecordingProgress final : public ProgressView {
+public:
+    void show() override;
+    void hide() override;
+    bool visible() const override { return visible_; }
+    void set_label(ProgressLabel label, std::string_view text) override;
+
+    // "show", "hide", and "label=text" entries, in order.
+    std::vector<std::string> log;
+    // The files whose names cpfname showed, in order.
+    std::vector<std::string> files;
+    std::string filesize_shown;  // the last non-empty size shown
+
+private:
+    bool visible_ = false;
+};
+
+class EngineHarness {
+public:
+    EngineHarness();
+
+    // Writes system.dat from the model as it is now.
+    void save_settings();
+    // Configures set k and saves.
+    void set(int k, const std::string& src, const std::string& dst, bool subfolders = true,
+             bool skip = false);
+    // The history file as lines, without their line ends.
+    std::vector<std::string> history_lines() const;
+    // The history lines' tags and triggers, without the time stamps.
+    std::vector<std::string> history_entries() const;
+
+    TempDir dir;
+    std::string program_folder;
+    ScriptedUi ui;
+    SystemErrorReporter reporter{ui};
+    SettingsState settings;
+    SettingsStore store;
+    HistoryLog history;
+    Vostrel vostrel;
+    RecordingProgress progress;
+    BackupEngine engine;
+    GlobalOptions& options() { return settings.model.options; }
+};
+
+// Runs `body` as an unprivileged user (nobody) in a child process when the
+// tests run as root, so permission checks apply; in-process otherwise.
+// Returns false when the body failed an assertion.
+bool run_unprivileged(const std::function<void()>& body);
+
+}  // namespace tarvenix::testing
