@@ -28,6 +28,9 @@ struct FileStatus {
     std::uint64_t size = 0;
     std::int64_t mtime_sec = 0;
     std::int64_t mtime_nsec = 0;
+    std::int64_t atime_sec = 0;
+    std::int64_t atime_nsec = 0;
+    std::uint64_t allocated = 0;   // bytes the file takes on the disk
     std::uint32_t mode = 0;        // permission bits (0777)
     std::uint64_t device = 0;      // file system the entry lives on
     std::uint64_t inode = 0;
@@ -57,6 +60,9 @@ public:
     // Opens the sub-folder `name` of this folder; a symbolic link there is
     // refused (ELOOP/ENOTDIR), so a walk never leaves its tree through one.
     Directory open_child(std::string_view name, int* err) const;
+    // Opens a folder below this one by its relative path ("/a/b", "" for
+    // this folder itself), refusing a symbolic link anywhere on the way.
+    Directory open_below(std::string_view relative, int* err) const;
 
     bool is_open() const { return fd_ >= 0; }
     int native_handle() const { return fd_; }
@@ -84,6 +90,31 @@ private:
     int fd_ = -1;
 };
 
+// A file opened for reading, with its status taken from the open file.
+class OpenFile {
+public:
+    OpenFile() = default;
+    ~OpenFile();
+    OpenFile(OpenFile&& other) noexcept;
+    OpenFile& operator=(OpenFile&& other) noexcept;
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    // Opens `name` in `dir` for reading. Opening never blocks (a FIFO that
+    // slipped in cannot hang the caller); with follow_links=false a symbolic
+    // link is refused (ELOOP).
+    static OpenFile open_at(const Directory& dir, std::string_view name, bool follow_links,
+                            int* err);
+
+    bool is_open() const { return fd_ >= 0; }
+    int native_handle() const { return fd_; }
+    const FileStatus& status() const { return status_; }
+
+private:
+    int fd_ = -1;
+    FileStatus status_;
+};
+
 struct CopyOptions {
     // Refuse (EACCES) when the existing target has no write permission bit,
     // whoever we run as: a read-only file is not to be replaced.
@@ -92,17 +123,24 @@ struct CopyOptions {
     bool refuse_locked_source = false;
     // Follow a symbolic link that stands where the source is.
     bool follow_source_link = true;
+    // The caller knows nothing stands at the target (it made the folder in
+    // this run), so the target need not be examined first.
+    bool target_known_absent = false;
 };
 
 // Prefix of the temporary files a copy writes before it renames them into
 // place. It starts with "." so listings never take them for the user's files.
 inline constexpr std::string_view kTempPrefix = ".tarvenix-tmp-";
 
-// Copies src_name in src_dir to dst_name in dst_dir: the data goes into a new
+// Copies an open regular file to dst_name in dst_dir: the data goes into a new
 // temporary file in dst_dir, which takes the source's permission bits and
 // modification time and is then renamed over the target. A failure at any
 // point removes the temporary file and leaves an existing target untouched;
 // a link standing where the target is gets replaced, never written through.
+int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string_view dst_name,
+                   const CopyOptions& options);
+
+// The same, opening src_name in src_dir first.
 int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
                  std::string_view dst_name, const CopyOptions& options);
 

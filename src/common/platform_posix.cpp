@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -77,6 +79,9 @@ FileStatus status_from_stat(const struct stat& st) {
     s.size = static_cast<std::uint64_t>(st.st_size);
     s.mtime_sec = st.st_mtim.tv_sec;
     s.mtime_nsec = st.st_mtim.tv_nsec;
+    s.atime_sec = st.st_atim.tv_sec;
+    s.atime_nsec = st.st_atim.tv_nsec;
+    s.allocated = static_cast<std::uint64_t>(st.st_blocks) * 512;
     s.mode = static_cast<std::uint32_t>(st.st_mode & 07777);
     s.device = static_cast<std::uint64_t>(st.st_dev);
     s.inode = static_cast<std::uint64_t>(st.st_ino);
@@ -96,6 +101,16 @@ EntryType type_from_dirent(unsigned char d_type) {
     }
 }
 
+// The umask, read once: reading it means setting it for a moment.
+mode_t process_umask() {
+    static const mode_t mask = [] {
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
+
 std::string temp_name() {
     thread_local std::mt19937_64 rng{std::random_device{}()};
     static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
@@ -109,11 +124,11 @@ std::string temp_name() {
 }
 
 // Creates a new temporary file in dir_fd; returns its fd and name.
-int create_temp(int dir_fd, std::string& name, UniqueFd& fd) {
+int create_temp(int dir_fd, std::string& name, UniqueFd& fd, mode_t mode = 0600) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = temp_name();
         const int f = ::openat(dir_fd, name.c_str(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (f >= 0) {
             fd.reset(f);
             return 0;
@@ -165,6 +180,9 @@ int copy_range(int in, int out, off_t begin, off_t end) {
             return errno;
         }
     }
+    if (in_off >= end) {
+        return 0;
+    }
     std::vector<char> buf(256 * 1024);
     while (in_off < end) {
         const auto want = static_cast<std::size_t>(std::min<off_t>(end - in_off, static_cast<off_t>(buf.size())));
@@ -201,9 +219,9 @@ int copy_range(int in, int out, off_t begin, off_t end) {
 // grows meanwhile is copied up to its size at that moment, one that shrinks
 // up to its new end. A file with holes keeps them: only its data is copied,
 // so a sparse disk image does not turn into gigabytes of zeros.
-int copy_data(int in, int out, const struct stat& st) {
-    const off_t size = st.st_size;
-    const bool sparse = static_cast<off_t>(st.st_blocks) * 512 < size;
+int copy_data(int in, int out, const FileStatus& st) {
+    const auto size = static_cast<off_t>(st.size);
+    const bool sparse = st.allocated < st.size;
     if (!sparse) {
         return copy_range(in, out, 0, size);
     }
@@ -301,6 +319,35 @@ Directory Directory::open_child(std::string_view name, int* err) const {
     return Directory(fd);
 }
 
+Directory Directory::open_below(std::string_view relative, int* err) const {
+    const std::string rel = relative.empty() ? std::string(".") : "." + std::string(relative);
+#ifdef SYS_openat2
+    // One call that resolves the whole path and refuses any link on it.
+    open_how how{};
+    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, fd_, rel.c_str(), &how, sizeof how);
+    if (fd >= 0) {
+        set_err(err, 0);
+        return Directory(static_cast<int>(fd));
+    }
+    if (errno != ENOSYS && errno != EPERM && errno != EAGAIN) {
+        set_err(err, errno);
+        return Directory();
+    }
+#endif
+    // Older kernels: one component at a time, each refusing a link.
+    Directory current = open_child(".", err);
+    std::size_t pos = 1;
+    while (current.is_open() && pos < rel.size()) {
+        const std::size_t start = pos + 1;
+        const std::size_t end = std::min(rel.find('/', start), rel.size());
+        current = current.open_child(std::string_view(rel).substr(start, end - start), err);
+        pos = end;
+    }
+    return current;
+}
+
 int Directory::list(std::vector<Entry>& out) const {
     out.clear();
     // fdopendir takes over the descriptor it is given: hand it a duplicate.
@@ -386,55 +433,97 @@ bool is_locked_by_other_process(int fd) {
     return false;
 }
 
-int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
-                 std::string_view dst_name, const CopyOptions& options) {
-    const std::string src(src_name);
-    const std::string dst(dst_name);
-    // O_NONBLOCK: opening a FIFO that slipped in must not hang the copy.
+OpenFile::~OpenFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+OpenFile::OpenFile(OpenFile&& other) noexcept
+    : fd_(other.fd_)
+    , status_(other.status_) {
+    other.fd_ = -1;
+}
+
+OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.fd_;
+        status_ = other.status_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+OpenFile OpenFile::open_at(const Directory& dir, std::string_view name, bool follow_links,
+                           int* err) {
+    OpenFile file;
+    const std::string n(name);
+    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; it
+    // changes nothing for the reads of a regular file.
     int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    if (!options.follow_source_link) {
+    if (!follow_links) {
         flags |= O_NOFOLLOW;
     }
-    UniqueFd in(::openat(src_dir.native_handle(), src.c_str(), flags));
-    if (!in) {
-        return errno;
+    const int fd = ::openat(dir.native_handle(), n.c_str(), flags);
+    if (fd < 0) {
+        set_err(err, errno);
+        return file;
     }
     struct stat st {};
-    if (::fstat(in.get(), &st) != 0) {
-        return errno;
+    if (::fstat(fd, &st) != 0) {
+        set_err(err, errno);
+        ::close(fd);
+        return file;
     }
-    if (!S_ISREG(st.st_mode)) {
-        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    file.fd_ = fd;
+    file.status_ = status_from_stat(st);
+    set_err(err, 0);
+    return file;
+}
+
+int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string_view dst_name,
+                   const CopyOptions& options) {
+    const FileStatus& st = source.status();
+    if (st.type != EntryType::kFile) {
+        return st.type == EntryType::kFolder ? EISDIR : EINVAL;
     }
-    // O_NONBLOCK stays set: it means nothing for the reads of a regular file.
-    if (options.refuse_locked_source && is_locked_by_other_process(in.get())) {
+    if (options.refuse_locked_source && is_locked_by_other_process(source.native_handle())) {
         return EBUSY;
     }
-
-    struct stat target {};
-    if (::fstatat(dst_dir.native_handle(), dst.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISDIR(target.st_mode)) {
-            return EISDIR;
+    const std::string dst(dst_name);
+    if (!options.target_known_absent) {
+        struct stat target {};
+        if (::fstatat(dst_dir.native_handle(), dst.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISDIR(target.st_mode)) {
+                return EISDIR;
+            }
+            if (options.refuse_read_only_target && S_ISREG(target.st_mode) &&
+                (target.st_mode & 0222) == 0) {
+                return EACCES;
+            }
+        } else if (errno != ENOENT) {
+            return errno;
         }
-        if (options.refuse_read_only_target && S_ISREG(target.st_mode) &&
-            (target.st_mode & 0222) == 0) {
-            return EACCES;
-        }
-    } else if (errno != ENOENT) {
-        return errno;
     }
 
+    // The temporary file is born with the source's permission bits where the
+    // umask lets it, which spares a chmod for most files.
+    const auto mode = static_cast<mode_t>(st.mode & 0777);
     std::string tmp_name;
     UniqueFd out;
-    if (const int err = create_temp(dst_dir.native_handle(), tmp_name, out)) {
+    if (const int err = create_temp(dst_dir.native_handle(), tmp_name, out, mode)) {
         return err;
     }
-    int err = copy_data(in.get(), out.get(), st);
-    if (err == 0 && ::fchmod(out.get(), st.st_mode & 0777) != 0) {
+    int err = copy_data(source.native_handle(), out.get(), st);
+    if (err == 0 && (mode & process_umask()) != 0 && ::fchmod(out.get(), mode) != 0) {
         err = errno;
     }
     if (err == 0) {
-        const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
+        const std::array<timespec, 2> times{timespec{st.atime_sec, st.atime_nsec},
+                                            timespec{st.mtime_sec, st.mtime_nsec}};
         if (::futimens(out.get(), times.data()) != 0) {
             err = errno;
         }
@@ -450,6 +539,16 @@ int copy_file_at(const Directory& src_dir, std::string_view src_name, const Dire
         ::unlinkat(dst_dir.native_handle(), tmp_name.c_str(), 0);
     }
     return err;
+}
+
+int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
+                 std::string_view dst_name, const CopyOptions& options) {
+    int err = 0;
+    const OpenFile source = OpenFile::open_at(src_dir, src_name, options.follow_source_link, &err);
+    if (!source.is_open()) {
+        return err;
+    }
+    return copy_open_file(source, dst_dir, dst_name, options);
 }
 
 int copy_file(const std::string& src_path, const std::string& dst_path,
@@ -516,11 +615,7 @@ int replace_file_contents(const std::string& path_in, std::string_view bytes) {
     struct stat old {};
     const mode_t mode = ::fstatat(dir.native_handle(), name.c_str(), &old, 0) == 0
                             ? (old.st_mode & 0777)
-                            : (0666 & ~[] {
-                                  const mode_t m = ::umask(0);
-                                  ::umask(m);
-                                  return m;
-                              }());
+                            : (0666 & ~process_umask());
     err = write_all(out.get(), bytes.data(), bytes.size());
     if (err == 0 && ::fchmod(out.get(), mode) != 0) {
         err = errno;

@@ -238,11 +238,12 @@ std::int32_t Vostrel::FileCopy(const std::string& OldFile, const std::string& Ne
     return last_error_ == 0 ? 1 : 0;
 }
 
-std::int32_t Vostrel::FileCopy(const platform::Directory& old_folder, std::string_view old_name,
-                               const platform::Directory& new_folder, std::string_view new_name) {
+std::int32_t Vostrel::FileCopy(const platform::OpenFile& old_file,
+                               const platform::Directory& new_folder, std::string_view new_name,
+                               bool new_folder_is_fresh) {
     platform::CopyOptions options = file_copy_options();
-    options.follow_source_link = false;
-    last_error_ = platform::copy_file_at(old_folder, old_name, new_folder, new_name, options);
+    options.target_known_absent = new_folder_is_fresh;
+    last_error_ = platform::copy_open_file(old_file, new_folder, new_name, options);
     return last_error_ == 0 ? 1 : 0;
 }
 

@@ -88,9 +88,11 @@ public:
     // Copies OldFile over NewFile; not 0 on success, 0 on failure, with the
     // reason in LastError().
     std::int32_t FileCopy(const std::string& OldFile, const std::string& NewFile);
-    // The same copy between two open folders, for callers that walk a tree.
-    std::int32_t FileCopy(const platform::Directory& old_folder, std::string_view old_name,
-                          const platform::Directory& new_folder, std::string_view new_name);
+    // The same copy of a file already open into an open folder, for callers
+    // that walk a tree. new_folder_is_fresh: the caller made the folder in
+    // this run, so nothing can stand at the target yet.
+    std::int32_t FileCopy(const platform::OpenFile& old_file, const platform::Directory& new_folder,
+                          std::string_view new_name, bool new_folder_is_fresh = false);
     int LastError() const { return last_error_; }
     std::string WinDir();
     std::string SysDir();

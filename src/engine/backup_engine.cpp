@@ -19,33 +19,6 @@ std::string without_trailing_separator(const std::string& folder) {
     return out;
 }
 
-// Opens a folder below root by its relative path ("/a/b"), one component at a
-// time and never through a symbolic link, so neither side of a walk can be led
-// outside its tree.
-platform::Directory open_below(const platform::Directory& root, const std::string& relative,
-                               int* err) {
-    platform::Directory current;
-    const platform::Directory* parent = &root;
-    std::size_t pos = 0;
-    while (pos < relative.size()) {
-        const std::size_t start = relative[pos] == '/' ? pos + 1 : pos;
-        const std::size_t end = std::min(relative.find('/', start), relative.size());
-        platform::Directory next = parent->open_child(
-            std::string_view(relative).substr(start, end - start), err);
-        if (!next.is_open()) {
-            return next;
-        }
-        current = std::move(next);
-        parent = &current;
-        pos = end;
-    }
-    if (parent == &root) {
-        // The root itself: hand out a second handle to it.
-        return root.open_child(".", err);
-    }
-    return current;
-}
-
 }  // namespace
 
 std::string format_kbytes(std::uint64_t bytes) {
@@ -205,6 +178,7 @@ void BackupEngine::walk_backup_set(int k) {
     src_root_ = platform::Directory::open(src_base_.empty() ? "/" : src_base_, &err);
     dst_root_ = platform::Directory::open(dst_base_.empty() ? "/" : dst_base_, &err);
     dst_root_status_ = dst_root_.is_open() ? dst_root_.own_status() : std::nullopt;
+    fresh_folders_.clear();
     const bool subfolders = set.copy_subfolders != "0";
 
     for (std::size_t level = 0;; ++level) {
@@ -227,6 +201,7 @@ void BackupEngine::walk_backup_set(int k) {
     }
     src_root_ = platform::Directory();
     dst_root_ = platform::Directory();
+    fresh_folders_.clear();
 }
 
 bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
@@ -236,7 +211,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     int err = 0;
     platform::Directory src_dir;
     if (src_root_.is_open()) {
-        src_dir = open_below(src_root_, relative, &err);
+        src_dir = src_root_.open_below(relative, &err);
     }
     std::vector<platform::Directory::Entry> entries;
     if (!src_dir.is_open() || (err = src_dir.list(entries)) != 0) {
@@ -249,8 +224,10 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     }
     platform::Directory dst_dir;
     if (dst_root_.is_open()) {
-        dst_dir = open_below(dst_root_, relative, &err);
+        dst_dir = dst_root_.open_below(relative, &err);
     }
+    const bool fresh = fresh_folders_.count(relative) != 0;
+    const bool overwrite_all = s_.settings.model.options.copy_mode != "1";
 
     // The whole listing is read before anything is copied, so the copies
     // cannot disturb it.
@@ -281,11 +258,14 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
                 st->inode == dst_root_status_->inode) {
                 continue;  // the destination lies inside the source: never copy it into itself
             }
-            folder_table_.add(level + 1, relative + "/" + name);
-            if (dst_dir.is_open() && !dst_dir.status_of(name, true)) {
+            std::string child = relative + "/" + name;
+            if (dst_dir.is_open() && (fresh || !dst_dir.status_of(name, true))) {
                 // A failure shows later, when the folder's files cannot be copied.
-                dst_dir.make_folder(name);
+                if (dst_dir.make_folder(name) == 0) {
+                    fresh_folders_.insert(child);
+                }
             }
+            folder_table_.add(level + 1, std::move(child));
             continue;
         }
         if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
@@ -293,22 +273,36 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
             return false;
         }
         const std::string dst_path = dst_base_ + relative + "/" + name;
+        // Overwriting every file, the source is opened right away and its
+        // status read from the open file; newer-only, most files are not
+        // copied, so a stat is all they cost.
+        platform::OpenFile source;
+        int open_error = 0;
+        if (overwrite_all) {
+            source = platform::OpenFile::open_at(src_dir, name, false, &open_error);
+            if (source.is_open()) {
+                st = source.status();
+            } else if (open_error == ENOENT || open_error == ELOOP) {
+                continue;  // gone, or turned into a link, since the listing
+            }
+        }
         if (!st) {
             st = src_dir.status_of(name, false, &err);
             if (!st) {
                 if (err != ENOENT) {
-                    record_skipped(dst_path);
+                    record_skipped(dst_path);  // cannot even be examined
                 }
                 continue;
             }
-            if (st->type != platform::EntryType::kFile) {
-                continue;
-            }
+        }
+        if (st->type != platform::EntryType::kFile) {
+            continue;
         }
         s_.progress.set_label(ProgressLabel::cpfname, name);
         s_.progress.set_label(ProgressLabel::filesize, format_kbytes(st->size));
         s_.pump.process_events();
-        copy_one_file(FileJob{src_dir, dst_dir, name, src_path, dst_path, *st});
+        copy_one_file(
+            FileJob{src_dir, dst_dir, fresh, name, src_path, dst_path, *st, source, open_error});
         s_.progress.set_label(ProgressLabel::cpfname, "");
         s_.progress.set_label(ProgressLabel::filesize, "");
         s_.pump.process_events();
@@ -334,7 +328,7 @@ void BackupEngine::record_skipped(const std::string& dst_path) {
 void BackupEngine::copy_one_file(const FileJob& job) {
     const GlobalOptions& options = s_.settings.model.options;
     try {
-        if (options.copy_mode == "1" && job.dst_dir.is_open()) {
+        if (options.copy_mode == "1" && job.dst_dir.is_open() && !job.dst_dir_is_fresh) {
             int err = 0;
             const auto dst = job.dst_dir.status_of(job.name, true, &err);
             if (!dst && err != ENOENT) {
@@ -350,22 +344,29 @@ void BackupEngine::copy_one_file(const FileJob& job) {
                               std::string(describe_error_code(error_code::kTypeMismatch)) +
                                   " (skip_open_files: \"" + options.skip_open_files + "\")");
         }
+        int err = job.open_error;
+        if (!job.source.is_open() && err == 0) {
+            job.source = platform::OpenFile::open_at(job.src_dir, job.name, false, &err);
+        }
+        if (err == 0 && !job.dst_dir.is_open()) {
+            err = ENOENT;  // the destination folder could not be made or opened
+        }
         if (*skip_open_files == 1) {
-            platform::CopyOptions copy;
-            copy.refuse_locked_source = true;
-            copy.refuse_read_only_target = true;
-            copy.follow_source_link = false;
-            const int err = job.dst_dir.is_open()
-                                ? platform::copy_file_at(job.src_dir, job.name, job.dst_dir,
-                                                         job.name, copy)
-                                : ENOENT;
+            if (err == 0) {
+                platform::CopyOptions copy;
+                copy.refuse_locked_source = true;
+                copy.refuse_read_only_target = true;
+                copy.target_known_absent = job.dst_dir_is_fresh;
+                err = platform::copy_open_file(job.source, job.dst_dir, job.name, copy);
+            }
             if (err != 0) {
                 record_skipped(job.dst_path);
             }
             return;
         }
-        const bool copied = job.dst_dir.is_open() &&
-                            s_.vostrel.FileCopy(job.src_dir, job.name, job.dst_dir, job.name) != 0;
+        const bool copied =
+            err == 0 &&
+            s_.vostrel.FileCopy(job.source, job.dst_dir, job.name, job.dst_dir_is_fresh) != 0;
         if (!copied) {
             s_.vostrel.Msg_Box(s_.vostrel.KindErr,
                                "ファイルをコピーできません！\r\rコピー元 = " + job.src_path +

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "common/platform.h"
 #include "common/ports.h"
@@ -77,10 +78,14 @@ private:
     struct FileJob {
         const platform::Directory& src_dir;
         const platform::Directory& dst_dir;
+        bool dst_dir_is_fresh;  // made by this walk: nothing stands in it yet
         std::string_view name;
         const std::string& src_path;
         const std::string& dst_path;
         const platform::FileStatus& src_status;
+        // The source, when the walk has opened it already.
+        platform::OpenFile& source;
+        int open_error;
     };
 
     void copy_one_file(const FileJob& job);
@@ -104,6 +109,8 @@ private:
     platform::Directory src_root_;
     platform::Directory dst_root_;
     std::optional<platform::FileStatus> dst_root_status_;
+    // Destination folders (relative paths) this walk has made.
+    std::unordered_set<std::string> fresh_folders_;
 };
 
 }  // namespace tarvenix
