@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all setup build build-asan test test-plain test-asan clean
+.PHONY: all setup build build-asan test test-plain test-asan fuzz clean
 
 all: build
 
@@ -26,7 +26,12 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-test: test-plain test-asan
+# A short bounded fuzzing run of the settings reader and the text codec;
+# FUZZ_SECONDS=3600 make fuzz for a longer one.
+fuzz: setup
+	bash fuzz/run.sh
+
+test: test-plain test-asan fuzz
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

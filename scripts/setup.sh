@@ -7,6 +7,7 @@ packages=(
     build-essential cmake g++ pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
+    fp-utils
     util-linux e2fsprogs rsync
 )
 

@@ -113,6 +113,23 @@ Converter& from_cp932_converter() {
     return c;
 }
 
+// Encodes one character, but only when the code page holds that very
+// character: iconv maps some it lacks to look-alikes (U+301C WAVE DASH to the
+// full-width tilde, U+00A5 YEN SIGN to the backslash) or to nothing at all,
+// which would store a different path than the user chose.
+std::optional<std::size_t> encode_exactly(std::string_view unit, char* out, std::size_t out_size) {
+    const auto n = to_cp932_converter().convert(unit, out, out_size);
+    if (!n || *n == 0) {
+        return std::nullopt;
+    }
+    std::array<char, 8> back{};
+    const auto m = from_cp932_converter().convert(std::string_view(out, *n), back.data(), back.size());
+    if (!m || std::string_view(back.data(), *m) != unit) {
+        return std::nullopt;
+    }
+    return n;
+}
+
 bool is_ascii(std::string_view s) {
     for (char c : s) {
         if (static_cast<unsigned char>(c) >= 0x80) {
@@ -137,7 +154,7 @@ void for_each_unit(std::string_view utf8, F&& f) {
         const std::string_view unit = utf8.substr(i, len);
         if (len == 1) {
             f(unit, std::optional<std::string_view>{unit});
-        } else if (auto n = to_cp932_converter().convert(unit, buf.data(), buf.size())) {
+        } else if (auto n = encode_exactly(unit, buf.data(), buf.size())) {
             f(unit, std::optional<std::string_view>{std::string_view(buf.data(), *n)});
         } else {
             f(unit, std::optional<std::string_view>{});
@@ -175,7 +192,12 @@ std::optional<std::string> to_cp932(std::string_view utf8) {
         }
         i += len;
     }
-    return to_cp932_converter().convert_all(utf8);
+    auto encoded = to_cp932_converter().convert_all(utf8);
+    // The whole text must come back as it was (see encode_exactly).
+    if (!encoded || from_cp932_converter().convert_all(*encoded) != std::optional<std::string>(utf8)) {
+        return std::nullopt;
+    }
+    return encoded;
 }
 
 std::string to_cp932_lossy(std::string_view utf8) {

@@ -45,6 +45,10 @@ std::string SettingsRecordFile::encode_record(std::string_view value) {
     return *encoded;
 }
 
+bool SettingsRecordFile::can_store(std::string_view value) {
+    return text::to_cp932(to_slot(value)).has_value();
+}
+
 std::string SettingsRecordFile::decode_record(std::string_view bytes) {
     const auto nul = bytes.find('\0');
     if (nul != std::string_view::npos) {

@@ -48,6 +48,10 @@ public:
     // 932 decode as U+FFFD; a NUL byte ends the text.
     static std::string decode_record(std::string_view bytes);
 
+    // Whether the value can be stored as it is (every character it keeps
+    // exists in code page 932).
+    static bool can_store(std::string_view value);
+
     // A value cut or padded with spaces to 80 characters.
     static std::string to_slot(std::string_view value);
 

@@ -35,6 +35,15 @@ TEST(Cp932Encoding, RefusesWhatTheCodePageCannotHold) {
     EXPECT_FALSE(to_cp932("\xF0\x9F\x98\x80").has_value());
     EXPECT_FALSE(to_cp932("bad\xFF").has_value());
     EXPECT_EQ(to_cp932_lossy("café 表"), std::string("caf? \x95\x5C"));
+    // Characters the converter would swap for look-alikes or drop are refused
+    // too: a stored path must come back as the same path.
+    EXPECT_FALSE(to_cp932("/home/u/4月〜6月").has_value());  // U+301C WAVE DASH
+    EXPECT_FALSE(to_cp932("\xC2\xA5").has_value());          // U+00A5 YEN SIGN
+    EXPECT_FALSE(to_cp932("\xE2\x80\x94").has_value());      // U+2014 EM DASH
+    EXPECT_FALSE(to_cp932("a\xF3\xA0\x80\x81").has_value());  // a tag character
+    EXPECT_TRUE(to_cp932("4月～6月").has_value());             // the full-width tilde is there
+    EXPECT_EQ(to_cp932_lossy("\xC2\xA5"), "?");
+    EXPECT_EQ(cp932_length("〜"), 3u);
     EXPECT_EQ(to_cp932_lossy("a\xFF"), "a?");
 }
 

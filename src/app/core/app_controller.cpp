@@ -1,0 +1,202 @@
+#include "app/core/app_controller.h"
+
+#include "history/history_commands.h"
+
+namespace tarvenix {
+namespace {
+constexpr std::string_view kTrayTip = "左-Menu:右-Help";
+constexpr std::string_view kUnsavedQuestion = "システムデータが変更されています\r更新しますか？";
+}  // namespace
+
+AppController::AppController(ProgramContext& context, MainWindowView& view)
+    : c_(context)
+    , view_(view)
+    , editor_(context)
+    , scheduler_(context) {}
+
+void AppController::start_up() {
+    view_.show_splash(" Tarvenix " + c_.version_text + " ");
+    c_.main_vostrel.Wait(2.0F);
+    view_.close_splash();
+    if (!view_.add_tray_icon(kTrayTip)) {
+        // Without a notification area the program would run out of reach:
+        // the main window stands in for the tray icon.
+        select_tab_on_activation_ = true;
+        view_.set_window_visible(true);
+    }
+    c_.page_selector = 1;
+    c_.settings.caption_base = "Tarvenix";
+    c_.store.load_settings();
+    if (c_.settings.model.options.start_at_launch == "1") {
+        c_.engine.run_backup(run_trigger::kProgramStart);
+    }
+    after_event();
+}
+
+void AppController::on_tray_message(std::int32_t message) {
+    const Vostrel& v = c_.main_vostrel;
+    if (message == v.WM_LBUTTONDOWN || message == v.WM_RBUTTONDOWN) {
+        view_.bring_to_front();
+        c_.ports.pump.process_events();
+        view_.popup_menu(message == v.WM_LBUTTONDOWN ? PopupMenu::mnumain : PopupMenu::help);
+    }
+    after_event();
+}
+
+void AppController::on_window_activated() {
+    // The tab is chosen when the window is opened, not every time the user
+    // comes back to it from another window.
+    if (!select_tab_on_activation_) {
+        return;
+    }
+    select_tab_on_activation_ = false;
+    if (c_.page_selector >= 1 && c_.page_selector <= kSetCount) {
+        c_.settings.page.select_tab(c_.page_selector - 1);
+    }
+}
+
+void AppController::on_window_shown() {
+    select_tab_on_activation_ = true;
+}
+
+void AppController::ok_bt() {
+    editor_.save_settings();
+}
+
+void AppController::histclr_bt() {
+    clear_history(c_.main_vostrel, c_.ports.busy, c_.history_file_path);
+}
+
+void AppController::recedit_bt() {
+    show_history(c_.main_vostrel, c_.history_file_path);
+}
+
+void AppController::mini_bt() {
+    editor_.confirm_and_save();
+    view_.set_window_visible(false);
+}
+
+void AppController::mnuset() {
+    select_tab_on_activation_ = true;
+    view_.set_window_visible(true);
+    view_.bring_to_front();
+}
+
+void AppController::bkup_bt() {
+    if (c_.engine.running()) {
+        return;  // the run in progress is the backup asked for
+    }
+    editor_.confirm_and_save();
+    c_.engine.run_backup(run_trigger::kManual);
+    after_event();
+}
+
+void AppController::bkup_exitwin() {
+    if (c_.engine.running()) {
+        // Let the run in progress finish, then back up and shut down.
+        backup_then_shutdown_pending_ = true;
+        return;
+    }
+    editor_.confirm_and_save();
+    c_.engine.run_backup(run_trigger::kManual);
+    c_.main_vostrel.Wait(2.0F);
+    c_.main_vostrel.ExitWindows(c_.main_vostrel.ExwShutdown);
+    shut_down_ = true;
+    view_.quit_immediately();
+}
+
+void AppController::exit_win() {
+    c_.main_vostrel.ExitWindows(c_.main_vostrel.ExwShutdown);
+}
+
+void AppController::reboot_win() {
+    c_.main_vostrel.ExitWindows(c_.main_vostrel.ExwReboot);
+}
+
+void AppController::log_off() {
+    c_.main_vostrel.ExitWindows(c_.main_vostrel.ExwLogOff);
+}
+
+void AppController::close_bt() {
+    if (c_.engine.running()) {
+        on_close_request();
+        return;
+    }
+    editor_.confirm_and_save();
+    close_all_windows();
+}
+
+void AppController::mnuend() {
+    if (c_.engine.running()) {
+        on_close_request();
+        return;
+    }
+    if (c_.settings.settings_changed == 1) {
+        c_.settings.settings_changed = 0;
+        Vostrel& v = c_.main_vostrel;
+        if (v.Msg_Box(v.KindChk, kUnsavedQuestion) == button::kOk) {
+            editor_.save_settings();
+        }
+    }
+    close_all_windows();
+}
+
+void AppController::help_show() {
+    Vostrel& v = c_.main_vostrel;
+    v.HtmlHelp_open(0, c_.help_file_path, v.HH_DISPLAY_TREE, 0);
+}
+
+void AppController::about_show() {
+    view_.show_about(c_.version_text);
+}
+
+void AppController::on_close_request() {
+    if (shut_down_) {
+        return;
+    }
+    if (c_.engine.running()) {
+        // Never cut a copy off, never copy on after the windows are gone:
+        // stop the run as the cancel button does and carry on when it ended.
+        c_.engine.request_abort();
+        close_pending_ = true;
+        return;
+    }
+    shutdown_sequence();
+}
+
+void AppController::close_all_windows() {
+    // Closing the main window is what runs the shut-down sequence.
+    on_close_request();
+}
+
+void AppController::shutdown_sequence() {
+    if (in_sequence_) {
+        return;
+    }
+    in_sequence_ = true;
+    editor_.confirm_and_save();
+    if (c_.settings.model.options.backup_at_close == "1") {
+        c_.engine.run_backup(run_trigger::kProgramClose);
+    }
+    view_.close_about();
+    view_.close_progress();
+    view_.remove_tray_icon();
+    shut_down_ = true;
+    view_.close_main_window();
+}
+
+void AppController::after_event() {
+    if (c_.engine.running() || shut_down_) {
+        return;
+    }
+    if (close_pending_) {
+        close_pending_ = false;
+        backup_then_shutdown_pending_ = false;
+        shutdown_sequence();
+    } else if (backup_then_shutdown_pending_) {
+        backup_then_shutdown_pending_ = false;
+        bkup_exitwin();
+    }
+}
+
+}  // namespace tarvenix

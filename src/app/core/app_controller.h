@@ -1,0 +1,85 @@
+#pragma once
+
+// The main window's behaviour, free of any window toolkit: start-up, the tray
+// icon's mouse messages, every button and menu command, the session commands
+// and the one shut-down sequence. The Qt front end forwards its events here.
+
+#include "app/core/app_views.h"
+#include "app/core/program_context.h"
+#include "app/core/scheduler.h"
+#include "app/core/settings_editor.h"
+
+namespace tarvenix {
+
+class AppController {
+public:
+    AppController(ProgramContext& context, MainWindowView& view);
+
+    // Start-up after the main window was created (hidden): splash, tray icon,
+    // settings, and the backup at launch when configured.
+    void start_up();
+
+    void on_timer_tick() { scheduler_.tick(); after_event(); }
+    // A mouse message from the tray icon (the WM_* codes of the toolbox).
+    void on_tray_message(std::int32_t message);
+    void on_window_activated();
+    void on_window_double_click() { about_show(); }
+    void on_window_shown();
+
+    // Settings page.
+    void ok_bt();
+    void set_clr_bt(int k) { editor_.clear_set(k); }
+    void refsrc_bt(int i) { editor_.browse(i); }
+    void hour_lost_focus(int k) { scheduler_.check_hour(k); }
+    void min_lost_focus(int k) { scheduler_.check_minute(k); }
+    void histclr_bt();
+    void recedit_bt();
+
+    // Window buttons and tray menu items.
+    void mini_bt();
+    void close_bt();
+    void bkup_bt();
+    void bkup_exit_bt() { bkup_exitwin(); }
+    void mnuset();
+    void start_bkup() { bkup_bt(); }
+    void bkup_exitwin();
+    void exit_win();
+    void reboot_win();
+    void log_off();
+    void History_Disp() { recedit_bt(); }
+    void mnuend();
+    void help_show();
+    void about_show();
+    // The progress dialog's "中　止".
+    void copyccl_bt() { c_.engine.request_abort(); }
+
+    // The main window is asked to close: by the window's close button, by the
+    // end of the desktop session or by a termination signal. Runs the
+    // shut-down sequence once; during a run it first stops the run as the
+    // cancel button does and carries on when the run has ended.
+    void on_close_request();
+    // True once the shut-down sequence has run: the window may close.
+    bool shut_down() const { return shut_down_; }
+
+    Scheduler& scheduler() { return scheduler_; }
+    SettingsEditor& editor() { return editor_; }
+
+private:
+    // Every event handler ends here: a close asked for during a run is
+    // carried out as soon as that run has ended.
+    void after_event();
+    void shutdown_sequence();
+    void close_all_windows();
+
+    ProgramContext& c_;
+    MainWindowView& view_;
+    SettingsEditor editor_;
+    Scheduler scheduler_;
+    bool close_pending_ = false;
+    bool backup_then_shutdown_pending_ = false;
+    bool in_sequence_ = false;
+    bool shut_down_ = false;
+    bool select_tab_on_activation_ = false;
+};
+
+}  // namespace tarvenix

@@ -1,0 +1,49 @@
+#pragma once
+
+// The program-wide state, created once at start-up: the settings, the two
+// toolbox objects, the history log, the engine and the values fixed at start.
+
+#include <memory>
+#include <string>
+
+#include "common/ports.h"
+#include "common/system_error.h"
+#include "common/vostrel.h"
+#include "engine/backup_engine.h"
+#include "history/history_log.h"
+#include "settings/settings_store.h"
+
+namespace tarvenix {
+
+class ProgramContext {
+public:
+    // program_folder: the folder of the executable, without a trailing "/".
+    ProgramContext(const Ports& ports, ProgressView& progress, std::string program_folder);
+    ProgramContext(const ProgramContext&) = delete;
+    ProgramContext& operator=(const ProgramContext&) = delete;
+
+    static std::string make_version_text(int major, int minor, int revision);
+
+    Ports ports;
+    ProgressView& progress;
+    const std::string program_folder;
+    const std::string settings_file_path;
+    const std::string history_file_path;
+    const std::string help_file_path;
+    std::string version_text;
+
+    SystemErrorReporter reporter;
+    Vostrel shared_vostrel;  // the engine's, the settings store's and the history log's
+    Vostrel main_vostrel;    // the main window's own
+    SettingsState settings;
+    SettingsStore store;
+    HistoryLog history;
+    BackupEngine engine;
+
+    // Which tab the main window opens on, as tab number + 1 (1 = "フォルダ１").
+    int page_selector = 1;
+    // The blink phase of the "変更有り" marker.
+    std::int16_t blink_on = 0;
+};
+
+}  // namespace tarvenix

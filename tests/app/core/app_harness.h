@@ -1,0 +1,87 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/core/app_controller.h"
+#include "support/engine_harness.h"
+
+namespace tarvenix::testing {
+
+// Records what the logic asked of the windows.
+class RecordingWindow final : public MainWindowView {
+public:
+    void set_window_visible(bool visible) override {
+        visible_ = visible;
+        log.push_back(visible ? "show" : "hide");
+    }
+    bool window_visible() const override { return visible_; }
+    void bring_to_front() override { log.push_back("front"); }
+    void popup_menu(PopupMenu menu) override {
+        log.push_back(menu == PopupMenu::mnumain ? "popup mnumain" : "popup help");
+    }
+    bool add_tray_icon(std::string_view tip) override {
+        log.push_back("tray+ " + std::string(tip));
+        return tray_available;
+    }
+    void remove_tray_icon() override { log.push_back("tray-"); }
+    void show_splash(std::string_view text) override { log.push_back("splash " + std::string(text)); }
+    void close_splash() override { log.push_back("splash closed"); }
+    void show_about(std::string_view version) override { log.push_back("about " + std::string(version)); }
+    void close_about() override { log.push_back("about closed"); }
+    void close_progress() override { log.push_back("progress closed"); }
+    void close_main_window() override { log.push_back("main closed"); }
+    void quit_immediately() override { log.push_back("quit"); }
+
+    bool tray_available = true;
+    std::vector<std::string> log;
+
+private:
+    bool visible_ = false;
+};
+
+struct AppHarness {
+    AppHarness()
+        : context(ui.ports(), progress, dir / "program") {
+        make_dirs(dir / "program");
+        context.reporter.set_progress(&progress);
+    }
+
+    // Writes system.dat from the model.
+    void store_settings() { context.store.write_settings_file(); }
+    SettingsPage& page() { return context.settings.page; }
+    // The history file's lines, without their line ends.
+    std::vector<std::string> history() const {
+        std::vector<std::string> lines;
+        if (!exists(context.history_file_path)) {
+            return lines;
+        }
+        const std::string text = read_file(context.history_file_path);
+        for (std::size_t pos = 0; pos < text.size();) {
+            const auto end = text.find("\r\n", pos);
+            lines.push_back(text.substr(pos, end - pos));
+            if (end == std::string::npos) {
+                break;
+            }
+            pos = end + 2;
+        }
+        return lines;
+    }
+    // How many history lines contain the text.
+    int history_count(std::string_view needle) const {
+        int n = 0;
+        for (const auto& line : history()) {
+            n += line.find(needle) != std::string::npos ? 1 : 0;
+        }
+        return n;
+    }
+
+    TempDir dir;
+    ScriptedUi ui;
+    RecordingProgress progress;
+    ProgramContext context;
+    RecordingWindow window;
+    AppController controller{context, window};
+};
+
+}  // namespace tarvenix::testing
