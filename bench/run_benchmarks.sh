@@ -1,0 +1,377 @@
+#!/usr/bin/env bash
+# Tarvenix backup benchmark: times the bench driver against cp and rsync.
+#
+# Usage: bench/run_benchmarks.sh            (settings come from the environment)
+#
+#   DRIVER       driver program (default: build/bench/tarvenix_bench_driver below the
+#                repository root); called as DRIVER SRC DST MODE [--qt-pump]
+#   ROUNDS       timed rounds per tool and scenario (default 5); one untimed warm-up
+#                per tool comes first
+#   SCENARIOS    subset, numbers or names, e.g. "1 3" or "small-full,newer10"
+#                  1 small-full   full copy of ~20,000 small files into an empty folder
+#                  2 large-full   full copy of 20 x 50 MB files into an empty folder
+#                  3 unchanged    newer-only re-run (MODE 1) over an up-to-date copy
+#                  4 newer10      newer-only re-run where a fixed 10 % of files are newer
+#                  5 overwrite    overwrite-all re-run (MODE 0) over an existing copy
+#   FILESYSTEMS  "tmpfs ext4" (default both); ext4 is a journaled loop-mounted image
+#                and needs root; tmpfs falls back to /dev/shm without root
+#   QUICK=1      small data set for a smoke test (2,000 small files, 3 x 10 MB)
+#   QT_PUMP=1    pass --qt-pump to the driver (results are labelled accordingly)
+#   VERIFY=0     skip the check that each warm-up run produced an exact copy
+#   RESULTS_MD   Markdown result file (default bench/results-latest.md)
+#   PYTHON       Python 3 interpreter (default python3)
+#
+# Every run of every tool (including the peers' final `sync -f DST`) is timed as a
+# whole; destinations are removed and rebuilt between runs outside the timed part.
+# Everything is created in a fresh temporary folder (and, as root, fresh tmpfs and
+# ext4 mounts) that is unmounted and removed on exit, Ctrl-C or failure.
+#
+# Needs only Debian packages: bash coreutils rsync e2fsprogs util-linux python3.
+
+set -euo pipefail
+export LC_ALL=C
+
+BENCH_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO_ROOT=$(cd "$BENCH_DIR/.." && pwd)
+HELPER="$BENCH_DIR/bench_helper.py"
+
+case "${1:-}" in
+  -h|--help) sed -n '2,/^$/p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  "") ;;
+  *) echo "unknown argument: $1 (settings come from the environment, see --help)" >&2; exit 2 ;;
+esac
+
+PYTHON=${PYTHON:-python3}
+ROUNDS=${ROUNDS:-5}
+QUICK=${QUICK:-0}
+QT_PUMP=${QT_PUMP:-0}
+VERIFY=${VERIFY:-1}
+SCENARIOS=${SCENARIOS:-1 2 3 4 5}
+FILESYSTEMS=${FILESYSTEMS:-tmpfs ext4}
+RESULTS_MD=${RESULTS_MD:-$BENCH_DIR/results-latest.md}
+DRIVER=${DRIVER:-build/bench/tarvenix_bench_driver}
+
+die() { echo "run_benchmarks: $*" >&2; exit 1; }
+say() { echo "[$(date +%H:%M:%S)] $*"; }
+
+[[ $ROUNDS =~ ^[1-9][0-9]*$ ]] || die "ROUNDS must be a positive number (got '$ROUNDS')"
+
+# ------------------------------------------------------------------ data set sizes
+if [[ $QUICK == 1 ]]; then
+  SMALL_FILES=2000 SMALL_FOLDERS=20 LARGE_FILES=3 LARGE_MB=10
+else
+  SMALL_FILES=20000 SMALL_FOLDERS=200 LARGE_FILES=20 LARGE_MB=50
+fi
+SMALL_DEPTH=6
+MIB=$((1024 * 1024))
+# Worst case per tree: every small file takes two 4 KiB pages/blocks, plus folders.
+TREE_BYTES=$(( SMALL_FILES * 8192 + SMALL_FOLDERS * 4096 + LARGE_FILES * LARGE_MB * MIB ))
+# Source and one destination live at the same time, plus headroom.
+NEED_BYTES=$(( 2 * TREE_BYTES + 256 * MIB ))
+EXT4_IMAGE_BYTES=$(( NEED_BYTES * 13 / 10 ))
+if (( EXT4_IMAGE_BYTES < 3072 * MIB )); then EXT4_IMAGE_BYTES=$((3072 * MIB)); fi
+
+# ------------------------------------------------------------------ scenarios
+declare -A SC_NAME SC_DESC SC_DATA SC_PREP SC_MODE SC_CP SC_RSYNC SC_TOUCH
+def_sc() { SC_NAME[$1]=$2 SC_DATA[$1]=$3 SC_PREP[$1]=$4 SC_MODE[$1]=$5 SC_CP[$1]=$6 SC_RSYNC[$1]=$7 SC_TOUCH[$1]=$8 SC_DESC[$1]=$9; }
+#      id name       data  dest  mode cp        rsync         touch description
+def_sc 1 small-full  small empty 0    cp_full   rsync_full    0 "full copy of ${SMALL_FILES} small files (1-8 KB, ${SMALL_FOLDERS} folders, ${SMALL_DEPTH} levels) into an empty destination"
+def_sc 2 large-full  large empty 0    cp_full   rsync_full    0 "full copy of ${LARGE_FILES} files of ${LARGE_MB} MiB into an empty destination"
+def_sc 3 unchanged   small copy  1    cp_update rsync_update  0 "newer-only re-run over an up-to-date copy of the small-file tree (nothing to copy)"
+def_sc 4 newer10     small copy  1    cp_update rsync_update  1 "newer-only re-run over a copy of the small-file tree where a fixed 10 % of the source files carry a later time"
+def_sc 5 overwrite   small copy  0    cp_full   rsync_ignore  0 "overwrite-all re-run over an existing copy of the small-file tree"
+
+declare -A CMD_TEXT=(
+  [cp_full]='cp -a SRC/. DST/ && sync -f DST'
+  [cp_update]='cp -a -u -T SRC DST && sync -f DST'
+  [rsync_full]='rsync -a SRC/ DST/ && sync -f DST'
+  [rsync_update]='rsync -a --update SRC/ DST/ && sync -f DST'
+  [rsync_ignore]='rsync -a --ignore-times SRC/ DST/ && sync -f DST'
+)
+cp_full()      { cp -a "$1/." "$2/" && sync -f "$2"; }
+cp_update()    { cp -a -u -T "$1" "$2" && sync -f "$2"; }
+rsync_full()   { rsync -a "$1/" "$2/" && sync -f "$2"; }
+rsync_update() { rsync -a --update "$1/" "$2/" && sync -f "$2"; }
+rsync_ignore() { rsync -a --ignore-times "$1/" "$2/" && sync -f "$2"; }
+
+DRIVER_EXTRA=()
+OURS_LABEL=ours
+if [[ $QT_PUMP == 1 ]]; then DRIVER_EXTRA=(--qt-pump); OURS_LABEL="ours+qt-pump"; fi
+export OURS_LABEL
+ours() { "$DRIVER" "$1" "$2" "$CUR_MODE" "${DRIVER_EXTRA[@]}"; }
+
+# Selected scenarios, accepting numbers or names, commas or spaces.
+SELECTED=()
+for s in ${SCENARIOS//,/ }; do
+  found=
+  for id in 1 2 3 4 5; do
+    if [[ $s == "$id" || $s == "${SC_NAME[$id]}" ]]; then found=$id; fi
+  done
+  [[ -n $found ]] || die "unknown scenario '$s' (use 1-5 or small-full large-full unchanged newer10 overwrite)"
+  SELECTED+=("$found")
+done
+NEED_SMALL=0 NEED_LARGE=0
+for id in "${SELECTED[@]}"; do
+  if [[ ${SC_DATA[$id]} == small ]]; then NEED_SMALL=1; else NEED_LARGE=1; fi
+done
+
+FS_LIST=()
+for f in ${FILESYSTEMS//,/ }; do
+  case $f in tmpfs|ext4) FS_LIST+=("$f") ;; *) die "unknown file system '$f' (use tmpfs ext4)" ;; esac
+done
+
+# ------------------------------------------------------------------ tool checks
+command -v rsync >/dev/null || die "rsync is not installed: apt-get install rsync"
+for t in cp sync truncate findmnt mountpoint; do
+  command -v "$t" >/dev/null || die "$t is missing (coreutils / util-linux)"
+done
+"$PYTHON" -c 'import sys; sys.exit(sys.version_info < (3, 9))' 2>/dev/null \
+  || die "$PYTHON (Python >= 3.9) is needed: apt-get install python3"
+(( BASH_VERSINFO[0] >= 5 )) || die "bash >= 5 is needed"
+
+case $DRIVER in /*) ;; *) if [[ -e $DRIVER ]]; then DRIVER=$(pwd)/$DRIVER; else DRIVER=$REPO_ROOT/$DRIVER; fi ;; esac
+[[ -f $DRIVER && -x $DRIVER ]] || die "driver not found or not executable: $DRIVER (build it first, or set DRIVER=...)"
+
+# ------------------------------------------------------------------ temp space + cleanup
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-bench.XXXXXX")
+MOUNTS=()       # mount points we mounted, in order
+IMAGES=()       # ext4 image files (loop devices are looked up by backing file)
+EXTRA_DIRS=()   # temp folders outside WORK (e.g. below /dev/shm)
+
+unmount_one() {
+  local m=$1
+  if mountpoint -q "$m"; then
+    umount "$m" 2>/dev/null || { sleep 1; umount "$m" 2>/dev/null; } || umount -l "$m" || true
+  fi
+}
+detach_images() {
+  local img dev
+  for img in "${IMAGES[@]}"; do
+    [[ -e $img ]] || continue
+    for dev in $(losetup -j "$img" 2>/dev/null | cut -d: -f1); do losetup -d "$dev" 2>/dev/null || true; done
+  done
+}
+cleanup() {
+  local rc=$?
+  trap - EXIT INT TERM HUP
+  cd /
+  local i still=0
+  for (( i = ${#MOUNTS[@]} - 1; i >= 0; i-- )); do unmount_one "${MOUNTS[i]}"; done
+  detach_images
+  for m in "${MOUNTS[@]}"; do if mountpoint -q "$m"; then still=1; fi; done
+  for d in "${EXTRA_DIRS[@]}"; do rm -rf --one-file-system "$d"; done
+  if (( still )); then
+    echo "run_benchmarks: could not unmount everything; left $WORK in place" >&2
+  else
+    rm -rf --one-file-system "$WORK"
+  fi
+  (( rc == 0 )) || echo "run_benchmarks: stopped (status $rc), temporary files removed" >&2
+  exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
+RESULTS=$WORK/results.tsv SCEN_TSV=$WORK/scenarios.tsv FSINFO=$WORK/fsinfo.tsv META=$WORK/meta.tsv
+LOG=$WORK/tools.log
+: >"$RESULTS"; : >"$FSINFO"
+for id in "${SELECTED[@]}"; do
+  ours_txt="DRIVER SRC DST ${SC_MODE[$id]}${DRIVER_EXTRA[*]:+ ${DRIVER_EXTRA[*]}}"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$id" "${SC_NAME[$id]}" "${SC_DESC[$id]}" \
+    "$ours_txt" "${CMD_TEXT[${SC_CP[$id]}]}" "${CMD_TEXT[${SC_RSYNC[$id]}]}" >>"$SCEN_TSV"
+done
+git_rev=$(git -C "$REPO_ROOT" rev-parse --short HEAD 2>/dev/null || echo unknown)
+if [[ -n $(git -C "$REPO_ROOT" status --porcelain -- src 2>/dev/null) ]]; then git_rev+=" (src/ has local changes)"; fi
+{
+  printf 'Driver\t%s%s\n' "$DRIVER" "${DRIVER_EXTRA[*]:+ ${DRIVER_EXTRA[*]}}"
+  printf 'Label of our driver\t%s\n' "$OURS_LABEL"
+  printf 'Repository commit\t%s\n' "$git_rev"
+  printf 'Rounds\t%s timed + 1 warm-up per tool, order ours, cp, rsync in every round\n' "$ROUNDS"
+  printf 'Data set\t%s\n' "$([[ $QUICK == 1 ]] && echo 'QUICK (smoke test)' || echo full): small = $SMALL_FILES files of 1-8 KB in $SMALL_FOLDERS folders, $SMALL_DEPTH levels; large = $LARGE_FILES x $LARGE_MB MiB; fixed random start value"
+  printf 'Page cache\tnot dropped; source trees are warm\n'
+  printf 'Load average at start\t%s (other work on the machine disturbs the timings)\n' "$(cut -d' ' -f1-3 /proc/loadavg)"
+  printf 'Peers\t%s; %s\n' "$(cp --version | head -1)" "$(rsync --version | head -1 | sed 's/  */ /g')"
+} >"$META"
+
+report() { "$PYTHON" "$HELPER" report "$RESULTS" "$SCEN_TSV" "$FSINFO" "$META" "$@"; }
+
+# ------------------------------------------------------------------ file systems
+FSROOT= FSDESC=
+bytes_h() { echo "$(( $1 / MIB )) MiB"; }
+
+setup_tmpfs() {
+  if (( EUID == 0 )); then
+    local mnt=$WORK/tmpfs size=$(( NEED_BYTES / MIB + 64 ))
+    mkdir "$mnt"
+    if mount -t tmpfs -o "size=${size}m,mode=0700" tarvenix-bench "$mnt"; then
+      MOUNTS+=("$mnt")
+      FSROOT=$mnt FSDESC="tmpfs, freshly mounted, size ${size} MiB"
+      return 0
+    fi
+    echo "  mounting a tmpfs failed; trying /dev/shm"
+  fi
+  if [[ -d /dev/shm && -w /dev/shm && $(stat -f -c %T /dev/shm) == tmpfs ]]; then
+    local avail=$(( $(stat -f -c '%a * %S' /dev/shm) ))
+    if (( avail >= NEED_BYTES )); then
+      FSROOT=$(mktemp -d /dev/shm/tarvenix-bench.XXXXXX)
+      EXTRA_DIRS+=("$FSROOT")
+      FSDESC="tmpfs (/dev/shm, shared with the system; not root, so no own mount)"
+      return 0
+    fi
+    echo "SKIP tmpfs: /dev/shm has $(bytes_h "$avail") free, need $(bytes_h "$NEED_BYTES")"
+    return 1
+  fi
+  echo "SKIP tmpfs: not root (cannot mount) and no writable tmpfs at /dev/shm"
+  return 1
+}
+
+setup_ext4() {
+  if (( EUID != 0 )); then
+    echo "SKIP ext4: needs root to loop-mount a journaled ext4 image"; return 1
+  fi
+  local t
+  for t in mkfs.ext4 dumpe2fs losetup mount umount; do
+    command -v "$t" >/dev/null || { echo "SKIP ext4: $t missing (apt-get install e2fsprogs util-linux)"; return 1; }
+  done
+  local avail=$(( $(stat -f -c '%a * %S' "$WORK") ))
+  if (( avail < NEED_BYTES + 512 * MIB )); then
+    echo "SKIP ext4: $(bytes_h "$avail") free below $WORK, need $(bytes_h $((NEED_BYTES + 512 * MIB)))"; return 1
+  fi
+  local img=$WORK/ext4.img mnt=$WORK/ext4
+  IMAGES+=("$img")
+  truncate -s "$EXT4_IMAGE_BYTES" "$img"
+  # Journal on; inode tables and journal initialised now, so no background
+  # ext4lazyinit work disturbs the timings.
+  if ! mkfs.ext4 -q -F -O has_journal -E lazy_itable_init=0,lazy_journal_init=0 "$img"; then
+    echo "SKIP ext4: mkfs.ext4 failed"; return 1
+  fi
+  if ! dumpe2fs -h "$img" 2>/dev/null | grep -q '^Filesystem features:.*has_journal'; then
+    echo "SKIP ext4: image has no journal; refusing to benchmark a journal-less ext4"; return 1
+  fi
+  mkdir "$mnt"
+  if ! mount -t ext4 -o loop "$img" "$mnt"; then
+    echo "SKIP ext4: loop mount failed (no loop devices in this container?)"; return 1
+  fi
+  MOUNTS+=("$mnt")
+  local opts dev
+  opts=$(findmnt -n -o OPTIONS --target "$mnt")
+  dev=$(findmnt -n -o SOURCE --target "$mnt")
+  FSROOT=$mnt
+  FSDESC="ext4 with journal, $(bytes_h "$EXT4_IMAGE_BYTES") sparse image on $(findmnt -n -o FSTYPE --target "$WORK") via $dev, mount options $opts"
+  return 0
+}
+
+teardown_fs() {
+  local i
+  for (( i = ${#MOUNTS[@]} - 1; i >= 0; i-- )); do unmount_one "${MOUNTS[i]}"; done
+  detach_images
+  for d in "${EXTRA_DIRS[@]}"; do rm -rf --one-file-system "$d"; done
+  rm -f "$WORK/ext4.img"
+}
+
+# ------------------------------------------------------------------ running
+ELAPSED_US=0 RC=0 CUR_MODE=0
+fmt_us() { printf '%d.%06d' $(( $1 / 1000000 )) $(( $1 % 1000000 )); }
+
+# time_cmd FUNCTION SRC DST: wall time of the whole call in ELAPSED_US, status in RC.
+time_cmd() {
+  local t0 t1
+  RC=0
+  echo "--- $*" >>"$LOG"
+  t0=$EPOCHREALTIME
+  "$@" >>"$LOG" 2>&1 || RC=$?
+  t1=$EPOCHREALTIME
+  ELAPSED_US=$(( ${t1/./} - ${t0/./} ))
+}
+
+# prepare_dst ID SRC DST: fresh destination (empty or an up-to-date copy), then
+# move the fixed 10 % forward if the scenario wants it; flushed, not timed.
+prepare_dst() {
+  local id=$1 src=$2 dst=$3
+  rm -rf --one-file-system "$dst"
+  mkdir "$dst"
+  if [[ ${SC_PREP[$id]} == copy ]]; then cp -a "$src/." "$dst/"; fi
+  if [[ ${SC_TOUCH[$id]} == 1 ]]; then "$PYTHON" "$HELPER" set-times "$src" "$NEWER_LIST" newer; fi
+  sync -f "$FSROOT"
+}
+restore_src() {
+  local id=$1 src=$2
+  if [[ ${SC_TOUCH[$id]} == 1 ]]; then "$PYTHON" "$HELPER" set-times "$src" "$NEWER_LIST" reset; fi
+}
+
+run_scenario() {
+  local fs=$1 id=$2
+  local src=$FSROOT/src-${SC_DATA[$id]} dst=$FSROOT/dst
+  local -A fn=([ours]=ours [cp]=${SC_CP[$id]} [rsync]=${SC_RSYNC[$id]}) failed=()
+  local tool r verified line
+  CUR_MODE=${SC_MODE[$id]}
+  say "[$fs] scenario $id ${SC_NAME[$id]}: ${SC_DESC[$id]}"
+  for tool in ours cp rsync; do
+    prepare_dst "$id" "$src" "$dst"
+    time_cmd "${fn[$tool]}" "$src" "$dst"
+    verified=-
+    if (( RC != 0 )); then
+      echo "  !! $tool failed in the warm-up (status $RC); last output:"; tail -n 5 "$LOG" | sed 's/^/     /'
+      failed[$tool]=1
+    elif [[ $VERIFY == 1 ]]; then
+      if "$PYTHON" "$HELPER" verify "$src" "$dst" --content; then verified=ok
+      else verified=FAIL; echo "  !! $tool: destination differs from the source after the warm-up"; fi
+    fi
+    restore_src "$id" "$src"
+    printf '%s\t%s\t%s\twarmup\t0\t%s\t%s\t%s\n' "$fs" "$id" "$tool" "$(fmt_us "$ELAPSED_US")" "$RC" "$verified" >>"$RESULTS"
+    printf '  warm-up %-6s %.3fs  copy check: %s\n' "$tool" "$(fmt_us "$ELAPSED_US")" "$verified"
+  done
+  for (( r = 1; r <= ROUNDS; r++ )); do
+    line="  round $r/$ROUNDS:"
+    for tool in ours cp rsync; do
+      [[ -n ${failed[$tool]:-} ]] && continue
+      prepare_dst "$id" "$src" "$dst"
+      time_cmd "${fn[$tool]}" "$src" "$dst"
+      restore_src "$id" "$src"
+      printf '%s\t%s\t%s\tround\t%s\t%s\t%s\t-\n' "$fs" "$id" "$tool" "$r" "$(fmt_us "$ELAPSED_US")" "$RC" >>"$RESULTS"
+      line+=$(printf ' %s %.3fs' "$tool" "$(fmt_us "$ELAPSED_US")")
+      (( RC == 0 )) || { line+="(status $RC)"; failed[$tool]=1; }
+    done
+    echo "$line"
+  done
+  rm -rf --one-file-system "$dst"
+}
+
+say "Tarvenix benchmark: driver $DRIVER${DRIVER_EXTRA[*]:+ ${DRIVER_EXTRA[*]}}, $ROUNDS rounds, scenarios ${SELECTED[*]}, file systems ${FS_LIST[*]}$([[ $QUICK == 1 ]] && echo ', QUICK data')"
+say "temporary folder $WORK"
+mkdir -p "$(dirname "$RESULTS_MD")"
+ran_any=0
+for fs in "${FS_LIST[@]}"; do
+  say "[$fs] setting up"
+  if ! "setup_$fs"; then teardown_fs; continue; fi
+  NEWER_LIST=$WORK/newer-$fs.list
+  if (( NEED_SMALL )); then
+    say "[$fs] generating small-file tree"
+    "$PYTHON" "$HELPER" gen-small "$FSROOT/src-small" "$SMALL_FILES" "$SMALL_FOLDERS" "$SMALL_DEPTH" "$NEWER_LIST"
+  fi
+  if (( NEED_LARGE )); then
+    say "[$fs] generating large files"
+    "$PYTHON" "$HELPER" gen-large "$FSROOT/src-large" "$LARGE_FILES" $(( LARGE_MB * MIB ))
+  fi
+  sync -f "$FSROOT"
+  printf '%s\t%s\n' "$fs" "$FSDESC" >>"$FSINFO"
+  for id in "${SELECTED[@]}"; do run_scenario "$fs" "$id"; done
+  report --fs "$fs"
+  report --md "$RESULTS_MD"
+  ran_any=1
+  say "[$fs] done, cleaning up"
+  teardown_fs
+  MOUNTS=() IMAGES=() EXTRA_DIRS=()
+done
+
+(( ran_any )) || die "no file system could be benchmarked (see the SKIP messages above)"
+echo
+echo "Peer commands (every one followed by the same flush the driver does, timed together):"
+for id in "${SELECTED[@]}"; do
+  printf '  %s %-11s cp: %-38s rsync: %s\n' "$id" "${SC_NAME[$id]}" "${CMD_TEXT[${SC_CP[$id]}]}" "${CMD_TEXT[${SC_RSYNC[$id]}]}"
+done
+say "Markdown results written to $RESULTS_MD"
+if awk -F'\t' '$7 != "0" || $8 == "FAIL" { bad = 1 } END { exit !bad }' "$RESULTS"; then
+  die "some runs failed or produced a wrong copy (see the tables above)"
+fi
