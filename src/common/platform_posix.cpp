@@ -140,6 +140,51 @@ int create_temp(int dir_fd, std::string& name, UniqueFd& fd, mode_t mode = 0600)
     return EEXIST;
 }
 
+// The temporary file for a target has a name of its own (a hash of the
+// target's name), and its writer holds a flock on it while it writes. A copy
+// that finds the name taken and the file unlocked knows the writer died (a
+// killed program, a power cut): it removes the leftover and starts afresh, so
+// leftovers do not pile up. A locked one belongs to another program copying
+// the same file right now; then a random name is used.
+int create_temp_for(int dir_fd, std::string_view target, std::string& name, UniqueFd& fd,
+                    mode_t mode) {
+    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+    for (char ch : target) {
+        hash = (hash ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    name = std::string(kTempPrefix) + hex;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int f = ::openat(dir_fd, name.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (f >= 0) {
+            fd.reset(f);
+            ::flock(f, LOCK_EX | LOCK_NB);
+            return 0;
+        }
+        if (errno != EEXIST) {
+            return errno;
+        }
+        UniqueFd old(::openat(dir_fd, name.c_str(),
+                              O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+        struct stat held {};
+        struct stat named {};
+        const bool stale = old && ::flock(old.get(), LOCK_EX | LOCK_NB) == 0 &&
+                           ::fstat(old.get(), &held) == 0 && S_ISREG(held.st_mode) &&
+                           ::fstatat(dir_fd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+        if (!stale || ::unlinkat(dir_fd, name.c_str(), 0) != 0) {
+            break;
+        }
+    }
+    const int err = create_temp(dir_fd, name, fd, mode);
+    if (err == 0) {
+        ::flock(fd.get(), LOCK_EX | LOCK_NB);
+    }
+    return err;
+}
+
 int write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -514,7 +559,7 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
     const auto mode = static_cast<mode_t>(st.mode & 0777);
     std::string tmp_name;
     UniqueFd out;
-    if (const int err = create_temp(dst_dir.native_handle(), tmp_name, out, mode)) {
+    if (const int err = create_temp_for(dst_dir.native_handle(), dst, tmp_name, out, mode)) {
         return err;
     }
     int err = copy_data(source.native_handle(), out.get(), st);

@@ -347,6 +347,9 @@ void BackupEngine::copy_one_file(const FileJob& job) {
         int err = job.open_error;
         if (!job.source.is_open() && err == 0) {
             job.source = platform::OpenFile::open_at(job.src_dir, job.name, false, &err);
+            if (err == ENOENT || err == ELOOP) {
+                return;  // gone, or turned into a link, since the listing
+            }
         }
         if (err == 0 && !job.dst_dir.is_open()) {
             err = ENOENT;  // the destination folder could not be made or opened

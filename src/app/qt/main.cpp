@@ -1,0 +1,103 @@
+// tarvenix: the desktop program. Creates the ports, the windows and the
+// program's state, and hands every event to the AppController.
+
+#include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <array>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/core/app_controller.h"
+#include "app/core/program_context.h"
+#include "app/qt/main_window.h"
+#include "app/qt/progress_dialog.h"
+#include "app/qt/qt_ports.h"
+#include "app/qt/ui_common.h"
+#include "common/system_ports.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A termination signal is turned into a byte on this socket pair; the event
+// loop reads it and runs the shut-down sequence as closing the window would.
+std::array<int, 2> g_signal_pipe{-1, -1};
+
+void on_termination_signal(int signal_number) {
+    const auto byte = static_cast<unsigned char>(signal_number);
+    // Nothing to do when the pipe is full: a close is already pending.
+    [[maybe_unused]] const ssize_t written = ::write(g_signal_pipe[0], &byte, 1);
+}
+
+bool install_signal_handlers() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signal_pipe.data()) !=
+        0) {
+        std::perror("tarvenix: socketpair");
+        return false;
+    }
+    struct sigaction action {};
+    action.sa_handler = on_termination_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        if (::sigaction(signal_number, &action, nullptr) != 0) {
+            std::perror("tarvenix: sigaction");
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"tarvenix"_s);
+    QApplication::setApplicationDisplayName(u"Tarvenix"_s);
+    QApplication::setWindowIcon(tarvenix::qt::program_icon());
+    // The program lives in the tray; closing windows never ends it, the
+    // shut-down sequence does.
+    QApplication::setQuitOnLastWindowClosed(false);
+    tarvenix::qt::apply_program_font();
+
+    tarvenix::qt::QtMessageBoxes boxes;
+    tarvenix::qt::QtSound sound;
+    tarvenix::qt::QtBusyPointer busy;
+    tarvenix::qt::QtEventPump pump;
+    tarvenix::SystemClock clock;
+    tarvenix::LogindSession session;
+    tarvenix::qt::QtShell shell;
+    tarvenix::qt::QtFolderPicker folders;
+    const tarvenix::Ports ports{boxes, sound, busy, pump, clock, session, shell, folders};
+
+    tarvenix::qt::ProgressDialog progress;
+    tarvenix::ProgramContext context(ports, progress,
+                                     tarvenix::qt::to_std(QCoreApplication::applicationDirPath()));
+    tarvenix::qt::MainWindow window(context.settings.page, &progress);
+    tarvenix::AppController controller(context, window);
+    window.set_controller(&controller);
+    progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
+    folders.set_parent(&window);
+
+    if (install_signal_handlers()) {
+        auto* notifier = new QSocketNotifier(g_signal_pipe[1], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&controller] {
+            unsigned char byte = 0;
+            while (::read(g_signal_pipe[1], &byte, 1) == 1) {
+            }
+            controller.on_close_request();
+        });
+    }
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                     [&controller](QSessionManager& manager) {
+                         // The unsaved-change question may need the user.
+                         manager.allowsInteraction();
+                         controller.on_close_request();
+                     });
+
+    QTimer::singleShot(0, &app, [&controller] { controller.start_up(); });
+    return QApplication::exec();
+}

@@ -1,0 +1,134 @@
+#include "app/qt/progress_dialog.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/qt/ui_common.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarvenix::qt {
+
+ProgressDialog::ProgressDialog(QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(u"copydlg"_s);
+    // No close button: the run ends the dialog, the user stops the run with
+    // "中　止".
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setWindowTitle(u"Tarvenix  バックアップ中 ．．．"_s);
+    setWindowIcon(program_icon());
+    setModal(false);
+
+    const Twips tw(this);
+    setFixedSize(tw.size(7485, 3420));
+
+    const QColor blue(0, 0, 255);
+    const QColor magenta(255, 0, 255);
+    const QColor green(0, 128, 0);
+    const QColor teal(0, 128, 128);
+    const QColor black(0, 0, 0);
+
+    add_label("Label1", u"コピー元フォルダ"_s, tw.rect(315, 240, 1380, 225), blue);
+    srcfld_ = add_label("srcfld", {}, tw.rect(1920, 240, 5295, 495), black);
+    add_label("Label2", u"コピー先フォルダ"_s, tw.rect(315, 840, 1380, 225), magenta);
+    dstfld_ = add_label("dstfld", {}, tw.rect(1920, 840, 5295, 495), black);
+    add_label("Label3", u"<サブフォルダ>"_s, tw.rect(360, 1440, 1380, 225), green);
+    subfld_ = add_label("subfld", {}, tw.rect(1920, 1440, 5310, 495), black);
+    add_label("cpinfo_lvl", u"ファイル名"_s, tw.rect(360, 2160, 945, 180), teal);
+    cpfname_ = add_label("cpfname", {}, tw.rect(1920, 2160, 5370, 300), black);
+    add_label("Label4", u"ファイルサイズ"_s, tw.rect(360, 2520, 1185, 180), teal);
+    filesize_ = add_label("filesize", {}, tw.rect(1920, 2520, 855, 255), black);
+    filesize_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    add_label("Label5", u"Kbyte"_s, tw.rect(2880, 2520, 495, 255), black);
+
+    // The single-line labels are shorter than a line of the font in use here;
+    // let them overflow downwards rather than cut the glyphs off.
+    for (QLabel* caption : findChildren<QLabel*>()) {
+        fit_line_height(caption);
+    }
+
+    copyccl_bt_ = new QPushButton(u"中　止"_s, this);
+    copyccl_bt_->setObjectName(u"copyccl_bt"_s);
+    copyccl_bt_->setGeometry(tw.rect(3240, 2880, 1185, 435));
+    copyccl_bt_->setAutoDefault(false);
+    connect(copyccl_bt_, &QPushButton::clicked, this, [this] {
+        if (cancel_) {
+            cancel_();
+        }
+    });
+}
+
+QLabel* ProgressDialog::add_label(const char* name, const QString& text, const QRect& geometry,
+                                  const QColor& colour) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    return label;
+}
+
+void ProgressDialog::show() {
+    closing_ = false;
+    if (!centred_) {
+        // Centred on the first showing; later the user may have moved it.
+        centred_ = true;
+        QDialog::show();
+        centre_on_screen(this);
+        return;
+    }
+    QDialog::show();
+}
+
+void ProgressDialog::hide() {
+    closing_ = true;
+    QDialog::hide();
+    closing_ = false;
+}
+
+bool ProgressDialog::visible() const {
+    return isVisible();
+}
+
+void ProgressDialog::set_label(ProgressLabel which, std::string_view text) {
+    QLabel* target = label(which);
+    const QString value = to_qstring(text);
+    if (target != nullptr && target->text() != value) {
+        target->setText(value);
+    }
+}
+
+QLabel* ProgressDialog::label(ProgressLabel which) const {
+    switch (which) {
+        case ProgressLabel::srcfld:
+            return srcfld_;
+        case ProgressLabel::dstfld:
+            return dstfld_;
+        case ProgressLabel::subfld:
+            return subfld_;
+        case ProgressLabel::cpfname:
+            return cpfname_;
+        case ProgressLabel::filesize:
+            return filesize_;
+    }
+    return nullptr;
+}
+
+void ProgressDialog::reject() {}
+
+void ProgressDialog::closeEvent(QCloseEvent* event) {
+    // The window manager may still offer to close it (Alt+F4); the run owns
+    // the dialog, so only the program's own hide closes it.
+    if (closing_) {
+        QDialog::closeEvent(event);
+    } else {
+        event->ignore();
+    }
+}
+
+}  // namespace tarvenix::qt

@@ -1,0 +1,270 @@
+#include "app/qt/qt_ports.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "app/qt/ui_common.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarvenix::qt {
+
+// --- message boxes ---------------------------------------------------------
+
+ProgramMessageBox::ProgramMessageBox(bool dismissable, QWidget* parent)
+    : QMessageBox(parent)
+    , dismissable_(dismissable) {
+    if (!dismissable_) {
+        // No close button where closing would have no answer to give.
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    }
+}
+
+void ProgramMessageBox::keyPressEvent(QKeyEvent* event) {
+    // QMessageBox would take the "No" button as the escape button of a Yes/No
+    // box; here the user has to answer.
+    if (!dismissable_ && event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QMessageBox::keyPressEvent(event);
+}
+
+void ProgramMessageBox::closeEvent(QCloseEvent* event) {
+    if (!dismissable_) {
+        event->ignore();
+        return;
+    }
+    QMessageBox::closeEvent(event);
+}
+
+namespace {
+
+struct BoxButtons {
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton first;   // the default button
+    QMessageBox::StandardButton escape;  // NoButton: the box cannot be dismissed
+};
+
+BoxButtons buttons_for(std::int32_t style) {
+    using B = QMessageBox;
+    switch (style & 0xF) {
+        case box_style::kOkCancel:
+            return {B::Ok | B::Cancel, B::Ok, B::Cancel};
+        case box_style::kYesNoCancel:
+            return {B::Yes | B::No | B::Cancel, B::Yes, B::Cancel};
+        case box_style::kYesNo:
+            return {B::Yes | B::No, B::Yes, B::NoButton};
+        case box_style::kRetryCancel:
+            return {B::Retry | B::Cancel, B::Retry, B::Cancel};
+        default:
+            return {B::Ok, B::Ok, B::Ok};
+    }
+}
+
+QMessageBox::Icon icon_for(std::int32_t style) {
+    switch (style & 0xF0) {
+        case box_style::kIconStop:
+            return QMessageBox::Critical;
+        case box_style::kIconQuestion:
+            return QMessageBox::Question;
+        case box_style::kIconExclamation:
+            return QMessageBox::Warning;
+        case box_style::kIconInformation:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+
+std::int16_t answer_for(QMessageBox::StandardButton pressed) {
+    switch (pressed) {
+        case QMessageBox::Ok:
+            return button::kOk;
+        case QMessageBox::Cancel:
+            return button::kCancel;
+        case QMessageBox::Retry:
+            return button::kRetry;
+        case QMessageBox::Yes:
+            return button::kYes;
+        case QMessageBox::No:
+            return button::kNo;
+        default:
+            return button::kNone;
+    }
+}
+
+}  // namespace
+
+std::int16_t QtMessageBoxes::dismiss_answer(std::int32_t style) {
+    return answer_for(buttons_for(style).escape);
+}
+
+QString QtMessageBoxes::box_text(std::string_view text) {
+    QString result = to_qstring(text);
+    result.replace(u"\r\n"_s, u"\n"_s);
+    result.replace(u'\r', u'\n');
+    return result;
+}
+
+std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view text,
+                                      std::int32_t style, const HelpReference* /*help*/) {
+    // The help topic of a box points into a Windows help file that cannot be
+    // shown here; the box is shown without its help.
+    const BoxButtons buttons = buttons_for(style);
+    ProgramMessageBox box(buttons.escape != QMessageBox::NoButton);
+    box.setWindowTitle(to_qstring(caption));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(box_text(text));
+    box.setIcon(icon_for(style));
+    box.setStandardButtons(buttons.buttons);
+    box.setDefaultButton(buttons.first);
+    if (buttons.escape != QMessageBox::NoButton) {
+        box.setEscapeButton(buttons.escape);
+    }
+    box.setWindowModality(Qt::ApplicationModal);
+    if ((style & box_style::kSystemModal) != 0) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    box.exec();
+    const QAbstractButton* clicked = box.clickedButton();
+    const std::int16_t answer =
+        clicked != nullptr ? answer_for(box.standardButton(clicked)) : button::kNone;
+    if (answer != button::kNone) {
+        return answer;
+    }
+    // Closed some other way (the application quitting under it).
+    return buttons.escape != QMessageBox::NoButton ? answer_for(buttons.escape) : button::kNo;
+}
+
+// --- sound -----------------------------------------------------------------
+
+QtSound::QtSound()
+    : canberra_(QStandardPaths::findExecutable(u"canberra-gtk-play"_s)) {
+    file_player_ = QStandardPaths::findExecutable(u"paplay"_s);
+    if (file_player_.isEmpty()) {
+        file_player_ = QStandardPaths::findExecutable(u"aplay"_s);
+    }
+}
+
+QString QtSound::sound_name(std::int32_t sound) {
+    switch (sound) {
+        case box_style::kIconStop:
+            return u"dialog-error"_s;
+        case box_style::kIconQuestion:
+            return u"dialog-question"_s;
+        case box_style::kIconExclamation:
+            return u"dialog-warning"_s;
+        case box_style::kIconInformation:
+            return u"dialog-information"_s;
+        default:
+            return {};
+    }
+}
+
+void QtSound::message_beep(std::int32_t sound) {
+    const QString name = sound_name(sound);
+    if (!canberra_.isEmpty() && !name.isEmpty() &&
+        QProcess::startDetached(canberra_, {u"-i"_s, name})) {
+        return;
+    }
+    QApplication::beep();
+}
+
+void QtSound::play_sound_file(std::string_view path) {
+    const QString file = to_qstring(path);
+    if (file_player_.isEmpty() || !QFileInfo::exists(file)) {
+        return;
+    }
+    QProcess::startDetached(file_player_, {file});
+}
+
+// --- busy pointer ----------------------------------------------------------
+
+QtBusyPointer::~QtBusyPointer() {
+    if (busy_ && QGuiApplication::instance() != nullptr) {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void QtBusyPointer::set_busy(bool busy) {
+    if (busy == busy_) {
+        return;
+    }
+    busy_ = busy;
+    if (busy) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+// --- event pump ------------------------------------------------------------
+
+QtEventPump::QtEventPump(std::function<std::int64_t()> now_ms)
+    : now_ms_(std::move(now_ms)) {
+    if (!now_ms_) {
+        elapsed_.start();
+        now_ms_ = [this] { return static_cast<std::int64_t>(elapsed_.elapsed()); };
+    }
+}
+
+void QtEventPump::process_events() {
+    if (processed_once_ && now_ms_() - last_pass_ms_ < kMinimumIntervalMs) {
+        return;
+    }
+    QCoreApplication::processEvents();
+    processed_once_ = true;
+    last_pass_ms_ = now_ms_();
+}
+
+void QtEventPump::wait_for_events(double max_seconds) {
+    const double ms = std::clamp(max_seconds * 1000.0, 0.0,
+                                 static_cast<double>(std::numeric_limits<int>::max()));
+    const int wait_ms = static_cast<int>(std::lround(ms));
+    if (wait_ms > 0) {
+        // processEvents(flags, maxtime) strips WaitForMoreEvents and would
+        // spin; a one-shot timer bounds the sleep of a single blocking pass.
+        QTimer wake;
+        wake.setSingleShot(true);
+        wake.start(wait_ms);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    } else {
+        QCoreApplication::processEvents();
+    }
+    processed_once_ = true;
+    last_pass_ms_ = now_ms_();
+}
+
+// --- shell and folder picker -------------------------------------------------
+
+bool QtShell::open_document(std::string_view path) {
+    const QString file = to_qstring(path);
+    if (file.isEmpty() || !QFileInfo::exists(file)) {
+        return false;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+std::string QtFolderPicker::pick_folder(std::string_view title) {
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent_.data(), to_qstring(title), QString(), QFileDialog::ShowDirsOnly);
+    return to_std(folder);
+}
+
+}  // namespace tarvenix::qt

@@ -1,0 +1,108 @@
+#pragma once
+
+// The desktop services of the program, done with Qt: message boxes, sounds,
+// the busy pointer, the event pump, opening documents and the folder picker.
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/ports.h"
+
+namespace tarvenix::qt {
+
+// The message box the program shows. A box whose buttons all answer a
+// question (Yes/No) cannot be waved away: Escape and the window's close
+// button do nothing there, as on the desktop the program comes from.
+class ProgramMessageBox : public QMessageBox {
+    Q_OBJECT
+
+public:
+    explicit ProgramMessageBox(bool dismissable, QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool dismissable_;
+};
+
+class QtMessageBoxes final : public MessageBoxPort {
+public:
+    std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
+                          const HelpReference* help) override;
+
+    // The answer a box of the given style gives when it is dismissed with
+    // Escape or its close button; kNone when it cannot be dismissed.
+    static std::int16_t dismiss_answer(std::int32_t style);
+    // "\r\n" and "\r" line ends as the box shows them.
+    static QString box_text(std::string_view text);
+};
+
+// Alert sounds: the desktop's sound theme through canberra-gtk-play when it
+// is installed, otherwise the display's bell. Sound files play through
+// paplay or aplay. Every player starts detached; nothing waits for it.
+class QtSound final : public SoundPort {
+public:
+    QtSound();
+    void message_beep(std::int32_t sound) override;
+    void play_sound_file(std::string_view path) override;
+
+    // The freedesktop sound name for an icon code ("" for the plain bell).
+    static QString sound_name(std::int32_t sound);
+
+private:
+    QString canberra_;
+    QString file_player_;
+};
+
+class QtBusyPointer final : public BusyPointerPort {
+public:
+    ~QtBusyPointer() override;
+    void set_busy(bool busy) override;
+
+private:
+    bool busy_ = false;
+};
+
+// Lets Qt handle pending events. The engine pumps several times per copied
+// file; a full pass over the event queue costs more than copying a small
+// file, so passes closer together than kMinimumIntervalMs are skipped.
+class QtEventPump final : public EventPumpPort {
+public:
+    static constexpr std::int64_t kMinimumIntervalMs = 15;
+
+    // now_ms: a monotonic clock in milliseconds (tests pass their own).
+    explicit QtEventPump(std::function<std::int64_t()> now_ms = {});
+
+    void process_events() override;
+    void wait_for_events(double max_seconds) override;
+
+private:
+    std::function<std::int64_t()> now_ms_;
+    QElapsedTimer elapsed_;
+    bool processed_once_ = false;
+    std::int64_t last_pass_ms_ = 0;
+};
+
+class QtShell final : public ShellPort {
+public:
+    bool open_document(std::string_view path) override;
+};
+
+class QtFolderPicker final : public FolderPickerPort {
+public:
+    // The window the picker belongs to (the main window).
+    void set_parent(QWidget* parent) { parent_ = parent; }
+    std::string pick_folder(std::string_view title) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace tarvenix::qt
