@@ -43,17 +43,43 @@ std::optional<FileStatus> status(const std::string& path, bool follow_links, int
 // "." and "..".
 bool folder_has_entries(const std::string& path);
 
+// Owns one open handle of the operating system and closes it.
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(int handle)
+        : handle_(handle) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(UniqueHandle&& other) noexcept
+        : handle_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) {
+            reset(other.release());
+        }
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    int get() const { return handle_; }
+    bool valid() const { return handle_ >= 0; }
+    int release() {
+        const int h = handle_;
+        handle_ = -1;
+        return h;
+    }
+    void reset(int handle = -1);
+
+private:
+    int handle_ = -1;
+};
+
 // An open folder; the engine works relative to it (openat and friends), which
 // saves the kernel a path lookup per file and keeps a walk inside the folder
 // it opened even when someone renames or swaps folders above it.
 class Directory {
 public:
     Directory() = default;
-    ~Directory();
-    Directory(Directory&& other) noexcept;
-    Directory& operator=(Directory&& other) noexcept;
-    Directory(const Directory&) = delete;
-    Directory& operator=(const Directory&) = delete;
 
     // Opens a folder by path, following links in the path.
     static Directory open(const std::string& path, int* err);
@@ -64,8 +90,8 @@ public:
     // this folder itself), refusing a symbolic link anywhere on the way.
     Directory open_below(std::string_view relative, int* err) const;
 
-    bool is_open() const { return fd_ >= 0; }
-    int native_handle() const { return fd_; }
+    bool is_open() const { return fd_.valid(); }
+    int native_handle() const { return fd_.get(); }
 
     struct Entry {
         std::string name;
@@ -87,18 +113,13 @@ public:
 private:
     explicit Directory(int fd)
         : fd_(fd) {}
-    int fd_ = -1;
+    UniqueHandle fd_;
 };
 
 // A file opened for reading, with its status taken from the open file.
 class OpenFile {
 public:
     OpenFile() = default;
-    ~OpenFile();
-    OpenFile(OpenFile&& other) noexcept;
-    OpenFile& operator=(OpenFile&& other) noexcept;
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
 
     // Opens `name` in `dir` for reading. Opening never blocks (a FIFO that
     // slipped in cannot hang the caller); with follow_links=false a symbolic
@@ -106,12 +127,12 @@ public:
     static OpenFile open_at(const Directory& dir, std::string_view name, bool follow_links,
                             int* err);
 
-    bool is_open() const { return fd_ >= 0; }
-    int native_handle() const { return fd_; }
+    bool is_open() const { return fd_.valid(); }
+    int native_handle() const { return fd_.get(); }
     const FileStatus& status() const { return status_; }
 
 private:
-    int fd_ = -1;
+    UniqueHandle fd_;
     FileStatus status_;
 };
 

@@ -27,31 +27,16 @@ extern char** environ;
 namespace tarvenix::platform {
 namespace {
 
-class UniqueFd {
+// A handle that reports the error close() gives (a late write error on some
+// file systems) when it is closed on purpose.
+class UniqueFd : public UniqueHandle {
 public:
-    explicit UniqueFd(int fd = -1)
-        : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = fd;
-    }
-    // Closes and reports the error close() gives (a late write error on some
-    // file systems).
+    using UniqueHandle::UniqueHandle;
+    explicit operator bool() const { return valid(); }
     int close_checked() {
-        const int fd = fd_;
-        fd_ = -1;
+        const int fd = release();
         return (fd >= 0 && ::close(fd) != 0) ? errno : 0;
     }
-
-private:
-    int fd_;
 };
 
 void set_err(int* err, int value) {
@@ -329,26 +314,11 @@ bool folder_has_entries(const std::string& path) {
     return found;
 }
 
-Directory::~Directory() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+void UniqueHandle::reset(int handle) {
+    if (handle_ >= 0) {
+        ::close(handle_);
     }
-}
-
-Directory::Directory(Directory&& other) noexcept
-    : fd_(other.fd_) {
-    other.fd_ = -1;
-}
-
-Directory& Directory::operator=(Directory&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
+    handle_ = handle;
 }
 
 Directory Directory::open(const std::string& path, int* err) {
@@ -359,7 +329,7 @@ Directory Directory::open(const std::string& path, int* err) {
 
 Directory Directory::open_child(std::string_view name, int* err) const {
     const std::string n(name);
-    const int fd = ::openat(fd_, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::openat(fd_.get(), n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     set_err(err, fd < 0 ? errno : 0);
     return Directory(fd);
 }
@@ -371,7 +341,7 @@ Directory Directory::open_below(std::string_view relative, int* err) const {
     open_how how{};
     how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
     how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-    const long fd = ::syscall(SYS_openat2, fd_, rel.c_str(), &how, sizeof how);
+    const long fd = ::syscall(SYS_openat2, fd_.get(), rel.c_str(), &how, sizeof how);
     if (fd >= 0) {
         set_err(err, 0);
         return Directory(static_cast<int>(fd));
@@ -396,7 +366,7 @@ Directory Directory::open_below(std::string_view relative, int* err) const {
 int Directory::list(std::vector<Entry>& out) const {
     out.clear();
     // fdopendir takes over the descriptor it is given: hand it a duplicate.
-    const int dup_fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dup_fd = ::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dup_fd < 0) {
         return errno;
     }
@@ -427,7 +397,7 @@ std::optional<FileStatus> Directory::status_of(std::string_view name, bool follo
                                                int* err) const {
     const std::string n(name);
     struct stat st {};
-    if (::fstatat(fd_, n.c_str(), &st, follow_links ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(fd_.get(), n.c_str(), &st, follow_links ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
         set_err(err, errno);
         return std::nullopt;
     }
@@ -437,7 +407,7 @@ std::optional<FileStatus> Directory::status_of(std::string_view name, bool follo
 
 std::optional<FileStatus> Directory::own_status(int* err) const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
+    if (::fstat(fd_.get(), &st) != 0) {
         set_err(err, errno);
         return std::nullopt;
     }
@@ -447,16 +417,16 @@ std::optional<FileStatus> Directory::own_status(int* err) const {
 
 int Directory::make_folder(std::string_view name) const {
     const std::string n(name);
-    return ::mkdirat(fd_, n.c_str(), 0777) == 0 ? 0 : errno;
+    return ::mkdirat(fd_.get(), n.c_str(), 0777) == 0 ? 0 : errno;
 }
 
 int Directory::remove_file(std::string_view name) const {
     const std::string n(name);
-    return ::unlinkat(fd_, n.c_str(), 0) == 0 ? 0 : errno;
+    return ::unlinkat(fd_.get(), n.c_str(), 0) == 0 ? 0 : errno;
 }
 
 int Directory::sync_file_system() const {
-    return ::syncfs(fd_) == 0 ? 0 : errno;
+    return ::syncfs(fd_.get()) == 0 ? 0 : errno;
 }
 
 bool is_locked_by_other_process(int fd) {
@@ -476,30 +446,6 @@ bool is_locked_by_other_process(int fd) {
     }
     ::flock(fd, LOCK_UN);
     return false;
-}
-
-OpenFile::~OpenFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
-
-OpenFile::OpenFile(OpenFile&& other) noexcept
-    : fd_(other.fd_)
-    , status_(other.status_) {
-    other.fd_ = -1;
-}
-
-OpenFile& OpenFile::operator=(OpenFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = other.fd_;
-        status_ = other.status_;
-        other.fd_ = -1;
-    }
-    return *this;
 }
 
 OpenFile OpenFile::open_at(const Directory& dir, std::string_view name, bool follow_links,
@@ -523,7 +469,7 @@ OpenFile OpenFile::open_at(const Directory& dir, std::string_view name, bool fol
         ::close(fd);
         return file;
     }
-    file.fd_ = fd;
+    file.fd_.reset(fd);
     file.status_ = status_from_stat(st);
     set_err(err, 0);
     return file;
@@ -573,15 +519,18 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
             err = errno;
         }
     }
-    if (const int close_err = out.close_checked(); err == 0) {
-        err = close_err;
-    }
+    // The rename comes before the close: the lock on the temporary file must
+    // last until it is in place, or another program copying into this folder
+    // would take it for a dead copy's leftover and remove it.
     if (err == 0 && ::renameat(dst_dir.native_handle(), tmp_name.c_str(),
                                dst_dir.native_handle(), dst.c_str()) != 0) {
         err = errno;
     }
     if (err != 0) {
         ::unlinkat(dst_dir.native_handle(), tmp_name.c_str(), 0);
+    }
+    if (const int close_err = out.close_checked(); err == 0) {
+        err = close_err;
     }
     return err;
 }

@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "common/text_codec.h"
 
 namespace tarvenix::testing {
 
@@ -69,21 +68,7 @@ void EngineHarness::set(int k, const std::string& src, const std::string& dst, b
 }
 
 std::vector<std::string> EngineHarness::history_lines() const {
-    std::vector<std::string> lines;
-    if (!exists(program_folder + "/history.txt")) {
-        return lines;
-    }
-    const std::string text = text::from_cp932(read_file(program_folder + "/history.txt"));
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const auto end = text.find("\r\n", pos);
-        lines.push_back(text.substr(pos, end - pos));
-        if (end == std::string::npos) {
-            break;
-        }
-        pos = end + 2;
-    }
-    return lines;
+    return read_cp932_lines(program_folder + "/history.txt");
 }
 
 std::vector<std::string> EngineHarness::history_entries() const {

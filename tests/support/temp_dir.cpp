@@ -10,6 +10,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "common/text_codec.h"
+
 namespace tarvenix::testing {
 
 namespace fs = std::filesystem;
@@ -95,6 +97,23 @@ unsigned mode_of(const std::string& path) {
         throw std::runtime_error("stat failed on " + path);
     }
     return st.st_mode & 07777;
+}
+
+std::vector<std::string> read_cp932_lines(const std::string& path) {
+    std::vector<std::string> lines;
+    if (!exists(path)) {
+        return lines;
+    }
+    const std::string text = text::from_cp932(read_file(path));
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto end = text.find("\r\n", pos);
+        lines.push_back(text.substr(pos, end - pos));
+        if (end == std::string::npos) {
+            break;
+        }
+        pos = end + 2;
+    }
+    return lines;
 }
 
 bool running_as_root() {

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarvenix::testing {
 
@@ -30,5 +31,8 @@ void set_mtime(const std::string& path, long long seconds);
 long long mtime_of(const std::string& path);
 unsigned mode_of(const std::string& path);
 bool running_as_root();
+// The lines of a code page 932 text file with CR LF line ends, as UTF-8,
+// without their line ends; none when the file does not exist.
+std::vector<std::string> read_cp932_lines(const std::string& path);
 
 }  // namespace tarvenix::testing

@@ -21,6 +21,7 @@ QLabel* make_label(QWidget* parent, const QString& name, const QString& text, co
     label->setAlignment(alignment | Qt::AlignTop);
     label->setGeometry(geometry);
     fit_line_height(label);
+    fit_text_width(label);
     return label;
 }
 
@@ -52,6 +53,7 @@ AboutWindow::AboutWindow(const QString& version_text, QWidget* parent)
                               Qt::AlignLeft);
     name->setFont(serif_font(14.25, true, true));
     fit_line_height(name);
+    fit_text_width(name);
     make_label(frame, u"lbl_ver"_s, version_text, tw.rect(1665, 630, 960, 225), Qt::AlignHCenter);
 
     make_label(this, u"lblDescription"_s, u"ファイルバックアップユーティリティー"_s,

@@ -2,9 +2,11 @@
 // program's state, and hands every event to the AppController.
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QTranslator>
 #include <array>
 #include <csignal>
 #include <cstdio>
@@ -62,6 +64,12 @@ int main(int argc, char* argv[]) {
     // shut-down sequence does.
     QApplication::setQuitOnLastWindowClosed(false);
     tarvenix::qt::apply_program_font();
+    // Qt's own dialogs (the folder picker where the desktop has none) in
+    // Japanese, like the rest of the program, when the translation is there.
+    QTranslator qt_japanese;
+    if (qt_japanese.load(u"qtbase_ja"_s, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qt_japanese);
+    }
 
     tarvenix::qt::QtMessageBoxes boxes;
     tarvenix::qt::QtSound sound;

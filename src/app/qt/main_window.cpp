@@ -25,6 +25,7 @@
 #include "app/qt/progress_dialog.h"
 #include "app/qt/splash.h"
 #include "app/qt/ui_common.h"
+#include "app/qt/wrap_button.h"
 
 using namespace Qt::StringLiterals;
 
@@ -111,7 +112,7 @@ MainWindow::~MainWindow() {
 // --- building the window ---------------------------------------------------
 
 QPushButton* MainWindow::make_button(QWidget* parent, const QString& name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
+    auto* button = new WrapButton(caption, parent);
     button->setObjectName(name);
     button->setAutoDefault(false);
     return button;
@@ -601,6 +602,14 @@ void MainWindow::bring_to_front() {
 
 void MainWindow::popup_menu(PopupMenu which) {
     menu(which)->exec(QCursor::pos());
+}
+
+SplashWindow* MainWindow::splash() const {
+    return splash_.data();
+}
+
+AboutWindow* MainWindow::about() const {
+    return about_.data();
 }
 
 QMenu* MainWindow::menu(PopupMenu which) const {

@@ -74,8 +74,8 @@ public:
     // in for the tray icon (menu bar shown, "hidden" = minimised).
     bool standing_in_for_tray() const { return no_tray_; }
     QTimer* timer1() const { return timer1_; }
-    SplashWindow* splash() const { return splash_.data(); }
-    AboutWindow* about() const { return about_.data(); }
+    SplashWindow* splash() const;
+    AboutWindow* about() const;
 
     // The tray icon was clicked.
     void on_tray_activated(QSystemTrayIcon::ActivationReason reason);

@@ -87,6 +87,9 @@ void MultiRowTabBar::paintEvent(QPaintEvent* /*event*/) {
             option.position = QStyleOptionTab::Middle;
         }
         option.selectedPosition = QStyleOptionTab::NotAdjacent;
+        // Some styles draw a selected tab down to where a single row would
+        // meet the page, which here is over the next row of tabs.
+        painter.setClipRect(option.rect.adjusted(-1, -1, 1, 1));
         painter.drawControl(QStyle::CE_TabBarTab, option);
     };
     for (int i = 0; i < count(); ++i) {

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "app/qt/ui_common.h"
 
@@ -133,6 +134,20 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
     box.setText(box_text(text));
     box.setIcon(icon_for(style));
     box.setStandardButtons(buttons.buttons);
+    // The program speaks Japanese whatever the desktop's language; the
+    // buttons read as on a Japanese desktop.
+    const std::pair<QMessageBox::StandardButton, QString> captions[] = {
+        {QMessageBox::Ok, u"OK"_s},
+        {QMessageBox::Cancel, u"キャンセル"_s},
+        {QMessageBox::Yes, u"はい(&Y)"_s},
+        {QMessageBox::No, u"いいえ(&N)"_s},
+        {QMessageBox::Retry, u"再試行(&R)"_s},
+    };
+    for (const auto& [which, caption_text] : captions) {
+        if (QAbstractButton* shown = box.button(which)) {
+            shown->setText(caption_text);
+        }
+    }
     box.setDefaultButton(buttons.first);
     if (buttons.escape != QMessageBox::NoButton) {
         box.setEscapeButton(buttons.escape);
@@ -142,7 +157,7 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
     box.exec();
-    const QAbstractButton* clicked = box.clickedButton();
+    QAbstractButton* clicked = box.clickedButton();
     const std::int16_t answer =
         clicked != nullptr ? answer_for(box.standardButton(clicked)) : button::kNone;
     if (answer != button::kNone) {

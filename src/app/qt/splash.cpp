@@ -24,6 +24,7 @@ QLabel* make_label(QWidget* parent, const QString& name, const QString& text, co
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
     fit_line_height(label);
+    fit_text_width(label);
     return label;
 }
 
@@ -62,6 +63,7 @@ SplashWindow::SplashWindow(QWidget* parent)
 
 void SplashWindow::set_product_text(const QString& text) {
     lblProductName_->setText(text);
+    fit_text_width(lblProductName_);
 }
 
 void SplashWindow::present() {

@@ -121,4 +121,22 @@ void fit_line_height(QLabel* label) {
     label->resize(label->width(), std::max(label->height(), label->fontMetrics().height()));
 }
 
+void fit_text_width(QLabel* label) {
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 4;
+    QRect area = label->geometry();
+    if (needed <= area.width()) {
+        return;
+    }
+    const int available = label->parentWidget() != nullptr ? label->parentWidget()->width() : needed;
+    const int width = std::min(needed, available);
+    if ((label->alignment() & Qt::AlignHCenter) != 0) {
+        const int centre = area.center().x();
+        area.setLeft(std::clamp(centre - width / 2, 0, std::max(0, available - width)));
+    } else {
+        area.moveLeft(std::min(area.left(), std::max(0, available - width)));
+    }
+    area.setWidth(width);
+    label->setGeometry(area);
+}
+
 }  // namespace tarvenix::qt

@@ -57,5 +57,8 @@ void apply_program_font();
 // Lets a fixed-height label grow to one line of its font, so glyphs of a
 // font taller than the designed one are not cut off.
 void fit_line_height(QLabel* label);
+// Lets a label grow sideways (around its centre when centred) to show its
+// whole text, within its parent.
+void fit_text_width(QLabel* label);
 
 }  // namespace tarvenix::qt

@@ -51,22 +51,7 @@ struct AppHarness {
     void store_settings() { context.store.write_settings_file(); }
     SettingsPage& page() { return context.settings.page; }
     // The history file's lines, without their line ends.
-    std::vector<std::string> history() const {
-        std::vector<std::string> lines;
-        if (!exists(context.history_file_path)) {
-            return lines;
-        }
-        const std::string text = read_file(context.history_file_path);
-        for (std::size_t pos = 0; pos < text.size();) {
-            const auto end = text.find("\r\n", pos);
-            lines.push_back(text.substr(pos, end - pos));
-            if (end == std::string::npos) {
-                break;
-            }
-            pos = end + 2;
-        }
-        return lines;
-    }
+    std::vector<std::string> history() const { return read_cp932_lines(context.history_file_path); }
     // How many history lines contain the text.
     int history_count(std::string_view needle) const {
         int n = 0;
