@@ -107,6 +107,9 @@ public:
     int make_folder(std::string_view name) const;
     // Removes the file `name` (never a folder).
     int remove_file(std::string_view name) const;
+    // Marks this folder as being copied into, until the handle is closed;
+    // see copy_open_file for what the mark protects.
+    int hold_copy_lock() const;
     // Flushes the whole file system that holds this folder to the disk.
     int sync_file_system() const;
 
@@ -158,6 +161,8 @@ inline constexpr std::string_view kTempPrefix = ".tarvenix-tmp-";
 // modification time and is then renamed over the target. A failure at any
 // point removes the temporary file and leaves an existing target untouched;
 // a link standing where the target is gets replaced, never written through.
+// The caller holds dst_dir's copy lock (hold_copy_lock) while it copies: it
+// tells other programs that temporary files there are in use, not leftovers.
 int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string_view dst_name,
                    const CopyOptions& options);
 

@@ -126,11 +126,12 @@ int create_temp(int dir_fd, std::string& name, UniqueFd& fd, mode_t mode = 0600)
 }
 
 // The temporary file for a target has a name of its own (a hash of the
-// target's name), and its writer holds a flock on it while it writes. A copy
-// that finds the name taken and the file unlocked knows the writer died (a
-// killed program, a power cut): it removes the leftover and starts afresh, so
-// leftovers do not pile up. A locked one belongs to another program copying
-// the same file right now; then a random name is used.
+// target's name). Every program copying into a folder holds a shared flock on
+// the folder (Directory::hold_copy_lock). A copy that finds the name taken
+// while it can take that lock exclusively knows nobody else is copying here:
+// the file is a dead copy's leftover (a killed program, a power cut), which it
+// removes, so leftovers do not pile up. Otherwise another program is copying
+// the same file right now, and a random name is used.
 int create_temp_for(int dir_fd, std::string_view target, std::string& name, UniqueFd& fd,
                     mode_t mode) {
     std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
@@ -145,29 +146,26 @@ int create_temp_for(int dir_fd, std::string_view target, std::string& name, Uniq
                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (f >= 0) {
             fd.reset(f);
-            ::flock(f, LOCK_EX | LOCK_NB);
             return 0;
         }
-        if (errno != EEXIST) {
-            return errno;
+        if (errno != EEXIST || attempt > 0) {
+            break;
         }
-        UniqueFd old(::openat(dir_fd, name.c_str(),
-                              O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
-        struct stat held {};
-        struct stat named {};
-        const bool stale = old && ::flock(old.get(), LOCK_EX | LOCK_NB) == 0 &&
-                           ::fstat(old.get(), &held) == 0 && S_ISREG(held.st_mode) &&
-                           ::fstatat(dir_fd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-                           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-        if (!stale || ::unlinkat(dir_fd, name.c_str(), 0) != 0) {
+        if (::flock(dir_fd, LOCK_EX | LOCK_NB) != 0) {
+            // A conversion that fails may have dropped the shared lock
+            // already (flock converts by unlocking first): take it again.
+            ::flock(dir_fd, LOCK_SH);
+            break;
+        }
+        struct stat leftover {};
+        const bool removed = ::fstatat(dir_fd, name.c_str(), &leftover, AT_SYMLINK_NOFOLLOW) == 0 &&
+                             S_ISREG(leftover.st_mode) && ::unlinkat(dir_fd, name.c_str(), 0) == 0;
+        ::flock(dir_fd, LOCK_SH);  // back to the copier's shared lock
+        if (!removed) {
             break;
         }
     }
-    const int err = create_temp(dir_fd, name, fd, mode);
-    if (err == 0) {
-        ::flock(fd.get(), LOCK_EX | LOCK_NB);
-    }
-    return err;
+    return create_temp(dir_fd, name, fd, mode);
 }
 
 int write_all(int fd, const char* data, std::size_t size) {
@@ -425,6 +423,10 @@ int Directory::remove_file(std::string_view name) const {
     return ::unlinkat(fd_.get(), n.c_str(), 0) == 0 ? 0 : errno;
 }
 
+int Directory::hold_copy_lock() const {
+    return ::flock(fd_.get(), LOCK_SH) == 0 ? 0 : errno;
+}
+
 int Directory::sync_file_system() const {
     return ::syncfs(fd_.get()) == 0 ? 0 : errno;
 }
@@ -519,9 +521,6 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
             err = errno;
         }
     }
-    // The rename comes before the close: the lock on the temporary file must
-    // last until it is in place, or another program copying into this folder
-    // would take it for a dead copy's leftover and remove it.
     if (err == 0 && ::renameat(dst_dir.native_handle(), tmp_name.c_str(),
                                dst_dir.native_handle(), dst.c_str()) != 0) {
         err = errno;
@@ -561,6 +560,7 @@ int copy_file(const std::string& src_path, const std::string& dst_path,
     if (!dst_dir.is_open()) {
         return err;
     }
+    dst_dir.hold_copy_lock();
     return copy_file_at(src_dir, src_name, dst_dir, dst_name, options);
 }
 

@@ -225,6 +225,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     platform::Directory dst_dir;
     if (dst_root_.is_open()) {
         dst_dir = dst_root_.open_below(relative, &err);
+        dst_dir.hold_copy_lock();
     }
     const bool fresh = fresh_folders_.count(relative) != 0;
     const bool overwrite_all = s_.settings.model.options.copy_mode != "1";

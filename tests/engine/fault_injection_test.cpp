@@ -110,6 +110,9 @@ TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
         if (child == 0) {
             for (int round = 0; round < 3; ++round) {
                 if (engine.run_backup(run_trigger::kManual) != RunOutcome::kCompleted) {
+                    for (const auto& text : ui.box_texts()) {
+                        std::fprintf(stderr, "child %d: errno %d %s\n", p, vostrel.LastError(), text.c_str());
+                    }
                     ::_exit(1);
                 }
             }

@@ -49,8 +49,8 @@ AboutWindow::AboutWindow(const QString& version_text, QWidget* parent)
     icon->setAlignment(Qt::AlignCenter);
     icon->setGeometry(tw.rect(270, 270, 540, 540));
 
-    QLabel* name = make_label(frame, u"Label2"_s, u"Tarvenix"_s, tw.rect(1365, 225, 1515, 345),
-                              Qt::AlignLeft);
+    QLabel* name =
+        make_label(frame, u"Label2"_s, u"Tarvenix"_s, tw.rect(1365, 225, 1515, 345), Qt::AlignLeft);
     name->setFont(serif_font(14.25, true, true));
     fit_line_height(name);
     fit_text_width(name);

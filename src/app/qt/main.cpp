@@ -1,6 +1,9 @@
 // tarvenix: the desktop program. Creates the ports, the windows and the
 // program's state, and hands every event to the AppController.
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QSessionManager>
@@ -10,8 +13,6 @@
 #include <array>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "app/core/app_controller.h"
 #include "app/core/program_context.h"
@@ -36,8 +37,8 @@ void on_termination_signal(int signal_number) {
 }
 
 bool install_signal_handlers() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signal_pipe.data()) !=
-        0) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0,
+                     g_signal_pipe.data()) != 0) {
         std::perror("tarvenix: socketpair");
         return false;
     }

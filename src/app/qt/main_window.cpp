@@ -257,8 +257,8 @@ QWidget* MainWindow::build_copy_rules_tab() {
     rules->setObjectName(u"copy_frm"_s);
     auto* rules_column = new QVBoxLayout(rules);
     copy_op_[0] = make_option(rules, Control::copy_op, 0, u"無条件で全て上書きコピー"_s);
-    copy_op_[1] =
-        make_option(rules, Control::copy_op, 1, u"同一ファイル名は日付の新しいものだけ上書きコピー"_s);
+    copy_op_[1] = make_option(rules, Control::copy_op, 1,
+                              u"同一ファイル名は日付の新しいものだけ上書きコピー"_s);
     rules_column->addWidget(copy_op_[0]);
     rules_column->addWidget(copy_op_[1]);
 
@@ -493,8 +493,8 @@ void MainWindow::show_control(ControlId id) {
 
 void MainWindow::show_all_controls() {
     for (int k = 0; k < kSetCount; ++k) {
-        for (Control c : {Control::srcfld_txt, Control::dstfld_txt, Control::subfld_chk,
-                          Control::skip_chk}) {
+        for (Control c :
+             {Control::srcfld_txt, Control::dstfld_txt, Control::subfld_chk, Control::skip_chk}) {
             show_control({c, k});
         }
     }

@@ -76,7 +76,8 @@ void MultiRowTabBar::paintEvent(QPaintEvent* /*event*/) {
         initStyleOption(&option, i);
         option.rect = row_tab_rect(i);
         const int column = i % tabs_per_row_;
-        const int last_column = std::min(tabs_per_row_, count() - (i / tabs_per_row_) * tabs_per_row_) - 1;
+        const int last_column =
+            std::min(tabs_per_row_, count() - (i / tabs_per_row_) * tabs_per_row_) - 1;
         if (last_column == 0) {
             option.position = QStyleOptionTab::OnlyOneTab;
         } else if (column == 0) {

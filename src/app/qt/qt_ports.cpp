@@ -249,8 +249,8 @@ void QtEventPump::process_events() {
 }
 
 void QtEventPump::wait_for_events(double max_seconds) {
-    const double ms = std::clamp(max_seconds * 1000.0, 0.0,
-                                 static_cast<double>(std::numeric_limits<int>::max()));
+    const double ms =
+        std::clamp(max_seconds * 1000.0, 0.0, static_cast<double>(std::numeric_limits<int>::max()));
     const int wait_ms = static_cast<int>(std::lround(ms));
     if (wait_ms > 0) {
         // processEvents(flags, maxtime) strips WaitForMoreEvents and would
@@ -277,8 +277,8 @@ bool QtShell::open_document(std::string_view path) {
 }
 
 std::string QtFolderPicker::pick_folder(std::string_view title) {
-    const QString folder = QFileDialog::getExistingDirectory(
-        parent_.data(), to_qstring(title), QString(), QFileDialog::ShowDirsOnly);
+    const QString folder = QFileDialog::getExistingDirectory(parent_.data(), to_qstring(title),
+                                                             QString(), QFileDialog::ShowDirsOnly);
     return to_std(folder);
 }
 

@@ -45,9 +45,9 @@ SplashWindow::SplashWindow(QWidget* parent)
     palette.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(palette);
 
-    lblProductName_ = make_label(this, u"lblProductName"_s, {}, tw.rect(1080, 240, 3270, 450),
-                                 QColor(0, 0, 128), serif_font(15.75, true, true),
-                                 Qt::AlignHCenter | Qt::AlignTop);
+    lblProductName_ =
+        make_label(this, u"lblProductName"_s, {}, tw.rect(1080, 240, 3270, 450), QColor(0, 0, 128),
+                   serif_font(15.75, true, true), Qt::AlignHCenter | Qt::AlignTop);
     make_label(this, u"Label1"_s, u"For Win 98/Me/NT4/2000/XP"_s, tw.rect(960, 840, 3495, 255),
                QColor(128, 0, 128), japanese_font(12.0, true), Qt::AlignHCenter | Qt::AlignTop);
     make_label(this, u"lblCompanyProduct"_s, u"© Tarvenix developers"_s,

@@ -91,9 +91,9 @@ QFont japanese_font(double point_size, bool bold) {
 }
 
 QFont serif_font(double point_size, bool bold, bool italic) {
-    static const QString family = first_available_family(
-        {u"Times New Roman"_s, u"Liberation Serif"_s, u"Nimbus Roman"_s, u"DejaVu Serif"_s,
-         u"Noto Serif"_s});
+    static const QString family =
+        first_available_family({u"Times New Roman"_s, u"Liberation Serif"_s, u"Nimbus Roman"_s,
+                                u"DejaVu Serif"_s, u"Noto Serif"_s});
     QFont font(family);
     font.setStyleHint(QFont::Serif);
     font.setPointSizeF(point_size);
@@ -103,7 +103,8 @@ QFont serif_font(double point_size, bool bold, bool italic) {
 }
 
 void centre_on_screen(QWidget* window) {
-    QScreen* screen = window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
+    QScreen* screen =
+        window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) {
         return;
     }
@@ -127,7 +128,8 @@ void fit_text_width(QLabel* label) {
     if (needed <= area.width()) {
         return;
     }
-    const int available = label->parentWidget() != nullptr ? label->parentWidget()->width() : needed;
+    const int available =
+        label->parentWidget() != nullptr ? label->parentWidget()->width() : needed;
     const int width = std::min(needed, available);
     if ((label->alignment() & Qt::AlignHCenter) != 0) {
         const int centre = area.center().x();

@@ -20,8 +20,8 @@ void WrapButton::paintEvent(QPaintEvent* event) {
     const QString caption = option.text;
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   QPalette::ButtonText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawText(contents, Qt::AlignCenter | Qt::TextWordWrap, caption);
 }
 

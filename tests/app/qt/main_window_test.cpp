@@ -126,7 +126,8 @@ TEST_F(MainWindowTest, EveryControlHasItsNameAndExactCaption) {
         frames << frame->title();
     }
     frames.sort();
-    QStringList expected_frames{u"条件"_s, u"オープン中のファイル"_s, u"時刻設定"_s, u"コピー履歴"_s};
+    QStringList expected_frames{u"条件"_s, u"オープン中のファイル"_s, u"時刻設定"_s,
+                                u"コピー履歴"_s};
     expected_frames.sort();
     EXPECT_EQ(frames, expected_frames);
 
@@ -145,9 +146,10 @@ TEST_F(MainWindowTest, EveryControlHasItsNameAndExactCaption) {
 TEST_F(MainWindowTest, TabsHaveTheirCaptionsInOrder) {
     const QTabWidget* tabs = find<QTabWidget>(u"SSTab1"_s);
     ASSERT_NE(tabs, nullptr);
-    const QStringList expected = {u"フォルダ１"_s, u"フォルダ２"_s, u"フォルダ３"_s,   u"フォルダ４"_s,
-                                  u"フォルダ５"_s, u"フォルダ６"_s, u"フォルダ７"_s,   u"フォルダ８"_s,
-                                  u"コピー条件"_s, u"起動イベント"_s, u"履歴"_s};
+    const QStringList expected = {u"フォルダ１"_s,   u"フォルダ２"_s, u"フォルダ３"_s,
+                                  u"フォルダ４"_s,   u"フォルダ５"_s, u"フォルダ６"_s,
+                                  u"フォルダ７"_s,   u"フォルダ８"_s, u"コピー条件"_s,
+                                  u"起動イベント"_s, u"履歴"_s};
     QStringList captions;
     for (int i = 0; i < tabs->count(); ++i) {
         captions << tabs->tabText(i);
@@ -177,9 +179,8 @@ TEST_F(MainWindowTest, FocusOrderStartsWithTheButtonsThenTheTabs) {
     QWidget* widget = find<QWidget>(u"mini_bt"_s);
     for (int guard = 0; widget != nullptr && order.size() < 6 && guard < 1000; ++guard) {
         if ((widget->focusPolicy() & Qt::TabFocus) != 0) {
-            order << (widget->parentWidget() == find<QWidget>(u"SSTab1"_s)
-                          ? u"SSTab1"_s
-                          : widget->objectName());
+            order << (widget->parentWidget() == find<QWidget>(u"SSTab1"_s) ? u"SSTab1"_s
+                                                                           : widget->objectName());
         }
         widget = widget->nextInFocusChain();
     }
@@ -244,8 +245,7 @@ QString popped_up_by(const std::function<void()>& activate) {
 TEST_F(MainWindowTest, TrayClicksPopUpTheMenus) {
     EXPECT_EQ(popped_up_by([&] { window.on_tray_activated(QSystemTrayIcon::Trigger); }),
               u"mnumain"_s);
-    EXPECT_EQ(popped_up_by([&] { window.on_tray_activated(QSystemTrayIcon::Context); }),
-              u"help"_s);
+    EXPECT_EQ(popped_up_by([&] { window.on_tray_activated(QSystemTrayIcon::Context); }), u"help"_s);
     EXPECT_EQ(popped_up_by([&] { window.on_tray_activated(QSystemTrayIcon::DoubleClick); }),
               QString());
     EXPECT_EQ(popped_up_by([&] { window.on_tray_activated(QSystemTrayIcon::MiddleClick); }),
@@ -253,7 +253,8 @@ TEST_F(MainWindowTest, TrayClicksPopUpTheMenus) {
 }
 
 TEST_F(MainWindowTest, WithoutATrayTheWindowStandsInWithAMenuBar) {
-    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "these checks need a desktop without tray";
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable())
+        << "these checks need a desktop without tray";
     EXPECT_FALSE(window.menuBar()->isVisible());
     EXPECT_FALSE(window.add_tray_icon("左-Menu:右-Help"));
     EXPECT_TRUE(window.standing_in_for_tray());
@@ -478,8 +479,7 @@ TEST_F(MainWindowTest, AboutOpensOnceFromTheMenuAndByDoubleClick) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     // On the window's background (below the tabs, left of 閉じる).
     const qt::Twips tw(&window);
-    QTest::mouseDClick(window.centralWidget(), Qt::LeftButton, {},
-                       QPoint(tw(1700), tw(4600)));
+    QTest::mouseDClick(window.centralWidget(), Qt::LeftButton, {}, QPoint(tw(1700), tw(4600)));
     ASSERT_NE(window.about(), nullptr);
     EXPECT_TRUE(window.about()->isVisible());
     window.close_about();

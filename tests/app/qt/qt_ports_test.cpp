@@ -1,6 +1,8 @@
 // The Qt ports: message boxes with their answers, the event pump, the busy
 // pointer, the shell and the folder picker.
 
+#include "app/qt/qt_ports.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -13,7 +15,6 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/qt/qt_ports.h"
 #include "app/qt/ui_common.h"
 #include "support/temp_dir.h"
 
@@ -60,7 +61,8 @@ void press_escape(QMessageBox* box) {
 }
 
 TEST(QtMessageBoxesTest, EscapeAnswersCancelWhereThereIsOne) {
-    EXPECT_EQ(show_with(box_style::kOkCancel | box_style::kIconQuestion, press_escape), button::kCancel);
+    EXPECT_EQ(show_with(box_style::kOkCancel | box_style::kIconQuestion, press_escape),
+              button::kCancel);
     EXPECT_EQ(show_with(box_style::kYesNoCancel | box_style::kIconQuestion, press_escape),
               button::kCancel);
     EXPECT_EQ(show_with(box_style::kRetryCancel | box_style::kIconQuestion, press_escape),
@@ -142,7 +144,8 @@ TEST(QtMessageBoxesTest, BoxShowsCaptionTextIconAndDefaultButton) {
 
     QStringList captions;
     show_with(box_style::kYesNoCancel | box_style::kIconQuestion, [&](QMessageBox* box) {
-        for (QMessageBox::StandardButton which : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+        for (QMessageBox::StandardButton which :
+             {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
             captions << box->button(which)->text();
         }
         box->button(QMessageBox::Cancel)->click();
@@ -157,7 +160,8 @@ TEST(QtMessageBoxesTest, BoxShowsCaptionTextIconAndDefaultButton) {
 }
 
 TEST(QtMessageBoxesTest, DismissAnswersFollowTheButtons) {
-    EXPECT_EQ(qt::QtMessageBoxes::dismiss_answer(box_style::kOk | box_style::kIconStop), button::kOk);
+    EXPECT_EQ(qt::QtMessageBoxes::dismiss_answer(box_style::kOk | box_style::kIconStop),
+              button::kOk);
     EXPECT_EQ(qt::QtMessageBoxes::dismiss_answer(box_style::kOkCancel), button::kCancel);
     EXPECT_EQ(qt::QtMessageBoxes::dismiss_answer(box_style::kYesNoCancel), button::kCancel);
     EXPECT_EQ(qt::QtMessageBoxes::dismiss_answer(box_style::kRetryCancel), button::kCancel);
@@ -177,7 +181,10 @@ TEST(QtEventPumpTest, PassesCloserThanFifteenMillisecondsAreSkipped) {
     std::int64_t now = 1000;
     qt::QtEventPump pump([&now] { return now; });
     int handled = 0;
-    auto post = [&] { QMetaObject::invokeMethod(qApp, [&handled] { ++handled; }, Qt::QueuedConnection); };
+    auto post = [&] {
+        QMetaObject::invokeMethod(
+            qApp, [&handled] { ++handled; }, Qt::QueuedConnection);
+    };
 
     post();
     pump.process_events();

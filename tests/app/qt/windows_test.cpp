@@ -38,19 +38,26 @@ TEST(ProgressDialogTest, HasItsLabelsAndButton) {
     EXPECT_EQ(dialog.objectName(), u"copydlg"_s);
     EXPECT_EQ(dialog.windowTitle(), u"Tarvenix  バックアップ中 ．．．"_s);
     const std::pair<QString, QString> rows[] = {
-        {u"Label1"_s, u"コピー元フォルダ"_s}, {u"srcfld"_s, QString()},
-        {u"Label2"_s, u"コピー先フォルダ"_s}, {u"dstfld"_s, QString()},
-        {u"Label3"_s, u"<サブフォルダ>"_s},   {u"subfld"_s, QString()},
-        {u"cpinfo_lvl"_s, u"ファイル名"_s},    {u"cpfname"_s, QString()},
-        {u"Label4"_s, u"ファイルサイズ"_s},    {u"filesize"_s, QString()},
-        {u"Label5"_s, u"Kbyte"_s},             {u"copyccl_bt"_s, u"中　止"_s},
+        {u"Label1"_s, u"コピー元フォルダ"_s},
+        {u"srcfld"_s, QString()},
+        {u"Label2"_s, u"コピー先フォルダ"_s},
+        {u"dstfld"_s, QString()},
+        {u"Label3"_s, u"<サブフォルダ>"_s},
+        {u"subfld"_s, QString()},
+        {u"cpinfo_lvl"_s, u"ファイル名"_s},
+        {u"cpfname"_s, QString()},
+        {u"Label4"_s, u"ファイルサイズ"_s},
+        {u"filesize"_s, QString()},
+        {u"Label5"_s, u"Kbyte"_s},
+        {u"copyccl_bt"_s, u"中　止"_s},
     };
     for (const auto& [name, text] : rows) {
         EXPECT_EQ(caption(&dialog, name), text) << name.toStdString();
     }
     const qt::Twips tw(&dialog);
     EXPECT_EQ(dialog.size(), tw.size(7485, 3420));
-    EXPECT_EQ(dialog.findChild<QWidget*>(u"copyccl_bt"_s)->geometry(), tw.rect(3240, 2880, 1185, 435));
+    EXPECT_EQ(dialog.findChild<QWidget*>(u"copyccl_bt"_s)->geometry(),
+              tw.rect(3240, 2880, 1185, 435));
     const auto* size = dialog.findChild<QLabel*>(u"filesize"_s);
     EXPECT_TRUE((size->alignment() & Qt::AlignRight) != 0);
     EXPECT_EQ(dialog.findChild<QLabel*>(u"Label1"_s)->palette().color(QPalette::WindowText),
@@ -144,8 +151,8 @@ TEST(AboutTest, ShowsVersionAndClosesWithOk) {
     EXPECT_EQ(caption(about, u"Label1"_s), u"© Tarvenix developers"_s);
     EXPECT_EQ(caption(about, u"cmdOK"_s), u"OK"_s);
     EXPECT_NE(about->findChild<QWidget*>(u"Frame1"_s), nullptr);
-    EXPECT_TRUE(about->findChild<QWidget*>(u"Frame1"_s)->isAncestorOf(
-        about->findChild<QWidget*>(u"picIcon"_s)));
+    EXPECT_TRUE(about->findChild<QWidget*>(u"Frame1"_s)
+                    ->isAncestorOf(about->findChild<QWidget*>(u"picIcon"_s)));
     // Every label shows its whole text.
     for (const QLabel* label : about->findChildren<QLabel*>()) {
         if (!label->text().isEmpty()) {
