@@ -8,6 +8,9 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
     fp-utils
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+    fonts-ipafont-gothic fonts-noto-cjk
+    xvfb xauth imagemagick
     util-linux e2fsprogs rsync
 )
 

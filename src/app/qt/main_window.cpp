@@ -154,14 +154,14 @@ void MainWindow::forward(const std::function<void(AppController&)>& action) {
 
 void MainWindow::build_buttons(QWidget* client) {
     const Twips tw(this);
-    struct Spec {
+    struct ButtonDef {
         const char16_t* name;
         const char16_t* caption;
         QRect geometry;
         void (AppController::*action)();
     };
     // Focus order: 閉じる, 更　新, 終　了, the two backup buttons.
-    const Spec specs[] = {
+    const ButtonDef buttons[] = {
         {u"mini_bt", u"閉じる", tw.rect(1995, 5025, 1095, 495), &AppController::mini_bt},
         {u"ok_bt", u"更　新", tw.rect(3240, 5025, 1140, 495), &AppController::ok_bt},
         {u"close_bt", u"終　了", tw.rect(4515, 5025, 1155, 495), &AppController::close_bt},
@@ -169,11 +169,11 @@ void MainWindow::build_buttons(QWidget* client) {
         {u"bkup_exit_bt", u"ﾊﾞｯｸｱｯﾌﾟ後Windows終了", tw.rect(120, 5040, 1455, 495),
          &AppController::bkup_exit_bt},
     };
-    for (const Spec& spec : specs) {
+    for (const ButtonDef& def : buttons) {
         QPushButton* button =
-            make_button(client, QString::fromUtf16(spec.name), QString::fromUtf16(spec.caption));
-        button->setGeometry(spec.geometry);
-        const auto action = spec.action;
+            make_button(client, QString::fromUtf16(def.name), QString::fromUtf16(def.caption));
+        button->setGeometry(def.geometry);
+        const auto action = def.action;
         connect(button, &QPushButton::clicked, this,
                 [this, action] { forward([action](AppController& c) { (c.*action)(); }); });
     }
