@@ -4,12 +4,15 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: all setup build build-asan test test-plain test-asan fuzz clean
+.PHONY: all setup setup-desktop build build-asan run install uninstall test test-plain test-asan fuzz bench screenshots clean
 
 all: build
 
 setup:
 	./scripts/setup.sh
+
+setup-desktop:
+	./scripts/setup.sh --desktop
 
 build: setup
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -18,6 +21,25 @@ build: setup
 build-asan: setup
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVENIX_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# Starts the program from the build folder (system.dat and history.txt are
+# kept beside it, in $(BUILD)/app).
+run: setup-desktop build
+	$(BUILD)/app/tarvenix
+
+# Installs for the current user into ~/.local/lib/tarvenix with a menu entry;
+# AUTOSTART=1 also starts it with the desktop session.
+install: setup-desktop build
+	./scripts/install.sh $(BUILD) $(if $(AUTOSTART),--autostart,)
+
+uninstall:
+	./scripts/install.sh --uninstall
+
+bench: build
+	./bench/run_benchmarks.sh
+
+screenshots: build
+	./scripts/screenshots.sh $(BUILD)
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -1,35 +1,53 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs when they are missing.
 # Safe to run again: it installs nothing that is already there.
+#   scripts/setup.sh            what building and testing need
+#   scripts/setup.sh --desktop  and what running the program on a desktop needs
 set -euo pipefail
 
 packages=(
     build-essential cmake g++ pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
+    util-linux e2fsprogs rsync
     fp-utils
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-    fonts-ipafont-gothic fonts-noto-cjk
-    xvfb xauth imagemagick
-    util-linux e2fsprogs rsync
+    fonts-ipafont-gothic
+    xvfb xauth imagemagick xdotool
 )
-
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
+if [ "${1:-}" = "--desktop" ]; then
+    packages+=(fonts-noto-cjk xdg-utils)
 fi
+
+missing_from() {
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            echo "$p"
+        fi
+    done
+}
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+updated=""
+install_packages() {
+    [ $# -gt 0 ] || return 0
+    echo "Installing: $*"
+    export DEBIAN_FRONTEND=noninteractive
+    if [ -z "$updated" ]; then
+        $sudo apt-get update -qq
+        updated=1
+    fi
+    $sudo apt-get install -y -qq --no-install-recommends "$@"
+}
+
+mapfile -t missing < <(missing_from "${packages[@]}")
+install_packages "${missing[@]}"
+
+# The help file needs a viewer; xchm when the desktop has none for .chm files.
+if [ "${1:-}" = "--desktop" ] && [ -z "$(xdg-mime query default application/vnd.ms-htmlhelp 2>/dev/null)" ]; then
+    mapfile -t missing < <(missing_from xchm)
+    install_packages "${missing[@]}"
+fi
