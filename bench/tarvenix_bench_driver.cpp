@@ -1,7 +1,9 @@
 // Runs one real backup run of one set, SRC into DST, for the benchmarks:
-//   tarvenix_bench_driver SRC DST MODE
+//   tarvenix_bench_driver SRC DST MODE [--qt-pump]
 // MODE 0 overwrites every file, 1 copies only files newer than their copy.
-// Exit status 0 when the run completed.
+// With --qt-pump the run serves a real Qt event loop and shows the real
+// progress dialog (on the offscreen platform unless a display is chosen), as
+// the desktop program does. Exit status 0 when the run completed.
 
 #include <unistd.h>
 
@@ -10,6 +12,11 @@
 #include <filesystem>
 #include <string>
 
+#include <QApplication>
+#include <memory>
+
+#include "app/qt/progress_dialog.h"
+#include "app/qt/qt_ports.h"
 #include "common/system_ports.h"
 #include "engine/backup_engine.h"
 
@@ -57,9 +64,22 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4 || (std::string(argv[3]) != "0" && std::string(argv[3]) != "1")) {
-        std::fprintf(stderr, "usage: %s SRC DST MODE(0|1)\n", argv[0]);
+    const bool qt_pump = argc == 5 && std::string(argv[4]) == "--qt-pump";
+    if ((argc != 4 && !qt_pump) || (std::string(argv[3]) != "0" && std::string(argv[3]) != "1")) {
+        std::fprintf(stderr, "usage: %s SRC DST MODE(0|1) [--qt-pump]\n", argv[0]);
         return 2;
+    }
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<tarvenix::qt::QtEventPump> real_pump;
+    std::unique_ptr<tarvenix::qt::ProgressDialog> real_progress;
+    if (qt_pump) {
+        if (qgetenv("QT_QPA_PLATFORM").isEmpty()) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        int qt_argc = 1;
+        app = std::make_unique<QApplication>(qt_argc, argv);
+        real_pump = std::make_unique<tarvenix::qt::QtEventPump>();
+        real_progress = std::make_unique<tarvenix::qt::ProgressDialog>();
     }
     std::string folder = (std::filesystem::temp_directory_path() / "tarvenix-bench-XXXXXX").string();
     if (::mkdtemp(folder.data()) == nullptr) {
@@ -68,15 +88,20 @@ int main(int argc, char** argv) {
     }
     UnattendedUi ui;
     SystemClock clock;
-    const Ports ports{ui, ui, ui, ui, clock, ui, ui, ui};
+    const Ports ports{ui, ui, ui, ui, clock, ui, ui, ui};  // the pump below is the engine's
     SystemErrorReporter reporter(ui);
-    NoProgress progress;
+    NoProgress quiet_progress;
+    ProgressView& progress = real_progress ? static_cast<ProgressView&>(*real_progress)
+                                           : static_cast<ProgressView&>(quiet_progress);
+    EventPumpPort& pump = real_pump ? static_cast<EventPumpPort&>(*real_pump)
+                                    : static_cast<EventPumpPort&>(ui);
     reporter.set_progress(&progress);
     SettingsState settings;
     SettingsStore store(settings, folder + "/system.dat", reporter);
     HistoryLog history(folder + "/history.txt", clock, ui, reporter);
     Vostrel vostrel(ports);
-    BackupEngine engine(EngineServices{settings, store, history, vostrel, reporter, progress, ui, ui});
+    BackupEngine engine(
+        EngineServices{settings, store, history, vostrel, reporter, progress, pump, ui});
 
     auto& o = settings.model.options;
     o.copy_mode = argv[3];
