@@ -32,7 +32,8 @@ class UnattendedUi final : public MessageBoxPort,
                            public EventPumpPort,
                            public SessionPort,
                            public ShellPort,
-                           public FolderPickerPort {
+                           public FolderPickerPort,
+                           public DesktopPort {
 public:
     std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t,
                           const HelpReference*) override {
@@ -48,6 +49,21 @@ public:
     void request_session_end(SessionRequest) override {}
     bool open_document(std::string_view) override { return false; }
     std::string pick_folder(std::string_view) override { return ""; }
+    std::string open_file_dialog(std::int32_t, std::string_view, std::string_view,
+                                 std::string_view) override {
+        return "";
+    }
+    std::string save_file_dialog(std::int32_t, std::string_view, std::string_view,
+                                 std::string_view, std::string_view) override {
+        return "";
+    }
+    bool tray_add(std::int32_t, std::int32_t, std::string_view) override { return false; }
+    bool tray_modify(std::int32_t, std::string_view) override { return false; }
+    bool tray_delete() override { return false; }
+    std::int32_t find_window(std::string_view) override { return 0; }
+    void bring_to_front(std::int32_t) override {}
+    void set_top_most(std::int32_t, bool) override {}
+    void request_close(std::int32_t) override {}
 };
 
 class NoProgress final : public ProgressView {
@@ -88,7 +104,7 @@ int main(int argc, char** argv) {
     }
     UnattendedUi ui;
     SystemClock clock;
-    const Ports ports{ui, ui, ui, ui, clock, ui, ui, ui};  // the pump below is the engine's
+    const Ports ports{ui, ui, ui, ui, clock, ui, ui, ui, ui};  // the pump below is the engine's
     SystemErrorReporter reporter(ui);
     NoProgress quiet_progress;
     ProgressView& progress = real_progress ? static_cast<ProgressView&>(*real_progress)

@@ -103,8 +103,9 @@ public:
     std::optional<FileStatus> status_of(std::string_view name, bool follow_links,
                                         int* err = nullptr) const;
     std::optional<FileStatus> own_status(int* err = nullptr) const;
-    // Creates the folder `name` (mode 0777 less the umask).
-    int make_folder(std::string_view name) const;
+    // Creates the folder `name` with the permission bits given, less the
+    // umask.
+    int make_folder(std::string_view name, std::uint32_t mode = 0777) const;
     // Removes the file `name` (never a folder).
     int remove_file(std::string_view name) const;
     // Marks this folder as being copied into, until the handle is closed;

@@ -413,9 +413,9 @@ std::optional<FileStatus> Directory::own_status(int* err) const {
     return status_from_stat(st);
 }
 
-int Directory::make_folder(std::string_view name) const {
+int Directory::make_folder(std::string_view name, std::uint32_t mode) const {
     const std::string n(name);
-    return ::mkdirat(fd_.get(), n.c_str(), 0777) == 0 ? 0 : errno;
+    return ::mkdirat(fd_.get(), n.c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
 }
 
 int Directory::remove_file(std::string_view name) const {

@@ -120,6 +120,32 @@ public:
     virtual std::string pick_folder(std::string_view title) = 0;
 };
 
+// File dialogs, the notification-area icon and the program's top-level
+// windows. Windows are named by small integer handles the port hands out.
+class DesktopPort {
+public:
+    virtual ~DesktopPort() = default;
+    // filter: pairs of description and pattern, each ended by a NUL
+    // ("Text\0*.txt\0"). Both return the chosen full path, "" on cancel.
+    virtual std::string open_file_dialog(std::int32_t owner, std::string_view title,
+                                         std::string_view filter, std::string_view initial_folder) = 0;
+    virtual std::string save_file_dialog(std::int32_t owner, std::string_view title,
+                                         std::string_view filter, std::string_view initial_folder,
+                                         std::string_view proposed_name) = 0;
+    // The icon (one per program) whose mouse messages go to `window`.
+    virtual bool tray_add(std::int32_t window, std::int32_t icon, std::string_view tip) = 0;
+    virtual bool tray_modify(std::int32_t icon, std::string_view tip) = 0;
+    virtual bool tray_delete() = 0;
+    // A top-level window of the program with exactly this title; 0 for none.
+    virtual std::int32_t find_window(std::string_view title) = 0;
+    virtual void bring_to_front(std::int32_t window) = 0;
+    // Into or out of the always-on-top band, shown, not moved or resized.
+    virtual void set_top_most(std::int32_t window, bool top_most) = 0;
+    // Asks the window to close, as its close button would; returns when the
+    // window has handled the request.
+    virtual void request_close(std::int32_t window) = 0;
+};
+
 // The set of services handed to the toolbox object and the engine.
 struct Ports {
     MessageBoxPort& boxes;
@@ -130,6 +156,7 @@ struct Ports {
     SessionPort& session;
     ShellPort& shell;
     FolderPickerPort& folders;
+    DesktopPort& desktop;
 };
 
 }  // namespace tarvenix

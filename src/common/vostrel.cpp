@@ -300,6 +300,83 @@ std::string Vostrel::FolderDialog(std::int32_t /*hWnd*/) {
     return std::string(text::trim_right_spaces(ports_.folders.pick_folder("フォルダの選択")));
 }
 
+std::string Vostrel::OpenDialog(std::int32_t hWnd, std::string_view Filter,
+                                std::string_view IniPath) {
+    const std::string path =
+        ports_.desktop.open_file_dialog(hWnd, "ファイルを開く", Filter, IniPath);
+    const auto slash = path.rfind('/');
+    OpenFileLen = path.empty() ? std::int16_t{0}
+                               : static_cast<std::int16_t>(text::char_count(
+                                     slash == std::string::npos ? path : path.substr(slash + 1)));
+    return path;
+}
+
+std::string Vostrel::SaveDialog(std::int32_t hWnd, std::string_view Filter,
+                                std::string_view IniPath, std::string_view Inifile) {
+    return ports_.desktop.save_file_dialog(hWnd, "ファイルを保存する", Filter, IniPath, Inifile);
+}
+
+std::string Vostrel::tray_tip_field(std::string_view tip) {
+    return std::string(text::first_chars(tip, 63));
+}
+
+bool Vostrel::TrayAddIcon(std::int32_t hWnd, std::int32_t Icon, std::string_view ToolTip) {
+    tray_.cbSize = 88;
+    tray_.hWnd = hWnd;
+    tray_.uID = 1;
+    tray_.uFlags = 7;
+    tray_.uCallbackMessage = WM_MOUSEMOVE;
+    tray_.hIcon = Icon;
+    tray_.szTip = tray_tip_field(ToolTip);
+    if (tray_shown_) {
+        return false;  // the icon with this id is there already
+    }
+    tray_shown_ = ports_.desktop.tray_add(tray_.hWnd, tray_.hIcon, tray_.szTip);
+    return tray_shown_;
+}
+
+bool Vostrel::TrayModifyIcon(std::int32_t Icon, std::string_view ToolTip) {
+    if (tray_.cbSize == 0) {
+        return false;  // never added: the record is empty
+    }
+    tray_.hIcon = Icon;
+    tray_.szTip = tray_tip_field(ToolTip);
+    return tray_shown_ && ports_.desktop.tray_modify(tray_.hIcon, tray_.szTip);
+}
+
+bool Vostrel::TrayDelIcon() {
+    if (tray_.cbSize == 0 || !tray_shown_) {
+        return false;
+    }
+    tray_shown_ = !ports_.desktop.tray_delete();
+    return !tray_shown_;
+}
+
+std::int32_t Vostrel::Find_Window(std::string_view AppName) {
+    return ports_.desktop.find_window(AppName);
+}
+
+void Vostrel::WindowTop(std::int32_t hWnd) {
+    ports_.desktop.bring_to_front(hWnd);
+}
+
+void Vostrel::WindowTopMost(std::int32_t hWnd) {
+    ports_.desktop.set_top_most(hWnd, true);
+}
+
+void Vostrel::WindowTopMostRst(std::int32_t hWnd) {
+    ports_.desktop.set_top_most(hWnd, false);
+}
+
+bool Vostrel::AppClose(std::string_view AppName) {
+    const std::int32_t window = ports_.desktop.find_window(AppName);
+    if (window == 0) {
+        return false;
+    }
+    ports_.desktop.request_close(window);
+    return true;
+}
+
 void Vostrel::PlayWaveSound(std::string_view WavFileName) {
     ports_.sound.play_sound_file(WavFileName);
 }

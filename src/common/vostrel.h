@@ -106,7 +106,28 @@ public:
     // --- shell and dialog helpers ------------------------------------------
     bool Shell_Excute(std::int32_t hWnd, std::string_view fileName);
     std::string FolderDialog(std::int32_t hWnd);
+    // The file chosen in the open dialog ("" on cancel); OpenFileLen gets the
+    // length of its name part.
+    std::string OpenDialog(std::int32_t hWnd, std::string_view Filter, std::string_view IniPath);
+    std::string SaveDialog(std::int32_t hWnd, std::string_view Filter, std::string_view IniPath,
+                           std::string_view Inifile);
     void PlayWaveSound(std::string_view WavFileName);
+
+    // --- tray and window helpers --------------------------------------------
+    // The tray icon this object describes: added once, then modified or
+    // removed through the same record.
+    bool TrayAddIcon(std::int32_t hWnd, std::int32_t Icon, std::string_view ToolTip);
+    bool TrayModifyIcon(std::int32_t Icon, std::string_view ToolTip);
+    bool TrayDelIcon();
+    std::int32_t Find_Window(std::string_view AppName);
+    void WindowTop(std::int32_t hWnd);
+    void WindowTopMost(std::int32_t hWnd);
+    void WindowTopMostRst(std::int32_t hWnd);
+    bool AppClose(std::string_view AppName);
+
+    // The tip as the tray record holds it: 63 characters and the record's
+    // terminating NUL fill its 64-character field.
+    static std::string tray_tip_field(std::string_view tip);
 
     // --- number conversions ------------------------------------------------
     std::string LongTo16bit(std::int32_t cvLong);
@@ -132,6 +153,20 @@ private:
 
     Ports ports_;
     int last_error_ = 0;
+
+    // The tray record (the part the platform keeps: size, window, id, flags,
+    // callback message, icon, tip). Size 0 until TrayAddIcon fills it.
+    struct TrayIconData {
+        std::int32_t cbSize = 0;
+        std::int32_t hWnd = 0;
+        std::int32_t uID = 0;
+        std::int32_t uFlags = 0;
+        std::int32_t uCallbackMessage = 0;
+        std::int32_t hIcon = 0;
+        std::string szTip;
+    };
+    TrayIconData tray_;
+    bool tray_shown_ = false;
 };
 
 }  // namespace tarvenix

@@ -261,8 +261,10 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
             }
             std::string child = relative + "/" + name;
             if (dst_dir.is_open() && (fresh || !dst_dir.status_of(name, true))) {
-                // A failure shows later, when the folder's files cannot be copied.
-                if (dst_dir.make_folder(name) == 0) {
+                // The copy of a private folder stays private: it takes the
+                // source folder's permission bits. A failure shows later,
+                // when the folder's files cannot be copied.
+                if (dst_dir.make_folder(name, st->mode & 0777) == 0) {
                     fresh_folders_.insert(child);
                 }
             }

@@ -247,3 +247,52 @@ TEST_F(VostrelTest, FolderDialogAsksWithItsTitle) {
 
 }  // namespace
 }  // namespace tarvenix
+
+namespace tarvenix {
+namespace {
+
+TEST_F(VostrelTest, TheTrayRecordIsAddedOnceThenModifiedAndRemoved) {
+    EXPECT_FALSE(v.TrayModifyIcon(1, "x"));  // nothing added yet: the record is empty
+    EXPECT_FALSE(v.TrayDelIcon());
+    EXPECT_TRUE(ui.events().empty());
+    EXPECT_TRUE(v.TrayAddIcon(5, 1, "左-Menu:右-Help"));
+    EXPECT_FALSE(v.TrayAddIcon(5, 1, "again"));  // the same id is taken
+    EXPECT_TRUE(v.TrayModifyIcon(2, std::string(70, 't')));
+    EXPECT_TRUE(v.TrayDelIcon());
+    EXPECT_FALSE(v.TrayDelIcon());
+    const auto added = ui.events_of("tray+");
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(added[0].text, "左-Menu:右-Help");
+    EXPECT_EQ(added[0].style, 5);
+    EXPECT_EQ(ui.events_of("tray~")[0].text, std::string(63, 't'));  // cut to the field
+    EXPECT_EQ(Vostrel::tray_tip_field("0123456789"), "0123456789");
+}
+
+TEST_F(VostrelTest, WindowsAreFoundByTitleAndClosed) {
+    const auto about = ui.add_window("TARVENIXのﾊﾞｰｼﾞｮﾝ情報");
+    EXPECT_EQ(v.Find_Window("TARVENIXのﾊﾞｰｼﾞｮﾝ情報"), about);
+    EXPECT_EQ(v.Find_Window("nothing"), 0);
+    EXPECT_FALSE(v.AppClose("nothing"));
+    EXPECT_TRUE(ui.events_of("close").empty());  // nothing sent
+    EXPECT_TRUE(v.AppClose("TARVENIXのﾊﾞｰｼﾞｮﾝ情報"));
+    EXPECT_EQ(ui.events_of("close")[0].style, about);
+    v.WindowTopMost(about);
+    v.WindowTopMostRst(about);
+    EXPECT_EQ(ui.events_of("topmost")[0].text, "on");
+    EXPECT_EQ(ui.events_of("topmost")[1].text, "off");
+}
+
+TEST_F(VostrelTest, FileDialogsGiveThePathAndTheNameLength) {
+    ui.pick_next_file("/home/user/docs/a.txt");
+    EXPECT_EQ(v.OpenDialog(0, std::string("Text\0*.txt\0", 11), "/home/user"), "/home/user/docs/a.txt");
+    EXPECT_EQ(v.OpenFileLen, 5);
+    EXPECT_EQ(v.OpenDialog(0, "", ""), "");
+    EXPECT_EQ(v.OpenFileLen, 0);
+    EXPECT_EQ(ui.events_of("file")[0].caption, "ファイルを開く");
+    ui.pick_next_file("/tmp/out.csv");
+    EXPECT_EQ(v.SaveDialog(0, "", "/tmp", "out.csv"), "/tmp/out.csv");
+    EXPECT_EQ(ui.events_of("file")[2].caption, "ファイルを保存する");
+}
+
+}  // namespace
+}  // namespace tarvenix

@@ -43,6 +43,7 @@ TEST_F(FolderWalkTest, CopiesLevelByLevel) {
     make_dirs(src + "/X/Z");
     make_dirs(src + "/Y");
     make_dirs(src + "/Empty");
+    ::chmod((src + "/Empty").c_str(), 0700);  // a private folder stays private
     write_file(src + "/X/b.txt", "b");
     write_file(src + "/Y/c.txt", "c");
     write_file(src + "/X/Z/d.txt", "d");
@@ -59,6 +60,7 @@ TEST_F(FolderWalkTest, CopiesLevelByLevel) {
     EXPECT_EQ(read_file(dst + "/X/Z/d.txt"), "d");
     EXPECT_EQ(read_file(dst + "/Y/c.txt"), "c");
     EXPECT_TRUE(exists(dst + "/Empty"));  // empty folders are reproduced
+    EXPECT_EQ(mode_of(dst + "/Empty"), mode_of(src + "/Empty"));
     // The sub-folder label showed each folder relative to the source.
     EXPECT_NE(std::find(progress.log.begin(), progress.log.end(), "subfld=/X/Z"),
               progress.log.end());

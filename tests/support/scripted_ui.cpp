@@ -7,7 +7,7 @@ namespace tarvenix::testing {
 ScriptedUi::ScriptedUi() = default;
 
 Ports ScriptedUi::ports() {
-    return Ports{*this, *this, *this, *this, *this, *this, *this, *this};
+    return Ports{*this, *this, *this, *this, *this, *this, *this, *this, *this};
 }
 
 void ScriptedUi::advance(double seconds) {
@@ -115,6 +115,72 @@ std::string ScriptedUi::pick_folder(std::string_view title) {
     std::string answer = folder_answers_.front();
     folder_answers_.pop_front();
     return answer;
+}
+
+std::int32_t ScriptedUi::add_window(std::string title) {
+    windows_.push_back(std::move(title));
+    return static_cast<std::int32_t>(windows_.size());
+}
+
+namespace {
+std::string next_answer(std::deque<std::string>& answers) {
+    if (answers.empty()) {
+        return "";
+    }
+    std::string answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+}  // namespace
+
+std::string ScriptedUi::open_file_dialog(std::int32_t owner, std::string_view title,
+                                         std::string_view filter, std::string_view) {
+    events_.push_back({"file", std::string(title), std::string(filter), owner});
+    return next_answer(file_answers_);
+}
+
+std::string ScriptedUi::save_file_dialog(std::int32_t owner, std::string_view title,
+                                         std::string_view filter, std::string_view,
+                                         std::string_view proposed_name) {
+    events_.push_back({"file", std::string(title), std::string(filter) + "|" +
+                                                       std::string(proposed_name), owner});
+    return next_answer(file_answers_);
+}
+
+bool ScriptedUi::tray_add(std::int32_t window, std::int32_t, std::string_view tip) {
+    events_.push_back({"tray+", "", std::string(tip), window});
+    return tray_available_;
+}
+
+bool ScriptedUi::tray_modify(std::int32_t icon, std::string_view tip) {
+    events_.push_back({"tray~", "", std::string(tip), icon});
+    return true;
+}
+
+bool ScriptedUi::tray_delete() {
+    events_.push_back({"tray-", "", "", 0});
+    return true;
+}
+
+std::int32_t ScriptedUi::find_window(std::string_view title) {
+    for (std::size_t i = 0; i < windows_.size(); ++i) {
+        if (windows_[i] == title) {
+            return static_cast<std::int32_t>(i + 1);
+        }
+    }
+    return 0;
+}
+
+void ScriptedUi::bring_to_front(std::int32_t window) {
+    events_.push_back({"front", "", "", window});
+}
+
+void ScriptedUi::set_top_most(std::int32_t window, bool top_most) {
+    events_.push_back({"topmost", "", top_most ? "on" : "off", window});
+}
+
+void ScriptedUi::request_close(std::int32_t window) {
+    events_.push_back({"close", "", "", window});
 }
 
 }  // namespace tarvenix::testing

@@ -16,7 +16,9 @@
 namespace tarvenix::testing {
 
 struct UiEvent {
-    std::string kind;  // "beep", "box", "busy", "sound", "session", "shell", "folder"
+    // "beep", "box", "busy", "sound", "session", "shell", "folder", "file",
+    // "tray+", "tray~", "tray-", "front", "topmost", "close"
+    std::string kind;
     std::string caption;
     std::string text;
     std::int32_t style = 0;
@@ -30,7 +32,8 @@ class ScriptedUi final : public MessageBoxPort,
                          public ClockPort,
                          public SessionPort,
                          public ShellPort,
-                         public FolderPickerPort {
+                         public FolderPickerPort,
+                         public DesktopPort {
 public:
     ScriptedUi();
 
@@ -58,6 +61,10 @@ public:
     void advance(double seconds);
     void set_shell_result(bool ok) { shell_ok_ = ok; }
     void pick_next_folder(std::string path) { folder_answers_.push_back(std::move(path)); }
+    void pick_next_file(std::string path) { file_answers_.push_back(std::move(path)); }
+    void set_tray_available(bool available) { tray_available_ = available; }
+    // A top-level window with this title; returns its handle.
+    std::int32_t add_window(std::string title);
 
     // --- record ----------------------------------------------------------
     const std::vector<UiEvent>& events() const { return events_; }
@@ -81,6 +88,18 @@ public:
     void request_session_end(SessionRequest request) override;
     bool open_document(std::string_view path) override;
     std::string pick_folder(std::string_view title) override;
+    std::string open_file_dialog(std::int32_t owner, std::string_view title,
+                                 std::string_view filter, std::string_view initial_folder) override;
+    std::string save_file_dialog(std::int32_t owner, std::string_view title,
+                                 std::string_view filter, std::string_view initial_folder,
+                                 std::string_view proposed_name) override;
+    bool tray_add(std::int32_t window, std::int32_t icon, std::string_view tip) override;
+    bool tray_modify(std::int32_t icon, std::string_view tip) override;
+    bool tray_delete() override;
+    std::int32_t find_window(std::string_view title) override;
+    void bring_to_front(std::int32_t window) override;
+    void set_top_most(std::int32_t window, bool top_most) override;
+    void request_close(std::int32_t window) override;
 
 private:
     std::vector<UiEvent> events_;
@@ -90,6 +109,9 @@ private:
     std::vector<std::pair<std::string, std::function<void()>>> box_actions_;
     std::vector<SessionRequest> sessions_;
     std::deque<std::string> folder_answers_;
+    std::deque<std::string> file_answers_;
+    std::vector<std::string> windows_;
+    bool tray_available_ = true;
     int pumps_ = 0;
     // The time of day is derived from the one monotonic accumulator, so the
     // two clocks never drift apart through rounding.

@@ -5,6 +5,7 @@
 namespace tarvenix {
 namespace {
 constexpr std::string_view kTrayTip = "左-Menu:右-Help";
+constexpr std::int32_t kProgramIcon = 1;
 constexpr std::string_view kUnsavedQuestion = "システムデータが変更されています\r更新しますか？";
 }  // namespace
 
@@ -18,10 +19,11 @@ void AppController::start_up() {
     view_.show_splash(" Tarvenix " + c_.version_text + " ");
     c_.main_vostrel.Wait(2.0F);
     view_.close_splash();
-    if (!view_.add_tray_icon(kTrayTip)) {
+    if (!c_.main_vostrel.TrayAddIcon(view_.window_handle(), kProgramIcon, kTrayTip)) {
         // Without a notification area the program would run out of reach:
         // the main window stands in for the tray icon.
         select_tab_on_activation_ = true;
+        view_.stand_in_for_tray();
         view_.set_window_visible(true);
     }
     c_.page_selector = 1;
@@ -36,7 +38,7 @@ void AppController::start_up() {
 void AppController::on_tray_message(std::int32_t message) {
     const Vostrel& v = c_.main_vostrel;
     if (message == v.WM_LBUTTONDOWN || message == v.WM_RBUTTONDOWN) {
-        view_.bring_to_front();
+        c_.main_vostrel.WindowTop(view_.window_handle());
         c_.ports.pump.process_events();
         view_.popup_menu(message == v.WM_LBUTTONDOWN ? PopupMenu::mnumain : PopupMenu::help);
     }
@@ -79,7 +81,7 @@ void AppController::mini_bt() {
 void AppController::mnuset() {
     select_tab_on_activation_ = true;
     view_.set_window_visible(true);
-    view_.bring_to_front();
+    c_.main_vostrel.WindowTop(view_.window_handle());
 }
 
 void AppController::bkup_bt() {
@@ -180,7 +182,7 @@ void AppController::shutdown_sequence() {
     }
     view_.close_about();
     view_.close_progress();
-    view_.remove_tray_icon();
+    c_.main_vostrel.TrayDelIcon();
     shut_down_ = true;
     view_.close_main_window();
 }

@@ -3,6 +3,7 @@
 // What the application logic needs from the desktop windows. The Qt front end
 // implements it; tests drive the logic with a recording fake.
 
+#include <cstdint>
 #include <string_view>
 
 namespace tarvenix {
@@ -17,14 +18,13 @@ public:
     // notification area "hidden" means minimised, so the user can get back).
     virtual void set_window_visible(bool visible) = 0;
     virtual bool window_visible() const = 0;
-    // Brings the main window to the foreground.
-    virtual void bring_to_front() = 0;
+    // The main window's handle for the toolbox's window and tray helpers.
+    virtual std::int32_t window_handle() const = 0;
     // Pops the menu up at the mouse pointer; returns when it was dismissed.
     virtual void popup_menu(PopupMenu menu) = 0;
-
-    // The notification-area icon; false when the desktop has no tray.
-    virtual bool add_tray_icon(std::string_view tool_tip) = 0;
-    virtual void remove_tray_icon() = 0;
+    // The desktop has no notification area: the main window stands in for
+    // the tray icon (the menus as its menu bar, minimised when "hidden").
+    virtual void stand_in_for_tray() = 0;
 
     virtual void show_splash(std::string_view product_text) = 0;
     virtual void close_splash() = 0;

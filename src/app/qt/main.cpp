@@ -18,6 +18,7 @@
 #include "app/core/program_context.h"
 #include "app/qt/main_window.h"
 #include "app/qt/progress_dialog.h"
+#include "app/qt/qt_desktop.h"
 #include "app/qt/qt_ports.h"
 #include "app/qt/ui_common.h"
 #include "common/system_ports.h"
@@ -80,7 +81,8 @@ int main(int argc, char* argv[]) {
     tarvenix::LogindSession session;
     tarvenix::qt::QtShell shell;
     tarvenix::qt::QtFolderPicker folders;
-    const tarvenix::Ports ports{boxes, sound, busy, pump, clock, session, shell, folders};
+    tarvenix::qt::QtDesktop desktop;
+    const tarvenix::Ports ports{boxes, sound, busy, pump, clock, session, shell, folders, desktop};
 
     tarvenix::qt::ProgressDialog progress;
     tarvenix::ProgramContext context(ports, progress,
@@ -88,6 +90,8 @@ int main(int argc, char* argv[]) {
     tarvenix::qt::MainWindow window(context.settings.page, &progress);
     tarvenix::AppController controller(context, window);
     window.set_controller(&controller);
+    window.set_desktop(&desktop);
+    desktop.set_tray_host(&window);
     progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
     folders.set_parent(&window);
 

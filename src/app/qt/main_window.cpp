@@ -593,11 +593,8 @@ bool MainWindow::window_visible() const {
     return isVisible() && !isMinimized();
 }
 
-void MainWindow::bring_to_front() {
-    if (isVisible()) {
-        raise();
-        activateWindow();
-    }
+std::int32_t MainWindow::window_handle() const {
+    return desktop_ != nullptr ? desktop_->handle_of(const_cast<MainWindow*>(this)) : 0;
 }
 
 void MainWindow::popup_menu(PopupMenu which) {
@@ -618,17 +615,29 @@ QMenu* MainWindow::menu(PopupMenu which) const {
 
 bool MainWindow::add_tray_icon(std::string_view tool_tip) {
     tray_tip_ = to_qstring(tool_tip);
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        create_tray_icon();
-        return true;
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        return false;
     }
+    create_tray_icon();
+    return true;
+}
+
+bool MainWindow::modify_tray_tip(std::string_view tool_tip) {
+    tray_tip_ = to_qstring(tool_tip);
+    if (tray_ == nullptr) {
+        return false;
+    }
+    tray_->setToolTip(tray_tip_);
+    return true;
+}
+
+void MainWindow::stand_in_for_tray() {
     // No notification area (a plain GNOME session, a tiling window manager):
     // the window stays on screen with the menus as its menu bar, and a tray
     // that appears later is taken up.
     no_tray_ = true;
     menuBar()->setVisible(true);
     tray_retry_->start();
-    return false;
 }
 
 void MainWindow::create_tray_icon() {

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "app/core/app_views.h"
+#include "app/qt/qt_desktop.h"
 #include "settings/settings_model.h"
 #include "settings/settings_page.h"
 
@@ -34,7 +35,7 @@ class ProgressDialog;
 class SettingsTabWidget;
 class SplashWindow;
 
-class MainWindow final : public QMainWindow, public MainWindowView {
+class MainWindow final : public QMainWindow, public MainWindowView, public TrayHost {
     Q_OBJECT
 
 public:
@@ -49,16 +50,17 @@ public:
 
     // Events are handed to the controller from here on.
     void set_controller(AppController* controller) { controller_ = controller; }
+    // Where the window gets its handle from.
+    void set_desktop(QtDesktop* desktop) { desktop_ = desktop; }
     // What ends the program (QCoreApplication::exit by default).
     void set_quit_handler(std::function<void()> quit) { quit_ = std::move(quit); }
 
     // MainWindowView
     void set_window_visible(bool visible) override;
     bool window_visible() const override;
-    void bring_to_front() override;
+    std::int32_t window_handle() const override;
     void popup_menu(PopupMenu menu) override;
-    bool add_tray_icon(std::string_view tool_tip) override;
-    void remove_tray_icon() override;
+    void stand_in_for_tray() override;
     void show_splash(std::string_view product_text) override;
     void close_splash() override;
     void show_about(std::string_view version_text) override;
@@ -66,6 +68,11 @@ public:
     void close_progress() override;
     void close_main_window() override;
     void quit_immediately() override;
+
+    // TrayHost: false when the desktop has no notification area.
+    bool add_tray_icon(std::string_view tool_tip) override;
+    bool modify_tray_tip(std::string_view tool_tip) override;
+    void remove_tray_icon() override;
 
     QMenu* menu(PopupMenu which) const;
     SettingsTabWidget* settings_tabs() const { return tabs_; }
@@ -114,6 +121,7 @@ private:
 
     SettingsPage& page_;
     ProgressDialog* progress_;
+    QtDesktop* desktop_ = nullptr;
     AppController* controller_ = nullptr;
     std::function<void()> quit_;
 

@@ -38,8 +38,10 @@ TEST_F(AppControllerTest, FirstStartShowsTheSplashAddsTheIconAndStartsNoBackup) 
     const double before = ui.monotonic_seconds();
     controller.start_up();
     EXPECT_GE(ui.monotonic_seconds() - before, 1.5);  // the splash stood for its two seconds
-    EXPECT_EQ(window.log, (std::vector<std::string>{"splash  Tarvenix Ver7.00 ", "splash closed",
-                                                    "tray+ 左-Menu:右-Help"}));
+    EXPECT_EQ(window.log, (std::vector<std::string>{"splash  Tarvenix Ver7.00 ", "splash closed"}));
+    // The icon is added through the main window's toolbox object, for the main window.
+    const std::vector<UiEvent> tray{{"tray+", "", "左-Menu:右-Help", RecordingWindow::kHandle}};
+    EXPECT_EQ(ui.events_of("tray+"), tray);
     EXPECT_FALSE(window.window_visible());
     EXPECT_FALSE(exists(context.history_file_path));
     EXPECT_EQ(context.settings.settings_changed, 0);
@@ -55,9 +57,10 @@ TEST_F(AppControllerTest, StartAtLaunchRunsABackup) {
 }
 
 TEST_F(AppControllerTest, WithoutANotificationAreaTheWindowIsShown) {
-    window.tray_available = false;
+    ui.set_tray_available(false);
     controller.start_up();
     EXPECT_TRUE(window.window_visible());
+    EXPECT_TRUE(logged("stand-in"));
 }
 
 TEST_F(AppControllerTest, TrayPressesOpenTheMenusAndNothingElseDoes) {
@@ -67,9 +70,12 @@ TEST_F(AppControllerTest, TrayPressesOpenTheMenusAndNothingElseDoes) {
         controller.on_tray_message(m);
     }
     EXPECT_TRUE(window.log.empty());
+    EXPECT_TRUE(ui.events_of("front").empty());
     const int pumps = ui.pump_count();
     controller.on_tray_message(v.WM_LBUTTONDOWN);
-    EXPECT_EQ(window.log, (std::vector<std::string>{"front", "popup mnumain"}));
+    EXPECT_EQ(ui.events_of("front").size(), 1u);  // the window first brought forward
+    EXPECT_EQ(ui.events_of("front")[0].style, RecordingWindow::kHandle);
+    EXPECT_EQ(window.log, (std::vector<std::string>{"popup mnumain"}));
     EXPECT_EQ(ui.pump_count(), pumps + 1);
     controller.on_tray_message(v.WM_RBUTTONDOWN);
     EXPECT_EQ(window.log.back(), "popup help");
@@ -116,11 +122,13 @@ TEST_F(AppControllerTest, ManualBackupAsksFirstAndNoKeepsTheStoredSettings) {
 
 TEST_F(AppControllerTest, CloseWithoutEditsOrCloseBackupJustCloses) {
     configure_set();
+    controller.start_up();  // (adds the icon the sequence removes)
+    window.log.clear();
     controller.close_bt();
     EXPECT_TRUE(ui.box_texts().empty());
     EXPECT_FALSE(exists(context.history_file_path));
-    EXPECT_EQ(window.log, (std::vector<std::string>{"about closed", "progress closed", "tray-",
-                                                    "main closed"}));
+    EXPECT_EQ(window.log, (std::vector<std::string>{"about closed", "progress closed", "main closed"}));
+    EXPECT_EQ(ui.events_of("tray-").size(), 1u);
     EXPECT_TRUE(controller.shut_down());
 }
 
@@ -149,7 +157,7 @@ TEST_F(AppControllerTest, TheTrayExitSavesAfterAnOkOnlyQuestion) {
     SettingsState reread;
     SettingsStore(reread, context.settings_file_path, context.reporter).load_settings();
     EXPECT_EQ(reread.model.sets[1].src_folder, dir / "src");
-    EXPECT_TRUE(logged("tray-"));
+    EXPECT_TRUE(logged("main closed"));
 }
 
 TEST_F(AppControllerTest, TheSessionEndRunsTheSequenceOnlyOnce) {
@@ -189,7 +197,8 @@ TEST_F(AppControllerTest, BackupThenShutDownEndsWithoutTheSequence) {
     EXPECT_EQ(history_count("[Cancel] [Manual]"), 1);
     EXPECT_GE(ui.monotonic_seconds() - before, 1.5);
     EXPECT_EQ(ui.session_requests(), std::vector<SessionRequest>{SessionRequest::kPowerOff});
-    EXPECT_EQ(window.log, std::vector<std::string>{"quit"});  // no tray removal, no close backup
+    EXPECT_EQ(window.log, std::vector<std::string>{"quit"});  // no close backup
+    EXPECT_TRUE(ui.events_of("tray-").empty());               // no tray removal
     EXPECT_EQ(history_count("[Prg close]"), 0);
 }
 

@@ -16,15 +16,11 @@ public:
         log.push_back(visible ? "show" : "hide");
     }
     bool window_visible() const override { return visible_; }
-    void bring_to_front() override { log.push_back("front"); }
+    std::int32_t window_handle() const override { return kHandle; }
     void popup_menu(PopupMenu menu) override {
         log.push_back(menu == PopupMenu::mnumain ? "popup mnumain" : "popup help");
     }
-    bool add_tray_icon(std::string_view tip) override {
-        log.push_back("tray+ " + std::string(tip));
-        return tray_available;
-    }
-    void remove_tray_icon() override { log.push_back("tray-"); }
+    void stand_in_for_tray() override { log.push_back("stand-in"); }
     void show_splash(std::string_view text) override { log.push_back("splash " + std::string(text)); }
     void close_splash() override { log.push_back("splash closed"); }
     void show_about(std::string_view version) override { log.push_back("about " + std::string(version)); }
@@ -33,7 +29,7 @@ public:
     void close_main_window() override { log.push_back("main closed"); }
     void quit_immediately() override { log.push_back("quit"); }
 
-    bool tray_available = true;
+    static constexpr std::int32_t kHandle = 7;
     std::vector<std::string> log;
 
 private:

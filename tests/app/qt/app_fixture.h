@@ -1,7 +1,8 @@
 #pragma once
 
 // The desktop program assembled as main() does, on a temporary program
-// folder, with a scripted user and session in place of the real ones.
+// folder, with a scripted user and session in place of the real ones (the
+// desktop port is the real one: tray icon and windows are Qt's).
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "app/core/program_context.h"
 #include "app/qt/main_window.h"
 #include "app/qt/progress_dialog.h"
+#include "app/qt/qt_desktop.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -22,10 +24,12 @@ namespace tarvenix::testing {
 class AppFixture : public ::testing::Test {
 protected:
     AppFixture()
-        : context(ui.ports(), progress, tmp.path())
+        : context(with_real_desktop(ui.ports(), desktop), progress, tmp.path())
         , window(context.settings.page, &progress)
         , controller(context, window) {
         window.set_controller(&controller);
+        window.set_desktop(&desktop);
+        desktop.set_tray_host(&window);
         window.set_quit_handler([this] { ++quit_calls; });
         progress.set_cancel_handler([this] { controller.copyccl_bt(); });
         context.store.load_settings();
@@ -47,8 +51,13 @@ protected:
         return widget;
     }
 
+    static Ports with_real_desktop(const Ports& p, DesktopPort& desktop) {
+        return Ports{p.boxes, p.sound, p.busy, p.pump, p.clock, p.session, p.shell, p.folders, desktop};
+    }
+
     TempDir tmp;
     ScriptedUi ui;
+    qt::QtDesktop desktop;
     qt::ProgressDialog progress;
     ProgramContext context;
     qt::MainWindow window;

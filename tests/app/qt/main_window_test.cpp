@@ -257,6 +257,7 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowStandsInWithAMenuBar) {
         << "these checks need a desktop without tray";
     EXPECT_FALSE(window.menuBar()->isVisible());
     EXPECT_FALSE(window.add_tray_icon("左-Menu:右-Help"));
+    window.stand_in_for_tray();
     EXPECT_TRUE(window.standing_in_for_tray());
     EXPECT_EQ(window.tray_icon(), nullptr);
     const QList<QAction*> menus = window.menuBar()->actions();
