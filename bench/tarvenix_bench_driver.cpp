@@ -7,7 +7,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -77,12 +79,118 @@ private:
     bool visible_ = false;
 };
 
+// One backup run of SRC into DST through the engine, with the given event
+// pump and progress dialog. Returns the outcome and the seconds it took.
+std::pair<int, double> run_once(const char* src, const char* dst, const char* mode,
+                                EventPumpPort& pump, ProgressView& progress) {
+    // The driver's own settings file (written with a flush to the disk) is
+    // no part of a backup run: keep it in memory when /dev/shm is there.
+    std::error_code shm_error;
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", shm_error)
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    std::string folder = (base / "tarvenix-bench-XXXXXX").string();
+    if (::mkdtemp(folder.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return {2, 0.0};
+    }
+    UnattendedUi ui;
+    SystemClock clock;
+    const Ports ports{ui, ui, ui, ui, clock, ui, ui, ui, ui};  // the engine gets `pump`
+    SystemErrorReporter reporter(ui);
+    reporter.set_progress(&progress);
+    SettingsState settings;
+    SettingsStore store(settings, folder + "/system.dat", reporter);
+    HistoryLog history(folder + "/history.txt", clock, ui, reporter);
+    Vostrel vostrel(ports);
+    BackupEngine engine(
+        EngineServices{settings, store, history, vostrel, reporter, progress, pump, ui});
+
+    auto& o = settings.model.options;
+    o.copy_mode = mode;
+    o.skip_open_files = "0";
+    o.record_history = "1";
+    for (auto& set : settings.model.sets) {
+        set.skip_set = "0";
+        set.copy_subfolders = "1";
+    }
+    settings.model.sets[0].src_folder = src;
+    settings.model.sets[0].dst_folder = dst;
+    int status = 0;
+    double seconds = 0.0;
+    try {
+        store.write_settings_file();
+        const double start = clock.monotonic_seconds();
+        status = engine.run_backup(run_trigger::kManual) == RunOutcome::kCompleted ? 0 : 1;
+        seconds = clock.monotonic_seconds() - start;
+    } catch (const SystemError& e) {
+        std::fprintf(stderr, "%s\n", e.text().c_str());
+        status = 2;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    return {status, seconds};
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The engine with the scripted (idle) pump and with the real Qt pump and
+// progress dialog, alternating, in one process: what serving the user
+// interface costs a run.
+int compare_pumps(int argc, char** argv) {
+    const std::string src = argv[2];
+    const std::string base = argv[3];
+    const int rounds = std::max(1, std::atoi(argv[4]));
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    tarvenix::qt::QtEventPump qt_pump;
+    tarvenix::qt::ProgressDialog qt_progress;
+    UnattendedUi idle_pump;
+    NoProgress no_progress;
+    std::vector<double> scripted;
+    std::vector<double> with_qt;
+    for (int r = 0; r <= rounds; ++r) {  // round 0 warms up
+        for (int variant = 0; variant < 2; ++variant) {
+            const bool qt = (variant + r) % 2 == 1;  // alternate who goes first
+            const std::string dst = base + (qt ? "/qt" : "/scripted");
+            std::error_code ec;
+            std::filesystem::remove_all(dst, ec);
+            std::filesystem::create_directories(dst);
+            const auto [status, seconds] =
+                qt ? run_once(src.c_str(), dst.c_str(), "0", qt_pump, qt_progress)
+                   : run_once(src.c_str(), dst.c_str(), "0", idle_pump, no_progress);
+            if (status != 0) {
+                return status;
+            }
+            if (r > 0) {
+                (qt ? with_qt : scripted).push_back(seconds);
+            }
+        }
+    }
+    const double a = median(scripted);
+    const double b = median(with_qt);
+    std::printf("scripted pump  median %.3f s\nQt pump        median %.3f s\nratio Qt/scripted %.3f\n",
+                a, b, b / a);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--compare-pumps") {
+        return compare_pumps(argc, argv);
+    }
     const bool qt_pump = argc == 5 && std::string(argv[4]) == "--qt-pump";
     if ((argc != 4 && !qt_pump) || (std::string(argv[3]) != "0" && std::string(argv[3]) != "1")) {
-        std::fprintf(stderr, "usage: %s SRC DST MODE(0|1) [--qt-pump]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s SRC DST MODE(0|1) [--qt-pump]\n"
+                     "       %s --compare-pumps SRC DST_BASE ROUNDS\n",
+                     argv[0], argv[0]);
         return 2;
     }
     std::unique_ptr<QApplication> app;
@@ -97,47 +205,11 @@ int main(int argc, char** argv) {
         real_pump = std::make_unique<tarvenix::qt::QtEventPump>();
         real_progress = std::make_unique<tarvenix::qt::ProgressDialog>();
     }
-    std::string folder = (std::filesystem::temp_directory_path() / "tarvenix-bench-XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr) {
-        std::perror("mkdtemp");
-        return 2;
-    }
-    UnattendedUi ui;
-    SystemClock clock;
-    const Ports ports{ui, ui, ui, ui, clock, ui, ui, ui, ui};  // the pump below is the engine's
-    SystemErrorReporter reporter(ui);
-    NoProgress quiet_progress;
-    ProgressView& progress = real_progress ? static_cast<ProgressView&>(*real_progress)
-                                           : static_cast<ProgressView&>(quiet_progress);
+    UnattendedUi idle_pump;
+    NoProgress no_progress;
     EventPumpPort& pump = real_pump ? static_cast<EventPumpPort&>(*real_pump)
-                                    : static_cast<EventPumpPort&>(ui);
-    reporter.set_progress(&progress);
-    SettingsState settings;
-    SettingsStore store(settings, folder + "/system.dat", reporter);
-    HistoryLog history(folder + "/history.txt", clock, ui, reporter);
-    Vostrel vostrel(ports);
-    BackupEngine engine(
-        EngineServices{settings, store, history, vostrel, reporter, progress, pump, ui});
-
-    auto& o = settings.model.options;
-    o.copy_mode = argv[3];
-    o.skip_open_files = "0";
-    o.record_history = "1";
-    for (auto& set : settings.model.sets) {
-        set.skip_set = "0";
-        set.copy_subfolders = "1";
-    }
-    settings.model.sets[0].src_folder = argv[1];
-    settings.model.sets[0].dst_folder = argv[2];
-    int status = 0;
-    try {
-        store.write_settings_file();
-        status = engine.run_backup(run_trigger::kManual) == RunOutcome::kCompleted ? 0 : 1;
-    } catch (const SystemError& e) {
-        std::fprintf(stderr, "%s\n", e.text().c_str());
-        status = 2;
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-    return status;
+                                    : static_cast<EventPumpPort&>(idle_pump);
+    ProgressView& progress = real_progress ? static_cast<ProgressView&>(*real_progress)
+                                           : static_cast<ProgressView&>(no_progress);
+    return run_once(argv[1], argv[2], argv[3], pump, progress).first;
 }

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/qt/ui_common.h"
 
@@ -96,14 +97,34 @@ bool ProgressDialog::visible() const {
 }
 
 void ProgressDialog::set_label(ProgressLabel which, std::string_view text) {
-    QLabel* target = label(which);
-    const QString value = to_qstring(text);
-    if (target != nullptr && target->text() != value) {
-        target->setText(value);
+    const auto i = static_cast<std::size_t>(which);
+    if (i >= kLabels || pending_[i] == text) {
+        return;
+    }
+    pending_[i].assign(text);
+    changed_[i] = true;
+    if (!update_queued_) {
+        update_queued_ = true;
+        QTimer::singleShot(0, this, &ProgressDialog::show_pending_labels);
+    }
+}
+
+void ProgressDialog::show_pending_labels() {
+    update_queued_ = false;
+    for (std::size_t i = 0; i < kLabels; ++i) {
+        if (changed_[i]) {
+            changed_[i] = false;
+            label_widget(static_cast<ProgressLabel>(i))->setText(to_qstring(pending_[i]));
+        }
     }
 }
 
 QLabel* ProgressDialog::label(ProgressLabel which) const {
+    const_cast<ProgressDialog*>(this)->show_pending_labels();
+    return label_widget(which);
+}
+
+QLabel* ProgressDialog::label_widget(ProgressLabel which) const {
     switch (which) {
         case ProgressLabel::srcfld:
             return srcfld_;

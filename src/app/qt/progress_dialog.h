@@ -4,7 +4,9 @@
 // the set's folders, the file being copied and the "中　止" button.
 
 #include <QDialog>
+#include <array>
 #include <functional>
+#include <string>
 
 #include "engine/progress_view.h"
 
@@ -26,8 +28,12 @@ public:
     void show() override;
     void hide() override;
     bool visible() const override;
+    // Labels change several times per copied file; the texts are kept and
+    // shown the next time the event loop is served, so a run pays for one
+    // repaint per pump, not for every change.
     void set_label(ProgressLabel label, std::string_view text) override;
 
+    // The label, showing the latest text set.
     QLabel* label(ProgressLabel label) const;
 
     // Escape does not close it: only the run takes it off the screen.
@@ -37,6 +43,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void show_pending_labels();
+    QLabel* label_widget(ProgressLabel label) const;
     QLabel* add_label(const char* name, const QString& text, const QRect& geometry,
                       const QColor& colour);
 
@@ -49,6 +57,10 @@ private:
     QPushButton* copyccl_bt_ = nullptr;
     bool centred_ = false;
     bool closing_ = false;
+    static constexpr std::size_t kLabels = 5;
+    std::array<std::string, kLabels> pending_;
+    std::array<bool, kLabels> changed_{};
+    bool update_queued_ = false;
 };
 
 }  // namespace tarvenix::qt

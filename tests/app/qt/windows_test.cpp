@@ -80,6 +80,7 @@ TEST(ProgressDialogTest, ShowsLabelsAndForwardsTheCancelButton) {
     view.set_label(ProgressLabel::subfld, "/2004");
     view.set_label(ProgressLabel::cpfname, "報告.txt");
     view.set_label(ProgressLabel::filesize, "1,235");
+    QCoreApplication::processEvents();  // the labels show when the user interface is served
     EXPECT_EQ(caption(&dialog, u"srcfld"_s), u"/ホーム/元"_s);
     EXPECT_EQ(caption(&dialog, u"dstfld"_s), u"/バックアップ/先"_s);
     EXPECT_EQ(caption(&dialog, u"subfld"_s), u"/2004"_s);
