@@ -168,9 +168,12 @@ int create_temp_for(int dir_fd, std::string_view target, std::string& name, Uniq
     return create_temp(dir_fd, name, fd, mode);
 }
 
-int write_all(int fd, const char* data, std::size_t size) {
+// Writes all of data, at *offset (advanced) when given, else at the file's
+// own position.
+int write_all(int fd, const char* data, std::size_t size, off_t* offset = nullptr) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = offset != nullptr ? ::pwrite(fd, data, size, *offset)
+                                            : ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -179,6 +182,9 @@ int write_all(int fd, const char* data, std::size_t size) {
         }
         data += n;
         size -= static_cast<std::size_t>(n);
+        if (offset != nullptr) {
+            *offset += n;
+        }
     }
     return 0;
 }
@@ -224,19 +230,8 @@ int copy_range(int in, int out, off_t begin, off_t end) {
             }
             return errno;
         }
-        const char* p = buf.data();
-        std::size_t left = static_cast<std::size_t>(n);
-        while (left > 0) {
-            const ssize_t w = ::pwrite(out, p, left, out_off);
-            if (w < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return errno;
-            }
-            p += w;
-            left -= static_cast<std::size_t>(w);
-            out_off += w;
+        if (const int err = write_all(out, buf.data(), static_cast<std::size_t>(n), &out_off)) {
+            return err;
         }
         in_off += n;
     }

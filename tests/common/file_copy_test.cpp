@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,19 +14,6 @@ namespace {
 
 using namespace testing;
 
-// Names in a folder that the copy left behind as temporaries.
-int temp_files_in(const std::string& folder) {
-    int count = 0;
-    if (DIR* d = ::opendir(folder.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            if (std::string_view(e->d_name).starts_with(platform::kTempPrefix)) {
-                ++count;
-            }
-        }
-        ::closedir(d);
-    }
-    return count;
-}
 
 class FileCopyTest : public ::testing::Test {
 protected:

@@ -2,7 +2,6 @@
 // and read-only file systems, files that change under the walk, very wide and
 // deep trees, two programs backing up into one folder at once.
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -24,26 +23,7 @@ namespace {
 
 using namespace testing;
 
-std::vector<std::string> names_in(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* d = ::opendir(folder.c_str());
-    while (const dirent* e = ::readdir(d)) {
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
-            names.emplace_back(e->d_name);
-        }
-    }
-    ::closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
-int temp_files_in(const std::string& folder) {
-    int n = 0;
-    for (const auto& name : names_in(folder)) {
-        n += name.starts_with(platform::kTempPrefix) ? 1 : 0;
-    }
-    return n;
-}
 
 std::string pattern(std::size_t size, char salt) {
     std::string s(size, '\0');
@@ -95,7 +75,7 @@ TEST_F(FaultTest, AProgramKilledMidCopyLeavesTheOldCopyAndTheNextRunCleansUp) {
     // The next run takes the leftover for what it is and removes it.
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
     EXPECT_EQ(read_file(dst + "/big.bin"), new_data);
-    EXPECT_EQ(names_in(dst), std::vector<std::string>{"big.bin"});
+    EXPECT_EQ(folder_entries(dst), std::vector<std::string>{"big.bin"});
 }
 
 TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
@@ -189,7 +169,7 @@ TEST_F(FaultTest, AReadOnlyDestinationWritesNothing) {
     EXPECT_EQ(skip, RunOutcome::kCompleted);
     EXPECT_EQ(history_entries().back(), "[Success] [Manual]");
     EXPECT_EQ(read_file(dst + "/a.txt"), "old");
-    EXPECT_EQ(names_in(dst), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(folder_entries(dst), std::vector<std::string>{"a.txt"});
 }
 
 TEST_F(FaultTest, ADeviceNodeInTheSourceIsPassedOver) {
@@ -199,7 +179,7 @@ TEST_F(FaultTest, ADeviceNodeInTheSourceIsPassedOver) {
     ASSERT_EQ(::mknod((src + "/zero").c_str(), S_IFCHR | 0666, makedev(1, 5)), 0);  // /dev/zero
     write_file(src + "/plain", "p");
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(names_in(dst), std::vector<std::string>{"plain"});
+    EXPECT_EQ(folder_entries(dst), std::vector<std::string>{"plain"});
 }
 
 TEST_F(FaultTest, AFullDiskWhileAppendingKeepsTheEarlierHistory) {

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,15 +10,6 @@ namespace {
 
 using namespace testing;
 
-bool has_temp_files(const std::string& folder) {
-    DIR* d = ::opendir(folder.c_str());
-    bool found = false;
-    while (const dirent* e = ::readdir(d)) {
-        found = found || std::string_view(e->d_name).starts_with(platform::kTempPrefix);
-    }
-    ::closedir(d);
-    return found;
-}
 
 class CopyRulesTest : public EngineHarness, public ::testing::Test {
 protected:
@@ -153,14 +143,14 @@ TEST_F(CopyRulesTest, AFullDestinationKeepsTheOldCopy) {
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
     EXPECT_EQ(ui.box_texts().size(), 2u);
     EXPECT_EQ(read_file(small.path() + "/big.bin"), old_copy);
-    EXPECT_FALSE(has_temp_files(small.path()));
+    EXPECT_EQ(temp_files_in(small.path()), 0);
 
     use("0", "1");
     ui.clear_events();
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries().back(), "[Success] [Manual]");
     EXPECT_EQ(read_file(small.path() + "/big.bin"), old_copy);
-    EXPECT_FALSE(has_temp_files(small.path()));
+    EXPECT_EQ(temp_files_in(small.path()), 0);
 }
 
 TEST_F(CopyRulesTest, AnOptionValueThatIsNoNumberIsASystemErrorThatStopsTheRun) {

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -14,18 +13,6 @@ namespace {
 
 using namespace testing;
 
-// Names of a folder in the order the file system lists them.
-std::vector<std::string> listing_order(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* d = ::opendir(folder.c_str());
-    while (const dirent* e = ::readdir(d)) {
-        if (e->d_name[0] != '.') {
-            names.emplace_back(e->d_name);
-        }
-    }
-    ::closedir(d);
-    return names;
-}
 
 class FolderWalkTest : public EngineHarness, public ::testing::Test {
 protected:
@@ -51,7 +38,7 @@ TEST_F(FolderWalkTest, CopiesLevelByLevel) {
 
     // All of level 0 first, then level 1 in the order its folders were found,
     // then level 2.
-    const auto top = listing_order(src);
+    const auto top = folder_entries(src);
     const bool x_first = std::find(top.begin(), top.end(), "X") < std::find(top.begin(), top.end(), "Y");
     const std::vector<std::string> expected =
         x_first ? std::vector<std::string>{"a.txt", "b.txt", "c.txt", "d.txt"}
@@ -118,7 +105,7 @@ TEST_F(FolderWalkTest, HiddenEntriesFifosSocketsAndLinksAreNotCopied) {
 
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
     ::close(sock);
-    EXPECT_EQ(listing_order(dst), std::vector<std::string>{"plain.txt"});
+    EXPECT_EQ(folder_entries(dst), std::vector<std::string>{"plain.txt"});
     EXPECT_FALSE(exists(dst + "/.hidden"));
     EXPECT_FALSE(exists(dst + "/.hiddendir"));
     EXPECT_EQ(progress.files, std::vector<std::string>{"plain.txt"});
@@ -190,7 +177,7 @@ TEST_F(FolderWalkTest, ALinkPlantedInTheDestinationIsNeverWrittenThrough) {
     options().skip_open_files = "1";  // skip mode: failures are recorded, the run goes on
     save_settings();
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(listing_order(dir / "elsewhere"), std::vector<std::string>{"victim"});
+    EXPECT_EQ(folder_entries(dir / "elsewhere"), std::vector<std::string>{"victim"});
     EXPECT_EQ(read_file(dir / "elsewhere/victim"), "keep");
     EXPECT_EQ(read_file(dst + "/top.txt"), "new top");  // the link itself was replaced
     const auto entries = history_entries();

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "common/platform.h"
 #include "common/text_codec.h"
 
 namespace tarvenix::testing {
@@ -114,6 +115,22 @@ std::vector<std::string> read_cp932_lines(const std::string& path) {
         pos = end + 2;
     }
     return lines;
+}
+
+std::vector<std::string> folder_entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+int temp_files_in(const std::string& folder) {
+    int n = 0;
+    for (const auto& name : folder_entries(folder)) {
+        n += name.starts_with(platform::kTempPrefix) ? 1 : 0;
+    }
+    return n;
 }
 
 bool running_as_root() {

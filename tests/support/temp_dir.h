@@ -31,6 +31,11 @@ void set_mtime(const std::string& path, long long seconds);
 long long mtime_of(const std::string& path);
 unsigned mode_of(const std::string& path);
 bool running_as_root();
+// The names in a folder (all but "." and ".."), in the order the file system
+// lists them.
+std::vector<std::string> folder_entries(const std::string& folder);
+// How many temporary files a copy left in a folder.
+int temp_files_in(const std::string& folder);
 // The lines of a code page 932 text file with CR LF line ends, as UTF-8,
 // without their line ends; none when the file does not exist.
 std::vector<std::string> read_cp932_lines(const std::string& path);

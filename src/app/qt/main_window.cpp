@@ -253,23 +253,12 @@ QWidget* MainWindow::build_copy_rules_tab() {
     auto* column = new QVBoxLayout(tab);
     column->setContentsMargins(10, 8, 10, 8);
 
-    auto* rules = new QGroupBox(u"条件"_s, tab);
-    rules->setObjectName(u"copy_frm"_s);
-    auto* rules_column = new QVBoxLayout(rules);
-    copy_op_[0] = make_option(rules, Control::copy_op, 0, u"無条件で全て上書きコピー"_s);
-    copy_op_[1] = make_option(rules, Control::copy_op, 1,
-                              u"同一ファイル名は日付の新しいものだけ上書きコピー"_s);
-    rules_column->addWidget(copy_op_[0]);
-    rules_column->addWidget(copy_op_[1]);
-
-    auto* open_files = new QGroupBox(u"オープン中のファイル"_s, tab);
-    open_files->setObjectName(u"open_frm"_s);
-    auto* open_column = new QVBoxLayout(open_files);
-    cp_skip_[0] = make_option(open_files, Control::cp_skip, 0, u"コピーをスキップする"_s);
-    cp_skip_[1] = make_option(open_files, Control::cp_skip, 1, u"無視してコピーする"_s);
-    open_column->addWidget(cp_skip_[0]);
-    open_column->addWidget(cp_skip_[1]);
-
+    QGroupBox* rules = make_option_frame(tab, u"copy_frm"_s, u"条件"_s, Control::copy_op,
+                                         u"無条件で全て上書きコピー"_s,
+                                         u"同一ファイル名は日付の新しいものだけ上書きコピー"_s);
+    QGroupBox* open_files =
+        make_option_frame(tab, u"open_frm"_s, u"オープン中のファイル"_s, Control::cp_skip,
+                          u"コピーをスキップする"_s, u"無視してコピーする"_s);
     column->addWidget(rules);
     column->addWidget(open_files);
     column->addStretch(1);
@@ -342,13 +331,10 @@ QWidget* MainWindow::build_history_tab() {
     auto* column = new QVBoxLayout(tab);
     column->setContentsMargins(10, 8, 10, 8);
 
-    auto* frame = new QGroupBox(u"コピー履歴"_s, tab);
-    frame->setObjectName(u"hist_frm"_s);
-    auto* inner = new QVBoxLayout(frame);
-    rec_op_[0] = make_option(frame, Control::rec_op, 0, u"　履歴の記録をしない"_s);
-    rec_op_[1] = make_option(frame, Control::rec_op, 1, u"　履歴の記録をする"_s);
-    inner->addWidget(rec_op_[0]);
-    inner->addWidget(rec_op_[1]);
+    QGroupBox* frame =
+        make_option_frame(tab, u"hist_frm"_s, u"コピー履歴"_s, Control::rec_op,
+                          u"　履歴の記録をしない"_s, u"　履歴の記録をする"_s);
+    auto* inner = static_cast<QVBoxLayout*>(frame->layout());
     inner->addSpacing(6);
 
     auto* buttons = new QHBoxLayout;
@@ -449,16 +435,35 @@ QCheckBox* MainWindow::check_box(ControlId id) const {
 }
 
 std::array<QRadioButton*, 2> MainWindow::option_group(Control group) const {
+    if (group != Control::copy_op && group != Control::cp_skip && group != Control::rec_op) {
+        return {nullptr, nullptr};
+    }
+    return const_cast<MainWindow*>(this)->option_slots(group);
+}
+
+std::array<QRadioButton*, 2>& MainWindow::option_slots(Control group) {
     switch (group) {
         case Control::copy_op:
             return copy_op_;
         case Control::cp_skip:
             return cp_skip_;
-        case Control::rec_op:
-            return rec_op_;
         default:
-            return {nullptr, nullptr};
+            return rec_op_;
     }
+}
+
+QGroupBox* MainWindow::make_option_frame(QWidget* parent, const QString& name,
+                                         const QString& caption, Control group,
+                                         const QString& first, const QString& second) {
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(name);
+    auto* inner = new QVBoxLayout(frame);
+    std::array<QRadioButton*, 2>& options = option_slots(group);
+    options[0] = make_option(frame, group, 0, first);
+    options[1] = make_option(frame, group, 1, second);
+    inner->addWidget(options[0]);
+    inner->addWidget(options[1]);
+    return frame;
 }
 
 void MainWindow::show_control(ControlId id) {

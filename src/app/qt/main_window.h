@@ -18,6 +18,7 @@
 
 class QAbstractButton;
 class QCheckBox;
+class QGroupBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -115,6 +116,10 @@ private:
     QLineEdit* text_box(ControlId id) const;
     QCheckBox* check_box(ControlId id) const;
     std::array<QRadioButton*, 2> option_group(Control group) const;
+    std::array<QRadioButton*, 2>& option_slots(Control group);
+    // A frame holding the two option buttons of a group, one under the other.
+    QGroupBox* make_option_frame(QWidget* parent, const QString& name, const QString& caption,
+                                 Control group, const QString& first, const QString& second);
 
     void create_tray_icon();
     void retry_tray();
