@@ -19,6 +19,8 @@ inline constexpr int kCancel = 3;
 inline constexpr int kSkippedFile = 4;
 inline constexpr int kSkippedSet = 5;
 inline constexpr int kStart = 6;
+// A message that nobody was there to click away (the program was ending).
+inline constexpr int kMessage = 7;
 }  // namespace history_kind
 
 namespace run_trigger {
@@ -42,6 +44,10 @@ public:
     static std::string format_line(const LocalDateTime& t, int kind, std::int16_t trigger,
                                    std::string_view text);
     static std::string tag_for(int kind, std::string_view text);
+    // The text with every control character written visibly, so a line of
+    // the log is always one event: "^" and a letter for C0 controls (CR is
+    // "^M", LF "^J", ESC "^["), "^?" for DEL, and "^^" for a "^" itself.
+    static std::string escape_controls(std::string_view text);
     static std::string_view trigger_text(std::int16_t trigger);
 
     const std::string& path() const { return path_; }
