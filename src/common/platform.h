@@ -179,13 +179,21 @@ int copy_file(const std::string& src_path, const std::string& dst_path,
 // file open as fd. A file that is merely open, without a lock, is invisible.
 bool is_locked_by_other_process(int fd);
 
-// Reads a whole file.
-int read_file(const std::string& path, std::string& out);
+// Reads a file from its start, at most max_bytes of it. Only a regular file
+// (or a link to one) is read: a folder, FIFO, socket or device is refused with
+// EINVAL without being read, and the open never blocks, so neither a FIFO nor
+// a link to /dev/zero can hang the caller or fill its memory.
+int read_file(const std::string& path, std::string& out,
+              std::size_t max_bytes = static_cast<std::size_t>(-1));
 
 // Replaces the file's contents as one step: the bytes go to a temporary file
 // in the same folder, are flushed to the disk and renamed over the file, so a
-// failure or a crash leaves either the old or the new file, never a mix.
-int replace_file_contents(const std::string& path, std::string_view bytes);
+// failure or a crash leaves either the old or the new file, never a mix. With
+// keep_old_tail, the old file's bytes past the length of the new ones stay
+// (copied in pieces, never held in memory). A target that exists and is not
+// a regular file is refused with EINVAL and left alone.
+int replace_file_contents(const std::string& path, std::string_view bytes,
+                          bool keep_old_tail = false);
 
 // Appends bytes at the end of the file (creating it). With start_on_new_line,
 // a file whose last byte is not a line feed first gets "\r\n", so the new text
@@ -208,8 +216,19 @@ double monotonic_seconds();
 LocalDateTime local_now();
 double seconds_since_midnight();
 
-// The folder that holds the running executable, without a trailing "/".
+// The folder that holds the running executable, without a trailing "/", as
+// the bytes the file system holds (a name that is not UTF-8 stays as it is,
+// so the folder can still be used); "" when the system cannot tell.
 std::string executable_folder();
+
+// Termination requests from the system (SIGTERM, SIGINT, SIGHUP): once
+// watched, each such signal makes the returned handle readable instead of
+// ending the program; the front end watches the handle in its event loop and
+// calls termination_requested() to take what arrived. Returns -1 (errno
+// set) when the signals cannot be watched.
+int watch_termination_signals();
+// True when a termination signal arrived since the last call.
+bool termination_requested();
 
 // Starts a program (argv[0] looked up in PATH) without waiting for it.
 // Returns 0 when it was started.

@@ -3,10 +3,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
-#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -563,15 +564,23 @@ int copy_file(const std::string& src_path, const std::string& dst_path,
     return copy_file_at(src_dir, src_name, dst_dir, dst_name, options);
 }
 
-int read_file(const std::string& path, std::string& out) {
+int read_file(const std::string& path, std::string& out, std::size_t max_bytes) {
     out.clear();
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd) {
         return errno;
     }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return EINVAL;
+    }
     std::array<char, 64 * 1024> buf;
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf.data(), buf.size());
+    while (out.size() < max_bytes) {
+        const ssize_t n =
+            ::read(fd.get(), buf.data(), std::min(buf.size(), max_bytes - out.size()));
         if (n == 0) {
             return 0;
         }
@@ -583,9 +592,10 @@ int read_file(const std::string& path, std::string& out) {
         }
         out.append(buf.data(), static_cast<std::size_t>(n));
     }
+    return 0;
 }
 
-int replace_file_contents(const std::string& path_in, std::string_view bytes) {
+int replace_file_contents(const std::string& path_in, std::string_view bytes, bool keep_old_tail) {
     // Replace the file a link points to, not the link.
     std::string path = path_in;
     if (auto st = status(path, false); st && st->type == EntryType::kLink) {
@@ -606,10 +616,19 @@ int replace_file_contents(const std::string& path_in, std::string_view bytes) {
         return err;
     }
     struct stat old {};
-    const mode_t mode = ::fstatat(dir.native_handle(), name.c_str(), &old, 0) == 0
-                            ? (old.st_mode & 0777)
-                            : (0666 & ~process_umask());
+    const bool old_exists = ::fstatat(dir.native_handle(), name.c_str(), &old, 0) == 0;
+    if (old_exists && !S_ISREG(old.st_mode)) {
+        ::unlinkat(dir.native_handle(), tmp_name.c_str(), 0);
+        return EINVAL;  // never rename over a device, a FIFO or a folder
+    }
+    const mode_t mode = old_exists ? (old.st_mode & 0777) : (0666 & ~process_umask());
     err = write_all(out.get(), bytes.data(), bytes.size());
+    if (err == 0 && keep_old_tail && old_exists &&
+        static_cast<std::uint64_t>(old.st_size) > bytes.size()) {
+        UniqueFd in(::openat(dir.native_handle(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        err = !in ? errno
+                  : copy_range(in.get(), out.get(), static_cast<off_t>(bytes.size()), old.st_size);
+    }
     if (err == 0 && ::fchmod(out.get(), mode) != 0) {
         err = errno;
     }
@@ -708,13 +727,71 @@ double seconds_since_midnight() {
 }
 
 std::string executable_folder() {
-    std::array<char, 4096> buf{};
-    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-    if (n <= 0) {
-        return ".";
+    // The link's target is taken as bytes, whatever their encoding; a name
+    // longer than the buffer is read again with a larger one.
+    std::string exe(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
+        if (n <= 0) {
+            return "";
+        }
+        if (static_cast<std::size_t>(n) < exe.size()) {
+            exe.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        exe.resize(exe.size() * 2);
     }
-    const std::string exe(buf.data(), static_cast<std::size_t>(n));
-    return split_parent(exe).first;
+    // A program replaced or removed while it runs reads as "<path> (deleted)";
+    // its folder is still the one it was started from.
+    if (exe.empty() || exe.front() != '/') {
+        return "";
+    }
+    const auto slash = exe.rfind('/');
+    return slash == 0 ? std::string() : exe.substr(0, slash);
+}
+
+namespace {
+// The write end of the self-pipe the signal handler writes to, and its
+// read end. They exist once per process, as the signal dispositions do.
+int g_termination_pipe[2] = {-1, -1};
+
+void on_termination_signal(int /*signal_number*/) {
+    const int saved = errno;
+    const char byte = 1;
+    // A full pipe already holds a pending request: nothing is lost.
+    [[maybe_unused]] const ssize_t written = ::write(g_termination_pipe[1], &byte, 1);
+    errno = saved;
+}
+}  // namespace
+
+int watch_termination_signals() {
+    if (g_termination_pipe[0] < 0 && ::pipe2(g_termination_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return -1;
+    }
+    struct sigaction action {};
+    action.sa_handler = on_termination_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        if (::sigaction(signal_number, &action, nullptr) != 0) {
+            return -1;
+        }
+    }
+    return g_termination_pipe[0];
+}
+
+bool termination_requested() {
+    if (g_termination_pipe[0] < 0) {
+        return false;
+    }
+    bool any = false;
+    std::array<char, 64> buf;
+    ssize_t n = 0;
+    while ((n = ::read(g_termination_pipe[0], buf.data(), buf.size())) > 0 ||
+           (n < 0 && errno == EINTR)) {
+        any = any || n > 0;
+    }
+    return any;
 }
 
 int spawn_detached(const std::vector<std::string>& argv) {

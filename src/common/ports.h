@@ -48,6 +48,9 @@ public:
     // text's lines are separated by "\r" or "\r\n".
     virtual std::int16_t show_box(std::string_view caption, std::string_view text,
                                   std::int32_t style, const HelpReference* help) = 0;
+    // Closes the boxes that are open now, as if dismissed; their show_box
+    // calls then return. The program is ending and nobody may be there.
+    virtual void close_open_boxes() {}
 };
 
 class SoundPort {

@@ -58,8 +58,10 @@ std::string SettingsRecordFile::decode_record(std::string_view bytes) {
 }
 
 std::string SettingsRecordFile::read_bytes() const {
+    // Only the 47 records are ever read: a file of any size (or a link to a
+    // device) costs no more than they do; bytes past them stay on the disk.
     std::string bytes;
-    const int err = platform::read_file(path_, bytes);
+    const int err = platform::read_file(path_, bytes, kImageBytes);
     if (err == ENOENT) {
         return {};  // no file yet: it holds no record
     }
@@ -96,7 +98,7 @@ void SettingsRecordFile::write_record(int n, std::string_view text) const {
         bytes.resize(offset + kRecordLength, ' ');
     }
     bytes.replace(offset, kRecordLength, record);
-    if (const int err = platform::replace_file_contents(path_, bytes)) {
+    if (const int err = platform::replace_file_contents(path_, bytes, true)) {
         throw error_from_errno(err, "write", path_);
     }
 }
@@ -107,11 +109,7 @@ void SettingsRecordFile::write_all(const Slots& slots) const {
     for (const auto& slot : slots) {
         image += encode_record(slot);
     }
-    const std::string old = read_bytes();
-    if (old.size() > kImageBytes) {
-        image.append(old, kImageBytes, std::string::npos);
-    }
-    if (const int err = platform::replace_file_contents(path_, image)) {
+    if (const int err = platform::replace_file_contents(path_, image, true)) {
         throw error_from_errno(err, "write", path_);
     }
 }

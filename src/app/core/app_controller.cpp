@@ -16,9 +16,22 @@ AppController::AppController(ProgramContext& context, MainWindowView& view)
     , scheduler_(context) {}
 
 void AppController::start_up() {
+    if (shut_down_) {
+        return;  // asked to end before start-up began: the sequence has run
+    }
+    starting_ = true;
     view_.show_splash(" Tarvenix " + c_.version_text + " ");
     c_.main_vostrel.Wait(2.0F);
     view_.close_splash();
+    starting_ = false;
+    if (close_pending_) {
+        // Asked to end during the splash: no icon, no backup at launch; the
+        // sequence runs with the stored settings (a backup at close included).
+        c_.store.load_settings();
+        started_ = true;
+        after_event();
+        return;
+    }
     if (!c_.main_vostrel.TrayAddIcon(view_.window_handle(), kProgramIcon, kTrayTip)) {
         // Without a notification area the program would run out of reach:
         // the main window stands in for the tray icon.
@@ -29,6 +42,7 @@ void AppController::start_up() {
     c_.page_selector = 1;
     c_.settings.caption_base = "Tarvenix";
     c_.store.load_settings();
+    started_ = true;
     if (c_.settings.model.options.start_at_launch == "1") {
         c_.engine.run_backup(run_trigger::kProgramStart);
     }
@@ -85,8 +99,8 @@ void AppController::mnuset() {
 }
 
 void AppController::bkup_bt() {
-    if (c_.engine.running()) {
-        return;  // the run in progress is the backup asked for
+    if (c_.engine.running() || c_.terminating()) {
+        return;  // the run in progress is the backup asked for; or the program is ending
     }
     editor_.confirm_and_save();
     c_.engine.run_backup(run_trigger::kManual);
@@ -94,6 +108,9 @@ void AppController::bkup_bt() {
 }
 
 void AppController::bkup_exitwin() {
+    if (c_.terminating()) {
+        return;
+    }
     if (c_.engine.running()) {
         // Let the run in progress finish, then back up and shut down.
         backup_then_shutdown_pending_ = true;
@@ -152,8 +169,20 @@ void AppController::about_show() {
     view_.show_about(c_.version_text);
 }
 
+void AppController::on_termination_request() {
+    if (shut_down_) {
+        return;
+    }
+    c_.begin_termination();
+    on_close_request();
+}
+
 void AppController::on_close_request() {
     if (shut_down_) {
+        return;
+    }
+    if (starting_) {
+        close_pending_ = true;  // carried out when the splash has gone
         return;
     }
     if (c_.engine.running()) {
@@ -177,6 +206,9 @@ void AppController::shutdown_sequence() {
     }
     in_sequence_ = true;
     editor_.confirm_and_save();
+    if (!started_) {
+        c_.store.load_settings();  // asked to end before start-up loaded them
+    }
     if (c_.settings.model.options.backup_at_close == "1") {
         c_.engine.run_backup(run_trigger::kProgramClose);
     }
@@ -188,7 +220,7 @@ void AppController::shutdown_sequence() {
 }
 
 void AppController::after_event() {
-    if (c_.engine.running() || shut_down_) {
+    if (c_.engine.running() || shut_down_ || starting_) {
         return;
     }
     if (close_pending_) {

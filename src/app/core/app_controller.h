@@ -58,6 +58,11 @@ public:
     // shut-down sequence once; during a run it first stops the run as the
     // cancel button does and carries on when the run has ended.
     void on_close_request();
+    // The system asks the program to end (SIGTERM, SIGINT, SIGHUP, the
+    // session ending): nothing may wait for a click from now on, no new run
+    // starts, and the shut-down sequence runs as for on_close_request, its
+    // close-time backup included. A second request stops that backup too.
+    void on_termination_request();
     // True once the shut-down sequence has run: the window may close.
     bool shut_down() const { return shut_down_; }
 
@@ -76,6 +81,10 @@ private:
     SettingsEditor editor_;
     Scheduler scheduler_;
     bool close_pending_ = false;
+    // Start-up is showing the splash: a close asked for now waits for it.
+    bool starting_ = false;
+    // Start-up has loaded the settings.
+    bool started_ = false;
     bool backup_then_shutdown_pending_ = false;
     bool in_sequence_ = false;
     bool shut_down_ = false;

@@ -6,9 +6,15 @@ std::string ProgramContext::make_version_text(int major, int minor, int revision
     return "Ver" + std::to_string(major) + "." + std::to_string(minor) + std::to_string(revision);
 }
 
-ProgramContext::ProgramContext(const Ports& ports_in, ProgressView& progress_in,
-                               std::string folder)
-    : ports(ports_in)
+namespace {
+Ports with_boxes(const Ports& p, MessageBoxPort& boxes) {
+    return Ports{boxes, p.sound, p.busy, p.pump, p.clock, p.session, p.shell, p.folders, p.desktop};
+}
+}  // namespace
+
+ProgramContext::ProgramContext(const Ports& ports_in, ProgressView& progress_in, std::string folder)
+    : boxes(ports_in.boxes)
+    , ports(with_boxes(ports_in, boxes))
     , progress(progress_in)
     , program_folder(std::move(folder))
     , settings_file_path(program_folder + "/system.dat")
@@ -23,6 +29,11 @@ ProgramContext::ProgramContext(const Ports& ports_in, ProgressView& progress_in,
     , engine(EngineServices{settings, store, history, shared_vostrel, reporter, progress,
                             ports.pump, ports.sound}) {
     reporter.set_progress(&progress);
+    boxes.set_history(&history);
+}
+
+void ProgramContext::begin_termination() {
+    boxes.stop_waiting_for_clicks();
 }
 
 }  // namespace tarvenix

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/core/no_click_boxes.h"
 #include "common/ports.h"
 #include "common/system_error.h"
 #include "common/vostrel.h"
@@ -24,6 +25,13 @@ public:
 
     static std::string make_version_text(int major, int minor, int revision);
 
+    // The system asks the program to end (a termination signal, the session
+    // ending): from now on no box waits for a click and no new run starts.
+    void begin_termination();
+    bool terminating() const { return boxes.no_click(); }
+
+    // Every box of the program passes through here (see NoClickBoxes).
+    NoClickBoxes boxes;
     Ports ports;
     ProgressView& progress;
     const std::string program_folder;

@@ -25,8 +25,8 @@ void Scheduler::tick() {
         if (o.start_at_time != "1" || o.start_time[static_cast<std::size_t>(k)] + ":00" != clock) {
             continue;
         }
-        if (c_.engine.running()) {
-            continue;  // one run at a time; this start time is passed over
+        if (c_.engine.running() || c_.terminating()) {
+            continue;  // one run at a time, none once the program is ending
         }
         c_.engine.timer_slot = static_cast<std::int16_t>(k + 1);
         c_.engine.run_backup(run_trigger::kTimer);

@@ -1,17 +1,12 @@
 // tarvenix: the desktop program. Creates the ports, the windows and the
 // program's state, and hands every event to the AppController.
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QTranslator>
-#include <array>
-#include <csignal>
 #include <cstdio>
 
 #include "app/core/app_controller.h"
@@ -21,43 +16,19 @@
 #include "app/qt/qt_desktop.h"
 #include "app/qt/qt_ports.h"
 #include "app/qt/ui_common.h"
+#include "common/platform.h"
 #include "common/system_ports.h"
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// A termination signal is turned into a byte on this socket pair; the event
-// loop reads it and runs the shut-down sequence as closing the window would.
-std::array<int, 2> g_signal_pipe{-1, -1};
-
-void on_termination_signal(int signal_number) {
-    const auto byte = static_cast<unsigned char>(signal_number);
-    // Nothing to do when the pipe is full: a close is already pending.
-    [[maybe_unused]] const ssize_t written = ::write(g_signal_pipe[0], &byte, 1);
-}
-
-bool install_signal_handlers() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0,
-                     g_signal_pipe.data()) != 0) {
-        std::perror("tarvenix: socketpair");
-        return false;
-    }
-    struct sigaction action {};
-    action.sa_handler = on_termination_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
-        if (::sigaction(signal_number, &action, nullptr) != 0) {
-            std::perror("tarvenix: sigaction");
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 int main(int argc, char* argv[]) {
+    // Watched from the first moment: a termination request that comes while
+    // the program is still coming up waits in the handle until the event
+    // loop runs, instead of killing the program without its sequence.
+    const int termination_handle = tarvenix::platform::watch_termination_signals();
+    if (termination_handle < 0) {
+        std::perror("tarvenix: termination signals");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"tarvenix"_s);
     QApplication::setApplicationDisplayName(u"Tarvenix"_s);
@@ -84,9 +55,20 @@ int main(int argc, char* argv[]) {
     tarvenix::qt::QtDesktop desktop;
     const tarvenix::Ports ports{boxes, sound, busy, pump, clock, session, shell, folders, desktop};
 
+    // The settings and the history live beside the executable. Its folder is
+    // taken as the file system's bytes, so a folder name that is not UTF-8
+    // still works.
+    const std::string program_folder = tarvenix::platform::executable_folder();
+    if (program_folder.empty()) {
+        std::fputs("tarvenix: the folder of the program cannot be found\n", stderr);
+        boxes.show_box("Tarvenix",
+                       "プログラムのフォルダが見つかりません！\r"
+                       "設定ファイルと履歴ファイルの場所が決まらないため、起動できません。",
+                       tarvenix::box_style::kOk | tarvenix::box_style::kIconStop, nullptr);
+        return 1;
+    }
     tarvenix::qt::ProgressDialog progress;
-    tarvenix::ProgramContext context(ports, progress,
-                                     tarvenix::qt::to_std(QCoreApplication::applicationDirPath()));
+    tarvenix::ProgramContext context(ports, progress, program_folder);
     tarvenix::qt::MainWindow window(context.settings.page, &progress);
     tarvenix::AppController controller(context, window);
     window.set_controller(&controller);
@@ -95,20 +77,18 @@ int main(int argc, char* argv[]) {
     progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
     folders.set_parent(&window);
 
-    if (install_signal_handlers()) {
-        auto* notifier = new QSocketNotifier(g_signal_pipe[1], QSocketNotifier::Read, &app);
+    if (termination_handle >= 0) {
+        auto* notifier = new QSocketNotifier(termination_handle, QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, [&controller] {
-            unsigned char byte = 0;
-            while (::read(g_signal_pipe[1], &byte, 1) == 1) {
+            if (tarvenix::platform::termination_requested()) {
+                controller.on_termination_request();
             }
-            controller.on_close_request();
         });
     }
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                     [&controller](QSessionManager& manager) {
-                         // The unsaved-change question may need the user.
-                         manager.allowsInteraction();
-                         controller.on_close_request();
+                     [&controller](QSessionManager& /*manager*/) {
+                         // The session is ending: nothing waits for a click.
+                         controller.on_termination_request();
                      });
 
     QTimer::singleShot(0, &app, [&controller] { controller.start_up(); });

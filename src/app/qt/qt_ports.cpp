@@ -156,7 +156,9 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
     if ((style & box_style::kSystemModal) != 0) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
+    open_.push_back(&box);
     box.exec();
+    open_.pop_back();
     QAbstractButton* clicked = box.clickedButton();
     const std::int16_t answer =
         clicked != nullptr ? answer_for(box.standardButton(clicked)) : button::kNone;
@@ -165,6 +167,12 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
     }
     // Closed some other way (the application quitting under it).
     return buttons.escape != QMessageBox::NoButton ? answer_for(buttons.escape) : button::kNo;
+}
+
+void QtMessageBoxes::close_open_boxes() {
+    for (QMessageBox* box : open_) {
+        box->done(0);
+    }
 }
 
 // --- sound -----------------------------------------------------------------

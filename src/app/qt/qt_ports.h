@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/ports.h"
 
@@ -36,12 +37,18 @@ class QtMessageBoxes final : public MessageBoxPort {
 public:
     std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
                           const HelpReference* help) override;
+    void close_open_boxes() override;
 
     // The answer a box of the given style gives when it is dismissed with
     // Escape or its close button; kNone when it cannot be dismissed.
     static std::int16_t dismiss_answer(std::int32_t style);
     // "\r\n" and "\r" line ends as the box shows them.
     static QString box_text(std::string_view text);
+
+private:
+    // The boxes open now, innermost last (a box can open inside another's
+    // event loop).
+    std::vector<QMessageBox*> open_;
 };
 
 // Alert sounds: the desktop's sound theme through canberra-gtk-play when it

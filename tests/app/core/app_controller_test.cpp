@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "app_harness.h"
 
@@ -9,8 +11,7 @@ namespace {
 
 using namespace testing;
 
-class AppControllerTest : public AppHarness, public ::testing::Test {
-protected:
+struct AppSetup : AppHarness {
     void configure_set(bool backup_at_close = false, bool start_at_launch = false) {
         make_dirs(dir / "src");
         make_dirs(dir / "dst");
@@ -33,6 +34,8 @@ protected:
         return std::find(window.log.begin(), window.log.end(), entry) != window.log.end();
     }
 };
+
+class AppControllerTest : public AppSetup, public ::testing::Test {};
 
 TEST_F(AppControllerTest, FirstStartShowsTheSplashAddsTheIconAndStartsNoBackup) {
     const double before = ui.monotonic_seconds();
@@ -184,6 +187,91 @@ TEST_F(AppControllerTest, ClosingDuringARunStopsItThenShutsDown) {
     EXPECT_EQ(history_count("[Start] [Prg close]"), 1);
     EXPECT_TRUE(controller.shut_down());
     EXPECT_EQ(window.log.back(), "main closed");
+}
+
+// The system asks the program to end (a signal, the session ending) at
+// different moments: nothing waits for a click, the messages go to the
+// history, a stopped run still gets its result line, no new run starts, and
+// the sequence runs its close-time backup from the stored settings.
+TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
+    struct Case {
+        const char* name;
+        std::function<void(AppSetup&)> act;
+        std::vector<std::string> entries;  // history lines without the time, as prefixes
+        std::size_t boxes_shown;           // boxes the user saw before the request
+    };
+    const auto terminate = [](AppSetup& t) { t.controller.on_termination_request(); };
+    const std::string stopped = "[Message] = Error: バックアップが中止されました！ [?]";
+    const std::string copy_failed = "[Message] = Error: ファイルをコピーできません！ / コピー元 = ";
+    const Case cases[] = {
+        {"during a run",
+         [&](AppSetup& t) {
+             t.configure_set(true);
+             t.ui.at_pump(3, [&] { terminate(t); });
+             t.controller.bkup_bt();
+         },
+         {"[Start] [Manual]", stopped, "[Cancel] [Manual]", "[Start] [Prg close]",
+          "[Success] [Prg close]"},
+         0},
+        {"while a box waits for the user",
+         [&](AppSetup& t) {
+             t.configure_set(true);
+             write_file(t.dir / "dst/file.txt", "old");
+             ::chmod((t.dir / "dst/file.txt").c_str(), 0444);
+             t.ui.on_box("ファイルをコピーできません", [&] { terminate(t); });
+             t.controller.bkup_bt();
+         },
+         {"[Start] [Manual]", copy_failed, stopped, "[Cancel] [Manual]", "[Start] [Prg close]",
+          copy_failed, stopped, "[Cancel] [Prg close]"},
+         1},
+        {"during the splash, with a tray command and a due start time after it",
+         [&](AppSetup& t) {
+             t.configure_set(true, true);
+             auto& o = t.context.settings.model.options;
+             o.start_at_time = "1";
+             o.start_hour[0] = "09";
+             o.start_minute[0] = "05";
+             o.start_time[0] = "09:05";
+             t.store_settings();
+             t.ui.set_time(9 * 3600 + 5 * 60 - 0.5);
+             t.ui.at_pump(1, [&] { terminate(t); });
+             t.ui.at_pump(2, [&] {
+                 t.controller.bkup_bt();
+                 t.ui.set_time(9 * 3600 + 5 * 60);
+                 t.controller.on_timer_tick();
+             });
+             t.controller.start_up();
+         },
+         {"[Start] [Prg close]", "[Success] [Prg close]"},
+         0},
+        {"before start-up, with edits nobody saved",
+         [&](AppSetup& t) {
+             t.configure_set(true, true);
+             t.page().set_text({Control::srcfld_txt, 1}, t.dir / "src");
+             t.page().set_text({Control::dstfld_txt, 1}, t.dir / "dst");
+             terminate(t);
+             t.controller.start_up();
+         },
+         {"[Message] = 確認: システムデータが変更されています / 更新しますか？ => Yes [?]",
+          "[Start] [Prg close]", "[Success] [Prg close]"},
+         0},
+    };
+    for (const Case& c : cases) {
+        AppSetup t;
+        c.act(t);
+        std::vector<std::string> entries;
+        for (const auto& line : t.history()) {
+            entries.push_back(line.substr(line.find(' ', line.find(' ') + 1) + 1));
+        }
+        ASSERT_EQ(entries.size(), c.entries.size())
+            << c.name << ": " << ::testing::PrintToString(entries);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(entries[i].rfind(c.entries[i], 0), 0u) << c.name << ": " << entries[i];
+        }
+        EXPECT_EQ(t.ui.box_texts().size(), c.boxes_shown) << c.name;
+        EXPECT_TRUE(t.controller.shut_down()) << c.name;
+        EXPECT_TRUE(t.ui.events_of("tray+").empty()) << c.name;  // start-up never went on
+    }
 }
 
 TEST_F(AppControllerTest, BackupThenShutDownEndsWithoutTheSequence) {
