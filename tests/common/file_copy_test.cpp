@@ -1,7 +1,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include "common/platform.h"
 #include "common/vostrel.h"
@@ -152,6 +157,28 @@ TEST(AppendToFile, StartsOnANewLineAfterAnUnfinishedOne) {
     write_file(path, read_file(path) + "cut sh");  // a line a crash left unfinished
     ASSERT_EQ(platform::append_to_file(path, "two\r\n", true), 0);
     EXPECT_EQ(read_file(path), "one\r\ncut sh\r\ntwo\r\n");
+}
+
+// Each termination signal, in a child process, leaves the program running and
+// makes the watched handle readable once; the request is taken only once.
+TEST(TerminationSignals, AreTurnedIntoARequestTheEventLoopCanWatch) {
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const int fd = platform::watch_termination_signals();
+            pollfd watched{fd, POLLIN, 0};
+            const bool quiet_before = fd >= 0 && ::poll(&watched, 1, 0) == 0;
+            ::raise(signal_number);
+            const bool readable = ::poll(&watched, 1, 1000) == 1;
+            const bool taken = platform::termination_requested();
+            const bool taken_once = !platform::termination_requested();
+            ::_exit(quiet_before && readable && taken && taken_once ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << strsignal(signal_number);
+    }
 }
 
 }  // namespace

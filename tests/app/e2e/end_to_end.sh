@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Starts the built program from a folder of its own with a prepared
-# system.dat (backup at start and at close on), waits for the start-up
-# backup, ends the program with SIGTERM as the desktop session does, and
-# checks the copied tree and the history lines of both runs.
+# Starts the built program for real, from a folder whose name is Shift-JIS
+# bytes (not UTF-8), with a prepared system.dat, ends it with SIGTERM as the
+# desktop session does, and checks the copied tree and the history lines.
+# Three cases:
+#   idle      the start-up backup completes; SIGTERM when idle runs the
+#             shut-down sequence with its close-time backup
+#   run       SIGTERM while the start-up run waits on a copy failure's box:
+#             nothing waits for a click, the messages go to the history, both
+#             runs write their result lines and the program ends
+#   splash    SIGTERM during the splash: no start-up backup, only the
+#             close-time one, from the stored settings
 #   end_to_end.sh PATH_TO_TARVENIX
 set -euo pipefail
 
 exe="${1:?usage: end_to_end.sh PATH_TO_TARVENIX}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-e2e-XXXXXX")"
+# "プログラム" in Shift-JIS: a folder name that is not valid UTF-8.
+program="$work/$(printf '\x83\x76\x83\x8d\x83\x4f\x83\x89\x83\x80')"
 pid=""
 cleanup() {
     if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
@@ -17,66 +26,123 @@ cleanup() {
 }
 trap cleanup EXIT
 
+case_name=""
 fail() {
-    echo "end_to_end: $*" >&2
+    echo "end_to_end ($case_name): $*" >&2
     echo "--- history.txt:" >&2
-    cat "$work/program/history.txt" >&2 2>/dev/null || true
+    iconv -f CP932 -t UTF-8 "$program/history.txt" >&2 2>/dev/null || true
+    echo "--- output:" >&2
+    cat "$work/out.log" >&2 2>/dev/null || true
     exit 1
 }
 
-mkdir -p "$work/program" "$work/src/docs/2024" "$work/dst"
-cp "$exe" "$work/program/tarvenix"
+# system.dat: 47 records of 160 bytes, each an 80-character field padded with
+# spaces (the values here are ASCII, so bytes and characters agree).
+# write_settings COPY_MODE START_AT_LAUNCH BACKUP_AT_CLOSE
+write_settings() {
+    record() { printf '%-160s' "$1"; }
+    {
+        record "$1"; record "$2"; record "$3"; record 0; record 0; record 1  # options 1-6
+        record False; record False; record False                          # shut-down flags
+        for _ in 1 2 3 4 5 6; do record ""; done                           # start times
+        record "$work/src"; for _ in 1 2 3 4 5 6 7; do record ""; done     # sources
+        record "$work/dst"; for _ in 1 2 3 4 5 6 7; do record ""; done     # destinations
+        for _ in 1 2 3 4 5 6 7 8; do record 1; done                        # sub-folders
+        for _ in 1 2 3 4 5 6 7 8; do record 0; done                        # skip
+    } > "$program/system.dat"
+    [ "$(stat -c %s "$program/system.dat")" -eq 7520 ] || fail "system.dat is not 7520 bytes"
+}
+
+start() {
+    case_name="$1"
+    rm -f "$program/history.txt"
+    "$program/tarvenix" > "$work/out.log" 2>&1 &
+    pid=$!
+}
+
+# Waits until the history holds a line matching the pattern.
+wait_for_line() {
+    for _ in $(seq 1 300); do
+        grep -q -- "$1" "$program/history.txt" 2>/dev/null && return 0
+        kill -0 "$pid" 2>/dev/null || fail "the program ended on its own"
+        sleep 0.1
+    done
+    fail "no line matching $1 within 30 seconds"
+}
+
+# Sends SIGTERM and expects the program to end by itself, with status 0.
+terminate() {
+    kill -TERM "$pid"
+    for _ in $(seq 1 300); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && fail "still running 30 seconds after SIGTERM"
+    local status=0
+    wait "$pid" || status=$?
+    pid=""
+    [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+}
+
+# The history's tags and triggers, without date, time and CR, one a line.
+expect_history() {
+    local actual
+    actual="$(iconv -f CP932 -t UTF-8 "$program/history.txt" | cut -d' ' -f3- | tr -d '\r' |
+        sed -E 's/(ファイルをコピーできません！).*/\1/')"
+    [ "$actual" = "$1" ] || fail "history lines differ: $actual"
+}
+
+mkdir -p "$program" "$work/src/docs/2024" "$work/dst"
+cp "$exe" "$program/tarvenix"
 printf 'first\n' > "$work/src/a.txt"
 printf 'second\n' > "$work/src/docs/b.txt"
 head -c 300000 /dev/urandom > "$work/src/docs/2024/c.bin"
 printf 'hidden\n' > "$work/src/.hidden"
 
-# system.dat: 47 records of 160 bytes, each an 80-character field padded with
-# spaces (the values here are ASCII, so bytes and characters agree).
-record() { printf '%-160s' "$1"; }
-{
-    record 0 ; record 1 ; record 1 ; record 0 ; record 0 ; record 1   # options 1-6
-    record False ; record False ; record False                        # shut-down flags
-    for _ in 1 2 3 4 5 6; do record ""; done                          # start times
-    record "$work/src"; for _ in 1 2 3 4 5 6 7; do record ""; done    # sources
-    record "$work/dst"; for _ in 1 2 3 4 5 6 7; do record ""; done    # destinations
-    for _ in 1 2 3 4 5 6 7 8; do record 1; done                       # sub-folders
-    for _ in 1 2 3 4 5 6 7 8; do record 0; done                       # skip
-} > "$work/program/system.dat"
-[ "$(stat -c %s "$work/program/system.dat")" -eq 7520 ] || fail "system.dat is not 7520 bytes"
-
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 unset QT_QPA_PLATFORMTHEME
-"$work/program/tarvenix" > "$work/out.log" 2>&1 &
-pid=$!
 
-# The splash stands for two seconds, then the backup at start runs.
-for _ in $(seq 1 300); do
-    grep -q '\[Success\] \[Prg open\]' "$work/program/history.txt" 2>/dev/null && break
-    kill -0 "$pid" 2>/dev/null || fail "the program ended on its own"
-    sleep 0.1
-done
-grep -q '\[Success\] \[Prg open\]' "$work/program/history.txt" 2>/dev/null ||
-    fail "no successful start-up backup within 30 seconds"
-
+write_settings 0 1 1
+start idle
+wait_for_line '\[Success\] \[Prg open\]'
 diff -r "$work/src/docs" "$work/dst/docs" || fail "copied tree differs"
 cmp "$work/src/a.txt" "$work/dst/a.txt" || fail "a.txt differs"
 [ ! -e "$work/dst/.hidden" ] || fail "a hidden file was copied"
-
-# The desktop session ends: the shut-down sequence runs the close backup.
-kill -TERM "$pid"
-status=0
-wait "$pid" || status=$?
-pid=""
-[ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
-
-expected='[Start] [Prg open]
+terminate
+expect_history '[Start] [Prg open]
 [Success] [Prg open]
 [Start] [Prg close]
 [Success] [Prg close]'
-# Drop the date and time, and the CR of the CR LF line ends.
-actual="$(cut -d' ' -f3- "$work/program/history.txt" | tr -d '\r')"
-[ "$actual" = "$expected" ] || fail "history lines differ: $actual"
 grep -qE '^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{1,2}:[0-9]{2}:[0-9]{2} \[Start\]' \
-    "$work/program/history.txt" || fail "history time stamps are not yyyy/MM/dd H:mm:ss"
-echo "end_to_end: 1 passed, 0 failed"
+    "$program/history.txt" || fail "history time stamps are not yyyy/MM/dd H:mm:ss"
+
+# A read-only copy in the destination: overwriting it fails, and the box that
+# says so would wait for a click.
+rm -rf "$work/src" "$work/dst"
+mkdir -p "$work/src" "$work/dst"
+printf 'new\n' > "$work/src/locked.txt"
+printf 'old\n' > "$work/dst/locked.txt"
+chmod 0444 "$work/dst/locked.txt"
+start run
+wait_for_line '\[Start\] \[Prg open\]'
+sleep 0.5
+terminate
+stopped='[Message] = Error: バックアップが中止されました！ [?]'
+expect_history "[Start] [Prg open]
+[Message] = Error: ファイルをコピーできません！
+$stopped
+[Cancel] [Prg open]
+[Start] [Prg close]
+[Message] = Error: ファイルをコピーできません！
+$stopped
+[Cancel] [Prg close]"
+[ "$(cat "$work/dst/locked.txt")" = old ] || fail "the read-only copy was changed"
+
+chmod 0644 "$work/dst/locked.txt"
+start splash
+sleep 1  # the splash stands for two seconds
+terminate
+expect_history '[Start] [Prg close]
+[Success] [Prg close]'
+[ "$(cat "$work/dst/locked.txt")" = new ] || fail "the close-time backup did not copy"
+echo "end_to_end: 3 passed, 0 failed"
