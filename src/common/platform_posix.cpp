@@ -747,7 +747,7 @@ std::string executable_folder() {
         return "";
     }
     const auto slash = exe.rfind('/');
-    return slash == 0 ? std::string() : exe.substr(0, slash);
+    return slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
 namespace {
