@@ -20,6 +20,17 @@ void check_record_number(int n) {
     }
 }
 
+// The platform refuses anything but a regular file with EINVAL; the user is
+// told that, not "invalid argument".
+SystemError file_error(int err, std::string_view what, const std::string& path) {
+    if (err == EINVAL) {
+        return SystemError(error_code::kPathFileAccess,
+                           std::string(describe_error_code(error_code::kPathFileAccess)) + " (" +
+                               std::string(what) + " " + path + ": not a regular file)");
+    }
+    return error_from_errno(err, what, path);
+}
+
 }  // namespace
 
 SettingsRecordFile::SettingsRecordFile(std::string path)
@@ -66,7 +77,7 @@ std::string SettingsRecordFile::read_bytes() const {
         return {};  // no file yet: it holds no record
     }
     if (err != 0) {
-        throw error_from_errno(err, "read", path_);
+        throw file_error(err, "read", path_);
     }
     return bytes;
 }
@@ -99,7 +110,7 @@ void SettingsRecordFile::write_record(int n, std::string_view text) const {
     }
     bytes.replace(offset, kRecordLength, record);
     if (const int err = platform::replace_file_contents(path_, bytes, true)) {
-        throw error_from_errno(err, "write", path_);
+        throw file_error(err, "write", path_);
     }
 }
 
@@ -110,7 +121,7 @@ void SettingsRecordFile::write_all(const Slots& slots) const {
         image += encode_record(slot);
     }
     if (const int err = platform::replace_file_contents(path_, image, true)) {
-        throw error_from_errno(err, "write", path_);
+        throw file_error(err, "write", path_);
     }
 }
 
