@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -223,6 +224,16 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          },
          {"[Start] [Manual]", copy_failed, stopped, "[Cancel] [Manual]", "[Start] [Prg close]",
           copy_failed, stopped, "[Cancel] [Prg close]"},
+         1},
+        {"with a history that cannot be written (its error must not loop)",
+         [&](AppSetup& t) {
+             t.configure_set(true);
+             make_dirs(t.context.history_file_path);
+             t.ui.at_pump(3, [&] { terminate(t); });
+             t.controller.bkup_bt();
+             ::rmdir(t.context.history_file_path.c_str());  // (no lines to read)
+         },
+         {},
          1},
         {"during the splash, with a tray command and a due start time after it",
          [&](AppSetup& t) {
