@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "app/qt/ui_common.h"
+#include "common/platform.h"
 
 using namespace Qt::StringLiterals;
 
@@ -277,11 +278,17 @@ void QtEventPump::wait_for_events(double max_seconds) {
 // --- shell and folder picker -------------------------------------------------
 
 bool QtShell::open_document(std::string_view path) {
-    const QString file = to_qstring(path);
-    if (file.isEmpty() || !QFileInfo::exists(file)) {
+    if (path.empty() || !platform::status(std::string(path), true)) {
         return false;
     }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    // The path is the file system's bytes, which need not be UTF-8 (a program
+    // folder with a Shift-JIS name): it goes out percent-encoded byte for
+    // byte, so the viewer is handed exactly that file.
+    const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+    if (bytes.front() != '/') {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(to_qstring(path)));
+    }
+    return QDesktopServices::openUrl(QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/")));
 }
 
 std::string QtFolderPicker::pick_folder(std::string_view title) {

@@ -7,11 +7,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <functional>
 
@@ -254,6 +256,21 @@ TEST(QtShellTest, AMissingDocumentIsNotOpened) {
     qt::QtShell shell;
     EXPECT_FALSE(shell.open_document(tmp / "history.txt"));
     EXPECT_FALSE(shell.open_document(""));
+}
+
+// A document in a folder whose name is not UTF-8 (Shift-JIS bytes) reaches
+// the viewer as exactly its bytes.
+TEST(QtShellTest, APathThatIsNotUtf8IsHandedOverByteForByte) {
+    TempDir tmp;
+    const std::string folder = tmp / "\x83\x76\x83\x8D";
+    make_dirs(folder);
+    write_file(folder + "/history.txt", "x");
+    QTextBrowser viewer;  // stands in for the desktop's viewer of file URLs
+    QDesktopServices::setUrlHandler(u"file"_s, &viewer, "setSource");
+    EXPECT_TRUE(qt::QtShell().open_document(folder + "/history.txt"));
+    QDesktopServices::unsetUrlHandler(u"file"_s);
+    const QByteArray handed = QByteArray::fromPercentEncoding(viewer.source().toEncoded());
+    EXPECT_EQ(handed.toStdString(), "file://" + folder + "/history.txt");
 }
 
 TEST(QtFolderPickerTest, ReturnsTheChosenFolderOrNothing) {
