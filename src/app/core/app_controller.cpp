@@ -26,9 +26,7 @@ void AppController::start_up() {
     starting_ = false;
     if (close_pending_) {
         // Asked to end during the splash: no icon, no backup at launch; the
-        // sequence runs with the stored settings (a backup at close included).
-        c_.store.load_settings();
-        started_ = true;
+        // sequence loads the stored settings and runs (a backup at close too).
         after_event();
         return;
     }
@@ -99,8 +97,10 @@ void AppController::mnuset() {
 }
 
 void AppController::bkup_bt() {
+    // The run in progress is the backup asked for; once the program is
+    // ending, no new run starts.
     if (c_.engine.running() || c_.terminating()) {
-        return;  // the run in progress is the backup asked for; or the program is ending
+        return;
     }
     editor_.confirm_and_save();
     c_.engine.run_backup(run_trigger::kManual);
