@@ -3,10 +3,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -610,16 +610,15 @@ int replace_file_contents(const std::string& path_in, std::string_view bytes, bo
     if (!dir.is_open()) {
         return err;
     }
+    struct stat old {};
+    const bool old_exists = ::fstatat(dir.native_handle(), name.c_str(), &old, 0) == 0;
+    if (old_exists && !S_ISREG(old.st_mode)) {
+        return EINVAL;  // never rename over a device, a FIFO or a folder
+    }
     std::string tmp_name;
     UniqueFd out;
     if ((err = create_temp(dir.native_handle(), tmp_name, out)) != 0) {
         return err;
-    }
-    struct stat old {};
-    const bool old_exists = ::fstatat(dir.native_handle(), name.c_str(), &old, 0) == 0;
-    if (old_exists && !S_ISREG(old.st_mode)) {
-        ::unlinkat(dir.native_handle(), tmp_name.c_str(), 0);
-        return EINVAL;  // never rename over a device, a FIFO or a folder
     }
     const mode_t mode = old_exists ? (old.st_mode & 0777) : (0666 & ~process_umask());
     err = write_all(out.get(), bytes.data(), bytes.size());
@@ -751,8 +750,9 @@ std::string executable_folder() {
 }
 
 namespace {
-// The write end of the self-pipe the signal handler writes to, and its
-// read end. They exist once per process, as the signal dispositions do.
+// The self-pipe: [0] is the end the event loop watches, [1] the end the
+// signal handler writes to. It exists once per process, as the signal
+// dispositions do.
 int g_termination_pipe[2] = {-1, -1};
 
 void on_termination_signal(int /*signal_number*/) {
