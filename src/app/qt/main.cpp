@@ -22,11 +22,17 @@
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[]) {
+    // The settings and the history live beside the executable. Its folder is
+    // taken as the file system's bytes, so a folder name that is not UTF-8
+    // still works.
+    const std::string program_folder = tarvenix::platform::executable_folder();
     // Watched from the first moment: a termination request that comes while
     // the program is still coming up waits in the handle until the event
-    // loop runs, instead of killing the program without its sequence.
-    const int termination_handle = tarvenix::platform::watch_termination_signals();
-    if (termination_handle < 0) {
+    // loop runs, instead of killing the program without its sequence. (A
+    // program that cannot start has nothing to finish: a signal ends it.)
+    const int termination_handle =
+        program_folder.empty() ? -1 : tarvenix::platform::watch_termination_signals();
+    if (!program_folder.empty() && termination_handle < 0) {
         std::perror("tarvenix: termination signals");
     }
     QApplication app(argc, argv);
@@ -55,10 +61,6 @@ int main(int argc, char* argv[]) {
     tarvenix::qt::QtDesktop desktop;
     const tarvenix::Ports ports{boxes, sound, busy, pump, clock, session, shell, folders, desktop};
 
-    // The settings and the history live beside the executable. Its folder is
-    // taken as the file system's bytes, so a folder name that is not UTF-8
-    // still works.
-    const std::string program_folder = tarvenix::platform::executable_folder();
     if (program_folder.empty()) {
         std::fputs("tarvenix: the folder of the program cannot be found\n", stderr);
         boxes.show_box("Tarvenix",

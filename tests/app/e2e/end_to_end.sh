@@ -10,6 +10,7 @@
 #             runs write their result lines and the program ends
 #   splash    SIGTERM during the splash: no start-up backup, only the
 #             close-time one, from the stored settings
+#   no-folder the program cannot find its own folder: it refuses to start
 #   end_to_end.sh PATH_TO_TARVENIX
 set -euo pipefail
 
@@ -145,4 +146,22 @@ terminate
 expect_history '[Start] [Prg close]
 [Success] [Prg close]'
 [ "$(cat "$work/dst/locked.txt")" = new ] || fail "the close-time backup did not copy"
-echo "end_to_end: 3 passed, 0 failed"
+passed=3
+
+# Without /proc (a private mount namespace hides it) the program cannot find
+# its own folder: it says so and does not start; its box waits until the
+# signal of `timeout` ends it.
+if unshare --mount --fork true 2>/dev/null; then
+    case_name=no-folder
+    rm -f "$program/history.txt"
+    status=0
+    timeout 10 unshare --mount --fork --kill-child sh -c 'mount -t tmpfs none /proc && exec "$0"' \
+        "$program/tarvenix" > "$work/out.log" 2>&1 || status=$?
+    grep -q 'the folder of the program cannot be found' "$work/out.log" ||
+        fail "no message without a program folder (status $status)"
+    [ ! -e "$program/history.txt" ] || fail "a run started without a program folder"
+    passed=4
+else
+    echo "end_to_end: no-folder skipped: mount namespaces are not allowed here"
+fi
+echo "end_to_end: $passed passed, 0 failed"
