@@ -275,8 +275,11 @@ TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
         bool save;  // never saved over a link to a device: a fault would replace it
     };
     const Case cases[] = {
-        {"a link to /dev/zero", [](const TempDir&, const std::string& p) { ::symlink("/dev/zero", p.c_str()); }, true, false},
-        {"a FIFO", [](const TempDir&, const std::string& p) { ::mkfifo(p.c_str(), 0600); }, true, true},
+        {"a link to /dev/zero",
+         [](const TempDir&, const std::string& p) { ::symlink("/dev/zero", p.c_str()); }, true,
+         false},
+        {"a FIFO", [](const TempDir&, const std::string& p) { ::mkfifo(p.c_str(), 0600); }, true,
+         true},
         {"a link to a FIFO",
          [](const TempDir& d, const std::string& p) {
              ::mkfifo((d / "fifo").c_str(), 0600);
@@ -339,12 +342,14 @@ TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
         if (c.refused) {
             ::lstat(path.c_str(), &st);
             EXPECT_FALSE(S_ISREG(st.st_mode)) << c.name << ": replaced";
-            EXPECT_FALSE(::stat((dir / "fifo").c_str(), &st) == 0 && !S_ISFIFO(st.st_mode)) << c.name;
+            EXPECT_FALSE(::stat((dir / "fifo").c_str(), &st) == 0 && !S_ISFIFO(st.st_mode))
+                << c.name;
         } else {
             ::stat(path.c_str(), &st);
             EXPECT_EQ(st.st_size, kHuge) << c.name << ": the bytes past the records are kept";
             std::string head(160 * 16, '\0');
-            std::ifstream(path, std::ios::binary).read(head.data(), static_cast<std::streamsize>(head.size()));
+            std::ifstream(path, std::ios::binary)
+                .read(head.data(), static_cast<std::streamsize>(head.size()));
             EXPECT_EQ(head.substr(160 * 15, 6), "/saved") << c.name;
         }
     }
