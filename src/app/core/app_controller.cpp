@@ -181,14 +181,17 @@ void AppController::on_close_request() {
     if (shut_down_) {
         return;
     }
-    if (starting_) {
-        close_pending_ = true;  // carried out when the splash has gone
-        return;
-    }
     if (c_.engine.running()) {
         // Never cut a copy off, never copy on after the windows are gone:
         // stop the run as the cancel button does and carry on when it ended.
         c_.engine.request_abort();
+        close_pending_ = true;
+        return;
+    }
+    if (starting_ || c_.boxes.box_open()) {
+        // The splash is up, or a handler waits in a box (closed by now if the
+        // system asked): the sequence runs when that has ended, so the
+        // handler's own work (a save it was asked for) comes first.
         close_pending_ = true;
         return;
     }
@@ -220,7 +223,7 @@ void AppController::shutdown_sequence() {
 }
 
 void AppController::after_event() {
-    if (c_.engine.running() || shut_down_ || starting_) {
+    if (c_.engine.running() || shut_down_ || starting_ || c_.boxes.box_open()) {
         return;
     }
     if (close_pending_) {

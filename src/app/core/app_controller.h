@@ -69,10 +69,12 @@ public:
     Scheduler& scheduler() { return scheduler_; }
     SettingsEditor& editor() { return editor_; }
 
-private:
-    // Every event handler ends here: a close asked for during a run is
-    // carried out as soon as that run has ended.
+    // Every event handler ends here (the front end calls it after each event
+    // it forwards): a close asked for during a run, or while a handler waited
+    // in a box, is carried out once that run or handler has ended.
     void after_event();
+
+private:
     void shutdown_sequence();
     void close_all_windows();
 

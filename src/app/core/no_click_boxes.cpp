@@ -71,7 +71,15 @@ std::int16_t NoClickBoxes::show_box(std::string_view caption, std::string_view t
     if (no_click_) {
         return record(caption, text, style);
     }
-    const std::int16_t answer = desktop_.show_box(caption, text, style, help);
+    ++open_boxes_;
+    std::int16_t answer = button::kNone;
+    try {
+        answer = desktop_.show_box(caption, text, style, help);
+    } catch (...) {
+        --open_boxes_;
+        throw;
+    }
+    --open_boxes_;
     // The end of the program closed the box under the user: nobody read it.
     return no_click_ ? record(caption, text, style) : answer;
 }

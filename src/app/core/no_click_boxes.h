@@ -27,6 +27,8 @@ public:
     // their messages recorded like the later ones.
     void stop_waiting_for_clicks();
     bool no_click() const { return no_click_; }
+    // A box of the desktop is open: some handler is waiting inside it.
+    bool box_open() const { return open_boxes_ > 0; }
 
     std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
                           const HelpReference* help) override;
@@ -48,6 +50,7 @@ private:
     HistoryLog* history_ = nullptr;
     bool no_click_ = false;
     bool recording_ = false;
+    int open_boxes_ = 0;
 };
 
 }  // namespace tarvenix

@@ -149,6 +149,7 @@ QRadioButton* MainWindow::make_option(QWidget* parent, Control group, int index,
 void MainWindow::forward(const std::function<void(AppController&)>& action) {
     if (controller_ != nullptr) {
         action(*controller_);
+        controller_->after_event();
     }
 }
 

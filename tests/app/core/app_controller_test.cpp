@@ -225,6 +225,20 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          {"[Start] [Manual]", copy_failed, stopped, "[Cancel] [Manual]", "[Start] [Prg close]",
           copy_failed, stopped, "[Cancel] [Prg close]"},
          1},
+        {"while the window's question about unsaved edits waits",
+         [&](AppSetup& t) {
+             t.configure_set(true);
+             make_dirs(t.dir / "dst2");
+             t.page().set_text({Control::srcfld_txt, 1}, t.dir / "src");
+             t.page().set_text({Control::dstfld_txt, 1}, t.dir / "dst2");
+             t.ui.on_box("更新しますか", [&] { terminate(t); });
+             t.controller.mini_bt();
+             t.controller.after_event();  // as the front end does after each event
+         },
+         // The save the handler was asked for comes before the sequence.
+         {"[Message] = 確認: システムデータが変更されています / 更新しますか？ => Yes [?]",
+          "[Start] [Prg close]", "[Success] [Prg close]"},
+         1},
         {"with a history that cannot be written (its error must not loop)",
          [&](AppSetup& t) {
              t.configure_set(true);
