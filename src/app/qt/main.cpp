@@ -79,6 +79,10 @@ int main(int argc, char* argv[]) {
     tarvenix::qt::QtEventPump pump;
     tarvenix::SystemClock clock;
     tarvenix::LogindSession session;
+    session.set_failure_reporter([&boxes](std::string_view message) {
+        boxes.show_box("Error", message, tarvenix::box_style::kOk | tarvenix::box_style::kIconStop,
+                       nullptr);
+    });
     tarvenix::qt::QtShell shell;
     tarvenix::qt::QtFolderPicker folders;
     tarvenix::qt::QtDesktop desktop;
