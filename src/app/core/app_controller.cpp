@@ -1,5 +1,7 @@
 #include "app/core/app_controller.h"
 
+#include <utility>
+
 #include "history/history_commands.h"
 
 namespace tarvenix {
@@ -96,7 +98,9 @@ void AppController::bkup_bt() {
 void AppController::bkup_exitwin() {
     if (c_.engine.running()) {
         // Let the run in progress finish, then back up and shut down.
-        backup_then_shutdown_pending_ = true;
+        if (pending_exit_ == PendingExit::kNone) {
+            pending_exit_ = PendingExit::kBackupThenShutDown;
+        }
         return;
     }
     editor_.confirm_and_save();
@@ -130,7 +134,10 @@ void AppController::close_bt() {
 
 void AppController::mnuend() {
     if (c_.engine.running()) {
-        on_close_request();
+        // Stopped as a close stops it; afterwards this command's own question
+        // (OK only, the edits are always saved), not the sequence's Yes/No.
+        c_.engine.request_abort();
+        pending_exit_ = PendingExit::kTrayExit;
         return;
     }
     if (c_.settings.settings_changed == 1) {
@@ -160,7 +167,9 @@ void AppController::on_close_request() {
         // Never cut a copy off, never copy on after the windows are gone:
         // stop the run as the cancel button does and carry on when it ended.
         c_.engine.request_abort();
-        close_pending_ = true;
+        if (pending_exit_ != PendingExit::kTrayExit) {
+            pending_exit_ = PendingExit::kClose;
+        }
         return;
     }
     shutdown_sequence();
@@ -191,13 +200,18 @@ void AppController::after_event() {
     if (c_.engine.running() || shut_down_) {
         return;
     }
-    if (close_pending_) {
-        close_pending_ = false;
-        backup_then_shutdown_pending_ = false;
-        shutdown_sequence();
-    } else if (backup_then_shutdown_pending_) {
-        backup_then_shutdown_pending_ = false;
-        bkup_exitwin();
+    switch (std::exchange(pending_exit_, PendingExit::kNone)) {
+        case PendingExit::kClose:
+            shutdown_sequence();
+            break;
+        case PendingExit::kTrayExit:
+            mnuend();
+            break;
+        case PendingExit::kBackupThenShutDown:
+            bkup_exitwin();
+            break;
+        case PendingExit::kNone:
+            break;
     }
 }
 

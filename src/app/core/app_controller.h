@@ -19,7 +19,10 @@ public:
     // settings, and the backup at launch when configured.
     void start_up();
 
-    void on_timer_tick() { scheduler_.tick(); after_event(); }
+    void on_timer_tick() {
+        scheduler_.tick();
+        after_event();
+    }
     // A mouse message from the tray icon (the WM_* codes of the toolbox).
     void on_tray_message(std::int32_t message);
     void on_window_activated();
@@ -75,8 +78,10 @@ private:
     MainWindowView& view_;
     SettingsEditor editor_;
     Scheduler scheduler_;
-    bool close_pending_ = false;
-    bool backup_then_shutdown_pending_ = false;
+    // An exit asked for during a run, carried out with its own question once
+    // the run has ended.
+    enum class PendingExit { kNone, kClose, kTrayExit, kBackupThenShutDown };
+    PendingExit pending_exit_ = PendingExit::kNone;
     bool in_sequence_ = false;
     bool shut_down_ = false;
     bool select_tab_on_activation_ = false;
