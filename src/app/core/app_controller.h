@@ -33,8 +33,8 @@ public:
     void ok_bt();
     void set_clr_bt(int k) { editor_.clear_set(k); }
     void refsrc_bt(int i) { editor_.browse(i); }
-    void hour_lost_focus(int k) { scheduler_.check_hour(k); }
-    void min_lost_focus(int k) { scheduler_.check_minute(k); }
+    void hour_lost_focus(int k) { editor_.check_hour(k); }
+    void min_lost_focus(int k) { editor_.check_minute(k); }
     void histclr_bt();
     void recedit_bt();
 

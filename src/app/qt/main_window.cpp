@@ -87,6 +87,21 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog* progress, QWidget* pa
         }
     });
 
+    leave_check_ = new QTimer(this);
+    leave_check_->setSingleShot(true);
+    leave_check_->setInterval(0);
+    connect(leave_check_, &QTimer::timeout, this, [this] {
+        const bool hour = leave_check_hour_;
+        const int k = leave_check_index_;
+        forward([hour, k](AppController& c) {
+            if (hour) {
+                c.hour_lost_focus(k);
+            } else {
+                c.min_lost_focus(k);
+            }
+        });
+    });
+
     tray_retry_ = new QTimer(this);
     tray_retry_->setObjectName(u"tray_retry"_s);
     tray_retry_->setInterval(kTrayRetryMs);
@@ -540,30 +555,35 @@ void MainWindow::on_page_event(const PageEvent& event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
-        // Only a move of the focus inside the window counts as leaving the
-        // box: not another window or a menu taking the keyboard (the range
-        // check's own message box would otherwise trigger it again).
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            for (int k = 0; k < kStartTimeCount; ++k) {
-                const auto slot = static_cast<std::size_t>(k);
-                const bool hour = watched == hour_txt_[slot];
-                if (hour || watched == min_txt_[slot]) {
-                    // Run once the focus has settled on its new widget: the
-                    // check may show a box and put the focus back here.
-                    QTimer::singleShot(0, this, [this, hour, k] {
-                        forward([hour, k](AppController& c) {
-                            if (hour) {
-                                c.hour_lost_focus(k);
-                            } else {
-                                c.min_lost_focus(k);
-                            }
-                        });
-                    });
-                    break;
-                }
+    const bool focus_out = event->type() == QEvent::FocusOut;
+    if (leave_check_ != nullptr && (focus_out || event->type() == QEvent::FocusIn)) {
+        for (int k = 0; k < kStartTimeCount; ++k) {
+            const auto slot = static_cast<std::size_t>(k);
+            const bool hour = watched == hour_txt_[slot];
+            if (!hour && watched != min_txt_[slot]) {
+                continue;
             }
+            if (!focus_out) {
+                // The focus came back before the check ran (a save that
+                // refused the value put it back): nothing has been left.
+                if (leave_check_->isActive() && leave_check_box_ == watched) {
+                    leave_check_->stop();
+                }
+                break;
+            }
+            // Only a move of the focus inside the window counts as leaving the
+            // box: not another window or a menu taking the keyboard (the range
+            // check's own message box would otherwise trigger it again).
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+                // Run once the focus has settled on its new widget: the check
+                // may show a box and put the focus back here.
+                leave_check_box_ = static_cast<QWidget*>(watched);
+                leave_check_hour_ = hour;
+                leave_check_index_ = k;
+                leave_check_->start();
+            }
+            break;
         }
     }
     return QMainWindow::eventFilter(watched, event);

@@ -148,6 +148,11 @@ private:
     QMenu* help_ = nullptr;
     QTimer* timer1_ = nullptr;
     QTimer* tray_retry_ = nullptr;
+    // The range check of the start-time box the focus has just left.
+    QTimer* leave_check_ = nullptr;
+    QPointer<QWidget> leave_check_box_;
+    bool leave_check_hour_ = true;
+    int leave_check_index_ = 0;
     QSystemTrayIcon* tray_ = nullptr;
     QString tray_tip_;
     bool no_tray_ = false;
