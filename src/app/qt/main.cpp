@@ -59,13 +59,7 @@ bool install_signal_handlers() {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(u"tarvenix"_s);
-    QApplication::setApplicationDisplayName(u"Tarvenix"_s);
-    QApplication::setWindowIcon(tarvenix::qt::program_icon());
-    // The program lives in the tray; closing windows never ends it, the
-    // shut-down sequence does.
-    QApplication::setQuitOnLastWindowClosed(false);
-    tarvenix::qt::apply_program_font();
+    tarvenix::qt::configure_application();
     // Qt's own dialogs (the folder picker where the desktop has none) in
     // Japanese, like the rest of the program, when the translation is there.
     QTranslator qt_japanese;
