@@ -44,9 +44,15 @@ ProgressDialog::ProgressDialog(QWidget* parent)
     add_label("Label5", u"Kbyte"_s, tw.rect(2880, 2520, 495, 255), black);
 
     // The single-line labels are shorter than a line of the font in use here;
-    // let them overflow downwards rather than cut the glyphs off.
+    // let them overflow downwards rather than cut the glyphs off. The fixed
+    // captions are one line each and take the width their text needs: the
+    // fonts of a Linux desktop are wider than the designed widths allow.
     for (QLabel* caption : findChildren<QLabel*>()) {
         fit_line_height(caption);
+        if (!caption->text().isEmpty()) {
+            caption->setWordWrap(false);
+            fit_text_width(caption);
+        }
     }
 
     copyccl_bt_ = new QPushButton(u"中　止"_s, this);
