@@ -91,6 +91,7 @@ int main(int argc, char* argv[]) {
     window.set_desktop(&desktop);
     desktop.set_tray_host(&window);
     progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
+    progress.set_prompt_pass_request([&pump] { pump.request_prompt_pass(); });
     folders.set_parent(&window);
 
     if (install_signal_handlers()) {

@@ -55,6 +55,11 @@ ProgressDialog::ProgressDialog(QWidget* parent)
         }
     }
 
+    clear_timer_ = new QTimer(this);
+    clear_timer_->setSingleShot(true);
+    clear_timer_->setInterval(kClearDelayMs);
+    connect(clear_timer_, &QTimer::timeout, this, [this] { show_pending_labels(true); });
+
     copyccl_bt_ = new QPushButton(u"中　止"_s, this);
     copyccl_bt_->setObjectName(u"copyccl_bt"_s);
     copyccl_bt_->setGeometry(tw.rect(3240, 2880, 1185, 435));
@@ -93,6 +98,9 @@ void ProgressDialog::show() {
 }
 
 void ProgressDialog::hide() {
+    // The labels keep the last texts set until the next run.
+    clear_timer_->stop();
+    show_pending_labels(true);
     closing_ = true;
     QDialog::hide();
     closing_ = false;
@@ -109,24 +117,54 @@ void ProgressDialog::set_label(ProgressLabel which, std::string_view text) {
     }
     pending_[i].assign(text);
     changed_[i] = true;
+    const auto name = static_cast<std::size_t>(ProgressLabel::cpfname);
+    const auto size = static_cast<std::size_t>(ProgressLabel::filesize);
+    if (pending_[name].empty() && (i == name || i == size)) {
+        // The copy is over: the labels are cleared only if no next file
+        // comes soon.
+        if (!clear_timer_->isActive()) {
+            clear_timer_->start();
+        }
+        return;
+    }
+    if (i == name || i == size) {
+        clear_timer_->stop();
+        if (i == size && request_prompt_pass_) {
+            QString digits = to_qstring(text);
+            digits.remove(u',');
+            if (digits.toLong() >= kPromptKbytes) {
+                request_prompt_pass_();
+            }
+        }
+    }
     if (!update_queued_) {
         update_queued_ = true;
-        QTimer::singleShot(0, this, &ProgressDialog::show_pending_labels);
+        QTimer::singleShot(0, this, [this] { show_pending_labels(false); });
     }
 }
 
-void ProgressDialog::show_pending_labels() {
+void ProgressDialog::show_pending_labels(bool with_clears) {
     update_queued_ = false;
+    const bool name_cleared = pending_[static_cast<std::size_t>(ProgressLabel::cpfname)].empty();
     for (std::size_t i = 0; i < kLabels; ++i) {
-        if (changed_[i]) {
-            changed_[i] = false;
-            label_widget(static_cast<ProgressLabel>(i))->setText(to_qstring(pending_[i]));
+        const auto which = static_cast<ProgressLabel>(i);
+        const bool file_label = which == ProgressLabel::cpfname || which == ProgressLabel::filesize;
+        if (!changed_[i] || (file_label && name_cleared && !with_clears)) {
+            continue;
+        }
+        changed_[i] = false;
+        QLabel* shown = label_widget(which);
+        shown->setText(to_qstring(pending_[i]));
+        if (isVisible()) {
+            // Painted now: the engine may go on copying as soon as this pass
+            // returns, and the next pass may be many megabytes away.
+            shown->repaint();
         }
     }
 }
 
 QLabel* ProgressDialog::label(ProgressLabel which) const {
-    const_cast<ProgressDialog*>(this)->show_pending_labels();
+    const_cast<ProgressDialog*>(this)->show_pending_labels(true);
     return label_widget(which);
 }
 

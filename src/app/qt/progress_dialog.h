@@ -11,6 +11,7 @@
 #include "engine/progress_view.h"
 
 class QLabel;
+class QTimer;
 class QPushButton;
 
 namespace tarvenix::qt {
@@ -29,9 +30,22 @@ public:
     void hide() override;
     bool visible() const override;
     // Labels change several times per copied file; the texts are kept and
-    // shown the next time the event loop is served, so a run pays for one
-    // repaint per pump, not for every change.
+    // painted the next time the event loop is served, so a run pays for one
+    // repaint per pump, not for every change. The file name and size cleared
+    // after a copy stay on screen until the next file replaces them (or the
+    // pause between files outlasts kClearDelayMs), so a served pass between
+    // two small files never paints the labels blank.
     void set_label(ProgressLabel label, std::string_view text) override;
+
+    static constexpr int kClearDelayMs = 100;
+    // A file of at least this size (in the thousands of bytes the size label
+    // shows) may take long enough to copy that its name must be on screen
+    // before the copy starts: the dialog asks for a prompt pass.
+    static constexpr long kPromptKbytes = 1000;
+    // What asks the event pump to serve its next call at once.
+    void set_prompt_pass_request(std::function<void()> request) {
+        request_prompt_pass_ = std::move(request);
+    }
 
     // The label, showing the latest text set.
     QLabel* label(ProgressLabel label) const;
@@ -43,12 +57,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void show_pending_labels();
+    void show_pending_labels(bool with_clears);
     QLabel* label_widget(ProgressLabel label) const;
     QLabel* add_label(const char* name, const QString& text, const QRect& geometry,
                       const QColor& colour);
 
     std::function<void()> cancel_;
+    std::function<void()> request_prompt_pass_;
+    QTimer* clear_timer_ = nullptr;
     QLabel* srcfld_ = nullptr;
     QLabel* dstfld_ = nullptr;
     QLabel* subfld_ = nullptr;

@@ -231,21 +231,38 @@ void QtBusyPointer::set_busy(bool busy) {
 
 // --- event pump ------------------------------------------------------------
 
-QtEventPump::QtEventPump(std::function<std::int64_t()> now_ms)
-    : now_ms_(std::move(now_ms)) {
-    if (!now_ms_) {
+QtEventPump::QtEventPump(std::function<std::int64_t()> now_ns)
+    : now_ns_(std::move(now_ns)) {
+    if (!now_ns_) {
         elapsed_.start();
-        now_ms_ = [this] { return static_cast<std::int64_t>(elapsed_.elapsed()); };
+        now_ns_ = [this] { return static_cast<std::int64_t>(elapsed_.nsecsElapsed()); };
     }
 }
 
+void QtEventPump::passed(std::int64_t started_ns) {
+    processed_once_ = true;
+    last_pass_ns_ = now_ns_();
+    last_cost_ns_ = last_pass_ns_ - started_ns;
+}
+
 void QtEventPump::process_events() {
-    if (processed_once_ && now_ms_() - last_pass_ms_ < kMinimumIntervalMs) {
+    const std::int64_t now = now_ns_();
+    if (processed_once_) {
+        const auto earned = static_cast<double>(now - last_call_ns_) * kPromptShare;
+        prompt_budget_ns_ =
+            std::min(kPromptAllowanceNs, prompt_budget_ns_ + static_cast<std::int64_t>(earned));
+    }
+    last_call_ns_ = now;
+    const bool prompt = std::exchange(prompt_requested_, false);
+    const bool due = !processed_once_ || now - last_pass_ns_ >= kMinimumIntervalNs;
+    if (!due && !(prompt && prompt_budget_ns_ >= last_cost_ns_)) {
         return;
     }
     QCoreApplication::processEvents();
-    processed_once_ = true;
-    last_pass_ms_ = now_ms_();
+    passed(now);
+    if (!due) {
+        prompt_budget_ns_ -= last_cost_ns_;
+    }
 }
 
 void QtEventPump::wait_for_events(double max_seconds) {
@@ -262,8 +279,7 @@ void QtEventPump::wait_for_events(double max_seconds) {
     } else {
         QCoreApplication::processEvents();
     }
-    processed_once_ = true;
-    last_pass_ms_ = now_ms_();
+    passed(now_ns_());
 }
 
 // --- shell and folder picker -------------------------------------------------

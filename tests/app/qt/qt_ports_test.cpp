@@ -177,35 +177,64 @@ TEST(QtSoundTest, IconCodesNameTheFreedesktopSounds) {
     EXPECT_EQ(qt::QtSound::sound_name(-1), QString());
 }
 
-TEST(QtEventPumpTest, PassesCloserThanFifteenMillisecondsAreSkipped) {
-    std::int64_t now = 1000;
+TEST(QtEventPumpTest, PassesCloserThanFifteenMillisecondsAreSkippedUnlessPrompt) {
+    constexpr std::int64_t ms = 1'000'000;
+    std::int64_t now = 1000 * ms;
     qt::QtEventPump pump([&now] { return now; });
     int handled = 0;
-    auto post = [&] {
+    struct Step {
+        std::int64_t advance;  // since the previous step
+        bool prompt;           // a prompt pass asked for
+        bool wait;             // wait_for_events(0) instead
+        int handled;           // posted events handled after the step
+    };
+    const Step steps[] = {
+        {0, false, false, 1},      {14 * ms, false, false, 1},  // too soon: skipped
+        {1 * ms, false, false, 2}, {3 * ms, false, false, 2},
+        {0, false, true, 3},        // a wait always serves
+        {1 * ms, true, false, 4},   // asked for: served at once
+        {1 * ms, false, false, 4},  // the request was for one call only
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
         QMetaObject::invokeMethod(
             qApp, [&handled] { ++handled; }, Qt::QueuedConnection);
-    };
-
-    post();
-    pump.process_events();
-    EXPECT_EQ(handled, 1);
-
-    post();
-    now += 14;
-    pump.process_events();
-    EXPECT_EQ(handled, 1);  // too soon: skipped
-
-    now += 1;
-    pump.process_events();
-    EXPECT_EQ(handled, 2);
-
-    post();
-    now += 3;
-    pump.process_events();
-    EXPECT_EQ(handled, 2);
-    // A wait always serves the events.
-    pump.wait_for_events(0.0);
-    EXPECT_EQ(handled, 3);
+        now += steps[i].advance;
+        if (steps[i].prompt) {
+            pump.request_prompt_pass();
+        }
+        if (steps[i].wait) {
+            pump.wait_for_events(0.0);
+        } else {
+            pump.process_events();
+        }
+        EXPECT_EQ(handled, steps[i].handled) << "step " << i;
+        QCoreApplication::processEvents();  // drain what was skipped
+        handled = steps[i].handled;
+    }
+    // Prompt passes that each cost 1 ms: after the saved-up allowance they
+    // are served only within their share of the time (2 %: one per 50 ms).
+    int served = 0;
+    bool posted = false;
+    for (int i = 0; i < 200; ++i) {
+        now += ms;  // one file copied
+        pump.request_prompt_pass();
+        if (!std::exchange(posted, true)) {
+            QMetaObject::invokeMethod(
+                qApp,
+                [&] {
+                    ++served;
+                    now += ms;
+                    posted = false;
+                },
+                Qt::QueuedConnection);
+        }
+        pump.process_events();
+    }
+    QCoreApplication::processEvents();  // nothing left to run after the test
+    // 400 ms passed: the 15 ms passes (about 26), the allowance (20) and the
+    // share earned (about 8), far from one per call.
+    EXPECT_GT(served, 30);
+    EXPECT_LT(served, 70);
 }
 
 TEST(QtEventPumpTest, WaitingSleepsInsteadOfSpinning) {
