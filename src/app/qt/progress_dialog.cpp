@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <utility>
 
 #include "app/qt/ui_common.h"
 
@@ -58,7 +59,7 @@ ProgressDialog::ProgressDialog(QWidget* parent)
     clear_timer_ = new QTimer(this);
     clear_timer_->setSingleShot(true);
     clear_timer_->setInterval(kClearDelayMs);
-    connect(clear_timer_, &QTimer::timeout, this, [this] { show_pending_labels(true); });
+    connect(clear_timer_, &QTimer::timeout, this, &ProgressDialog::apply_clear);
 
     copyccl_bt_ = new QPushButton(u"中　止"_s, this);
     copyccl_bt_->setObjectName(u"copyccl_bt"_s);
@@ -100,7 +101,7 @@ void ProgressDialog::show() {
 void ProgressDialog::hide() {
     // The labels keep the last texts set until the next run.
     clear_timer_->stop();
-    show_pending_labels(true);
+    apply_clear();
     closing_ = true;
     QDialog::hide();
     closing_ = false;
@@ -112,48 +113,60 @@ bool ProgressDialog::visible() const {
 
 void ProgressDialog::set_label(ProgressLabel which, std::string_view text) {
     const auto i = static_cast<std::size_t>(which);
-    if (i >= kLabels || pending_[i] == text) {
+    if (i >= kLabels) {
+        return;
+    }
+    const bool file_label = which == ProgressLabel::cpfname || which == ProgressLabel::filesize;
+    if (file_label) {
+        if (which == ProgressLabel::cpfname ? text.empty() : text.empty() && clear_pending_) {
+            // The copy is over. The name stays (painted or still to be
+            // painted) until the next file replaces it; only a pause longer
+            // than kClearDelayMs clears it.
+            if (!clear_pending_) {
+                clear_pending_ = true;
+                clear_timer_->start();
+            }
+            return;
+        }
+        clear_pending_ = false;
+        clear_timer_->stop();
+    }
+    if (pending_[i] == text) {
         return;
     }
     pending_[i].assign(text);
     changed_[i] = true;
-    const auto name = static_cast<std::size_t>(ProgressLabel::cpfname);
-    const auto size = static_cast<std::size_t>(ProgressLabel::filesize);
-    if (pending_[name].empty() && (i == name || i == size)) {
-        // The copy is over: the labels are cleared only if no next file
-        // comes soon.
-        if (!clear_timer_->isActive()) {
-            clear_timer_->start();
-        }
-        return;
-    }
-    if (i == name || i == size) {
-        clear_timer_->stop();
-        if (i == size && request_prompt_pass_) {
-            QString digits = to_qstring(text);
-            digits.remove(u',');
-            if (digits.toLong() >= kPromptKbytes) {
-                request_prompt_pass_();
-            }
+    if (file_label && request_prompt_pass_) {
+        QString digits = to_qstring(pending_[static_cast<std::size_t>(ProgressLabel::filesize)]);
+        digits.remove(u',');
+        if (digits.toLong() >= kPromptKbytes) {
+            request_prompt_pass_();
         }
     }
     if (!update_queued_) {
         update_queued_ = true;
-        QTimer::singleShot(0, this, [this] { show_pending_labels(false); });
+        QTimer::singleShot(0, this, [this] { show_pending_labels(); });
     }
 }
 
-void ProgressDialog::show_pending_labels(bool with_clears) {
+void ProgressDialog::apply_clear() {
+    if (std::exchange(clear_pending_, false)) {
+        for (ProgressLabel which : {ProgressLabel::cpfname, ProgressLabel::filesize}) {
+            const auto i = static_cast<std::size_t>(which);
+            changed_[i] = changed_[i] || !pending_[i].empty();
+            pending_[i].clear();
+        }
+    }
+    show_pending_labels();
+}
+
+void ProgressDialog::show_pending_labels() {
     update_queued_ = false;
-    const bool name_cleared = pending_[static_cast<std::size_t>(ProgressLabel::cpfname)].empty();
     for (std::size_t i = 0; i < kLabels; ++i) {
-        const auto which = static_cast<ProgressLabel>(i);
-        const bool file_label = which == ProgressLabel::cpfname || which == ProgressLabel::filesize;
-        if (!changed_[i] || (file_label && name_cleared && !with_clears)) {
+        if (!std::exchange(changed_[i], false)) {
             continue;
         }
-        changed_[i] = false;
-        QLabel* shown = label_widget(which);
+        QLabel* shown = label_widget(static_cast<ProgressLabel>(i));
         shown->setText(to_qstring(pending_[i]));
         if (isVisible()) {
             // Painted now: the engine may go on copying as soon as this pass
@@ -164,7 +177,7 @@ void ProgressDialog::show_pending_labels(bool with_clears) {
 }
 
 QLabel* ProgressDialog::label(ProgressLabel which) const {
-    const_cast<ProgressDialog*>(this)->show_pending_labels(true);
+    const_cast<ProgressDialog*>(this)->show_pending_labels();
     return label_widget(which);
 }
 

@@ -47,7 +47,8 @@ public:
         request_prompt_pass_ = std::move(request);
     }
 
-    // The label, showing the latest text set.
+    // The label, with the texts waiting for the next pass applied (a cleared
+    // file name waits for its delay).
     QLabel* label(ProgressLabel label) const;
 
     // Escape does not close it: only the run takes it off the screen.
@@ -57,7 +58,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void show_pending_labels(bool with_clears);
+    void show_pending_labels();
+    void apply_clear();
     QLabel* label_widget(ProgressLabel label) const;
     QLabel* add_label(const char* name, const QString& text, const QRect& geometry,
                       const QColor& colour);
@@ -77,6 +79,7 @@ private:
     std::array<std::string, kLabels> pending_;
     std::array<bool, kLabels> changed_{};
     bool update_queued_ = false;
+    bool clear_pending_ = false;
 };
 
 }  // namespace tarvenix::qt
