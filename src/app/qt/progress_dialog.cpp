@@ -58,8 +58,17 @@ ProgressDialog::ProgressDialog(QWidget* parent)
 
     clear_timer_ = new QTimer(this);
     clear_timer_->setSingleShot(true);
-    clear_timer_->setInterval(kClearDelayMs);
-    connect(clear_timer_, &QTimer::timeout, this, &ProgressDialog::apply_clear);
+    connect(clear_timer_, &QTimer::timeout, this, [this] {
+        if (!clear_pending_) {
+            return;
+        }
+        const qint64 waited = clear_since_.elapsed();
+        if (waited >= kClearDelayMs) {
+            apply_clear();
+        } else {
+            clear_timer_->start(static_cast<int>(kClearDelayMs - waited));
+        }
+    });
 
     copyccl_bt_ = new QPushButton(u"中　止"_s, this);
     copyccl_bt_->setObjectName(u"copyccl_bt"_s);
@@ -124,12 +133,16 @@ void ProgressDialog::set_label(ProgressLabel which, std::string_view text) {
             // than kClearDelayMs clears it.
             if (!clear_pending_) {
                 clear_pending_ = true;
-                clear_timer_->start();
+                clear_since_.start();
+                // One timer for many files: re-arming it per file would cost
+                // more than copying a small file.
+                if (!clear_timer_->isActive()) {
+                    clear_timer_->start(kClearDelayMs);
+                }
             }
             return;
         }
         clear_pending_ = false;
-        clear_timer_->stop();
     }
     if (pending_[i] == text) {
         return;

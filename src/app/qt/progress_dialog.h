@@ -4,6 +4,7 @@
 // the set's folders, the file being copied and the "中　止" button.
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <array>
 #include <functional>
 #include <string>
@@ -67,6 +68,7 @@ private:
     std::function<void()> cancel_;
     std::function<void()> request_prompt_pass_;
     QTimer* clear_timer_ = nullptr;
+    QElapsedTimer clear_since_;
     QLabel* srcfld_ = nullptr;
     QLabel* dstfld_ = nullptr;
     QLabel* subfld_ = nullptr;
