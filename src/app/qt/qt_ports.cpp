@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -289,7 +290,30 @@ bool QtShell::open_document(std::string_view path) {
     if (file.isEmpty() || !QFileInfo::exists(file)) {
         return false;
     }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    const QString opener = QStandardPaths::findExecutable(u"xdg-open"_s);
+    if (opener.isEmpty()) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    }
+    // Owned by the application, not this call: a viewer the opener runs in
+    // its foreground must outlive the wait.
+    auto* process = new QProcess(qApp);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    QEventLoop wait;
+    QObject::connect(process, &QProcess::finished, &wait, &QEventLoop::quit);
+    QObject::connect(process, &QProcess::errorOccurred, &wait, &QEventLoop::quit);
+    QTimer::singleShot(wait_ms_, &wait, &QEventLoop::quit);
+    process->start(opener, {file});
+    if (process->state() != QProcess::NotRunning) {
+        wait.exec();
+    }
+    if (process->state() != QProcess::NotRunning) {
+        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        return true;  // the viewer runs in the opener's foreground
+    }
+    const bool opened = process->error() == QProcess::UnknownError &&
+                        process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    process->deleteLater();
+    return opened;
 }
 
 std::string QtFolderPicker::pick_folder(std::string_view title) {

@@ -105,9 +105,18 @@ private:
     std::int64_t prompt_budget_ns_ = kPromptAllowanceNs;
 };
 
+// Opens documents with xdg-open and tells whether that worked: the opener's
+// exit status is waited for (serving the event loop) up to wait_ms; an opener
+// still running then has started a viewer in its foreground. Without xdg-open
+// the toolkit's own opener is asked.
 class QtShell final : public ShellPort {
 public:
+    explicit QtShell(int wait_ms = 5000)
+        : wait_ms_(wait_ms) {}
     bool open_document(std::string_view path) override;
+
+private:
+    int wait_ms_;
 };
 
 class QtFolderPicker final : public FolderPickerPort {

@@ -4,6 +4,7 @@
 #include "app/qt/qt_ports.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -278,11 +279,31 @@ TEST(QtBusyPointerTest, ShowsTheWaitCursorOnce) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST(QtShellTest, AMissingDocumentIsNotOpened) {
+TEST(QtShellTest, TellsWhetherTheOpenerShowedTheDocument) {
     TempDir tmp;
-    qt::QtShell shell;
-    EXPECT_FALSE(shell.open_document(tmp / "history.txt"));
-    EXPECT_FALSE(shell.open_document(""));
+    make_dirs(tmp / "bin");
+    write_file(tmp / "history.txt", "line\r\n");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", qt::to_qstring(tmp / "bin").toLocal8Bit() + ':' + path);
+    const struct {
+        const char* opener;  // the body of a stand-in xdg-open
+        std::string document;
+        bool opened;
+    } cases[] = {
+        {"echo \"$1\" > \"$0.seen\"; exit 0", tmp / "history.txt", true},
+        {"echo 'xdg-open: no method available for opening' >&2; exit 3", tmp / "history.txt",
+         false},
+        {"exec sleep 3", tmp / "history.txt", true},  // a viewer in the opener's foreground
+        {"exit 0", tmp / "missing.txt", false},
+        {"exit 0", "", false},
+    };
+    for (const auto& c : cases) {
+        write_file(tmp / "bin/xdg-open", std::string("#!/bin/sh\n") + c.opener + "\n");
+        ::chmod((tmp / "bin/xdg-open").c_str(), 0755);
+        EXPECT_EQ(qt::QtShell(300).open_document(c.document), c.opened) << c.opener;
+    }
+    EXPECT_EQ(read_file(tmp / "bin/xdg-open.seen"), tmp / "history.txt" + "\n");
+    qputenv("PATH", path);
 }
 
 TEST(QtFolderPickerTest, ReturnsTheChosenFolderOrNothing) {
