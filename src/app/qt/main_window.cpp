@@ -593,11 +593,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::set_window_visible(bool visible) {
     if (visible) {
-        if (isMinimized()) {
-            showNormal();
-        } else {
-            show();
-        }
+        // Shown and raised whatever state it was left in: a window that was
+        // minimised when it was hidden would otherwise map iconic.
+        menuBar()->setVisible(no_tray_);
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
         if (!centred_) {
             centred_ = true;
             centre_on_screen(this);
@@ -610,6 +610,7 @@ void MainWindow::set_window_visible(bool visible) {
         // With no tray icon to come back through, "hidden" is minimised.
         showMinimized();
     } else {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
         hide();
     }
 }
@@ -657,9 +658,9 @@ bool MainWindow::modify_tray_tip(std::string_view tool_tip) {
 }
 
 void MainWindow::stand_in_for_tray() {
-    // No notification area (a plain GNOME session, a tiling window manager):
-    // the window stays on screen with the menus as its menu bar, and a tray
-    // that appears later is taken up.
+    // No notification area (a plain GNOME session, a tiling window manager,
+    // a panel that went away): the window stays on screen with the menus as
+    // its menu bar, and a tray that appears later is taken up.
     no_tray_ = true;
     menuBar()->setVisible(true);
     tray_retry_->start();
@@ -673,17 +674,27 @@ void MainWindow::create_tray_icon() {
     }
     tray_->setToolTip(tray_tip_);
     tray_->show();
+    // Watched from now on: a tray can go away too.
+    tray_retry_->start();
 }
 
 void MainWindow::retry_tray() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        return;
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    if (no_tray_ && available) {
+        // A tray appeared: the icon goes there. A window in use stays on
+        // screen as it is; a minimised one is handed over to the tray.
+        no_tray_ = false;
+        create_tray_icon();
+        if (!window_visible()) {
+            set_window_visible(false);
+        }
+    } else if (!no_tray_ && tray_ != nullptr && !available) {
+        // The tray went away with the icon (its panel restarted or was
+        // closed): the window stands in again until a tray returns.
+        tray_->hide();
+        stand_in_for_tray();
+        set_window_visible(true);
     }
-    tray_retry_->stop();
-    no_tray_ = false;
-    create_tray_icon();
-    menuBar()->setVisible(false);
-    hide();
 }
 
 void MainWindow::remove_tray_icon() {

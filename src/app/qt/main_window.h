@@ -122,6 +122,8 @@ private:
                                  Control group, const QString& first, const QString& second);
 
     void create_tray_icon();
+    // Every 5 seconds (the "tray_retry" timer): a tray that appeared takes
+    // the icon, one that went away leaves the window standing in.
     void retry_tray();
 
     SettingsPage& page_;

@@ -6,8 +6,11 @@
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -54,6 +57,27 @@ QString wm_name_settled(const QWidget* window, const QString& expected) {
     return seen;
 }
 
+// How the window manager holds a window: "Normal", "Iconic", or "none" when
+// the window is not managed (unmapped).
+QString wm_state(const QWidget* window) {
+    QProcess xprop;
+    xprop.start(u"xprop"_s, {u"-id"_s, QString::number(window->winId()), u"WM_STATE"_s});
+    xprop.waitForFinished(5000);
+    const QString out = QString::fromUtf8(xprop.readAllStandardOutput());
+    const qsizetype at = out.indexOf(u"window state: "_s);
+    return at < 0 ? u"none"_s : out.mid(at + 14).section(u'\n', 0, 0).trimmed();
+}
+
+// Serves the event loop until `done` holds or 10 seconds have passed.
+bool wait_until(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10000) {
+        QTest::qWait(50);
+    }
+    return done();
+}
+
 class X11Test : public AppFixture {
 protected:
     void SetUp() override {
@@ -94,6 +118,61 @@ TEST_F(X11Test, CaptionsAreExactlyTheProgramsOwnTexts) {
     EXPECT_EQ(box_caption.toStdString(), "Error");
     progress.hide();
     splash->close();
+}
+
+// A notification area (trayer) that appears and goes away while the program
+// runs: the program is always reachable, and an edit in progress is never
+// taken off the screen.
+TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
+    window.findChild<QTimer*>(u"tray_retry"_s)->setInterval(100);
+    QProcess tray;
+    const auto start_tray = [&tray] {
+        tray.start(u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s});
+        return wait_until([] { return QSystemTrayIcon::isSystemTrayAvailable(); });
+    };
+    const auto stop_tray = [&tray] {
+        tray.kill();
+        tray.waitForFinished(5000);
+    };
+    controller.start_up();  // no tray yet: the window stands in
+    ASSERT_TRUE(window.standing_in_for_tray());
+    QLineEdit* source = find<QLineEdit>(u"srcfld_txt(0)"_s);
+    QTest::mouseClick(source, Qt::LeftButton);
+    QTest::keyClicks(source, u"/data"_s);
+
+    struct Step {
+        const char* name;
+        std::function<void()> action;
+        bool icon;         // the tray icon is shown
+        QString wm_state;  // of the main window
+    };
+    const Step steps[] = {
+        {"a tray appears during an edit", [&] { ASSERT_TRUE(start_tray()); }, true, u"Normal"_s},
+        {"閉じる hides it into the tray",
+         [&] {
+             ui.answer_next(button::kNo);
+             find<QPushButton>(u"mini_bt"_s)->click();
+         },
+         true, u"none"_s},
+        {"the tray goes away", stop_tray, false, u"Normal"_s},
+        {"閉じる minimises the stand-in", [&] { find<QPushButton>(u"mini_bt"_s)->click(); }, false,
+         u"Iconic"_s},
+        {"a tray appears again", [&] { ASSERT_TRUE(start_tray()); }, true, u"none"_s},
+        {"設定 shows the window", [&] { controller.mnuset(); }, true, u"Normal"_s},
+    };
+    for (const Step& step : steps) {
+        step.action();
+        const bool settled = wait_until([&] {
+            return (window.tray_icon() != nullptr && window.tray_icon()->isVisible()) ==
+                       step.icon &&
+                   wm_state(&window) == step.wm_state;
+        });
+        EXPECT_TRUE(settled) << step.name << ": state " << wm_state(&window).toStdString();
+        EXPECT_EQ(window.standing_in_for_tray(), !step.icon) << step.name;
+        EXPECT_EQ(source->text(), u"/data"_s) << step.name;
+    }
+    EXPECT_TRUE(window.isActiveWindow() || window.window_visible());
+    stop_tray();
 }
 
 }  // namespace
