@@ -215,6 +215,9 @@ struct ExitDuringRun {
     std::vector<SessionRequest> sessions;
     std::string last_view_call;
 };
+void PrintTo(const ExitDuringRun& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ExitDuringARun : public AppControllerTest,
                        public ::testing::WithParamInterface<ExitDuringRun> {};

@@ -116,6 +116,9 @@ struct PaintCase {
     double current_share;  // of all pump calls, the screen shows a current name
     bool whole_copy;       // every copy starts with its own name and size on screen
 };
+void PrintTo(const PaintCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PaintedProgressTest : public ::testing::TestWithParam<PaintCase>,
                             public ProgressView,

@@ -404,6 +404,9 @@ struct Refusal {
     bool by_menu;
     std::string message;
 };
+void PrintTo(const Refusal& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SaveRefusalTest : public AppFixture, public ::testing::WithParamInterface<Refusal> {};
 
@@ -426,7 +429,8 @@ TEST_P(SaveRefusalTest, NothingRefusedReachesTheFile) {
         QTimer::singleShot(50, menu, [menu] {
             for (QAction* action : menu->actions()) {
                 if (action->objectName() == u"mnuend"_s) {
-                    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                    QTest::mouseClick(menu, Qt::LeftButton, {},
+                                      menu->actionGeometry(action).center());
                 }
             }
         });
@@ -453,14 +457,23 @@ TEST_P(SaveRefusalTest, NothingRefusedReachesTheFile) {
 const QString kLongPath = u"/"_s + QString(80, u'a');
 INSTANTIATE_TEST_SUITE_P(
     Typed, SaveRefusalTest,
-    ::testing::Values(
-        Refusal{"hour_then_update", {{u"hour_txt(0)"_s, u"25"_s}}, false, "入力された時間が範囲外です！"},
-        Refusal{"minute_then_update", {{u"min_txt(2)"_s, u"60"_s}}, false, "入力された分が範囲外です！"},
-        Refusal{"hour_then_tray_exit", {{u"hour_txt(0)"_s, u"25"_s}}, true, "入力された時間が範囲外です！"},
-        Refusal{"long_path_then_update",
-                {{u"dstfld_txt(2)"_s, u"/tmp"_s}, {u"srcfld_txt(2)"_s, kLongPath}},
-                false,
-                "フォルダ3の設定が長すぎます！\r保存できるのは 80 文字までです\r" + qt::to_std(kLongPath)}),
+    ::testing::Values(Refusal{"hour_then_update",
+                              {{u"hour_txt(0)"_s, u"25"_s}},
+                              false,
+                              "入力された時間が範囲外です！"},
+                      Refusal{"minute_then_update",
+                              {{u"min_txt(2)"_s, u"60"_s}},
+                              false,
+                              "入力された分が範囲外です！"},
+                      Refusal{"hour_then_tray_exit",
+                              {{u"hour_txt(0)"_s, u"25"_s}},
+                              true,
+                              "入力された時間が範囲外です！"},
+                      Refusal{"long_path_then_update",
+                              {{u"dstfld_txt(2)"_s, u"/tmp"_s}, {u"srcfld_txt(2)"_s, kLongPath}},
+                              false,
+                              "フォルダ3の設定が長すぎます！\r保存できるのは 80 文字までです\r" +
+                                  qt::to_std(kLongPath)}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(MainWindowTest, AnotherWindowTakingTheFocusIsNotLeavingTheBox) {
