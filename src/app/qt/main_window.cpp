@@ -610,8 +610,10 @@ void MainWindow::set_window_visible(bool visible) {
         // With no tray icon to come back through, "hidden" is minimised.
         showMinimized();
     } else {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
+        // Unmapped first, then no longer minimised: asked the other way
+        // round, the window manager would map it again.
         hide();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     }
 }
 
@@ -681,13 +683,10 @@ void MainWindow::create_tray_icon() {
 void MainWindow::retry_tray() {
     const bool available = QSystemTrayIcon::isSystemTrayAvailable();
     if (no_tray_ && available) {
-        // A tray appeared: the icon goes there. A window in use stays on
-        // screen as it is; a minimised one is handed over to the tray.
+        // A tray appeared: the icon goes there. The window is left as it is
+        // (the user may be working in it); "閉じる" hides it from now on.
         no_tray_ = false;
         create_tray_icon();
-        if (!window_visible()) {
-            set_window_visible(false);
-        }
     } else if (!no_tray_ && tray_ != nullptr && !available) {
         // The tray went away with the icon (its panel restarted or was
         // closed): the window stands in again until a tray returns.

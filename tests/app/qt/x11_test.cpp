@@ -143,29 +143,37 @@ TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
     struct Step {
         const char* name;
         std::function<void()> action;
-        bool icon;         // the tray icon is shown
-        QString wm_state;  // of the main window
+        bool icon;              // the tray icon is shown
+        QStringList wm_states;  // the main window's, any of these
     };
     const Step steps[] = {
-        {"a tray appears during an edit", [&] { ASSERT_TRUE(start_tray()); }, true, u"Normal"_s},
+        {"a tray appears during an edit", [&] { ASSERT_TRUE(start_tray()); }, true, {u"Normal"_s}},
         {"閉じる hides it into the tray",
          [&] {
              ui.answer_next(button::kNo);
              find<QPushButton>(u"mini_bt"_s)->click();
          },
-         true, u"none"_s},
-        {"the tray goes away", stop_tray, false, u"Normal"_s},
-        {"閉じる minimises the stand-in", [&] { find<QPushButton>(u"mini_bt"_s)->click(); }, false,
-         u"Iconic"_s},
-        {"a tray appears again", [&] { ASSERT_TRUE(start_tray()); }, true, u"none"_s},
-        {"設定 shows the window", [&] { controller.mnuset(); }, true, u"Normal"_s},
+         true,
+         {u"none"_s}},
+        {"the tray goes away", stop_tray, false, {u"Normal"_s}},
+        {"閉じる minimises the stand-in",
+         [&] { find<QPushButton>(u"mini_bt"_s)->click(); },
+         false,
+         {u"Iconic"_s}},
+        // Left as the user left it (openbox at times restores it when the
+        // panel takes its place): never withdrawn.
+        {"a tray appears again",
+         [&] { ASSERT_TRUE(start_tray()); },
+         true,
+         {u"Iconic"_s, u"Normal"_s}},
+        {"設定 shows the window", [&] { controller.mnuset(); }, true, {u"Normal"_s}},
     };
     for (const Step& step : steps) {
         step.action();
         const bool settled = wait_until([&] {
             return (window.tray_icon() != nullptr && window.tray_icon()->isVisible()) ==
                        step.icon &&
-                   wm_state(&window) == step.wm_state;
+                   step.wm_states.contains(wm_state(&window));
         });
         EXPECT_TRUE(settled) << step.name << ": state " << wm_state(&window).toStdString();
         EXPECT_EQ(window.standing_in_for_tray(), !step.icon) << step.name;
