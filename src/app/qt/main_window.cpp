@@ -687,9 +687,14 @@ void MainWindow::retry_tray() {
         // (the user may be working in it); "閉じる" hides it from now on.
         no_tray_ = false;
         create_tray_icon();
-    } else if (!no_tray_ && tray_ != nullptr && !available) {
-        // The tray went away with the icon (its panel restarted or was
-        // closed): the window stands in again until a tray returns.
+        tray_missing_checks_ = 0;
+    } else if (!no_tray_ && tray_ != nullptr && available) {
+        tray_missing_checks_ = 0;
+    } else if (!no_tray_ && tray_ != nullptr && ++tray_missing_checks_ >= 2) {
+        // The tray went away with the icon (its panel was closed, or is
+        // taking longer than one check to restart): the window stands in
+        // again until a tray returns.
+        tray_missing_checks_ = 0;
         tray_->hide();
         stand_in_for_tray();
         set_window_visible(true);

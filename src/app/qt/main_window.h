@@ -158,6 +158,7 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     QString tray_tip_;
     bool no_tray_ = false;
+    int tray_missing_checks_ = 0;
     bool centred_ = false;
     bool closing_ = false;
 

@@ -175,7 +175,9 @@ TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
                        step.icon &&
                    step.wm_states.contains(wm_state(&window));
         });
-        EXPECT_TRUE(settled) << step.name << ": state " << wm_state(&window).toStdString();
+        EXPECT_TRUE(settled) << step.name << ": state " << wm_state(&window).toStdString()
+                             << ", tray " << QSystemTrayIcon::isSystemTrayAvailable() << ", icon "
+                             << (window.tray_icon() != nullptr && window.tray_icon()->isVisible());
         EXPECT_EQ(window.standing_in_for_tray(), !step.icon) << step.name;
         EXPECT_EQ(source->text(), u"/data"_s) << step.name;
     }
