@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegion>
 #include <QTimer>
 #include <utility>
 
@@ -150,9 +151,14 @@ void ProgressDialog::set_label(ProgressLabel which, std::string_view text) {
     pending_[i].assign(text);
     changed_[i] = true;
     if (file_label && request_prompt_pass_) {
-        QString digits = to_qstring(pending_[static_cast<std::size_t>(ProgressLabel::filesize)]);
-        digits.remove(u',');
-        if (digits.toLong() >= kPromptKbytes) {
+        // The size as shown: thousands of bytes with "," between groups.
+        long kbytes = 0;
+        for (const char ch : pending_[static_cast<std::size_t>(ProgressLabel::filesize)]) {
+            if (ch >= '0' && ch <= '9' && kbytes < kPromptKbytes) {
+                kbytes = kbytes * 10 + (ch - '0');
+            }
+        }
+        if (kbytes >= kPromptKbytes) {
             request_prompt_pass_();
         }
     }
@@ -175,17 +181,19 @@ void ProgressDialog::apply_clear() {
 
 void ProgressDialog::show_pending_labels() {
     update_queued_ = false;
+    QRegion changed;
     for (std::size_t i = 0; i < kLabels; ++i) {
         if (!std::exchange(changed_[i], false)) {
             continue;
         }
         QLabel* shown = label_widget(static_cast<ProgressLabel>(i));
         shown->setText(to_qstring(pending_[i]));
-        if (isVisible()) {
-            // Painted now: the engine may go on copying as soon as this pass
-            // returns, and the next pass may be many megabytes away.
-            shown->repaint();
-        }
+        changed += shown->geometry();
+    }
+    if (isVisible() && !changed.isEmpty()) {
+        // Painted now, in one go: the engine may go on copying as soon as
+        // this pass returns, and the next pass may be many megabytes away.
+        repaint(changed);
     }
 }
 
