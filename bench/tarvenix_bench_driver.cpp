@@ -150,6 +150,7 @@ int compare_pumps(int argc, char** argv) {
     QApplication app(argc, argv);
     tarvenix::qt::QtEventPump qt_pump;
     tarvenix::qt::ProgressDialog qt_progress;
+    qt_progress.set_prompt_pass_request([&qt_pump] { qt_pump.request_prompt_pass(); });
     UnattendedUi idle_pump;
     NoProgress no_progress;
     std::vector<double> scripted;
@@ -204,6 +205,7 @@ int main(int argc, char** argv) {
         app = std::make_unique<QApplication>(qt_argc, argv);
         real_pump = std::make_unique<tarvenix::qt::QtEventPump>();
         real_progress = std::make_unique<tarvenix::qt::ProgressDialog>();
+        real_progress->set_prompt_pass_request([&real_pump] { real_pump->request_prompt_pass(); });
     }
     UnattendedUi idle_pump;
     NoProgress no_progress;

@@ -27,7 +27,7 @@ cp "$build/app/tarvenix" "$work/program/"
 cp "$build/app/Tarvenix7.chm" "$work/program/" 2>/dev/null || true
 # Enough data for the progress dialog to be seen at work.
 src="$work/ドキュメント"
-for d in $(seq 1 40); do
+for d in $(seq 1 60); do
     mkdir -p "$src/プロジェクト$d"
     for f in $(seq 1 60); do
         head -c 200000 /dev/zero > "$src/プロジェクト$d/報告書$f.doc"
@@ -58,7 +58,7 @@ grab() {  # grab WINDOW_ID NAME
 }
 
 progress_id="$(xdotool search --sync --onlyvisible --name 'バックアップ中' | head -n 1)"
-sleep 1
+sleep 0.3
 grab "$progress_id" progress
 for _ in $(seq 1 600); do
     grep -q '\[Success\]' "$work/program/history.txt" 2>/dev/null && break

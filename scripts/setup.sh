@@ -13,7 +13,7 @@ packages=(
     fp-utils
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
     fonts-ipafont-gothic
-    xvfb xauth imagemagick xdotool
+    xvfb xauth imagemagick xdotool openbox x11-utils trayer
 )
 if [ "${1:-}" = "--desktop" ]; then
     packages+=(fonts-noto-cjk xdg-utils)

@@ -237,4 +237,14 @@ int spawn_detached(const std::vector<std::string>& argv);
 // Whether a program can be found in PATH.
 bool program_in_path(std::string_view name);
 
+// The systemd-logind session this process belongs to, "" when it belongs to
+// none: the session scope of its control group first (what
+// sd_pid_get_session reads), then its audit session, which logind names its
+// sessions after, then XDG_SESSION_ID.
+std::string own_login_session();
+// The same from the texts of /proc/self/cgroup, /proc/self/sessionid and
+// XDG_SESSION_ID.
+std::string login_session_from(std::string_view cgroup, std::string_view audit_session,
+                               std::string_view environment);
+
 }  // namespace tarvenix::platform

@@ -821,6 +821,37 @@ int spawn_detached(const std::vector<std::string>& argv) {
     return (WIFEXITED(status) && WEXITSTATUS(status) == 0) ? 0 : ENOENT;
 }
 
+std::string login_session_from(std::string_view cgroup, std::string_view audit_session,
+                               std::string_view environment) {
+    // A line such as "0::/user.slice/user-1000.slice/session-3.scope".
+    for (std::size_t at = cgroup.find("/session-"); at != std::string_view::npos;
+         at = cgroup.find("/session-", at + 1)) {
+        const std::size_t begin = at + 9;
+        const std::size_t end = cgroup.find(".scope", begin);
+        const std::size_t line_end = cgroup.find('\n', begin);
+        if (end != std::string_view::npos && end > begin && end < line_end &&
+            cgroup.substr(begin, end - begin).find('/') == std::string_view::npos) {
+            return std::string(cgroup.substr(begin, end - begin));
+        }
+    }
+    // The audit session id, unless unset ((uint32_t)-1).
+    std::string_view audit = audit_session.substr(0, audit_session.find_first_of(" \n"));
+    if (!audit.empty() && audit != "4294967295" &&
+        audit.find_first_not_of("0123456789") == std::string_view::npos) {
+        return std::string(audit);
+    }
+    return std::string(environment);
+}
+
+std::string own_login_session() {
+    std::string cgroup;
+    std::string audit;
+    (void)read_file("/proc/self/cgroup", cgroup);
+    (void)read_file("/proc/self/sessionid", audit);
+    const char* environment = std::getenv("XDG_SESSION_ID");
+    return login_session_from(cgroup, audit, environment != nullptr ? environment : "");
+}
+
 bool program_in_path(std::string_view name) {
     const char* path = std::getenv("PATH");
     if (path == nullptr) {

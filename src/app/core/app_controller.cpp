@@ -1,5 +1,7 @@
 #include "app/core/app_controller.h"
 
+#include <utility>
+
 #include "history/history_commands.h"
 
 namespace tarvenix {
@@ -24,7 +26,7 @@ void AppController::start_up() {
     c_.main_vostrel.Wait(2.0F);
     view_.close_splash();
     starting_ = false;
-    if (close_pending_) {
+    if (pending_exit_ != PendingExit::kNone) {
         // Asked to end during the splash: no icon, no backup at launch; the
         // sequence loads the stored settings and runs (a backup at close too).
         after_event();
@@ -113,7 +115,9 @@ void AppController::bkup_exitwin() {
     }
     if (c_.engine.running()) {
         // Let the run in progress finish, then back up and shut down.
-        backup_then_shutdown_pending_ = true;
+        if (pending_exit_ == PendingExit::kNone) {
+            pending_exit_ = PendingExit::kBackupThenShutDown;
+        }
         return;
     }
     editor_.confirm_and_save();
@@ -147,7 +151,10 @@ void AppController::close_bt() {
 
 void AppController::mnuend() {
     if (c_.engine.running()) {
-        on_close_request();
+        // Stopped as a close stops it; afterwards this command's own question
+        // (OK only, the edits are always saved), not the sequence's Yes/No.
+        c_.engine.request_abort();
+        pending_exit_ = PendingExit::kTrayExit;
         return;
     }
     if (c_.settings.settings_changed == 1) {
@@ -185,14 +192,18 @@ void AppController::on_close_request() {
         // Never cut a copy off, never copy on after the windows are gone:
         // stop the run as the cancel button does and carry on when it ended.
         c_.engine.request_abort();
-        close_pending_ = true;
+        if (pending_exit_ != PendingExit::kTrayExit) {
+            pending_exit_ = PendingExit::kClose;
+        }
         return;
     }
     if (starting_ || c_.boxes.box_open()) {
         // The splash is up, or a handler waits in a box (closed by now if the
         // system asked): the sequence runs when that has ended, so the
         // handler's own work (a save it was asked for) comes first.
-        close_pending_ = true;
+        if (pending_exit_ != PendingExit::kTrayExit) {
+            pending_exit_ = PendingExit::kClose;
+        }
         return;
     }
     shutdown_sequence();
@@ -226,13 +237,18 @@ void AppController::after_event() {
     if (c_.engine.running() || shut_down_ || starting_ || c_.boxes.box_open()) {
         return;
     }
-    if (close_pending_) {
-        close_pending_ = false;
-        backup_then_shutdown_pending_ = false;
-        shutdown_sequence();
-    } else if (backup_then_shutdown_pending_) {
-        backup_then_shutdown_pending_ = false;
-        bkup_exitwin();
+    switch (std::exchange(pending_exit_, PendingExit::kNone)) {
+        case PendingExit::kClose:
+            shutdown_sequence();
+            break;
+        case PendingExit::kTrayExit:
+            mnuend();
+            break;
+        case PendingExit::kBackupThenShutDown:
+            bkup_exitwin();
+            break;
+        case PendingExit::kNone:
+            break;
     }
 }
 

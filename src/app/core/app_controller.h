@@ -19,7 +19,10 @@ public:
     // settings, and the backup at launch when configured.
     void start_up();
 
-    void on_timer_tick() { scheduler_.tick(); after_event(); }
+    void on_timer_tick() {
+        scheduler_.tick();
+        after_event();
+    }
     // A mouse message from the tray icon (the WM_* codes of the toolbox).
     void on_tray_message(std::int32_t message);
     void on_window_activated();
@@ -30,8 +33,8 @@ public:
     void ok_bt();
     void set_clr_bt(int k) { editor_.clear_set(k); }
     void refsrc_bt(int i) { editor_.browse(i); }
-    void hour_lost_focus(int k) { scheduler_.check_hour(k); }
-    void min_lost_focus(int k) { scheduler_.check_minute(k); }
+    void hour_lost_focus(int k) { editor_.check_hour(k); }
+    void min_lost_focus(int k) { editor_.check_minute(k); }
     void histclr_bt();
     void recedit_bt();
 
@@ -82,12 +85,14 @@ private:
     MainWindowView& view_;
     SettingsEditor editor_;
     Scheduler scheduler_;
-    bool close_pending_ = false;
     // Start-up is showing the splash: a close asked for now waits for it.
     bool starting_ = false;
     // Start-up has loaded the settings.
     bool started_ = false;
-    bool backup_then_shutdown_pending_ = false;
+    // An exit asked for during a run, the splash or a box, carried out (with
+    // its own question) once that has ended.
+    enum class PendingExit { kNone, kClose, kTrayExit, kBackupThenShutDown };
+    PendingExit pending_exit_ = PendingExit::kNone;
     bool in_sequence_ = false;
     bool shut_down_ = false;
     bool select_tab_on_activation_ = false;

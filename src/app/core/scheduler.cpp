@@ -56,30 +56,4 @@ std::optional<int> Scheduler::parse_box_number(std::string_view text) {
     return static_cast<int>(rounded);
 }
 
-void Scheduler::check_box(Control box, int k, int limit, std::string_view message) {
-    SettingsPage& page = c_.settings.page;
-    const std::string& text = page.text({box, k});
-    if (text.empty()) {
-        return;
-    }
-    const auto value = parse_box_number(text);
-    // A negative time could never match the clock: it is refused like one
-    // past the limit.
-    if (!value || *value > limit || *value < 0) {
-        c_.main_vostrel.Msg_Box(c_.main_vostrel.KindErr, message);
-        page.select_tab(kStartEventsTab);
-        page.set_focus(ControlId{box, k}.name());
-        return;
-    }
-    page.set_text({box, k}, (*value < 10 ? "0" : "") + std::to_string(*value));
-}
-
-void Scheduler::check_hour(int k) {
-    check_box(Control::hour_txt, k, 23, "入力された時間が範囲外です！");
-}
-
-void Scheduler::check_minute(int k) {
-    check_box(Control::min_txt, k, 59, "入力された分が範囲外です！");
-}
-
 }  // namespace tarvenix

@@ -1,7 +1,7 @@
 #pragma once
 
 // Timer1: the caption clock, the blinking change marker and the daily start
-// times; and the checks of the start-time boxes.
+// times; and how the start-time boxes read a number.
 
 #include <optional>
 #include <string>
@@ -19,10 +19,6 @@ public:
     // skipped (the running backup is copying the same sets already).
     void tick();
 
-    // `hour_txt(k)` / `min_txt(k)` lost the focus.
-    void check_hour(int k);
-    void check_minute(int k);
-
     // The caption for a clock text.
     std::string caption_text(const std::string& clock) const;
 
@@ -31,7 +27,6 @@ public:
     static std::optional<int> parse_box_number(std::string_view text);
 
 private:
-    void check_box(Control box, int k, int limit, std::string_view message);
     ProgramContext& c_;
 };
 

@@ -1,6 +1,8 @@
 #include "app/core/settings_editor.h"
 
+#include "app/core/scheduler.h"
 #include "common/platform.h"
+#include "common/text_codec.h"
 
 namespace tarvenix {
 
@@ -46,10 +48,34 @@ bool SettingsEditor::save_settings() {
                         ControlId{Control::hour_txt, row}.name());
         }
     }
+    // The boxes are checked when the focus leaves them, but a click on
+    // "更　新" or a menu command can come first: the save checks them too, so
+    // a refused value never reaches the file.
+    for (int k = 0; k < kStartTimeCount; ++k) {
+        if (!check_time_box(Control::hour_txt, k) || !check_time_box(Control::min_txt, k)) {
+            return false;
+        }
+    }
     for (int k = 0; k < kSetCount; ++k) {
         auto& set = model.sets[static_cast<std::size_t>(k)];
         set.src_folder = p.text({Control::srcfld_txt, k});
         set.dst_folder = p.text({Control::dstfld_txt, k});
+    }
+    // A record holds 80 characters: a longer path would be stored cut off and
+    // name another folder. Refused before a missing folder is offered.
+    for (int k = 0; k < kSetCount; ++k) {
+        const auto& set = model.sets[static_cast<std::size_t>(k)];
+        for (const auto* field : {&set.src_folder, &set.dst_folder}) {
+            if (text::char_count(*field) > SettingsRecordFile::kFieldChars) {
+                const Control control =
+                    field == &set.src_folder ? Control::srcfld_txt : Control::dstfld_txt;
+                return fail("フォルダ" + std::to_string(k + 1) + "の設定が長すぎます！\r" +
+                                "保存できるのは " +
+                                std::to_string(SettingsRecordFile::kFieldChars) +
+                                " 文字までです\r" + *field,
+                            k, ControlId{control, k}.name());
+            }
+        }
     }
     try {
         for (int k = 0; k < kSetCount; ++k) {
@@ -59,8 +85,9 @@ bool SettingsEditor::save_settings() {
                             ControlId{Control::srcfld_txt, k}.name());
             }
             if (!set.dst_folder.empty() && !v.Search_path(set.dst_folder)) {
-                const auto answer = v.Msg_Box(v.KindOkc, "コピー先フォルダが見つかりません！\r" +
-                                                             set.dst_folder + " を新規作成しますか？");
+                const auto answer =
+                    v.Msg_Box(v.KindOkc, "コピー先フォルダが見つかりません！\r" + set.dst_folder +
+                                             " を新規作成しますか？");
                 if (answer != button::kOk) {
                     p.select_tab(k);
                     p.set_focus(ControlId{Control::dstfld_txt, k}.name());
@@ -118,6 +145,31 @@ bool SettingsEditor::save_settings() {
     v.Wait(0.3F);
     c_.store.load_settings();
     p.set_focus("mini_bt");
+    return true;
+}
+
+bool SettingsEditor::check_time_box(Control box, int k) {
+    SettingsPage& p = page();
+    const std::string text = p.text({box, k});
+    if (text.empty()) {
+        return true;
+    }
+    const bool hour = box == Control::hour_txt;
+    const auto value = Scheduler::parse_box_number(text);
+    // A negative time could never match the clock: it is refused like one
+    // past the limit.
+    if (!value || *value > (hour ? 23 : 59) || *value < 0) {
+        if (!range_message_open_) {
+            range_message_open_ = true;
+            c_.main_vostrel.Msg_Box(c_.main_vostrel.KindErr, hour ? "入力された時間が範囲外です！"
+                                                                  : "入力された分が範囲外です！");
+            range_message_open_ = false;
+            p.select_tab(kStartEventsTab);
+            p.set_focus(ControlId{box, k}.name());
+        }
+        return false;
+    }
+    p.set_text({box, k}, (*value < 10 ? "0" : "") + std::to_string(*value));
     return true;
 }
 

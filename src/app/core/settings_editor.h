@@ -23,11 +23,20 @@ public:
     void clear_set(int k);
     // `refsrc_bt(i)`: folder picker for set i / 2, source when i is even.
     void browse(int i);
+    // `hour_txt(k)` / `min_txt(k)` lost the focus: a value out of range is
+    // reported and the focus put back, one in range is written with two
+    // digits. False when the value was refused.
+    bool check_hour(int k) { return check_time_box(Control::hour_txt, k); }
+    bool check_minute(int k) { return check_time_box(Control::min_txt, k); }
 
 private:
     ProgramContext& c_;
     SettingsPage& page() { return c_.settings.page; }
     bool fail(std::string_view message, int tab, std::string focus);
+    bool check_time_box(Control box, int k);
+    // A range message is on screen: a check that runs inside it (a leave
+    // check queued before the save's own) does not show a second one.
+    bool range_message_open_ = false;
 };
 
 }  // namespace tarvenix

@@ -36,13 +36,7 @@ int main(int argc, char* argv[]) {
         std::perror("tarvenix: termination signals");
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(u"tarvenix"_s);
-    QApplication::setApplicationDisplayName(u"Tarvenix"_s);
-    QApplication::setWindowIcon(tarvenix::qt::program_icon());
-    // The program lives in the tray; closing windows never ends it, the
-    // shut-down sequence does.
-    QApplication::setQuitOnLastWindowClosed(false);
-    tarvenix::qt::apply_program_font();
+    tarvenix::qt::configure_application();
     // Qt's own dialogs (the folder picker where the desktop has none) in
     // Japanese, like the rest of the program, when the translation is there.
     QTranslator qt_japanese;
@@ -56,6 +50,10 @@ int main(int argc, char* argv[]) {
     tarvenix::qt::QtEventPump pump;
     tarvenix::SystemClock clock;
     tarvenix::LogindSession session;
+    session.set_failure_reporter([&boxes](std::string_view message) {
+        boxes.show_box("Error", message, tarvenix::box_style::kOk | tarvenix::box_style::kIconStop,
+                       nullptr);
+    });
     tarvenix::qt::QtShell shell;
     tarvenix::qt::QtFolderPicker folders;
     tarvenix::qt::QtDesktop desktop;
@@ -77,6 +75,7 @@ int main(int argc, char* argv[]) {
     window.set_desktop(&desktop);
     desktop.set_tray_host(&window);
     progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
+    progress.set_prompt_pass_request([&pump] { pump.request_prompt_pass(); });
     folders.set_parent(&window);
 
     if (termination_handle >= 0) {

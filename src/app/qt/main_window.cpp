@@ -87,6 +87,21 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog* progress, QWidget* pa
         }
     });
 
+    leave_check_ = new QTimer(this);
+    leave_check_->setSingleShot(true);
+    leave_check_->setInterval(0);
+    connect(leave_check_, &QTimer::timeout, this, [this] {
+        const bool hour = leave_check_hour_;
+        const int k = leave_check_index_;
+        forward([hour, k](AppController& c) {
+            if (hour) {
+                c.hour_lost_focus(k);
+            } else {
+                c.min_lost_focus(k);
+            }
+        });
+    });
+
     tray_retry_ = new QTimer(this);
     tray_retry_->setObjectName(u"tray_retry"_s);
     tray_retry_->setInterval(kTrayRetryMs);
@@ -541,30 +556,35 @@ void MainWindow::on_page_event(const PageEvent& event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
-        // Only a move of the focus inside the window counts as leaving the
-        // box: not another window or a menu taking the keyboard (the range
-        // check's own message box would otherwise trigger it again).
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            for (int k = 0; k < kStartTimeCount; ++k) {
-                const auto slot = static_cast<std::size_t>(k);
-                const bool hour = watched == hour_txt_[slot];
-                if (hour || watched == min_txt_[slot]) {
-                    // Run once the focus has settled on its new widget: the
-                    // check may show a box and put the focus back here.
-                    QTimer::singleShot(0, this, [this, hour, k] {
-                        forward([hour, k](AppController& c) {
-                            if (hour) {
-                                c.hour_lost_focus(k);
-                            } else {
-                                c.min_lost_focus(k);
-                            }
-                        });
-                    });
-                    break;
-                }
+    const bool focus_out = event->type() == QEvent::FocusOut;
+    if (leave_check_ != nullptr && (focus_out || event->type() == QEvent::FocusIn)) {
+        for (int k = 0; k < kStartTimeCount; ++k) {
+            const auto slot = static_cast<std::size_t>(k);
+            const bool hour = watched == hour_txt_[slot];
+            if (!hour && watched != min_txt_[slot]) {
+                continue;
             }
+            if (!focus_out) {
+                // The focus came back before the check ran (a save that
+                // refused the value put it back): nothing has been left.
+                if (leave_check_->isActive() && leave_check_box_ == watched) {
+                    leave_check_->stop();
+                }
+                break;
+            }
+            // Only a move of the focus inside the window counts as leaving the
+            // box: not another window or a menu taking the keyboard (the range
+            // check's own message box would otherwise trigger it again).
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+                // Run once the focus has settled on its new widget: the check
+                // may show a box and put the focus back here.
+                leave_check_box_ = static_cast<QWidget*>(watched);
+                leave_check_hour_ = hour;
+                leave_check_index_ = k;
+                leave_check_->start();
+            }
+            break;
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -574,11 +594,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::set_window_visible(bool visible) {
     if (visible) {
-        if (isMinimized()) {
-            showNormal();
-        } else {
-            show();
-        }
+        // Shown and raised whatever state it was left in: a window that was
+        // minimised when it was hidden would otherwise map iconic.
+        menuBar()->setVisible(no_tray_);
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
         if (!centred_) {
             centred_ = true;
             centre_on_screen(this);
@@ -591,7 +611,10 @@ void MainWindow::set_window_visible(bool visible) {
         // With no tray icon to come back through, "hidden" is minimised.
         showMinimized();
     } else {
+        // Unmapped first, then no longer minimised: asked the other way
+        // round, the window manager would map it again.
         hide();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     }
 }
 
@@ -638,9 +661,9 @@ bool MainWindow::modify_tray_tip(std::string_view tool_tip) {
 }
 
 void MainWindow::stand_in_for_tray() {
-    // No notification area (a plain GNOME session, a tiling window manager):
-    // the window stays on screen with the menus as its menu bar, and a tray
-    // that appears later is taken up.
+    // No notification area (a plain GNOME session, a tiling window manager,
+    // a panel that went away): the window stays on screen with the menus as
+    // its menu bar, and a tray that appears later is taken up.
     no_tray_ = true;
     menuBar()->setVisible(true);
     tray_retry_->start();
@@ -654,17 +677,29 @@ void MainWindow::create_tray_icon() {
     }
     tray_->setToolTip(tray_tip_);
     tray_->show();
+    // Watched from now on: a tray can go away too.
+    tray_retry_->start();
 }
 
 void MainWindow::retry_tray() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        return;
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    if (no_tray_ && available) {
+        // A tray appeared: the icon goes there. The window is left as it is
+        // (the user may be working in it); "閉じる" hides it from now on.
+        no_tray_ = false;
+        create_tray_icon();
+        tray_missing_checks_ = 0;
+    } else if (!no_tray_ && tray_ != nullptr && available) {
+        tray_missing_checks_ = 0;
+    } else if (!no_tray_ && tray_ != nullptr && ++tray_missing_checks_ >= 2) {
+        // The tray went away with the icon (its panel was closed, or is
+        // taking longer than one check to restart): the window stands in
+        // again until a tray returns.
+        tray_missing_checks_ = 0;
+        tray_->hide();
+        stand_in_for_tray();
+        set_window_visible(true);
     }
-    tray_retry_->stop();
-    no_tray_ = false;
-    create_tray_icon();
-    menuBar()->setVisible(false);
-    hide();
 }
 
 void MainWindow::remove_tray_icon() {

@@ -122,6 +122,8 @@ private:
                                  Control group, const QString& first, const QString& second);
 
     void create_tray_icon();
+    // Every 5 seconds (the "tray_retry" timer): a tray that appeared takes
+    // the icon, one that went away leaves the window standing in.
     void retry_tray();
 
     SettingsPage& page_;
@@ -148,9 +150,15 @@ private:
     QMenu* help_ = nullptr;
     QTimer* timer1_ = nullptr;
     QTimer* tray_retry_ = nullptr;
+    // The range check of the start-time box the focus has just left.
+    QTimer* leave_check_ = nullptr;
+    QPointer<QWidget> leave_check_box_;
+    bool leave_check_hour_ = true;
+    int leave_check_index_ = 0;
     QSystemTrayIcon* tray_ = nullptr;
     QString tray_tip_;
     bool no_tray_ = false;
+    int tray_missing_checks_ = 0;
     bool centred_ = false;
     bool closing_ = false;
 

@@ -3,7 +3,9 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegion>
 #include <QTimer>
+#include <utility>
 
 #include "app/qt/ui_common.h"
 
@@ -44,10 +46,30 @@ ProgressDialog::ProgressDialog(QWidget* parent)
     add_label("Label5", u"Kbyte"_s, tw.rect(2880, 2520, 495, 255), black);
 
     // The single-line labels are shorter than a line of the font in use here;
-    // let them overflow downwards rather than cut the glyphs off.
+    // let them overflow downwards rather than cut the glyphs off. The fixed
+    // captions are one line each and take the width their text needs: the
+    // fonts of a Linux desktop are wider than the designed widths allow.
     for (QLabel* caption : findChildren<QLabel*>()) {
         fit_line_height(caption);
+        if (!caption->text().isEmpty()) {
+            caption->setWordWrap(false);
+            fit_text_width(caption);
+        }
     }
+
+    clear_timer_ = new QTimer(this);
+    clear_timer_->setSingleShot(true);
+    connect(clear_timer_, &QTimer::timeout, this, [this] {
+        if (!clear_pending_) {
+            return;
+        }
+        const qint64 waited = clear_since_.elapsed();
+        if (waited >= kClearDelayMs) {
+            apply_clear();
+        } else {
+            clear_timer_->start(static_cast<int>(kClearDelayMs - waited));
+        }
+    });
 
     copyccl_bt_ = new QPushButton(u"中　止"_s, this);
     copyccl_bt_->setObjectName(u"copyccl_bt"_s);
@@ -87,6 +109,9 @@ void ProgressDialog::show() {
 }
 
 void ProgressDialog::hide() {
+    // The labels keep the last texts set until the next run.
+    clear_timer_->stop();
+    apply_clear();
     closing_ = true;
     QDialog::hide();
     closing_ = false;
@@ -98,24 +123,77 @@ bool ProgressDialog::visible() const {
 
 void ProgressDialog::set_label(ProgressLabel which, std::string_view text) {
     const auto i = static_cast<std::size_t>(which);
-    if (i >= kLabels || pending_[i] == text) {
+    if (i >= kLabels) {
+        return;
+    }
+    const bool file_label = which == ProgressLabel::cpfname || which == ProgressLabel::filesize;
+    if (file_label) {
+        if (which == ProgressLabel::cpfname ? text.empty() : text.empty() && clear_pending_) {
+            // The copy is over. The name stays (painted or still to be
+            // painted) until the next file replaces it; only a pause longer
+            // than kClearDelayMs clears it.
+            if (!clear_pending_) {
+                clear_pending_ = true;
+                clear_since_.start();
+                // One timer for many files: re-arming it per file would cost
+                // more than copying a small file.
+                if (!clear_timer_->isActive()) {
+                    clear_timer_->start(kClearDelayMs);
+                }
+            }
+            return;
+        }
+        clear_pending_ = false;
+    }
+    if (pending_[i] == text) {
         return;
     }
     pending_[i].assign(text);
     changed_[i] = true;
+    if (file_label && request_prompt_pass_) {
+        // The size as shown: thousands of bytes with "," between groups.
+        long kbytes = 0;
+        for (const char ch : pending_[static_cast<std::size_t>(ProgressLabel::filesize)]) {
+            if (ch >= '0' && ch <= '9' && kbytes < kPromptKbytes) {
+                kbytes = kbytes * 10 + (ch - '0');
+            }
+        }
+        if (kbytes >= kPromptKbytes) {
+            request_prompt_pass_();
+        }
+    }
     if (!update_queued_) {
         update_queued_ = true;
-        QTimer::singleShot(0, this, &ProgressDialog::show_pending_labels);
+        QTimer::singleShot(0, this, [this] { show_pending_labels(); });
     }
+}
+
+void ProgressDialog::apply_clear() {
+    if (std::exchange(clear_pending_, false)) {
+        for (ProgressLabel which : {ProgressLabel::cpfname, ProgressLabel::filesize}) {
+            const auto i = static_cast<std::size_t>(which);
+            changed_[i] = changed_[i] || !pending_[i].empty();
+            pending_[i].clear();
+        }
+    }
+    show_pending_labels();
 }
 
 void ProgressDialog::show_pending_labels() {
     update_queued_ = false;
+    QRegion changed;
     for (std::size_t i = 0; i < kLabels; ++i) {
-        if (changed_[i]) {
-            changed_[i] = false;
-            label_widget(static_cast<ProgressLabel>(i))->setText(to_qstring(pending_[i]));
+        if (!std::exchange(changed_[i], false)) {
+            continue;
         }
+        QLabel* shown = label_widget(static_cast<ProgressLabel>(i));
+        shown->setText(to_qstring(pending_[i]));
+        changed += shown->geometry();
+    }
+    if (isVisible() && !changed.isEmpty()) {
+        // Painted now, in one go: the engine may go on copying as soon as
+        // this pass returns, and the next pass may be many megabytes away.
+        repaint(changed);
     }
 }
 

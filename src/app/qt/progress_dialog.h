@@ -4,6 +4,7 @@
 // the set's folders, the file being copied and the "中　止" button.
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <array>
 #include <functional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "engine/progress_view.h"
 
 class QLabel;
+class QTimer;
 class QPushButton;
 
 namespace tarvenix::qt {
@@ -29,11 +31,25 @@ public:
     void hide() override;
     bool visible() const override;
     // Labels change several times per copied file; the texts are kept and
-    // shown the next time the event loop is served, so a run pays for one
-    // repaint per pump, not for every change.
+    // painted the next time the event loop is served, so a run pays for one
+    // repaint per pump, not for every change. The file name and size cleared
+    // after a copy stay on screen until the next file replaces them (or the
+    // pause between files outlasts kClearDelayMs), so a served pass between
+    // two small files never paints the labels blank.
     void set_label(ProgressLabel label, std::string_view text) override;
 
-    // The label, showing the latest text set.
+    static constexpr int kClearDelayMs = 100;
+    // A file of at least this size (in the thousands of bytes the size label
+    // shows) may take long enough to copy that its name must be on screen
+    // before the copy starts: the dialog asks for a prompt pass.
+    static constexpr long kPromptKbytes = 1000;
+    // What asks the event pump to serve its next call at once.
+    void set_prompt_pass_request(std::function<void()> request) {
+        request_prompt_pass_ = std::move(request);
+    }
+
+    // The label, with the texts waiting for the next pass applied (a cleared
+    // file name waits for its delay).
     QLabel* label(ProgressLabel label) const;
 
     // Escape does not close it: only the run takes it off the screen.
@@ -44,11 +60,15 @@ protected:
 
 private:
     void show_pending_labels();
+    void apply_clear();
     QLabel* label_widget(ProgressLabel label) const;
     QLabel* add_label(const char* name, const QString& text, const QRect& geometry,
                       const QColor& colour);
 
     std::function<void()> cancel_;
+    std::function<void()> request_prompt_pass_;
+    QTimer* clear_timer_ = nullptr;
+    QElapsedTimer clear_since_;
     QLabel* srcfld_ = nullptr;
     QLabel* dstfld_ = nullptr;
     QLabel* subfld_ = nullptr;
@@ -61,6 +81,7 @@ private:
     std::array<std::string, kLabels> pending_;
     std::array<bool, kLabels> changed_{};
     bool update_queued_ = false;
+    bool clear_pending_ = false;
 };
 
 }  // namespace tarvenix::qt

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -240,21 +241,38 @@ void QtBusyPointer::set_busy(bool busy) {
 
 // --- event pump ------------------------------------------------------------
 
-QtEventPump::QtEventPump(std::function<std::int64_t()> now_ms)
-    : now_ms_(std::move(now_ms)) {
-    if (!now_ms_) {
+QtEventPump::QtEventPump(std::function<std::int64_t()> now_ns)
+    : now_ns_(std::move(now_ns)) {
+    if (!now_ns_) {
         elapsed_.start();
-        now_ms_ = [this] { return static_cast<std::int64_t>(elapsed_.elapsed()); };
+        now_ns_ = [this] { return static_cast<std::int64_t>(elapsed_.nsecsElapsed()); };
     }
 }
 
+void QtEventPump::passed(std::int64_t started_ns) {
+    processed_once_ = true;
+    last_pass_ns_ = now_ns_();
+    last_cost_ns_ = last_pass_ns_ - started_ns;
+}
+
 void QtEventPump::process_events() {
-    if (processed_once_ && now_ms_() - last_pass_ms_ < kMinimumIntervalMs) {
+    const std::int64_t now = now_ns_();
+    if (processed_once_) {
+        const auto earned = static_cast<double>(now - last_call_ns_) * kPromptShare;
+        prompt_budget_ns_ =
+            std::min(kPromptAllowanceNs, prompt_budget_ns_ + static_cast<std::int64_t>(earned));
+    }
+    last_call_ns_ = now;
+    const bool prompt = std::exchange(prompt_requested_, false);
+    const bool due = !processed_once_ || now - last_pass_ns_ >= kMinimumIntervalNs;
+    if (!due && !(prompt && prompt_budget_ns_ >= last_cost_ns_)) {
         return;
     }
     QCoreApplication::processEvents();
-    processed_once_ = true;
-    last_pass_ms_ = now_ms_();
+    passed(now);
+    if (!due) {
+        prompt_budget_ns_ -= last_cost_ns_;
+    }
 }
 
 void QtEventPump::wait_for_events(double max_seconds) {
@@ -271,8 +289,7 @@ void QtEventPump::wait_for_events(double max_seconds) {
     } else {
         QCoreApplication::processEvents();
     }
-    processed_once_ = true;
-    last_pass_ms_ = now_ms_();
+    passed(now_ns_());
 }
 
 // --- shell and folder picker -------------------------------------------------
@@ -282,13 +299,36 @@ bool QtShell::open_document(std::string_view path) {
         return false;
     }
     // The path is the file system's bytes, which need not be UTF-8 (a program
-    // folder with a Shift-JIS name): it goes out percent-encoded byte for
-    // byte, so the viewer is handed exactly that file.
+    // folder with a Shift-JIS name): it goes out as a URL percent-encoded byte
+    // for byte, so the viewer is handed exactly that file.
     const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
-    if (bytes.front() != '/') {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(to_qstring(path)));
+    const QUrl url = bytes.front() == '/'
+                         ? QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"))
+                         : QUrl::fromLocalFile(to_qstring(path));
+    const QString opener = QStandardPaths::findExecutable(u"xdg-open"_s);
+    if (opener.isEmpty()) {
+        return QDesktopServices::openUrl(url);
     }
-    return QDesktopServices::openUrl(QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/")));
+    // Owned by the application, not this call: a viewer the opener runs in
+    // its foreground must outlive the wait.
+    auto* process = new QProcess(qApp);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    QEventLoop wait;
+    QObject::connect(process, &QProcess::finished, &wait, &QEventLoop::quit);
+    QObject::connect(process, &QProcess::errorOccurred, &wait, &QEventLoop::quit);
+    QTimer::singleShot(wait_ms_, &wait, &QEventLoop::quit);
+    process->start(opener, {QString::fromLatin1(url.toEncoded())});
+    if (process->state() != QProcess::NotRunning) {
+        wait.exec();
+    }
+    if (process->state() != QProcess::NotRunning) {
+        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        return true;  // the viewer runs in the opener's foreground
+    }
+    const bool opened = process->error() == QProcess::UnknownError &&
+                        process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    process->deleteLater();
+    return opened;
 }
 
 std::string QtFolderPicker::pick_folder(std::string_view title) {

@@ -118,6 +118,13 @@ void apply_program_font() {
     QApplication::setFont(japanese_font(9.0));
 }
 
+void configure_application() {
+    QApplication::setApplicationName(u"tarvenix"_s);
+    QApplication::setWindowIcon(program_icon());
+    QApplication::setQuitOnLastWindowClosed(false);
+    apply_program_font();
+}
+
 void fit_line_height(QLabel* label) {
     label->resize(label->width(), std::max(label->height(), label->fontMetrics().height()));
 }

@@ -54,6 +54,13 @@ void centre_on_screen(QWidget* window);
 // laid out for.
 void apply_program_font();
 
+// What the program sets on the application before its first window: its
+// name, icon and font, and that closing windows never ends it (the program
+// lives in the tray; the shut-down sequence ends it). No display name: the
+// toolkit would append it to every caption, and the captions are the
+// program's own texts.
+void configure_application();
+
 // Lets a fixed-height label grow to one line of its font, so glyphs of a
 // font taller than the designed one are not cut off.
 void fit_line_height(QLabel* label);

@@ -131,7 +131,8 @@ TEST_F(AppControllerTest, CloseWithoutEditsOrCloseBackupJustCloses) {
     controller.close_bt();
     EXPECT_TRUE(ui.box_texts().empty());
     EXPECT_FALSE(exists(context.history_file_path));
-    EXPECT_EQ(window.log, (std::vector<std::string>{"about closed", "progress closed", "main closed"}));
+    EXPECT_EQ(window.log,
+              (std::vector<std::string>{"about closed", "progress closed", "main closed"}));
     EXPECT_EQ(ui.events_of("tray-").size(), 1u);
     EXPECT_TRUE(controller.shut_down());
 }
@@ -141,7 +142,8 @@ TEST_F(AppControllerTest, CloseAnsweredNoRunsTheCloseBackupAndAsksOnce) {
     page().set_text({Control::srcfld_txt, 0}, "/unsaved");
     ui.answer_next(button::kNo);
     controller.close_bt();
-    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
+    EXPECT_EQ(ui.box_texts(),
+              std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
     EXPECT_EQ(history_count("[Start] [Prg close]"), 1);
     EXPECT_TRUE(logged("main closed"));
     SettingsState reread;
@@ -314,6 +316,68 @@ TEST_F(AppControllerTest, BackupThenShutDownEndsWithoutTheSequence) {
     EXPECT_TRUE(ui.events_of("tray-").empty());               // no tray removal
     EXPECT_EQ(history_count("[Prg close]"), 0);
 }
+
+// The tray's two exit commands chosen during a run, with edits made while it
+// runs: each asks its own question once the run has stopped.
+struct ExitDuringRun {
+    const char* name;
+    void (AppController::*command)();
+    std::vector<std::string> boxes;
+    std::int32_t question_style;  // of the last box
+    int manual_runs;
+    std::vector<SessionRequest> sessions;
+    std::string last_view_call;
+};
+void PrintTo(const ExitDuringRun& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ExitDuringARun : public AppControllerTest,
+                       public ::testing::WithParamInterface<ExitDuringRun> {};
+
+TEST_P(ExitDuringARun, AsksItsOwnQuestionAfterTheRun) {
+    const ExitDuringRun& c = GetParam();
+    configure_set();
+    write_file(dir / "src/second.txt", "2");
+    ui.answer_next(button::kYes);
+    ui.at_pump(3, [&] {
+        page().set_text({Control::srcfld_txt, 1}, dir / "src");
+        page().set_text({Control::dstfld_txt, 1}, dir / "dst");
+        (controller.*c.command)();
+    });
+    controller.bkup_bt();
+    EXPECT_EQ(ui.box_texts(), c.boxes);
+    ASSERT_FALSE(ui.events_of("box").empty());
+    EXPECT_EQ(ui.events_of("box").back().style, c.question_style);
+    EXPECT_EQ(history_count("[Start] [Manual]"), c.manual_runs);
+    EXPECT_EQ(ui.session_requests(), c.sessions);
+    EXPECT_EQ(window.log.back(), c.last_view_call);
+    SettingsState reread;  // the edits made during the run were saved
+    SettingsStore(reread, context.settings_file_path, context.reporter).load_settings();
+    EXPECT_EQ(reread.model.sets[1].src_folder, dir / "src");
+}
+
+const std::string kQuestion = "システムデータが変更されています\r更新しますか？";
+INSTANTIATE_TEST_SUITE_P(
+    Tray, ExitDuringARun,
+    ::testing::Values(
+        // Stops the run, then the OK-only question (32: OK, question icon).
+        ExitDuringRun{"mnuend",
+                      &AppController::mnuend,
+                      {"バックアップが中止されました！", kQuestion},
+                      32,
+                      1,
+                      {},
+                      "main closed"},
+        // Lets the run finish, then the Yes/No question (36), a backup, shut-down.
+        ExitDuringRun{"bkup_exitwin",
+                      &AppController::bkup_exitwin,
+                      {kQuestion},
+                      36,
+                      2,
+                      {SessionRequest::kPowerOff},
+                      "quit"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(AppControllerTest, ImmediateSessionCommandsOnlyRequest) {
     page().set_text({Control::srcfld_txt, 1}, "/x");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "app_harness.h"
 
 namespace tarvenix {
@@ -121,35 +123,52 @@ TEST_F(SchedulerTest, HourAndMinuteBoxesAreCheckedAndWrittenWithTwoDigits) {
         const char* result;  // nullptr: refused
     };
     const Case cases[] = {
-        {Control::hour_txt, "7", "07"},   {Control::hour_txt, "07", "07"},
-        {Control::hour_txt, "0", "00"},   {Control::hour_txt, "23", "23"},
-        {Control::hour_txt, " 9 ", "09"}, {Control::hour_txt, "6.5", "06"},
-        {Control::hour_txt, "24", nullptr}, {Control::hour_txt, "99", nullptr},
-        {Control::hour_txt, "ab", nullptr}, {Control::hour_txt, "-1", nullptr},
+        {Control::hour_txt, "7", "07"},      {Control::hour_txt, "07", "07"},
+        {Control::hour_txt, "0", "00"},      {Control::hour_txt, "23", "23"},
+        {Control::hour_txt, " 9 ", "09"},    {Control::hour_txt, "6.5", "06"},
+        {Control::hour_txt, "24", nullptr},  {Control::hour_txt, "99", nullptr},
+        {Control::hour_txt, "ab", nullptr},  {Control::hour_txt, "-1", nullptr},
         {Control::hour_txt, "1e1", nullptr}, {Control::hour_txt, "99999", nullptr},
-        {Control::min_txt, "5", "05"},    {Control::min_txt, "59", "59"},
+        {Control::min_txt, "5", "05"},       {Control::min_txt, "59", "59"},
         {Control::min_txt, "60", nullptr},
     };
-    for (const Case& c : cases) {
-        ui.clear_events();
-        page().select_tab(0);
-        page().set_text({c.box, 1}, c.typed);
-        if (c.box == Control::hour_txt) {
-            controller.hour_lost_focus(1);
-        } else {
-            controller.min_lost_focus(1);
-        }
-        if (c.result != nullptr) {
-            EXPECT_EQ(page().text({c.box, 1}), c.result) << c.typed;
-            EXPECT_TRUE(ui.box_texts().empty()) << c.typed;
-        } else {
-            EXPECT_EQ(page().text({c.box, 1}), c.typed);
-            EXPECT_EQ(ui.box_texts(), std::vector<std::string>{c.box == Control::hour_txt
-                                                                   ? "入力された時間が範囲外です！"
-                                                                   : "入力された分が範囲外です！"})
-                << c.typed;
-            EXPECT_EQ(page().selected_tab(), kStartEventsTab);
-            EXPECT_EQ(page().focus(), (ControlId{c.box, 1}.name()));
+    // Checked when the focus leaves the box, and by the save itself (a click
+    // on "更　新" can come before the focus-leave check).
+    std::map<Control, std::string> in_file{{Control::hour_txt, ""}, {Control::min_txt, ""}};
+    for (const bool by_save : {false, true}) {
+        for (const Case& c : cases) {
+            const std::string route = std::string(by_save ? "save " : "leave ") + c.typed;
+            page().set_text({Control::hour_txt, 1}, "");
+            page().set_text({Control::min_txt, 1}, "");
+            ui.clear_events();
+            page().select_tab(0);
+            page().set_text({c.box, 1}, c.typed);
+            if (by_save) {
+                controller.ok_bt();
+                SettingsState file;
+                SettingsStore(file, context.settings_file_path, context.reporter).load_settings();
+                const auto& o = file.model.options;
+                in_file[c.box] = c.result != nullptr ? c.result : in_file[c.box];
+                EXPECT_EQ((c.box == Control::hour_txt ? o.start_hour : o.start_minute)[1],
+                          in_file[c.box])
+                    << route;
+            } else if (c.box == Control::hour_txt) {
+                controller.hour_lost_focus(1);
+            } else {
+                controller.min_lost_focus(1);
+            }
+            if (c.result != nullptr) {
+                EXPECT_EQ(page().text({c.box, 1}), c.result) << route;
+                EXPECT_TRUE(ui.box_texts().empty()) << route;
+            } else {
+                EXPECT_EQ(ui.box_texts(),
+                          std::vector<std::string>{c.box == Control::hour_txt
+                                                       ? "入力された時間が範囲外です！"
+                                                       : "入力された分が範囲外です！"})
+                    << route;
+                EXPECT_EQ(page().selected_tab(), kStartEventsTab) << route;
+                EXPECT_EQ(page().focus(), (ControlId{c.box, 1}.name())) << route;
+            }
         }
     }
     page().set_text({Control::hour_txt, 2}, "");

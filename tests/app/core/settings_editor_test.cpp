@@ -14,14 +14,17 @@ protected:
         page().set_text({Control::srcfld_txt, k}, src);
         page().set_text({Control::dstfld_txt, k}, dst);
     }
-    std::string saved() { return exists(context.settings_file_path) ? read_file(context.settings_file_path) : ""; }
+    std::string saved() {
+        return exists(context.settings_file_path) ? read_file(context.settings_file_path) : "";
+    }
 };
 
 TEST_F(SettingsEditorTest, OnlyTheFirstHalfFilledSetIsReported) {
     fill(2, "/a", "");
     fill(4, "", "/b");
     EXPECT_FALSE(editor().save_settings());
-    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"フォルダ3の設定に空文字列が含まれてます！"});
+    EXPECT_EQ(ui.box_texts(),
+              std::vector<std::string>{"フォルダ3の設定に空文字列が含まれてます！"});
     EXPECT_EQ(page().selected_tab(), 2);
     EXPECT_EQ(page().focus(), "srcfld_txt(2)");
     EXPECT_EQ(saved(), "");
@@ -53,8 +56,8 @@ TEST_F(SettingsEditorTest, AMissingDestinationIsCreatedWhenTheUserAgrees) {
     EXPECT_FALSE(editor().save_settings());
     EXPECT_TRUE(exists(dir / "new-backup"));  // stays made though the save ended
     EXPECT_FALSE(exists(dir / "second-new"));
-    EXPECT_EQ(ui.box_texts()[0],
-              "コピー先フォルダが見つかりません！\r" + (dir / "new-backup") + " を新規作成しますか？");
+    EXPECT_EQ(ui.box_texts()[0], "コピー先フォルダが見つかりません！\r" + (dir / "new-backup") +
+                                     " を新規作成しますか？");
     EXPECT_EQ(page().selected_tab(), 1);
     EXPECT_EQ(page().focus(), "dstfld_txt(1)");
     EXPECT_EQ(saved(), "");
@@ -82,7 +85,8 @@ TEST_F(SettingsEditorTest, ASaveDuringARunIsRefused) {
     progress.show();
     fill(0, dir.path(), dir.path());
     EXPECT_FALSE(editor().save_settings());
-    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"バックアップ実行中です！\r終了後更新して下さい"});
+    EXPECT_EQ(ui.box_texts(),
+              std::vector<std::string>{"バックアップ実行中です！\r終了後更新して下さい"});
     EXPECT_EQ(saved(), "");
 }
 
@@ -109,12 +113,30 @@ TEST_F(SettingsEditorTest, ASuccessfulSaveWritesReloadsAndClearsTheMark) {
 
 TEST_F(SettingsEditorTest, APathTheSettingsFileCannotHoldIsRefused) {
     make_dirs(dir / "naïve");
-    fill(0, dir / "naïve", dir.path());
-    EXPECT_FALSE(editor().save_settings());
-    ASSERT_EQ(ui.box_texts().size(), 1u);
-    EXPECT_EQ(ui.box_texts()[0].rfind("フォルダ1の設定にシフト JIS で保存できない文字", 0), 0u);
-    EXPECT_EQ(page().focus(), "srcfld_txt(0)");
-    EXPECT_EQ(saved(), "");
+    const std::string long_path = "/" + std::string(80, 'a');  // 81 characters, never cut
+    const struct {
+        int k;
+        std::string src, dst;
+        std::string message, focus;
+    } cases[] = {
+        {0, dir / "naïve", dir.path(), "フォルダ1の設定にシフト JIS で保存できない文字",
+         "srcfld_txt(0)"},
+        {2, dir.path(), long_path,
+         "フォルダ3の設定が長すぎます！\r保存できるのは 80 文字までです\r" + long_path,
+         "dstfld_txt(2)"},
+    };
+    for (const auto& c : cases) {
+        ui.clear_events();
+        fill(c.k, c.src, c.dst);
+        EXPECT_FALSE(editor().save_settings()) << c.message;
+        ASSERT_EQ(ui.box_texts().size(), 1u) << c.message;
+        EXPECT_EQ(ui.box_texts()[0].rfind(c.message, 0), 0u) << ui.box_texts()[0];
+        EXPECT_EQ(page().focus(), c.focus);
+        EXPECT_EQ(page().selected_tab(), c.k);
+        EXPECT_EQ(saved(), "");
+        EXPECT_FALSE(exists(long_path));  // not offered for creation either
+        fill(c.k, "", "");
+    }
 }
 
 TEST_F(SettingsEditorTest, TheQuestionIsAskedOnlyAfterEdits) {
@@ -127,7 +149,8 @@ TEST_F(SettingsEditorTest, TheQuestionIsAskedOnlyAfterEdits) {
     page().set_text({Control::srcfld_txt, 0}, "/edited");
     ui.answer_next(button::kNo);
     editor().confirm_unsaved_changes();
-    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
+    EXPECT_EQ(ui.box_texts(),
+              std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
     EXPECT_EQ(context.settings.save_requested, 0);
     editor().confirm_unsaved_changes();  // no further edit: no second question
     EXPECT_EQ(ui.box_texts().size(), 1u);

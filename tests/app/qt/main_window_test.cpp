@@ -394,6 +394,88 @@ TEST_F(MainWindowTest, LeavingAnHourBoxRunsItsCheck) {
     EXPECT_EQ(window.settings_tabs()->currentIndex(), 9);
 }
 
+// A value the settings file must not take, typed and then saved at once: by a
+// fast click on "更　新" (press and release together, before the focus-leave
+// check has run) or through Tarvenix終了 in the menu (a menu taking the focus
+// is no leaving of the box). The save refuses it with one message.
+struct Refusal {
+    const char* name;
+    std::vector<std::pair<QString, QString>> typing;  // the last box is refused
+    bool by_menu;
+    std::string message;
+};
+void PrintTo(const Refusal& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SaveRefusalTest : public AppFixture, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(SaveRefusalTest, NothingRefusedReachesTheFile) {
+    const Refusal& c = GetParam();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QLineEdit* edit = nullptr;
+    for (const auto& [box, text] : c.typing) {
+        edit = find<QLineEdit>(box);
+        context.settings.page.select_tab(box.startsWith(u"hour"_s) || box.startsWith(u"min"_s)
+                                             ? kStartEventsTab
+                                             : box.mid(box.indexOf(u'(') + 1, 1).toInt());
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keyClicks(edit, text);
+    }
+    if (c.by_menu) {
+        QMenu* menu = window.menu(PopupMenu::mnumain);
+        QTimer::singleShot(50, menu, [menu] {
+            for (QAction* action : menu->actions()) {
+                if (action->objectName() == u"mnuend"_s) {
+                    QTest::mouseClick(menu, Qt::LeftButton, {},
+                                      menu->actionGeometry(action).center());
+                }
+            }
+        });
+        window.popup_menu(PopupMenu::mnumain);
+    } else {
+        QTest::mouseClick(find<QPushButton>(u"ok_bt"_s), Qt::LeftButton);
+    }
+    QTest::qWait(50);  // a focus-leave check still queued would show its box now
+    std::vector<std::string> expected{c.message};
+    if (c.by_menu) {
+        expected.insert(expected.begin(), "システムデータが変更されています\r更新しますか？");
+        EXPECT_EQ(quit_calls, 1);
+    } else {
+        EXPECT_EQ(QApplication::focusWidget(), edit);
+    }
+    EXPECT_EQ(ui.box_texts(), expected);
+    SettingsState file;
+    SettingsStore(file, context.settings_file_path, context.reporter).load_settings();
+    EXPECT_EQ(file.model.options.start_hour[0], "");
+    EXPECT_EQ(file.model.options.start_minute[2], "");
+    EXPECT_EQ(file.model.sets[2].src_folder, "");
+}
+
+const QString kLongPath = u"/"_s + QString(80, u'a');
+INSTANTIATE_TEST_SUITE_P(
+    Typed, SaveRefusalTest,
+    ::testing::Values(Refusal{"hour_then_update",
+                              {{u"hour_txt(0)"_s, u"25"_s}},
+                              false,
+                              "入力された時間が範囲外です！"},
+                      Refusal{"minute_then_update",
+                              {{u"min_txt(2)"_s, u"60"_s}},
+                              false,
+                              "入力された分が範囲外です！"},
+                      Refusal{"hour_then_tray_exit",
+                              {{u"hour_txt(0)"_s, u"25"_s}},
+                              true,
+                              "入力された時間が範囲外です！"},
+                      Refusal{"long_path_then_update",
+                              {{u"dstfld_txt(2)"_s, u"/tmp"_s}, {u"srcfld_txt(2)"_s, kLongPath}},
+                              false,
+                              "フォルダ3の設定が長すぎます！\r保存できるのは 80 文字までです\r" +
+                                  qt::to_std(kLongPath)}),
+    [](const auto& p) { return std::string(p.param.name); });
+
 TEST_F(MainWindowTest, AnotherWindowTakingTheFocusIsNotLeavingTheBox) {
     QLineEdit* hour = find<QLineEdit>(u"hour_txt(1)"_s);
     hour->setText(u"99"_s);

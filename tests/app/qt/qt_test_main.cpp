@@ -16,7 +16,6 @@ int main(int argc, char** argv) {
     qunsetenv("QT_QPA_PLATFORMTHEME");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    tarvenix::qt::apply_program_font();
+    tarvenix::qt::configure_application();  // as the program does
     return RUN_ALL_TESTS();
 }

@@ -67,6 +67,28 @@ TEST(ProgressDialogTest, HasItsLabelsAndButton) {
     EXPECT_FALSE(dialog.isModal());
 }
 
+TEST(ProgressDialogTest, EveryLabelShowsItsWholeTextInTheFontsOfADebianDesktop) {
+    const QFont program_font = QApplication::font();
+    // The program's own pick, the fixed-width face, and a face the system
+    // lacks (fontconfig falls back).
+    for (const QString& family : {program_font.family(), u"IPAGothic"_s, u"No Such Face"_s}) {
+        QFont font(family);
+        font.setPointSizeF(9.0);
+        QApplication::setFont(font);
+        qt::ProgressDialog dialog;
+        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                EXPECT_GE(label->contentsRect().width(),
+                          label->fontMetrics().horizontalAdvance(label->text()))
+                    << family.toStdString() << " " << label->objectName().toStdString();
+                EXPECT_TRUE(dialog.rect().contains(label->geometry()))
+                    << label->objectName().toStdString();
+            }
+        }
+    }
+    QApplication::setFont(program_font);
+}
+
 TEST(ProgressDialogTest, ShowsLabelsAndForwardsTheCancelButton) {
     qt::ProgressDialog dialog;
     int cancels = 0;

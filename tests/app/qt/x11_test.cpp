@@ -1,0 +1,189 @@
+// The program's windows as the window manager shows them, on a real X server
+// with a window manager (run by under_x11.sh; elsewhere these tests skip).
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "app/qt/about.h"
+#include "app/qt/qt_ports.h"
+#include "app/qt/splash.h"
+#include "app/qt/ui_common.h"
+#include "app_fixture.h"
+
+using namespace Qt::StringLiterals;
+
+namespace tarvenix::testing {
+namespace {
+
+// The caption the window manager was given (_NET_WM_NAME), read with xprop.
+QString wm_name(const QWidget* window) {
+    QProcess xprop;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    xprop.setProcessEnvironment(env);
+    xprop.start(u"xprop"_s,
+                {u"-notype"_s, u"-id"_s, QString::number(window->winId()), u"_NET_WM_NAME"_s});
+    xprop.waitForFinished(5000);
+    const QString out = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+    const qsizetype open = out.indexOf(u'"');
+    if (open < 0 || !out.endsWith(u'"')) {
+        return u"<none: "_s + out + u'>';
+    }
+    QString value = out.mid(open + 1, out.size() - open - 2);
+    value.replace(u"\\\""_s, u"\""_s);
+    return value;
+}
+
+// Waits until the window manager holds the expected caption (the property is
+// set asynchronously), then returns what it holds.
+QString wm_name_settled(const QWidget* window, const QString& expected) {
+    QElapsedTimer clock;
+    clock.start();
+    QString seen;
+    while ((seen = wm_name(window)) != expected && clock.elapsed() < 3000) {
+        QTest::qWait(50);
+    }
+    return seen;
+}
+
+// How the window manager holds a window: "Normal", "Iconic", or "none" when
+// the window is not managed (unmapped).
+QString wm_state(const QWidget* window) {
+    QProcess xprop;
+    xprop.start(u"xprop"_s, {u"-id"_s, QString::number(window->winId()), u"WM_STATE"_s});
+    xprop.waitForFinished(5000);
+    const QString out = QString::fromUtf8(xprop.readAllStandardOutput());
+    const qsizetype at = out.indexOf(u"window state: "_s);
+    return at < 0 ? u"none"_s : out.mid(at + 14).section(u'\n', 0, 0).trimmed();
+}
+
+// Serves the event loop until `done` holds or 10 seconds have passed.
+bool wait_until(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10000) {
+        QTest::qWait(50);
+    }
+    return done();
+}
+
+class X11Test : public AppFixture {
+protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != u"xcb"_s) {
+            GTEST_SKIP() << "needs an X server with a window manager (tests/app/qt/under_x11.sh)";
+        }
+    }
+};
+
+TEST_F(X11Test, CaptionsAreExactlyTheProgramsOwnTexts) {
+    qt::SplashWindow* splash = new qt::SplashWindow;
+    splash->present();
+    qt::AboutWindow* about = new qt::AboutWindow(u"Ver7.00"_s);
+    about->show();
+    progress.show();
+    window.timer1()->stop();  // the caption below stays as set
+    window.show();
+    context.settings.page.set_caption("Tarvenix   (Now 09:30:05)  変更有り");
+    const std::pair<QWidget*, QString> windows[] = {
+        {splash, u" "_s},
+        {about, u"TARVENIXのﾊﾞｰｼﾞｮﾝ情報"_s},
+        {&progress, u"Tarvenix  バックアップ中 ．．．"_s},
+        {&window, u"Tarvenix   (Now 09:30:05)  変更有り"_s},
+    };
+    for (const auto& [shown, caption] : windows) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+        EXPECT_EQ(wm_name_settled(shown, caption).toStdString(), caption.toStdString());
+    }
+    QString box_caption;
+    QTimer::singleShot(0, [&box_caption] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+        box_caption = wm_name_settled(box, u"Error"_s);
+        static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+    });
+    qt::QtMessageBoxes().show_box("Error", "text", box_style::kOk | box_style::kIconStop, nullptr);
+    EXPECT_EQ(box_caption.toStdString(), "Error");
+    progress.hide();
+    splash->close();
+}
+
+// A notification area (trayer) that appears and goes away while the program
+// runs: the program is always reachable, and an edit in progress is never
+// taken off the screen.
+TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
+    window.findChild<QTimer*>(u"tray_retry"_s)->setInterval(100);
+    QProcess tray;
+    const auto start_tray = [&tray] {
+        tray.start(u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s});
+        return wait_until([] { return QSystemTrayIcon::isSystemTrayAvailable(); });
+    };
+    const auto stop_tray = [&tray] {
+        tray.kill();
+        tray.waitForFinished(5000);
+    };
+    controller.start_up();  // no tray yet: the window stands in
+    ASSERT_TRUE(window.standing_in_for_tray());
+    QLineEdit* source = find<QLineEdit>(u"srcfld_txt(0)"_s);
+    QTest::mouseClick(source, Qt::LeftButton);
+    QTest::keyClicks(source, u"/data"_s);
+
+    struct Step {
+        const char* name;
+        std::function<void()> action;
+        bool icon;              // the tray icon is shown
+        QStringList wm_states;  // the main window's, any of these
+    };
+    const Step steps[] = {
+        {"a tray appears during an edit", [&] { ASSERT_TRUE(start_tray()); }, true, {u"Normal"_s}},
+        {"閉じる hides it into the tray",
+         [&] {
+             ui.answer_next(button::kNo);
+             find<QPushButton>(u"mini_bt"_s)->click();
+         },
+         true,
+         {u"none"_s}},
+        {"the tray goes away", stop_tray, false, {u"Normal"_s}},
+        {"閉じる minimises the stand-in",
+         [&] { find<QPushButton>(u"mini_bt"_s)->click(); },
+         false,
+         {u"Iconic"_s}},
+        // Left as the user left it (openbox at times restores it when the
+        // panel takes its place): never withdrawn.
+        {"a tray appears again",
+         [&] { ASSERT_TRUE(start_tray()); },
+         true,
+         {u"Iconic"_s, u"Normal"_s}},
+        {"設定 shows the window", [&] { controller.mnuset(); }, true, {u"Normal"_s}},
+    };
+    for (const Step& step : steps) {
+        step.action();
+        const bool settled = wait_until([&] {
+            return (window.tray_icon() != nullptr && window.tray_icon()->isVisible()) ==
+                       step.icon &&
+                   step.wm_states.contains(wm_state(&window));
+        });
+        EXPECT_TRUE(settled) << step.name << ": state " << wm_state(&window).toStdString()
+                             << ", tray " << QSystemTrayIcon::isSystemTrayAvailable() << ", icon "
+                             << (window.tray_icon() != nullptr && window.tray_icon()->isVisible());
+        EXPECT_EQ(window.standing_in_for_tray(), !step.icon) << step.name;
+        EXPECT_EQ(source->text(), u"/data"_s) << step.name;
+    }
+    EXPECT_TRUE(window.isActiveWindow() || window.window_visible());
+    stop_tray();
+}
+
+}  // namespace
+}  // namespace tarvenix::testing
