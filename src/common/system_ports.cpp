@@ -1,9 +1,5 @@
 #include "common/system_ports.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-
 #include "common/platform.h"
 
 namespace tarvenix {
@@ -18,30 +14,6 @@ LocalDateTime SystemClock::local_now() {
 
 double SystemClock::monotonic_seconds() {
     return platform::monotonic_seconds();
-}
-
-std::vector<std::string> LogindSession::command_for(SessionRequest request,
-                                                    const std::string& session_id,
-                                                    const std::string& user) {
-    switch (request) {
-        case SessionRequest::kPowerOff: return {"systemctl", "poweroff"};
-        case SessionRequest::kReboot: return {"systemctl", "reboot"};
-        case SessionRequest::kLogOff:
-            if (!session_id.empty()) {
-                return {"loginctl", "terminate-session", session_id};
-            }
-            return {"loginctl", "terminate-user", user};
-    }
-    return {};
-}
-
-void LogindSession::request_session_end(SessionRequest request) {
-    const char* session = std::getenv("XDG_SESSION_ID");
-    const char* user = std::getenv("USER");
-    const auto argv = command_for(request, session != nullptr ? session : "",
-                                  user != nullptr ? user : std::to_string(::getuid()));
-    // Nothing is reported back: a refused request leaves the program running.
-    platform::spawn_detached(argv);
 }
 
 }  // namespace tarvenix

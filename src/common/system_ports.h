@@ -16,6 +16,8 @@ public:
     double monotonic_seconds() override;
 };
 
+// Each session port exists on its own system only (posix/, win32/).
+
 // Ends the session through systemd-logind: "systemctl poweroff" and
 // "systemctl reboot" (logind asks polkit whether the user may, and honours
 // the inhibitors other programs hold, so they can still veto), and
@@ -28,6 +30,21 @@ public:
     static std::vector<std::string> command_for(SessionRequest request,
                                                 const std::string& session_id,
                                                 const std::string& user);
+};
+
+// Ends the Windows session with ExitWindowsEx, after switching on the
+// process's shut-down privilege for a shut-down or restart. No force flag:
+// running programs can still veto.
+class WindowsSession final : public SessionPort {
+public:
+    void request_session_end(SessionRequest request) override;
+
+    // The ExitWindowsEx flags for a request on Windows of the given major
+    // version: power off on NT 5 (2000, XP), plain shut down elsewhere.
+    static unsigned flags_for(SessionRequest request, int major_version);
+    // Switches on SeShutdownPrivilege for this process; 0 or a Windows
+    // error code (ERROR_NOT_ALL_ASSIGNED when the account lacks it).
+    static unsigned long enable_shutdown_privilege();
 };
 
 }  // namespace tarvenix

@@ -3,10 +3,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
-#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -75,14 +75,19 @@ FileStatus status_from_stat(const struct stat& st) {
 
 EntryType type_from_dirent(unsigned char d_type) {
     switch (d_type) {
-        case DT_REG: return EntryType::kFile;
-        case DT_DIR: return EntryType::kFolder;
-        case DT_LNK: return EntryType::kLink;
+        case DT_REG:
+            return EntryType::kFile;
+        case DT_DIR:
+            return EntryType::kFolder;
+        case DT_LNK:
+            return EntryType::kLink;
         case DT_FIFO:
         case DT_SOCK:
         case DT_CHR:
-        case DT_BLK: return EntryType::kSystem;
-        default: return EntryType::kUnknown;
+        case DT_BLK:
+            return EntryType::kSystem;
+        default:
+            return EntryType::kUnknown;
     }
 }
 
@@ -172,8 +177,8 @@ int create_temp_for(int dir_fd, std::string_view target, std::string& name, Uniq
 // own position.
 int write_all(int fd, const char* data, std::size_t size, off_t* offset = nullptr) {
     while (size > 0) {
-        const ssize_t n = offset != nullptr ? ::pwrite(fd, data, size, *offset)
-                                            : ::write(fd, data, size);
+        const ssize_t n =
+            offset != nullptr ? ::pwrite(fd, data, size, *offset) : ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -219,7 +224,8 @@ int copy_range(int in, int out, off_t begin, off_t end) {
     }
     std::vector<char> buf(256 * 1024);
     while (in_off < end) {
-        const auto want = static_cast<std::size_t>(std::min<off_t>(end - in_off, static_cast<off_t>(buf.size())));
+        const auto want =
+            static_cast<std::size_t>(std::min<off_t>(end - in_off, static_cast<off_t>(buf.size())));
         const ssize_t n = ::pread(in, buf.data(), want, in_off);
         if (n == 0) {
             return 0;
@@ -281,8 +287,11 @@ std::pair<std::string, std::string> split_parent(const std::string& path) {
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-
 }  // namespace
+
+bool is_root_path(std::string_view path) {
+    return path == "/";
+}
 
 std::optional<FileStatus> status(const std::string& path, bool follow_links, int* err) {
     struct stat st {};
@@ -311,7 +320,7 @@ bool folder_has_entries(const std::string& path) {
     return found;
 }
 
-void UniqueHandle::reset(int handle) {
+void UniqueHandle::reset(NativeHandle handle) {
     if (handle_ >= 0) {
         ::close(handle_);
     }
@@ -384,7 +393,7 @@ int Directory::list(std::vector<Entry>& out) const {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) {
             continue;
         }
-        out.push_back(Entry{e->d_name, type_from_dirent(e->d_type)});
+        out.push_back(Entry{e->d_name, type_from_dirent(e->d_type), e->d_name[0] == '.'});
     }
     ::closedir(d);
     return result;
@@ -417,11 +426,6 @@ int Directory::make_folder(std::string_view name, std::uint32_t mode) const {
     return ::mkdirat(fd_.get(), n.c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
 }
 
-int Directory::remove_file(std::string_view name) const {
-    const std::string n(name);
-    return ::unlinkat(fd_.get(), n.c_str(), 0) == 0 ? 0 : errno;
-}
-
 int Directory::hold_copy_lock() const {
     return ::flock(fd_.get(), LOCK_SH) == 0 ? 0 : errno;
 }
@@ -430,7 +434,7 @@ int Directory::sync_file_system() const {
     return ::syncfs(fd_.get()) == 0 ? 0 : errno;
 }
 
-bool is_locked_by_other_process(int fd) {
+bool is_locked_by_other_process(NativeHandle fd) {
     // Record locks (POSIX and open-file-description): ask, never set; setting
     // and dropping a POSIX lock would release locks this process holds.
     struct flock probe {};
@@ -520,8 +524,8 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
             err = errno;
         }
     }
-    if (err == 0 && ::renameat(dst_dir.native_handle(), tmp_name.c_str(),
-                               dst_dir.native_handle(), dst.c_str()) != 0) {
+    if (err == 0 && ::renameat(dst_dir.native_handle(), tmp_name.c_str(), dst_dir.native_handle(),
+                               dst.c_str()) != 0) {
         err = errno;
     }
     if (err != 0) {
@@ -619,8 +623,8 @@ int replace_file_contents(const std::string& path_in, std::string_view bytes) {
     if (const int close_err = out.close_checked(); err == 0) {
         err = close_err;
     }
-    if (err == 0 && ::renameat(dir.native_handle(), tmp_name.c_str(), dir.native_handle(),
-                               name.c_str()) != 0) {
+    if (err == 0 &&
+        ::renameat(dir.native_handle(), tmp_name.c_str(), dir.native_handle(), name.c_str()) != 0) {
         err = errno;
     }
     if (err != 0) {
@@ -717,6 +721,14 @@ std::string executable_folder() {
     return split_parent(exe).first;
 }
 
+std::string system_folder() {
+    return status("/usr", true) ? "/usr" : "";
+}
+
+std::string system_library_folder() {
+    return status("/usr/lib", true) ? "/usr/lib" : "";
+}
+
 int spawn_detached(const std::vector<std::string>& argv) {
     if (argv.empty()) {
         return EINVAL;
@@ -742,27 +754,6 @@ int spawn_detached(const std::vector<std::string>& argv) {
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     return (WIFEXITED(status) && WEXITSTATUS(status) == 0) ? 0 : ENOENT;
-}
-
-bool program_in_path(std::string_view name) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) {
-        return false;
-    }
-    std::string_view rest(path);
-    while (!rest.empty()) {
-        const auto colon = rest.find(':');
-        const std::string_view dir = rest.substr(0, colon);
-        const std::string candidate = std::string(dir.empty() ? "." : dir) + "/" + std::string(name);
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return true;
-        }
-        if (colon == std::string_view::npos) {
-            break;
-        }
-        rest.remove_prefix(colon + 1);
-    }
-    return false;
 }
 
 }  // namespace tarvenix::platform
