@@ -3,10 +3,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -75,19 +75,14 @@ FileStatus status_from_stat(const struct stat& st) {
 
 EntryType type_from_dirent(unsigned char d_type) {
     switch (d_type) {
-        case DT_REG:
-            return EntryType::kFile;
-        case DT_DIR:
-            return EntryType::kFolder;
-        case DT_LNK:
-            return EntryType::kLink;
+        case DT_REG: return EntryType::kFile;
+        case DT_DIR: return EntryType::kFolder;
+        case DT_LNK: return EntryType::kLink;
         case DT_FIFO:
         case DT_SOCK:
         case DT_CHR:
-        case DT_BLK:
-            return EntryType::kSystem;
-        default:
-            return EntryType::kUnknown;
+        case DT_BLK: return EntryType::kSystem;
+        default: return EntryType::kUnknown;
     }
 }
 
@@ -177,8 +172,8 @@ int create_temp_for(int dir_fd, std::string_view target, std::string& name, Uniq
 // own position.
 int write_all(int fd, const char* data, std::size_t size, off_t* offset = nullptr) {
     while (size > 0) {
-        const ssize_t n =
-            offset != nullptr ? ::pwrite(fd, data, size, *offset) : ::write(fd, data, size);
+        const ssize_t n = offset != nullptr ? ::pwrite(fd, data, size, *offset)
+                                            : ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -224,8 +219,7 @@ int copy_range(int in, int out, off_t begin, off_t end) {
     }
     std::vector<char> buf(256 * 1024);
     while (in_off < end) {
-        const auto want =
-            static_cast<std::size_t>(std::min<off_t>(end - in_off, static_cast<off_t>(buf.size())));
+        const auto want = static_cast<std::size_t>(std::min<off_t>(end - in_off, static_cast<off_t>(buf.size())));
         const ssize_t n = ::pread(in, buf.data(), want, in_off);
         if (n == 0) {
             return 0;
@@ -286,6 +280,7 @@ std::pair<std::string, std::string> split_parent(const std::string& path) {
     }
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
+
 
 }  // namespace
 
@@ -524,8 +519,8 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
             err = errno;
         }
     }
-    if (err == 0 && ::renameat(dst_dir.native_handle(), tmp_name.c_str(), dst_dir.native_handle(),
-                               dst.c_str()) != 0) {
+    if (err == 0 && ::renameat(dst_dir.native_handle(), tmp_name.c_str(),
+                               dst_dir.native_handle(), dst.c_str()) != 0) {
         err = errno;
     }
     if (err != 0) {
@@ -623,8 +618,8 @@ int replace_file_contents(const std::string& path_in, std::string_view bytes) {
     if (const int close_err = out.close_checked(); err == 0) {
         err = close_err;
     }
-    if (err == 0 &&
-        ::renameat(dir.native_handle(), tmp_name.c_str(), dir.native_handle(), name.c_str()) != 0) {
+    if (err == 0 && ::renameat(dir.native_handle(), tmp_name.c_str(), dir.native_handle(),
+                               name.c_str()) != 0) {
         err = errno;
     }
     if (err != 0) {
