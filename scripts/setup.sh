@@ -14,6 +14,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
     fonts-ipafont-gothic
     xvfb xauth imagemagick xdotool openbox x11-utils trayer
+    g++-mingw-w64-x86-64-posix wine64 wine locales nsis
 )
 if [ "${1:-}" = "--desktop" ]; then
     packages+=(fonts-noto-cjk xdg-utils)
@@ -45,6 +46,11 @@ install_packages() {
 
 mapfile -t missing < <(missing_from "${packages[@]}")
 install_packages "${missing[@]}"
+
+# The Windows program's tests run under wine in the Japanese locale.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+    $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
 
 # The help file needs a viewer; xchm when the desktop has none for .chm files.
 if [ "${1:-}" = "--desktop" ] && [ -z "$(xdg-mime query default application/vnd.ms-htmlhelp 2>/dev/null)" ]; then

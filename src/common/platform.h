@@ -1,9 +1,12 @@
 #pragma once
 
 // The thin layer over the operating system. Everything the program asks of
-// the OS goes through these declarations; platform_posix.cpp implements them
-// for Linux, a Windows implementation goes beside it. Errors come back as
-// errno values (0 = success) so callers decide how to tell the user.
+// the OS goes through these declarations; posix/platform_posix.cpp implements
+// them for Linux, win32/platform_win32.cpp for Windows (CMake picks the
+// folder, whose platform_native.h gives the handle type and the path
+// separator). Errors come back as errno values (0 = success) so callers
+// decide how to tell the user; the Windows layer maps its error codes onto
+// them.
 
 #include <cstdint>
 #include <optional>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "common/ports.h"
+#include "platform_native.h"
 
 namespace tarvenix::platform {
 
@@ -30,11 +34,15 @@ struct FileStatus {
     std::int64_t mtime_nsec = 0;
     std::int64_t atime_sec = 0;
     std::int64_t atime_nsec = 0;
-    std::uint64_t allocated = 0;   // bytes the file takes on the disk
-    std::uint32_t mode = 0;        // permission bits (0777)
-    std::uint64_t device = 0;      // file system the entry lives on
+    std::uint64_t allocated = 0;  // bytes the file takes on the disk
+    std::uint32_t mode = 0;       // permission bits (0777)
+    std::uint64_t device = 0;     // file system the entry lives on
     std::uint64_t inode = 0;
 };
+
+// True when the path names the root of a file system: "/" on Linux, a drive
+// root such as "C:\\" on Windows.
+bool is_root_path(std::string_view path);
 
 // Status of a path. follow_links=false describes a link itself.
 std::optional<FileStatus> status(const std::string& path, bool follow_links, int* err = nullptr);
@@ -47,7 +55,7 @@ bool folder_has_entries(const std::string& path);
 class UniqueHandle {
 public:
     UniqueHandle() = default;
-    explicit UniqueHandle(int handle)
+    explicit UniqueHandle(NativeHandle handle)
         : handle_(handle) {}
     ~UniqueHandle() { reset(); }
     UniqueHandle(UniqueHandle&& other) noexcept
@@ -61,22 +69,23 @@ public:
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
 
-    int get() const { return handle_; }
-    bool valid() const { return handle_ >= 0; }
-    int release() {
-        const int h = handle_;
-        handle_ = -1;
+    NativeHandle get() const { return handle_; }
+    bool valid() const { return handle_ != kInvalidHandle; }
+    NativeHandle release() {
+        const NativeHandle h = handle_;
+        handle_ = kInvalidHandle;
         return h;
     }
-    void reset(int handle = -1);
+    void reset(NativeHandle handle = kInvalidHandle);
 
 private:
-    int handle_ = -1;
+    NativeHandle handle_ = kInvalidHandle;
 };
 
-// An open folder; the engine works relative to it (openat and friends), which
-// saves the kernel a path lookup per file and keeps a walk inside the folder
-// it opened even when someone renames or swaps folders above it.
+// An open folder; the engine works relative to it (openat and friends on
+// Linux, NtCreateFile with a root folder on Windows), which saves the kernel
+// a path lookup per file and keeps a walk inside the folder it opened even
+// when someone renames or swaps folders above it.
 class Directory {
 public:
     Directory() = default;
@@ -84,18 +93,22 @@ public:
     // Opens a folder by path, following links in the path.
     static Directory open(const std::string& path, int* err);
     // Opens the sub-folder `name` of this folder; a symbolic link there is
-    // refused (ELOOP/ENOTDIR), so a walk never leaves its tree through one.
+    // refused (ELOOP/ENOTDIR; on Windows any reparse point: symbolic links
+    // and junctions), so a walk never leaves its tree through one.
     Directory open_child(std::string_view name, int* err) const;
     // Opens a folder below this one by its relative path ("/a/b", "" for
     // this folder itself), refusing a symbolic link anywhere on the way.
     Directory open_below(std::string_view relative, int* err) const;
 
     bool is_open() const { return fd_.valid(); }
-    int native_handle() const { return fd_.get(); }
+    NativeHandle native_handle() const { return fd_.get(); }
 
     struct Entry {
         std::string name;
         EntryType type = EntryType::kUnknown;
+        // Hidden from the user by the system's rule: a name that starts with
+        // "." on Linux, the hidden or the system attribute on Windows.
+        bool hidden = false;
     };
     // Every entry but "." and ".." in the order the file system yields them.
     int list(std::vector<Entry>& out) const;
@@ -104,18 +117,19 @@ public:
                                         int* err = nullptr) const;
     std::optional<FileStatus> own_status(int* err = nullptr) const;
     // Creates the folder `name` with the permission bits given, less the
-    // umask.
+    // umask (Windows folders have no permission bits: mode is not used).
     int make_folder(std::string_view name, std::uint32_t mode = 0777) const;
-    // Removes the file `name` (never a folder).
-    int remove_file(std::string_view name) const;
     // Marks this folder as being copied into, until the handle is closed;
-    // see copy_open_file for what the mark protects.
+    // see copy_open_file for what the mark protects. (On Windows the
+    // temporary file's own handle is the mark: nothing to do here.)
     int hold_copy_lock() const;
-    // Flushes the whole file system that holds this folder to the disk.
+    // Makes the copies in this folder durable: flushes the whole file system
+    // that holds it on Linux. Windows offers that only to administrators, so
+    // there each copy flushes its own file before it is renamed into place.
     int sync_file_system() const;
 
 private:
-    explicit Directory(int fd)
+    explicit Directory(NativeHandle fd)
         : fd_(fd) {}
     UniqueHandle fd_;
 };
@@ -132,7 +146,7 @@ public:
                             int* err);
 
     bool is_open() const { return fd_.valid(); }
-    int native_handle() const { return fd_.get(); }
+    NativeHandle native_handle() const { return fd_.get(); }
     const FileStatus& status() const { return status_; }
 
 private:
@@ -172,12 +186,13 @@ int copy_file_at(const Directory& src_dir, std::string_view src_name, const Dire
                  std::string_view dst_name, const CopyOptions& options);
 
 // The same with full paths.
-int copy_file(const std::string& src_path, const std::string& dst_path,
-              const CopyOptions& options);
+int copy_file(const std::string& src_path, const std::string& dst_path, const CopyOptions& options);
 
-// True when another process holds a flock or a POSIX/OFD record lock on the
-// file open as fd. A file that is merely open, without a lock, is invisible.
-bool is_locked_by_other_process(int fd);
+// True when another process is using the open file: on Linux when it holds a
+// flock or a POSIX/OFD record lock (a file that is merely open, without a
+// lock, is invisible); on Windows when it has the file open for writing or
+// deleting (a sharing violation on a second open that shares reading only).
+bool is_locked_by_other_process(NativeHandle handle);
 
 // Reads a file from its start, at most max_bytes of it. Only a regular file
 // (or a link to one) is read: a folder, FIFO, socket or device is refused with
@@ -216,7 +231,7 @@ double monotonic_seconds();
 LocalDateTime local_now();
 double seconds_since_midnight();
 
-// The folder that holds the running executable, without a trailing "/", as
+// The folder that holds the running executable, without a trailing separator, as
 // the bytes the file system holds (a name that is not UTF-8 stays as it is,
 // so the folder can still be used); "" when the system cannot tell.
 std::string executable_folder();
@@ -230,21 +245,14 @@ int watch_termination_signals();
 // True when a termination signal arrived since the last call.
 bool termination_requested();
 
+// The folder the system lives in and the folder of its libraries (WinDir and
+// SysDir): /usr and /usr/lib on Linux, the Windows and the system folder on
+// Windows. Empty when the system does not say.
+std::string system_folder();
+std::string system_library_folder();
+
 // Starts a program (argv[0] looked up in PATH) without waiting for it.
 // Returns 0 when it was started.
 int spawn_detached(const std::vector<std::string>& argv);
-
-// Whether a program can be found in PATH.
-bool program_in_path(std::string_view name);
-
-// The systemd-logind session this process belongs to, "" when it belongs to
-// none: the session scope of its control group first (what
-// sd_pid_get_session reads), then its audit session, which logind names its
-// sessions after, then XDG_SESSION_ID.
-std::string own_login_session();
-// The same from the texts of /proc/self/cgroup, /proc/self/sessionid and
-// XDG_SESSION_ID.
-std::string login_session_from(std::string_view cgroup, std::string_view audit_session,
-                               std::string_view environment);
 
 }  // namespace tarvenix::platform

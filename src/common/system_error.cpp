@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/platform.h"  // the errno values the platform layer gives
+
 namespace tarvenix {
 
 SystemError::SystemError(std::int32_t code, std::string text, HelpReference help)

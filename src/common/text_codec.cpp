@@ -1,13 +1,13 @@
 #include "common/text_codec.h"
 
-#include <iconv.h>
-
 #include <array>
-#include <cerrno>
-#include <stdexcept>
+
+#include "common/cp932_converter.h"
 
 namespace tarvenix::text {
 namespace {
+
+using detail::Direction;
 
 // Length of the UTF-8 sequence that starts at s[i], or 0 when the bytes there
 // are not a well-formed sequence.
@@ -46,84 +46,18 @@ std::size_t utf8_sequence_length(std::string_view s, std::size_t i) {
     return len;
 }
 
-// One iconv descriptor per direction and thread; iconv_open is expensive and
-// the engine measures every path it walks.
-class Converter {
-public:
-    Converter(const char* to, const char* from)
-        : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-        }
-    }
-    ~Converter() { iconv_close(cd_); }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts one unit (a UTF-8 sequence or a code page 932 character).
-    // Returns the number of output bytes, or nothing when the input is not
-    // convertible.
-    std::optional<std::size_t> convert(std::string_view in, char* out, std::size_t out_size) {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char* in_ptr = const_cast<char*>(in.data());
-        std::size_t in_left = in.size();
-        char* out_ptr = out;
-        std::size_t out_left = out_size;
-        if (iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1) ||
-            in_left != 0) {
-            return std::nullopt;
-        }
-        return out_size - out_left;
-    }
-
-    // Converts a whole buffer in one call. Returns nothing on any failure.
-    std::optional<std::string> convert_all(std::string_view in) {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::string out(in.size() * 2 + 4, '\0');
-        char* in_ptr = const_cast<char*>(in.data());
-        std::size_t in_left = in.size();
-        char* out_ptr = out.data();
-        std::size_t out_left = out.size();
-        while (in_left > 0) {
-            if (iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) {
-                if (errno != E2BIG) {
-                    return std::nullopt;
-                }
-                const std::size_t used = out.size() - out_left;
-                out.resize(out.size() * 2);
-                out_ptr = out.data() + used;
-                out_left = out.size() - used;
-            }
-        }
-        out.resize(out.size() - out_left);
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-Converter& to_cp932_converter() {
-    thread_local Converter c("CP932", "UTF-8");
-    return c;
-}
-
-Converter& from_cp932_converter() {
-    thread_local Converter c("UTF-8", "CP932");
-    return c;
-}
-
 // Encodes one character, but only when the code page holds that very
-// character: iconv maps some it lacks to look-alikes (U+301C WAVE DASH to the
-// full-width tilde, U+00A5 YEN SIGN to the backslash) or to nothing at all,
-// which would store a different path than the user chose.
+// character: a converter may map some it lacks to look-alikes (U+301C WAVE
+// DASH to the full-width tilde, U+00A5 YEN SIGN to the backslash) or to
+// nothing at all, which would store a different path than the user chose.
 std::optional<std::size_t> encode_exactly(std::string_view unit, char* out, std::size_t out_size) {
-    const auto n = to_cp932_converter().convert(unit, out, out_size);
+    const auto n = detail::convert_unit(Direction::kToCp932, unit, out, out_size);
     if (!n || *n == 0) {
         return std::nullopt;
     }
     std::array<char, 8> back{};
-    const auto m = from_cp932_converter().convert(std::string_view(out, *n), back.data(), back.size());
+    const auto m = detail::convert_unit(Direction::kFromCp932, std::string_view(out, *n),
+                                        back.data(), back.size());
     if (!m || std::string_view(back.data(), *m) != unit) {
         return std::nullopt;
     }
@@ -192,9 +126,10 @@ std::optional<std::string> to_cp932(std::string_view utf8) {
         }
         i += len;
     }
-    auto encoded = to_cp932_converter().convert_all(utf8);
+    auto encoded = detail::convert_all(Direction::kToCp932, utf8);
     // The whole text must come back as it was (see encode_exactly).
-    if (!encoded || from_cp932_converter().convert_all(*encoded) != std::optional<std::string>(utf8)) {
+    if (!encoded ||
+        detail::convert_all(Direction::kFromCp932, *encoded) != std::optional<std::string>(utf8)) {
         return std::nullopt;
     }
     return encoded;
@@ -227,7 +162,8 @@ std::string from_cp932_prefix(std::string_view cp932, std::size_t max_chars) {
             continue;
         }
         const std::size_t len = cp932_char_length(cp932, i);
-        if (auto n = from_cp932_converter().convert(cp932.substr(i, len), buf.data(), buf.size())) {
+        if (auto n = detail::convert_unit(Direction::kFromCp932, cp932.substr(i, len), buf.data(),
+                                          buf.size())) {
             out.append(buf.data(), *n);
         } else {
             out.append(kReplacement);
@@ -243,7 +179,7 @@ std::string from_cp932(std::string_view cp932) {
     if (is_ascii(cp932)) {
         return std::string(cp932);
     }
-    if (auto whole = from_cp932_converter().convert_all(cp932)) {
+    if (auto whole = detail::convert_all(Direction::kFromCp932, cp932)) {
         return *whole;
     }
     return from_cp932_prefix(cp932, cp932.size());

@@ -29,10 +29,6 @@ constexpr std::array<BoxKind, 7> kBoxKinds{{
     {"rc", 32, "再試行", 37},
 }};
 
-// The folders the system itself lives in: its programs and libraries.
-constexpr std::string_view kSystemRoot = "/usr";
-constexpr std::string_view kSystemLibraries = "/usr/lib";
-
 }  // namespace
 
 std::string Vostrel::make_version_text(int major, int minor, int revision) {
@@ -206,11 +202,11 @@ std::string Vostrel::IniRead(std::string_view sectionName, std::string_view keyN
 
 bool Vostrel::Search_path(std::string_view FPath) {
     const std::string path(FPath);
-    if (path == "/") {
-        // The root of the file system: there when it lists anything.
+    if (platform::is_root_path(path)) {
+        // The root of a file system: there when it lists anything.
         return platform::folder_has_entries(path);
     }
-    const auto slash = path.rfind('/');
+    const auto slash = path.rfind(platform::kPathSeparator);
     if (slash == std::string::npos) {
         throw SystemError(error_code::kInvalidArgument,
                           std::string(describe_error_code(error_code::kInvalidArgument)) +
@@ -248,12 +244,11 @@ std::int32_t Vostrel::FileCopy(const platform::OpenFile& old_file,
 }
 
 std::string Vostrel::WinDir() {
-    return platform::status(std::string(kSystemRoot), true) ? std::string(kSystemRoot) : "";
+    return platform::system_folder();
 }
 
 std::string Vostrel::SysDir() {
-    return platform::status(std::string(kSystemLibraries), true) ? std::string(kSystemLibraries)
-                                                                  : "";
+    return platform::system_library_folder();
 }
 
 bool Vostrel::HtmlHelp_open(float /*winhand*/, const std::string& Help_file, float /*dispMode*/,
@@ -282,8 +277,9 @@ void Vostrel::ExitWindows(std::int32_t bootnum) {
 }
 
 void Vostrel::SetAccessToken() {
-    // On Linux the session manager decides who may power off (polkit); there
-    // is no privilege for the process to switch on.
+    // The session port switches on what the system wants before it asks:
+    // nothing on Linux, where the session manager decides who may power off
+    // (polkit); the shut-down privilege on Windows.
 }
 
 bool Vostrel::Shell_Excute(std::int32_t /*hWnd*/, std::string_view fileName) {
@@ -304,7 +300,7 @@ std::string Vostrel::OpenDialog(std::int32_t hWnd, std::string_view Filter,
                                 std::string_view IniPath) {
     const std::string path =
         ports_.desktop.open_file_dialog(hWnd, "ファイルを開く", Filter, IniPath);
-    const auto slash = path.rfind('/');
+    const auto slash = path.rfind(platform::kPathSeparator);
     OpenFileLen = path.empty() ? std::int16_t{0}
                                : static_cast<std::int16_t>(text::char_count(
                                      slash == std::string::npos ? path : path.substr(slash + 1)));

@@ -9,11 +9,11 @@ namespace {
 
 constexpr std::int32_t kDefaultBeep = 0;
 
-// A source or destination given with a trailing separator (the root "/")
-// would otherwise give doubled separators when names are joined to it.
+// A source or destination given with a trailing separator (a root: "/",
+// "C:\") would otherwise give doubled separators when names are joined to it.
 std::string without_trailing_separator(const std::string& folder) {
     std::string out = folder;
-    while (!out.empty() && out.back() == '/') {
+    while (!out.empty() && out.back() == platform::kPathSeparator) {
         out.pop_back();
     }
     return out;
@@ -175,8 +175,8 @@ void BackupEngine::walk_backup_set(int k) {
     src_base_ = without_trailing_separator(set.src_folder);
     dst_base_ = without_trailing_separator(set.dst_folder);
     int err = 0;
-    src_root_ = platform::Directory::open(src_base_.empty() ? "/" : src_base_, &err);
-    dst_root_ = platform::Directory::open(dst_base_.empty() ? "/" : dst_base_, &err);
+    src_root_ = platform::Directory::open(src_base_ + platform::kPathSeparator, &err);
+    dst_root_ = platform::Directory::open(dst_base_ + platform::kPathSeparator, &err);
     dst_root_status_ = dst_root_.is_open() ? dst_root_.own_status() : std::nullopt;
     fresh_folders_.clear();
     const bool subfolders = set.copy_subfolders != "0";
@@ -234,8 +234,8 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     // cannot disturb it.
     for (const auto& entry : entries) {
         const std::string& name = entry.name;
-        if (name.front() == '.') {
-            continue;  // hidden
+        if (entry.hidden) {
+            continue;
         }
         platform::EntryType type = entry.type;
         std::optional<platform::FileStatus> st;
@@ -249,7 +249,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         if (type == platform::EntryType::kLink || type == platform::EntryType::kSystem) {
             continue;  // links are never followed; FIFOs, sockets and devices never read
         }
-        const std::string src_path = src_base_ + relative + "/" + name;
+        const std::string src_path = src_base_ + relative + platform::kPathSeparator + name;
         if (type == platform::EntryType::kFolder) {
             if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
                 too_long(true, src_path);
@@ -259,7 +259,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
                 st->inode == dst_root_status_->inode) {
                 continue;  // the destination lies inside the source: never copy it into itself
             }
-            std::string child = relative + "/" + name;
+            std::string child = relative + platform::kPathSeparator + name;
             if (dst_dir.is_open() && (fresh || !dst_dir.status_of(name, true))) {
                 // The copy of a private folder stays private: it takes the
                 // source folder's permission bits. A failure shows later,
@@ -275,7 +275,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
             too_long(false, src_path);
             return false;
         }
-        const std::string dst_path = dst_base_ + relative + "/" + name;
+        const std::string dst_path = dst_base_ + relative + platform::kPathSeparator + name;
         // Overwriting every file, the source is opened right away and its
         // status read from the open file; newer-only, most files are not
         // copied, so a stat is all they cost.

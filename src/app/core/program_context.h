@@ -18,7 +18,7 @@ namespace tarvenix {
 
 class ProgramContext {
 public:
-    // program_folder: the folder of the executable, without a trailing "/".
+    // program_folder: the folder of the executable, without a trailing separator.
     ProgramContext(const Ports& ports, ProgressView& progress, std::string program_folder);
     ProgramContext(const ProgramContext&) = delete;
     ProgramContext& operator=(const ProgramContext&) = delete;

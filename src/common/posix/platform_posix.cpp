@@ -285,6 +285,10 @@ std::pair<std::string, std::string> split_parent(const std::string& path) {
 
 }  // namespace
 
+bool is_root_path(std::string_view path) {
+    return path == "/";
+}
+
 std::optional<FileStatus> status(const std::string& path, bool follow_links, int* err) {
     struct stat st {};
     const int rc = follow_links ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
@@ -312,7 +316,7 @@ bool folder_has_entries(const std::string& path) {
     return found;
 }
 
-void UniqueHandle::reset(int handle) {
+void UniqueHandle::reset(NativeHandle handle) {
     if (handle_ >= 0) {
         ::close(handle_);
     }
@@ -385,7 +389,7 @@ int Directory::list(std::vector<Entry>& out) const {
         if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) {
             continue;
         }
-        out.push_back(Entry{e->d_name, type_from_dirent(e->d_type)});
+        out.push_back(Entry{e->d_name, type_from_dirent(e->d_type), e->d_name[0] == '.'});
     }
     ::closedir(d);
     return result;
@@ -418,11 +422,6 @@ int Directory::make_folder(std::string_view name, std::uint32_t mode) const {
     return ::mkdirat(fd_.get(), n.c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
 }
 
-int Directory::remove_file(std::string_view name) const {
-    const std::string n(name);
-    return ::unlinkat(fd_.get(), n.c_str(), 0) == 0 ? 0 : errno;
-}
-
 int Directory::hold_copy_lock() const {
     return ::flock(fd_.get(), LOCK_SH) == 0 ? 0 : errno;
 }
@@ -431,7 +430,7 @@ int Directory::sync_file_system() const {
     return ::syncfs(fd_.get()) == 0 ? 0 : errno;
 }
 
-bool is_locked_by_other_process(int fd) {
+bool is_locked_by_other_process(NativeHandle fd) {
     // Record locks (POSIX and open-file-description): ask, never set; setting
     // and dropping a POSIX lock would release locks this process holds.
     struct flock probe {};
@@ -794,6 +793,14 @@ bool termination_requested() {
     return any;
 }
 
+std::string system_folder() {
+    return status("/usr", true) ? "/usr" : "";
+}
+
+std::string system_library_folder() {
+    return status("/usr/lib", true) ? "/usr/lib" : "";
+}
+
 int spawn_detached(const std::vector<std::string>& argv) {
     if (argv.empty()) {
         return EINVAL;
@@ -819,58 +826,6 @@ int spawn_detached(const std::vector<std::string>& argv) {
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     return (WIFEXITED(status) && WEXITSTATUS(status) == 0) ? 0 : ENOENT;
-}
-
-std::string login_session_from(std::string_view cgroup, std::string_view audit_session,
-                               std::string_view environment) {
-    // A line such as "0::/user.slice/user-1000.slice/session-3.scope".
-    for (std::size_t at = cgroup.find("/session-"); at != std::string_view::npos;
-         at = cgroup.find("/session-", at + 1)) {
-        const std::size_t begin = at + 9;
-        const std::size_t end = cgroup.find(".scope", begin);
-        const std::size_t line_end = cgroup.find('\n', begin);
-        if (end != std::string_view::npos && end > begin && end < line_end &&
-            cgroup.substr(begin, end - begin).find('/') == std::string_view::npos) {
-            return std::string(cgroup.substr(begin, end - begin));
-        }
-    }
-    // The audit session id, unless unset ((uint32_t)-1).
-    std::string_view audit = audit_session.substr(0, audit_session.find_first_of(" \n"));
-    if (!audit.empty() && audit != "4294967295" &&
-        audit.find_first_not_of("0123456789") == std::string_view::npos) {
-        return std::string(audit);
-    }
-    return std::string(environment);
-}
-
-std::string own_login_session() {
-    std::string cgroup;
-    std::string audit;
-    (void)read_file("/proc/self/cgroup", cgroup);
-    (void)read_file("/proc/self/sessionid", audit);
-    const char* environment = std::getenv("XDG_SESSION_ID");
-    return login_session_from(cgroup, audit, environment != nullptr ? environment : "");
-}
-
-bool program_in_path(std::string_view name) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) {
-        return false;
-    }
-    std::string_view rest(path);
-    while (!rest.empty()) {
-        const auto colon = rest.find(':');
-        const std::string_view dir = rest.substr(0, colon);
-        const std::string candidate = std::string(dir.empty() ? "." : dir) + "/" + std::string(name);
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return true;
-        }
-        if (colon == std::string_view::npos) {
-            break;
-        }
-        rest.remove_prefix(colon + 1);
-    }
-    return false;
 }
 
 }  // namespace tarvenix::platform

@@ -1,0 +1,15 @@
+#pragma once
+
+// What the platform interface (common/platform.h) takes from Linux. CMake puts
+// this folder on the include path of the Linux build only.
+
+namespace tarvenix::platform {
+
+// A file descriptor.
+using NativeHandle = int;
+inline constexpr NativeHandle kInvalidHandle = -1;
+
+// The separator between the components of a path.
+inline constexpr char kPathSeparator = '/';
+
+}  // namespace tarvenix::platform

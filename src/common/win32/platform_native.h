@@ -1,0 +1,26 @@
+#pragma once
+
+// What the platform interface (common/platform.h) takes from Windows. CMake
+// puts this folder on the include path of the Windows build only; the
+// interface itself stays free of <windows.h>.
+
+#include <cerrno>
+
+// The platform layer reports Windows errors as errno values (see
+// platform_win32.cpp). The C runtime lacks a value for an exceeded quota,
+// which the core's error table names; Windows Sockets' number stands in.
+#ifndef EDQUOT
+#define EDQUOT 10069
+#endif
+
+namespace tarvenix::platform {
+
+// A Windows HANDLE; nullptr when there is none (a failed CreateFileW gives
+// INVALID_HANDLE_VALUE, which the layer never keeps).
+using NativeHandle = void*;
+inline constexpr NativeHandle kInvalidHandle = nullptr;
+
+// The separator between the components of a path.
+inline constexpr char kPathSeparator = '\\';
+
+}  // namespace tarvenix::platform
