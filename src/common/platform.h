@@ -6,6 +6,7 @@
 // errno values (0 = success) so callers decide how to tell the user.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,9 +31,9 @@ struct FileStatus {
     std::int64_t mtime_nsec = 0;
     std::int64_t atime_sec = 0;
     std::int64_t atime_nsec = 0;
-    std::uint64_t allocated = 0;   // bytes the file takes on the disk
-    std::uint32_t mode = 0;        // permission bits (0777)
-    std::uint64_t device = 0;      // file system the entry lives on
+    std::uint64_t allocated = 0;  // bytes the file takes on the disk
+    std::uint32_t mode = 0;       // permission bits (0777)
+    std::uint64_t device = 0;     // file system the entry lives on
     std::uint64_t inode = 0;
 };
 
@@ -108,9 +109,15 @@ public:
     int make_folder(std::string_view name, std::uint32_t mode = 0777) const;
     // Removes the file `name` (never a folder).
     int remove_file(std::string_view name) const;
+    // Gives this folder the permission bits (0777) given, exactly.
+    int set_mode(std::uint32_t mode) const;
     // Marks this folder as being copied into, until the handle is closed;
-    // see copy_open_file for what the mark protects.
+    // see copy_open_file for what the mark protects. Never waits: when
+    // another program holds the folder locked exclusively (EWOULDBLOCK), the
+    // folder is copied into without the mark, and copies made here then
+    // never remove another program's temporary files.
     int hold_copy_lock() const;
+    bool holds_copy_lock() const { return copy_lock_; }
     // Flushes the whole file system that holds this folder to the disk.
     int sync_file_system() const;
 
@@ -118,6 +125,8 @@ private:
     explicit Directory(int fd)
         : fd_(fd) {}
     UniqueHandle fd_;
+    // A failed lock conversion can drop the lock (see copy_open_file).
+    mutable bool copy_lock_ = false;
 };
 
 // A file opened for reading, with its status taken from the open file.
@@ -140,10 +149,13 @@ private:
     FileStatus status_;
 };
 
+class StagedCopy;
+
 struct CopyOptions {
     // Refuse (EACCES) when the existing target has no write permission bit,
-    // whoever we run as: a read-only file is not to be replaced.
-    bool refuse_read_only_target = true;
+    // whoever we run as. Otherwise a read-only old copy is replaced like any
+    // other: the rename needs only the folder's write permission.
+    bool refuse_read_only_target = false;
     // Refuse (EBUSY) when another process holds a lock on the source.
     bool refuse_locked_source = false;
     // Follow a symbolic link that stands where the source is.
@@ -151,6 +163,43 @@ struct CopyOptions {
     // The caller knows nothing stands at the target (it made the folder in
     // this run), so the target need not be examined first.
     bool target_known_absent = false;
+    // Called after each chunk of a large file's data (kCopyChunkBytes); an
+    // answer of false stops the copy (ECANCELED), which removes the
+    // temporary file and leaves the target as it was.
+    std::function<bool()> between_chunks;
+    // When given, the finished copy stays in its temporary file and is
+    // handed over here instead of being renamed into place, so a caller can
+    // flush many copies to the disk at once before it renames them.
+    StagedCopy* staged = nullptr;
+};
+
+inline constexpr std::uint64_t kCopyChunkBytes = 16 * 1024 * 1024;
+
+// A complete copy in its temporary file, waiting to be renamed over its
+// target. The folder it lives in must stay open until then; destroying a
+// pending copy removes its temporary file.
+class StagedCopy {
+public:
+    StagedCopy() = default;
+    ~StagedCopy() { discard(); }
+    StagedCopy(StagedCopy&& other) noexcept;
+    StagedCopy& operator=(StagedCopy&& other) noexcept;
+    StagedCopy(const StagedCopy&) = delete;
+    StagedCopy& operator=(const StagedCopy&) = delete;
+
+    bool pending() const { return dir_ >= 0; }
+    // Renames the copy over its target; on failure the temporary file is
+    // removed and the target left as it was.
+    int commit();
+    // Removes the temporary file.
+    void discard();
+
+private:
+    friend int copy_open_file(const OpenFile&, const Directory&, std::string_view,
+                              const CopyOptions&);
+    int dir_ = -1;  // borrowed from the folder's Directory
+    std::string temp_;
+    std::string target_;
 };
 
 // Prefix of the temporary files a copy writes before it renames them into
@@ -167,13 +216,19 @@ inline constexpr std::string_view kTempPrefix = ".tarvenix-tmp-";
 int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string_view dst_name,
                    const CopyOptions& options);
 
+// Copies the symbolic link src_name of src_dir as a link (its target text,
+// never followed, and its own modification time) to dst_name in dst_dir,
+// replacing by rename whatever file or link stands there (EISDIR for a
+// folder).
+int copy_link_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
+                 std::string_view dst_name);
+
 // The same, opening src_name in src_dir first.
 int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
                  std::string_view dst_name, const CopyOptions& options);
 
 // The same with full paths.
-int copy_file(const std::string& src_path, const std::string& dst_path,
-              const CopyOptions& options);
+int copy_file(const std::string& src_path, const std::string& dst_path, const CopyOptions& options);
 
 // True when another process holds a flock or a POSIX/OFD record lock on the
 // file open as fd. A file that is merely open, without a lock, is invisible.
