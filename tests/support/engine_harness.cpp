@@ -1,10 +1,10 @@
 #include "support/engine_harness.h"
 
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 
 namespace tarvenix::testing {
 
@@ -65,6 +65,15 @@ void EngineHarness::set(int k, const std::string& src, const std::string& dst, b
     s.copy_subfolders = subfolders ? "1" : "0";
     s.skip_set = skip ? "1" : "0";
     save_settings();
+}
+
+void EngineHarness::share_with_nobody(const std::vector<std::string>& open) {
+    ::chmod(dir.path().c_str(), 0777);
+    ::chmod(program_folder.c_str(), 0777);
+    ::chmod((program_folder + "/system.dat").c_str(), 0666);
+    for (const auto& folder : open) {
+        ::chmod(folder.c_str(), 0777);
+    }
 }
 
 std::vector<std::string> EngineHarness::history_lines() const {
