@@ -526,7 +526,9 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
         return EBUSY;
     }
     const std::string dst(dst_name);
-    if (!options.target_known_absent) {
+    // Only a read-only target needs a look first: the rename itself refuses
+    // a folder standing at the target (EISDIR) and replaces anything else.
+    if (options.refuse_read_only_target && !options.target_known_absent) {
         struct stat target {};
         if (::fstatat(dst_dir.native_handle(), dst.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
             if (S_ISDIR(target.st_mode)) {
