@@ -245,7 +245,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         // earlier run) is writable for its owner while its files are copied;
         // it gets the source folder's bits when the walk is done.
         const auto src_status = src_dir.own_status();
-        const std::uint32_t wanted = src_status ? src_status->mode & 0777 : dst_status->mode;
+        const std::uint32_t wanted = (src_status ? src_status->mode : dst_status->mode) & 0777;
         if ((dst_status->mode & 0700) != 0700) {
             dst_dir->set_mode(dst_status->mode | 0700);
         }
