@@ -79,7 +79,7 @@ public:
     static constexpr std::int32_t kPathByteLimit = 254;
     // Bounds of a batch of copies flushed to the disk together before they
     // are renamed into place.
-    static constexpr std::size_t kBatchFiles = 8192;
+    static constexpr std::size_t kBatchFiles = 32768;
     static constexpr std::uint64_t kBatchBytes = 256ULL * 1024 * 1024;
     static constexpr std::size_t kBatchFolders = 256;
 
