@@ -13,8 +13,9 @@
 #                  3 unchanged    newer-only re-run (MODE 1) over an up-to-date copy
 #                  4 newer10      newer-only re-run where a fixed 10 % of files are newer
 #                  5 overwrite    overwrite-all re-run (MODE 0) over an existing copy
-#   FILESYSTEMS  "tmpfs ext4" (default both); ext4 is a journaled loop-mounted image
-#                and needs root; tmpfs falls back to /dev/shm without root
+#   FILESYSTEMS  "tmpfs ext4 xfs" (default all three); ext4 (journaled) and xfs are
+#                loop-mounted images and need root; tmpfs falls back to /dev/shm
+#                without root
 #   QUICK=1      small data set for a smoke test (2,000 small files, 3 x 10 MB)
 #   QT_PUMP=1    pass --qt-pump to the driver (results are labelled accordingly)
 #   VERIFY=0     skip the check that each warm-up run produced an exact copy
@@ -26,7 +27,7 @@
 # Everything is created in a fresh temporary folder (and, as root, fresh tmpfs and
 # ext4 mounts) that is unmounted and removed on exit, Ctrl-C or failure.
 #
-# Needs only Debian packages: bash coreutils rsync e2fsprogs util-linux python3.
+# Needs only Debian packages: bash coreutils rsync e2fsprogs xfsprogs util-linux python3.
 
 set -euo pipefail
 export LC_ALL=C
@@ -47,7 +48,7 @@ QUICK=${QUICK:-0}
 QT_PUMP=${QT_PUMP:-0}
 VERIFY=${VERIFY:-1}
 SCENARIOS=${SCENARIOS:-1 2 3 4 5}
-FILESYSTEMS=${FILESYSTEMS:-tmpfs ext4}
+FILESYSTEMS=${FILESYSTEMS:-tmpfs ext4 xfs}
 RESULTS_MD=${RESULTS_MD:-$BENCH_DIR/results-latest.md}
 DRIVER=${DRIVER:-build/bench/tarvenix_bench_driver}
 
@@ -117,7 +118,7 @@ done
 
 FS_LIST=()
 for f in ${FILESYSTEMS//,/ }; do
-  case $f in tmpfs|ext4) FS_LIST+=("$f") ;; *) die "unknown file system '$f' (use tmpfs ext4)" ;; esac
+  case $f in tmpfs|ext4|xfs) FS_LIST+=("$f") ;; *) die "unknown file system '$f' (use tmpfs ext4 xfs)" ;; esac
 done
 
 # ------------------------------------------------------------------ tool checks
@@ -262,12 +263,40 @@ setup_ext4() {
   return 0
 }
 
+setup_xfs() {
+  if (( EUID != 0 )); then
+    echo "SKIP xfs: needs root to loop-mount an XFS image"; return 1
+  fi
+  command -v mkfs.xfs >/dev/null || { echo "SKIP xfs: mkfs.xfs missing (apt-get install xfsprogs)"; return 1; }
+  local avail=$(( $(stat -f -c '%a * %S' "$WORK") ))
+  if (( avail < NEED_BYTES + 512 * MIB )); then
+    echo "SKIP xfs: $(bytes_h "$avail") free below $WORK, need $(bytes_h $((NEED_BYTES + 512 * MIB)))"; return 1
+  fi
+  local img=$WORK/xfs.img mnt=$WORK/xfs
+  IMAGES+=("$img")
+  truncate -s "$EXT4_IMAGE_BYTES" "$img"
+  if ! mkfs.xfs -q -f "$img"; then
+    echo "SKIP xfs: mkfs.xfs failed"; return 1
+  fi
+  mkdir "$mnt"
+  if ! mount -t xfs -o loop "$img" "$mnt"; then
+    echo "SKIP xfs: loop mount failed (no loop devices or no XFS in this kernel?)"; return 1
+  fi
+  MOUNTS+=("$mnt")
+  local opts dev
+  opts=$(findmnt -n -o OPTIONS --target "$mnt")
+  dev=$(findmnt -n -o SOURCE --target "$mnt")
+  FSROOT=$mnt
+  FSDESC="xfs, $(bytes_h "$EXT4_IMAGE_BYTES") sparse image on $(findmnt -n -o FSTYPE --target "$WORK") via $dev, mount options $opts"
+  return 0
+}
+
 teardown_fs() {
   local i
   for (( i = ${#MOUNTS[@]} - 1; i >= 0; i-- )); do unmount_one "${MOUNTS[i]}"; done
   detach_images
   for d in "${EXTRA_DIRS[@]}"; do rm -rf --one-file-system "$d"; done
-  rm -f "$WORK/ext4.img"
+  rm -f "$WORK/ext4.img" "$WORK/xfs.img"
 }
 
 # ------------------------------------------------------------------ running

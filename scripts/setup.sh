@@ -9,7 +9,7 @@ packages=(
     build-essential cmake g++ pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev
-    util-linux e2fsprogs rsync
+    util-linux e2fsprogs xfsprogs rsync
     fp-utils
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
     fonts-ipafont-gothic

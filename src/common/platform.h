@@ -9,6 +9,7 @@
 // them.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -119,10 +120,17 @@ public:
     // Creates the folder `name` with the permission bits given, less the
     // umask (Windows folders have no permission bits: mode is not used).
     int make_folder(std::string_view name, std::uint32_t mode = 0777) const;
+    // Gives this folder the permission bits (0777) given, exactly (Windows
+    // folders have none: nothing to do there).
+    int set_mode(std::uint32_t mode) const;
     // Marks this folder as being copied into, until the handle is closed;
-    // see copy_open_file for what the mark protects. (On Windows the
-    // temporary file's own handle is the mark: nothing to do here.)
+    // see copy_open_file for what the mark protects. Never waits: when
+    // another program holds the folder locked exclusively (EWOULDBLOCK), the
+    // folder is copied into without the mark, and copies made here then
+    // never remove another program's temporary files. (On Windows the
+    // temporary file's own handle is the mark: the folder needs none.)
     int hold_copy_lock() const;
+    bool holds_copy_lock() const { return copy_lock_; }
     // Makes the copies in this folder durable: flushes the whole file system
     // that holds it on Linux. Windows offers that only to administrators, so
     // there each copy flushes its own file before it is renamed into place.
@@ -132,6 +140,8 @@ private:
     explicit Directory(NativeHandle fd)
         : fd_(fd) {}
     UniqueHandle fd_;
+    // A failed lock conversion can drop the lock (see copy_open_file).
+    mutable bool copy_lock_ = false;
 };
 
 // A file opened for reading, with its status taken from the open file.
@@ -154,10 +164,13 @@ private:
     FileStatus status_;
 };
 
+class StagedCopy;
+
 struct CopyOptions {
     // Refuse (EACCES) when the existing target has no write permission bit,
-    // whoever we run as: a read-only file is not to be replaced.
-    bool refuse_read_only_target = true;
+    // whoever we run as. Otherwise a read-only old copy is replaced like any
+    // other: the rename needs only the folder's write permission.
+    bool refuse_read_only_target = false;
     // Refuse (EBUSY) when another process holds a lock on the source.
     bool refuse_locked_source = false;
     // Follow a symbolic link that stands where the source is.
@@ -165,6 +178,43 @@ struct CopyOptions {
     // The caller knows nothing stands at the target (it made the folder in
     // this run), so the target need not be examined first.
     bool target_known_absent = false;
+    // Called after each chunk of a large file's data (kCopyChunkBytes); an
+    // answer of false stops the copy (ECANCELED), which removes the
+    // temporary file and leaves the target as it was.
+    std::function<bool()> between_chunks;
+    // When given, the finished copy stays in its temporary file and is
+    // handed over here instead of being renamed into place, so a caller can
+    // flush many copies to the disk at once before it renames them.
+    StagedCopy* staged = nullptr;
+};
+
+inline constexpr std::uint64_t kCopyChunkBytes = 16 * 1024 * 1024;
+
+// A complete copy in its temporary file, waiting to be renamed over its
+// target. The folder it lives in must stay open until then; destroying a
+// pending copy removes its temporary file.
+class StagedCopy {
+public:
+    StagedCopy() = default;
+    ~StagedCopy() { discard(); }
+    StagedCopy(StagedCopy&& other) noexcept;
+    StagedCopy& operator=(StagedCopy&& other) noexcept;
+    StagedCopy(const StagedCopy&) = delete;
+    StagedCopy& operator=(const StagedCopy&) = delete;
+
+    bool pending() const { return dir_ >= 0; }
+    // Renames the copy over its target; on failure the temporary file is
+    // removed and the target left as it was.
+    int commit();
+    // Removes the temporary file.
+    void discard();
+
+private:
+    friend int copy_open_file(const OpenFile&, const Directory&, std::string_view,
+                              const CopyOptions&);
+    int dir_ = -1;  // borrowed from the folder's Directory
+    std::string temp_;
+    std::string target_;
 };
 
 // Prefix of the temporary files a copy writes before it renames them into
@@ -180,6 +230,13 @@ inline constexpr std::string_view kTempPrefix = ".tarvenix-tmp-";
 // tells other programs that temporary files there are in use, not leftovers.
 int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string_view dst_name,
                    const CopyOptions& options);
+
+// Copies the symbolic link src_name of src_dir as a link (its target text,
+// never followed, and its own modification time) to dst_name in dst_dir,
+// replacing by rename whatever file or link stands there (EISDIR for a
+// folder).
+int copy_link_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
+                 std::string_view dst_name);
 
 // The same, opening src_name in src_dir first.
 int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,

@@ -113,15 +113,17 @@ std::int16_t Vostrel::Err_Msg(std::optional<SystemError>& pending, std::string_v
                               std::string_view Procedure_name) {
     MsgBeep(MB_Syserr);
     const std::int32_t number = pending ? pending->code() : 0;
-    std::string text = "エラー番号" + std::to_string(number) + " " + (pending ? pending->text() : "");
+    std::string text =
+        "エラー番号" + std::to_string(number) + " " + (pending ? pending->text() : "");
     text += "\r\n\r\nプロジェクト名 = [";
     text += Project_name;
     text += "]\r\nプロシージャ名 = [";
     text += Procedure_name;
     text += "]";
-    const HelpReference* help = (pending && !pending->help().file.empty()) ? &pending->help() : nullptr;
-    ports_.boxes.show_box("予期せぬエラー", text,
-                          box_style::kIconStop | box_style::kSystemModal, help);
+    const HelpReference* help =
+        (pending && !pending->help().file.empty()) ? &pending->help() : nullptr;
+    ports_.boxes.show_box("予期せぬエラー", text, box_style::kIconStop | box_style::kSystemModal,
+                          help);
     pending.reset();
     return static_cast<std::int16_t>(number);
 }
@@ -236,9 +238,8 @@ std::int32_t Vostrel::FileCopy(const std::string& OldFile, const std::string& Ne
 
 std::int32_t Vostrel::FileCopy(const platform::OpenFile& old_file,
                                const platform::Directory& new_folder, std::string_view new_name,
-                               bool new_folder_is_fresh) {
-    platform::CopyOptions options = file_copy_options();
-    options.target_known_absent = new_folder_is_fresh;
+                               platform::CopyOptions options) {
+    options.refuse_locked_source = false;
     last_error_ = platform::copy_open_file(old_file, new_folder, new_name, options);
     return last_error_ == 0 ? 1 : 0;
 }

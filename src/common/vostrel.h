@@ -89,10 +89,11 @@ public:
     // reason in LastError().
     std::int32_t FileCopy(const std::string& OldFile, const std::string& NewFile);
     // The same copy of a file already open into an open folder, for callers
-    // that walk a tree. new_folder_is_fresh: the caller made the folder in
-    // this run, so nothing can stand at the target yet.
+    // that walk a tree, with the caller's options: it reads the file whether
+    // or not another program has it open, and it replaces a read-only old
+    // copy (a backup must not get stuck on the bits it copied itself).
     std::int32_t FileCopy(const platform::OpenFile& old_file, const platform::Directory& new_folder,
-                          std::string_view new_name, bool new_folder_is_fresh = false);
+                          std::string_view new_name, platform::CopyOptions options = {});
     int LastError() const { return last_error_; }
     std::string WinDir();
     std::string SysDir();

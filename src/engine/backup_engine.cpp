@@ -1,5 +1,6 @@
 #include "engine/backup_engine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <new>
@@ -107,9 +108,11 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                 walk_backup_set(k);
                 // "[Success]" promises the copies are on the disk: flush the
                 // destination's file system once per set, not once per file.
+                // A run already stopping ends as stopped: the flush's error
+                // must not hide the copy failure the user was just told of.
                 int err = 0;
                 const platform::Directory dst = platform::Directory::open(set.dst_folder, &err);
-                if (dst.is_open() && (err = dst.sync_file_system()) != 0) {
+                if (dst.is_open() && (err = dst.sync_file_system()) != 0 && abort_requested != 1) {
                     throw error_from_errno(err, "flush", set.dst_folder);
                 }
             }
@@ -163,6 +166,7 @@ RunOutcome BackupEngine::stopped_end(std::int16_t run_trigger) {
 }
 
 RunOutcome BackupEngine::system_error_end(const SystemError& error) {
+    discard_batch();
     s_.reporter.report_system_error(error);
     s_.progress.hide();
     timer_slot = 0;
@@ -179,6 +183,7 @@ void BackupEngine::walk_backup_set(int k) {
     dst_root_ = platform::Directory::open(dst_base_ + platform::kPathSeparator, &err);
     dst_root_status_ = dst_root_.is_open() ? dst_root_.own_status() : std::nullopt;
     fresh_folders_.clear();
+    folder_modes_.clear();
     const bool subfolders = set.copy_subfolders != "0";
 
     for (std::size_t level = 0;; ++level) {
@@ -199,6 +204,11 @@ void BackupEngine::walk_backup_set(int k) {
             break;
         }
     }
+    // Also after a stop: the copies made so far are flushed and renamed,
+    // none stays a temporary file.
+    commit_batch();
+    restore_folder_modes();
+    current_dst_.reset();
     src_root_ = platform::Directory();
     dst_root_ = platform::Directory();
     fresh_folders_.clear();
@@ -222,11 +232,29 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         }
         return true;
     }
-    platform::Directory dst_dir;
+    auto dst_dir = std::make_shared<platform::Directory>();
     if (dst_root_.is_open()) {
-        dst_dir = dst_root_.open_below(relative, &err);
-        dst_dir.hold_copy_lock();
+        *dst_dir = dst_root_.open_below(relative, &err);
+        // Never waits: a folder another program holds locked is copied into
+        // all the same, only without removing temporary files found there.
+        dst_dir->hold_copy_lock();
     }
+    const auto dst_status = dst_dir->is_open() ? dst_dir->own_status() : std::nullopt;
+    if (dst_status && !relative.empty()) {
+        // A folder copied from a read-only one (or left read-only by an
+        // earlier run) is writable for its owner while its files are copied;
+        // it gets the source folder's bits when the walk is done.
+        const auto src_status = src_dir.own_status();
+        const std::uint32_t wanted = (src_status ? src_status->mode : dst_status->mode) & 0777;
+        if ((dst_status->mode & 0700) != 0700) {
+            dst_dir->set_mode(dst_status->mode | 0700);
+        }
+        if ((dst_status->mode & 0777) != wanted || (dst_status->mode & 0700) != 0700) {
+            folder_modes_.emplace_back(relative, wanted);
+        }
+    }
+    current_dst_ = dst_dir;
+    current_device_ = dst_status ? dst_status->device : 0;
     const bool fresh = fresh_folders_.count(relative) != 0;
     const bool overwrite_all = s_.settings.model.options.copy_mode != "1";
 
@@ -246,8 +274,8 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
             }
             type = st->type;
         }
-        if (type == platform::EntryType::kLink || type == platform::EntryType::kSystem) {
-            continue;  // links are never followed; FIFOs, sockets and devices never read
+        if (type == platform::EntryType::kSystem) {
+            continue;  // FIFOs, sockets and devices are never read
         }
         const std::string src_path = src_base_ + relative + platform::kPathSeparator + name;
         if (type == platform::EntryType::kFolder) {
@@ -260,12 +288,15 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
                 continue;  // the destination lies inside the source: never copy it into itself
             }
             std::string child = relative + platform::kPathSeparator + name;
-            if (dst_dir.is_open() && (fresh || !dst_dir.status_of(name, true))) {
-                // The copy of a private folder stays private: it takes the
-                // source folder's permission bits. A failure shows later,
-                // when the folder's files cannot be copied.
-                if (dst_dir.make_folder(name, st->mode & 0777) == 0) {
+            if (dst_dir->is_open() && (fresh || !dst_dir->status_of(name, false))) {
+                // Made writable for its owner, so its files can be copied
+                // into it; a failure shows later, when they cannot be.
+                const std::uint32_t mode = st->mode & 0777;
+                if (dst_dir->make_folder(name, mode | 0700) == 0) {
                     fresh_folders_.insert(child);
+                    if ((mode & 0700) != 0700) {
+                        folder_modes_.emplace_back(child, mode);
+                    }
                 }
             }
             folder_table_.add(level + 1, std::move(child));
@@ -276,12 +307,14 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
             return false;
         }
         const std::string dst_path = dst_base_ + relative + platform::kPathSeparator + name;
+        // A link is copied as a link, never followed.
+        const bool is_link = type == platform::EntryType::kLink;
         // Overwriting every file, the source is opened right away and its
         // status read from the open file; newer-only, most files are not
         // copied, so a stat is all they cost.
         platform::OpenFile source;
         int open_error = 0;
-        if (overwrite_all) {
+        if (overwrite_all && !is_link) {
             source = platform::OpenFile::open_at(src_dir, name, false, &open_error);
             if (source.is_open()) {
                 st = source.status();
@@ -298,14 +331,17 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
                 continue;
             }
         }
-        if (st->type != platform::EntryType::kFile) {
-            continue;
+        if (st->type != (is_link ? platform::EntryType::kLink : platform::EntryType::kFile)) {
+            continue;  // changed since the listing
         }
         s_.progress.set_label(ProgressLabel::cpfname, name);
         s_.progress.set_label(ProgressLabel::filesize, format_kbytes(st->size));
         s_.pump.process_events();
-        copy_one_file(
-            FileJob{src_dir, dst_dir, fresh, name, src_path, dst_path, *st, source, open_error});
+        copy_one_file(FileJob{src_dir, *dst_dir, fresh, name, src_path, dst_path, *st, source,
+                              open_error, is_link});
+        if (batch_full()) {
+            commit_batch();
+        }
         s_.progress.set_label(ProgressLabel::cpfname, "");
         s_.progress.set_label(ProgressLabel::filesize, "");
         s_.pump.process_events();
@@ -317,7 +353,8 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
 }
 
 void BackupEngine::too_long(bool folder, const std::string& path) {
-    std::string message = folder ? "フォルダの長さが長すぎます！" : "フォルダ+ファイルの長さが長すぎます！";
+    std::string message =
+        folder ? "フォルダの長さが長すぎます！" : "フォルダ+ファイルの長さが長すぎます！";
     message += "\rフルパスで255文字以内にして下さい\r\r";
     message += path;
     s_.vostrel.Msg_Box(s_.vostrel.KindErr, message);
@@ -331,14 +368,18 @@ void BackupEngine::record_skipped(const std::string& dst_path) {
 void BackupEngine::copy_one_file(const FileJob& job) {
     const GlobalOptions& options = s_.settings.model.options;
     try {
+        int err = 0;
         if (options.copy_mode == "1" && job.dst_dir.is_open() && !job.dst_dir_is_fresh) {
-            int err = 0;
-            const auto dst = job.dst_dir.status_of(job.name, true, &err);
-            if (!dst && err != ENOENT) {
-                throw error_from_errno(err, "stat", job.dst_path);
-            }
-            if (dst && job.src_status.mtime_sec <= dst->mtime_sec) {
+            // The entry's own status: a link standing there is never
+            // followed, and one standing where a file's copy belongs is
+            // replaced by the copy.
+            const auto dst = job.dst_dir.status_of(job.name, false, &err);
+            if (dst && dst->type == job.src_status.type &&
+                job.src_status.mtime_sec <= dst->mtime_sec) {
                 return;  // the destination is as new or newer
+            }
+            if (dst || err == ENOENT) {
+                err = 0;
             }
         }
         const auto skip_open_files = parse_option_number(options.skip_open_files);
@@ -347,8 +388,11 @@ void BackupEngine::copy_one_file(const FileJob& job) {
                               std::string(describe_error_code(error_code::kTypeMismatch)) +
                                   " (skip_open_files: \"" + options.skip_open_files + "\")");
         }
-        int err = job.open_error;
-        if (!job.source.is_open() && err == 0) {
+        const bool skip_mode = *skip_open_files == 1;
+        if (err == 0) {
+            err = job.open_error;
+        }
+        if (err == 0 && !job.is_link && !job.source.is_open()) {
             job.source = platform::OpenFile::open_at(job.src_dir, job.name, false, &err);
             if (err == ENOENT || err == ELOOP) {
                 return;  // gone, or turned into a link, since the listing
@@ -357,33 +401,107 @@ void BackupEngine::copy_one_file(const FileJob& job) {
         if (err == 0 && !job.dst_dir.is_open()) {
             err = ENOENT;  // the destination folder could not be made or opened
         }
-        if (*skip_open_files == 1) {
-            if (err == 0) {
-                platform::CopyOptions copy;
-                copy.refuse_locked_source = true;
-                copy.refuse_read_only_target = true;
-                copy.target_known_absent = job.dst_dir_is_fresh;
+        PendingCopy pending{current_dst_, {}, job.src_path, job.dst_path, skip_mode};
+        if (err == 0 && job.is_link) {
+            // A link's copy is a name and a short text, which the file
+            // system's journal carries with the rename: it needs no batch.
+            err = platform::copy_link_at(job.src_dir, job.name, job.dst_dir, job.name);
+        } else if (err == 0) {
+            platform::CopyOptions copy;
+            copy.refuse_locked_source = skip_mode;
+            copy.target_known_absent = job.dst_dir_is_fresh;
+            copy.staged = &pending.staged;
+            // A large file's copy serves the user between its chunks, so a
+            // stop takes effect within it.
+            copy.between_chunks = [this] {
+                s_.pump.process_events();
+                return abort_requested != 1;
+            };
+            if (skip_mode) {
                 err = platform::copy_open_file(job.source, job.dst_dir, job.name, copy);
+            } else if (s_.vostrel.FileCopy(job.source, job.dst_dir, job.name, copy) == 0) {
+                err = s_.vostrel.LastError() != 0 ? s_.vostrel.LastError() : EIO;
             }
-            if (err != 0) {
-                record_skipped(job.dst_path);
-            }
+        }
+        if (err == ECANCELED && abort_requested == 1) {
+            return;  // stopped within the copy: the old copy stays
+        }
+        if (err != 0) {
+            copy_failed(skip_mode, job.src_path, job.dst_path);
             return;
         }
-        const bool copied =
-            err == 0 &&
-            s_.vostrel.FileCopy(job.source, job.dst_dir, job.name, job.dst_dir_is_fresh) != 0;
-        if (!copied) {
-            s_.vostrel.Msg_Box(s_.vostrel.KindErr,
-                               "ファイルをコピーできません！\r\rコピー元 = " + job.src_path +
-                                   "\rコピー先 = " + job.dst_path +
-                                   "\r\rファイルの属性やフォルダの権限等を確認して下さい。");
-            abort_requested = 1;
+        if (pending.staged.pending()) {
+            if (batch_folders_.empty() || batch_folders_.back().second != current_dst_) {
+                batch_folders_.emplace_back(current_device_, current_dst_);
+            }
+            batch_bytes_ += job.src_status.size;
+            batch_.push_back(std::move(pending));
         }
     } catch (const SystemError& error) {
         s_.reporter.report_system_error(error);
         abort_requested = 1;
     }
+}
+
+void BackupEngine::copy_failed(bool skip_mode, const std::string& src_path,
+                               const std::string& dst_path) {
+    if (skip_mode) {
+        record_skipped(dst_path);
+        return;
+    }
+    s_.vostrel.Msg_Box(s_.vostrel.KindErr,
+                       "ファイルをコピーできません！\r\rコピー元 = " + src_path + "\rコピー先 = " +
+                           dst_path + "\r\rファイルの属性やフォルダの権限等を確認して下さい。");
+    abort_requested = 1;
+}
+
+bool BackupEngine::batch_full() const {
+    return batch_.size() >= kBatchFiles || batch_bytes_ >= kBatchBytes ||
+           batch_folders_.size() >= kBatchFolders;
+}
+
+void BackupEngine::commit_batch() {
+    int err = 0;
+    std::vector<std::uint64_t> flushed;
+    for (const auto& [device, folder] : batch_folders_) {
+        if (err == 0 && std::find(flushed.begin(), flushed.end(), device) == flushed.end()) {
+            flushed.push_back(device);
+            err = folder->sync_file_system();
+        }
+    }
+    if (err != 0) {
+        // Copies not known to be on the disk never replace the old ones.
+        discard_batch();
+        if (abort_requested == 1) {
+            return;  // the run is stopping: the stop is what the user sees
+        }
+        throw error_from_errno(err, "flush", dst_base_);
+    }
+    for (auto& copy : batch_) {
+        if (copy.staged.commit() != 0) {
+            copy_failed(copy.skip_mode, copy.src_path, copy.dst_path);
+        }
+    }
+    discard_batch();
+}
+
+void BackupEngine::discard_batch() {
+    batch_.clear();  // removes the temporary files of copies not renamed
+    batch_folders_.clear();
+    batch_bytes_ = 0;
+}
+
+void BackupEngine::restore_folder_modes() {
+    // Deepest first, so no folder is closed to its owner before the folders
+    // below it are done.
+    for (auto it = folder_modes_.rbegin(); it != folder_modes_.rend(); ++it) {
+        int err = 0;
+        const platform::Directory folder = dst_root_.open_below(it->first, &err);
+        if (folder.is_open()) {
+            folder.set_mode(it->second);
+        }
+    }
+    folder_modes_.clear();
 }
 
 }  // namespace tarvenix

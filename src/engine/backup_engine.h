@@ -4,9 +4,12 @@
 // of one set, and the copy of one file under the two copy rules.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "common/platform.h"
 #include "common/ports.h"
@@ -59,8 +62,9 @@ public:
 
     bool running() const { return running_; }
 
-    // What the progress dialog's cancel button does: the walk stops after the
-    // file being copied.
+    // What the progress dialog's cancel button does: the walk stops within
+    // the file being copied (a large file's copy serves events between its
+    // chunks and stops there, keeping the old copy).
     void request_abort() { abort_requested = 1; }
 
     void walk_backup_set(int k);
@@ -73,6 +77,11 @@ public:
     std::int16_t timer_slot = 0;
 
     static constexpr std::int32_t kPathByteLimit = 254;
+    // Bounds of a batch of copies flushed to the disk together before they
+    // are renamed into place.
+    static constexpr std::size_t kBatchFiles = 32768;
+    static constexpr std::uint64_t kBatchBytes = 256ULL * 1024 * 1024;
+    static constexpr std::size_t kBatchFolders = 256;
 
 private:
     struct FileJob {
@@ -86,9 +95,28 @@ private:
         // The source, when the walk has opened it already.
         platform::OpenFile& source;
         int open_error;
+        bool is_link;  // a symbolic link, copied as a link
+    };
+
+    // A finished copy in its temporary file, renamed over the old copy once
+    // its batch is on the disk: a power cut then leaves the old or the new
+    // copy, never an empty one.
+    struct PendingCopy {
+        std::shared_ptr<const platform::Directory> folder;
+        platform::StagedCopy staged;
+        std::string src_path;
+        std::string dst_path;
+        bool skip_mode = false;
     };
 
     void copy_one_file(const FileJob& job);
+    void copy_failed(bool skip_mode, const std::string& src_path, const std::string& dst_path);
+    bool batch_full() const;
+    // Flushes the batch's file systems, then renames its copies into place.
+    void commit_batch();
+    void discard_batch();
+    // Gives the folders made writable for their copies their source's bits.
+    void restore_folder_modes();
     // Lists one folder of the walk; false when the walk must end.
     bool walk_folder(std::size_t level, const std::string& relative);
     void too_long(bool folder, const std::string& path);
@@ -111,6 +139,16 @@ private:
     std::optional<platform::FileStatus> dst_root_status_;
     // Destination folders (relative paths) this walk has made.
     std::unordered_set<std::string> fresh_folders_;
+    // The destination folder being filled, and the file system it is on.
+    std::shared_ptr<const platform::Directory> current_dst_;
+    std::uint64_t current_device_ = 0;
+    std::vector<PendingCopy> batch_;
+    std::uint64_t batch_bytes_ = 0;
+    std::vector<std::pair<std::uint64_t, std::shared_ptr<const platform::Directory>>>
+        batch_folders_;
+    // Destination folders (relative paths) whose source bits they get once
+    // the walk's copies are in place.
+    std::vector<std::pair<std::string, std::uint32_t>> folder_modes_;
 };
 
 }  // namespace tarvenix

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <utility>
 
 #include "common/platform.h"
 #include "support/engine_harness.h"
@@ -22,8 +23,6 @@ namespace tarvenix {
 namespace {
 
 using namespace testing;
-
-
 
 std::string pattern(std::size_t size, char salt) {
     std::string s(size, '\0');
@@ -78,6 +77,101 @@ TEST_F(FaultTest, AProgramKilledMidCopyLeavesTheOldCopyAndTheNextRunCleansUp) {
     EXPECT_EQ(folder_entries(dst), std::vector<std::string>{"big.bin"});
 }
 
+TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
+    const std::string old_copy = pattern(1024 * 1024, 'o');
+    struct Row {
+        const char* skip_open_files;
+        bool shrink;  // else: the user clicks the cancel button
+        RunOutcome outcome;
+        std::size_t history_lines;
+    };
+    for (const Row row :
+         {Row{"0", false, RunOutcome::kStopped, 2}, Row{"1", true, RunOutcome::kCompleted, 3}}) {
+        ::unlink((program_folder + "/history.txt").c_str());
+        options().skip_open_files = row.skip_open_files;
+        save_settings();
+        write_file(dst + "/big", old_copy);
+        write_file(src + "/big", pattern(48 * 1024 * 1024, 'n'));
+        // A pump with no label changed since the one before is one the copy
+        // itself made.
+        int in_copy = 0;
+        std::size_t labels = 0;
+        ui.on_every_pump([&] {
+            if (std::exchange(labels, progress.log.size()) != progress.log.size()) {
+                return;
+            }
+            ++in_copy;
+            if (row.shrink) {
+                ::truncate((src + "/big").c_str(), 1024 * 1024);
+            } else {
+                engine.request_abort();
+            }
+        });
+        EXPECT_EQ(engine.run_backup(run_trigger::kManual), row.outcome) << row.skip_open_files;
+        EXPECT_EQ(in_copy, 1) << row.skip_open_files;
+        EXPECT_EQ(read_file(dst + "/big"), old_copy) << row.skip_open_files;
+        EXPECT_EQ(temp_files_in(dst), 0) << row.skip_open_files;
+        EXPECT_EQ(history_entries().size(), row.history_lines) << row.skip_open_files;
+    }
+}
+
+TEST_F(FaultTest, AFolderLockedByAnotherProgramIsCopiedIntoWithoutWaiting) {
+    write_file(src + "/a", "a");
+    LockHolder other(dst, LockKind::kFlock);  // like `flock DST sleep 30`
+    ASSERT_TRUE(other.holding());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(20);  // a run waiting for the lock dies here
+        const bool ok = engine.run_backup(run_trigger::kManual) == RunOutcome::kCompleted;
+        ::_exit(ok && read_file(dst + "/a") == "a" ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+TEST_F(FaultTest, APowerCutAfterAReplaceLeavesTheOldOrTheNewCopyWhole) {
+    ScopedExt4 fs(dir.path(), "noauto_da_alloc,commit=1");
+    if (!fs.mounted()) {
+        GTEST_SKIP() << fs.reason();
+    }
+    const std::string backup = fs.path() + "/D";
+    const std::string old_copy = pattern(256 * 1024, 'o');
+    const std::string new_data = pattern(256 * 1024, 'n');
+    make_dirs(backup);
+    write_file(backup + "/a", old_copy);
+    ::sync();
+    write_file(src + "/a", new_data);
+    make_dirs(src + "/z");
+    write_file(src + "/z/b", "b");  // copied after a
+    set(0, src, backup);
+    bool cut = false;
+    ui.on_every_pump([&] {
+        if (!cut && !progress.files.empty() && progress.files.back() == "b") {
+            ::sleep(3);  // the journal commits every second meanwhile
+            cut = fs.cut_power();
+        }
+    });
+    engine.run_backup(run_trigger::kManual);
+    ASSERT_TRUE(cut);
+    ASSERT_TRUE(fs.remount());
+    const std::string after = read_file(backup + "/a");
+    EXPECT_TRUE(after == old_copy || after == new_data) << after.size() << " bytes";
+}
+
+TEST_F(FaultTest, ACopyFailureFollowedByAFailedFlushEndsAsStopped) {
+    ScopedExt4 fs(dir.path(), "commit=1");
+    if (!fs.mounted()) {
+        GTEST_SKIP() << fs.reason();
+    }
+    write_file(src + "/a", "a");
+    set(0, src, fs.path());
+    ui.at_pump(2, [&] { ASSERT_TRUE(fs.cut_power()); });  // the source folder shown
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
+    EXPECT_EQ(ui.box_texts().front().rfind("ファイルをコピーできません！", 0), 0u);
+    EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
+}
+
 TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
     for (int i = 0; i < 30; ++i) {
         make_dirs(src + "/d" + std::to_string(i % 5));
@@ -91,7 +185,8 @@ TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
             for (int round = 0; round < 3; ++round) {
                 if (engine.run_backup(run_trigger::kManual) != RunOutcome::kCompleted) {
                     for (const auto& text : ui.box_texts()) {
-                        std::fprintf(stderr, "child %d: errno %d %s\n", p, vostrel.LastError(), text.c_str());
+                        std::fprintf(stderr, "child %d: errno %d %s\n", p, vostrel.LastError(),
+                                     text.c_str());
                     }
                     ::_exit(1);
                 }
@@ -149,7 +244,8 @@ TEST_F(FaultTest, AReadOnlyDestinationWritesNothing) {
     write_file(dst + "/a.txt", "old");
     if (running_as_root()) {
         if (::mount(dst.c_str(), dst.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
-            ::mount(nullptr, dst.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+            ::mount(nullptr, dst.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) !=
+                0) {
             GTEST_SKIP() << "read-only bind mount not allowed: " << std::strerror(errno);
         }
     } else {

@@ -10,7 +10,6 @@ namespace {
 
 using namespace testing;
 
-
 class CopyRulesTest : public EngineHarness, public ::testing::Test {
 protected:
     CopyRulesTest() {
@@ -105,28 +104,47 @@ TEST_F(CopyRulesTest, CopyAnywayModeCopiesALockedFile) {
     EXPECT_EQ(read_file(dst + "/locked.db"), "data");
 }
 
-TEST_F(CopyRulesTest, AReadOnlyDestinationFileStopsACopyAnywayRun) {
+TEST_F(CopyRulesTest, ADestinationTheUserMayNotWriteStopsACopyAnywayRun) {
     use("0", "0");
     write_file(src + "/report.txt", "new");
     write_file(dst + "/report.txt", "old");
-    ::chmod((dst + "/report.txt").c_str(), 0444);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
-    EXPECT_EQ(ui.box_texts(),
-              (std::vector<std::string>{"ファイルをコピーできません！\r\rコピー元 = " + src +
-                                            "/report.txt\rコピー先 = " + dst +
-                                            "/report.txt\r\rファイルの属性やフォルダの権限等を確認して下さい。",
-                                        "バックアップが中止されました！"}));
-    EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
-    EXPECT_EQ(read_file(dst + "/report.txt"), "old");
+    share_with_nobody({src});  // dst stays root's own 0755 folder
+    if (!running_as_root()) {
+        ::chmod(dst.c_str(), 0555);  // the set's own folder: the run never changes it
+    }
+    EXPECT_TRUE(run_unprivileged([&] {
+        EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
+        EXPECT_EQ(ui.box_texts(),
+                  (std::vector<std::string>{
+                      "ファイルをコピーできません！\r\rコピー元 = " + src +
+                          "/report.txt\rコピー先 = " + dst +
+                          "/report.txt\r\rファイルの属性やフォルダの権限等を確認して下さい。",
+                      "バックアップが中止されました！"}));
+        EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
+        EXPECT_EQ(read_file(dst + "/report.txt"), "old");
+    }));
+    ::chmod(dst.c_str(), 0755);
 }
 
-TEST_F(CopyRulesTest, AReadOnlySourceGivesAReadOnlyCopyThatALaterRunCannotReplace) {
-    use("0", "0");
-    write_file(src + "/frozen", "v1");
-    ::chmod((src + "/frozen").c_str(), 0444);
-    ASSERT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(mode_of(dst + "/frozen"), 0444u);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
+TEST_F(CopyRulesTest, AReadOnlyOldCopyIsReplacedInEveryMode) {
+    share_with_nobody({src, dst});
+    // A read-only file put in place the way a copy is: written, then renamed.
+    const auto put_read_only = [](const std::string& path, const std::string& text) {
+        write_file(path + "~", text);
+        ::chmod((path + "~").c_str(), 0444);
+        ::rename((path + "~").c_str(), path.c_str());
+    };
+    EXPECT_TRUE(run_unprivileged([&] {
+        for (const char* skip : {"0", "1"}) {
+            use("0", skip);
+            put_read_only(dst + "/frozen", "old");
+            put_read_only(src + "/frozen", std::string("new ") + skip);
+            EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted) << skip;
+            EXPECT_EQ(read_file(dst + "/frozen"), std::string("new ") + skip) << skip;
+            EXPECT_EQ(mode_of(dst + "/frozen"), 0444u) << skip;
+        }
+        EXPECT_EQ(history_entries().size(), 4u);  // no skipped-file line
+    }));
 }
 
 TEST_F(CopyRulesTest, AFullDestinationKeepsTheOldCopy) {

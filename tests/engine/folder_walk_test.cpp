@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -6,6 +7,7 @@
 
 #include <algorithm>
 
+#include "common/platform.h"
 #include "support/engine_harness.h"
 
 namespace tarvenix {
@@ -13,6 +15,11 @@ namespace {
 
 using namespace testing;
 
+std::string link_text(const std::string& path) {
+    char buf[4096];
+    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+    return n < 0 ? std::string("(not a link)") : std::string(buf, static_cast<std::size_t>(n));
+}
 
 class FolderWalkTest : public EngineHarness, public ::testing::Test {
 protected:
@@ -39,7 +46,8 @@ TEST_F(FolderWalkTest, CopiesLevelByLevel) {
     // All of level 0 first, then level 1 in the order its folders were found,
     // then level 2.
     const auto top = folder_entries(src);
-    const bool x_first = std::find(top.begin(), top.end(), "X") < std::find(top.begin(), top.end(), "Y");
+    const bool x_first =
+        std::find(top.begin(), top.end(), "X") < std::find(top.begin(), top.end(), "Y");
     const std::vector<std::string> expected =
         x_first ? std::vector<std::string>{"a.txt", "b.txt", "c.txt", "d.txt"}
                 : std::vector<std::string>{"a.txt", "c.txt", "b.txt", "d.txt"};
@@ -83,7 +91,7 @@ TEST_F(FolderWalkTest, WideAndDeepTreesAreWalkedWhole) {
     EXPECT_EQ(read_file(dst + deep.substr(src.size()) + "/bottom.txt"), "deep");
 }
 
-TEST_F(FolderWalkTest, HiddenEntriesFifosSocketsAndLinksAreNotCopied) {
+TEST_F(FolderWalkTest, HiddenEntriesFifosAndSocketsAreNotCopiedLinksAreCopiedAsLinks) {
     write_file(src + "/.hidden", "h");
     make_dirs(src + "/.hiddendir");
     write_file(src + "/.hiddendir/inside", "i");
@@ -105,10 +113,94 @@ TEST_F(FolderWalkTest, HiddenEntriesFifosSocketsAndLinksAreNotCopied) {
 
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
     ::close(sock);
-    EXPECT_EQ(folder_entries(dst), std::vector<std::string>{"plain.txt"});
-    EXPECT_FALSE(exists(dst + "/.hidden"));
-    EXPECT_FALSE(exists(dst + "/.hiddendir"));
-    EXPECT_EQ(progress.files, std::vector<std::string>{"plain.txt"});
+    auto copied = folder_entries(dst);
+    std::sort(copied.begin(), copied.end());
+    const std::vector<std::string> expected{"dangling", "link-file", "link-out", "loop",
+                                            "plain.txt"};
+    EXPECT_EQ(copied, expected);
+    for (const auto& name : expected) {  // each link the link itself, never followed
+        EXPECT_EQ(link_text(dst + "/" + name), link_text(src + "/" + name)) << name;
+    }
+    EXPECT_EQ(folder_entries(dir / "outside"), std::vector<std::string>{"secret"});
+    EXPECT_EQ(progress.files.size(), expected.size());
+}
+
+TEST_F(FolderWalkTest, LinksAreComparedAndReplacedByTheirOwnStatusNeverFollowed) {
+    options().copy_mode = "1";  // newer-only
+    options().skip_open_files = "1";
+    save_settings();
+    const long long t = 1'100'000'000;
+    write_file(dir / "victim", "keep");
+    set_mtime(dir / "victim", t + 3600);
+    struct Row {
+        const char* name;
+        const char* src_link;  // nullptr: a file "new"
+        const char* dst_link;  // nullptr: a file "old" (or nothing, when dst_time is 0)
+        long long src_time, dst_time;
+        const char* expected;  // link text, or nullptr for the file "new"
+    };
+    const std::string victim = dir / "victim";
+    const Row rows[] = {
+        {"to-newer", nullptr, victim.c_str(), t, t - 60, nullptr},
+        {"self", nullptr, "self", t, t - 60, nullptr},
+        {"link-new", "text-a", nullptr, t, 0, "text-a"},
+        {"link-older", "text-b", "kept", t, t + 60, "kept"},
+        {"link-newer", "text-c", "old", t + 60, t, "text-c"},
+        {"link-over-file", "text-d", nullptr, t + 60, t, "text-d"},
+    };
+    const auto put = [](const std::string& path, const char* link, long long time) {
+        if (link != nullptr) {
+            ASSERT_EQ(::symlink(link, path.c_str()), 0);
+        } else {
+            write_file(path, path.find("/S/") != std::string::npos ? "new" : "old");
+        }
+        const timespec times[2] = {{time, 0}, {time, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    };
+    for (const Row& row : rows) {
+        put(src + "/" + row.name, row.src_link, row.src_time);
+        if (row.dst_time != 0) {
+            put(dst + "/" + row.name, row.dst_link, row.dst_time);
+        }
+    }
+    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(history_entries(),
+              (std::vector<std::string>{"[Start] [Manual]", "[Success] [Manual]"}));
+    for (const Row& row : rows) {
+        const std::string path = dst + "/" + row.name;
+        if (row.expected == nullptr) {
+            EXPECT_EQ(platform::status(path, false)->type, platform::EntryType::kFile) << row.name;
+            EXPECT_EQ(read_file(path), "new") << row.name;
+        } else {
+            EXPECT_EQ(link_text(path), row.expected) << row.name;
+            EXPECT_EQ(platform::status(path, false)->mtime_sec,
+                      row.expected == std::string("kept") ? row.dst_time : row.src_time)
+                << row.name;
+        }
+    }
+    EXPECT_EQ(read_file(victim), "keep");
+}
+
+TEST_F(FolderWalkTest, AReadOnlySourceFolderGivesAReadOnlyCopyThatLaterRunsStillFill) {
+    make_dirs(src + "/ro");
+    share_with_nobody({src, dst, src + "/ro"});
+    if (running_as_root()) {
+        ASSERT_EQ(::chown((src + "/ro").c_str(), 65534, 65534), 0);  // nobody changes it below
+    }
+    EXPECT_TRUE(run_unprivileged([&] {
+        // Read-only, read-only again (the copy left read-only by the first
+        // run), then writable.
+        for (const unsigned mode : {0555u, 0555u, 0755u}) {
+            const std::string text = "run " + std::to_string(progress.files.size());
+            ::chmod((src + "/ro").c_str(), 0755);
+            write_file(src + "/ro/a", text);
+            ::chmod((src + "/ro").c_str(), mode);
+            EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted) << text;
+            EXPECT_EQ(read_file(dst + "/ro/a"), text);
+            EXPECT_EQ(mode_of(dst + "/ro"), mode) << text;
+        }
+        EXPECT_EQ(history_entries().size(), 6u);  // no skipped-file line
+    }));
 }
 
 TEST_F(FolderWalkTest, SourcePathsUpTo254BytesAreCopiedLongerOnesStopTheRun) {
@@ -127,11 +219,10 @@ TEST_F(FolderWalkTest, SourcePathsUpTo254BytesAreCopiedLongerOnesStopTheRun) {
     write_file(src + "/" + over, "too long");
     ui.clear_events();
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
-    EXPECT_EQ(ui.box_texts(),
-              (std::vector<std::string>{"フォルダ+ファイルの長さが長すぎます！\r"
-                                        "フルパスで255文字以内にして下さい\r\r" +
-                                            src + "/" + over,
-                                        "バックアップが中止されました！"}));
+    EXPECT_EQ(ui.box_texts(), (std::vector<std::string>{"フォルダ+ファイルの長さが長すぎます！\r"
+                                                        "フルパスで255文字以内にして下さい\r\r" +
+                                                            src + "/" + over,
+                                                        "バックアップが中止されました！"}));
     EXPECT_FALSE(exists(dst + "/" + over));
 }
 

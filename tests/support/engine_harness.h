@@ -44,6 +44,10 @@ public:
     // The history lines' tags and triggers, without the time stamps.
     std::vector<std::string> history_entries() const;
 
+    // Lets the user nobody reach the test's folders and settings; `open`
+    // folders get mode 0777 (run_unprivileged then works in them).
+    void share_with_nobody(const std::vector<std::string>& open);
+
     TempDir dir;
     std::string program_folder;
     ScriptedUi ui;

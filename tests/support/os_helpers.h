@@ -12,8 +12,8 @@ namespace tarvenix::testing {
 
 enum class LockKind { kFlock, kPosixRecord, kOfdRecord };
 
-// A child process that opens the file, takes the lock and keeps it until the
-// object is destroyed.
+// A child process that opens the file (or folder, for kFlock), takes the lock
+// and keeps it until the object is destroyed.
 class LockHolder {
 public:
     LockHolder(const std::string& path, LockKind kind);
@@ -56,6 +56,32 @@ public:
 
 private:
     std::string path_;
+    bool mounted_ = false;
+    std::string reason_;
+};
+
+// An ext4 file system in an image file inside `parent`, loop-mounted with the
+// options given. Needs root and mkfs.ext4; otherwise mounted() is false and
+// reason() says why.
+class ScopedExt4 {
+public:
+    ScopedExt4(const std::string& parent, const std::string& options);
+    ~ScopedExt4();
+    ScopedExt4(const ScopedExt4&) = delete;
+    ScopedExt4& operator=(const ScopedExt4&) = delete;
+    bool mounted() const { return mounted_; }
+    const std::string& reason() const { return reason_; }
+    const std::string& path() const { return path_; }
+    // What a power cut does: the file system stops at once, without writing
+    // its journal (EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH).
+    bool cut_power();
+    // Unmounts and mounts again, replaying the journal.
+    bool remount();
+
+private:
+    std::string image_;
+    std::string path_;
+    std::string options_;
     bool mounted_ = false;
     std::string reason_;
 };

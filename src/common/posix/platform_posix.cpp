@@ -3,10 +3,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
-#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +20,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <utility>
 
 #include "common/platform.h"
 
@@ -76,14 +77,19 @@ FileStatus status_from_stat(const struct stat& st) {
 
 EntryType type_from_dirent(unsigned char d_type) {
     switch (d_type) {
-        case DT_REG: return EntryType::kFile;
-        case DT_DIR: return EntryType::kFolder;
-        case DT_LNK: return EntryType::kLink;
+        case DT_REG:
+            return EntryType::kFile;
+        case DT_DIR:
+            return EntryType::kFolder;
+        case DT_LNK:
+            return EntryType::kLink;
         case DT_FIFO:
         case DT_SOCK:
         case DT_CHR:
-        case DT_BLK: return EntryType::kSystem;
-        default: return EntryType::kUnknown;
+        case DT_BLK:
+            return EntryType::kSystem;
+        default:
+            return EntryType::kUnknown;
     }
 }
 
@@ -133,8 +139,8 @@ int create_temp(int dir_fd, std::string& name, UniqueFd& fd, mode_t mode = 0600)
 // the file is a dead copy's leftover (a killed program, a power cut), which it
 // removes, so leftovers do not pile up. Otherwise another program is copying
 // the same file right now, and a random name is used.
-int create_temp_for(int dir_fd, std::string_view target, std::string& name, UniqueFd& fd,
-                    mode_t mode) {
+int create_temp_for(int dir_fd, bool holds_lock, std::string_view target, std::string& name,
+                    UniqueFd& fd, mode_t mode) {
     std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
     for (char ch : target) {
         hash = (hash ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
@@ -149,19 +155,20 @@ int create_temp_for(int dir_fd, std::string_view target, std::string& name, Uniq
             fd.reset(f);
             return 0;
         }
-        if (errno != EEXIST || attempt > 0) {
-            break;
+        if (errno != EEXIST || attempt > 0 || !holds_lock) {
+            break;  // without our own lock we cannot tell a leftover from a live copy
         }
         if (::flock(dir_fd, LOCK_EX | LOCK_NB) != 0) {
             // A conversion that fails may have dropped the shared lock
-            // already (flock converts by unlocking first): take it again.
-            ::flock(dir_fd, LOCK_SH);
+            // already (flock converts by unlocking first): take it again,
+            // without waiting.
+            ::flock(dir_fd, LOCK_SH | LOCK_NB);
             break;
         }
         struct stat leftover {};
         const bool removed = ::fstatat(dir_fd, name.c_str(), &leftover, AT_SYMLINK_NOFOLLOW) == 0 &&
                              S_ISREG(leftover.st_mode) && ::unlinkat(dir_fd, name.c_str(), 0) == 0;
-        ::flock(dir_fd, LOCK_SH);  // back to the copier's shared lock
+        ::flock(dir_fd, LOCK_SH | LOCK_NB);  // back to the copier's shared lock
         if (!removed) {
             break;
         }
@@ -173,8 +180,8 @@ int create_temp_for(int dir_fd, std::string_view target, std::string& name, Uniq
 // own position.
 int write_all(int fd, const char* data, std::size_t size, off_t* offset = nullptr) {
     while (size > 0) {
-        const ssize_t n = offset != nullptr ? ::pwrite(fd, data, size, *offset)
-                                            : ::write(fd, data, size);
+        const ssize_t n =
+            offset != nullptr ? ::pwrite(fd, data, size, *offset) : ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -190,26 +197,46 @@ int write_all(int fd, const char* data, std::size_t size, off_t* offset = nullpt
     return 0;
 }
 
-// Copies bytes [begin, end) of `in` to the same offsets of `out`. Stops
-// early, without an error, when `in` turns out shorter.
-int copy_range(int in, int out, off_t begin, off_t end) {
+// Where a copy of file data stands; the caller is called back after each
+// chunk, so a long copy can serve the user and be stopped.
+struct CopyProgress {
+    const std::function<bool()>* between_chunks = nullptr;
+    std::uint64_t since_call = 0;
+    // Counts n copied bytes; ECANCELED when the caller asks to stop.
+    int advance(std::uint64_t n) {
+        since_call += n;
+        if (since_call < kCopyChunkBytes) {
+            return 0;
+        }
+        since_call = 0;
+        return (between_chunks != nullptr && *between_chunks && !(*between_chunks)()) ? ECANCELED
+                                                                                      : 0;
+    }
+};
+
+// Copies bytes [begin, end) of `in` to the same offsets of `out`, chunk by
+// chunk. ENODATA when `in` ends before `end`: a copy that misses bytes never
+// counts as done. copy_file_range answering 0 early is not taken for the end
+// of the file (some file systems answer so for data they cannot copy that
+// way): plain reads decide.
+int copy_range(int in, int out, off_t begin, off_t end, CopyProgress& progress) {
     off_t in_off = begin;
     off_t out_off = begin;
     bool use_copy_range = true;
     while (use_copy_range && in_off < end) {
-        const auto want = static_cast<std::size_t>(std::min<off_t>(end - in_off, off_t{1} << 30));
+        const auto want = static_cast<std::size_t>(
+            std::min<off_t>(end - in_off, static_cast<off_t>(kCopyChunkBytes)));
         const ssize_t n = ::copy_file_range(in, &in_off, out, &out_off, want, 0);
         if (n > 0) {
+            if (const int err = progress.advance(static_cast<std::uint64_t>(n))) {
+                return err;
+            }
+        } else if (n == 0) {
+            use_copy_range = false;
+        } else if (errno == EINTR) {
             continue;
-        }
-        if (n == 0) {
-            return 0;  // the file shrank while we copied it
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
-            errno == EPERM) {
+        } else if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                   errno == EPERM) {
             use_copy_range = false;  // not offered here: plain reads and writes
         } else {
             return errno;
@@ -220,10 +247,11 @@ int copy_range(int in, int out, off_t begin, off_t end) {
     }
     std::vector<char> buf(256 * 1024);
     while (in_off < end) {
-        const auto want = static_cast<std::size_t>(std::min<off_t>(end - in_off, static_cast<off_t>(buf.size())));
+        const auto want =
+            static_cast<std::size_t>(std::min<off_t>(end - in_off, static_cast<off_t>(buf.size())));
         const ssize_t n = ::pread(in, buf.data(), want, in_off);
         if (n == 0) {
-            return 0;
+            return ENODATA;  // the file shrank while we copied it
         }
         if (n < 0) {
             if (errno == EINTR) {
@@ -235,41 +263,50 @@ int copy_range(int in, int out, off_t begin, off_t end) {
             return err;
         }
         in_off += n;
+        if (const int err = progress.advance(static_cast<std::uint64_t>(n))) {
+            return err;
+        }
     }
     return 0;
 }
 
 // Copies the file's contents as they stood when it was opened: a file that
-// grows meanwhile is copied up to its size at that moment, one that shrinks
-// up to its new end. A file with holes keeps them: only its data is copied,
-// so a sparse disk image does not turn into gigabytes of zeros.
-int copy_data(int in, int out, const FileStatus& st) {
+// grows meanwhile is copied up to its size at that moment; one that shrinks
+// while it is copied fails the copy (ENODATA) rather than give a short copy.
+// A file with holes keeps them: only its data is copied, so a sparse disk
+// image does not turn into gigabytes of zeros.
+int copy_data(int in, int out, const FileStatus& st, const std::function<bool()>& between_chunks) {
     const auto size = static_cast<off_t>(st.size);
     const bool sparse = st.allocated < st.size;
+    CopyProgress progress{&between_chunks};
     if (size >= (off_t{1} << 20)) {
         // Large files are read front to back: let the kernel read ahead far.
         ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
     if (!sparse) {
-        return copy_range(in, out, 0, size);
+        return copy_range(in, out, 0, size, progress);
     }
     off_t pos = 0;
     while (pos < size) {
         const off_t data = ::lseek(in, pos, SEEK_DATA);
         if (data < 0) {
             if (errno == ENXIO) {
-                break;  // only a hole remains
+                break;  // only a hole remains, or the file shrank: see below
             }
-            return copy_range(in, out, pos, size);  // no hole support here
+            return copy_range(in, out, pos, size, progress);  // no hole support here
         }
         off_t hole = ::lseek(in, data, SEEK_HOLE);
         if (hole < 0 || hole > size) {
             hole = size;
         }
-        if (const int err = copy_range(in, out, data, hole)) {
+        if (const int err = copy_range(in, out, data, hole, progress)) {
             return err;
         }
         pos = hole;
+    }
+    struct stat now {};
+    if (::fstat(in, &now) == 0 && now.st_size < size) {
+        return ENODATA;
     }
     return ::ftruncate(out, size) == 0 ? 0 : errno;
 }
@@ -281,7 +318,6 @@ std::pair<std::string, std::string> split_parent(const std::string& path) {
     }
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
-
 
 }  // namespace
 
@@ -422,8 +458,13 @@ int Directory::make_folder(std::string_view name, std::uint32_t mode) const {
     return ::mkdirat(fd_.get(), n.c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
 }
 
+int Directory::set_mode(std::uint32_t mode) const {
+    return ::fchmod(fd_.get(), static_cast<mode_t>(mode & 0777)) == 0 ? 0 : errno;
+}
+
 int Directory::hold_copy_lock() const {
-    return ::flock(fd_.get(), LOCK_SH) == 0 ? 0 : errno;
+    copy_lock_ = ::flock(fd_.get(), LOCK_SH | LOCK_NB) == 0;
+    return copy_lock_ ? 0 : errno;
 }
 
 int Directory::sync_file_system() const {
@@ -486,7 +527,9 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
         return EBUSY;
     }
     const std::string dst(dst_name);
-    if (!options.target_known_absent) {
+    // Only a read-only target needs a look first: the rename itself refuses
+    // a folder standing at the target (EISDIR) and replaces anything else.
+    if (options.refuse_read_only_target && !options.target_known_absent) {
         struct stat target {};
         if (::fstatat(dst_dir.native_handle(), dst.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0) {
             if (S_ISDIR(target.st_mode)) {
@@ -506,10 +549,11 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
     const auto mode = static_cast<mode_t>(st.mode & 0777);
     std::string tmp_name;
     UniqueFd out;
-    if (const int err = create_temp_for(dst_dir.native_handle(), dst, tmp_name, out, mode)) {
+    if (const int err = create_temp_for(dst_dir.native_handle(), dst_dir.holds_copy_lock(), dst,
+                                        tmp_name, out, mode)) {
         return err;
     }
-    int err = copy_data(source.native_handle(), out.get(), st);
+    int err = copy_data(source.native_handle(), out.get(), st, options.between_chunks);
     if (err == 0 && (mode & process_umask()) != 0 && ::fchmod(out.get(), mode) != 0) {
         err = errno;
     }
@@ -520,15 +564,99 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
             err = errno;
         }
     }
-    if (err == 0 && ::renameat(dst_dir.native_handle(), tmp_name.c_str(),
-                               dst_dir.native_handle(), dst.c_str()) != 0) {
-        err = errno;
-    }
-    if (err != 0) {
-        ::unlinkat(dst_dir.native_handle(), tmp_name.c_str(), 0);
-    }
     if (const int close_err = out.close_checked(); err == 0) {
         err = close_err;
+    }
+    StagedCopy staged;
+    staged.dir_ = dst_dir.native_handle();
+    staged.temp_ = std::move(tmp_name);
+    staged.target_ = dst;
+    if (err != 0) {
+        return err;  // staged removes the temporary file
+    }
+    if (options.staged != nullptr) {
+        *options.staged = std::move(staged);
+        return 0;
+    }
+    return staged.commit();
+}
+
+StagedCopy::StagedCopy(StagedCopy&& other) noexcept
+    : dir_(std::exchange(other.dir_, -1))
+    , temp_(std::move(other.temp_))
+    , target_(std::move(other.target_)) {}
+
+StagedCopy& StagedCopy::operator=(StagedCopy&& other) noexcept {
+    if (this != &other) {
+        discard();
+        dir_ = std::exchange(other.dir_, -1);
+        temp_ = std::move(other.temp_);
+        target_ = std::move(other.target_);
+    }
+    return *this;
+}
+
+int StagedCopy::commit() {
+    if (dir_ < 0) {
+        return EINVAL;
+    }
+    if (::renameat(dir_, temp_.c_str(), dir_, target_.c_str()) != 0) {
+        const int err = errno;
+        discard();
+        return err;
+    }
+    dir_ = -1;
+    return 0;
+}
+
+void StagedCopy::discard() {
+    if (dir_ >= 0) {
+        ::unlinkat(dir_, temp_.c_str(), 0);
+        dir_ = -1;
+    }
+}
+
+int copy_link_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
+                 std::string_view dst_name) {
+    const std::string src(src_name);
+    const std::string dst(dst_name);
+    struct stat st {};
+    if (::fstatat(src_dir.native_handle(), src.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+        return EINVAL;
+    }
+    std::string text(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    const ssize_t n = ::readlinkat(src_dir.native_handle(), src.c_str(), text.data(), text.size());
+    if (n < 0) {
+        return errno;
+    }
+    if (static_cast<std::size_t>(n) >= text.size()) {
+        return EAGAIN;  // the link changed since its status was read
+    }
+    text.resize(static_cast<std::size_t>(n));
+    struct stat target {};
+    if (::fstatat(dst_dir.native_handle(), dst.c_str(), &target, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(target.st_mode)) {
+        return EISDIR;
+    }
+    std::string tmp_name;
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+        tmp_name = temp_name();
+        err = ::symlinkat(text.c_str(), dst_dir.native_handle(), tmp_name.c_str()) == 0 ? 0 : errno;
+    }
+    if (err != 0) {
+        return err;
+    }
+    const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
+    if (::utimensat(dst_dir.native_handle(), tmp_name.c_str(), times.data(), AT_SYMLINK_NOFOLLOW) !=
+            0 ||
+        ::renameat(dst_dir.native_handle(), tmp_name.c_str(), dst_dir.native_handle(),
+                   dst.c_str()) != 0) {
+        err = errno;
+        ::unlinkat(dst_dir.native_handle(), tmp_name.c_str(), 0);
     }
     return err;
 }
@@ -624,8 +752,10 @@ int replace_file_contents(const std::string& path_in, std::string_view bytes, bo
     if (err == 0 && keep_old_tail && old_exists &&
         static_cast<std::uint64_t>(old.st_size) > bytes.size()) {
         UniqueFd in(::openat(dir.native_handle(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        CopyProgress unwatched;
         err = !in ? errno
-                  : copy_range(in.get(), out.get(), static_cast<off_t>(bytes.size()), old.st_size);
+                  : copy_range(in.get(), out.get(), static_cast<off_t>(bytes.size()), old.st_size,
+                               unwatched);
     }
     if (err == 0 && ::fchmod(out.get(), mode) != 0) {
         err = errno;
@@ -636,8 +766,8 @@ int replace_file_contents(const std::string& path_in, std::string_view bytes, bo
     if (const int close_err = out.close_checked(); err == 0) {
         err = close_err;
     }
-    if (err == 0 && ::renameat(dir.native_handle(), tmp_name.c_str(), dir.native_handle(),
-                               name.c_str()) != 0) {
+    if (err == 0 &&
+        ::renameat(dir.native_handle(), tmp_name.c_str(), dir.native_handle(), name.c_str()) != 0) {
         err = errno;
     }
     if (err != 0) {

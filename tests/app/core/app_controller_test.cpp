@@ -219,8 +219,7 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
         {"while a box waits for the user",
          [&](AppSetup& t) {
              t.configure_set(true);
-             write_file(t.dir / "dst/file.txt", "old");
-             ::chmod((t.dir / "dst/file.txt").c_str(), 0444);
+             make_dirs(t.dir / "dst/file.txt/taken");  // no file can replace a full folder
              t.ui.on_box("ファイルをコピーできません", [&] { terminate(t); });
              t.controller.bkup_bt();
          },

@@ -117,13 +117,12 @@ expect_history '[Start] [Prg open]
 grep -qE '^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{1,2}:[0-9]{2}:[0-9]{2} \[Start\]' \
     "$program/history.txt" || fail "history time stamps are not yyyy/MM/dd H:mm:ss"
 
-# A read-only copy in the destination: overwriting it fails, and the box that
-# says so would wait for a click.
+# A full folder where the copy belongs: no file can replace it, and the box
+# that says so would wait for a click.
 rm -rf "$work/src" "$work/dst"
-mkdir -p "$work/src" "$work/dst"
+mkdir -p "$work/src" "$work/dst/locked.txt"
 printf 'new\n' > "$work/src/locked.txt"
-printf 'old\n' > "$work/dst/locked.txt"
-chmod 0444 "$work/dst/locked.txt"
+printf 'old\n' > "$work/dst/locked.txt/inside"
 start run
 wait_for_line '\[Start\] \[Prg open\]'
 sleep 0.5
@@ -137,9 +136,9 @@ $stopped
 [Message] = Error: ファイルをコピーできません！
 $stopped
 [Cancel] [Prg close]"
-[ "$(cat "$work/dst/locked.txt")" = old ] || fail "the read-only copy was changed"
+[ "$(cat "$work/dst/locked.txt/inside")" = old ] || fail "the folder in the way was changed"
 
-chmod 0644 "$work/dst/locked.txt"
+rm -r "$work/dst/locked.txt"
 start splash
 sleep 1  # the splash stands for two seconds
 terminate

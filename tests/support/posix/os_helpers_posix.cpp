@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace tarvenix::testing {
@@ -22,7 +24,7 @@ LockHolder::LockHolder(const std::string& path, LockKind kind) {
     if (pid_ == 0) {
         ::close(ready[0]);
         ::close(release[1]);
-        const int fd = ::open(path.c_str(), O_RDWR);
+        const int fd = ::open(path.c_str(), kind == LockKind::kFlock ? O_RDONLY : O_RDWR);
         bool ok = fd >= 0;
         if (ok && kind == LockKind::kFlock) {
             ok = ::flock(fd, LOCK_EX) == 0;
@@ -79,6 +81,51 @@ ScopedTmpfs::~ScopedTmpfs() {
         ::umount2(path_.c_str(), MNT_DETACH);
     }
     ::rmdir(path_.c_str());
+}
+
+ScopedExt4::ScopedExt4(const std::string& parent, const std::string& options)
+    : image_(parent + "/ext4.img")
+    , path_(parent + "/ext4")
+    , options_(options) {
+    if (::geteuid() != 0) {
+        reason_ = "loop-mounting a file system needs root";
+        return;
+    }
+    ::mkdir(path_.c_str(), 0755);
+    if (std::system(
+            ("truncate -s 64M " + image_ + " && mkfs.ext4 -q -F " + image_ + " >/dev/null 2>&1")
+                .c_str()) != 0) {
+        reason_ = "mkfs.ext4 failed";
+        return;
+    }
+    mounted_ = remount();
+    if (!mounted_) {
+        reason_ = "mount -o loop failed";
+    }
+}
+
+bool ScopedExt4::cut_power() {
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY);
+    std::uint32_t flag = 2;  // EXT4_GOING_FLAGS_NOLOGFLUSH
+    const bool ok = fd >= 0 && ::ioctl(fd, _IOR('X', 125, std::uint32_t), &flag) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool ScopedExt4::remount() {
+    if (mounted_) {
+        ::umount2(path_.c_str(), 0);
+    }
+    mounted_ = std::system(("mount -o loop," + options_ + " " + image_ + " " + path_).c_str()) == 0;
+    return mounted_;
+}
+
+ScopedExt4::~ScopedExt4() {
+    if (mounted_) {
+        ::umount2(path_.c_str(), MNT_DETACH);
+    }
+    ::rmdir(path_.c_str());
+    ::unlink(image_.c_str());
 }
 
 }  // namespace tarvenix::testing

@@ -1,4 +1,5 @@
 #include <grp.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,15 @@ bool run_unprivileged(const std::function<void()>& body) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void EngineHarness::share_with_nobody(const std::vector<std::string>& open) {
+    ::chmod(dir.path().c_str(), 0777);
+    ::chmod(program_folder.c_str(), 0777);
+    ::chmod((program_folder + "/system.dat").c_str(), 0666);
+    for (const auto& folder : open) {
+        ::chmod(folder.c_str(), 0777);
+    }
 }
 
 }  // namespace tarvenix::testing
