@@ -1,9 +1,12 @@
 // tarvenix.exe: the Windows program. Creates the ports, the windows and the
 // program's state, and hands every event to the AppController.
 
+// <windows.h> comes before the other Windows headers, which rely on it.
+// clang-format off
+#include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
-#include <windows.h>
+// clang-format on
 
 #include "app/win32/core_headers.h"
 #include "app/win32/main_window.h"

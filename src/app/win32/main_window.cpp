@@ -166,9 +166,11 @@ void MainWindow::build_tabs() {
     const Twips tw;
     const RECT where = tw.rect(120, 120, 5535, 4095);
     // Four tabs to a row, in three rows, as the settings page always had.
+    // The pages are the tab control's children: it draws around them, and
+    // the keyboard reaches them after the tabs (WS_EX_CONTROLPARENT).
     tabs_ = make_control(hwnd(), WC_TABCONTROLW, L"",
-                         WS_TABSTOP | WS_CLIPSIBLINGS | TCS_MULTILINE | TCS_FIXEDWIDTH, where,
-                         ctl::SSTab1);
+                         WS_TABSTOP | WS_CLIPCHILDREN | TCS_MULTILINE | TCS_FIXEDWIDTH, where,
+                         ctl::SSTab1, nullptr, WS_EX_CONTROLPARENT);
     controls_.add(ctl::SSTab1, {tabs_, {}, {}, {}});
     pages_ = make_settings_pages();
     const int width = where.right - where.left;
@@ -179,12 +181,11 @@ void MainWindow::build_tabs() {
         item.pszText = const_cast<wchar_t*>(pages_[i]->caption().c_str());
         SendMessageW(tabs_, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
     }
-    // The pages sit over the tab control's display area, above it in the
-    // z-order and after it in the focus order.
-    RECT area = where;
+    RECT area{};
+    GetClientRect(tabs_, &area);
     SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     for (auto& page : pages_) {
-        page->create(hwnd(), area, controls_);
+        page->create(tabs_, hwnd(), area, controls_);
     }
     for (int k = 0; k < kStartTimeCount; ++k) {
         add_tool_tip(controls_.window(ctl::hour_txt + k), L"24時間制で入力");

@@ -24,9 +24,10 @@ HWND ControlMap::window(std::string_view name) const {
 
 // --- the page window ---------------------------------------------------------
 
-void TabPage::create(HWND main_window, const RECT& area, ControlMap& map) {
+void TabPage::create(HWND tab_control, HWND main_window, const RECT& area, ControlMap& map) {
+    main_window_ = main_window;
     create_window(L"Tarvenix.TabPage", caption_.c_str(), WS_CHILD | WS_CLIPSIBLINGS,
-                  WS_EX_CONTROLPARENT, main_window, area);
+                  WS_EX_CONTROLPARENT, tab_control, area);
     build(map);
 }
 
@@ -48,7 +49,7 @@ LRESULT TabPage::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_LBUTTONDBLCLK:
             // The controls' notifications and a double-click on the page's
             // background are the main window's to handle.
-            return SendMessageW(GetParent(hwnd()), message, wparam, lparam);
+            return SendMessageW(main_window_, message, wparam, lparam);
         default:
             break;
     }

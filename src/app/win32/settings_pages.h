@@ -53,9 +53,10 @@ public:
         : caption_(std::move(caption)) {}
 
     const std::wstring& caption() const { return caption_; }
-    // Creates the page (hidden) as a child of the main window over `area`,
-    // with its controls registered in `map`.
-    void create(HWND main_window, const RECT& area, ControlMap& map);
+    // Creates the page (hidden) as a child of the tab control over `area`
+    // (the display area, in the tab control's coordinates), with its controls
+    // registered in `map`. Their notifications go to `main_window`.
+    void create(HWND tab_control, HWND main_window, const RECT& area, ControlMap& map);
 
 protected:
     virtual void build(ControlMap& map) = 0;
@@ -72,6 +73,7 @@ protected:
 private:
     std::wstring caption_;
     Twips tw_;
+    HWND main_window_ = nullptr;
 };
 
 // Tabs 0 to 7: one backup set each.

@@ -4,8 +4,10 @@
 // with Shell_NotifyIconW. Its mouse messages reach the owner window as
 // kCallbackMessage with the mouse message (WM_LBUTTONDOWN, ...) in lParam.
 
-#include <shellapi.h>
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 
 #include <string>
 
