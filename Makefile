@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: all setup setup-desktop build build-asan build-windows windows run install uninstall test test-plain test-asan test-windows fuzz bench screenshots clean
+.PHONY: all setup setup-desktop build build-asan build-windows windows screenshots-windows run install uninstall test test-plain test-asan test-windows fuzz bench screenshots clean
 
 all: build
 
@@ -60,6 +60,10 @@ test-asan: build-asan
 # its help) and a per-user installer (NSIS), in $(WINDOWS_BUILD)/dist.
 windows: build-windows
 	./scripts/package_windows.sh $(WINDOWS_BUILD)
+
+# The Windows program's windows under wine and Xvfb, for the README.
+screenshots-windows: build-windows
+	./scripts/screenshots_windows.sh $(WINDOWS_BUILD)
 
 test-windows: build-windows
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -37,8 +37,8 @@ void AboutWindow::show(std::string_view version_text) {
     }
     const Twips tw;
     create_window(L"Tarvenix.frmAbout", L"TARVENIXのﾊﾞｰｼﾞｮﾝ情報",
-                  WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-                  WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, nullptr, RECT{0, 0, 100, 100});
+                  WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
+                  nullptr, RECT{0, 0, 100, 100});
     set_client_size(hwnd(), tw(3975), tw(2940));
     // The frame's contents are placed relative to the frame's own corner.
     const auto in_frame = [&tw](int left, int top, int width, int height) {
@@ -60,6 +60,9 @@ void AboutWindow::show(std::string_view version_text) {
                  tw.rect(360, 1935, 3255, 285), Label1);
     HWND ok = make_control(hwnd(), L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON,
                            tw.rect(1320, 2385, 1310, 435), cmdOK);
+    for (int id : {Label2, lbl_ver, lblDescription, Label4, Label1}) {
+        fit_label(GetDlgItem(hwnd(), id));
+    }
     if (pump_ != nullptr) {
         pump_->add_dialog_window(hwnd());
     }

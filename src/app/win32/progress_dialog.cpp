@@ -56,8 +56,11 @@ void ProgressDialog::create() {
     set_client_size(hwnd(), tw(7485), tw(3420));
     for (const LabelDef& def : kLabels) {
         // Paths may hold "&": no mnemonic underlines.
-        make_control(hwnd(), L"STATIC", def.text, def.align | SS_NOPREFIX,
-                     tw.rect(def.left, def.top, def.width, def.height), def.id);
+        HWND label = make_control(hwnd(), L"STATIC", def.text, def.align | SS_NOPREFIX,
+                                  tw.rect(def.left, def.top, def.width, def.height), def.id);
+        if (*def.text != L'\0') {
+            fit_label(label);
+        }
     }
     make_control(hwnd(), L"BUTTON", L"中　止", WS_TABSTOP | BS_PUSHBUTTON,
                  tw.rect(3240, 2880, 1185, 435), ctl::copyccl_bt);

@@ -25,7 +25,7 @@ SplashWindow::~SplashWindow() {
 void SplashWindow::present(std::string_view product_text) {
     const Twips tw;
     if (hwnd() == nullptr) {
-        create_window(L"Tarvenix.frmSplash", L" ", WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN,
+        create_window(L"Tarvenix.frmSplash", L" ", WS_POPUP | WS_CAPTION,
                       WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, nullptr, RECT{0, 0, 100, 100});
         set_client_size(hwnd(), tw(4575), tw(1635));
         make_control(hwnd(), L"STATIC", L"", SS_CENTER | SS_NOPREFIX, tw.rect(1080, 240, 3270, 450),
@@ -39,6 +39,9 @@ void SplashWindow::present(std::string_view product_text) {
         SendMessageW(logo, STM_SETICON, reinterpret_cast<WPARAM>(program_icon(false)), 0);
     }
     SetWindowTextW(GetDlgItem(hwnd(), lblProductName), widen(product_text).c_str());
+    for (int id : {lblProductName, Label1, lblCompanyProduct}) {
+        fit_label(GetDlgItem(hwnd(), id));
+    }
     centre_on_screen(hwnd());
     ShowWindow(hwnd(), SW_SHOW);
     SetForegroundWindow(hwnd());

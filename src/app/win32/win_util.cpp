@@ -1,5 +1,6 @@
 #include "app/win32/win_util.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -120,6 +121,49 @@ HWND make_control(HWND parent, const wchar_t* window_class, std::wstring_view te
     SendMessageW(control, WM_SETFONT,
                  reinterpret_cast<WPARAM>(font != nullptr ? font : program_font()), FALSE);
     return control;
+}
+
+void fit_label(HWND label) {
+    const std::wstring text = widen(window_text(label));
+    HDC dc = GetDC(label);
+    if (dc == nullptr) {
+        return;
+    }
+    auto font = reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font != nullptr ? font : program_font());
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+
+    HWND parent = GetParent(label);
+    RECT r{};
+    GetWindowRect(label, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    RECT client{};
+    GetClientRect(parent, &client);
+    const LONG needed = extent.cx + 2;
+    if (needed > r.right - r.left) {
+        const LONG grow = needed - (r.right - r.left);
+        const auto align = static_cast<DWORD>(GetWindowLongPtrW(label, GWL_STYLE)) & SS_TYPEMASK;
+        if (align == SS_CENTER) {
+            r.left -= grow / 2;
+            r.right += grow - grow / 2;
+        } else if (align == SS_RIGHT) {
+            r.left -= grow;
+        } else {
+            r.right += grow;
+        }
+        const LONG shift =
+            r.left < 0 ? -r.left : (r.right > client.right ? client.right - r.right : 0);
+        r.left = std::max<LONG>(0, r.left + shift);
+        r.right = std::min<LONG>(client.right, r.right + shift);
+    }
+    r.bottom = std::max<LONG>(r.bottom, r.top + metrics.tmHeight);
+    SetWindowPos(label, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 Window::~Window() {

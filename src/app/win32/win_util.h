@@ -54,6 +54,11 @@ void set_client_size(HWND window, int width, int height);
 HWND make_control(HWND parent, const wchar_t* window_class, std::wstring_view text, DWORD style,
                   const RECT& where, int id, HFONT font = nullptr, DWORD ex_style = 0);
 
+// Lets a label grow to show its whole text in its font: sideways (around its
+// centre when centred) within its parent, and to one line's height. The
+// layouts were made for a narrower Japanese face than the ones at hand.
+void fit_label(HWND label);
+
 // A window whose messages go to a C++ object. Derived classes create their
 // window with create_window and handle what they need in handle_message.
 class Window {
