@@ -21,6 +21,7 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-shots-win-XXXXXX")"
 export WINEPREFIX="$work/wine-prefix"
 cleanup() {
     wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT

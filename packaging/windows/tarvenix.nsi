@@ -10,6 +10,9 @@
 ; (scripts/package_windows.sh does this for make windows)
 
 Unicode true
+; A 64-bit installer for the 64-bit program (it runs where the program does,
+; and on a 64-bit-only wine as well).
+Target amd64-unicode
 !ifndef APPDIR
   !error "APPDIR (the folder with tarvenix.exe and Tarvenix7.chm) is not set"
 !endif

@@ -15,12 +15,12 @@ wine_run="${2:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-e2e-win-XXXXXX")"
 # A prefix of its own: the virtual desktop and its tray belong to this test.
 export WINEPREFIX="$work/wine-prefix"
-wine_bin="$(command -v wine64 || command -v wine)"
 desktop_pid=""
 cleanup() {
     # Ends this prefix's wine processes (the program, the desktop, wine's
     # services) and nothing else.
-    "$(dirname "$wine_bin")/wineserver" -k 2>/dev/null || wineserver -k 2>/dev/null || true
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     if [ -n "$desktop_pid" ]; then
         wait "$desktop_pid" 2>/dev/null || true
     fi
