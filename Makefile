@@ -73,7 +73,7 @@ test-windows: build-windows
 fuzz: setup
 	bash fuzz/run.sh
 
-test: test-plain test-asan fuzz
+test: test-plain test-asan fuzz test-windows
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD) build-fuzz

@@ -1,11 +1,5 @@
 #include "support/engine_harness.h"
 
-#include <gtest/gtest.h>
-#include <grp.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-
 namespace tarvenix::testing {
 
 void RecordingProgress::show() {
@@ -80,25 +74,6 @@ std::vector<std::string> EngineHarness::history_entries() const {
         out.push_back(line.substr(second + 1));
     }
     return out;
-}
-
-bool run_unprivileged(const std::function<void()>& body) {
-    if (::geteuid() != 0) {
-        body();
-        return !::testing::Test::HasFailure();
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        constexpr uid_t kNobody = 65534;
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
-            ::_exit(3);
-        }
-        body();
-        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace tarvenix::testing

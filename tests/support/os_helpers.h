@@ -1,7 +1,8 @@
 #pragma once
 
 // Real operating-system conditions for tests: another process that holds a
-// lock on a file, and a small file system that runs full.
+// lock on a file (Linux), a file open for writing (Windows), and a small file
+// system that runs full (Linux; on Windows it is never mounted).
 
 #include <sys/types.h>
 
@@ -25,6 +26,20 @@ private:
     pid_t pid_ = -1;
     int release_fd_ = -1;
     bool holding_ = false;
+};
+
+// Windows: the file held open for writing until the object is destroyed, as
+// a program that has it open does.
+class FileOpenForWriting {
+public:
+    explicit FileOpenForWriting(const std::string& path);
+    ~FileOpenForWriting();
+    FileOpenForWriting(const FileOpenForWriting&) = delete;
+    FileOpenForWriting& operator=(const FileOpenForWriting&) = delete;
+    bool holding() const { return handle_ != nullptr; }
+
+private:
+    void* handle_ = nullptr;
 };
 
 // A tmpfs of the given size mounted on a new folder inside `parent`. Needs

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/platform.h"
+
 namespace tarvenix::testing {
 
 class TempDir {
@@ -16,7 +18,9 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+    std::string operator/(std::string_view name) const {
+        return path_ + platform::kPathSeparator + std::string(name);
+    }
 
 private:
     std::string path_;

@@ -230,7 +230,8 @@ TEST_F(AppControllerTest, HistoryCanBeClearedAndViewed) {
 TEST_F(AppControllerTest, HelpAndAbout) {
     controller.help_show();
     EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"Help File = " + context.program_folder +
-                                                       "/Tarvenix7.chm を開けませんでした！"});
+                                                       platform::kPathSeparator +
+                                                       "Tarvenix7.chm を開けませんでした！"});
     controller.on_window_double_click();
     EXPECT_EQ(window.log.back(), "about Ver7.00");
 }

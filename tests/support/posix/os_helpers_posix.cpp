@@ -1,5 +1,3 @@
-#include "support/os_helpers.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -9,6 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include "support/os_helpers.h"
 
 namespace tarvenix::testing {
 

@@ -1,0 +1,235 @@
+// The Windows platform layer against the real file system (under wine in
+// the build): attributes, reparse points, sharing modes, the replace, long
+// and Japanese names, roots, system folders and the session request flags.
+
+// The program's headers come before any that bring in <windows.h> (gtest
+// does): it defines macros named like members of Vostrel (ExitWindows,
+// WM_MOUSEMOVE, ...).
+#include "common/platform.h"
+#include "common/system_ports.h"
+#include "common/vostrel.h"
+#include "support/os_helpers.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+namespace tarvenix::platform {
+namespace {
+
+using testing::TempDir;
+
+std::wstring wide(const std::string& utf8) {
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+    return w;
+}
+
+void set_attributes(const std::string& path, DWORD attributes) {
+    ASSERT_TRUE(::SetFileAttributesW(wide(path).c_str(), attributes)) << path;
+}
+
+// A folder with a Linux symbolic link in it, made by the build (wine shows a
+// link as a reparse point; wine cannot make one itself). Empty on Windows.
+std::string reparse_fixture() {
+    const std::string folder = TARVENIX_REPARSE_FIXTURE;
+    return testing::exists(folder + "\\link") ? folder : std::string();
+}
+
+TEST(Win32Listing, FlagsHiddenAndSystemEntriesAndShowsReparsePointsAsLinks) {
+    TempDir dir;
+    struct Row {
+        const char* name;
+        bool folder;
+        DWORD attributes;
+        EntryType type;
+        bool hidden;
+    };
+    const Row rows[] = {
+        {"plain.txt", false, FILE_ATTRIBUTE_NORMAL, EntryType::kFile, false},
+        {"読み取り専用.txt", false, FILE_ATTRIBUTE_READONLY, EntryType::kFile, false},
+        {"hidden.txt", false, FILE_ATTRIBUTE_HIDDEN, EntryType::kFile, true},
+        {"system.sys", false, FILE_ATTRIBUTE_SYSTEM, EntryType::kFile, true},
+        {"フォルダ", true, FILE_ATTRIBUTE_NORMAL, EntryType::kFolder, false},
+        {"hidden-folder", true, FILE_ATTRIBUTE_HIDDEN, EntryType::kFolder, true},
+    };
+    for (const Row& row : rows) {
+        if (row.folder) {
+            testing::make_dirs(dir / row.name);
+        } else {
+            testing::write_file(dir / row.name, "x");
+        }
+        set_attributes(dir / row.name, row.attributes);
+    }
+    int err = -1;
+    const Directory folder = Directory::open(dir.path(), &err);
+    ASSERT_TRUE(folder.is_open()) << err;
+    std::vector<Directory::Entry> entries;
+    ASSERT_EQ(folder.list(entries), 0);
+    ASSERT_EQ(entries.size(), std::size(rows));
+    for (const Row& row : rows) {
+        const auto it = std::find_if(entries.begin(), entries.end(),
+                                     [&](const Directory::Entry& e) { return e.name == row.name; });
+        ASSERT_NE(it, entries.end()) << row.name;
+        EXPECT_EQ(it->type, row.type) << row.name;
+        EXPECT_EQ(it->hidden, row.hidden) << row.name;
+    }
+
+    const std::string fixture = reparse_fixture();
+    if (fixture.empty()) {
+        GTEST_SKIP() << "no reparse point to list: the fixture is made by the wine build";
+    }
+    const Directory links = Directory::open(fixture, &err);
+    ASSERT_TRUE(links.is_open()) << err;
+    ASSERT_EQ(links.list(entries), 0);
+    for (const auto& e : entries) {
+        EXPECT_EQ(e.type, e.name == "target" ? EntryType::kFolder : EntryType::kLink) << e.name;
+    }
+    EXPECT_FALSE(links.open_child("link", &err).is_open());
+    EXPECT_EQ(err, ELOOP);
+    EXPECT_FALSE(links.open_below("\\link", &err).is_open());
+    EXPECT_FALSE(OpenFile::open_at(links, "link", false, &err).is_open());
+    EXPECT_TRUE(links.open_below("\\target", &err).is_open()) << err;
+}
+
+TEST(Win32Copy, CarriesTheTimesAndTheReadOnlyAttribute) {
+    TempDir dir;
+    testing::write_file(dir / "src", "data");
+    testing::set_mtime(dir / "src", 978307200);  // 2001-01-01
+    set_attributes(dir / "src", FILE_ATTRIBUTE_READONLY);
+    ASSERT_EQ(copy_file(dir / "src", dir / "dst", CopyOptions{}), 0);
+    EXPECT_EQ(testing::read_file(dir / "dst"), "data");
+    EXPECT_EQ(testing::mtime_of(dir / "dst"), 978307200);
+    EXPECT_EQ(testing::mode_of(dir / "dst"), 0444u);
+    EXPECT_EQ(testing::temp_files_in(dir.path()), 0);
+}
+
+TEST(Win32Copy, AReadOnlyTargetIsRefusedOrReplacedAsAsked) {
+    // Windows itself refuses to replace a read-only file (wine does not):
+    // the layer refuses it, or clears the attribute first when asked to.
+    for (const bool refuse : {true, false}) {
+        TempDir dir;
+        testing::write_file(dir / "src", "new");
+        testing::write_file(dir / "dst", "old");
+        set_attributes(dir / "dst", FILE_ATTRIBUTE_READONLY);
+        CopyOptions options;
+        options.refuse_read_only_target = refuse;
+        EXPECT_EQ(copy_file(dir / "src", dir / "dst", options), refuse ? EACCES : 0) << refuse;
+        EXPECT_EQ(testing::read_file(dir / "dst"), refuse ? "old" : "new") << refuse;
+        EXPECT_EQ(testing::temp_files_in(dir.path()), 0) << refuse;
+    }
+}
+
+TEST(Win32Copy, AFailedReplaceKeepsTheOldCopyAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    testing::write_file(dir / "src", "new");
+    testing::write_file(dir / "dst", "old");
+    // Another program has the old copy open and does not let it be deleted
+    // or renamed over.
+    const HANDLE reader = ::CreateFileW(wide(dir / "dst").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_NE(copy_file(dir / "src", dir / "dst", CopyOptions{}), 0);
+    ::CloseHandle(reader);
+    EXPECT_EQ(testing::read_file(dir / "dst"), "old");
+    EXPECT_EQ(testing::temp_files_in(dir.path()), 0);
+}
+
+TEST(Win32Copy, AFileOpenForWritingElsewhereIsInUse) {
+    TempDir dir;
+    testing::write_file(dir / "f", "data");
+    int err = 0;
+    const Directory folder = Directory::open(dir.path(), &err);
+    const OpenFile file = OpenFile::open_at(folder, "f", false, &err);
+    ASSERT_TRUE(file.is_open()) << err;
+    CopyOptions skip_in_use;
+    skip_in_use.refuse_locked_source = true;
+    EXPECT_FALSE(is_locked_by_other_process(file.native_handle()));
+    {
+        // Reading alongside is not using it.
+        const HANDLE reader =
+            ::CreateFileW(wide(dir / "f").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(is_locked_by_other_process(file.native_handle()));
+        ::CloseHandle(reader);
+    }
+    {
+        testing::FileOpenForWriting writer(dir / "f");
+        ASSERT_TRUE(writer.holding());
+        EXPECT_TRUE(is_locked_by_other_process(file.native_handle()));
+        EXPECT_EQ(copy_open_file(file, folder, "copy", skip_in_use), EBUSY);
+        EXPECT_FALSE(testing::exists(dir / "copy"));
+    }
+    EXPECT_EQ(copy_open_file(file, folder, "copy", skip_in_use), 0);
+    EXPECT_EQ(testing::read_file(dir / "copy"), "data");
+}
+
+TEST(Win32Paths, JapaneseNamesBeyondTheOldPathLimit) {
+    TempDir dir;
+    std::string folder = dir.path();
+    while (folder.size() < 400) {
+        folder += "\\バックアップ用のフォルダ名";
+        ASSERT_EQ(make_folder(folder), 0) << folder.size();
+    }
+    const std::string file = folder + "\\日本語の名前.txt";
+    ASSERT_EQ(replace_file_contents(file, "一"), 0);
+    ASSERT_EQ(replace_file_contents(file, "二"), 0);
+    ASSERT_EQ(append_to_file(file, "三", true), 0);
+    ASSERT_EQ(copy_file(file, folder + "\\写し.txt", CopyOptions{}), 0);
+    std::string bytes;
+    ASSERT_EQ(read_file(folder + "\\写し.txt", bytes), 0);
+    EXPECT_EQ(bytes, "二\r\n三");
+    int err = 0;
+    std::vector<Directory::Entry> entries;
+    ASSERT_EQ(Directory::open(folder, &err).list(entries), 0);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_TRUE(entries[0].name == "写し.txt" || entries[1].name == "写し.txt");
+    EXPECT_TRUE(status(file, false).has_value());
+}
+
+TEST(Win32System, RootsSystemFoldersVersionAndSessionFlags) {
+    struct RootRow {
+        const char* path;
+        bool root;
+    };
+    for (const RootRow& row :
+         {RootRow{"C:\\", true}, RootRow{"z:\\", true}, RootRow{"C:", false},
+          RootRow{"C:\\a", false}, RootRow{"/", false}, RootRow{"\\\\server\\share\\", false}}) {
+        EXPECT_EQ(is_root_path(row.path), row.root) << row.path;
+    }
+    testing::ScriptedUi ui;
+    Vostrel v(ui.ports());
+    EXPECT_TRUE(v.Search_path("C:\\"));
+    const DWORD drives = ::GetLogicalDrives();
+    for (char letter = 'Y'; letter > 'D'; --letter) {
+        if ((drives & (1U << (letter - 'A'))) == 0) {
+            EXPECT_FALSE(v.Search_path(std::string(1, letter) + ":\\")) << letter;  // no error
+            break;
+        }
+    }
+    EXPECT_TRUE(v.Search_path(v.WinDir())) << v.WinDir();
+    EXPECT_TRUE(v.SysDir().starts_with(v.WinDir() + "\\")) << v.SysDir();
+    EXPECT_EQ(v.OSPlatformID, "2");
+    EXPECT_GE(os_version().major, 5);
+
+    struct SessionRow {
+        SessionRequest request;
+        int major;
+        unsigned flags;
+    };
+    for (const SessionRow& row : {SessionRow{SessionRequest::kLogOff, 10, EWX_LOGOFF},
+                                  SessionRow{SessionRequest::kPowerOff, 5, EWX_POWEROFF},
+                                  SessionRow{SessionRequest::kPowerOff, 10, EWX_SHUTDOWN},
+                                  SessionRow{SessionRequest::kReboot, 10, EWX_REBOOT}}) {
+        EXPECT_EQ(WindowsSession::flags_for(row.request, row.major), row.flags)
+            << static_cast<int>(row.request) << " on " << row.major;
+    }
+    EXPECT_EQ(WindowsSession::enable_shutdown_privilege(), 0UL);
+}
+
+}  // namespace
+}  // namespace tarvenix::platform

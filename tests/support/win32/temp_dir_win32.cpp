@@ -1,0 +1,111 @@
+// The temporary folders and file details of the tests on Windows.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include "support/temp_dir.h"
+
+namespace tarvenix::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring widen(const std::string& utf8) {
+    const int n =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::string narrow(const std::wstring& wide) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                        nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                          nullptr, nullptr);
+    return utf8;
+}
+
+constexpr long long kTicksPerSecond = 10'000'000;
+constexpr long long kEpochDifference = 11'644'473'600LL;  // 1601 to 1970, seconds
+
+WIN32_FILE_ATTRIBUTE_DATA attributes_of(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) {
+        throw std::runtime_error("no attributes for " + path);
+    }
+    return data;
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    std::wstring base(MAX_PATH + 1, L'\0');
+    base.resize(::GetTempPathW(MAX_PATH + 1, base.data()));
+    std::mt19937_64 rng{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring candidate =
+            base + L"tarvenix-test-" + std::to_wstring(rng() % 1000000000);
+        if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
+            path_ = narrow(candidate);
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder");
+}
+
+TempDir::~TempDir() {
+    // Tests make files read-only, and Windows refuses to delete those.
+    std::error_code ec;
+    const fs::path root(widen(path_));
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    fs::remove_all(root, ec);
+}
+
+bool exists(const std::string& path) {
+    return ::GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void set_mtime(const std::string& path, long long seconds) {
+    const HANDLE h = ::CreateFileW(widen(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot open " + path);
+    }
+    const auto ticks =
+        static_cast<unsigned long long>((seconds + kEpochDifference) * kTicksPerSecond);
+    FILETIME ft{static_cast<DWORD>(ticks & 0xFFFFFFFFU), static_cast<DWORD>(ticks >> 32)};
+    const bool ok = ::SetFileTime(h, nullptr, &ft, &ft);
+    ::CloseHandle(h);
+    if (!ok) {
+        throw std::runtime_error("SetFileTime failed on " + path);
+    }
+}
+
+long long mtime_of(const std::string& path) {
+    const FILETIME ft = attributes_of(path).ftLastWriteTime;
+    const auto ticks =
+        (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return static_cast<long long>(ticks / kTicksPerSecond) - kEpochDifference;
+}
+
+unsigned mode_of(const std::string& path) {
+    const DWORD a = attributes_of(path).dwFileAttributes;
+    const unsigned base = (a & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0777 : 0666;
+    return (a & FILE_ATTRIBUTE_READONLY) != 0 ? (base & ~0222U) : base;
+}
+
+bool running_as_root() {
+    return false;
+}
+
+}  // namespace tarvenix::testing
