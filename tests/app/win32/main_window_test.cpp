@@ -151,6 +151,10 @@ struct RefusedCase {
     std::string focus;
 };
 
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RefusedSave : public Win32SettingsWindow,
                     public ::testing::WithParamInterface<RefusedCase> {};
 
