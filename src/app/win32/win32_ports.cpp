@@ -46,7 +46,9 @@ std::int16_t Win32MessageBoxes::show_box(std::string_view caption, std::string_v
 // --- sound -----------------------------------------------------------------
 
 void Win32Sound::message_beep(std::int32_t sound) {
-    MessageBeep(sound <= 0 ? 0xFFFFFFFFu : static_cast<UINT>(sound));
+    // -1: the speaker's plain beep; 0 (MB_OK) and the icon codes: the
+    // system's sounds of those names.
+    MessageBeep(sound < 0 ? 0xFFFFFFFFu : static_cast<UINT>(sound));
 }
 
 void Win32Sound::play_sound_file(std::string_view path) {

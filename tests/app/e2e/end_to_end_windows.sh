@@ -2,7 +2,9 @@
 # The built tarvenix.exe under wine, on wine's virtual desktop (which has a
 # notification area), with the Japanese code page: a system.dat written in
 # code page 932 with the backup at start and at close on, over folders with
-# Japanese names. Waits for the start-up backup, ends the wine session (the
+# Japanese names. Waits for the start-up backup, starts a manual backup from
+# the tray icon's menu as a user would (a left click on the icon in the
+# taskbar's corner, a click on "ﾊﾞｯｸｱｯﾌﾟ実行"), ends the wine session (the
 # program gets WM_QUERYENDSESSION / WM_ENDSESSION and runs its shut-down
 # sequence, with the backup at close), and checks the copied tree, the
 # history lines and that system.dat is unchanged.
@@ -77,6 +79,16 @@ grep -q '\[Success\] \[Prg open\]' "$work/program/history.txt" 2>/dev/null ||
 
 diff -r "$src" "$dst" || fail "the copied tree differs"
 
+# The tray icon sits in the bottom right corner of the 800 x 600 desktop; its
+# menu opens upwards from it.
+xdotool mousemove 790 590 click 1
+sleep 1
+xdotool mousemove 765 439 click 1
+for _ in $(seq 1 300); do
+    grep -q '\[Success\] \[Manual\]' "$work/program/history.txt" 2>/dev/null && break
+    sleep 0.1
+done
+
 # The session ends: the program gets WM_QUERYENDSESSION and WM_ENDSESSION
 # and runs its shut-down sequence, with the backup at close, before it goes.
 # wineboot reaches the windows of its own desktop, so it runs on the
@@ -89,6 +101,8 @@ done
 
 expected='[Start] [Prg open]
 [Success] [Prg open]
+[Start] [Manual]
+[Success] [Manual]
 [Start] [Prg close]
 [Success] [Prg close]'
 # Drop the date and time, and the CR of the CR LF line ends.
