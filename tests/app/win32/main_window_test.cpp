@@ -21,6 +21,7 @@
 
 #include "app/win32/control_ids.h"
 #include "app/win32/progress_dialog.h"
+#include "app/win32/splash.h"
 #include "app/win32/tray_icon.h"
 #include "app/win32/win32_desktop.h"
 #include "app/win32/win32_ports.h"
@@ -247,6 +248,37 @@ TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
     EXPECT_EQ(win32::window_text(control("srcfld_txt(0)")), source);
     EXPECT_EQ(win32::window_text(control("min_txt(0)")), "05");
     EXPECT_EQ(focused(), "mini_bt");
+}
+
+TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
+    // The splash: any key closes it.
+    win32::SplashWindow splash;
+    splash.present(" Tarvenix Ver7.00 ");
+    ASSERT_NE(splash.hwnd(), nullptr);
+    SendMessageW(splash.hwnd(), WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(splash.hwnd(), nullptr) << "a key press leaves the splash open";
+
+    // About: opened twice it is one window; OK closes it.
+    controller_.about_show();
+    const HWND about = window_.about().hwnd();
+    controller_.about_show();
+    EXPECT_EQ(window_.about().hwnd(), about) << "a second About window";
+    SendMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(window_.about().is_open()) << "OK leaves About open";
+
+    // The progress dialog: neither Escape nor the close request takes it off
+    // the screen; "中　止" asks the run to stop and nothing more.
+    int cancels = 0;
+    progress_.set_cancel_handler([&cancels] { ++cancels; });
+    progress_.show();
+    SendMessageW(progress_.hwnd(), WM_COMMAND, IDCANCEL, 0);
+    SendMessageW(progress_.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(progress_.visible()) << "Escape or WM_CLOSE hid the progress dialog";
+    SendMessageW(progress_.control(win32::ctl::copyccl_bt), BM_CLICK, 0, 0);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_TRUE(progress_.visible()) << "the cancel button hid the dialog itself";
+    progress_.set_label(ProgressLabel::cpfname, "A&B.txt");
+    EXPECT_EQ(win32::window_text(progress_.control(win32::ctl::cpfname)), "A&B.txt");
 }
 
 }  // namespace
