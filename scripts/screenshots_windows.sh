@@ -69,7 +69,7 @@ sleep 1
 
 tray_menu 1 439      # ﾊﾞｯｸｱｯﾌﾟ実行
 shot windows-progress.png
-for _ in $(seq 1 120); do
+for _ in $(seq 1 600); do
     grep -q '\[Success\]' "$work/program/history.txt" 2>/dev/null && break
     sleep 0.5
 done
