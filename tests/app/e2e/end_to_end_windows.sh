@@ -47,19 +47,19 @@ printf '一行目\r\n' | iconv -f UTF-8 -t CP932 > "$src/メモ.txt"
 printf 'second\n' > "$src/データ/報告書.txt"
 head -c 300000 /dev/urandom > "$src/データ/2024年/写真.bin"
 
-# system.dat: 47 records of 160 bytes, each an 80-character field in code
-# page 932 padded with spaces.
-python3 - "$work/program/system.dat" "$(winpath "$src")" "$(winpath "$dst")" <<'PY'
-import sys
-path, source, target = sys.argv[1:4]
-values = ["0", "1", "1", "0", "0", "1"]          # copy mode, at start, at close, timer, skip, history
-values += ["False"] * 3 + [""] * 6               # shut-down flags, start times
-values += [source] + [""] * 7 + [target] + [""] * 7
-values += ["1"] * 8 + ["0"] * 8                  # sub-folders, skip
-data = b"".join((v.ljust(80)).encode("cp932").ljust(160, b" ") for v in values)
-assert len(data) == 47 * 160
-open(path, "wb").write(data)
-PY
+# system.dat: 47 records of 160 bytes, each a value in code page 932 padded
+# with spaces.
+record() { { printf '%s' "$1" | iconv -f UTF-8 -t CP932; printf '%160s' ''; } | head -c 160; }
+{
+    record 0; record 1; record 1; record 0; record 0; record 1       # options 1-6
+    record False; record False; record False                        # shut-down flags
+    for _ in 1 2 3 4 5 6; do record ""; done                        # start times
+    record "$(winpath "$src")"; for _ in 1 2 3 4 5 6 7; do record ""; done
+    record "$(winpath "$dst")"; for _ in 1 2 3 4 5 6 7; do record ""; done
+    for _ in 1 2 3 4 5 6 7 8; do record 1; done                     # sub-folders
+    for _ in 1 2 3 4 5 6 7 8; do record 0; done                     # skip
+} > "$work/program/system.dat"
+[ "$(stat -c %s "$work/program/system.dat")" -eq 7520 ] || fail "system.dat is not 7520 bytes"
 cp "$work/program/system.dat" "$work/system.dat.before"
 
 # The first run creates the prefix (Japanese fonts, code page 932).
