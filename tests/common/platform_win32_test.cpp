@@ -5,6 +5,7 @@
 // The program's headers come before any that bring in <windows.h> (gtest
 // does): it defines macros named like members of Vostrel (ExitWindows,
 // WM_MOUSEMOVE, ...).
+// clang-format off
 #include "common/platform.h"
 #include "common/system_ports.h"
 #include "common/vostrel.h"
@@ -14,6 +15,9 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <cstdlib>
+// clang-format on
 
 namespace tarvenix::platform {
 namespace {
@@ -166,6 +170,88 @@ TEST(Win32Copy, AFileOpenForWritingElsewhereIsInUse) {
     }
     EXPECT_EQ(copy_open_file(file, folder, "copy", skip_in_use), 0);
     EXPECT_EQ(testing::read_file(dir / "copy"), "data");
+}
+
+// Started again as a child with TARVENIX_KILLED_COPY="source|destination",
+// this program only copies, before any test runs, and is killed by its
+// parent in the middle of the copy.
+const int kKilledCopyChild = [] {
+    if (const char* job = std::getenv("TARVENIX_KILLED_COPY")) {
+        const std::string paths(job);
+        const auto bar = paths.find('|');
+        std::_Exit(copy_file(paths.substr(0, bar), paths.substr(bar + 1), CopyOptions{}));
+    }
+    return 0;
+}();
+
+std::vector<std::string> temp_files(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& name : testing::folder_entries(folder)) {
+        if (name.starts_with(kTempPrefix)) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+// Copies source to destination in a child process and kills it once its
+// temporary file is there. Returns the temporary file it left, or "" when
+// the copy was done before it could be killed.
+std::string killed_copy(const std::string& source, const std::string& destination,
+                        const std::string& folder) {
+    std::wstring exe(32768, L'\0');
+    exe.resize(::GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size())));
+    ::SetEnvironmentVariableW(L"TARVENIX_KILLED_COPY", wide(source + "|" + destination).c_str());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring line = L"\"" + exe + L"\"";
+    const bool started = ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                                          nullptr, nullptr, &si, &pi);
+    ::SetEnvironmentVariableW(L"TARVENIX_KILLED_COPY", nullptr);
+    if (!started) {
+        ADD_FAILURE() << "cannot start the copying child";
+        return "";
+    }
+    std::vector<std::string> temps;
+    while (temps.empty() && ::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+        temps = temp_files(folder);
+    }
+    ::TerminateProcess(pi.hProcess, 9);
+    ::WaitForSingleObject(pi.hProcess, INFINITE);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    temps = temp_files(folder);
+    return temps.empty() ? std::string() : temps.front();
+}
+
+TEST(Win32Copy, ALeftoverOfAKilledCopyIsRemovedOneInUseIsKept) {
+    TempDir dir;
+    testing::make_dirs(dir / "dst");
+    testing::write_file(dir / "dst\\big", "old");
+    // A copy large enough to be caught in the middle; larger when it was not.
+    std::string leftover;
+    for (std::size_t size = std::size_t{64} << 20; leftover.empty() && size <= (1U << 30);
+         size *= 2) {
+        testing::write_file(dir / "big", std::string(size, 'x'));
+        leftover = killed_copy(dir / "big", dir / "dst\\big", dir / "dst");
+    }
+    ASSERT_FALSE(leftover.empty()) << "every copy ended before it could be killed";
+    EXPECT_EQ(testing::read_file(dir / "dst\\big"), "old");  // the killed copy changed nothing
+    testing::write_file(dir / "small", "new");
+    {
+        // While some program holds the file, it is a copy in progress: kept.
+        const HANDLE copier =
+            ::CreateFileW(wide(dir / "dst\\" + leftover).c_str(), GENERIC_WRITE, 0, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(copier, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(copy_file(dir / "small", dir / "dst\\big", CopyOptions{}), 0);
+        ::CloseHandle(copier);
+        EXPECT_EQ(temp_files(dir / "dst"), std::vector<std::string>{leftover});
+    }
+    EXPECT_EQ(copy_file(dir / "small", dir / "dst\\big", CopyOptions{}), 0);
+    EXPECT_TRUE(temp_files(dir / "dst").empty());
+    EXPECT_EQ(testing::read_file(dir / "dst\\big"), "new");
 }
 
 TEST(Win32Paths, JapaneseNamesBeyondTheOldPathLimit) {

@@ -4,6 +4,7 @@
 // The program's headers come before any that bring in <windows.h> (gtest
 // does): it defines macros named like members of Vostrel (ExitWindows,
 // WM_MOUSEMOVE, ...).
+// clang-format off
 #include "support/engine_harness.h"
 #include "support/os_helpers.h"
 
@@ -11,6 +12,7 @@
 #include <windows.h>
 
 #include <algorithm>
+// clang-format on
 
 namespace tarvenix {
 namespace {

@@ -980,7 +980,9 @@ std::string executable_folder() {
         buf.resize(buf.size() * 2);
     }
     std::string exe = narrow(buf);
-    if (exe.starts_with("\\\\?\\")) {
+    if (exe.starts_with("\\\\?\\UNC\\")) {
+        exe = "\\\\" + exe.substr(8);  // \\?\UNC\server\share -> \\server\share
+    } else if (exe.starts_with("\\\\?\\")) {
         exe.erase(0, 4);
     }
     return split_parent(exe).first;

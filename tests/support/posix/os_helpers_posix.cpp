@@ -1,3 +1,5 @@
+#include "support/os_helpers.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -7,8 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-
-#include "support/os_helpers.h"
 
 namespace tarvenix::testing {
 
