@@ -281,5 +281,32 @@ TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
     EXPECT_EQ(win32::window_text(progress_.control(win32::ctl::cpfname)), "A&B.txt");
 }
 
+TEST_F(Win32SettingsWindow, ClosingTheWindowRunsTheShutDownSequenceWithItsQuestion) {
+    type("srcfld_txt(0)", "edited");
+    ui_.answer_next(button::kNo);
+    SendMessageW(window_.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(ui_.box_texts(),
+              std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
+    EXPECT_TRUE(controller_.shut_down());
+    EXPECT_EQ(window_.hwnd(), nullptr) << "the window outlived the shut-down sequence";
+    EXPECT_FALSE(exists(dir_.path() + "\\system.dat")) << "saved although the answer was No";
+}
+
+TEST_F(Win32SettingsWindow, WithoutATrayTheWindowCarriesTheMenusAndMinimises) {
+    window_.stand_in_for_tray();
+    HMENU bar = GetMenu(window_.hwnd());
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(GetMenuItemCount(bar), 2);
+    EXPECT_EQ(GetSubMenu(bar, 0), window_.menu(PopupMenu::mnumain));
+    EXPECT_EQ(GetSubMenu(bar, 1), window_.menu(PopupMenu::help));
+    click("mini_bt");
+    EXPECT_NE(IsIconic(window_.hwnd()), FALSE)
+        << "閉じる hid a window with no tray to come back by";
+    // The menu bar's "設定" brings it back.
+    SendMessageW(window_.hwnd(), WM_COMMAND, win32::ctl::mnuset, 0);
+    pump();
+    EXPECT_TRUE(window_.window_visible());
+}
+
 }  // namespace
 }  // namespace tarvenix::testing
