@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: all setup setup-desktop build build-asan build-windows run install uninstall test test-plain test-asan test-windows fuzz bench screenshots clean
+.PHONY: all setup setup-desktop build build-asan build-windows windows screenshots-windows run install uninstall test test-plain test-asan test-windows fuzz bench screenshots clean
 
 all: build
 
@@ -55,6 +55,15 @@ test-plain: build
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# The Windows program for handing out: a portable zip (the static .exe and
+# its help) and a per-user installer (NSIS), in $(WINDOWS_BUILD)/dist.
+windows: build-windows
+	./scripts/package_windows.sh $(WINDOWS_BUILD)
+
+# The Windows program's windows under wine and Xvfb, for the README.
+screenshots-windows: build-windows
+	./scripts/screenshots_windows.sh $(WINDOWS_BUILD)
 
 test-windows: build-windows
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -1,0 +1,59 @@
+// tarvenix.exe: the Windows program. Creates the ports, the windows and the
+// program's state, and hands every event to the AppController.
+
+// <windows.h> comes before the other Windows headers, which rely on it.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+// clang-format on
+
+#include "app/win32/core_headers.h"
+#include "app/win32/main_window.h"
+#include "app/win32/progress_dialog.h"
+#include "app/win32/tray_icon.h"
+#include "app/win32/win32_desktop.h"
+#include "app/win32/win32_ports.h"
+#include "common/platform.h"
+#include "common/system_ports.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // The folder picker and HTML Help are COM objects of this thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    namespace w = tarvenix::win32;
+    w::Win32MessageBoxes boxes;
+    w::Win32Sound sound;
+    w::Win32BusyPointer busy;
+    w::Win32EventPump pump;
+    tarvenix::SystemClock clock;
+    tarvenix::WindowsSession session;
+    w::Win32Shell shell;
+    w::Win32FolderPicker folders;
+    w::Win32Desktop desktop;
+    const tarvenix::Ports ports{boxes, sound, busy, pump, clock, session, shell, folders, desktop};
+
+    int exit_code = 0;
+    {
+        w::ProgressDialog progress(&pump);
+        tarvenix::ProgramContext context(ports, progress, tarvenix::platform::executable_folder());
+        w::TrayIcon tray;
+        w::MainWindow window(context.settings.page, progress, tray, desktop, pump);
+        tarvenix::AppController controller(context, window);
+        window.set_controller(&controller);
+        desktop.set_tray_host(&tray);
+        progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
+        folders.set_owner(window.hwnd());
+
+        controller.start_up();
+        exit_code = pump.run();
+    }
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+    return exit_code;
+}

@@ -1,0 +1,77 @@
+#include "app/win32/tray_icon.h"
+
+#include "app/win32/win_util.h"
+
+namespace tarvenix::win32 {
+
+namespace {
+constexpr UINT kIconId = 1;
+}
+
+TrayIcon::TrayIcon(HWND owner)
+    : owner_(owner) {}
+
+TrayIcon::~TrayIcon() {
+    remove_tray_icon();
+}
+
+UINT TrayIcon::taskbar_created_message() {
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+NOTIFYICONDATAW TrayIcon::record(std::string_view tool_tip) const {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner_;
+    data.uID = kIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kCallbackMessage;
+    data.hIcon = program_icon(true);
+    // The tip field holds 127 characters and its NUL; a longer tip is cut.
+    const std::wstring tip = widen(tool_tip);
+    lstrcpynW(data.szTip, tip.c_str(), static_cast<int>(std::size(data.szTip)));
+    return data;
+}
+
+bool TrayIcon::add_tray_icon(std::string_view tool_tip) {
+    tip_ = tool_tip;
+    wanted_ = true;
+    if (shown_) {
+        return false;  // one icon per program: a second add is refused
+    }
+    NOTIFYICONDATAW data = record(tip_);
+    shown_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    return shown_;
+}
+
+bool TrayIcon::modify_tray_tip(std::string_view tool_tip) {
+    tip_ = tool_tip;
+    if (!shown_) {
+        return false;
+    }
+    NOTIFYICONDATAW data = record(tip_);
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+void TrayIcon::remove_tray_icon() {
+    wanted_ = false;
+    if (!shown_) {
+        return;
+    }
+    NOTIFYICONDATAW data = record(tip_);
+    Shell_NotifyIconW(NIM_DELETE, &data);
+    shown_ = false;
+}
+
+bool TrayIcon::restore() {
+    if (!wanted_) {
+        return false;
+    }
+    shown_ = false;
+    NOTIFYICONDATAW data = record(tip_);
+    shown_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    return shown_;
+}
+
+}  // namespace tarvenix::win32

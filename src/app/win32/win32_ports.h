@@ -1,0 +1,86 @@
+#pragma once
+
+// The desktop services of the program, done with Win32: message boxes,
+// sounds, the busy pointer, the event pump, opening documents
+// (the help file with HTML Help) and the folder picker.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/ports.h"
+
+namespace tarvenix::win32 {
+
+// MessageBoxW gives the program's boxes as they are meant to be: the style
+// word is the Win32 one, the answers are the Win32 button numbers, and a
+// Yes/No box cannot be waved away with Escape or its close button.
+class Win32MessageBoxes final : public MessageBoxPort {
+public:
+    std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
+                          const HelpReference* help) override;
+    // Lines separated by "\r" or "\r\n" as the box shows them ("\r\n").
+    static std::wstring box_text(std::string_view text);
+};
+
+class Win32Sound final : public SoundPort {
+public:
+    void message_beep(std::int32_t sound) override;
+    void play_sound_file(std::string_view path) override;
+};
+
+class Win32BusyPointer final : public BusyPointerPort {
+public:
+    void set_busy(bool busy) override;
+
+private:
+    HCURSOR previous_ = nullptr;
+    bool busy_ = false;
+};
+
+// The one message loop of the program. Keyboard navigation (Tab, arrows,
+// Enter, Escape) works in the windows registered as dialogs.
+class Win32EventPump final : public EventPumpPort {
+public:
+    void add_dialog_window(HWND window);
+    void remove_dialog_window(HWND window);
+
+    // Runs until WM_QUIT; returns its exit code.
+    int run();
+    // Handles every message that is waiting and returns. A WM_QUIT met here
+    // is posted again for the loop in run().
+    void process_events() override;
+    void wait_for_events(double max_seconds) override;
+
+private:
+    void dispatch(MSG& msg);
+    std::vector<HWND> dialogs_;
+};
+
+// Documents open with their associated program (ShellExecuteW); a .chm help
+// file opens in HTML Help at its table of contents (hhctrl.ocx, loaded when
+// first needed).
+class Win32Shell final : public ShellPort {
+public:
+    ~Win32Shell() override;
+    bool open_document(std::string_view path) override;
+
+private:
+    bool open_help(const std::wstring& path);
+    HMODULE hhctrl_ = nullptr;
+};
+
+class Win32FolderPicker final : public FolderPickerPort {
+public:
+    // The window the picker belongs to (the main window).
+    void set_owner(HWND owner) { owner_ = owner; }
+    std::string pick_folder(std::string_view title) override;
+
+private:
+    HWND owner_ = nullptr;
+};
+
+}  // namespace tarvenix::win32

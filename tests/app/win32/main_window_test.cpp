@@ -1,0 +1,312 @@
+// The Win32 settings window driven by window messages, as a user's typing and
+// clicks reach it: text set into the boxes (WM_SETTEXT), buttons pressed
+// (BM_CLICK), the focus moved (SetFocus). The user's answers come from the
+// scripted message boxes; system.dat is a real file in a temporary folder.
+
+#include "app/win32/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+// clang-format off
+#include "app/win32/core_headers.h"
+#include <commctrl.h>
+// clang-format on
+
+#include "app/win32/control_ids.h"
+#include "app/win32/progress_dialog.h"
+#include "app/win32/splash.h"
+#include "app/win32/tray_icon.h"
+#include "app/win32/win32_desktop.h"
+#include "app/win32/win32_ports.h"
+#include "support/scripted_ui.h"
+
+namespace tarvenix::testing {
+namespace {
+
+using win32::ctl::control_id;
+
+namespace fs = std::filesystem;
+
+// A real folder under the user's temporary folder, removed afterwards. Paths
+// are UTF-8 for the core and wide for the file system.
+class TempFolder {
+public:
+    TempFolder()
+        : path_(fs::temp_directory_path() /
+                (L"tarvenix-win32-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(GetTickCount64()))) {
+        fs::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    std::string path() const { return win32::narrow(path_.wstring()); }
+
+private:
+    fs::path path_;
+};
+
+fs::path wide(const std::string& utf8) {
+    return fs::path(win32::widen(utf8));
+}
+void make_dirs(const std::string& path) {
+    fs::create_directories(wide(path));
+}
+bool exists(const std::string& path) {
+    return fs::exists(wide(path));
+}
+std::string read_file(const std::string& path) {
+    std::ifstream in(wide(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+constexpr std::size_t kRecord = 160;
+constexpr int kTimerRecord = 3;    // start_at_time
+constexpr int kHourRecord = 9;     // start_hour[0]
+constexpr int kMinuteRecord = 12;  // start_minute[0]
+constexpr int kSourceRecord = 15;  // src_folder[0]
+constexpr int kTargetRecord = 23;  // dst_folder[0]
+
+class Win32SettingsWindow : public ::testing::Test {
+protected:
+    Win32SettingsWindow()
+        : context_(ui_.ports(), progress_, dir_.path())
+        , window_(context_.settings.page, progress_, tray_, desktop_, pump_)
+        , controller_(context_, window_) {
+        window_.set_controller(&controller_);
+        context_.store.load_settings();
+        controller_.mnuset();  // the window on screen, as the tray menu shows it
+        pump();
+    }
+
+    HWND control(const std::string& name) {
+        HWND window = window_.control(name);
+        EXPECT_NE(window, nullptr) << name;
+        return window;
+    }
+    void type(const std::string& name, const std::string& text) {
+        SetFocus(control(name));
+        SendMessageW(control(name), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(win32::widen(text).c_str()));
+        pump();
+    }
+    void click(const std::string& name) {
+        SendMessageW(control(name), BM_CLICK, 0, 0);
+        pump();
+    }
+    void focus(const std::string& name) {
+        SetFocus(control(name));
+        pump();
+    }
+    static void pump() {
+        MSG msg{};
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    int shown_tab() {
+        return static_cast<int>(SendMessageW(control("SSTab1"), TCM_GETCURSEL, 0, 0));
+    }
+    std::string focused() { return win32::ctl::control_name(GetDlgCtrlID(GetFocus())); }
+    std::string record(const std::string& file, int index) {
+        return file.substr(static_cast<std::size_t>(index) * kRecord, kRecord);
+    }
+
+    TempFolder dir_;
+    ScriptedUi ui_;
+    win32::Win32EventPump pump_;
+    win32::Win32Desktop desktop_;
+    win32::ProgressDialog progress_;
+    win32::TrayIcon tray_;
+    ProgramContext context_;
+    win32::MainWindow window_;
+    AppController controller_;
+};
+
+// A folder name in code page 932: 元 is 8C B3, 先 is 90 E6.
+struct Folder {
+    std::string utf8;
+    std::string cp932;
+};
+const Folder kSource{"元", "\x8C\xB3"};
+const Folder kTarget{"先", "\x90\xE6"};
+
+struct RefusedCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> typed;  // control, text
+    std::vector<std::string> clicked;
+    std::string last_focus;  // moved here at the end ("" = none)
+    std::string message;
+    int tab;
+    std::string focus;
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RefusedSave : public Win32SettingsWindow,
+                    public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedSave, ShowsTheMessageTabAndFocusAndWritesNothing) {
+    const RefusedCase& c = GetParam();
+    make_dirs(dir_.path() + "\\" + kSource.utf8);
+    for (const auto& [name, text] : c.typed) {
+        type(name, text == "@source" ? dir_.path() + "\\" + kSource.utf8 : text);
+    }
+    for (const std::string& name : c.clicked) {
+        click(name);
+    }
+    if (!c.last_focus.empty()) {
+        focus(c.last_focus);
+    }
+    ASSERT_EQ(ui_.box_texts(), std::vector<std::string>{c.message}) << c.name;
+    EXPECT_EQ(shown_tab(), c.tab) << c.name;
+    EXPECT_NE(IsWindowVisible(GetParent(GetFocus())), FALSE) << c.name << ": focus on a hidden tab";
+    EXPECT_EQ(focused(), c.focus) << c.name;
+    EXPECT_FALSE(exists(dir_.path() + "\\system.dat")) << c.name;
+}
+
+std::string case_name(const ::testing::TestParamInfo<RefusedCase>& test) {
+    std::string name = test.param.name;
+    for (char& ch : name) {
+        ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RefusedSave,
+                         ::testing::Values(RefusedCase{"half-filled set 3",
+                                                       {{"srcfld_txt(2)", "@source"}},
+                                                       {"ok_bt"},
+                                                       "",
+                                                       "フォルダ3の設定に空文字列が含まれてます！",
+                                                       2,
+                                                       "srcfld_txt(2)"},
+                                           RefusedCase{"daily start without a time",
+                                                       {},
+                                                       {"timer_chk", "ok_bt"},
+                                                       "",
+                                                       "開始時間を入力して下さい！",
+                                                       9,
+                                                       "hour_txt(0)"},
+                                           RefusedCase{"hour 24 leaves its box",
+                                                       {{"hour_txt(0)", "24"}},
+                                                       {},
+                                                       "min_txt(0)",
+                                                       "入力された時間が範囲外です！",
+                                                       9,
+                                                       "hour_txt(0)"},
+                                           RefusedCase{"minute 60 leaves its box",
+                                                       {{"min_txt(1)", "60"}},
+                                                       {},
+                                                       "hour_txt(2)",
+                                                       "入力された分が範囲外です！",
+                                                       9,
+                                                       "min_txt(1)"}),
+                         case_name);
+
+TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
+    const std::string source = dir_.path() + "\\" + kSource.utf8;
+    const std::string target = dir_.path() + "\\" + kTarget.utf8;
+    make_dirs(source);
+    make_dirs(target);
+    type("srcfld_txt(0)", source);
+    type("dstfld_txt(0)", target);
+    click("timer_chk");
+    type("hour_txt(0)", "7");
+    type("min_txt(0)", "5");
+    focus("sdown(0)");
+    click("ok_bt");
+
+    EXPECT_EQ(ui_.box_texts(), std::vector<std::string>{});
+    const std::string file = read_file(dir_.path() + "\\system.dat");
+    ASSERT_EQ(file.size(), 47 * kRecord);
+    const std::string dir_bytes = dir_.path();  // ASCII: the same in both encodings
+    const auto field = [](const std::string& bytes) {
+        return bytes + std::string(kRecord - bytes.size(), ' ');
+    };
+    EXPECT_EQ(record(file, kSourceRecord), field(dir_bytes + "\\" + kSource.cp932));
+    EXPECT_EQ(record(file, kTargetRecord), field(dir_bytes + "\\" + kTarget.cp932));
+    EXPECT_EQ(record(file, kTimerRecord), field("1"));
+    // Each box's check rewrote its number with two digits when it lost the
+    // focus.
+    EXPECT_EQ(record(file, kHourRecord), field("07"));
+    EXPECT_EQ(record(file, kMinuteRecord), field("05"));
+    // Reloaded from the file: the window shows what it holds.
+    EXPECT_EQ(win32::window_text(control("srcfld_txt(0)")), source);
+    EXPECT_EQ(win32::window_text(control("min_txt(0)")), "05");
+    EXPECT_EQ(focused(), "mini_bt");
+}
+
+TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
+    // The splash: any key closes it.
+    win32::SplashWindow splash;
+    splash.present(" Tarvenix Ver7.00 ");
+    ASSERT_NE(splash.hwnd(), nullptr);
+    SendMessageW(splash.hwnd(), WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(splash.hwnd(), nullptr) << "a key press leaves the splash open";
+
+    // About: opened twice it is one window; OK closes it.
+    controller_.about_show();
+    const HWND about = window_.about().hwnd();
+    controller_.about_show();
+    EXPECT_EQ(window_.about().hwnd(), about) << "a second About window";
+    SendMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(window_.about().is_open()) << "OK leaves About open";
+
+    // The progress dialog: neither Escape nor the close request takes it off
+    // the screen; "中　止" asks the run to stop and nothing more.
+    int cancels = 0;
+    progress_.set_cancel_handler([&cancels] { ++cancels; });
+    progress_.show();
+    SendMessageW(progress_.hwnd(), WM_COMMAND, IDCANCEL, 0);
+    SendMessageW(progress_.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(progress_.visible()) << "Escape or WM_CLOSE hid the progress dialog";
+    SendMessageW(progress_.control(win32::ctl::copyccl_bt), BM_CLICK, 0, 0);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_TRUE(progress_.visible()) << "the cancel button hid the dialog itself";
+    progress_.set_label(ProgressLabel::cpfname, "A&B.txt");
+    EXPECT_EQ(win32::window_text(progress_.control(win32::ctl::cpfname)), "A&B.txt");
+}
+
+TEST_F(Win32SettingsWindow, ClosingTheWindowRunsTheShutDownSequenceWithItsQuestion) {
+    type("srcfld_txt(0)", "edited");
+    ui_.answer_next(button::kNo);
+    SendMessageW(window_.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(ui_.box_texts(),
+              std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
+    EXPECT_TRUE(controller_.shut_down());
+    EXPECT_EQ(window_.hwnd(), nullptr) << "the window outlived the shut-down sequence";
+    EXPECT_FALSE(exists(dir_.path() + "\\system.dat")) << "saved although the answer was No";
+}
+
+TEST_F(Win32SettingsWindow, WithoutATrayTheWindowCarriesTheMenusAndMinimises) {
+    window_.stand_in_for_tray();
+    HMENU bar = GetMenu(window_.hwnd());
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(GetMenuItemCount(bar), 2);
+    EXPECT_EQ(GetSubMenu(bar, 0), window_.menu(PopupMenu::mnumain));
+    EXPECT_EQ(GetSubMenu(bar, 1), window_.menu(PopupMenu::help));
+    click("mini_bt");
+    EXPECT_NE(IsIconic(window_.hwnd()), FALSE)
+        << "閉じる hid a window with no tray to come back by";
+    // The menu bar's "設定" brings it back.
+    SendMessageW(window_.hwnd(), WM_COMMAND, win32::ctl::mnuset, 0);
+    pump();
+    EXPECT_TRUE(window_.window_visible());
+}
+
+}  // namespace
+}  // namespace tarvenix::testing
