@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: all setup setup-desktop build build-asan build-windows windows screenshots-windows run install uninstall test test-plain test-asan test-windows fuzz bench screenshots clean
+.PHONY: format format-check all setup setup-desktop build build-asan build-windows windows screenshots-windows run install uninstall test test-plain test-asan test-windows fuzz bench screenshots clean
 
 all: build
 
@@ -16,17 +16,17 @@ setup-desktop:
 	./scripts/setup.sh --desktop
 
 build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVENIX_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: setup
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVENIX_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVENIX_SANITIZE=ON -DTARVENIX_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
 # The Windows program, cross-compiled with MinGW-w64; its tests run under wine
 # (cmake/wine-run.sh) with the Japanese code page.
 build-windows: setup
-	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVENIX_WERROR=ON \
 		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
@@ -73,7 +73,17 @@ test-windows: build-windows
 fuzz: setup
 	bash fuzz/run.sh
 
-test: test-plain test-asan fuzz test-windows
+# Every C++ source in the project's style (.clang-format); `make format`
+# applies it.
+FORMAT_SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench fuzz -name '*.cpp' -o -name '*.h')
+
+format-check: setup
+	clang-format --dry-run -Werror $(FORMAT_SOURCES)
+
+format:
+	clang-format -i $(FORMAT_SOURCES)
+
+test: format-check test-plain test-asan fuzz test-windows
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD) build-fuzz

@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
     build-essential cmake g++ pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-dev
+    clang libclang-rt-dev clang-format
     util-linux e2fsprogs xfsprogs rsync
     fp-utils
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev

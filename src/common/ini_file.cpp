@@ -40,7 +40,7 @@ IniDocument::Line IniDocument::parse_line(std::string raw) {
         if (close != std::string_view::npos) {
             line.section = std::string(trim(t.substr(1, close - 1)));
             if (line.section.empty()) {
-                line.section = " ";  // "[]" still opens a (nameless) section
+                line.section.assign(1, ' ');  // "[]" still opens a (nameless) section
             }
         }
     } else if (!t.empty() && t.front() != ';') {
@@ -121,7 +121,9 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
         lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last_entry + 1), parse_line(entry));
         return;
     }
-    lines_.push_back(parse_line("[" + std::string(trim(section)) + "]"));
+    std::string header(1, '[');  // (not "[" + ...: a false -Wrestrict in GCC 12 at -O3)
+    header.append(trim(section)).push_back(']');
+    lines_.push_back(parse_line(std::move(header)));
     lines_.push_back(parse_line(entry));
 }
 

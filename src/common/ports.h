@@ -17,7 +17,9 @@ struct HelpReference {
     std::int32_t context = 0;
 };
 
-// Answers of a message box, as the program has always numbered them.
+// Answers of a message box: the numbers MessageBoxW returns (IDOK 1,
+// IDCANCEL 2, IDRETRY 4, IDYES 6, IDNO 7), so the Win32 boxes pass them
+// through unchanged and every front end answers alike.
 namespace button {
 inline constexpr std::int16_t kNone = 0;
 inline constexpr std::int16_t kOk = 1;

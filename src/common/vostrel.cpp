@@ -145,9 +145,9 @@ void Vostrel::MsgBeep(std::int32_t sound) {
 void Vostrel::Wait(float second) {
     WaitStartTime = "";
     WaitFinishTime = "";
-    // The end is fixed on the time-of-day clock as the original did, but the
-    // wait is measured on the monotonic clock, so midnight or a clock change
-    // cannot make it end early or never.
+    // The end is fixed on the time-of-day clock (WaitStartTime and
+    // WaitFinishTime report it), but the wait is measured on the monotonic
+    // clock, so midnight or a clock change cannot make it end early or never.
     const double now = ports_.clock.seconds_since_midnight();
     const std::int64_t start = round_half_even(now);
     const double mono_start = ports_.clock.monotonic_seconds();
@@ -221,8 +221,9 @@ bool Vostrel::Search_path(std::string_view FPath) {
 }
 
 namespace {
-// Replaces the target, refuses a read-only one (the platform copy this stands
-// for does), and reads what the platform lets it read, locked or not.
+// FileCopy replaces the target but refuses a read-only one (a file the user
+// marked read-only is not overwritten behind their back), and reads what the
+// platform lets it read, locked or not.
 platform::CopyOptions file_copy_options() {
     platform::CopyOptions options;
     options.refuse_read_only_target = true;

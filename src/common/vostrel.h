@@ -27,7 +27,8 @@ public:
     // other (7, 0, 0 gives "7.00"; 7, 1, 12 gives "7.112").
     static std::string make_version_text(int major, int minor, int revision);
 
-    // --- fields, in their declaration order --------------------------------
+    // --- public fields: the toolbox's named constants and the values its
+    // operations leave for the caller (Wait's start and end, the OS fields)
     std::string AppVersion;
     std::string KindErr;
     std::string KindChk;

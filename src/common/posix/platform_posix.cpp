@@ -373,7 +373,10 @@ Directory Directory::open_child(std::string_view name, int* err) const {
 }
 
 Directory Directory::open_below(std::string_view relative, int* err) const {
-    const std::string rel = relative.empty() ? std::string(".") : "." + std::string(relative);
+    // Appended rather than "." + string: GCC 12 at -O3 warns falsely
+    // (-Wrestrict) about the operator+ form.
+    std::string rel(".");
+    rel.append(relative);
 #ifdef SYS_openat2
     // One call that resolves the whole path and refuses any link on it.
     open_how how{};
