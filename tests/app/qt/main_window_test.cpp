@@ -256,10 +256,10 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowStandsInWithAMenuBar) {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable())
         << "these checks need a desktop without tray";
     EXPECT_FALSE(window.menuBar()->isVisible());
-    EXPECT_FALSE(window.add_tray_icon("左-Menu:右-Help"));
+    EXPECT_FALSE(window.tray().add_tray_icon("左-Menu:右-Help"));
     window.stand_in_for_tray();
     EXPECT_TRUE(window.standing_in_for_tray());
-    EXPECT_EQ(window.tray_icon(), nullptr);
+    EXPECT_EQ(window.tray().icon(), nullptr);
     const QList<QAction*> menus = window.menuBar()->actions();
     ASSERT_EQ(menus.size(), 2);
     EXPECT_EQ(menus[0]->menu(), window.menu(PopupMenu::mnumain));
@@ -280,7 +280,7 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowStandsInWithAMenuBar) {
     EXPECT_FALSE(window.isMinimized());
     EXPECT_TRUE(window.window_visible());
 
-    window.remove_tray_icon();
+    window.tray().remove_tray_icon();
     EXPECT_FALSE(retry->isActive());
 }
 
