@@ -63,7 +63,6 @@ public:
 
     // The tray icon, and the desktop's TrayHost.
     TrayIcon& tray() { return *tray_; }
-    const TrayIcon& tray() const { return *tray_; }
     // The controls of the settings pages that mirror the page model.
     const ControlMap& controls() const { return controls_; }
     QMenu* menu(PopupMenu which) const;

@@ -55,8 +55,6 @@ private:
 };
 
 class TabPage : public QWidget {
-    Q_OBJECT
-
 public:
     TabPage(QString caption, const QString& name);
 
@@ -87,8 +85,6 @@ private:
 
 // Tabs 0 to 7: one backup set each.
 class SetPage final : public TabPage {
-    Q_OBJECT
-
 public:
     explicit SetPage(int k);
 
@@ -101,8 +97,6 @@ private:
 
 // Tab 8 "コピー条件".
 class CopyRulesPage final : public TabPage {
-    Q_OBJECT
-
 public:
     CopyRulesPage();
 
@@ -112,8 +106,6 @@ protected:
 
 // Tab 9 "起動イベント".
 class StartEventsPage final : public TabPage {
-    Q_OBJECT
-
 public:
     StartEventsPage();
 
@@ -123,8 +115,6 @@ protected:
 
 // Tab 10 "履歴".
 class HistoryPage final : public TabPage {
-    Q_OBJECT
-
 public:
     HistoryPage();
 
