@@ -6,10 +6,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFocusEvent>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,7 +14,6 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "app/core/app_controller.h"
 #include "app/qt/about.h"
