@@ -23,8 +23,10 @@ public:
         scheduler_.tick();
         after_event();
     }
-    // A mouse message from the tray icon (the WM_* codes of the toolbox).
+    // A mouse message from the tray icon: one of the toolbox's WM_* codes,
+    // which the front ends take from toolbox() rather than number themselves.
     void on_tray_message(std::int32_t message);
+    const Vostrel& toolbox() const { return c_.main_vostrel; }
     void on_window_activated();
     void on_window_double_click() { about_show(); }
     void on_window_shown();

@@ -73,7 +73,7 @@ int main(int argc, char* argv[]) {
     tarvenix::AppController controller(context, window);
     window.set_controller(&controller);
     window.set_desktop(&desktop);
-    desktop.set_tray_host(&window);
+    desktop.set_tray_host(&window.tray());
     progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
     progress.set_prompt_pass_request([&pump] { pump.request_prompt_pass(); });
     folders.set_parent(&window);

@@ -6,10 +6,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFocusEvent>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,7 +14,6 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "app/core/app_controller.h"
 #include "app/qt/about.h"
@@ -25,7 +21,6 @@
 #include "app/qt/progress_dialog.h"
 #include "app/qt/splash.h"
 #include "app/qt/ui_common.h"
-#include "app/qt/wrap_button.h"
 
 using namespace Qt::StringLiterals;
 
@@ -34,17 +29,6 @@ namespace tarvenix::qt {
 namespace {
 
 constexpr int kTabsPerRow = 4;
-constexpr int kTrayRetryMs = 5000;
-
-QString indexed(const QString& name, int index) {
-    return name + u'(' + QString::number(index) + u')';
-}
-
-const QString kSetTabCaptions[kSetCount] = {
-    u"フォルダ１"_s, u"フォルダ２"_s, u"フォルダ３"_s, u"フォルダ４"_s,
-    u"フォルダ５"_s, u"フォルダ６"_s, u"フォルダ７"_s, u"フォルダ８"_s,
-};
-const QString kStartRowCaptions[kStartTimeCount] = {u"設定１"_s, u"設定２"_s, u"設定３"_s};
 
 }  // namespace
 
@@ -68,6 +52,12 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog* progress, QWidget* pa
     // that is shown, and cannot be resized.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    tray_ = new TrayIcon(this);
+    tray_->set_activation_handler(
+        [this](QSystemTrayIcon::ActivationReason reason) { on_tray_activated(reason); });
+    // A tray that went away leaves the window on screen, standing in for it.
+    tray_->set_lost_handler([this] { set_window_visible(true); });
+
     // Created in focus order: the buttons first, then the settings page.
     build_buttons(client);
     build_tabs(client);
@@ -90,22 +80,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog* progress, QWidget* pa
     leave_check_ = new QTimer(this);
     leave_check_->setSingleShot(true);
     leave_check_->setInterval(0);
-    connect(leave_check_, &QTimer::timeout, this, [this] {
-        const bool hour = leave_check_hour_;
-        const int k = leave_check_index_;
-        forward([hour, k](AppController& c) {
-            if (hour) {
-                c.hour_lost_focus(k);
-            } else {
-                c.min_lost_focus(k);
-            }
-        });
-    });
-
-    tray_retry_ = new QTimer(this);
-    tray_retry_->setObjectName(u"tray_retry"_s);
-    tray_retry_->setInterval(kTrayRetryMs);
-    connect(tray_retry_, &QTimer::timeout, this, &MainWindow::retry_tray);
+    connect(leave_check_, &QTimer::timeout, this, [this] { forward(leave_check_command_); });
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(u"Timer1"_s);
@@ -126,42 +101,7 @@ MainWindow::~MainWindow() {
 
 // --- building the window ---------------------------------------------------
 
-QPushButton* MainWindow::make_button(QWidget* parent, const QString& name, const QString& caption) {
-    auto* button = new WrapButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLineEdit* MainWindow::make_text(QWidget* parent, ControlId id) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(to_qstring(id.name()));
-    connect(edit, &QLineEdit::textChanged, this,
-            [this, id](const QString& text) { page_.set_text(id, to_std(text)); });
-    return edit;
-}
-
-QCheckBox* MainWindow::make_check(QWidget* parent, ControlId id, const QString& caption) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(to_qstring(id.name()));
-    connect(box, &QCheckBox::toggled, this,
-            [this, id](bool checked) { page_.set_checked(id, checked); });
-    return box;
-}
-
-QRadioButton* MainWindow::make_option(QWidget* parent, Control group, int index,
-                                      const QString& caption) {
-    auto* option = new QRadioButton(caption, parent);
-    option->setObjectName(to_qstring(ControlId{group, index}.name()));
-    connect(option, &QRadioButton::toggled, this, [this, group, index](bool on) {
-        if (on) {
-            page_.select_option(group, index);
-        }
-    });
-    return option;
-}
-
-void MainWindow::forward(const std::function<void(AppController&)>& action) {
+void MainWindow::forward(const Command& action) {
     if (controller_ != nullptr) {
         action(*controller_);
         controller_->after_event();
@@ -203,171 +143,17 @@ void MainWindow::build_tabs(QWidget* client) {
     tabs_ = new SettingsTabWidget(kTabsPerRow, client);
     tabs_->setObjectName(u"SSTab1"_s);
     tabs_->setGeometry(tw.rect(120, 120, 5535, 4095));
-    for (int k = 0; k < kSetCount; ++k) {
-        tabs_->addTab(build_set_tab(k), kSetTabCaptions[k]);
+    const Forward forward_to_controller = [this](const Command& action) { forward(action); };
+    for (std::unique_ptr<TabPage>& page : make_settings_pages()) {
+        page->create(page_, controls_, forward_to_controller, this);
+        const QString caption = page->caption();
+        tabs_->addTab(page.release(), caption);
     }
-    tabs_->addTab(build_copy_rules_tab(), u"コピー条件"_s);
-    tabs_->addTab(build_start_events_tab(), u"起動イベント"_s);
-    tabs_->addTab(build_history_tab(), u"履歴"_s);
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
         if (index >= 0) {
             page_.select_tab(index);
         }
     });
-}
-
-QWidget* MainWindow::build_set_tab(int k) {
-    auto* tab = new QWidget;
-    tab->setObjectName(indexed(u"set_tab"_s, k));
-    auto* grid = new QGridLayout(tab);
-    grid->setContentsMargins(10, 8, 10, 8);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(3);
-
-    auto* source_label = new QLabel(u"コピー元フォルダ"_s, tab);
-    source_label->setObjectName(indexed(u"Label1"_s, k));
-    srcfld_txt_[static_cast<std::size_t>(k)] = make_text(tab, {Control::srcfld_txt, k});
-    QPushButton* source_browse = make_button(tab, indexed(u"refsrc_bt"_s, 2 * k), u"参照"_s);
-
-    auto* target_label = new QLabel(u"コピー先フォルダ"_s, tab);
-    target_label->setObjectName(indexed(u"Label2"_s, k));
-    dstfld_txt_[static_cast<std::size_t>(k)] = make_text(tab, {Control::dstfld_txt, k});
-    QPushButton* target_browse = make_button(tab, indexed(u"refsrc_bt"_s, 2 * k + 1), u"参照"_s);
-
-    subfld_chk_[static_cast<std::size_t>(k)] =
-        make_check(tab, {Control::subfld_chk, k}, u"サブフォルダもコピーする"_s);
-    skip_chk_[static_cast<std::size_t>(k)] =
-        make_check(tab, {Control::skip_chk, k}, u"この設定をスキップする"_s);
-    QPushButton* clear = make_button(tab, indexed(u"set_clr_bt"_s, k), u"設定ｸﾘｱ"_s);
-
-    grid->addWidget(source_label, 0, 0, 1, 2);
-    grid->addWidget(srcfld_txt_[static_cast<std::size_t>(k)], 1, 0);
-    grid->addWidget(source_browse, 1, 1);
-    grid->addItem(new QSpacerItem(0, 6), 2, 0);
-    grid->addWidget(target_label, 3, 0, 1, 2);
-    grid->addWidget(dstfld_txt_[static_cast<std::size_t>(k)], 4, 0);
-    grid->addWidget(target_browse, 4, 1);
-    grid->addItem(new QSpacerItem(0, 8), 5, 0);
-    grid->addWidget(subfld_chk_[static_cast<std::size_t>(k)], 6, 0, 1, 2);
-    grid->addWidget(skip_chk_[static_cast<std::size_t>(k)], 7, 0);
-    grid->addWidget(clear, 7, 1);
-    grid->setRowStretch(8, 1);
-    grid->setColumnStretch(0, 1);
-
-    connect(source_browse, &QPushButton::clicked, this,
-            [this, k] { forward([k](AppController& c) { c.refsrc_bt(2 * k); }); });
-    connect(target_browse, &QPushButton::clicked, this,
-            [this, k] { forward([k](AppController& c) { c.refsrc_bt(2 * k + 1); }); });
-    connect(clear, &QPushButton::clicked, this,
-            [this, k] { forward([k](AppController& c) { c.set_clr_bt(k); }); });
-    return tab;
-}
-
-QWidget* MainWindow::build_copy_rules_tab() {
-    auto* tab = new QWidget;
-    tab->setObjectName(u"copy_rules_tab"_s);
-    auto* column = new QVBoxLayout(tab);
-    column->setContentsMargins(10, 8, 10, 8);
-
-    QGroupBox* rules = make_option_frame(tab, u"copy_frm"_s, u"条件"_s, Control::copy_op,
-                                         u"無条件で全て上書きコピー"_s,
-                                         u"同一ファイル名は日付の新しいものだけ上書きコピー"_s);
-    QGroupBox* open_files =
-        make_option_frame(tab, u"open_frm"_s, u"オープン中のファイル"_s, Control::cp_skip,
-                          u"コピーをスキップする"_s, u"無視してコピーする"_s);
-    column->addWidget(rules);
-    column->addWidget(open_files);
-    column->addStretch(1);
-    return tab;
-}
-
-QWidget* MainWindow::build_start_events_tab() {
-    auto* tab = new QWidget;
-    tab->setObjectName(u"start_events_tab"_s);
-    auto* column = new QVBoxLayout(tab);
-    column->setContentsMargins(10, 6, 10, 6);
-    column->setSpacing(2);
-
-    start_chk_ = make_check(tab, {Control::start_chk, 0}, u"　プログラム起動時開始"_s);
-    timer_chk_ = make_check(tab, {Control::timer_chk, 0}, u"　指定時刻に開始 (24時間制)"_s);
-    column->addWidget(start_chk_);
-    column->addWidget(timer_chk_);
-
-    auto* times = new QGroupBox(u"時刻設定"_s, tab);
-    times->setObjectName(u"time_frm"_s);
-    auto* grid = new QGridLayout(times);
-    grid->setContentsMargins(10, 4, 10, 6);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(3);
-
-    auto* heading = new QLabel(u"ﾊﾞｯｸｱｯﾌﾟ後 Shut down"_s, times);
-    heading->setObjectName(u"sdown_lbl"_s);
-    heading->setAlignment(Qt::AlignCenter);
-    grid->addWidget(heading, 0, 5);
-
-    const int box_width = fontMetrics().horizontalAdvance(u"0000"_s) + 12;
-    for (int k = 0; k < kStartTimeCount; ++k) {
-        const auto slot = static_cast<std::size_t>(k);
-        auto* row_label = new QLabel(kStartRowCaptions[k], times);
-        row_label->setObjectName(indexed(u"time_lbl"_s, k));
-        hour_txt_[slot] = make_text(times, {Control::hour_txt, k});
-        hour_txt_[slot]->setToolTip(u"24時間制で入力"_s);
-        hour_txt_[slot]->setFixedWidth(box_width);
-        hour_txt_[slot]->setAlignment(Qt::AlignRight);
-        hour_txt_[slot]->installEventFilter(this);
-        auto* hour_label = new QLabel(u"時"_s, times);
-        hour_label->setObjectName(indexed(u"hour_lbl"_s, k));
-        min_txt_[slot] = make_text(times, {Control::min_txt, k});
-        min_txt_[slot]->setFixedWidth(box_width);
-        min_txt_[slot]->setAlignment(Qt::AlignRight);
-        min_txt_[slot]->installEventFilter(this);
-        auto* minute_label = new QLabel(u"分"_s, times);
-        minute_label->setObjectName(indexed(u"min_lbl"_s, k));
-        sdown_[slot] = make_check(times, {Control::sdown, k}, QString());
-
-        grid->addWidget(row_label, k + 1, 0);
-        grid->addWidget(hour_txt_[slot], k + 1, 1);
-        grid->addWidget(hour_label, k + 1, 2);
-        grid->addWidget(min_txt_[slot], k + 1, 3);
-        grid->addWidget(minute_label, k + 1, 4);
-        grid->addWidget(sdown_[slot], k + 1, 5, Qt::AlignCenter);
-    }
-    grid->setColumnMinimumWidth(4, fontMetrics().horizontalAdvance(u"分"_s) + 12);
-    grid->setColumnStretch(5, 1);
-
-    column->addSpacing(4);
-    column->addWidget(times);
-    column->addStretch(1);
-    return tab;
-}
-
-QWidget* MainWindow::build_history_tab() {
-    auto* tab = new QWidget;
-    tab->setObjectName(u"history_tab"_s);
-    auto* column = new QVBoxLayout(tab);
-    column->setContentsMargins(10, 8, 10, 8);
-
-    QGroupBox* frame =
-        make_option_frame(tab, u"hist_frm"_s, u"コピー履歴"_s, Control::rec_op,
-                          u"　履歴の記録をしない"_s, u"　履歴の記録をする"_s);
-    auto* inner = static_cast<QVBoxLayout*>(frame->layout());
-    inner->addSpacing(6);
-
-    auto* buttons = new QHBoxLayout;
-    QPushButton* clear = make_button(frame, u"histclr_bt"_s, u"履歴クリア"_s);
-    QPushButton* view = make_button(frame, u"recedit_bt"_s, u"履歴表示"_s);
-    buttons->addWidget(clear);
-    buttons->addWidget(view);
-    buttons->addStretch(1);
-    inner->addLayout(buttons);
-    connect(clear, &QPushButton::clicked, this,
-            [this] { forward([](AppController& c) { c.histclr_bt(); }); });
-    connect(view, &QPushButton::clicked, this,
-            [this] { forward([](AppController& c) { c.recedit_bt(); }); });
-
-    column->addWidget(frame);
-    column->addStretch(1);
-    return tab;
 }
 
 void MainWindow::build_menus() {
@@ -416,117 +202,34 @@ void MainWindow::build_menus() {
 
 // --- mirroring the settings page --------------------------------------------
 
-QLineEdit* MainWindow::text_box(ControlId id) const {
-    const auto i = static_cast<std::size_t>(id.index);
-    switch (id.control) {
-        case Control::srcfld_txt:
-            return i < srcfld_txt_.size() ? srcfld_txt_[i] : nullptr;
-        case Control::dstfld_txt:
-            return i < dstfld_txt_.size() ? dstfld_txt_[i] : nullptr;
-        case Control::hour_txt:
-            return i < hour_txt_.size() ? hour_txt_[i] : nullptr;
-        case Control::min_txt:
-            return i < min_txt_.size() ? min_txt_[i] : nullptr;
-        default:
-            return nullptr;
-    }
-}
-
-QCheckBox* MainWindow::check_box(ControlId id) const {
-    const auto i = static_cast<std::size_t>(id.index);
-    switch (id.control) {
-        case Control::subfld_chk:
-            return i < subfld_chk_.size() ? subfld_chk_[i] : nullptr;
-        case Control::skip_chk:
-            return i < skip_chk_.size() ? skip_chk_[i] : nullptr;
-        case Control::sdown:
-            return i < sdown_.size() ? sdown_[i] : nullptr;
-        case Control::start_chk:
-            return start_chk_;
-        case Control::timer_chk:
-            return timer_chk_;
-        default:
-            return nullptr;
-    }
-}
-
-std::array<QRadioButton*, 2> MainWindow::option_group(Control group) const {
-    if (group != Control::copy_op && group != Control::cp_skip && group != Control::rec_op) {
-        return {nullptr, nullptr};
-    }
-    return const_cast<MainWindow*>(this)->option_slots(group);
-}
-
-std::array<QRadioButton*, 2>& MainWindow::option_slots(Control group) {
-    switch (group) {
-        case Control::copy_op:
-            return copy_op_;
-        case Control::cp_skip:
-            return cp_skip_;
-        default:
-            return rec_op_;
-    }
-}
-
-QGroupBox* MainWindow::make_option_frame(QWidget* parent, const QString& name,
-                                         const QString& caption, Control group,
-                                         const QString& first, const QString& second) {
-    auto* frame = new QGroupBox(caption, parent);
-    frame->setObjectName(name);
-    auto* inner = new QVBoxLayout(frame);
-    std::array<QRadioButton*, 2>& options = option_slots(group);
-    options[0] = make_option(frame, group, 0, first);
-    options[1] = make_option(frame, group, 1, second);
-    inner->addWidget(options[0]);
-    inner->addWidget(options[1]);
-    return frame;
-}
-
 void MainWindow::show_control(ControlId id) {
-    if (QLineEdit* edit = text_box(id)) {
+    QWidget* control = controls_.widget(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         const QString text = to_qstring(page_.text(id));
         if (edit->text() != text) {
             const QSignalBlocker block(edit);
             edit->setText(text);
         }
-        return;
-    }
-    if (QCheckBox* box = check_box(id)) {
+    } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
         const QSignalBlocker block(box);
         box->setChecked(page_.checked(id));
-        return;
-    }
-    const std::array<QRadioButton*, 2> options = option_group(id.control);
-    if (options[0] == nullptr) {
-        return;
-    }
-    const int selected = page_.selected_option(id.control);
-    for (int i = 0; i < 2; ++i) {
-        QRadioButton* option = options[static_cast<std::size_t>(i)];
-        const QSignalBlocker block(option);
-        // Neither option selected is a state the page can hold; exclusive
-        // radio buttons cannot show it unless exclusivity is lifted.
-        option->setAutoExclusive(false);
-        option->setChecked(i == selected);
-        option->setAutoExclusive(true);
+    } else if (qobject_cast<QRadioButton*>(control) != nullptr) {
+        const int selected = page_.selected_option(id.control);
+        for (int i = 0; i < 2; ++i) {
+            auto* option = static_cast<QRadioButton*>(controls_.widget({id.control, i}));
+            const QSignalBlocker block(option);
+            // Neither option selected is a state the page can hold; exclusive
+            // radio buttons cannot show it unless exclusivity is lifted.
+            option->setAutoExclusive(false);
+            option->setChecked(i == selected);
+            option->setAutoExclusive(true);
+        }
     }
 }
 
 void MainWindow::show_all_controls() {
-    for (int k = 0; k < kSetCount; ++k) {
-        for (Control c :
-             {Control::srcfld_txt, Control::dstfld_txt, Control::subfld_chk, Control::skip_chk}) {
-            show_control({c, k});
-        }
-    }
-    for (int k = 0; k < kStartTimeCount; ++k) {
-        for (Control c : {Control::hour_txt, Control::min_txt, Control::sdown}) {
-            show_control({c, k});
-        }
-    }
-    for (Control c : {Control::start_chk, Control::timer_chk, Control::copy_op, Control::cp_skip,
-                      Control::rec_op}) {
-        show_control({c, 0});
+    for (const ControlId id : controls_.ids()) {
+        show_control(id);
     }
     setWindowTitle(to_qstring(page_.caption()));
     const QSignalBlocker block(tabs_);
@@ -557,34 +260,29 @@ void MainWindow::on_page_event(const PageEvent& event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const bool focus_out = event->type() == QEvent::FocusOut;
+    const ControlBinding* binding = nullptr;
     if (leave_check_ != nullptr && (focus_out || event->type() == QEvent::FocusIn)) {
-        for (int k = 0; k < kStartTimeCount; ++k) {
-            const auto slot = static_cast<std::size_t>(k);
-            const bool hour = watched == hour_txt_[slot];
-            if (!hour && watched != min_txt_[slot]) {
-                continue;
+        binding = controls_.find(watched);
+    }
+    if (binding != nullptr && binding->on_lost_focus) {
+        if (!focus_out) {
+            // The focus came back before the check ran (a save that refused
+            // the value put it back): nothing has been left.
+            if (leave_check_->isActive() && leave_check_box_ == watched) {
+                leave_check_->stop();
             }
-            if (!focus_out) {
-                // The focus came back before the check ran (a save that
-                // refused the value put it back): nothing has been left.
-                if (leave_check_->isActive() && leave_check_box_ == watched) {
-                    leave_check_->stop();
-                }
-                break;
-            }
-            // Only a move of the focus inside the window counts as leaving the
-            // box: not another window or a menu taking the keyboard (the range
-            // check's own message box would otherwise trigger it again).
+        } else {
+            // Only a move of the focus inside the window counts as leaving
+            // the box: not another window or a menu taking the keyboard (the
+            // range check's own message box would otherwise trigger it again).
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
                 // Run once the focus has settled on its new widget: the check
                 // may show a box and put the focus back here.
-                leave_check_box_ = static_cast<QWidget*>(watched);
-                leave_check_hour_ = hour;
-                leave_check_index_ = k;
+                leave_check_box_ = binding->widget;
+                leave_check_command_ = binding->on_lost_focus;
                 leave_check_->start();
             }
-            break;
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -596,7 +294,7 @@ void MainWindow::set_window_visible(bool visible) {
     if (visible) {
         // Shown and raised whatever state it was left in: a window that was
         // minimised when it was hidden would otherwise map iconic.
-        menuBar()->setVisible(no_tray_);
+        menuBar()->setVisible(tray_->missing());
         setWindowState(windowState() & ~Qt::WindowMinimized);
         show();
         if (!centred_) {
@@ -607,7 +305,7 @@ void MainWindow::set_window_visible(bool visible) {
         activateWindow();
         return;
     }
-    if (no_tray_) {
+    if (tray_->missing()) {
         // With no tray icon to come back through, "hidden" is minimised.
         showMinimized();
     } else {
@@ -622,12 +320,12 @@ bool MainWindow::window_visible() const {
     return isVisible() && !isMinimized();
 }
 
-std::int32_t MainWindow::window_handle() const {
-    return desktop_ != nullptr ? desktop_->handle_of(const_cast<MainWindow*>(this)) : 0;
+void MainWindow::set_desktop(QtDesktop* desktop) {
+    handle_ = desktop != nullptr ? desktop->handle_of(this) : 0;
 }
 
-void MainWindow::popup_menu(PopupMenu which) {
-    menu(which)->exec(QCursor::pos());
+std::int32_t MainWindow::window_handle() const {
+    return handle_;
 }
 
 SplashWindow* MainWindow::splash() const {
@@ -638,93 +336,43 @@ AboutWindow* MainWindow::about() const {
     return about_.data();
 }
 
+bool MainWindow::standing_in_for_tray() const {
+    return tray_->missing();
+}
+
+void MainWindow::popup_menu(PopupMenu which) {
+    menu(which)->exec(QCursor::pos());
+}
+
 QMenu* MainWindow::menu(PopupMenu which) const {
     return which == PopupMenu::mnumain ? mnumain_ : help_;
-}
-
-bool MainWindow::add_tray_icon(std::string_view tool_tip) {
-    tray_tip_ = to_qstring(tool_tip);
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        return false;
-    }
-    create_tray_icon();
-    return true;
-}
-
-bool MainWindow::modify_tray_tip(std::string_view tool_tip) {
-    tray_tip_ = to_qstring(tool_tip);
-    if (tray_ == nullptr) {
-        return false;
-    }
-    tray_->setToolTip(tray_tip_);
-    return true;
 }
 
 void MainWindow::stand_in_for_tray() {
     // No notification area (a plain GNOME session, a tiling window manager,
     // a panel that went away): the window stays on screen with the menus as
     // its menu bar, and a tray that appears later is taken up.
-    no_tray_ = true;
+    tray_->stand_in();
     menuBar()->setVisible(true);
-    tray_retry_->start();
-}
-
-void MainWindow::create_tray_icon() {
-    if (tray_ == nullptr) {
-        tray_ = new QSystemTrayIcon(program_icon(), this);
-        tray_->setObjectName(u"tray_icon"_s);
-        connect(tray_, &QSystemTrayIcon::activated, this, &MainWindow::on_tray_activated);
-    }
-    tray_->setToolTip(tray_tip_);
-    tray_->show();
-    // Watched from now on: a tray can go away too.
-    tray_retry_->start();
-}
-
-void MainWindow::retry_tray() {
-    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
-    if (no_tray_ && available) {
-        // A tray appeared: the icon goes there. The window is left as it is
-        // (the user may be working in it); "閉じる" hides it from now on.
-        no_tray_ = false;
-        create_tray_icon();
-        tray_missing_checks_ = 0;
-    } else if (!no_tray_ && tray_ != nullptr && available) {
-        tray_missing_checks_ = 0;
-    } else if (!no_tray_ && tray_ != nullptr && ++tray_missing_checks_ >= 2) {
-        // The tray went away with the icon (its panel was closed, or is
-        // taking longer than one check to restart): the window stands in
-        // again until a tray returns.
-        tray_missing_checks_ = 0;
-        tray_->hide();
-        stand_in_for_tray();
-        set_window_visible(true);
-    }
-}
-
-void MainWindow::remove_tray_icon() {
-    tray_retry_->stop();
-    if (tray_ != nullptr) {
-        tray_->hide();
-    }
 }
 
 void MainWindow::on_tray_activated(QSystemTrayIcon::ActivationReason reason) {
-    std::int32_t message = 0;
+    // Handed on as the mouse message the toolbox names.
+    std::int32_t Vostrel::*message = nullptr;
     switch (reason) {
         case QSystemTrayIcon::Trigger:
-            message = kWmLButtonDown;
+            message = &Vostrel::WM_LBUTTONDOWN;
             break;
         case QSystemTrayIcon::Context:
-            message = kWmRButtonDown;
+            message = &Vostrel::WM_RBUTTONDOWN;
             break;
         case QSystemTrayIcon::DoubleClick:
-            message = kWmLButtonDblClk;
+            message = &Vostrel::WM_LBUTTONDBLCLK;
             break;
         default:
             return;
     }
-    forward([message](AppController& c) { c.on_tray_message(message); });
+    forward([message](AppController& c) { c.on_tray_message(c.toolbox().*message); });
 }
 
 void MainWindow::show_splash(std::string_view product_text) {
@@ -767,7 +415,7 @@ void MainWindow::close_progress() {
 
 void MainWindow::close_main_window() {
     closing_ = true;
-    tray_retry_->stop();
+    tray_->stop_watching();
     close_splash();
     close();
     // Closing from inside the window's own close event is a no-op; make sure

@@ -61,12 +61,8 @@ std::string QtDesktop::save_file_dialog(std::int32_t owner, std::string_view tit
         QFileDialog::getSaveFileName(window_of(owner), to_qstring(title), start, qt_filter(filter)));
 }
 
-bool QtDesktop::tray_add(std::int32_t window, std::int32_t, std::string_view tip) {
-    auto* host = dynamic_cast<TrayHost*>(window_of(window));
-    if (host == nullptr) {
-        host = tray_host_;
-    }
-    return host != nullptr && host->add_tray_icon(tip);
+bool QtDesktop::tray_add(std::int32_t, std::int32_t, std::string_view tip) {
+    return tray_host_ != nullptr && tray_host_->add_tray_icon(tip);
 }
 
 bool QtDesktop::tray_modify(std::int32_t, std::string_view tip) {

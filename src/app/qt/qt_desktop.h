@@ -13,7 +13,7 @@
 
 namespace tarvenix::qt {
 
-// The window that owns the tray icon (the main window).
+// What holds the program's tray icon (TrayIcon).
 class TrayHost {
 public:
     virtual ~TrayHost() = default;

@@ -29,7 +29,7 @@ protected:
         , controller(context, window) {
         window.set_controller(&controller);
         window.set_desktop(&desktop);
-        desktop.set_tray_host(&window);
+        desktop.set_tray_host(&window.tray());
         window.set_quit_handler([this] { ++quit_calls; });
         progress.set_cancel_handler([this] { controller.copyccl_bt(); });
         context.store.load_settings();

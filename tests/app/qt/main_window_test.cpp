@@ -155,10 +155,44 @@ TEST_F(MainWindowTest, TabsHaveTheirCaptionsInOrder) {
         captions << tabs->tabText(i);
     }
     EXPECT_EQ(captions, expected);
-    // Set k's controls are on tab k; the start-time boxes on "起動イベント".
-    EXPECT_TRUE(tabs->widget(3)->isAncestorOf(find<QWidget>(u"dstfld_txt(3)"_s)));
-    EXPECT_TRUE(tabs->widget(9)->isAncestorOf(find<QWidget>(u"hour_txt(1)"_s)));
     EXPECT_TRUE(tabs->widget(10)->isAncestorOf(find<QWidget>(u"histclr_bt"_s)));
+}
+
+TEST_F(MainWindowTest, EveryControlOfEveryTabIsReachableByItsId) {
+    struct Row {
+        Control control;
+        int count;
+        int tab;  // -1: set k's control is on tab k
+    };
+    const Row rows[] = {
+        {Control::srcfld_txt, kSetCount, -1},
+        {Control::dstfld_txt, kSetCount, -1},
+        {Control::subfld_chk, kSetCount, -1},
+        {Control::skip_chk, kSetCount, -1},
+        {Control::copy_op, 2, kCopyRulesTab},
+        {Control::cp_skip, 2, kCopyRulesTab},
+        {Control::start_chk, 1, kStartEventsTab},
+        {Control::timer_chk, 1, kStartEventsTab},
+        {Control::hour_txt, kStartTimeCount, kStartEventsTab},
+        {Control::min_txt, kStartTimeCount, kStartEventsTab},
+        {Control::sdown, kStartTimeCount, kStartEventsTab},
+        {Control::rec_op, 2, kHistoryTab},
+    };
+    std::size_t total = 0;
+    for (const Row& row : rows) {
+        for (int i = 0; i < row.count; ++i, ++total) {
+            const ControlId id{row.control, i};
+            const QWidget* widget = window.controls().widget(id);
+            EXPECT_EQ(widget->objectName().toStdString(), id.name());
+            EXPECT_TRUE(
+                window.settings_tabs()->widget(row.tab < 0 ? i : row.tab)->isAncestorOf(widget))
+                << id.name();
+        }
+        // One past the last is no control at all, never a neighbour.
+        EXPECT_THROW(window.controls().widget({row.control, row.count}), std::out_of_range)
+            << ControlId{row.control, row.count}.name();
+    }
+    EXPECT_EQ(window.controls().ids().size(), total);
 }
 
 TEST_F(MainWindowTest, WindowHasItsFixedSizeAndButtonPositions) {
@@ -256,10 +290,10 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowStandsInWithAMenuBar) {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable())
         << "these checks need a desktop without tray";
     EXPECT_FALSE(window.menuBar()->isVisible());
-    EXPECT_FALSE(window.add_tray_icon("左-Menu:右-Help"));
+    EXPECT_FALSE(window.tray().add_tray_icon("左-Menu:右-Help"));
     window.stand_in_for_tray();
     EXPECT_TRUE(window.standing_in_for_tray());
-    EXPECT_EQ(window.tray_icon(), nullptr);
+    EXPECT_EQ(window.tray().icon(), nullptr);
     const QList<QAction*> menus = window.menuBar()->actions();
     ASSERT_EQ(menus.size(), 2);
     EXPECT_EQ(menus[0]->menu(), window.menu(PopupMenu::mnumain));
@@ -280,7 +314,7 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowStandsInWithAMenuBar) {
     EXPECT_FALSE(window.isMinimized());
     EXPECT_TRUE(window.window_visible());
 
-    window.remove_tray_icon();
+    window.tray().remove_tray_icon();
     EXPECT_FALSE(retry->isActive());
 }
 

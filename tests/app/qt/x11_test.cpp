@@ -171,13 +171,14 @@ TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
     for (const Step& step : steps) {
         step.action();
         const bool settled = wait_until([&] {
-            return (window.tray_icon() != nullptr && window.tray_icon()->isVisible()) ==
+            return (window.tray().icon() != nullptr && window.tray().icon()->isVisible()) ==
                        step.icon &&
                    step.wm_states.contains(wm_state(&window));
         });
         EXPECT_TRUE(settled) << step.name << ": state " << wm_state(&window).toStdString()
                              << ", tray " << QSystemTrayIcon::isSystemTrayAvailable() << ", icon "
-                             << (window.tray_icon() != nullptr && window.tray_icon()->isVisible());
+                             << (window.tray().icon() != nullptr &&
+                                 window.tray().icon()->isVisible());
         EXPECT_EQ(window.standing_in_for_tray(), !step.icon) << step.name;
         EXPECT_EQ(source->text(), u"/data"_s) << step.name;
     }
