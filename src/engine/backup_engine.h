@@ -80,7 +80,7 @@ public:
     // Bounds of a batch of copies flushed to the disk together before they
     // are renamed into place.
     static constexpr std::size_t kBatchFiles = 32768;
-    static constexpr std::uint64_t kBatchBytes = 256ULL * 1024 * 1024;
+    static constexpr std::uint64_t kBatchBytes = 1024ULL * 1024 * 1024;
     static constexpr std::size_t kBatchFolders = 256;
 
 private:
