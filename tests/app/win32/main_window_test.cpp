@@ -141,6 +141,8 @@ struct Folder {
 };
 const Folder kSource{"元", "\x8C\xB3"};
 const Folder kTarget{"先", "\x90\xE6"};
+// One character more than a settings record holds.
+const std::string kLongPath = "C:\\" + std::string(78, 'a');
 
 struct RefusedCase {
     const char* name;
@@ -214,7 +216,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, RefusedSave,
                                                        "hour_txt(2)",
                                                        "入力された分が範囲外です！",
                                                        9,
-                                                       "min_txt(1)"}),
+                                                       "min_txt(1)"},
+                                           RefusedCase{"hour 25 saved straight away",
+                                                       {{"hour_txt(0)", "25"}},
+                                                       {"ok_bt"},
+                                                       "",
+                                                       "入力された時間が範囲外です！",
+                                                       9,
+                                                       "hour_txt(0)"},
+                                           RefusedCase{"a path of 81 characters",
+                                                       {{"srcfld_txt(0)", kLongPath},
+                                                        {"dstfld_txt(0)", "C:\\"}},
+                                                       {"ok_bt"},
+                                                       "",
+                                                       "フォルダ1の設定が長すぎます！\r"
+                                                       "保存できるのは 80 文字までです\r" +
+                                                           kLongPath,
+                                                       0,
+                                                       "srcfld_txt(0)"}),
                          case_name);
 
 TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
