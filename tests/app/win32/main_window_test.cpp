@@ -311,6 +311,25 @@ TEST_F(Win32SettingsWindow, ClosingTheWindowRunsTheShutDownSequenceWithItsQuesti
     EXPECT_FALSE(exists(dir_.path() + "\\system.dat")) << "saved although the answer was No";
 }
 
+// Once the session ends nobody is there to click: a real box waiting for a
+// Yes or a No is ended from inside its own modal loop (a box that stayed
+// open would hang the test until its time limit).
+win32::Win32MessageBoxes* g_boxes = nullptr;
+
+TEST(Win32MessageBoxes, CloseOpenBoxesEndsABoxThatWaitsForAClick) {
+    // The windows of the tests before posted WM_QUIT as they closed, which
+    // would end the box's loop: drained first.
+    MSG left{};
+    while (PeekMessageW(&left, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+    }
+    win32::Win32MessageBoxes boxes;
+    g_boxes = &boxes;
+    const UINT_PTR timer =
+        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) { g_boxes->close_open_boxes(); });
+    EXPECT_EQ(boxes.show_box("Tarvenix", "終了しますか？", box_style::kYesNo, nullptr), IDCANCEL);
+    KillTimer(nullptr, timer);
+}
+
 TEST_F(Win32SettingsWindow, WithoutATrayTheWindowCarriesTheMenusAndMinimises) {
     window_.stand_in_for_tray();
     HMENU bar = GetMenu(window_.hwnd());
