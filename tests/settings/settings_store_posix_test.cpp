@@ -16,6 +16,8 @@
 namespace tarvenix {
 namespace {
 
+using namespace testing;
+
 // Whatever stands where system.dat should be, a load reads no more than the
 // 47 records and never hangs: anything but a regular file is refused with the
 // load's system error, and a save neither reads a huge file whole nor writes
