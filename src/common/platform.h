@@ -23,8 +23,9 @@ namespace tarvenix::platform {
 enum class EntryType : std::uint8_t {
     kFile,     // a regular file
     kFolder,   // a directory
-    kLink,     // a symbolic link (not followed)
-    kSystem,   // a FIFO, socket or device: never copied
+    kLink,     // a symbolic link (not followed; Windows reports none, see kSystem)
+    kSystem,   // a FIFO, socket or device, and on Windows any reparse point
+               // (symbolic link, junction): never followed nor copied
     kUnknown,  // the listing did not say; ask status()
 };
 
@@ -202,7 +203,7 @@ public:
     StagedCopy(const StagedCopy&) = delete;
     StagedCopy& operator=(const StagedCopy&) = delete;
 
-    bool pending() const { return dir_ >= 0; }
+    bool pending() const { return dir_ != kInvalidHandle; }
     // Renames the copy over its target; on failure the temporary file is
     // removed and the target left as it was.
     int commit();
@@ -212,9 +213,12 @@ public:
 private:
     friend int copy_open_file(const OpenFile&, const Directory&, std::string_view,
                               const CopyOptions&);
-    int dir_ = -1;  // borrowed from the folder's Directory
+    NativeHandle dir_ = kInvalidHandle;  // borrowed from the folder's Directory
     std::string temp_;
     std::string target_;
+    // The temporary file, held open until the rename on Windows: its
+    // exclusive handle is what tells another copier it is no leftover.
+    UniqueHandle file_;
 };
 
 // Prefix of the temporary files a copy writes before it renames them into
@@ -297,7 +301,12 @@ std::string executable_folder();
 // watched, each such signal makes the returned handle readable instead of
 // ending the program; the front end watches the handle in its event loop and
 // calls termination_requested() to take what arrived. Returns -1 (errno
-// set) when the signals cannot be watched.
+// set) when the signals cannot be watched. On Windows the requests are the
+// console's (Ctrl+C, Ctrl+Break, its window closed, log-off, shut-down),
+// there is no handle to watch (0 is returned): the front end asks
+// termination_requested() on its timer, and a closing console waits for the
+// program until the system's own grace period ends. A windowed program hears
+// of the end of the session by WM_QUERYENDSESSION and WM_ENDSESSION.
 int watch_termination_signals();
 // True when a termination signal arrived since the last call.
 bool termination_requested();

@@ -43,7 +43,7 @@ std::string reparse_fixture() {
     return testing::exists(folder + "\\link") ? folder : std::string();
 }
 
-TEST(Win32Listing, FlagsHiddenAndSystemEntriesAndShowsReparsePointsAsLinks) {
+TEST(Win32Listing, FlagsHiddenAndSystemEntriesAndShowsReparsePointsAsSystemEntries) {
     TempDir dir;
     struct Row {
         const char* name;
@@ -89,9 +89,13 @@ TEST(Win32Listing, FlagsHiddenAndSystemEntriesAndShowsReparsePointsAsLinks) {
     const Directory links = Directory::open(fixture, &err);
     ASSERT_TRUE(links.is_open()) << err;
     ASSERT_EQ(links.list(entries), 0);
+    // Reparse points are never followed nor copied: they read as kSystem.
     for (const auto& e : entries) {
-        EXPECT_EQ(e.type, e.name == "target" ? EntryType::kFolder : EntryType::kLink) << e.name;
+        EXPECT_EQ(e.type, e.name == "target" ? EntryType::kFolder : EntryType::kSystem) << e.name;
     }
+    const auto link_status = links.status_of("link", false);
+    ASSERT_TRUE(link_status.has_value());
+    EXPECT_EQ(link_status->type, EntryType::kSystem);
     EXPECT_FALSE(links.open_child("link", &err).is_open());
     EXPECT_EQ(err, ELOOP);
     EXPECT_FALSE(links.open_below("\\link", &err).is_open());
@@ -125,6 +129,81 @@ TEST(Win32Copy, AReadOnlyTargetIsRefusedOrReplacedAsAsked) {
         EXPECT_EQ(testing::read_file(dir / "dst"), refuse ? "old" : "new") << refuse;
         EXPECT_EQ(testing::temp_files_in(dir.path()), 0) << refuse;
     }
+}
+
+TEST(Win32Copy, AStopBetweenChunksKeepsTheOldCopyAndAStagedCopyWaitsForItsRename) {
+    TempDir dir;
+    const std::size_t size = 2 * kCopyChunkBytes + 5;
+    testing::write_file(dir / "src", std::string(size, 'n'));
+    struct Row {
+        int stop_at;  // the call that answers false; 0: none
+        int result;
+        int calls;
+    };
+    for (const Row row : {Row{1, ECANCELED, 1}, Row{2, ECANCELED, 2}, Row{0, 0, 2}}) {
+        testing::write_file(dir / "dst", "old");
+        int calls = 0;
+        CopyOptions options;
+        options.between_chunks = [&] { return ++calls != row.stop_at; };
+        EXPECT_EQ(copy_file(dir / "src", dir / "dst", options), row.result) << row.stop_at;
+        EXPECT_EQ(calls, row.calls) << row.stop_at;
+        EXPECT_EQ(testing::read_file(dir / "dst").size(), row.result == 0 ? size : 3u)
+            << row.stop_at;
+        EXPECT_EQ(testing::temp_files_in(dir.path()), 0) << row.stop_at;
+    }
+    // A staged copy keeps its temporary file open until its rename: a copy
+    // of the same target meanwhile does not take it for a leftover.
+    testing::write_file(dir / "small", "new");
+    int err = 0;
+    const Directory folder = Directory::open(dir.path(), &err);
+    folder.hold_copy_lock();
+    EXPECT_TRUE(folder.holds_copy_lock());
+    StagedCopy staged;
+    CopyOptions options;
+    options.staged = &staged;
+    ASSERT_EQ(copy_file_at(folder, "small", folder, "dst", options), 0);
+    EXPECT_TRUE(staged.pending());
+    EXPECT_EQ(copy_file_at(folder, "src", folder, "dst", CopyOptions{}), 0);
+    EXPECT_EQ(testing::temp_files_in(dir.path()), 1);
+    EXPECT_EQ(staged.commit(), 0);
+    EXPECT_EQ(testing::read_file(dir / "dst"), "new");
+    EXPECT_EQ(testing::temp_files_in(dir.path()), 0);
+}
+
+TEST(Win32Files, OnlyRegularFilesAreReadAndAReplaceKeepsTheOldTailAsked) {
+    TempDir dir;
+    // A named pipe nobody writes to: a read of it would wait for ever.
+    const std::string pipe_name =
+        "\\\\.\\pipe\\tarvenix-" + std::to_string(::GetCurrentProcessId());
+    const HANDLE pipe = ::CreateNamedPipeW(wide(pipe_name).c_str(), PIPE_ACCESS_DUPLEX,
+                                           PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    testing::write_file(dir / "f", "abcdef");
+    struct ReadRow {
+        std::string path;
+        std::size_t max_bytes;
+        int result;
+        const char* bytes;
+    };
+    for (const ReadRow& row :
+         {ReadRow{dir.path(), 100, EINVAL, ""}, ReadRow{"NUL", 100, EINVAL, ""},
+          ReadRow{pipe_name, 100, EINVAL, ""}, ReadRow{dir / "f", 4, 0, "abcd"},
+          ReadRow{dir / "f", 100, 0, "abcdef"}}) {
+        std::string out = "stale";
+        EXPECT_EQ(read_file(row.path, out, row.max_bytes), row.result) << row.path;
+        EXPECT_EQ(out, row.bytes) << row.path;
+    }
+    ::CloseHandle(pipe);
+
+    // The tail is copied in pieces: one longer than a piece proves they join.
+    const std::string old = "0123456789" + std::string(std::size_t{3} << 20, 't') + "end";
+    for (const bool keep : {false, true}) {
+        testing::write_file(dir / "g", old);
+        ASSERT_EQ(replace_file_contents(dir / "g", "ab", keep), 0) << keep;
+        EXPECT_TRUE(testing::read_file(dir / "g") == (keep ? "ab" + old.substr(2) : "ab")) << keep;
+    }
+    EXPECT_EQ(replace_file_contents(dir.path(), "ab", true), EINVAL);
+    EXPECT_EQ(testing::temp_files_in(dir.path()), 0);
 }
 
 TEST(Win32Copy, AFailedReplaceKeepsTheOldCopyAndLeavesNoTemporaryFile) {

@@ -1,14 +1,8 @@
 #include "settings/settings_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <functional>
-
+#include "settings/hand_made_settings.h"
 #include "support/os_helpers.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -17,45 +11,6 @@ namespace tarvenix {
 namespace {
 
 using namespace testing;
-
-// Bytes of system.dat built by hand, record by record (values given as code
-// page 932 bytes).
-std::string hand_made_file(const std::vector<std::string>& records) {
-    std::string file;
-    for (const auto& r : records) {
-        std::string rec = r;
-        rec.resize(160, ' ');
-        file += rec;
-    }
-    return file;
-}
-
-std::vector<std::string> full_records() {
-    std::vector<std::string> r(47, "");
-    r[0] = "1";        // copy_mode
-    r[1] = "1";        // start_at_launch
-    r[2] = "1";        // backup_at_close
-    r[3] = "1";        // start_at_time
-    r[4] = "1";        // skip_open_files
-    r[5] = "0";        // record_history
-    r[6] = "True";
-    r[7] = "False";
-    r[8] = "-1";
-    r[9] = "7";
-    r[10] = "23";
-    r[12] = "05";
-    r[13] = "30";
-    r[15] = "/home/\x91\xBE\x98\x59/\x83\x66\x81\x5B\x83\x5E";  // /home/太郎/データ
-    r[23] = "/backup/\x83\x66\x81\x5B\x83\x5E";
-    r[24] = "  /leading/kept   ";
-    r[31] = "1";
-    r[32] = "0";
-    for (int k = 0; k < 8; ++k) {
-        r[static_cast<std::size_t>(39 + k)] = "0";
-    }
-    r[41] = "1";
-    return r;
-}
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
@@ -258,101 +213,6 @@ TEST(SettingsStoreFull, AFullDiskLeavesThePreviousFileIntact) {
     state.model.sets[0].src_folder = "/changed";
     EXPECT_THROW(store.write_settings_file(), SystemError);
     EXPECT_EQ(read_file(path), before);
-}
-
-// Whatever stands where system.dat should be, a load reads no more than the
-// 47 records and never hangs: anything but a regular file is refused with the
-// load's system error, and a save neither reads a huge file whole nor writes
-// through to what is not a regular file. Each case runs in a child process
-// with an alarm and a memory limit, so the old faults (a hang, a read without
-// end) end the child instead of the machine.
-TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
-    constexpr off_t kHuge = off_t{160} << 20;
-    struct Case {
-        const char* name;
-        std::function<void(const TempDir&, const std::string& path)> make;
-        bool refused;
-        bool save;  // never saved over a link to a device: a fault would replace it
-    };
-    const Case cases[] = {
-        {"a link to /dev/zero",
-         [](const TempDir&, const std::string& p) { ::symlink("/dev/zero", p.c_str()); }, true,
-         false},
-        {"a FIFO", [](const TempDir&, const std::string& p) { ::mkfifo(p.c_str(), 0600); }, true,
-         true},
-        {"a link to a FIFO",
-         [](const TempDir& d, const std::string& p) {
-             ::mkfifo((d / "fifo").c_str(), 0600);
-             ::symlink((d / "fifo").c_str(), p.c_str());
-         },
-         true, true},
-        {"a folder", [](const TempDir&, const std::string& p) { make_dirs(p); }, true, true},
-        {"160 MB past the records",
-         [&](const TempDir&, const std::string& p) {
-             write_file(p, hand_made_file(full_records()));
-             ASSERT_EQ(::truncate(p.c_str(), kHuge), 0);
-         },
-         false, true},
-    };
-    for (const Case& c : cases) {
-        TempDir dir;
-        const std::string path = dir / "system.dat";
-        c.make(dir, path);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::alarm(20);
-#if !defined(__SANITIZE_ADDRESS__)
-            const rlimit memory{rlim_t{1} << 30, rlim_t{1} << 30};
-            ::setrlimit(RLIMIT_AS, &memory);
-#endif
-            ScriptedUi ui;
-            SystemErrorReporter reporter(ui);
-            SettingsState state;
-            SettingsStore store(state, path, reporter);
-            store.load_settings();
-            const auto boxes = ui.events_of("box");
-            int faults =
-                (boxes.size() == 1 && boxes[0].caption == "システムエラー" &&
-                 boxes[0].text.find("not a regular file") != std::string::npos) != c.refused
-                    ? 1
-                    : 0;
-            faults |= (state.model.options.copy_mode == "1") == c.refused ? 2 : 0;
-            if (c.save) {
-                state.model.sets[0].src_folder = "/saved";
-                bool threw = false;
-                try {
-                    store.write_settings_file();
-                } catch (const SystemError&) {
-                    threw = true;
-                }
-                faults |= threw != c.refused ? 4 : 0;
-            }
-            rusage usage{};
-            ::getrusage(RUSAGE_SELF, &usage);
-            faults |= usage.ru_maxrss > 100 * 1024 ? 8 : 0;  // KiB
-            ::_exit(faults);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status)) << c.name << ": ended by signal " << WTERMSIG(status);
-        // 1 box, 2 values, 4 save, 8 memory
-        EXPECT_EQ(WEXITSTATUS(status), 0) << c.name;
-        struct stat st {};
-        if (c.refused) {
-            ::lstat(path.c_str(), &st);
-            EXPECT_FALSE(S_ISREG(st.st_mode)) << c.name << ": replaced";
-            EXPECT_FALSE(::stat((dir / "fifo").c_str(), &st) == 0 && !S_ISFIFO(st.st_mode))
-                << c.name;
-        } else {
-            ::stat(path.c_str(), &st);
-            EXPECT_EQ(st.st_size, kHuge) << c.name << ": the bytes past the records are kept";
-            std::string head(160 * 16, '\0');
-            std::ifstream(path, std::ios::binary)
-                .read(head.data(), static_cast<std::streamsize>(head.size()));
-            EXPECT_EQ(head.substr(160 * 15, 6), "/saved") << c.name;
-        }
-    }
 }
 
 TEST(ParseSettingsBoolean, AcceptsWordsAndNumbers) {

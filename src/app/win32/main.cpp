@@ -37,19 +37,38 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     w::Win32Desktop desktop;
     const tarvenix::Ports ports{boxes, sound, busy, pump, clock, session, shell, folders, desktop};
 
+    // The settings and the history live beside the executable.
+    const std::string program_folder = tarvenix::platform::executable_folder();
+    if (program_folder.empty()) {
+        boxes.show_box("Tarvenix",
+                       "プログラムのフォルダが見つかりません！\r"
+                       "設定ファイルと履歴ファイルの場所が決まらないため、起動できません。",
+                       tarvenix::box_style::kOk | tarvenix::box_style::kIconStop, nullptr);
+        return 1;
+    }
+    // A console the program was started from (Ctrl+C, its window closed)
+    // asks it to end through the platform layer, which the main window's
+    // timer checks; without a console nothing arrives there, and the end of
+    // the session comes as WM_QUERYENDSESSION / WM_ENDSESSION.
+    tarvenix::platform::watch_termination_signals();
+
     int exit_code = 0;
     {
         w::ProgressDialog progress(&pump);
-        tarvenix::ProgramContext context(ports, progress, tarvenix::platform::executable_folder());
+        tarvenix::ProgramContext context(ports, progress, program_folder);
         w::TrayIcon tray;
         w::MainWindow window(context.settings.page, progress, tray, desktop, pump);
         tarvenix::AppController controller(context, window);
         window.set_controller(&controller);
         desktop.set_tray_host(&tray);
-        progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
+        progress.set_cancel_handler([&controller] {
+            controller.copyccl_bt();
+            controller.after_event();
+        });
         folders.set_owner(window.hwnd());
 
         controller.start_up();
+        controller.after_event();
         exit_code = pump.run();
     }
     if (SUCCEEDED(com)) {

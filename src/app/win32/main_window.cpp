@@ -8,6 +8,7 @@
 #include "app/win32/tray_icon.h"
 #include "app/win32/win32_desktop.h"
 #include "app/win32/win32_ports.h"
+#include "common/platform.h"
 
 namespace tarvenix::win32 {
 
@@ -299,6 +300,9 @@ void MainWindow::on_page_event(const PageEvent& event) {
 void MainWindow::forward(const Command& command) {
     if (controller_ != nullptr && command) {
         command(*controller_);
+        // An exit asked for while the handler ran (or waited in a box) is
+        // carried out now that it has ended.
+        controller_->after_event();
     }
 }
 
@@ -377,6 +381,11 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         }
         case WM_TIMER:
             if (wparam == kTimer1) {
+                // A console's termination request (Ctrl+C, its window
+                // closed) waits in the platform layer for this check.
+                if (platform::termination_requested()) {
+                    forward([](AppController& c) { c.on_termination_request(); });
+                }
                 forward([](AppController& c) { c.on_timer_tick(); });
             } else if (wparam == kTrayRetry) {
                 retry_tray();
@@ -403,16 +412,19 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             // The window never simply closes: the controller runs the
             // shut-down sequence, which ends by closing it (or, during a
             // backup, does so once the run has stopped).
-            controller_->on_close_request();
+            forward([](AppController& c) { c.on_close_request(); });
             return 0;
         case WM_QUERYENDSESSION:
-            // The end of the session is never refused.
+            // The end of the session is never refused. From the question on
+            // nothing waits for a click: open boxes close, a run stops, and
+            // the shut-down sequence starts while the system waits.
+            forward([](AppController& c) { c.on_termination_request(); });
             return TRUE;
         case WM_ENDSESSION:
             // The session ends: the shut-down sequence runs before this
             // returns, as the system ends the process right after.
-            if (wparam != FALSE && controller_ != nullptr) {
-                controller_->on_close_request();
+            if (wparam != FALSE) {
+                forward([](AppController& c) { c.on_termination_request(); });
             }
             return 0;
         case WM_DESTROY:

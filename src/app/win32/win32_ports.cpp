@@ -43,6 +43,23 @@ std::int16_t Win32MessageBoxes::show_box(std::string_view caption, std::string_v
     return static_cast<std::int16_t>(answer);
 }
 
+void Win32MessageBoxes::close_open_boxes() {
+    // A message box is a dialog of the system's dialog class ("#32770") owned
+    // by the thread that called MessageBoxW; EndDialog ends its modal loop,
+    // which this thread runs (the request to close comes from inside it).
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM) -> BOOL {
+            wchar_t name[16] = {};
+            if (GetClassNameW(window, name, 16) > 0 && std::wstring_view(name) == L"#32770" &&
+                IsWindowVisible(window) != FALSE) {
+                EndDialog(window, IDCANCEL);
+            }
+            return TRUE;
+        },
+        0);
+}
+
 // --- sound -----------------------------------------------------------------
 
 void Win32Sound::message_beep(std::int32_t sound) {

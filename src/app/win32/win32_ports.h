@@ -22,6 +22,10 @@ class Win32MessageBoxes final : public MessageBoxPort {
 public:
     std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
                           const HelpReference* help) override;
+    // Ends every dialog box of this thread that is open now (the message
+    // boxes and the folder picker) as if it was cancelled; the calls that
+    // opened them return.
+    void close_open_boxes() override;
     // Lines separated by "\r" or "\r\n" as the box shows them ("\r\n").
     static std::wstring box_text(std::string_view text);
 };

@@ -7,17 +7,21 @@
 // to its handle (NtCreateFile with a root directory), never by a path built
 // from the folder's name, so a walk stays inside the folder it opened.
 // Reparse points (symbolic links, junctions) are opened as themselves and
-// never followed below an open folder.
+// never followed below an open folder, and they are never copied: listings
+// and statuses report them as kSystem entries, which the engine passes over
+// like a device, so no caller has to know the Windows rule.
 
 #include <windows.h>
 #include <winternl.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "common/platform.h"
 
@@ -269,7 +273,7 @@ std::int64_t filetime_ticks(const FILETIME& ft) {
 
 EntryType type_from_attributes(DWORD attributes) {
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return EntryType::kLink;
+        return EntryType::kSystem;  // never followed nor copied
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return EntryType::kFolder;
@@ -389,6 +393,7 @@ public:
 
     HANDLE get() const { return handle_.get(); }
     void adopt(HANDLE h) { handle_.reset(h); }
+    HANDLE release() { return handle_.release(); }
 
     // Renames the open file over `target` in `dir`, replacing it. The rename
     // goes through the still open handle, so the file stays ours until it
@@ -419,7 +424,15 @@ public:
     void discard() {
         if (handle_.valid() && !renamed_) {
             FILE_DISPOSITION_INFO gone{TRUE};
-            ::SetFileInformationByHandle(handle_.get(), FileDispositionInfo, &gone, sizeof gone);
+            if (!::SetFileInformationByHandle(handle_.get(), FileDispositionInfo, &gone,
+                                              sizeof gone)) {
+                // A copy already marked read-only cannot be deleted as it is.
+                FILE_BASIC_INFO basic{};
+                basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+                ::SetFileInformationByHandle(handle_.get(), FileBasicInfo, &basic, sizeof basic);
+                ::SetFileInformationByHandle(handle_.get(), FileDispositionInfo, &gone,
+                                             sizeof gone);
+            }
         }
         handle_.reset();
     }
@@ -466,21 +479,27 @@ int create_temp_named(HANDLE dir, const std::string& name, TempFile& out) {
 
 // The temporary file for a target has a name of its own (a hash of the
 // target's name). A copy holds its temporary file open without sharing until
-// it is renamed into place, so a file of that name that can be opened for
-// deletion is a dead copy's leftover (a killed program, a power cut) and is
-// removed; one that is in use belongs to a copy in progress, and a random
-// name is used instead.
-int create_temp_for(HANDLE dir, std::string_view target, TempFile& out) {
+// it is renamed into place (a staged copy too, until its batch is renamed),
+// so a file of that name that can be opened for deletion is a dead copy's
+// leftover (a killed program, a power cut) and is removed; one that is in
+// use belongs to a copy in progress, and a random name is used instead. A
+// caller that does not hold the folder's copy mark (holds_lock) removes
+// nothing, as on Linux.
+int create_temp_for(HANDLE dir, bool holds_lock, std::string_view target, TempFile& out) {
     const std::string name = temp_name_for(target);
     int err = create_temp_named(dir, name, out);
     if (err != EEXIST) {
         return err;
     }
     HANDLE leftover = nullptr;
-    if (open_relative(dir, name, DELETE | FILE_READ_ATTRIBUTES, 0, kFileOpen,
+    if (holds_lock &&
+        open_relative(dir, name, DELETE | FILE_READ_ATTRIBUTES, 0, kFileOpen,
                       kFileNonDirectoryFile | kFileOpenReparsePoint, &leftover) == 0) {
+        // A leftover is removed only when it is a plain file, never through
+        // a reparse point standing under its name.
         FILE_DISPOSITION_INFO gone{TRUE};
         const bool removed =
+            (attributes_of_handle(leftover) & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
             ::SetFileInformationByHandle(leftover, FileDispositionInfo, &gone, sizeof gone);
         ::CloseHandle(leftover);
         if (removed && (err = create_temp_named(dir, name, out)) != EEXIST) {
@@ -508,11 +527,16 @@ int write_all(HANDLE h, const char* data, std::size_t size) {
     return 0;
 }
 
-// Copies the file's contents as they stood when it was opened: a file that
-// grows meanwhile is copied up to its size at that moment.
-int copy_data(HANDLE in, HANDLE out, std::uint64_t size) {
+// Copies `size` bytes from the position of `in` to that of `out`: the file's
+// contents as they stood when it was opened (a file that grows meanwhile is
+// copied up to its size at that moment; one that shrinks fails the copy with
+// ENODATA rather than give a short copy). After each kCopyChunkBytes the
+// caller is called back; its false stops the copy (ECANCELED).
+int copy_data(HANDLE in, HANDLE out, std::uint64_t size,
+              const std::function<bool()>& between_chunks = {}) {
     std::vector<char> buf(1024 * 1024);
     std::uint64_t left = size;
+    std::uint64_t since_call = 0;
     while (left > 0) {
         const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(left, buf.size()));
         DWORD got = 0;
@@ -520,14 +544,54 @@ int copy_data(HANDLE in, HANDLE out, std::uint64_t size) {
             return last_errno();
         }
         if (got == 0) {
-            return 0;  // the file shrank while we copied it
+            return ENODATA;  // the file shrank while we copied it
         }
         if (const int err = write_all(out, buf.data(), got)) {
             return err;
         }
         left -= got;
+        since_call += got;
+        if (since_call >= kCopyChunkBytes) {
+            since_call = 0;
+            if (between_chunks && !between_chunks()) {
+                return ECANCELED;
+            }
+        }
     }
     return 0;
+}
+
+int set_attributes(HANDLE h, DWORD attributes);
+
+// Renames the finished temporary file over `target` in `dir`. Windows
+// refuses to replace a read-only file (wine does not): the old copy's
+// attribute is cleared for the rename and put back when the rename still
+// fails, so a failure leaves the old copy as it was.
+int rename_replacing(HANDLE dir, std::string_view target, TempFile& out) {
+    int err = out.rename_to(dir, target);
+    if (err != EACCES) {
+        return err;
+    }
+    HANDLE h = nullptr;
+    if (open_relative(dir, target, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll,
+                      kFileOpen, kFileOpenForBackupIntent | kFileOpenReparsePoint, &h) != 0) {
+        return err;
+    }
+    UniqueHandle old(h);
+    const DWORD attributes = attributes_of_handle(h);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        set_attributes(h, attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) != 0) {
+        return err;
+    }
+    old.reset();  // an open file cannot be replaced
+    if ((err = out.rename_to(dir, target)) != 0 &&
+        open_relative(dir, target, FILE_WRITE_ATTRIBUTES, kShareAll, kFileOpen,
+                      kFileOpenForBackupIntent | kFileOpenReparsePoint, &h) == 0) {
+        set_attributes(h, attributes);
+        ::CloseHandle(h);
+    }
+    return err;
 }
 
 int set_attributes(HANDLE h, DWORD attributes) {
@@ -655,7 +719,7 @@ std::optional<FileStatus> Directory::status_of(std::string_view name, bool follo
         e = status_of_handle(h, st);
         ::CloseHandle(h);
         if (e == 0 && !follow_links && is_reparse_point_by_name(fd_.get(), name)) {
-            st.type = EntryType::kLink;
+            st.type = EntryType::kSystem;
         }
     }
     set_err(err, e);
@@ -680,7 +744,14 @@ int Directory::make_folder(std::string_view name, std::uint32_t /*mode*/) const 
     return err;
 }
 
+int Directory::set_mode(std::uint32_t /*mode*/) const {
+    return 0;  // Windows folders have no permission bits
+}
+
 int Directory::hold_copy_lock() const {
+    // Nothing to take: each temporary file's own exclusive handle marks it
+    // as in use (see create_temp_for), so the mark is always there.
+    copy_lock_ = true;
     return 0;
 }
 
@@ -719,7 +790,7 @@ OpenFile OpenFile::open_at(const Directory& dir, std::string_view name, bool fol
     }
     file.fd_.reset(h);
     if ((e = status_of_handle(h, file.status_)) == 0 && !follow_links &&
-        file.status_.type == EntryType::kLink) {
+        (attributes_of_handle(h) & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         e = ELOOP;
     }
     if (e != 0) {
@@ -738,27 +809,20 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
     if (options.refuse_locked_source && is_locked_by_other_process(source.native_handle())) {
         return EBUSY;
     }
-    // Windows refuses to replace a read-only file (wine does not): the old
-    // copy's attribute is cleared first when the caller allows replacing it.
-    UniqueHandle read_only_target;
-    DWORD target_attributes = 0;
     if (!options.target_known_absent) {
         HANDLE h = nullptr;
-        const int err = open_relative(
-            dst_dir.native_handle(), dst_name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-            kShareAll, kFileOpen, kFileOpenForBackupIntent | kFileOpenReparsePoint, &h);
+        const int err =
+            open_relative(dst_dir.native_handle(), dst_name, FILE_READ_ATTRIBUTES, kShareAll,
+                          kFileOpen, kFileOpenForBackupIntent | kFileOpenReparsePoint, &h);
         if (err == 0) {
-            UniqueHandle target(h);
-            target_attributes = attributes_of_handle(h);
-            if ((target_attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-                (target_attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+            const DWORD attributes = attributes_of_handle(h);
+            ::CloseHandle(h);
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
                 return EISDIR;
             }
-            if ((target_attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-                if (options.refuse_read_only_target) {
-                    return EACCES;
-                }
-                read_only_target = std::move(target);
+            if (options.refuse_read_only_target && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+                return EACCES;
             }
         } else if (err != ENOENT) {
             return err;
@@ -766,42 +830,81 @@ int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string
     }
 
     TempFile out;
-    if (const int err = create_temp_for(dst_dir.native_handle(), dst_name, out)) {
+    if (const int err =
+            create_temp_for(dst_dir.native_handle(), dst_dir.holds_copy_lock(), dst_name, out)) {
         return err;
     }
     LARGE_INTEGER start{};
     ::SetFilePointerEx(source.native_handle(), start, nullptr, FILE_BEGIN);
-    int err = copy_data(source.native_handle(), out.get(), st.size);
+    int err = copy_data(source.native_handle(), out.get(), st.size, options.between_chunks);
     const DWORD attributes =
         (st.mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
     if (err == 0) {
         err = set_times_and_attributes(out.get(), st, attributes);
     }
     // No file system flush without administrator rights on Windows: each
-    // copy is flushed before it replaces the old one.
+    // copy is flushed before it is staged, so a batch's renames only ever
+    // put flushed copies in place.
     if (err == 0 && !::FlushFileBuffers(out.get())) {
         err = last_errno();
     }
-    const bool clear_read_only = err == 0 && read_only_target.valid();
-    if (clear_read_only) {
-        err = set_attributes(read_only_target.get(),
-                             target_attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
-        read_only_target.reset();  // an open target cannot be replaced
+    if (err != 0) {
+        return err;  // out removes the temporary file
     }
-    if (err == 0) {
-        err = out.rename_to(dst_dir.native_handle(), dst_name);
+    StagedCopy staged;
+    staged.dir_ = dst_dir.native_handle();
+    staged.target_ = std::string(dst_name);
+    staged.file_.reset(out.release());
+    if (options.staged != nullptr) {
+        *options.staged = std::move(staged);
+        return 0;
     }
-    if (err != 0 && clear_read_only) {
-        // The old copy stays, read-only as it was.
-        HANDLE h = nullptr;
-        if (open_relative(dst_dir.native_handle(), dst_name, FILE_WRITE_ATTRIBUTES, kShareAll,
-                          kFileOpen, kFileOpenReparsePoint, &h) == 0) {
-            set_attributes(h, target_attributes);
-            ::CloseHandle(h);
-        }
+    return staged.commit();
+}
+
+StagedCopy::StagedCopy(StagedCopy&& other) noexcept
+    : dir_(std::exchange(other.dir_, kInvalidHandle))
+    , temp_(std::move(other.temp_))
+    , target_(std::move(other.target_))
+    , file_(std::move(other.file_)) {}
+
+StagedCopy& StagedCopy::operator=(StagedCopy&& other) noexcept {
+    if (this != &other) {
+        discard();
+        dir_ = std::exchange(other.dir_, kInvalidHandle);
+        temp_ = std::move(other.temp_);
+        target_ = std::move(other.target_);
+        file_ = std::move(other.file_);
     }
+    return *this;
+}
+
+int StagedCopy::commit() {
+    if (!pending()) {
+        return EINVAL;
+    }
+    // The rename goes through the still open handle; a copy that cannot be
+    // renamed is deleted when the handle closes.
+    TempFile out;
+    out.adopt(file_.release());
+    const int err = rename_replacing(std::exchange(dir_, kInvalidHandle), target_, out);
     out.discard();
     return err;
+}
+
+void StagedCopy::discard() {
+    if (pending()) {
+        TempFile out;
+        out.adopt(file_.release());
+        dir_ = kInvalidHandle;
+    }
+}
+
+int copy_link_at(const Directory& /*src_dir*/, std::string_view /*src_name*/,
+                 const Directory& /*dst_dir*/, std::string_view /*dst_name*/) {
+    // Windows lists no links (reparse points are kSystem entries, never
+    // copied): nothing here is a link to copy.
+    return EINVAL;
 }
 
 int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
@@ -830,20 +933,28 @@ int copy_file(const std::string& src_path, const std::string& dst_path,
     if (!dst_dir.is_open()) {
         return err;
     }
+    dst_dir.hold_copy_lock();
     return copy_file_at(src_dir, src_name, dst_dir, dst_name, options);
 }
 
-int read_file(const std::string& path, std::string& out) {
+int read_file(const std::string& path, std::string& out, std::size_t max_bytes) {
     out.clear();
+    // Backup semantics open a folder too, so it can be told apart; a device
+    // or a pipe opens without waiting and is refused before any read.
     UniqueHandle h(keep(::CreateFileW(native_path(path).c_str(), GENERIC_READ, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
     if (!h.valid()) {
         return last_errno();
     }
+    if (::GetFileType(h.get()) != FILE_TYPE_DISK ||
+        (attributes_of_handle(h.get()) & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return EINVAL;
+    }
     std::array<char, 64 * 1024> buf;
-    for (;;) {
+    while (out.size() < max_bytes) {
+        const auto want = static_cast<DWORD>(std::min(buf.size(), max_bytes - out.size()));
         DWORD got = 0;
-        if (!::ReadFile(h.get(), buf.data(), static_cast<DWORD>(buf.size()), &got, nullptr)) {
+        if (!::ReadFile(h.get(), buf.data(), want, &got, nullptr)) {
             return last_errno();
         }
         if (got == 0) {
@@ -851,27 +962,45 @@ int read_file(const std::string& path, std::string& out) {
         }
         out.append(buf.data(), got);
     }
+    return 0;
 }
 
-int replace_file_contents(const std::string& path, std::string_view bytes) {
+int replace_file_contents(const std::string& path, std::string_view bytes, bool keep_old_tail) {
     const auto [parent, name] = split_parent(path);
     int err = 0;
     const Directory dir = Directory::open(parent, &err);
     if (!dir.is_open()) {
         return err;
     }
-    // The new file keeps the old one's attributes (read-only, hidden, ...).
+    // The new file keeps the old one's read-only attribute; anything but a
+    // regular file (a folder, a device) is never renamed over.
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-    if (const auto st = dir.status_of(name, true); st && st->type == EntryType::kFolder) {
-        return EISDIR;
-    } else if (st) {
-        attributes = (st->mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+    const auto old = dir.status_of(name, true);
+    if (old && old->type != EntryType::kFile) {
+        return EINVAL;
+    }
+    if (old) {
+        attributes = (old->mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
     }
     TempFile out;
-    if ((err = create_temp_for(dir.native_handle(), name, out)) != 0) {
+    if ((err = create_temp_for(dir.native_handle(), true, name, out)) != 0) {
         return err;
     }
     err = write_all(out.get(), bytes.data(), bytes.size());
+    if (err == 0 && keep_old_tail && old && old->size > bytes.size()) {
+        // The old bytes past the new ones, read in pieces from the old file.
+        HANDLE in = nullptr;
+        err = open_relative(dir.native_handle(), name, GENERIC_READ, kShareAll, kFileOpen,
+                            kFileNonDirectoryFile, &in);
+        if (err == 0) {
+            UniqueHandle old_file(in);
+            LARGE_INTEGER from{};
+            from.QuadPart = static_cast<LONGLONG>(bytes.size());
+            err = ::SetFilePointerEx(in, from, nullptr, FILE_BEGIN)
+                      ? copy_data(in, out.get(), old->size - bytes.size())
+                      : last_errno();
+        }
+    }
     if (err == 0 && attributes != FILE_ATTRIBUTE_NORMAL) {
         err = set_attributes(out.get(), attributes);
     }
@@ -879,7 +1008,7 @@ int replace_file_contents(const std::string& path, std::string_view bytes) {
         err = last_errno();
     }
     if (err == 0) {
-        err = out.rename_to(dir.native_handle(), name);
+        err = rename_replacing(dir.native_handle(), name, out);
     }
     out.discard();
     return err;
@@ -971,7 +1100,7 @@ std::string executable_folder() {
     for (;;) {
         const DWORD n = ::GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
         if (n == 0) {
-            return ".";
+            return "";  // the system cannot tell
         }
         if (n < buf.size()) {
             buf.resize(n);
@@ -986,6 +1115,44 @@ std::string executable_folder() {
         exe.erase(0, 4);
     }
     return split_parent(exe).first;
+}
+
+namespace {
+// Set by the console's control handler, which runs on a thread of its own;
+// taken by termination_requested() on the program's thread.
+std::atomic<bool> g_termination_requested{false};
+
+BOOL WINAPI on_console_event(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            g_termination_requested = true;
+            return TRUE;
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            // The system ends the process as soon as this handler returns:
+            // it waits while the program runs its shut-down sequence, which
+            // ends the process (or the system does, after its grace period).
+            g_termination_requested = true;
+            ::Sleep(INFINITE);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+}  // namespace
+
+int watch_termination_signals() {
+    if (!::SetConsoleCtrlHandler(on_console_event, TRUE)) {
+        errno = last_errno();
+        return -1;
+    }
+    return 0;  // nothing to watch: the front end asks termination_requested()
+}
+
+bool termination_requested() {
+    return g_termination_requested.exchange(false);
 }
 
 std::string system_folder() {

@@ -141,6 +141,8 @@ struct Folder {
 };
 const Folder kSource{"元", "\x8C\xB3"};
 const Folder kTarget{"先", "\x90\xE6"};
+// One character more than a settings record holds.
+const std::string kLongPath = "C:\\" + std::string(78, 'a');
 
 struct RefusedCase {
     const char* name;
@@ -214,7 +216,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, RefusedSave,
                                                        "hour_txt(2)",
                                                        "入力された分が範囲外です！",
                                                        9,
-                                                       "min_txt(1)"}),
+                                                       "min_txt(1)"},
+                                           RefusedCase{"hour 25 saved straight away",
+                                                       {{"hour_txt(0)", "25"}},
+                                                       {"ok_bt"},
+                                                       "",
+                                                       "入力された時間が範囲外です！",
+                                                       9,
+                                                       "hour_txt(0)"},
+                                           RefusedCase{"a path of 81 characters",
+                                                       {{"srcfld_txt(0)", kLongPath},
+                                                        {"dstfld_txt(0)", "C:\\"}},
+                                                       {"ok_bt"},
+                                                       "",
+                                                       "フォルダ1の設定が長すぎます！\r"
+                                                       "保存できるのは 80 文字までです\r" +
+                                                           kLongPath,
+                                                       0,
+                                                       "srcfld_txt(0)"}),
                          case_name);
 
 TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
@@ -290,6 +309,25 @@ TEST_F(Win32SettingsWindow, ClosingTheWindowRunsTheShutDownSequenceWithItsQuesti
     EXPECT_TRUE(controller_.shut_down());
     EXPECT_EQ(window_.hwnd(), nullptr) << "the window outlived the shut-down sequence";
     EXPECT_FALSE(exists(dir_.path() + "\\system.dat")) << "saved although the answer was No";
+}
+
+// Once the session ends nobody is there to click: a real box waiting for a
+// Yes or a No is ended from inside its own modal loop (a box that stayed
+// open would hang the test until its time limit).
+win32::Win32MessageBoxes* g_boxes = nullptr;
+
+TEST(Win32MessageBoxes, CloseOpenBoxesEndsABoxThatWaitsForAClick) {
+    // The windows of the tests before posted WM_QUIT as they closed, which
+    // would end the box's loop: drained first.
+    MSG left{};
+    while (PeekMessageW(&left, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+    }
+    win32::Win32MessageBoxes boxes;
+    g_boxes = &boxes;
+    const UINT_PTR timer =
+        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) { g_boxes->close_open_boxes(); });
+    EXPECT_EQ(boxes.show_box("Tarvenix", "終了しますか？", box_style::kYesNo, nullptr), IDCANCEL);
+    KillTimer(nullptr, timer);
 }
 
 TEST_F(Win32SettingsWindow, WithoutATrayTheWindowCarriesTheMenusAndMinimises) {
