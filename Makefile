@@ -78,10 +78,11 @@ fuzz: setup
 FORMAT_SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench fuzz -name '*.cpp' -o -name '*.h')
 
 format-check: setup
-	clang-format --dry-run -Werror $(FORMAT_SOURCES)
+	@echo "clang-format --dry-run -Werror over $(words $(FORMAT_SOURCES)) sources"
+	@clang-format --dry-run -Werror $(FORMAT_SOURCES)
 
 format:
-	clang-format -i $(FORMAT_SOURCES)
+	@clang-format -i $(FORMAT_SOURCES)
 
 test: format-check test-plain test-asan fuzz test-windows
 

@@ -7,15 +7,14 @@
 
 #include <unistd.h>
 
+#include <QApplication>
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
-
-#include <QApplication>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/qt/progress_dialog.h"
 #include "app/qt/qt_ports.h"
@@ -55,8 +54,8 @@ public:
                                  std::string_view) override {
         return "";
     }
-    std::string save_file_dialog(std::int32_t, std::string_view, std::string_view,
-                                 std::string_view, std::string_view) override {
+    std::string save_file_dialog(std::int32_t, std::string_view, std::string_view, std::string_view,
+                                 std::string_view) override {
         return "";
     }
     bool tray_add(std::int32_t, std::int32_t, std::string_view) override { return false; }
@@ -175,8 +174,9 @@ int compare_pumps(int argc, char** argv) {
     }
     const double a = median(scripted);
     const double b = median(with_qt);
-    std::printf("scripted pump  median %.3f s\nQt pump        median %.3f s\nratio Qt/scripted %.3f\n",
-                a, b, b / a);
+    std::printf(
+        "scripted pump  median %.3f s\nQt pump        median %.3f s\nratio Qt/scripted %.3f\n", a,
+        b, b / a);
     return 0;
 }
 

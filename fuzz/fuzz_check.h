@@ -12,13 +12,13 @@
 
 // libFuzzer treats the abort as a crash, keeps the input and prints the stack;
 // the message says which promise was broken so the report needs no debugger.
-#define FUZZ_CHECK(cond)                                                                   \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
+#define FUZZ_CHECK(cond)                                                                  \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
             std::fprintf(stderr, "\nINVARIANT BROKEN: %s\n  at %s:%d\n", #cond, __FILE__, \
-                         __LINE__);                                                        \
-            std::abort();                                                                  \
-        }                                                                                  \
+                         __LINE__);                                                       \
+            std::abort();                                                                 \
+        }                                                                                 \
     } while (0)
 
 namespace tarvenix::fuzzing {
@@ -69,6 +69,8 @@ inline std::optional<std::size_t> utf8_code_points(std::string_view s) {
     return count;
 }
 
-inline bool is_valid_utf8(std::string_view s) { return utf8_code_points(s).has_value(); }
+inline bool is_valid_utf8(std::string_view s) {
+    return utf8_code_points(s).has_value();
+}
 
 }  // namespace tarvenix::fuzzing

@@ -60,8 +60,8 @@ void check_cp932_side(std::string_view bytes, std::size_t limit) {
     const auto whole_chars = utf8_code_points(whole);
     FUZZ_CHECK(whole_chars.has_value());
 
-    for (const std::size_t max_chars : {std::size_t{0}, std::size_t{1}, std::size_t{80}, limit,
-                                        bytes.size()}) {
+    for (const std::size_t max_chars :
+         {std::size_t{0}, std::size_t{1}, std::size_t{80}, limit, bytes.size()}) {
         const std::string prefix = text::from_cp932_prefix(bytes, max_chars);
         const auto chars = utf8_code_points(prefix);
         FUZZ_CHECK(chars.has_value());

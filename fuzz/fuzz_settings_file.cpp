@@ -69,8 +69,8 @@ void remove_folder() {
 const std::string& folder() {
     if (g_folder.empty()) {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                              "/tarvenix-fuzz-XXXXXX";
+        std::string pattern =
+            std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tarvenix-fuzz-XXXXXX";
         std::vector<char> buf(pattern.begin(), pattern.end());
         buf.push_back('\0');
         if (::mkdtemp(buf.data()) == nullptr) {

@@ -78,7 +78,8 @@ std::optional<std::string> IniDocument::get(std::string_view section, std::strin
             continue;
         }
         if (in_section && !line.key.empty() && ini_names_equal(line.key, trim(key))) {
-            std::string_view value = trim(std::string_view(line.raw).substr(line.raw.find('=') + 1));
+            std::string_view value =
+                trim(std::string_view(line.raw).substr(line.raw.find('=') + 1));
             if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                 value.back() == value.front()) {
                 value = value.substr(1, value.size() - 2);
@@ -118,7 +119,8 @@ void IniDocument::set(std::string_view section, std::string_view key, std::strin
         }
     }
     if (section_line) {
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last_entry + 1), parse_line(entry));
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last_entry + 1),
+                      parse_line(entry));
         return;
     }
     std::string header(1, '[');  // (not "[" + ...: a false -Wrestrict in GCC 12 at -O3)

@@ -133,7 +133,8 @@ public:
     // filter: pairs of description and pattern, each ended by a NUL
     // ("Text\0*.txt\0"). Both return the chosen full path, "" on cancel.
     virtual std::string open_file_dialog(std::int32_t owner, std::string_view title,
-                                         std::string_view filter, std::string_view initial_folder) = 0;
+                                         std::string_view filter,
+                                         std::string_view initial_folder) = 0;
     virtual std::string save_file_dialog(std::int32_t owner, std::string_view title,
                                          std::string_view filter, std::string_view initial_folder,
                                          std::string_view proposed_name) = 0;

@@ -15,25 +15,44 @@ SystemError::SystemError(std::int32_t code, std::string text, HelpReference help
 
 std::string_view describe_error_code(std::int32_t code) {
     switch (code) {
-        case error_code::kInvalidArgument: return "プロシージャの呼び出し、または引数が不正です。";
-        case error_code::kOverflow: return "オーバーフローしました。";
-        case error_code::kOutOfMemory: return "メモリが不足しています。";
-        case error_code::kTypeMismatch: return "型が一致しません。";
-        case error_code::kInternal: return "内部エラーです。";
-        case error_code::kBadFileName: return "ファイル名または番号が不正です。";
-        case error_code::kFileNotFound: return "ファイルが見つかりません。";
-        case error_code::kFileAlreadyOpen: return "ファイルは既に開かれています。";
-        case error_code::kDeviceIo: return "デバイス I/O エラーです。";
-        case error_code::kFileExists: return "既に同名のファイルが存在しています。";
-        case error_code::kDiskFull: return "ディスクの空き容量が不足しています。";
-        case error_code::kTooManyFiles: return "ファイルが多すぎます。";
-        case error_code::kDeviceUnavailable: return "デバイスが準備されていません。";
-        case error_code::kPermissionDenied: return "書き込みできません。";
-        case error_code::kDiskNotReady: return "ディスクが準備されていません。";
-        case error_code::kPathFileAccess: return "パス名が無効です。";
-        case error_code::kPathNotFound: return "パスが見つかりません。";
-        case error_code::kUnencodableText: return "シフト JIS で表せない文字が含まれています。";
-        default: return "";
+        case error_code::kInvalidArgument:
+            return "プロシージャの呼び出し、または引数が不正です。";
+        case error_code::kOverflow:
+            return "オーバーフローしました。";
+        case error_code::kOutOfMemory:
+            return "メモリが不足しています。";
+        case error_code::kTypeMismatch:
+            return "型が一致しません。";
+        case error_code::kInternal:
+            return "内部エラーです。";
+        case error_code::kBadFileName:
+            return "ファイル名または番号が不正です。";
+        case error_code::kFileNotFound:
+            return "ファイルが見つかりません。";
+        case error_code::kFileAlreadyOpen:
+            return "ファイルは既に開かれています。";
+        case error_code::kDeviceIo:
+            return "デバイス I/O エラーです。";
+        case error_code::kFileExists:
+            return "既に同名のファイルが存在しています。";
+        case error_code::kDiskFull:
+            return "ディスクの空き容量が不足しています。";
+        case error_code::kTooManyFiles:
+            return "ファイルが多すぎます。";
+        case error_code::kDeviceUnavailable:
+            return "デバイスが準備されていません。";
+        case error_code::kPermissionDenied:
+            return "書き込みできません。";
+        case error_code::kDiskNotReady:
+            return "ディスクが準備されていません。";
+        case error_code::kPathFileAccess:
+            return "パス名が無効です。";
+        case error_code::kPathNotFound:
+            return "パスが見つかりません。";
+        case error_code::kUnencodableText:
+            return "シフト JIS で表せない文字が含まれています。";
+        default:
+            return "";
     }
 }
 
@@ -41,27 +60,40 @@ namespace {
 
 std::int32_t code_for_errno(int err) {
     switch (err) {
-        case ENOENT: return error_code::kFileNotFound;
-        case ENOTDIR: return error_code::kPathNotFound;
+        case ENOENT:
+            return error_code::kFileNotFound;
+        case ENOTDIR:
+            return error_code::kPathNotFound;
         case EACCES:
         case EPERM:
-        case EROFS: return error_code::kPermissionDenied;
+        case EROFS:
+            return error_code::kPermissionDenied;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return error_code::kDiskFull;
-        case EIO: return error_code::kDeviceIo;
-        case EEXIST: return error_code::kFileExists;
+        case EFBIG:
+            return error_code::kDiskFull;
+        case EIO:
+            return error_code::kDeviceIo;
+        case EEXIST:
+            return error_code::kFileExists;
         case EMFILE:
-        case ENFILE: return error_code::kTooManyFiles;
-        case ENOMEM: return error_code::kOutOfMemory;
+        case ENFILE:
+            return error_code::kTooManyFiles;
+        case ENOMEM:
+            return error_code::kOutOfMemory;
         case ENAMETOOLONG:
-        case EILSEQ: return error_code::kBadFileName;
+        case EILSEQ:
+            return error_code::kBadFileName;
         case ENXIO:
-        case ENODEV: return error_code::kDeviceUnavailable;
+        case ENODEV:
+            return error_code::kDeviceUnavailable;
         case EBUSY:
-        case ETXTBSY: return error_code::kFileAlreadyOpen;
-        case EINVAL: return error_code::kInvalidArgument;
-        default: return error_code::kPathFileAccess;
+        case ETXTBSY:
+            return error_code::kFileAlreadyOpen;
+        case EINVAL:
+            return error_code::kInvalidArgument;
+        default:
+            return error_code::kPathFileAccess;
     }
 }
 

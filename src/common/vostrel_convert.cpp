@@ -91,7 +91,8 @@ std::int16_t Vostrel::HexToInt(std::string& cvHex) {
         conversion_failure("数値が異常です！", "HexToInt", cvHex);
         return 0;
     }
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(*value) - (*value > 0x7FFF ? 65536 : 0));
+    return static_cast<std::int16_t>(static_cast<std::int32_t>(*value) -
+                                     (*value > 0x7FFF ? 65536 : 0));
 }
 
 std::int32_t Vostrel::HexToLong(std::string& cvHex) {

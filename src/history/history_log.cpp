@@ -33,24 +33,37 @@ std::string HistoryLog::tag_for(int kind, std::string_view raw) {
     // hold, they must not start a line of their own.
     const std::string text = escape_controls(raw);
     switch (kind) {
-        case history_kind::kFail: return "[Fail]";
-        case history_kind::kSuccess: return "[Success]";
-        case history_kind::kCancel: return "[Cancel]";
-        case history_kind::kSkippedFile: return "[Skiped Copy File] = " + text;
-        case history_kind::kSkippedSet: return "[Skiped Setteing] = " + text;
-        case history_kind::kStart: return "[Start]";
-        case history_kind::kMessage: return "[Message] = " + text;
-        default: return "[?]";
+        case history_kind::kFail:
+            return "[Fail]";
+        case history_kind::kSuccess:
+            return "[Success]";
+        case history_kind::kCancel:
+            return "[Cancel]";
+        case history_kind::kSkippedFile:
+            return "[Skiped Copy File] = " + text;
+        case history_kind::kSkippedSet:
+            return "[Skiped Setteing] = " + text;
+        case history_kind::kStart:
+            return "[Start]";
+        case history_kind::kMessage:
+            return "[Message] = " + text;
+        default:
+            return "[?]";
     }
 }
 
 std::string_view HistoryLog::trigger_text(std::int16_t trigger) {
     switch (trigger) {
-        case run_trigger::kProgramStart: return "[Prg open]";
-        case run_trigger::kProgramClose: return "[Prg close]";
-        case run_trigger::kTimer: return "[Timer]";
-        case run_trigger::kManual: return "[Manual]";
-        default: return "[?]";
+        case run_trigger::kProgramStart:
+            return "[Prg open]";
+        case run_trigger::kProgramClose:
+            return "[Prg close]";
+        case run_trigger::kTimer:
+            return "[Timer]";
+        case run_trigger::kManual:
+            return "[Manual]";
+        default:
+            return "[?]";
     }
 }
 

@@ -29,31 +29,46 @@ auto* slot_in(Array& array, int index) {
 
 std::string* SettingsPage::text_slot(ControlId id) {
     switch (id.control) {
-        case Control::srcfld_txt: return slot_in(srcfld_txt_, id.index);
-        case Control::dstfld_txt: return slot_in(dstfld_txt_, id.index);
-        case Control::hour_txt: return slot_in(hour_txt_, id.index);
-        case Control::min_txt: return slot_in(min_txt_, id.index);
-        default: throw std::invalid_argument("not a text control: " + id.name());
+        case Control::srcfld_txt:
+            return slot_in(srcfld_txt_, id.index);
+        case Control::dstfld_txt:
+            return slot_in(dstfld_txt_, id.index);
+        case Control::hour_txt:
+            return slot_in(hour_txt_, id.index);
+        case Control::min_txt:
+            return slot_in(min_txt_, id.index);
+        default:
+            throw std::invalid_argument("not a text control: " + id.name());
     }
 }
 
 bool* SettingsPage::check_slot(ControlId id) {
     switch (id.control) {
-        case Control::subfld_chk: return slot_in(subfld_chk_, id.index);
-        case Control::skip_chk: return slot_in(skip_chk_, id.index);
-        case Control::sdown: return slot_in(sdown_, id.index);
-        case Control::start_chk: return &start_chk_;
-        case Control::timer_chk: return &timer_chk_;
-        default: throw std::invalid_argument("not a check box: " + id.name());
+        case Control::subfld_chk:
+            return slot_in(subfld_chk_, id.index);
+        case Control::skip_chk:
+            return slot_in(skip_chk_, id.index);
+        case Control::sdown:
+            return slot_in(sdown_, id.index);
+        case Control::start_chk:
+            return &start_chk_;
+        case Control::timer_chk:
+            return &timer_chk_;
+        default:
+            throw std::invalid_argument("not a check box: " + id.name());
     }
 }
 
 int* SettingsPage::option_slot(Control group) {
     switch (group) {
-        case Control::copy_op: return &copy_op_;
-        case Control::cp_skip: return &cp_skip_;
-        case Control::rec_op: return &rec_op_;
-        default: throw std::invalid_argument("not an option group");
+        case Control::copy_op:
+            return &copy_op_;
+        case Control::cp_skip:
+            return &cp_skip_;
+        case Control::rec_op:
+            return &rec_op_;
+        default:
+            throw std::invalid_argument("not an option group");
     }
 }
 

@@ -15,8 +15,8 @@ constexpr std::size_t kImageBytes =
 void check_record_number(int n) {
     if (n < 1 || n > SettingsRecordFile::kRecordCount) {
         throw SystemError(error_code::kBadFileName,
-                          std::string(describe_error_code(error_code::kBadFileName)) +
-                              " (record " + std::to_string(n) + ")");
+                          std::string(describe_error_code(error_code::kBadFileName)) + " (record " +
+                              std::to_string(n) + ")");
     }
 }
 

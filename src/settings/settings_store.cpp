@@ -9,13 +9,13 @@ namespace tarvenix {
 namespace {
 
 // Record numbers in system.dat.
-constexpr int kShutdownRecord = 7;   // 7..9
-constexpr int kHourRecord = 10;      // 10..12
-constexpr int kMinuteRecord = 13;    // 13..15
-constexpr int kSourceRecord = 16;    // 16..23
-constexpr int kDestRecord = 24;      // 24..31
-constexpr int kSubfolderRecord = 32; // 32..39
-constexpr int kSkipRecord = 40;      // 40..47
+constexpr int kShutdownRecord = 7;    // 7..9
+constexpr int kHourRecord = 10;       // 10..12
+constexpr int kMinuteRecord = 13;     // 13..15
+constexpr int kSourceRecord = 16;     // 16..23
+constexpr int kDestRecord = 24;       // 24..31
+constexpr int kSubfolderRecord = 32;  // 32..39
+constexpr int kSkipRecord = 40;       // 40..47
 
 bool ascii_iequals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {

@@ -19,7 +19,6 @@ namespace {
 
 using namespace testing;
 
-
 class FileCopyTest : public ::testing::Test {
 protected:
     ScriptedUi ui;

@@ -14,10 +14,10 @@ TEST(Cp932Length, CountsBytesOfTheCodePage) {
 }
 
 TEST(Cp932Length, CharactersOutsideTheCodePageCountTheirUtf8Bytes) {
-    EXPECT_EQ(cp932_length("é"), 2u);             // not in code page 932
+    EXPECT_EQ(cp932_length("é"), 2u);                 // not in code page 932
     EXPECT_EQ(cp932_length("\xF0\x9F\x98\x80"), 4u);  // an emoji
-    EXPECT_EQ(cp932_length("a\xFFz"), 3u);         // a byte that is not UTF-8
-    EXPECT_EQ(cp932_length("\xE3\x81"), 2u);       // a cut-off sequence
+    EXPECT_EQ(cp932_length("a\xFFz"), 3u);            // a byte that is not UTF-8
+    EXPECT_EQ(cp932_length("\xE3\x81"), 2u);          // a cut-off sequence
 }
 
 TEST(Cp932Encoding, RoundTripsJapaneseAndAscii) {
@@ -37,11 +37,11 @@ TEST(Cp932Encoding, RefusesWhatTheCodePageCannotHold) {
     EXPECT_EQ(to_cp932_lossy("café 表"), std::string("caf? \x95\x5C"));
     // Characters the converter would swap for look-alikes or drop are refused
     // too: a stored path must come back as the same path.
-    EXPECT_FALSE(to_cp932("/home/u/4月〜6月").has_value());  // U+301C WAVE DASH
-    EXPECT_FALSE(to_cp932("\xC2\xA5").has_value());          // U+00A5 YEN SIGN
-    EXPECT_FALSE(to_cp932("\xE2\x80\x94").has_value());      // U+2014 EM DASH
+    EXPECT_FALSE(to_cp932("/home/u/4月〜6月").has_value());   // U+301C WAVE DASH
+    EXPECT_FALSE(to_cp932("\xC2\xA5").has_value());           // U+00A5 YEN SIGN
+    EXPECT_FALSE(to_cp932("\xE2\x80\x94").has_value());       // U+2014 EM DASH
     EXPECT_FALSE(to_cp932("a\xF3\xA0\x80\x81").has_value());  // a tag character
-    EXPECT_TRUE(to_cp932("4月～6月").has_value());             // the full-width tilde is there
+    EXPECT_TRUE(to_cp932("4月～6月").has_value());            // the full-width tilde is there
     EXPECT_EQ(to_cp932_lossy("\xC2\xA5"), "?");
     EXPECT_EQ(cp932_length("〜"), 3u);
     EXPECT_EQ(to_cp932_lossy("a\xFF"), "a?");

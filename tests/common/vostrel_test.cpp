@@ -61,9 +61,8 @@ TEST_F(VostrelTest, EachKindBeepsThenShowsItsBox) {
         const char* caption;
         std::int32_t style;
     };
-    const Row rows[] = {{"err", 48, "Error", 16}, {"chk", 32, "確認", 32},
-                        {"info", 64, "情報", 64}, {"okc", 32, "確認", 33},
-                        {"yn", 32, "確認", 36},   {"ync", 32, "確認", 35},
+    const Row rows[] = {{"err", 48, "Error", 16}, {"chk", 32, "確認", 32}, {"info", 64, "情報", 64},
+                        {"okc", 32, "確認", 33},  {"yn", 32, "確認", 36},  {"ync", 32, "確認", 35},
                         {"rc", 32, "再試行", 37}};
     for (const Row& row : rows) {
         ui.clear_events();
@@ -216,15 +215,17 @@ TEST_F(VostrelTest, ShellFailureNamesTheFile) {
     const auto boxes = ui.events_of("box");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Error");
-    EXPECT_EQ(boxes[0].text,
-              "/x/history.txtが見つからないか、拡張子に\r関連付けられたアプリケーションが有りません！");
+    EXPECT_EQ(
+        boxes[0].text,
+        "/x/history.txtが見つからないか、拡張子に\r関連付けられたアプリケーションが有りません！");
 }
 
 TEST_F(VostrelTest, HelpThatCannotBeOpenedIsReportedWithItsPath) {
     TempDir dir;
     EXPECT_FALSE(v.HtmlHelp_open(0, dir / "Tarvenix7.chm", v.HH_DISPLAY_TREE, 0));
     ASSERT_EQ(ui.box_texts().size(), 1u);
-    EXPECT_EQ(ui.box_texts()[0], "Help File = " + (dir / "Tarvenix7.chm") + " を開けませんでした！");
+    EXPECT_EQ(ui.box_texts()[0],
+              "Help File = " + (dir / "Tarvenix7.chm") + " を開けませんでした！");
     EXPECT_TRUE(ui.events_of("shell").empty());  // a missing file is not handed to the desktop
     testing::write_file(dir / "Tarvenix7.chm", "ITSF");
     EXPECT_TRUE(v.HtmlHelp_open(0, dir / "Tarvenix7.chm", v.HH_DISPLAY_TREE, 0));

@@ -82,9 +82,8 @@ TEST_F(BackupRunTest, AMissingSourceOfSetThreeStopsAfterSetsZeroToTwo) {
     for (int k = 4; k < kSetCount; ++k) {
         EXPECT_FALSE(copied(k)) << k;
     }
-    EXPECT_EQ(ui.box_texts(),
-              std::vector<std::string>{"コピー元フォルダが見つかりません！\r" + missing +
-                                       "\rバックアップを中止します！"});
+    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"コピー元フォルダが見つかりません！\r" +
+                                                       missing + "\rバックアップを中止します！"});
     EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Manual]", "[Fail] [Manual]"}));
     EXPECT_EQ(progress.log.back(), "hide");
     EXPECT_TRUE(ui.events_of("beep").size() == 1u);  // the box's own beep, no end-of-run beep
@@ -98,9 +97,8 @@ TEST_F(BackupRunTest, AMissingDestinationIsReportedAsSuch) {
     set(3, dir / "src3", missing);
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kMissingFolder);
     EXPECT_TRUE(copied(0));
-    EXPECT_EQ(ui.box_texts(),
-              std::vector<std::string>{"コピー先フォルダが見つかりません！\r" + missing +
-                                       "\rバックアップを中止します！"});
+    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"コピー先フォルダが見つかりません！\r" +
+                                                       missing + "\rバックアップを中止します！"});
 }
 
 TEST_F(BackupRunTest, CancelDuringSetZeroStopsTheRunAndTheNextRunStartsNormally) {

@@ -44,7 +44,8 @@ TEST_F(HistoryLogTest, TagsAndTriggerTexts) {
     EXPECT_EQ(HistoryLog::format_line(t, 8, 4, "x"), "2004/03/20 23:00:09 [?] [?]");
     EXPECT_EQ(HistoryLog::format_line(t, 0, 3, "x"), "2004/03/20 23:00:09 [?] [Manual]");
     // Only the "=" kinds carry the text.
-    EXPECT_EQ(HistoryLog::format_line(t, 2, 3, "ignored"), "2004/03/20 23:00:09 [Success] [Manual]");
+    EXPECT_EQ(HistoryLog::format_line(t, 2, 3, "ignored"),
+              "2004/03/20 23:00:09 [Success] [Manual]");
 }
 
 TEST_F(HistoryLogTest, LinesAreAppendedInShiftJisWithCrLf) {
@@ -54,12 +55,15 @@ TEST_F(HistoryLogTest, LinesAreAppendedInShiftJisWithCrLf) {
     log.write_history(history_kind::kSkippedFile, run_trigger::kNone, "/backup/データ/a.xls");
     ui.advance(1);
     log.write_history(history_kind::kSuccess, run_trigger::kTimer, "");
-    EXPECT_EQ(read_file(dir / "history.txt"),
-              "\r\n"
-              "2004/03/20 9:05:07 [Skiped Copy File] = /backup/\x83\x66\x81\x5B\x83\x5E/a.xls [?]\r\n"
-              "2004/03/20 9:05:08 [Success] [Timer]\r\n");
-    const std::vector<UiEvent> busy{{"busy", "", "on", 0}, {"busy", "", "off", 0},
-                                    {"busy", "", "on", 0}, {"busy", "", "off", 0}};
+    EXPECT_EQ(
+        read_file(dir / "history.txt"),
+        "\r\n"
+        "2004/03/20 9:05:07 [Skiped Copy File] = /backup/\x83\x66\x81\x5B\x83\x5E/a.xls [?]\r\n"
+        "2004/03/20 9:05:08 [Success] [Timer]\r\n");
+    const std::vector<UiEvent> busy{{"busy", "", "on", 0},
+                                    {"busy", "", "off", 0},
+                                    {"busy", "", "on", 0},
+                                    {"busy", "", "off", 0}};
     EXPECT_EQ(ui.events(), busy);
 }
 

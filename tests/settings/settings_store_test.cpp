@@ -110,7 +110,8 @@ TEST_F(SettingsStoreTest, SavedFileHasTheExactLayoutAndLoadsBack) {
     EXPECT_EQ(rec(16), padded("/src/0"));
     EXPECT_EQ(rec(23), padded("/src/7"));
     // "/dst/フォルダ2": 5 + 8 + 1 bytes, the field padded to 80 characters.
-    EXPECT_EQ(rec(26), padded("/dst/\x83\x74\x83\x48\x83\x8B\x83\x5F" "2"));
+    EXPECT_EQ(rec(26), padded("/dst/\x83\x74\x83\x48\x83\x8B\x83\x5F"
+                              "2"));
     EXPECT_EQ(rec(33), padded("0"));
     EXPECT_EQ(rec(47), padded("1"));
 
@@ -237,7 +238,7 @@ TEST(SettingsPageModel, NotifiesOnRealChangesOnly) {
         }
     });
     state.page.set_text({Control::srcfld_txt, 3}, "");  // unchanged
-    state.page.select_option(Control::copy_op, 1);       // already selected
+    state.page.select_option(Control::copy_op, 1);      // already selected
     EXPECT_EQ(state.settings_changed, 0);
     state.page.set_text({Control::srcfld_txt, 3}, "/a");
     state.page.select_option(Control::cp_skip, 0);

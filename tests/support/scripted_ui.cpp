@@ -54,9 +54,12 @@ std::int16_t ScriptedUi::show_box(std::string_view caption, std::string_view tex
     // Unscripted: the box's first button.
     switch (style & 0xF) {
         case 3:
-        case 4: return button::kYes;
-        case 5: return button::kRetry;
-        default: return button::kOk;
+        case 4:
+            return button::kYes;
+        case 5:
+            return button::kRetry;
+        default:
+            return button::kOk;
     }
 }
 
@@ -142,8 +145,8 @@ std::string ScriptedUi::open_file_dialog(std::int32_t owner, std::string_view ti
 std::string ScriptedUi::save_file_dialog(std::int32_t owner, std::string_view title,
                                          std::string_view filter, std::string_view,
                                          std::string_view proposed_name) {
-    events_.push_back({"file", std::string(title), std::string(filter) + "|" +
-                                                       std::string(proposed_name), owner});
+    events_.push_back({"file", std::string(title),
+                       std::string(filter) + "|" + std::string(proposed_name), owner});
     return next_answer(file_answers_);
 }
 

@@ -57,8 +57,8 @@ std::string QtDesktop::save_file_dialog(std::int32_t owner, std::string_view tit
         start += u'/' + to_qstring(proposed_name);
     }
     // The dialog itself asks before an existing file is overwritten.
-    return to_std(
-        QFileDialog::getSaveFileName(window_of(owner), to_qstring(title), start, qt_filter(filter)));
+    return to_std(QFileDialog::getSaveFileName(window_of(owner), to_qstring(title), start,
+                                               qt_filter(filter)));
 }
 
 bool QtDesktop::tray_add(std::int32_t, std::int32_t, std::string_view tip) {

@@ -21,9 +21,13 @@ public:
         log.push_back(menu == PopupMenu::mnumain ? "popup mnumain" : "popup help");
     }
     void stand_in_for_tray() override { log.push_back("stand-in"); }
-    void show_splash(std::string_view text) override { log.push_back("splash " + std::string(text)); }
+    void show_splash(std::string_view text) override {
+        log.push_back("splash " + std::string(text));
+    }
     void close_splash() override { log.push_back("splash closed"); }
-    void show_about(std::string_view version) override { log.push_back("about " + std::string(version)); }
+    void show_about(std::string_view version) override {
+        log.push_back("about " + std::string(version));
+    }
     void close_about() override { log.push_back("about closed"); }
     void close_progress() override { log.push_back("progress closed"); }
     void close_main_window() override { log.push_back("main closed"); }

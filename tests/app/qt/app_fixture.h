@@ -52,7 +52,8 @@ protected:
     }
 
     static Ports with_real_desktop(const Ports& p, DesktopPort& desktop) {
-        return Ports{p.boxes, p.sound, p.busy, p.pump, p.clock, p.session, p.shell, p.folders, desktop};
+        return Ports{p.boxes,   p.sound, p.busy,    p.pump, p.clock,
+                     p.session, p.shell, p.folders, desktop};
     }
 
     TempDir tmp;

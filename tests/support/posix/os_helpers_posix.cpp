@@ -1,5 +1,3 @@
-#include "support/os_helpers.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -11,6 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "support/os_helpers.h"
 
 namespace tarvenix::testing {
 
