@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/ports.h"
@@ -45,6 +46,9 @@ struct FileStatus {
 // True when the path names the root of a file system: "/" on Linux, a drive
 // root such as "C:\\" on Windows.
 bool is_root_path(std::string_view path);
+// A path's folder and last name ("." for a bare name; a name directly under
+// a root keeps the root, separator included).
+std::pair<std::string, std::string> split_parent(const std::string& path);
 
 // Status of a path. follow_links=false describes a link itself.
 std::optional<FileStatus> status(const std::string& path, bool follow_links, int* err = nullptr);

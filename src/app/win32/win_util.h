@@ -10,11 +10,13 @@
 #include <string>
 #include <string_view>
 
+#include "common/win32/wide_text.h"
+
 namespace tarvenix::win32 {
 
 // The core's UTF-8 text <-> the UTF-16 text of the wide Win32 calls.
-std::wstring widen(std::string_view utf8);
-std::string narrow(std::wstring_view utf16);
+using platform::narrow;
+using platform::widen;
 
 // Twips to pixels at the screen's DPI (15 twips per pixel at 96 DPI).
 class Twips {

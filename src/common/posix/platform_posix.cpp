@@ -311,6 +311,8 @@ int copy_data(int in, int out, const FileStatus& st, const std::function<bool()>
     return ::ftruncate(out, size) == 0 ? 0 : errno;
 }
 
+}  // namespace
+
 std::pair<std::string, std::string> split_parent(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) {
@@ -318,8 +320,6 @@ std::pair<std::string, std::string> split_parent(const std::string& path) {
     }
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
-
-}  // namespace
 
 bool is_root_path(std::string_view path) {
     return path == "/";
@@ -662,36 +662,6 @@ int copy_link_at(const Directory& src_dir, std::string_view src_name, const Dire
         ::unlinkat(dst_dir.native_handle(), tmp_name.c_str(), 0);
     }
     return err;
-}
-
-int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
-                 std::string_view dst_name, const CopyOptions& options) {
-    int err = 0;
-    const OpenFile source = OpenFile::open_at(src_dir, src_name, options.follow_source_link, &err);
-    if (!source.is_open()) {
-        return err;
-    }
-    return copy_open_file(source, dst_dir, dst_name, options);
-}
-
-int copy_file(const std::string& src_path, const std::string& dst_path,
-              const CopyOptions& options) {
-    const auto [src_parent, src_name] = split_parent(src_path);
-    const auto [dst_parent, dst_name] = split_parent(dst_path);
-    if (src_name.empty() || dst_name.empty()) {
-        return EISDIR;
-    }
-    int err = 0;
-    const Directory src_dir = Directory::open(src_parent, &err);
-    if (!src_dir.is_open()) {
-        return err;
-    }
-    const Directory dst_dir = Directory::open(dst_parent, &err);
-    if (!dst_dir.is_open()) {
-        return err;
-    }
-    dst_dir.hold_copy_lock();
-    return copy_file_at(src_dir, src_name, dst_dir, dst_name, options);
 }
 
 int read_file(const std::string& path, std::string& out, std::size_t max_bytes) {

@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "common/platform.h"
+#include "common/win32/wide_text.h"
 
 // In ntdll, but not declared by every SDK's winternl.h.
 extern "C" NTSTATUS NTAPI NtQueryAttributesFile(POBJECT_ATTRIBUTES attributes,
@@ -115,6 +116,8 @@ int errno_from_status(NTSTATUS status) {
     return errno_from_win32(::RtlNtStatusToDosError(status));
 }
 
+}  // namespace
+
 std::wstring widen(std::string_view utf8) {
     if (utf8.empty()) {
         return {};
@@ -137,6 +140,8 @@ std::string narrow(std::wstring_view wide) {
     ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
     return utf8;
 }
+
+namespace {
 
 // A full \\?\ path for the system: made absolute, "/" and doubled separators
 // resolved the way Windows resolves them, then prefixed so that no length
@@ -609,6 +614,12 @@ int set_times_and_attributes(HANDLE h, const FileStatus& st, DWORD attributes) {
     return ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) ? 0 : last_errno();
 }
 
+std::string narrow_folder(const wchar_t* buffer, UINT length) {
+    return length == 0 ? std::string() : narrow(std::wstring_view(buffer, length));
+}
+
+}  // namespace
+
 std::pair<std::string, std::string> split_parent(const std::string& path) {
     const auto sep = path.find_last_of("\\/");
     if (sep == std::string::npos) {
@@ -620,12 +631,6 @@ std::pair<std::string, std::string> split_parent(const std::string& path) {
     }
     return {parent, path.substr(sep + 1)};
 }
-
-std::string narrow_folder(const wchar_t* buffer, UINT length) {
-    return length == 0 ? std::string() : narrow(std::wstring_view(buffer, length));
-}
-
-}  // namespace
 
 bool is_root_path(std::string_view path) {
     return path.size() == 3 && path[1] == ':' && path[2] == '\\' &&
@@ -905,36 +910,6 @@ int copy_link_at(const Directory& /*src_dir*/, std::string_view /*src_name*/,
     // Windows lists no links (reparse points are kSystem entries, never
     // copied): nothing here is a link to copy.
     return EINVAL;
-}
-
-int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
-                 std::string_view dst_name, const CopyOptions& options) {
-    int err = 0;
-    const OpenFile source = OpenFile::open_at(src_dir, src_name, options.follow_source_link, &err);
-    if (!source.is_open()) {
-        return err;
-    }
-    return copy_open_file(source, dst_dir, dst_name, options);
-}
-
-int copy_file(const std::string& src_path, const std::string& dst_path,
-              const CopyOptions& options) {
-    const auto [src_parent, src_name] = split_parent(src_path);
-    const auto [dst_parent, dst_name] = split_parent(dst_path);
-    if (src_name.empty() || dst_name.empty()) {
-        return EISDIR;
-    }
-    int err = 0;
-    const Directory src_dir = Directory::open(src_parent, &err);
-    if (!src_dir.is_open()) {
-        return err;
-    }
-    const Directory dst_dir = Directory::open(dst_parent, &err);
-    if (!dst_dir.is_open()) {
-        return err;
-    }
-    dst_dir.hold_copy_lock();
-    return copy_file_at(src_dir, src_name, dst_dir, dst_name, options);
 }
 
 int read_file(const std::string& path, std::string& out, std::size_t max_bytes) {

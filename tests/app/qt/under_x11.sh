@@ -4,12 +4,23 @@
 #   under_x11.sh PROGRAM [ARGS...]
 set -euo pipefail
 
-if [ -z "${TARVENIX_IN_XVFB:-}" ]; then
-    exec env TARVENIX_IN_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
+# Xvfb picks a free display itself and says which (-displayfd): two of these
+# started at once (parallel test runs, another checkout) never share one, as
+# they can with xvfb-run's guess.
+tmp="$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-x11-XXXXXX")"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$tmp/display" 2> /dev/null &
+server=$!
+trap 'kill "$wm" "$server" 2> /dev/null || true; rm -rf "$tmp"' EXIT
+wm=""
+for _ in $(seq 1 100); do
+    [ -s "$tmp/display" ] && break
+    sleep 0.1
+done
+[ -s "$tmp/display" ] || { echo "under_x11.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n 1 "$tmp/display")"
+unset XAUTHORITY
 openbox --sm-disable > /dev/null 2>&1 &
 wm=$!
-trap 'kill "$wm" 2> /dev/null || true' EXIT
 # The window manager is up once it has named itself on the root window.
 for _ in $(seq 1 100); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && break

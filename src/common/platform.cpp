@@ -1,0 +1,38 @@
+// The parts of the platform layer that every system shares: they are built
+// from the per-system calls declared in platform.h.
+
+#include "common/platform.h"
+
+namespace tarvenix::platform {
+
+int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
+                 std::string_view dst_name, const CopyOptions& options) {
+    int err = 0;
+    const OpenFile source = OpenFile::open_at(src_dir, src_name, options.follow_source_link, &err);
+    if (!source.is_open()) {
+        return err;
+    }
+    return copy_open_file(source, dst_dir, dst_name, options);
+}
+
+int copy_file(const std::string& src_path, const std::string& dst_path,
+              const CopyOptions& options) {
+    const auto [src_parent, src_name] = split_parent(src_path);
+    const auto [dst_parent, dst_name] = split_parent(dst_path);
+    if (src_name.empty() || dst_name.empty()) {
+        return EISDIR;
+    }
+    int err = 0;
+    const Directory src_dir = Directory::open(src_parent, &err);
+    if (!src_dir.is_open()) {
+        return err;
+    }
+    const Directory dst_dir = Directory::open(dst_parent, &err);
+    if (!dst_dir.is_open()) {
+        return err;
+    }
+    dst_dir.hold_copy_lock();
+    return copy_file_at(src_dir, src_name, dst_dir, dst_name, options);
+}
+
+}  // namespace tarvenix::platform
