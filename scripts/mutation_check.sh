@@ -238,6 +238,11 @@ if [[ $BASELINE -eq 1 ]]; then
     sed 's/^/  already failing (not counted): /' "$SCRATCH/baseline-failures"
 fi
 
+# A broken program can make a test write where it never should (a folder
+# refused today may be created under a break): new names at the file system
+# root are reported, since they would make later breaks look caught.
+ls -A / >"$SCRATCH/root-before"
+
 RESULTS=$BUILD/mutation_results.tsv
 printf 'id\tfile\tcaught\tfailing_count\tfailing_tests\tseconds\tdescription\n' >"$RESULTS"
 passed=0
@@ -264,6 +269,12 @@ for i in "${selected[@]}"; do
         status=$([[ $count -gt 0 ]] && echo yes || echo no)
     fi
     restore
+    ls -A / | grep -vxF -f "$SCRATCH/root-before" >"$SCRATCH/root-new" || true
+    if [[ -s $SCRATCH/root-new ]]; then
+        echo "WARNING: $id left new entries at /: $(paste -sd' ' "$SCRATCH/root-new")" \
+            "(remove them before trusting later results)" >&2
+        cat "$SCRATCH/root-new" >>"$SCRATCH/root-before"
+    fi
     secs=$(($(date +%s) - t0))
     if [[ $status == yes ]]; then
         passed=$((passed + 1))
