@@ -1,0 +1,305 @@
+#!/usr/bin/env bash
+# Breaks the program on purpose, one small edit at a time, and records which
+# tests notice. A break no test notices is a fault the tests would let through.
+#
+#   scripts/mutation_check.sh                 every break, all tests
+#   scripts/mutation_check.sh --list          the table of breaks
+#   scripts/mutation_check.sh --only E1,H2    some breaks only
+#   scripts/mutation_check.sh -R 'History|Engine'   a ctest subset for each break
+#
+# Options:
+#   --list             print the table and exit
+#   --check            check every snippet against the code and exit
+#   --diff             with --check: show each break as a diff
+#   --only IDS         comma-separated break ids (may be given more than once)
+#   -R, --tests REGEX  run only the ctest tests matching REGEX
+#   --build DIR        build folder (default: build-mutants in the tree)
+#   --timeout SEC      ctest's timeout for a test without one of its own (default 120)
+#   --no-baseline      do not run the tests on the unbroken code first
+#   --ctest-jobs N     tests run at once (default 1)
+#
+# Each break is applied in place to one source file, kept as a backup copy
+# outside the tree and copied back after the break's test run, and always on
+# exit (a trap). The build folder is built incrementally with warnings not
+# treated as errors, so a break that only draws a warning still builds.
+# Tests failing on the unbroken code do not count as catching a break.
+# Results: <build>/mutation_results.tsv. Exit status: 0 when every break was
+# caught, 1 when some were not, 2 on a usage or table error, 3 when the
+# source tree is left different from how it was found.
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=$ROOT/build-mutants
+TESTS_REGEX=""
+TIMEOUT=120
+BASELINE=1
+CTEST_JOBS=1
+LIST=0
+CHECK_ONLY=0
+SHOW_DIFF=0
+ONLY=""
+
+# id | file | original snippet | broken replacement | what it simulates
+# "@NL@" stands for a line break inside a snippet. Each original snippet must
+# occur exactly once in its file, or the run stops: the table cannot go stale
+# without notice.
+TABLE=$(
+    cat <<'EOF'
+P1|src/common/posix/platform_posix.cpp|    if (::renameat(dir_, temp_.c_str(), dir_, target_.c_str()) != 0) {|    if (::renameat(dir_, temp_.c_str(), dir_, target_.c_str()) != 0 && errno == 0) {|platform: a failed rename of a staged copy reported as done
+P2|src/common/posix/platform_posix.cpp|    if (::flock(fd, LOCK_EX \| LOCK_NB) != 0) {@NL@        return errno == EWOULDBLOCK;|    if (::flock(fd, LOCK_UN) != 0) {@NL@        return errno == EWOULDBLOCK;|platform: the flock() lock family not probed when looking for a locked source
+P3|src/common/posix/platform_posix.cpp|e->d_name[0] == '.'});|e->d_name[0] == '.' \&\& e->d_name[1] != '.'});|platform: hidden-name rule inverted for names starting with ".."
+C1|src/common/time_text.cpp|"%02lld:%02lld:%02lld"|"%lld:%02lld:%02lld"|common: clock text without zero padding of the hour
+C2|src/common/vostrel.cpp|    {"okc", 32, "確認", 33},|    {"okc", 32, "確認", 35},|common: Msg_Box kind "okc" mapped to Yes/No/Cancel buttons
+C3|src/common/text_codec.cpp|        total += bytes ? bytes->size() : unit.size();|        total += unit.size();|common: LenByte counts UTF-8 bytes instead of code-page bytes
+S1|src/settings/settings_store.cpp|        o.record_history = trimmed(record(6));|        o.record_history = trimmed(record(5));|settings: history switch read from the wrong record of system.dat
+S2|src/settings/settings_record_file.cpp|    if (n < 1 \|\| n > SettingsRecordFile::kRecordCount) {|    if (n < 1 \|\| n >= SettingsRecordFile::kRecordCount) {|settings: last record number (47) refused as out of range
+H1|src/history/history_log.cpp|        case history_kind::kSuccess: return "[Success]";|        case history_kind::kSuccess: return "[Succes]";|history: misspelt success tag
+H2|src/history/history_log.cpp|        case run_trigger::kProgramStart: return "[Prg open]";|        case run_trigger::kProgramStart: return "[Prg close]";|history: program-start trigger written as the close trigger
+H3|src/history/history_log.cpp|kind, trigger, text)) + "\r\n";|kind, trigger, text)) + "\n";|history: lines end in LF instead of CR LF
+H4|src/history/history_log.cpp|        if (byte < 0x20 \|\| byte == 0x7F \|\| ch == '^') {|        if ((byte < 0x20 \&\& ch != '\n') \|\| byte == 0x7F \|\| ch == '^') {|history: a line feed in a name not escaped (starts a line of its own)
+E1|src/engine/backup_engine.cpp|                job.src_status.mtime_sec <= dst->mtime_sec) {|                job.src_status.mtime_sec < dst->mtime_sec) {|engine: newer-only copies a file as old as its copy (>= instead of >)
+E2|src/engine/backup_engine.cpp|    if (skip_mode) {@NL@        record_skipped(dst_path);@NL@        return;|    if (skip_mode) {@NL@        return;|engine: the skip line for a locked file not written to the history
+E3|src/engine/backup_engine.cpp|        if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {@NL@            too_long(false, src_path);|        if (s_.vostrel.LenByte(src_path) >= kPathByteLimit) {@NL@            too_long(false, src_path);|engine: off by one in the 254-byte path rule for files
+E4|src/engine/backup_engine.cpp|    abort_requested = 0;@NL@    s_.history.write_history(history_kind::kStart|    s_.history.write_history(history_kind::kStart|engine: the stop flag not cleared when a run starts
+E5|src/engine/backup_engine.cpp|        if (copy.staged.commit() != 0) {|        if (copy.staged.commit() < 0) {|engine: a failed rename of a batch ignored (checked for -1, errors are positive)
+E6|src/engine/backup_engine.cpp|    commit_batch();@NL@    restore_folder_modes();|    restore_folder_modes();@NL@    commit_batch();|engine: folder permission bits applied before its files are renamed in
+E7|src/engine/backup_engine.cpp|            err = folder->sync_file_system();|            err = 0;|engine: the flush skipped before a batch rename
+A1|src/app/core/scheduler.cpp|o.start_time[static_cast<std::size_t>(k)] + ":00" != clock|o.start_time[static_cast<std::size_t>(k)] + ":01" != clock|app/core: the scheduler fires at second 01
+A2|src/app/core/settings_editor.cpp|    if (!value \|\| *value > (hour ? 23 : 59) \|\| *value < 0) {|    if (!value \|\| *value > (hour ? 24 : 59) \|\| *value < 0) {|app/core: the hour box accepts 24
+A3|src/app/core/settings_editor.cpp|            if (text::char_count(*field) > SettingsRecordFile::kFieldChars) {|            if (text::char_count(*field) > SettingsRecordFile::kFieldChars + 1) {|app/core: 80-character folder limit off by one (81 accepted)
+A4|src/app/core/no_click_boxes.cpp|    if (no_click_) {@NL@        return record(caption, text, style);|    if (no_click_ \&\& open_boxes_ < 0) {@NL@        return record(caption, text, style);|app/core: boxes still shown once the program answers without clicks
+Q1|src/app/qt/qt_ports.cpp|            return {B::Ok \| B::Cancel, B::Ok, B::Cancel};|            return {B::Ok \| B::Cancel, B::Cancel, B::Cancel};|qt: OK/Cancel box with Cancel as its default button
+Q2|src/app/qt/qt_ports.cpp|            return {B::Yes \| B::No, B::Yes, B::NoButton};|            return {B::Yes \| B::No, B::Yes, B::No};|qt: Yes/No box dismissable with Escape
+EOF
+)
+
+usage() { sed -n '2,28p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; }
+
+while [[ $# -gt 0 ]]; do
+    case $1 in
+        --list) LIST=1 ;;
+        --check) CHECK_ONLY=1 ;;
+        --diff) SHOW_DIFF=1 ;;
+        --only) ONLY="$ONLY,$2"; shift ;;
+        -R | --tests) TESTS_REGEX=$2; shift ;;
+        --build) BUILD=$(realpath -m "$2"); shift ;;
+        --timeout) TIMEOUT=$2; shift ;;
+        --no-baseline) BASELINE=0 ;;
+        --ctest-jobs) CTEST_JOBS=$2; shift ;;
+        -h | --help) usage; exit 0 ;;
+        *) echo "unknown option: $1" >&2; usage >&2; exit 2 ;;
+    esac
+    shift
+done
+
+# Fields are split on "|" not preceded by a backslash; "\|" and "\&" in a
+# snippet stand for "|" and "&".
+declare -a IDS FILES OLDS NEWS DESCS
+while IFS= read -r line; do
+    [[ -z $line ]] && continue
+    mapfile -t fields < <(python3 -c '
+import re, sys
+for f in re.split(r"(?<!\\)\|", sys.argv[1]):
+    print(f.replace("\\|", "|").replace("\\&", "&"))' "$line")
+    if [[ ${#fields[@]} -ne 5 ]]; then
+        echo "table: bad line (${#fields[@]} fields): $line" >&2
+        exit 2
+    fi
+    IDS+=("${fields[0]}")
+    FILES+=("${fields[1]}")
+    OLDS+=("${fields[2]}")
+    NEWS+=("${fields[3]}")
+    DESCS+=("${fields[4]}")
+done <<<"$TABLE"
+
+if [[ $LIST -eq 1 ]]; then
+    for i in "${!IDS[@]}"; do
+        printf '%-3s %-42s %s\n' "${IDS[$i]}" "${FILES[$i]}" "${DESCS[$i]}"
+    done
+    exit 0
+fi
+
+selected=()
+for i in "${!IDS[@]}"; do
+    if [[ -z $ONLY || ",$ONLY," == *",${IDS[$i]},"* ]]; then
+        selected+=("$i")
+    fi
+done
+if [[ -n $ONLY ]]; then
+    for id in ${ONLY//,/ }; do
+        found=0
+        for i in "${!IDS[@]}"; do [[ ${IDS[$i]} == "$id" ]] && found=1; done
+        if [[ $found -eq 0 ]]; then
+            echo "no break with id $id (see --list)" >&2
+            exit 2
+        fi
+    done
+fi
+
+# Replaces the one occurrence of a snippet; anything but exactly one
+# occurrence stops the run.
+replace_once() {
+    python3 - "$1" "$2" "$3" <<'PY'
+import sys
+path, old, new = sys.argv[1:]
+old = old.replace("@NL@", "\n")
+new = new.replace("@NL@", "\n")
+with open(path, encoding="utf-8", newline="") as f:
+    text = f.read()
+n = text.count(old)
+if n != 1:
+    sys.stderr.write(f"{path}: snippet found {n} times, expected once:\n{old}\n")
+    sys.exit(1)
+with open(path, "w", encoding="utf-8", newline="") as f:
+    f.write(text.replace(old, new))
+PY
+}
+
+tree_state() { git -C "$ROOT" diff HEAD -- src tests | sha1sum; git -C "$ROOT" status --porcelain -- src tests; }
+STATE_BEFORE=$(tree_state)
+
+SCRATCH=$(mktemp -d)
+CURRENT_FILE=""
+restore() {
+    if [[ -n $CURRENT_FILE ]]; then
+        # A plain copy gives the file a new time, so the next build compiles
+        # the restored text again.
+        cp "$SCRATCH/backup" "$ROOT/$CURRENT_FILE"
+        CURRENT_FILE=""
+    fi
+}
+cleanup() {
+    restore
+    rm -rf "$SCRATCH"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Before anything is built, every snippet is checked against the tree.
+for i in "${selected[@]}"; do
+    f=$ROOT/${FILES[$i]}
+    if [[ ! -f $f ]]; then
+        echo "${IDS[$i]}: no file ${FILES[$i]}" >&2
+        exit 2
+    fi
+    cp "$f" "$SCRATCH/check"
+    if ! replace_once "$SCRATCH/check" "${OLDS[$i]}" "${NEWS[$i]}"; then
+        echo "${IDS[$i]}: the table no longer matches the code" >&2
+        exit 2
+    fi
+    if [[ $SHOW_DIFF -eq 1 ]]; then
+        echo "== ${IDS[$i]}: ${DESCS[$i]}"
+        diff -u --label "a/${FILES[$i]}" --label "b/${FILES[$i]}" "$f" "$SCRATCH/check"
+    fi
+done
+if [[ $CHECK_ONLY -eq 1 ]]; then
+    echo "${#selected[@]} breaks: every snippet found exactly once"
+    exit 0
+fi
+
+configure() {
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVENIX_WERROR=OFF \
+        >"$BUILD.configure.log" 2>&1 || {
+        echo "configure failed: $BUILD.configure.log" >&2
+        exit 2
+    }
+    mv "$BUILD.configure.log" "$BUILD/configure.log"
+}
+build() { cmake --build "$BUILD" -j2 >"$1" 2>&1; }
+
+# Runs the tests; prints the names of the failing ones, one a line.
+run_tests() {
+    local log=$1
+    rm -f "$BUILD/Testing/Temporary/LastTestsFailed.log"
+    local args=(--test-dir "$BUILD" --timeout "$TIMEOUT" -j "$CTEST_JOBS" --output-on-failure)
+    [[ -n $TESTS_REGEX ]] && args+=(-R "$TESTS_REGEX")
+    ctest "${args[@]}" >"$log" 2>&1
+    if [[ -f $BUILD/Testing/Temporary/LastTestsFailed.log ]]; then
+        cut -d: -f2- "$BUILD/Testing/Temporary/LastTestsFailed.log" | sort -u
+    fi
+}
+
+START=$(date +%s)
+mkdir -p "$BUILD"
+configure
+mkdir -p "$BUILD/mutation-logs"
+LOGS=$BUILD/mutation-logs
+
+echo "building the unbroken code in $BUILD ..."
+if ! build "$LOGS/baseline-build.log"; then
+    echo "the unbroken code does not build: $LOGS/baseline-build.log" >&2
+    exit 2
+fi
+: >"$SCRATCH/baseline-failures"
+if [[ $BASELINE -eq 1 ]]; then
+    t0=$(date +%s)
+    run_tests "$LOGS/baseline-ctest.log" >"$SCRATCH/baseline-failures"
+    echo "unbroken code: $(wc -l <"$SCRATCH/baseline-failures") failing test(s), $(($(date +%s) - t0)) s"
+    sed 's/^/  already failing (not counted): /' "$SCRATCH/baseline-failures"
+fi
+
+# A broken program can make a test write where it never should (a folder
+# refused today may be created under a break): new names at the file system
+# root are reported, since they would make later breaks look caught.
+ls -A / >"$SCRATCH/root-before"
+
+RESULTS=$BUILD/mutation_results.tsv
+printf 'id\tfile\tcaught\tfailing_count\tfailing_tests\tseconds\tdescription\n' >"$RESULTS"
+passed=0
+failed=0
+for i in "${selected[@]}"; do
+    id=${IDS[$i]}
+    file=${FILES[$i]}
+    t0=$(date +%s)
+    cp "$ROOT/$file" "$SCRATCH/backup"
+    CURRENT_FILE=$file
+    if ! replace_once "$ROOT/$file" "${OLDS[$i]}" "${NEWS[$i]}"; then
+        restore
+        exit 2
+    fi
+    status=""
+    names=""
+    count=0
+    if ! build "$LOGS/$id-build.log"; then
+        status="not-compiled"
+    else
+        run_tests "$LOGS/$id-ctest.log" | grep -vxF -f "$SCRATCH/baseline-failures" >"$SCRATCH/fails" || true
+        count=$(grep -c . "$SCRATCH/fails" || true)
+        names=$(paste -sd, "$SCRATCH/fails")
+        status=$([[ $count -gt 0 ]] && echo yes || echo no)
+    fi
+    restore
+    ls -A / | grep -vxF -f "$SCRATCH/root-before" >"$SCRATCH/root-new" || true
+    if [[ -s $SCRATCH/root-new ]]; then
+        echo "WARNING: $id left new entries at /: $(paste -sd' ' "$SCRATCH/root-new")" \
+            "(remove them before trusting later results)" >&2
+        cat "$SCRATCH/root-new" >>"$SCRATCH/root-before"
+    fi
+    secs=$(($(date +%s) - t0))
+    if [[ $status == yes ]]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+    fi
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$id" "$file" "$status" "$count" "$names" "$secs" \
+        "${DESCS[$i]}" >>"$RESULTS"
+    shown=$names
+    [[ ${#shown} -gt 150 ]] && shown="${shown:0:147}..."
+    printf '%-3s caught=%-12s %3d  %s\n' "$id" "$status" "$count" "$shown"
+done
+
+# The build folder holds the last break's objects: build the unbroken code
+# again so it is left as it was found.
+build "$LOGS/final-build.log" || echo "warning: rebuilding the unbroken code failed" >&2
+
+echo "$passed passed, $failed failed (passed = breaks caught), $(($(date +%s) - START)) s in all"
+echo "results: $RESULTS"
+
+trap - EXIT
+cleanup
+if [[ $(tree_state) != "$STATE_BEFORE" ]]; then
+    echo "ERROR: the source tree differs from how it was found:" >&2
+    git -C "$ROOT" status --short -- src tests >&2
+    exit 3
+fi
+[[ $failed -eq 0 ]]
