@@ -53,8 +53,8 @@ C2|src/common/vostrel.cpp|    {"okc", 32, "確認", 33},|    {"okc", 32, "確認
 C3|src/common/text_codec.cpp|        total += bytes ? bytes->size() : unit.size();|        total += unit.size();|common: LenByte counts UTF-8 bytes instead of code-page bytes
 S1|src/settings/settings_store.cpp|        o.record_history = trimmed(record(6));|        o.record_history = trimmed(record(5));|settings: history switch read from the wrong record of system.dat
 S2|src/settings/settings_record_file.cpp|    if (n < 1 \|\| n > SettingsRecordFile::kRecordCount) {|    if (n < 1 \|\| n >= SettingsRecordFile::kRecordCount) {|settings: last record number (47) refused as out of range
-H1|src/history/history_log.cpp|        case history_kind::kSuccess: return "[Success]";|        case history_kind::kSuccess: return "[Succes]";|history: misspelt success tag
-H2|src/history/history_log.cpp|        case run_trigger::kProgramStart: return "[Prg open]";|        case run_trigger::kProgramStart: return "[Prg close]";|history: program-start trigger written as the close trigger
+H1|src/history/history_log.cpp|        case history_kind::kSuccess:@NL@            return "[Success]";|        case history_kind::kSuccess:@NL@            return "[Succes]";|history: misspelt success tag
+H2|src/history/history_log.cpp|        case run_trigger::kProgramStart:@NL@            return "[Prg open]";|        case run_trigger::kProgramStart:@NL@            return "[Prg close]";|history: program-start trigger written as the close trigger
 H3|src/history/history_log.cpp|kind, trigger, text)) + "\r\n";|kind, trigger, text)) + "\n";|history: lines end in LF instead of CR LF
 H4|src/history/history_log.cpp|        if (byte < 0x20 \|\| byte == 0x7F \|\| ch == '^') {|        if ((byte < 0x20 \&\& ch != '\n') \|\| byte == 0x7F \|\| ch == '^') {|history: a line feed in a name not escaped (starts a line of its own)
 E1|src/engine/backup_engine.cpp|                job.src_status.mtime_sec <= dst->mtime_sec) {|                job.src_status.mtime_sec < dst->mtime_sec) {|engine: newer-only copies a file as old as its copy (>= instead of >)
