@@ -3,7 +3,20 @@
 
 #include "common/platform.h"
 
+#include <cerrno>
+
 namespace tarvenix::platform {
+
+int check_copy_source(const OpenFile& source, const CopyOptions& options) {
+    const FileStatus& st = source.status();
+    if (st.type != EntryType::kFile) {
+        return st.type == EntryType::kFolder ? EISDIR : EINVAL;
+    }
+    if (options.refuse_locked_source && is_locked_by_other_process(source.native_handle())) {
+        return EBUSY;
+    }
+    return 0;
+}
 
 int copy_file_at(const Directory& src_dir, std::string_view src_name, const Directory& dst_dir,
                  std::string_view dst_name, const CopyOptions& options) {

@@ -229,6 +229,10 @@ private:
 // place. It starts with "." so listings never take them for the user's files.
 inline constexpr std::string_view kTempPrefix = ".tarvenix-tmp-";
 
+// What every copy checks first: the source is a file (EISDIR, EINVAL) and,
+// when asked, no other program is using it (EBUSY).
+int check_copy_source(const OpenFile& source, const CopyOptions& options);
+
 // Copies an open regular file to dst_name in dst_dir: the data goes into a new
 // temporary file in dst_dir, which takes the source's permission bits and
 // modification time and is then renamed over the target. A failure at any

@@ -152,6 +152,28 @@ public:
     virtual void request_close(std::int32_t window) = 0;
 };
 
+// What holds the program's tray icon: each front end's TrayIcon class.
+class TrayHost {
+public:
+    virtual ~TrayHost() = default;
+    virtual bool add_tray_icon(std::string_view tool_tip) = 0;
+    virtual bool modify_tray_tip(std::string_view tool_tip) = 0;
+    virtual void remove_tray_icon() = 0;
+};
+
+// The tray half of a desktop: the toolbox's tray calls go to the front end's
+// tray icon, once the window that holds it exists (false before that).
+class TrayHostDesktop : public DesktopPort {
+public:
+    void set_tray_host(TrayHost* host) { tray_host_ = host; }
+    bool tray_add(std::int32_t window, std::int32_t icon, std::string_view tip) override;
+    bool tray_modify(std::int32_t icon, std::string_view tip) override;
+    bool tray_delete() override;
+
+private:
+    TrayHost* tray_host_ = nullptr;
+};
+
 // The set of services handed to the toolbox object and the engine.
 struct Ports {
     MessageBoxPort& boxes;

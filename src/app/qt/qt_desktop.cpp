@@ -61,22 +61,6 @@ std::string QtDesktop::save_file_dialog(std::int32_t owner, std::string_view tit
                                                qt_filter(filter)));
 }
 
-bool QtDesktop::tray_add(std::int32_t, std::int32_t, std::string_view tip) {
-    return tray_host_ != nullptr && tray_host_->add_tray_icon(tip);
-}
-
-bool QtDesktop::tray_modify(std::int32_t, std::string_view tip) {
-    return tray_host_ != nullptr && tray_host_->modify_tray_tip(tip);
-}
-
-bool QtDesktop::tray_delete() {
-    if (tray_host_ == nullptr) {
-        return false;
-    }
-    tray_host_->remove_tray_icon();
-    return true;
-}
-
 std::int32_t QtDesktop::find_window(std::string_view title) {
     const QString wanted = to_qstring(title);
     for (QWidget* window : QApplication::topLevelWidgets()) {

@@ -73,22 +73,6 @@ std::string Win32Desktop::save_file_dialog(std::int32_t owner, std::string_view 
     return run_file_dialog(true, window_of(owner), title, filter, initial_folder, proposed_name);
 }
 
-bool Win32Desktop::tray_add(std::int32_t, std::int32_t, std::string_view tip) {
-    return tray_host_ != nullptr && tray_host_->add_tray_icon(tip);
-}
-
-bool Win32Desktop::tray_modify(std::int32_t, std::string_view tip) {
-    return tray_host_ != nullptr && tray_host_->modify_tray_tip(tip);
-}
-
-bool Win32Desktop::tray_delete() {
-    if (tray_host_ == nullptr) {
-        return false;
-    }
-    tray_host_->remove_tray_icon();
-    return true;
-}
-
 std::int32_t Win32Desktop::find_window(std::string_view title) {
     return handle_of(FindWindowW(nullptr, widen(title).c_str()));
 }

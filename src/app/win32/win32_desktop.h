@@ -12,19 +12,8 @@
 
 namespace tarvenix::win32 {
 
-// The window that owns the tray icon (the main window's tray).
-class TrayHost {
+class Win32Desktop final : public TrayHostDesktop {
 public:
-    virtual ~TrayHost() = default;
-    virtual bool add_tray_icon(std::string_view tool_tip) = 0;
-    virtual bool modify_tray_tip(std::string_view tool_tip) = 0;
-    virtual void remove_tray_icon() = 0;
-};
-
-class Win32Desktop final : public DesktopPort {
-public:
-    void set_tray_host(TrayHost* host) { tray_host_ = host; }
-
     std::int32_t handle_of(HWND window);
     HWND window_of(std::int32_t handle) const;
 
@@ -33,9 +22,6 @@ public:
     std::string save_file_dialog(std::int32_t owner, std::string_view title,
                                  std::string_view filter, std::string_view initial_folder,
                                  std::string_view proposed_name) override;
-    bool tray_add(std::int32_t window, std::int32_t icon, std::string_view tip) override;
-    bool tray_modify(std::int32_t icon, std::string_view tip) override;
-    bool tray_delete() override;
     std::int32_t find_window(std::string_view title) override;
     void bring_to_front(std::int32_t window) override;
     void set_top_most(std::int32_t window, bool top_most) override;
@@ -43,7 +29,6 @@ public:
 
 private:
     std::vector<HWND> windows_;
-    TrayHost* tray_host_ = nullptr;
 };
 
 }  // namespace tarvenix::win32

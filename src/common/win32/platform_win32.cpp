@@ -807,13 +807,10 @@ OpenFile OpenFile::open_at(const Directory& dir, std::string_view name, bool fol
 
 int copy_open_file(const OpenFile& source, const Directory& dst_dir, std::string_view dst_name,
                    const CopyOptions& options) {
+    if (const int err = check_copy_source(source, options)) {
+        return err;
+    }
     const FileStatus& st = source.status();
-    if (st.type != EntryType::kFile) {
-        return st.type == EntryType::kFolder ? EISDIR : EINVAL;
-    }
-    if (options.refuse_locked_source && is_locked_by_other_process(source.native_handle())) {
-        return EBUSY;
-    }
     if (!options.target_known_absent) {
         HANDLE h = nullptr;
         const int err =
