@@ -227,68 +227,49 @@ setup_tmpfs() {
   return 1
 }
 
-setup_ext4() {
+# Makes a sparse image of file system $1 with the command that follows (the
+# image's path is added last), loop-mounts it and points FSROOT at it; $2 is
+# how FSDESC names the file system.
+setup_loop_fs() {
+  local fs=$1 name=$2; shift 2
   if (( EUID != 0 )); then
-    echo "SKIP ext4: needs root to loop-mount a journaled ext4 image"; return 1
+    echo "SKIP $fs: needs root to loop-mount an image"; return 1
   fi
   local t
-  for t in mkfs.ext4 dumpe2fs losetup mount umount; do
-    command -v "$t" >/dev/null || { echo "SKIP ext4: $t missing (apt-get install e2fsprogs util-linux)"; return 1; }
+  for t in "$1" losetup mount umount findmnt; do
+    command -v "$t" >/dev/null || { echo "SKIP $fs: $t missing (see scripts/setup.sh)"; return 1; }
   done
   local avail=$(( $(stat -f -c '%a * %S' "$WORK") ))
   if (( avail < NEED_BYTES + 512 * MIB )); then
-    echo "SKIP ext4: $(bytes_h "$avail") free below $WORK, need $(bytes_h $((NEED_BYTES + 512 * MIB)))"; return 1
+    echo "SKIP $fs: $(bytes_h "$avail") free below $WORK, need $(bytes_h $((NEED_BYTES + 512 * MIB)))"; return 1
   fi
-  local img=$WORK/ext4.img mnt=$WORK/ext4
+  local img=$WORK/$fs.img mnt=$WORK/$fs
   IMAGES+=("$img")
   truncate -s "$EXT4_IMAGE_BYTES" "$img"
-  # Journal on; inode tables and journal initialised now, so no background
-  # ext4lazyinit work disturbs the timings.
-  if ! mkfs.ext4 -q -F -O has_journal -E lazy_itable_init=0,lazy_journal_init=0 "$img"; then
-    echo "SKIP ext4: mkfs.ext4 failed"; return 1
-  fi
-  if ! dumpe2fs -h "$img" 2>/dev/null | grep -q '^Filesystem features:.*has_journal'; then
-    echo "SKIP ext4: image has no journal; refusing to benchmark a journal-less ext4"; return 1
+  if ! "$@" "$img"; then
+    echo "SKIP $fs: $1 failed"; return 1
   fi
   mkdir "$mnt"
-  if ! mount -t ext4 -o loop "$img" "$mnt"; then
-    echo "SKIP ext4: loop mount failed (no loop devices in this container?)"; return 1
+  if ! mount -t "$fs" -o loop "$img" "$mnt"; then
+    echo "SKIP $fs: loop mount failed (no loop devices, or no $fs in this kernel?)"; return 1
   fi
   MOUNTS+=("$mnt")
-  local opts dev
-  opts=$(findmnt -n -o OPTIONS --target "$mnt")
-  dev=$(findmnt -n -o SOURCE --target "$mnt")
   FSROOT=$mnt
-  FSDESC="ext4 with journal, $(bytes_h "$EXT4_IMAGE_BYTES") sparse image on $(findmnt -n -o FSTYPE --target "$WORK") via $dev, mount options $opts"
-  return 0
+  FSDESC="$name, $(bytes_h "$EXT4_IMAGE_BYTES") sparse image on $(findmnt -n -o FSTYPE --target "$WORK") via $(findmnt -n -o SOURCE --target "$mnt"), mount options $(findmnt -n -o OPTIONS --target "$mnt")"
+}
+
+setup_ext4() {
+  # Journal on; inode tables and journal initialised now, so no background
+  # ext4lazyinit work disturbs the timings.
+  setup_loop_fs ext4 "ext4 with journal" \
+    mkfs.ext4 -q -F -O has_journal -E lazy_itable_init=0,lazy_journal_init=0 || return 1
+  if ! dumpe2fs -h "$WORK/ext4.img" 2>/dev/null | grep -q '^Filesystem features:.*has_journal'; then
+    echo "SKIP ext4: image has no journal; refusing to benchmark a journal-less ext4"; return 1
+  fi
 }
 
 setup_xfs() {
-  if (( EUID != 0 )); then
-    echo "SKIP xfs: needs root to loop-mount an XFS image"; return 1
-  fi
-  command -v mkfs.xfs >/dev/null || { echo "SKIP xfs: mkfs.xfs missing (apt-get install xfsprogs)"; return 1; }
-  local avail=$(( $(stat -f -c '%a * %S' "$WORK") ))
-  if (( avail < NEED_BYTES + 512 * MIB )); then
-    echo "SKIP xfs: $(bytes_h "$avail") free below $WORK, need $(bytes_h $((NEED_BYTES + 512 * MIB)))"; return 1
-  fi
-  local img=$WORK/xfs.img mnt=$WORK/xfs
-  IMAGES+=("$img")
-  truncate -s "$EXT4_IMAGE_BYTES" "$img"
-  if ! mkfs.xfs -q -f "$img"; then
-    echo "SKIP xfs: mkfs.xfs failed"; return 1
-  fi
-  mkdir "$mnt"
-  if ! mount -t xfs -o loop "$img" "$mnt"; then
-    echo "SKIP xfs: loop mount failed (no loop devices or no XFS in this kernel?)"; return 1
-  fi
-  MOUNTS+=("$mnt")
-  local opts dev
-  opts=$(findmnt -n -o OPTIONS --target "$mnt")
-  dev=$(findmnt -n -o SOURCE --target "$mnt")
-  FSROOT=$mnt
-  FSDESC="xfs, $(bytes_h "$EXT4_IMAGE_BYTES") sparse image on $(findmnt -n -o FSTYPE --target "$WORK") via $dev, mount options $opts"
-  return 0
+  setup_loop_fs xfs xfs mkfs.xfs -q -f
 }
 
 teardown_fs() {
