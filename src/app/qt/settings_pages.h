@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/core/controller_command.h"
 #include "settings/settings_page.h"
 
 class QCheckBox;
@@ -20,15 +21,7 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
-namespace tarvenix {
-class AppController;
-}
-
 namespace tarvenix::qt {
-
-// An action of the controller, run when the controller is there.
-using Command = std::function<void(AppController&)>;
-using Forward = std::function<void(const Command&)>;
 
 // What a control of the page model is on screen: a QLineEdit (text), a
 // QCheckBox (check) or a QRadioButton (one option of a group), and what runs

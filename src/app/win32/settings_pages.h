@@ -12,18 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "app/core/controller_command.h"
 #include "app/win32/win_util.h"
 #include "settings/settings_page.h"
 
-namespace tarvenix {
-class AppController;
-}
-
 namespace tarvenix::win32 {
-
-// An action of the controller, run when the controller is there.
-using Command = std::function<void(AppController&)>;
-using Forward = std::function<void(const Command&)>;
 
 // What a control does: it mirrors a control of the page model (a text box,
 // check box or option button), or runs a command when clicked, or when it
