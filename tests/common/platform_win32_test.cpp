@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <map>
 // clang-format on
 
 namespace tarvenix::platform {
@@ -40,40 +41,35 @@ TEST(Win32Listing, FlagsHiddenAndSystemEntriesAndShowsReparsePointsAsSystemEntri
     TempDir dir;
     struct Row {
         const char* name;
-        bool folder;
         DWORD attributes;
         EntryType type;
         bool hidden;
     };
-    const Row rows[] = {
-        {"plain.txt", false, FILE_ATTRIBUTE_NORMAL, EntryType::kFile, false},
-        {"読み取り専用.txt", false, FILE_ATTRIBUTE_READONLY, EntryType::kFile, false},
-        {"hidden.txt", false, FILE_ATTRIBUTE_HIDDEN, EntryType::kFile, true},
-        {"system.sys", false, FILE_ATTRIBUTE_SYSTEM, EntryType::kFile, true},
-        {"フォルダ", true, FILE_ATTRIBUTE_NORMAL, EntryType::kFolder, false},
-        {"hidden-folder", true, FILE_ATTRIBUTE_HIDDEN, EntryType::kFolder, true},
-    };
-    for (const Row& row : rows) {
-        if (row.folder) {
+    std::map<std::string, std::pair<EntryType, bool>> expected, listed;
+    for (const Row& row :
+         {Row{"plain.txt", FILE_ATTRIBUTE_NORMAL, EntryType::kFile, false},
+          Row{"読み取り専用.txt", FILE_ATTRIBUTE_READONLY, EntryType::kFile, false},
+          Row{"hidden.txt", FILE_ATTRIBUTE_HIDDEN, EntryType::kFile, true},
+          Row{"system.sys", FILE_ATTRIBUTE_SYSTEM, EntryType::kFile, true},
+          Row{"フォルダ", FILE_ATTRIBUTE_NORMAL, EntryType::kFolder, false},
+          Row{"hidden-folder", FILE_ATTRIBUTE_HIDDEN, EntryType::kFolder, true}}) {
+        if (row.type == EntryType::kFolder) {
             testing::make_dirs(dir / row.name);
         } else {
             testing::write_file(dir / row.name, "x");
         }
         set_attributes(dir / row.name, row.attributes);
+        expected[row.name] = {row.type, row.hidden};
     }
     int err = -1;
     const Directory folder = Directory::open(dir.path(), &err);
     ASSERT_TRUE(folder.is_open()) << err;
     std::vector<Directory::Entry> entries;
     ASSERT_EQ(folder.list(entries), 0);
-    ASSERT_EQ(entries.size(), std::size(rows));
-    for (const Row& row : rows) {
-        const auto it = std::find_if(entries.begin(), entries.end(),
-                                     [&](const Directory::Entry& e) { return e.name == row.name; });
-        ASSERT_NE(it, entries.end()) << row.name;
-        EXPECT_EQ(it->type, row.type) << row.name;
-        EXPECT_EQ(it->hidden, row.hidden) << row.name;
+    for (const auto& e : entries) {
+        listed[e.name] = {e.type, e.hidden};
     }
+    EXPECT_EQ(listed, expected);
 
     const std::string fixture = reparse_fixture();
     if (fixture.empty()) {

@@ -28,11 +28,6 @@ namespace tarvenix::testing {
 namespace {
 
 constexpr std::size_t kRecord = 160;
-constexpr int kTimerRecord = 3;    // start_at_time
-constexpr int kHourRecord = 9;     // start_hour[0]
-constexpr int kMinuteRecord = 12;  // start_minute[0]
-constexpr int kSourceRecord = 15;  // src_folder[0]
-constexpr int kTargetRecord = 23;  // dst_folder[0]
 
 class Win32SettingsWindow : public ::testing::Test {
 protected:
@@ -76,9 +71,6 @@ protected:
         return static_cast<int>(SendMessageW(control("SSTab1"), TCM_GETCURSEL, 0, 0));
     }
     std::string focused() { return win32::ctl::control_name(GetDlgCtrlID(GetFocus())); }
-    std::string record(const std::string& file, int index) {
-        return file.substr(static_cast<std::size_t>(index) * kRecord, kRecord);
-    }
 
     TempDir dir_;
     ScriptedUi ui_;
@@ -175,17 +167,18 @@ TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
     EXPECT_EQ(ui_.box_texts(), std::vector<std::string>{});
     const std::string file = read_file(dir_ / "system.dat");
     ASSERT_EQ(file.size(), 47 * kRecord);
-    const std::string dir_bytes = dir_.path();  // ASCII: the same in both encodings
-    const auto field = [](const std::string& bytes) {
-        return bytes + std::string(kRecord - bytes.size(), ' ');
-    };
-    EXPECT_EQ(record(file, kSourceRecord), field(dir_bytes + "\\" + kSource.cp932));
-    EXPECT_EQ(record(file, kTargetRecord), field(dir_bytes + "\\" + kTarget.cp932));
-    EXPECT_EQ(record(file, kTimerRecord), field("1"));
-    // Each box's check rewrote its number with two digits when it lost the
-    // focus.
-    EXPECT_EQ(record(file, kHourRecord), field("07"));
-    EXPECT_EQ(record(file, kMinuteRecord), field("05"));
+    // Records: 3 the daily start, 9 and 12 its hour and minute (each box's
+    // check rewrote its number with two digits when it lost the focus), 15
+    // and 23 the folders of set 1 (the temporary folder's name is ASCII).
+    for (const auto& [index, bytes] : {std::pair<std::size_t, std::string>{3, "1"},
+                                       {9, "07"},
+                                       {12, "05"},
+                                       {15, dir_ / kSource.cp932},
+                                       {23, dir_ / kTarget.cp932}}) {
+        EXPECT_EQ(file.substr(index * kRecord, kRecord),
+                  bytes + std::string(kRecord - bytes.size(), ' '))
+            << "record " << index;
+    }
     // Reloaded from the file: the window shows what it holds.
     EXPECT_EQ(win32::window_text(control("srcfld_txt(0)")), source);
     EXPECT_EQ(win32::window_text(control("min_txt(0)")), "05");
