@@ -149,7 +149,7 @@ const RefusedCase kRefused[] = {
      "srcfld_txt(0)"}};
 
 INSTANTIATE_TEST_SUITE_P(Cases, RefusedSave, ::testing::ValuesIn(kRefused),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& c) { return std::string(c.param.name); });
 
 TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
     const std::string source = dir_ / kSource.utf8;
