@@ -1,6 +1,6 @@
 // The Windows platform layer against the real file system (under wine in
 // the build): attributes, reparse points, sharing modes, the replace, long
-// and Japanese names, roots, system folders and the session request flags.
+// and Japanese names, roots, system folders and the shut-down privilege.
 
 // The program's headers come before any that bring in <windows.h> (gtest
 // does): it defines macros named like members of Vostrel (ExitWindows,
@@ -346,7 +346,7 @@ TEST(Win32Paths, JapaneseNamesBeyondTheOldPathLimit) {
     EXPECT_TRUE(status(file, false).has_value());
 }
 
-TEST(Win32System, RootsSystemFoldersVersionAndSessionFlags) {
+TEST(Win32System, RootsSystemFoldersVersionAndShutdownPrivilege) {
     struct RootRow {
         const char* path;
         bool root;
@@ -371,18 +371,6 @@ TEST(Win32System, RootsSystemFoldersVersionAndSessionFlags) {
     EXPECT_EQ(v.OSPlatformID, "2");
     EXPECT_GE(os_version().major, 5);
 
-    struct SessionRow {
-        SessionRequest request;
-        int major;
-        unsigned flags;
-    };
-    for (const SessionRow& row : {SessionRow{SessionRequest::kLogOff, 10, EWX_LOGOFF},
-                                  SessionRow{SessionRequest::kPowerOff, 5, EWX_POWEROFF},
-                                  SessionRow{SessionRequest::kPowerOff, 10, EWX_SHUTDOWN},
-                                  SessionRow{SessionRequest::kReboot, 10, EWX_REBOOT}}) {
-        EXPECT_EQ(WindowsSession::flags_for(row.request, row.major), row.flags)
-            << static_cast<int>(row.request) << " on " << row.major;
-    }
     EXPECT_EQ(WindowsSession::enable_shutdown_privilege(), 0UL);
 }
 
