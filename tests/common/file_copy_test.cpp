@@ -27,58 +27,52 @@ protected:
 };
 
 TEST_F(FileCopyTest, ReplacesTheTargetAndCarriesTimeAndPermissions) {
-    write_file(dir / "src", "new contents");
-    ::chmod((dir / "src").c_str(), 0640);
-    set_mtime(dir / "src", 1'000'000'000);
-    write_file(dir / "dst", "old");
-    EXPECT_NE(v.FileCopy(dir / "src", dir / "dst"), 0);
-    EXPECT_EQ(read_file(dir / "dst"), "new contents");
-    EXPECT_EQ(mtime_of(dir / "dst"), 1'000'000'000);
-    EXPECT_EQ(mode_of(dir / "dst"), 0640u);
-    EXPECT_EQ(temp_files_in(dir.path()), 0);
-}
-
-TEST_F(FileCopyTest, CopiesEmptyAndLargerFiles) {
-    write_file(dir / "empty", "");
-    EXPECT_NE(v.FileCopy(dir / "empty", dir / "empty.copy"), 0);
-    EXPECT_EQ(read_file(dir / "empty.copy"), "");
     std::string big(3 * 1024 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<char>(i * 7919 % 251);
     }
-    write_file(dir / "big", big);
-    EXPECT_NE(v.FileCopy(dir / "big", dir / "big.copy"), 0);
-    EXPECT_EQ(read_file(dir / "big.copy"), big);
+    for (const std::string& contents : {std::string("new contents"), std::string(), big}) {
+        write_file(dir / "src", contents);
+        ::chmod((dir / "src").c_str(), 0640);
+        set_mtime(dir / "src", 1'000'000'000);
+        write_file(dir / "dst", "old");
+        EXPECT_NE(v.FileCopy(dir / "src", dir / "dst"), 0) << contents.size();
+        EXPECT_TRUE(read_file(dir / "dst") == contents) << contents.size();
+        EXPECT_EQ(mtime_of(dir / "dst"), 1'000'000'000);
+        EXPECT_EQ(mode_of(dir / "dst"), 0640u);
+        EXPECT_EQ(temp_files_in(dir.path()), 0);
+    }
 }
 
-TEST_F(FileCopyTest, RefusesAReadOnlyTargetEvenForRoot) {
+// A read-only target is refused even for root; a read-only source gives a
+// read-only copy that a later copy therefore cannot replace.
+TEST_F(FileCopyTest, AFailedCopyKeepsTheTargetAndLeavesNoTemporaryFile) {
     write_file(dir / "src", "new");
-    write_file(dir / "dst", "old");
-    ::chmod((dir / "dst").c_str(), 0444);
-    EXPECT_EQ(v.FileCopy(dir / "src", dir / "dst"), 0);
-    EXPECT_EQ(v.LastError(), EACCES);
-    EXPECT_EQ(read_file(dir / "dst"), "old");
-    EXPECT_EQ(temp_files_in(dir.path()), 0);
-}
-
-TEST_F(FileCopyTest, AReadOnlySourceGivesAReadOnlyCopyThatCannotBeReplaced) {
-    write_file(dir / "src", "v1");
-    ::chmod((dir / "src").c_str(), 0444);
-    EXPECT_NE(v.FileCopy(dir / "src", dir / "dst"), 0);
-    EXPECT_EQ(mode_of(dir / "dst"), 0444u);
-    EXPECT_EQ(v.FileCopy(dir / "src", dir / "dst"), 0);
-}
-
-TEST_F(FileCopyTest, FailsCleanlyForMissingSourceOrFolder) {
-    write_file(dir / "dst", "old");
-    EXPECT_EQ(v.FileCopy(dir / "missing", dir / "dst"), 0);
-    EXPECT_EQ(v.LastError(), ENOENT);
-    EXPECT_EQ(read_file(dir / "dst"), "old");
-    write_file(dir / "src", "x");
-    EXPECT_EQ(v.FileCopy(dir / "src", dir / "no/such/folder/dst"), 0);
+    write_file(dir / "ro", "old");
+    ::chmod((dir / "ro").c_str(), 0444);
+    write_file(dir / "ro-src", "v1");
+    ::chmod((dir / "ro-src").c_str(), 0444);
+    ASSERT_NE(v.FileCopy(dir / "ro-src", dir / "ro-copy"), 0);
+    EXPECT_EQ(mode_of(dir / "ro-copy"), 0444u);
     make_dirs(dir / "folder");
-    EXPECT_EQ(v.FileCopy(dir / "src", dir / "folder"), 0);  // never over a folder
-    EXPECT_EQ(v.LastError(), EISDIR);
+    write_file(dir / "dst", "old");
+    struct Row {
+        const char *source, *target, *kept;
+        int error;  // 0: any
+    };
+    for (const Row& row :
+         {Row{"src", "ro", "old", EACCES}, Row{"ro-src", "ro-copy", "v1", 0},
+          Row{"missing", "dst", "old", ENOENT}, Row{"src", "no/such/folder/dst", nullptr, 0},
+          Row{"src", "folder", nullptr, EISDIR}}) {  // never over a folder
+        EXPECT_EQ(v.FileCopy(dir / row.source, dir / row.target), 0) << row.target;
+        if (row.error != 0) {
+            EXPECT_EQ(v.LastError(), row.error) << row.target;
+        }
+        if (row.kept != nullptr) {
+            EXPECT_EQ(read_file(dir / row.target), row.kept) << row.target;
+        }
+        EXPECT_EQ(temp_files_in(dir.path()), 0) << row.target;
+    }
 }
 
 TEST_F(FileCopyTest, ALinkWhereTheTargetStandsIsReplacedNotWrittenThrough) {
@@ -108,32 +102,28 @@ TEST_F(FileCopyTest, AFullFileSystemKeepsTheOldTarget) {
     EXPECT_EQ(temp_files_in(small.path()), 0);
 }
 
+// A copy asked to refuse a locked source refuses it under each lock family.
 TEST(LockProbe, SeesEveryLockFamilyOfAnotherProcess) {
     TempDir dir;
     write_file(dir / "f", "data");
     const int fd = ::open((dir / "f").c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     EXPECT_FALSE(platform::is_locked_by_other_process(fd));
+    platform::CopyOptions refuse;
+    refuse.refuse_locked_source = true;
     for (LockKind kind : {LockKind::kFlock, LockKind::kPosixRecord, LockKind::kOfdRecord}) {
         LockHolder holder(dir / "f", kind);
         ASSERT_TRUE(holder.holding());
         EXPECT_TRUE(platform::is_locked_by_other_process(fd)) << static_cast<int>(kind);
+        EXPECT_EQ(platform::copy_file(dir / "f", dir / "g", refuse), EBUSY)
+            << static_cast<int>(kind);
+        EXPECT_FALSE(exists(dir / "g"));
+        EXPECT_EQ(platform::copy_file(dir / "f", dir / "g", platform::CopyOptions{}), 0);
+        EXPECT_EQ(read_file(dir / "g"), "data");
+        ::unlink((dir / "g").c_str());
     }
     EXPECT_FALSE(platform::is_locked_by_other_process(fd));
     ::close(fd);
-}
-
-TEST(LockProbe, CopyRefusesALockedSourceOnlyWhenAsked) {
-    TempDir dir;
-    write_file(dir / "f", "data");
-    LockHolder holder(dir / "f", LockKind::kOfdRecord);
-    ASSERT_TRUE(holder.holding());
-    platform::CopyOptions refuse;
-    refuse.refuse_locked_source = true;
-    EXPECT_EQ(platform::copy_file(dir / "f", dir / "g", refuse), EBUSY);
-    EXPECT_FALSE(exists(dir / "g"));
-    EXPECT_EQ(platform::copy_file(dir / "f", dir / "g", platform::CopyOptions{}), 0);
-    EXPECT_EQ(read_file(dir / "g"), "data");
 }
 
 TEST(AtomicReplace, KeepsTheOldFileWhenTheFolderIsFull) {

@@ -1,6 +1,6 @@
 // The Windows platform layer against the real file system (under wine in
 // the build): attributes, reparse points, sharing modes, the replace, long
-// and Japanese names, roots, system folders and the session request flags.
+// and Japanese names, roots, system folders and the shut-down privilege.
 
 // The program's headers come before any that bring in <windows.h> (gtest
 // does): it defines macros named like members of Vostrel (ExitWindows,
@@ -9,6 +9,7 @@
 #include "common/platform.h"
 #include "common/system_ports.h"
 #include "common/vostrel.h"
+#include "common/win32/wide_text.h"
 #include "support/os_helpers.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -17,6 +18,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <map>
 // clang-format on
 
 namespace tarvenix::platform {
@@ -24,16 +26,8 @@ namespace {
 
 using testing::TempDir;
 
-std::wstring wide(const std::string& utf8) {
-    const int n =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    return w;
-}
-
 void set_attributes(const std::string& path, DWORD attributes) {
-    ASSERT_TRUE(::SetFileAttributesW(wide(path).c_str(), attributes)) << path;
+    ASSERT_TRUE(::SetFileAttributesW(widen(path).c_str(), attributes)) << path;
 }
 
 // A folder with a Linux symbolic link in it, made by the build (wine shows a
@@ -47,40 +41,35 @@ TEST(Win32Listing, FlagsHiddenAndSystemEntriesAndShowsReparsePointsAsSystemEntri
     TempDir dir;
     struct Row {
         const char* name;
-        bool folder;
         DWORD attributes;
         EntryType type;
         bool hidden;
     };
-    const Row rows[] = {
-        {"plain.txt", false, FILE_ATTRIBUTE_NORMAL, EntryType::kFile, false},
-        {"読み取り専用.txt", false, FILE_ATTRIBUTE_READONLY, EntryType::kFile, false},
-        {"hidden.txt", false, FILE_ATTRIBUTE_HIDDEN, EntryType::kFile, true},
-        {"system.sys", false, FILE_ATTRIBUTE_SYSTEM, EntryType::kFile, true},
-        {"フォルダ", true, FILE_ATTRIBUTE_NORMAL, EntryType::kFolder, false},
-        {"hidden-folder", true, FILE_ATTRIBUTE_HIDDEN, EntryType::kFolder, true},
-    };
-    for (const Row& row : rows) {
-        if (row.folder) {
+    std::map<std::string, std::pair<EntryType, bool>> expected, listed;
+    for (const Row& row :
+         {Row{"plain.txt", FILE_ATTRIBUTE_NORMAL, EntryType::kFile, false},
+          Row{"読み取り専用.txt", FILE_ATTRIBUTE_READONLY, EntryType::kFile, false},
+          Row{"hidden.txt", FILE_ATTRIBUTE_HIDDEN, EntryType::kFile, true},
+          Row{"system.sys", FILE_ATTRIBUTE_SYSTEM, EntryType::kFile, true},
+          Row{"フォルダ", FILE_ATTRIBUTE_NORMAL, EntryType::kFolder, false},
+          Row{"hidden-folder", FILE_ATTRIBUTE_HIDDEN, EntryType::kFolder, true}}) {
+        if (row.type == EntryType::kFolder) {
             testing::make_dirs(dir / row.name);
         } else {
             testing::write_file(dir / row.name, "x");
         }
         set_attributes(dir / row.name, row.attributes);
+        expected[row.name] = {row.type, row.hidden};
     }
     int err = -1;
     const Directory folder = Directory::open(dir.path(), &err);
     ASSERT_TRUE(folder.is_open()) << err;
     std::vector<Directory::Entry> entries;
     ASSERT_EQ(folder.list(entries), 0);
-    ASSERT_EQ(entries.size(), std::size(rows));
-    for (const Row& row : rows) {
-        const auto it = std::find_if(entries.begin(), entries.end(),
-                                     [&](const Directory::Entry& e) { return e.name == row.name; });
-        ASSERT_NE(it, entries.end()) << row.name;
-        EXPECT_EQ(it->type, row.type) << row.name;
-        EXPECT_EQ(it->hidden, row.hidden) << row.name;
+    for (const auto& e : entries) {
+        listed[e.name] = {e.type, e.hidden};
     }
+    EXPECT_EQ(listed, expected);
 
     const std::string fixture = reparse_fixture();
     if (fixture.empty()) {
@@ -115,19 +104,39 @@ TEST(Win32Copy, CarriesTheTimesAndTheReadOnlyAttribute) {
     EXPECT_EQ(testing::temp_files_in(dir.path()), 0);
 }
 
-TEST(Win32Copy, AReadOnlyTargetIsRefusedOrReplacedAsAsked) {
-    // Windows itself refuses to replace a read-only file (wine does not):
-    // the layer refuses it, or clears the attribute first when asked to.
-    for (const bool refuse : {true, false}) {
+// Windows itself refuses to replace a read-only file (wine does not): the
+// layer refuses it, or clears the attribute first when asked to. Another
+// program that has the old copy open, not letting it be deleted or renamed
+// over, fails the copy: the old copy stays, no temporary file is left.
+TEST(Win32Copy, AReplaceIsRefusedOrDoneWholeAndLeavesNoTemporaryFile) {
+    struct Row {
+        const char* name;
+        bool read_only, refuse, held;
+        int result;  // -1: any error
+    };
+    for (const Row& row : {Row{"read-only refused", true, true, false, EACCES},
+                           Row{"read-only replaced", true, false, false, 0},
+                           Row{"held by a reader", false, false, true, -1}}) {
         TempDir dir;
         testing::write_file(dir / "src", "new");
         testing::write_file(dir / "dst", "old");
-        set_attributes(dir / "dst", FILE_ATTRIBUTE_READONLY);
+        if (row.read_only) {
+            set_attributes(dir / "dst", FILE_ATTRIBUTE_READONLY);
+        }
+        const HANDLE reader =
+            row.held ? ::CreateFileW(widen(dir / "dst").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                     : nullptr;
+        ASSERT_NE(reader, INVALID_HANDLE_VALUE) << row.name;
         CopyOptions options;
-        options.refuse_read_only_target = refuse;
-        EXPECT_EQ(copy_file(dir / "src", dir / "dst", options), refuse ? EACCES : 0) << refuse;
-        EXPECT_EQ(testing::read_file(dir / "dst"), refuse ? "old" : "new") << refuse;
-        EXPECT_EQ(testing::temp_files_in(dir.path()), 0) << refuse;
+        options.refuse_read_only_target = row.refuse;
+        const int result = copy_file(dir / "src", dir / "dst", options);
+        if (reader != nullptr) {
+            ::CloseHandle(reader);
+        }
+        EXPECT_TRUE(row.result < 0 ? result != 0 : result == row.result) << row.name << result;
+        EXPECT_EQ(testing::read_file(dir / "dst"), row.result == 0 ? "new" : "old") << row.name;
+        EXPECT_EQ(testing::temp_files_in(dir.path()), 0) << row.name;
     }
 }
 
@@ -175,7 +184,7 @@ TEST(Win32Files, OnlyRegularFilesAreReadAndAReplaceKeepsTheOldTailAsked) {
     // A named pipe nobody writes to: a read of it would wait for ever.
     const std::string pipe_name =
         "\\\\.\\pipe\\tarvenix-" + std::to_string(::GetCurrentProcessId());
-    const HANDLE pipe = ::CreateNamedPipeW(wide(pipe_name).c_str(), PIPE_ACCESS_DUPLEX,
+    const HANDLE pipe = ::CreateNamedPipeW(widen(pipe_name).c_str(), PIPE_ACCESS_DUPLEX,
                                            PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     testing::write_file(dir / "f", "abcdef");
@@ -206,21 +215,6 @@ TEST(Win32Files, OnlyRegularFilesAreReadAndAReplaceKeepsTheOldTailAsked) {
     EXPECT_EQ(testing::temp_files_in(dir.path()), 0);
 }
 
-TEST(Win32Copy, AFailedReplaceKeepsTheOldCopyAndLeavesNoTemporaryFile) {
-    TempDir dir;
-    testing::write_file(dir / "src", "new");
-    testing::write_file(dir / "dst", "old");
-    // Another program has the old copy open and does not let it be deleted
-    // or renamed over.
-    const HANDLE reader = ::CreateFileW(wide(dir / "dst").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    EXPECT_NE(copy_file(dir / "src", dir / "dst", CopyOptions{}), 0);
-    ::CloseHandle(reader);
-    EXPECT_EQ(testing::read_file(dir / "dst"), "old");
-    EXPECT_EQ(testing::temp_files_in(dir.path()), 0);
-}
-
 TEST(Win32Copy, AFileOpenForWritingElsewhereIsInUse) {
     TempDir dir;
     testing::write_file(dir / "f", "data");
@@ -233,9 +227,9 @@ TEST(Win32Copy, AFileOpenForWritingElsewhereIsInUse) {
     EXPECT_FALSE(is_locked_by_other_process(file.native_handle()));
     {
         // Reading alongside is not using it.
-        const HANDLE reader =
-            ::CreateFileW(wide(dir / "f").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE reader = ::CreateFileW(widen(dir / "f").c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(reader, INVALID_HANDLE_VALUE);
         EXPECT_FALSE(is_locked_by_other_process(file.native_handle()));
         ::CloseHandle(reader);
@@ -264,12 +258,8 @@ const int kKilledCopyChild = [] {
 }();
 
 std::vector<std::string> temp_files(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& name : testing::folder_entries(folder)) {
-        if (name.starts_with(kTempPrefix)) {
-            names.push_back(name);
-        }
-    }
+    auto names = testing::folder_entries(folder);
+    std::erase_if(names, [](const std::string& name) { return !name.starts_with(kTempPrefix); });
     return names;
 }
 
@@ -280,7 +270,7 @@ std::string killed_copy(const std::string& source, const std::string& destinatio
                         const std::string& folder) {
     std::wstring exe(32768, L'\0');
     exe.resize(::GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size())));
-    ::SetEnvironmentVariableW(L"TARVENIX_KILLED_COPY", wide(source + "|" + destination).c_str());
+    ::SetEnvironmentVariableW(L"TARVENIX_KILLED_COPY", widen(source + "|" + destination).c_str());
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -321,7 +311,7 @@ TEST(Win32Copy, ALeftoverOfAKilledCopyIsRemovedOneInUseIsKept) {
     {
         // While some program holds the file, it is a copy in progress: kept.
         const HANDLE copier =
-            ::CreateFileW(wide(dir / "dst\\" + leftover).c_str(), GENERIC_WRITE, 0, nullptr,
+            ::CreateFileW(widen(dir / "dst\\" + leftover).c_str(), GENERIC_WRITE, 0, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(copier, INVALID_HANDLE_VALUE);
         EXPECT_EQ(copy_file(dir / "small", dir / "dst\\big", CopyOptions{}), 0);
@@ -356,7 +346,7 @@ TEST(Win32Paths, JapaneseNamesBeyondTheOldPathLimit) {
     EXPECT_TRUE(status(file, false).has_value());
 }
 
-TEST(Win32System, RootsSystemFoldersVersionAndSessionFlags) {
+TEST(Win32System, RootsSystemFoldersVersionAndShutdownPrivilege) {
     struct RootRow {
         const char* path;
         bool root;
@@ -381,18 +371,6 @@ TEST(Win32System, RootsSystemFoldersVersionAndSessionFlags) {
     EXPECT_EQ(v.OSPlatformID, "2");
     EXPECT_GE(os_version().major, 5);
 
-    struct SessionRow {
-        SessionRequest request;
-        int major;
-        unsigned flags;
-    };
-    for (const SessionRow& row : {SessionRow{SessionRequest::kLogOff, 10, EWX_LOGOFF},
-                                  SessionRow{SessionRequest::kPowerOff, 5, EWX_POWEROFF},
-                                  SessionRow{SessionRequest::kPowerOff, 10, EWX_SHUTDOWN},
-                                  SessionRow{SessionRequest::kReboot, 10, EWX_REBOOT}}) {
-        EXPECT_EQ(WindowsSession::flags_for(row.request, row.major), row.flags)
-            << static_cast<int>(row.request) << " on " << row.major;
-    }
     EXPECT_EQ(WindowsSession::enable_shutdown_privilege(), 0UL);
 }
 

@@ -6,103 +6,63 @@
 namespace tarvenix {
 namespace {
 
-class ConversionTest : public ::testing::Test {
-protected:
+// Each conversion gives its result as text and, for a value out of its range,
+// the box it shows ("" for none). Hex texts are upper-cased in place, even on
+// failure.
+TEST(ConversionTest, ResultsAndTheBoxesOfValuesOutOfRange) {
     testing::ScriptedUi ui;
     Vostrel v{ui.ports()};
-
-    // The texts of the boxes shown so far, then forgets them.
-    std::vector<std::string> take_boxes() {
-        auto texts = ui.box_texts();
-        ui.clear_events();
-        return texts;
+    const auto hex_int = [&](std::string text) {
+        return std::to_string(v.HexToInt(text)) + " " + text;
+    };
+    const auto hex_long = [&](std::string text) { return std::to_string(v.HexToLong(text)); };
+    const auto n = [](auto value) { return std::to_string(value); };
+    const std::string bad_data = "変換するデータが異常です！\r\nLongTo16bit\r\nValue = ";
+    const std::string bad = "数値が異常です！\r\n";
+    struct Row {
+        std::string got, expected, box;
+    };
+    const Row rows[] = {
+        {v.LongTo16bit(0), std::string(16, '0'), ""},
+        {v.LongTo16bit(65535), std::string(16, '1'), ""},
+        {v.LongTo16bit(5), "0000000000000101", ""},
+        {v.LongTo16bit(65536), "", bad_data + "65536"},
+        {v.LongTo16bit(-1), "", bad_data + "-1"},
+        {n(v.LongToInt(32767)), "32767", ""},
+        {n(v.LongToInt(32768)), "-32768", ""},
+        {n(v.LongToInt(65535)), "-1", ""},
+        {n(v.LongToInt(65536)), "0", bad + "LongToInt\r\nValue = 65536"},
+        {n(v.LongToInt(-5)), "0", bad + "LongToInt\r\nValue = -5"},
+        {v.LongToHex(0), "0000", ""},
+        {v.LongToHex(10), "000A", ""},
+        {v.LongToHex(4095), "0FFF", ""},
+        {v.LongToHex(65536), "10000", ""},
+        {v.LongToHex(-1), "FFFFFFFF", ""},
+        {v.IntToHex(-1), "FFFF", ""},
+        {v.IntToHex(-32768), "8000", ""},
+        {n(v.IntToLong(-1)), "65535", ""},
+        {n(v.IntToLong(100)), "100", ""},
+        {hex_int("ff"), "255 FF", ""},
+        {hex_int("7FFF"), "32767 7FFF", ""},
+        {hex_int("0000FFFF"), "-1 0000FFFF", ""},  // leading zeros do not count
+        {hex_int("10000"), "0 10000", bad + "HexToInt\r\nValue = 10000"},
+        {hex_int("xyz"), "0 XYZ", bad + "HexToInt\r\nValue = XYZ"},
+        {hex_int(""), "0 ", bad + "HexToInt\r\nValue = "},
+        {hex_long("FFFF"), "65535", ""},
+        {hex_long("ffffffff"), "-1", ""},
+        {hex_long("80000000"), "-2147483648", ""},
+        {hex_long("7fffffff"), "2147483647", ""},
+        {hex_long("100000000"), "0", bad + "HexToLong\r\nValue = 100000000"},
+        {hex_long("-1"), "0", bad + "HexToLong\r\nValue = -1"},
+    };
+    std::vector<std::string> expected_boxes;
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.got, row.expected) << row.box;
+        if (!row.box.empty()) {
+            expected_boxes.push_back(row.box);
+        }
     }
-};
-
-TEST_F(ConversionTest, LongTo16bitWritesSixteenDigits) {
-    EXPECT_EQ(v.LongTo16bit(0), std::string(16, '0'));
-    EXPECT_EQ(v.LongTo16bit(65535), std::string(16, '1'));
-    EXPECT_EQ(v.LongTo16bit(5), "0000000000000101");
-    EXPECT_TRUE(take_boxes().empty());
-    EXPECT_EQ(v.LongTo16bit(65536), "");
-    EXPECT_EQ(v.LongTo16bit(-1), "");
-    const std::vector<std::string> expected{
-        "変換するデータが異常です！\r\nLongTo16bit\r\nValue = 65536",
-        "変換するデータが異常です！\r\nLongTo16bit\r\nValue = -1"};
-    EXPECT_EQ(take_boxes(), expected);
-}
-
-TEST_F(ConversionTest, LongToIntReadsTheLowSixteenBitsSigned) {
-    EXPECT_EQ(v.LongToInt(32767), 32767);
-    EXPECT_EQ(v.LongToInt(32768), -32768);
-    EXPECT_EQ(v.LongToInt(65535), -1);
-    EXPECT_TRUE(take_boxes().empty());
-    EXPECT_EQ(v.LongToInt(65536), 0);
-    EXPECT_EQ(v.LongToInt(-5), 0);
-    EXPECT_EQ(v.LongToInt(70000), 0);
-    const auto boxes = take_boxes();
-    ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[2], "数値が異常です！\r\nLongToInt\r\nValue = 70000");
-}
-
-TEST_F(ConversionTest, HexTextHasAtLeastFourDigits) {
-    EXPECT_EQ(v.LongToHex(0), "0000");
-    EXPECT_EQ(v.LongToHex(10), "000A");
-    EXPECT_EQ(v.LongToHex(255), "00FF");
-    EXPECT_EQ(v.LongToHex(4095), "0FFF");
-    EXPECT_EQ(v.LongToHex(65536), "10000");
-    EXPECT_EQ(v.LongToHex(-1), "FFFFFFFF");
-    EXPECT_EQ(v.IntToHex(-1), "FFFF");
-    EXPECT_EQ(v.IntToHex(1), "0001");
-    EXPECT_EQ(v.IntToHex(-32768), "8000");
-    EXPECT_EQ(v.IntToLong(-1), 65535);
-    EXPECT_EQ(v.IntToLong(100), 100);
-    EXPECT_EQ(v.IntToLong(-32768), 32768);
-    EXPECT_TRUE(take_boxes().empty());
-}
-
-TEST_F(ConversionTest, HexToIntUpperCasesItsArgumentAndChecksTheRange) {
-    std::string text = "ff";
-    EXPECT_EQ(v.HexToInt(text), 255);
-    EXPECT_EQ(text, "FF");
-    text = "7FFF";
-    EXPECT_EQ(v.HexToInt(text), 32767);
-    text = "FFFF";
-    EXPECT_EQ(v.HexToInt(text), -1);
-    text = "0000FFFF";  // leading zeros do not count
-    EXPECT_EQ(v.HexToInt(text), -1);
-    EXPECT_TRUE(take_boxes().empty());
-
-    text = "10000";
-    EXPECT_EQ(v.HexToInt(text), 0);
-    text = "xyz";
-    EXPECT_EQ(v.HexToInt(text), 0);
-    EXPECT_EQ(text, "XYZ");  // upper-cased even on failure
-    text = "";
-    EXPECT_EQ(v.HexToInt(text), 0);
-    const auto boxes = take_boxes();
-    ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[0], "数値が異常です！\r\nHexToInt\r\nValue = 10000");
-    EXPECT_EQ(boxes[1], "数値が異常です！\r\nHexToInt\r\nValue = XYZ");
-}
-
-TEST_F(ConversionTest, HexToLongCoversTheWholeUnsignedRange) {
-    std::string text = "FFFF";
-    EXPECT_EQ(v.HexToLong(text), 65535);
-    text = "ffffffff";
-    EXPECT_EQ(v.HexToLong(text), -1);
-    text = "80000000";
-    EXPECT_EQ(v.HexToLong(text), -2147483647 - 1);
-    text = "7fffffff";
-    EXPECT_EQ(v.HexToLong(text), 2147483647);
-    EXPECT_TRUE(take_boxes().empty());
-    text = "100000000";
-    EXPECT_EQ(v.HexToLong(text), 0);
-    text = "-1";
-    EXPECT_EQ(v.HexToLong(text), 0);
-    const auto boxes = take_boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0], "数値が異常です！\r\nHexToLong\r\nValue = 100000000");
+    EXPECT_EQ(ui.box_texts(), expected_boxes);
 }
 
 }  // namespace

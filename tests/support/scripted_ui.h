@@ -74,34 +74,70 @@ public:
     const std::vector<SessionRequest>& session_requests() const { return sessions_; }
     void clear_events() { events_.clear(); }
 
-    // --- ports -----------------------------------------------------------
+    // --- ports ---------------------------------------------------------
     std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
                           const HelpReference* help) override;
-    void message_beep(std::int32_t sound) override;
-    void play_sound_file(std::string_view path) override;
-    void set_busy(bool busy) override;
+    void message_beep(std::int32_t sound) override { record("beep", "", "", sound); }
+    void play_sound_file(std::string_view path) override { record("sound", "", path); }
+    void set_busy(bool busy) override { record("busy", "", busy ? "on" : "off"); }
     void process_events() override;
-    void wait_for_events(double max_seconds) override;
+    void wait_for_events(double max_seconds) override {
+        process_events();
+        advance(max_seconds);
+    }
     double seconds_since_midnight() override;
     LocalDateTime local_now() override;
     double monotonic_seconds() override { return monotonic_; }
-    void request_session_end(SessionRequest request) override;
-    bool open_document(std::string_view path) override;
-    std::string pick_folder(std::string_view title) override;
+    void request_session_end(SessionRequest request) override {
+        sessions_.push_back(request);
+        record("session", "", "", static_cast<std::int32_t>(request));
+    }
+    bool open_document(std::string_view path) override {
+        record("shell", "", path);
+        return shell_ok_;
+    }
+    std::string pick_folder(std::string_view title) override {
+        record("folder", title, "");
+        return next(folder_answers_);
+    }
     std::string open_file_dialog(std::int32_t owner, std::string_view title,
-                                 std::string_view filter, std::string_view initial_folder) override;
+                                 std::string_view filter, std::string_view) override {
+        record("file", title, filter, owner);
+        return next(file_answers_);
+    }
     std::string save_file_dialog(std::int32_t owner, std::string_view title,
-                                 std::string_view filter, std::string_view initial_folder,
-                                 std::string_view proposed_name) override;
-    bool tray_add(std::int32_t window, std::int32_t icon, std::string_view tip) override;
-    bool tray_modify(std::int32_t icon, std::string_view tip) override;
-    bool tray_delete() override;
+                                 std::string_view filter, std::string_view,
+                                 std::string_view proposed_name) override {
+        record("file", title, std::string(filter) + "|" + std::string(proposed_name), owner);
+        return next(file_answers_);
+    }
+    bool tray_add(std::int32_t window, std::int32_t, std::string_view tip) override {
+        record("tray+", "", tip, window);
+        return tray_available_;
+    }
+    bool tray_modify(std::int32_t icon, std::string_view tip) override {
+        record("tray~", "", tip, icon);
+        return true;
+    }
+    bool tray_delete() override {
+        record("tray-", "", "");
+        return true;
+    }
     std::int32_t find_window(std::string_view title) override;
-    void bring_to_front(std::int32_t window) override;
-    void set_top_most(std::int32_t window, bool top_most) override;
-    void request_close(std::int32_t window) override;
+    void bring_to_front(std::int32_t window) override { record("front", "", "", window); }
+    void set_top_most(std::int32_t window, bool top_most) override {
+        record("topmost", "", top_most ? "on" : "off", window);
+    }
+    void request_close(std::int32_t window) override { record("close", "", "", window); }
 
 private:
+    void record(std::string_view kind, std::string_view caption, std::string_view text,
+                std::int32_t style = 0) {
+        events_.push_back({std::string(kind), std::string(caption), std::string(text), style});
+    }
+    // The next scripted answer; "" (cancelled) when there is none.
+    static std::string next(std::deque<std::string>& answers);
+
     std::vector<UiEvent> events_;
     std::deque<std::int16_t> answers_;
     std::map<int, std::function<void()>> pump_actions_;

@@ -37,21 +37,11 @@ fail() {
     exit 1
 }
 
-# system.dat: 47 records of 160 bytes, each an 80-character field padded with
-# spaces (the values here are ASCII, so bytes and characters agree).
+. "$(dirname "$0")/system_dat.sh"
 # write_settings COPY_MODE START_AT_LAUNCH BACKUP_AT_CLOSE
 write_settings() {
-    record() { printf '%-160s' "$1"; }
-    {
-        record "$1"; record "$2"; record "$3"; record 0; record 0; record 1  # options 1-6
-        record False; record False; record False                          # shut-down flags
-        for _ in 1 2 3 4 5 6; do record ""; done                           # start times
-        record "$work/src"; for _ in 1 2 3 4 5 6 7; do record ""; done     # sources
-        record "$work/dst"; for _ in 1 2 3 4 5 6 7; do record ""; done     # destinations
-        for _ in 1 2 3 4 5 6 7 8; do record 1; done                        # sub-folders
-        for _ in 1 2 3 4 5 6 7 8; do record 0; done                        # skip
-    } > "$program/system.dat"
-    [ "$(stat -c %s "$program/system.dat")" -eq 7520 ] || fail "system.dat is not 7520 bytes"
+    write_system_dat "$program/system.dat" "$1" "$2" "$3" "$work/src" "$work/dst" ||
+        fail "system.dat is not 7520 bytes"
 }
 
 start() {

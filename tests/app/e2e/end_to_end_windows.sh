@@ -30,10 +30,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
+history="$work/program/history.txt"
+# Waits up to TENTHS tenths of a second for a history line matching PATTERN.
+wait_for() {
+    for _ in $(seq 1 "$2"); do
+        grep -q -- "$1" "$history" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 fail() {
     echo "end_to_end_windows: $*" >&2
     echo "--- history.txt (as UTF-8):" >&2
-    iconv -f CP932 -t UTF-8 "$work/program/history.txt" >&2 2>/dev/null || true
+    iconv -f CP932 -t UTF-8 "$history" >&2 2>/dev/null || true
     exit 1
 }
 
@@ -47,19 +57,9 @@ printf '一行目\r\n' | iconv -f UTF-8 -t CP932 > "$src/メモ.txt"
 printf 'second\n' > "$src/データ/報告書.txt"
 head -c 300000 /dev/urandom > "$src/データ/2024年/写真.bin"
 
-# system.dat: 47 records of 160 bytes, each a value in code page 932 padded
-# with spaces.
-record() { { printf '%s' "$1" | iconv -f UTF-8 -t CP932; printf '%160s' ''; } | head -c 160; }
-{
-    record 0; record 1; record 1; record 0; record 0; record 1       # options 1-6
-    record False; record False; record False                        # shut-down flags
-    for _ in 1 2 3 4 5 6; do record ""; done                        # start times
-    record "$(winpath "$src")"; for _ in 1 2 3 4 5 6 7; do record ""; done
-    record "$(winpath "$dst")"; for _ in 1 2 3 4 5 6 7; do record ""; done
-    for _ in 1 2 3 4 5 6 7 8; do record 1; done                     # sub-folders
-    for _ in 1 2 3 4 5 6 7 8; do record 0; done                     # skip
-} > "$work/program/system.dat"
-[ "$(stat -c %s "$work/program/system.dat")" -eq 7520 ] || fail "system.dat is not 7520 bytes"
+. "$(dirname "$0")/system_dat.sh"
+write_system_dat "$work/program/system.dat" 0 1 1 "$(winpath "$src")" "$(winpath "$dst")" ||
+    fail "system.dat is not 7520 bytes"
 cp "$work/program/system.dat" "$work/system.dat.before"
 
 # The first run creates the prefix (Japanese fonts, code page 932).
@@ -70,12 +70,7 @@ cp "$work/program/system.dat" "$work/system.dat.before"
 desktop_pid=$!
 
 # The splash stands for two seconds, then the backup at start runs.
-for _ in $(seq 1 600); do
-    grep -q '\[Success\] \[Prg open\]' "$work/program/history.txt" 2>/dev/null && break
-    sleep 0.1
-done
-grep -q '\[Success\] \[Prg open\]' "$work/program/history.txt" 2>/dev/null ||
-    fail "no successful start-up backup within 60 seconds"
+wait_for '\[Success\] \[Prg open\]' 600 || fail "no successful start-up backup within 60 seconds"
 
 diff -r "$src" "$dst" || fail "the copied tree differs"
 
@@ -87,26 +82,17 @@ for _ in 1 2 3; do
     xdotool mousemove 790 590 click 1
     sleep 2
     xdotool mousemove 765 439 click 1
-    for _ in $(seq 1 50); do
-        grep -q '\[Start\] \[Manual\]' "$work/program/history.txt" && break 2
-        sleep 0.2
-    done
+    wait_for '\[Start\] \[Manual\]' 100 && break
     xdotool key Escape
 done
-for _ in $(seq 1 300); do
-    grep -q '\[Success\] \[Manual\]' "$work/program/history.txt" 2>/dev/null && break
-    sleep 0.1
-done
+wait_for '\[Success\] \[Manual\]' 300 || true
 
 # The session ends: the program gets WM_QUERYENDSESSION and WM_ENDSESSION
 # and runs its shut-down sequence, with the backup at close, before it goes.
 # wineboot reaches the windows of its own desktop, so it runs on the
 # program's.
 "$wine_run" explorer /desktop=shell,800x600 wineboot --end-session || true
-for _ in $(seq 1 300); do
-    grep -q '\[Success\] \[Prg close\]' "$work/program/history.txt" 2>/dev/null && break
-    sleep 0.1
-done
+wait_for '\[Success\] \[Prg close\]' 300 || true
 
 expected='[Start] [Prg open]
 [Success] [Prg open]
@@ -115,11 +101,11 @@ expected='[Start] [Prg open]
 [Start] [Prg close]
 [Success] [Prg close]'
 # Drop the date and time, and the CR of the CR LF line ends.
-actual="$(cut -d' ' -f3- "$work/program/history.txt" | tr -d '\r')"
+actual="$(cut -d' ' -f3- "$history" | tr -d '\r')"
 [ "$actual" = "$expected" ] || fail "history lines differ: $actual"
 grep -qE '^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{1,2}:[0-9]{2}:[0-9]{2} \[Start\]' \
-    "$work/program/history.txt" || fail "history time stamps are not yyyy/MM/dd H:mm:ss"
-[ "$(tail -c 2 "$work/program/history.txt" | od -An -tx1 | tr -d ' ')" = "0d0a" ] ||
+    "$history" || fail "history time stamps are not yyyy/MM/dd H:mm:ss"
+[ "$(tail -c 2 "$history" | od -An -tx1 | tr -d ' ')" = "0d0a" ] ||
     fail "history.txt does not end with CR LF"
 cmp "$work/system.dat.before" "$work/program/system.dat" || fail "system.dat was changed"
 echo "end_to_end_windows: 1 passed, 0 failed"

@@ -7,10 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,56 +22,12 @@
 #include "app/win32/win32_desktop.h"
 #include "app/win32/win32_ports.h"
 #include "support/scripted_ui.h"
+#include "support/temp_dir.h"
 
 namespace tarvenix::testing {
 namespace {
 
-using win32::ctl::control_id;
-
-namespace fs = std::filesystem;
-
-// A real folder under the user's temporary folder, removed afterwards. Paths
-// are UTF-8 for the core and wide for the file system.
-class TempFolder {
-public:
-    TempFolder()
-        : path_(fs::temp_directory_path() /
-                (L"tarvenix-win32-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                 std::to_wstring(GetTickCount64()))) {
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string path() const { return win32::narrow(path_.wstring()); }
-
-private:
-    fs::path path_;
-};
-
-fs::path wide(const std::string& utf8) {
-    return fs::path(win32::widen(utf8));
-}
-void make_dirs(const std::string& path) {
-    fs::create_directories(wide(path));
-}
-bool exists(const std::string& path) {
-    return fs::exists(wide(path));
-}
-std::string read_file(const std::string& path) {
-    std::ifstream in(wide(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 constexpr std::size_t kRecord = 160;
-constexpr int kTimerRecord = 3;    // start_at_time
-constexpr int kHourRecord = 9;     // start_hour[0]
-constexpr int kMinuteRecord = 12;  // start_minute[0]
-constexpr int kSourceRecord = 15;  // src_folder[0]
-constexpr int kTargetRecord = 23;  // dst_folder[0]
 
 class Win32SettingsWindow : public ::testing::Test {
 protected:
@@ -119,11 +71,8 @@ protected:
         return static_cast<int>(SendMessageW(control("SSTab1"), TCM_GETCURSEL, 0, 0));
     }
     std::string focused() { return win32::ctl::control_name(GetDlgCtrlID(GetFocus())); }
-    std::string record(const std::string& file, int index) {
-        return file.substr(static_cast<std::size_t>(index) * kRecord, kRecord);
-    }
 
-    TempFolder dir_;
+    TempDir dir_;
     ScriptedUi ui_;
     win32::Win32EventPump pump_;
     win32::Win32Desktop desktop_;
@@ -144,11 +93,11 @@ const Folder kTarget{"先", "\x90\xE6"};
 // One character more than a settings record holds.
 const std::string kLongPath = "C:\\" + std::string(78, 'a');
 
+// steps: "control=text" types the text (@source: a folder that exists),
+// ">control" moves the focus there, a bare control name clicks it; split by |.
 struct RefusedCase {
     const char* name;
-    std::vector<std::pair<std::string, std::string>> typed;  // control, text
-    std::vector<std::string> clicked;
-    std::string last_focus;  // moved here at the end ("" = none)
+    std::string steps;
     std::string message;
     int tab;
     std::string focus;
@@ -163,82 +112,48 @@ class RefusedSave : public Win32SettingsWindow,
 
 TEST_P(RefusedSave, ShowsTheMessageTabAndFocusAndWritesNothing) {
     const RefusedCase& c = GetParam();
-    make_dirs(dir_.path() + "\\" + kSource.utf8);
-    for (const auto& [name, text] : c.typed) {
-        type(name, text == "@source" ? dir_.path() + "\\" + kSource.utf8 : text);
-    }
-    for (const std::string& name : c.clicked) {
-        click(name);
-    }
-    if (!c.last_focus.empty()) {
-        focus(c.last_focus);
+    make_dirs(dir_ / kSource.utf8);
+    for (std::size_t pos = 0; pos <= c.steps.size();) {
+        const std::size_t end = std::min(c.steps.find('|', pos), c.steps.size());
+        const std::string step = c.steps.substr(pos, end - pos);
+        pos = end + 1;
+        if (const auto eq = step.find('='); eq != std::string::npos) {
+            const std::string text = step.substr(eq + 1);
+            type(step.substr(0, eq), text == "@source" ? dir_ / kSource.utf8 : text);
+        } else if (step.starts_with('>')) {
+            focus(step.substr(1));
+        } else {
+            click(step);
+        }
     }
     ASSERT_EQ(ui_.box_texts(), std::vector<std::string>{c.message}) << c.name;
     EXPECT_EQ(shown_tab(), c.tab) << c.name;
     EXPECT_NE(IsWindowVisible(GetParent(GetFocus())), FALSE) << c.name << ": focus on a hidden tab";
     EXPECT_EQ(focused(), c.focus) << c.name;
-    EXPECT_FALSE(exists(dir_.path() + "\\system.dat")) << c.name;
+    EXPECT_FALSE(exists(dir_ / "system.dat")) << c.name;
 }
 
-std::string case_name(const ::testing::TestParamInfo<RefusedCase>& test) {
-    std::string name = test.param.name;
-    for (char& ch : name) {
-        ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-    }
-    return name;
-}
+const RefusedCase kRefused[] = {
+    {"half_filled_set_3", "srcfld_txt(2)=@source|ok_bt",
+     "フォルダ3の設定に空文字列が含まれてます！", 2, "srcfld_txt(2)"},
+    {"daily_start_without_a_time", "timer_chk|ok_bt", "開始時間を入力して下さい！", 9,
+     "hour_txt(0)"},
+    {"hour_24_leaves_its_box", "hour_txt(0)=24|>min_txt(0)", "入力された時間が範囲外です！", 9,
+     "hour_txt(0)"},
+    {"minute_60_leaves_its_box", "min_txt(1)=60|>hour_txt(2)", "入力された分が範囲外です！", 9,
+     "min_txt(1)"},
+    {"hour_25_saved_straight_away", "hour_txt(0)=25|ok_bt", "入力された時間が範囲外です！", 9,
+     "hour_txt(0)"},
+    {"a_path_of_81_characters", "srcfld_txt(0)=" + kLongPath + "|dstfld_txt(0)=C:\\|ok_bt",
+     "フォルダ1の設定が長すぎます！\r保存できるのは 80 文字までです\r" + kLongPath, 0,
+     "srcfld_txt(0)"}};
 
-INSTANTIATE_TEST_SUITE_P(Cases, RefusedSave,
-                         ::testing::Values(RefusedCase{"half-filled set 3",
-                                                       {{"srcfld_txt(2)", "@source"}},
-                                                       {"ok_bt"},
-                                                       "",
-                                                       "フォルダ3の設定に空文字列が含まれてます！",
-                                                       2,
-                                                       "srcfld_txt(2)"},
-                                           RefusedCase{"daily start without a time",
-                                                       {},
-                                                       {"timer_chk", "ok_bt"},
-                                                       "",
-                                                       "開始時間を入力して下さい！",
-                                                       9,
-                                                       "hour_txt(0)"},
-                                           RefusedCase{"hour 24 leaves its box",
-                                                       {{"hour_txt(0)", "24"}},
-                                                       {},
-                                                       "min_txt(0)",
-                                                       "入力された時間が範囲外です！",
-                                                       9,
-                                                       "hour_txt(0)"},
-                                           RefusedCase{"minute 60 leaves its box",
-                                                       {{"min_txt(1)", "60"}},
-                                                       {},
-                                                       "hour_txt(2)",
-                                                       "入力された分が範囲外です！",
-                                                       9,
-                                                       "min_txt(1)"},
-                                           RefusedCase{"hour 25 saved straight away",
-                                                       {{"hour_txt(0)", "25"}},
-                                                       {"ok_bt"},
-                                                       "",
-                                                       "入力された時間が範囲外です！",
-                                                       9,
-                                                       "hour_txt(0)"},
-                                           RefusedCase{"a path of 81 characters",
-                                                       {{"srcfld_txt(0)", kLongPath},
-                                                        {"dstfld_txt(0)", "C:\\"}},
-                                                       {"ok_bt"},
-                                                       "",
-                                                       "フォルダ1の設定が長すぎます！\r"
-                                                       "保存できるのは 80 文字までです\r" +
-                                                           kLongPath,
-                                                       0,
-                                                       "srcfld_txt(0)"}),
-                         case_name);
+INSTANTIATE_TEST_SUITE_P(Cases, RefusedSave, ::testing::ValuesIn(kRefused),
+                         [](const auto& c) { return std::string(c.param.name); });
 
 TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
-    const std::string source = dir_.path() + "\\" + kSource.utf8;
-    const std::string target = dir_.path() + "\\" + kTarget.utf8;
+    const std::string source = dir_ / kSource.utf8;
+    const std::string target = dir_ / kTarget.utf8;
     make_dirs(source);
     make_dirs(target);
     type("srcfld_txt(0)", source);
@@ -250,19 +165,20 @@ TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
     click("ok_bt");
 
     EXPECT_EQ(ui_.box_texts(), std::vector<std::string>{});
-    const std::string file = read_file(dir_.path() + "\\system.dat");
+    const std::string file = read_file(dir_ / "system.dat");
     ASSERT_EQ(file.size(), 47 * kRecord);
-    const std::string dir_bytes = dir_.path();  // ASCII: the same in both encodings
-    const auto field = [](const std::string& bytes) {
-        return bytes + std::string(kRecord - bytes.size(), ' ');
-    };
-    EXPECT_EQ(record(file, kSourceRecord), field(dir_bytes + "\\" + kSource.cp932));
-    EXPECT_EQ(record(file, kTargetRecord), field(dir_bytes + "\\" + kTarget.cp932));
-    EXPECT_EQ(record(file, kTimerRecord), field("1"));
-    // Each box's check rewrote its number with two digits when it lost the
-    // focus.
-    EXPECT_EQ(record(file, kHourRecord), field("07"));
-    EXPECT_EQ(record(file, kMinuteRecord), field("05"));
+    // Records: 3 the daily start, 9 and 12 its hour and minute (each box's
+    // check rewrote its number with two digits when it lost the focus), 15
+    // and 23 the folders of set 1 (the temporary folder's name is ASCII).
+    for (const auto& [index, bytes] : {std::pair<std::size_t, std::string>{3, "1"},
+                                       {9, "07"},
+                                       {12, "05"},
+                                       {15, dir_ / kSource.cp932},
+                                       {23, dir_ / kTarget.cp932}}) {
+        EXPECT_EQ(file.substr(index * kRecord, kRecord),
+                  bytes + std::string(kRecord - bytes.size(), ' '))
+            << "record " << index;
+    }
     // Reloaded from the file: the window shows what it holds.
     EXPECT_EQ(win32::window_text(control("srcfld_txt(0)")), source);
     EXPECT_EQ(win32::window_text(control("min_txt(0)")), "05");
@@ -308,7 +224,7 @@ TEST_F(Win32SettingsWindow, ClosingTheWindowRunsTheShutDownSequenceWithItsQuesti
               std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
     EXPECT_TRUE(controller_.shut_down());
     EXPECT_EQ(window_.hwnd(), nullptr) << "the window outlived the shut-down sequence";
-    EXPECT_FALSE(exists(dir_.path() + "\\system.dat")) << "saved although the answer was No";
+    EXPECT_FALSE(exists(dir_ / "system.dat")) << "saved although the answer was No";
 }
 
 // Once the session ends nobody is there to click: a real box waiting for a

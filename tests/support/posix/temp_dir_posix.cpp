@@ -26,27 +26,18 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    std::error_code ec;
     // Tests make folders unreadable or read-only: give them back first.
-    for (auto it = fs::recursive_directory_iterator(
-             path_, fs::directory_options::skip_permission_denied, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec)) {
-            ::chmod(it->path().c_str(), 0700);
-        }
-    }
-    ::chmod(path_.c_str(), 0700);
-    for (int pass = 0; pass < 3; ++pass) {
-        for (auto it = fs::recursive_directory_iterator(path_, ec);
+    std::error_code ec;
+    for (int pass = 0; pass < 3 && fs::exists(path_, ec); ++pass) {
+        ::chmod(path_.c_str(), 0700);
+        for (auto it = fs::recursive_directory_iterator(
+                 path_, fs::directory_options::skip_permission_denied, ec);
              !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
             if (it->is_directory(ec) && !it->is_symlink(ec)) {
                 ::chmod(it->path().c_str(), 0700);
             }
         }
         fs::remove_all(path_, ec);
-        if (!fs::exists(path_, ec)) {
-            break;
-        }
     }
 }
 
@@ -62,20 +53,20 @@ void set_mtime(const std::string& path, long long seconds) {
     }
 }
 
-long long mtime_of(const std::string& path) {
+static struct stat status_of(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         throw std::runtime_error("stat failed on " + path);
     }
-    return st.st_mtim.tv_sec;
+    return st;
+}
+
+long long mtime_of(const std::string& path) {
+    return status_of(path).st_mtim.tv_sec;
 }
 
 unsigned mode_of(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        throw std::runtime_error("stat failed on " + path);
-    }
-    return st.st_mode & 07777;
+    return status_of(path).st_mode & 07777;
 }
 
 bool running_as_root() {

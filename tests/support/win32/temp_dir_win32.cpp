@@ -6,6 +6,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "common/win32/wide_text.h"
 #include "support/temp_dir.h"
 
 namespace tarvenix::testing {
@@ -14,22 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::wstring widen(const std::string& utf8) {
-    const int n =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
-
-std::string narrow(const std::wstring& wide) {
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
-                          nullptr, nullptr);
-    return utf8;
-}
+using platform::narrow;
+using platform::widen;
 
 constexpr long long kTicksPerSecond = 10'000'000;
 constexpr long long kEpochDifference = 11'644'473'600LL;  // 1601 to 1970, seconds
