@@ -42,12 +42,5 @@ TEST(QtDesktop, FindsTheProgramsWindowsByTitleAndClosesThem) {
     desktop.request_close(handle + 5);  // unknown handles are ignored
 }
 
-TEST(QtDesktop, TheTrayNeedsAHost) {
-    qt::QtDesktop desktop;
-    EXPECT_FALSE(desktop.tray_add(0, 1, "tip"));
-    EXPECT_FALSE(desktop.tray_modify(1, "tip"));
-    EXPECT_FALSE(desktop.tray_delete());
-}
-
 }  // namespace
 }  // namespace tarvenix::testing
