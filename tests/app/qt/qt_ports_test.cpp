@@ -1,5 +1,6 @@
-// The Qt ports: message boxes with their answers, the event pump, the busy
-// pointer, the shell and the folder picker.
+// The Qt ports: message boxes with their answers, the busy pointer, the
+// shell, the folder picker and the desktop (file dialog filters, finding,
+// closing and keeping windows on top).
 
 #include "app/qt/qt_ports.h"
 
@@ -15,6 +16,7 @@
 #include <functional>
 #include <tuple>
 
+#include "app/qt/qt_desktop.h"
 #include "app/qt/ui_common.h"
 #include "support/temp_dir.h"
 
@@ -133,37 +135,6 @@ TEST(QtMessageBoxesTest, EachKindShowsItsButtonsAndAnswersKeysAndClicks) {
     }
 }
 
-TEST(QtEventPumpTest, PassesCloserThanFifteenMillisecondsAreSkippedUnlessPrompt) {
-    constexpr std::int64_t ms = 1'000'000;
-    std::int64_t now = 1000 * ms;
-    qt::QtEventPump pump([&now] { return now; });
-    int handled = 0;
-    const struct {
-        std::int64_t advance;  // since the previous step
-        bool prompt;           // a prompt pass asked for
-        bool wait;             // wait_for_events(0) instead
-        int handled;           // posted events handled after the step
-    } steps[] = {
-        {0, false, false, 1},      {14 * ms, false, false, 1},  // too soon: skipped
-        {1 * ms, false, false, 2}, {3 * ms, false, false, 2},
-        {0, false, true, 3},        // a wait always serves
-        {1 * ms, true, false, 4},   // asked for: served at once
-        {1 * ms, false, false, 4},  // the request was for one call only
-    };
-    for (std::size_t i = 0; i < std::size(steps); ++i) {
-        QMetaObject::invokeMethod(
-            qApp, [&handled] { ++handled; }, Qt::QueuedConnection);
-        now += steps[i].advance;
-        if (steps[i].prompt) {
-            pump.request_prompt_pass();
-        }
-        steps[i].wait ? pump.wait_for_events(0.0) : pump.process_events();
-        EXPECT_EQ(handled, steps[i].handled) << "step " << i;
-        QCoreApplication::processEvents();  // drain what was skipped
-        handled = steps[i].handled;
-    }
-}
-
 TEST(QtBusyPointerTest, ShowsTheWaitCursorOnceAndRestoresIt) {
     ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
     {
@@ -228,6 +199,36 @@ TEST(QtFolderPickerTest, ReturnsTheChosenFolderOrNothing) {
         EXPECT_EQ(qt::QtFolderPicker().pick_folder("フォルダの選択"), choose ? tmp / "chosen" : "");
         EXPECT_EQ(title, u"フォルダの選択"_s);
     }
+}
+
+TEST(QtDesktop, WritesTheDialogFilterTheQtWay) {
+    using std::string_view_literals::operator""sv;
+    EXPECT_EQ(qt::QtDesktop::qt_filter("Text\0*.txt\0"sv), u"Text (*.txt)"_s);
+    EXPECT_EQ(qt::QtDesktop::qt_filter("履歴\0*.txt;*.log\0全て\0*.*\0"sv),
+              u"履歴 (*.txt *.log);;全て (*.*)"_s);
+    EXPECT_EQ(qt::QtDesktop::qt_filter(""), QString());
+}
+
+TEST(QtDesktop, FindsTheProgramsWindowsByTitleAndClosesThem) {
+    qt::QtDesktop desktop;
+    QDialog about;
+    about.setWindowTitle(u"TARVENIXのﾊﾞｰｼﾞｮﾝ情報"_s);
+    about.show();
+    const std::int32_t handle = desktop.find_window("TARVENIXのﾊﾞｰｼﾞｮﾝ情報");
+    ASSERT_NE(handle, 0);
+    EXPECT_EQ(desktop.handle_of(&about), handle);  // the same handle every time
+    EXPECT_EQ(desktop.window_of(handle), &about);
+    EXPECT_EQ(desktop.find_window("no such window"), 0);
+
+    desktop.set_top_most(handle, true);
+    EXPECT_TRUE(about.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(about.isVisible());
+    desktop.set_top_most(handle, false);
+    EXPECT_FALSE(about.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+    desktop.request_close(handle);
+    EXPECT_FALSE(about.isVisible());
+    desktop.request_close(handle + 5);  // unknown handles are ignored
 }
 
 }  // namespace

@@ -3,12 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -17,7 +15,6 @@
 #include <functional>
 
 #include "app/qt/about.h"
-#include "app/qt/qt_ports.h"
 #include "app/qt/splash.h"
 #include "app/qt/ui_common.h"
 #include "app_fixture.h"
@@ -99,16 +96,6 @@ TEST_F(X11Test, CaptionsAreExactlyTheProgramsOwnTexts) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
         EXPECT_EQ(wm_name_settled(shown, caption).toStdString(), caption.toStdString());
     }
-    QString box_caption;
-    QTimer::singleShot(0, [&box_caption] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_NE(box, nullptr);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
-        box_caption = wm_name_settled(box, u"Error"_s);
-        static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
-    });
-    qt::QtMessageBoxes().show_box("Error", "text", box_style::kOk | box_style::kIconStop, nullptr);
-    EXPECT_EQ(box_caption.toStdString(), "Error");
     progress.hide();
     splash->close();
 }
