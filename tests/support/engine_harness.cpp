@@ -61,19 +61,27 @@ void EngineHarness::set(int k, const std::string& src, const std::string& dst, b
     save_settings();
 }
 
-std::vector<std::string> EngineHarness::history_lines() const {
-    return read_cp932_lines(program_folder + "/history.txt");
+void EngineHarness::use(const char* copy_mode, const char* skip_open_files) {
+    options().copy_mode = copy_mode;
+    options().skip_open_files = skip_open_files;
+    save_settings();
 }
 
 std::vector<std::string> EngineHarness::history_entries() const {
     std::vector<std::string> out;
-    for (const auto& line : history_lines()) {
+    for (const auto& line : read_cp932_lines(program_folder + "/history.txt")) {
         // "yyyy/MM/dd H:mm:ss rest": drop the first two fields.
         const auto first = line.find(' ');
         const auto second = line.find(' ', first + 1);
         out.push_back(line.substr(second + 1));
     }
     return out;
+}
+
+OneSetHarness::OneSetHarness() {
+    make_dirs(src);
+    make_dirs(dst);
+    set(0, src, dst);
 }
 
 }  // namespace tarvenix::testing
