@@ -24,7 +24,6 @@ public:
     std::vector<std::string> log;
     // The files whose names cpfname showed, in order.
     std::vector<std::string> files;
-    std::string filesize_shown;  // the last non-empty size shown
 
 private:
     bool visible_ = false;
@@ -35,7 +34,7 @@ public:
     EngineHarness();
 
     // Writes system.dat from the model as it is now.
-    void save_settings();
+    void save_settings() { store.write_settings_file(); }
     // Configures set k and saves.
     void set(int k, const std::string& src, const std::string& dst, bool subfolders = true,
              bool skip = false);
@@ -63,7 +62,11 @@ public:
 
 // Set 0 copies the folder S into the folder D of the test's folder.
 struct OneSetHarness : EngineHarness {
-    OneSetHarness();
+    OneSetHarness() {
+        make_dirs(src);
+        make_dirs(dst);
+        set(0, src, dst);
+    }
     std::string src = dir / "S";
     std::string dst = dir / "D";
 };
