@@ -278,29 +278,27 @@ TEST_F(FolderWalkTest, AnUnreadableSourceFolderIsRecordedAndTheRestCopied) {
 TEST_F(FolderWalkTest, ASparseFileLargerThanFourGigabytesIsCopiedWithItsSizeShown) {
     const std::string big = src + "/disk.img";
     const long long size = 5LL * 1024 * 1024 * 1024;
-    {
-        FILE* f = std::fopen(big.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        for (long long at : {0LL, 3LL * 1024 * 1024 * 1024, size - 1}) {
-            std::fseek(f, static_cast<long>(at), SEEK_SET);
-            std::fputc('M', f);
-        }
-        std::fclose(f);
+    const long long marks[] = {0, 3LL * 1024 * 1024 * 1024, size - 1};
+    write_file(big, "");
+    ASSERT_EQ(::truncate(big.c_str(), size), 0);
+    int fd = ::open(big.c_str(), O_WRONLY);
+    for (const long long at : marks) {
+        ASSERT_EQ(::pwrite(fd, "M", 1, at), 1);
     }
+    ::close(fd);
     EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
     EXPECT_NE(std::find(progress.log.begin(), progress.log.end(), "filesize=5,368,709"),
               progress.log.end());
-    FILE* f = std::fopen((dst + "/disk.img").c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    for (long long at : {0LL, 3LL * 1024 * 1024 * 1024, size - 1, 1000LL}) {
-        std::fseek(f, static_cast<long>(at), SEEK_SET);
-        EXPECT_EQ(std::fgetc(f), at == 1000 ? 0 : 'M') << at;
+    fd = ::open((dst + "/disk.img").c_str(), O_RDONLY);
+    for (const long long at : {marks[0], marks[1], marks[2], 1000LL}) {
+        char c = 'x';
+        EXPECT_EQ(::pread(fd, &c, 1, at), 1) << at;
+        EXPECT_EQ(c, at == 1000 ? '\0' : 'M') << at;
     }
-    std::fseek(f, 0, SEEK_END);
-    EXPECT_EQ(std::ftell(f), size);
-    std::fclose(f);
+    ::close(fd);
     struct stat st {};
     ::stat((dst + "/disk.img").c_str(), &st);
+    EXPECT_EQ(st.st_size, size);
     EXPECT_LT(st.st_blocks * 512, 1024 * 1024);  // the holes stayed holes
 }
 
