@@ -10,102 +10,72 @@ namespace {
 
 using namespace testing;
 
-class CopyRulesTest : public EngineHarness, public ::testing::Test {
-protected:
-    CopyRulesTest() {
-        make_dirs(src);
-        make_dirs(dst);
-        set(0, src, dst);
-    }
-    void use(const char* copy_mode, const char* skip_open_files) {
-        options().copy_mode = copy_mode;
-        options().skip_open_files = skip_open_files;
-        save_settings();
-    }
-    std::string src = dir / "S";
-    std::string dst = dir / "D";
-};
+class CopyRulesTest : public OneSetHarness, public ::testing::Test {};
 
-TEST_F(CopyRulesTest, NewerOnlyComparesModificationTimesToTheSecond) {
-    use("1", "0");
+TEST_F(CopyRulesTest, TheCopyModeDecidesByModificationTimesToTheSecond) {
     const long long t = 1'100'000'000;
-    for (const char* name : {"equal", "older", "newer", "missing"}) {
-        write_file(src + "/" + name, std::string("new ") + name);
-        set_mtime(src + "/" + name, t);
+    struct Row {
+        const char* name;
+        const char* copy_mode;
+        long long dst_offset;  // the old copy's time relative to the source's; 1: no old copy
+        bool copied;
+    };
+    const Row rows[] = {
+        {"newer-only equal", "1", 0, false},   {"newer-only older", "1", -1, true},
+        {"newer-only newer", "1", 60, false},  {"newer-only missing", "1", 1, true},
+        {"overwrite-all equal", "0", 0, true}, {"overwrite-all newer", "0", 100, true},
+    };
+    for (const char* mode : {"1", "0"}) {
+        use(mode, "0");
+        for (const Row& row : rows) {
+            if (row.copy_mode == std::string(mode)) {
+                write_file(src + "/" + row.name, "new");
+                set_mtime(src + "/" + row.name, t);
+                if (row.dst_offset != 1) {
+                    write_file(dst + "/" + row.name, "old");
+                    set_mtime(dst + "/" + row.name, t + row.dst_offset);
+                }
+            }
+        }
+        EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+        for (const Row& row : rows) {
+            if (row.copy_mode == std::string(mode)) {
+                EXPECT_EQ(read_file(dst + "/" + row.name), row.copied ? "new" : "old") << row.name;
+                EXPECT_EQ(mtime_of(dst + "/" + row.name), row.copied ? t : t + row.dst_offset)
+                    << row.name;  // a copy keeps the source's time
+            }
+        }
     }
-    write_file(dst + "/equal", "old");
-    set_mtime(dst + "/equal", t);
-    write_file(dst + "/older", "old");  // the destination is older: copy
-    set_mtime(dst + "/older", t - 1);
-    write_file(dst + "/newer", "old");  // the destination is newer: keep
-    set_mtime(dst + "/newer", t + 60);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(read_file(dst + "/equal"), "old");
-    EXPECT_EQ(read_file(dst + "/older"), "new older");
-    EXPECT_EQ(read_file(dst + "/newer"), "old");
-    EXPECT_EQ(read_file(dst + "/missing"), "new missing");
-    EXPECT_EQ(history_entries().size(), 2u);  // nothing recorded for passed-over files
+    EXPECT_EQ(history_entries().size(), 4u);  // nothing recorded for passed-over files
 }
 
-TEST_F(CopyRulesTest, ASecondNewerOnlyRunCopiesNothing) {
-    use("1", "0");
-    make_dirs(src + "/sub");
-    write_file(src + "/a", "a");
-    write_file(src + "/sub/b", "b");
-    ASSERT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    struct stat before {};
-    ::stat((dst + "/sub/b").c_str(), &before);
-    ASSERT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    struct stat after {};
-    ::stat((dst + "/sub/b").c_str(), &after);
-    EXPECT_EQ(before.st_ino, after.st_ino);  // not replaced
-}
-
-TEST_F(CopyRulesTest, OverwriteAllCopiesEvenIdenticalFiles) {
-    use("0", "0");
-    write_file(src + "/same", "x");
-    set_mtime(src + "/same", 1'000'000'000);
-    write_file(dst + "/same", "x");
-    set_mtime(dst + "/same", 1'000'000'100);
-    struct stat before {};
-    ::stat((dst + "/same").c_str(), &before);
-    ASSERT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(mtime_of(dst + "/same"), 1'000'000'000);
-}
-
-TEST_F(CopyRulesTest, SkipModeRecordsALockedFileAndTheRunSucceeds) {
-    use("0", "1");
+TEST_F(CopyRulesTest, ALockedFileIsRecordedInSkipModeAndCopiedOtherwise) {
     options().record_history = "0";  // the skipped-file line is written regardless
-    save_settings();
     write_file(src + "/locked.db", "data");
     write_file(src + "/free.txt", "free");
-    for (LockKind kind : {LockKind::kFlock, LockKind::kPosixRecord, LockKind::kOfdRecord}) {
-        ::unlink((dst + "/locked.db").c_str());
-        ::unlink((program_folder + "/history.txt").c_str());
-        LockHolder holder(src + "/locked.db", kind);
-        ASSERT_TRUE(holder.holding());
-        EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-        EXPECT_FALSE(exists(dst + "/locked.db"));
-        EXPECT_EQ(read_file(dst + "/free.txt"), "free");
-        EXPECT_EQ(history_entries(),
-                  (std::vector<std::string>{"[Start] [Manual]",
-                                            "[Skiped Copy File] = " + dst + "/locked.db [?]"}))
-            << static_cast<int>(kind);
-        EXPECT_TRUE(ui.box_texts().empty());
+    for (const char* skip : {"1", "0"}) {
+        use("0", skip);
+        for (LockKind kind : {LockKind::kFlock, LockKind::kPosixRecord, LockKind::kOfdRecord}) {
+            const std::string name =
+                std::string("skip=") + skip + " lock " + std::to_string(static_cast<int>(kind));
+            ::unlink((dst + "/locked.db").c_str());
+            ::unlink((program_folder + "/history.txt").c_str());
+            LockHolder holder(src + "/locked.db", kind);
+            ASSERT_TRUE(holder.holding()) << name;
+            EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted) << name;
+            EXPECT_EQ(exists(dst + "/locked.db"), *skip == '0') << name;
+            EXPECT_EQ(read_file(dst + "/free.txt"), "free") << name;
+            std::vector<std::string> expected{"[Start] [Manual]"};
+            if (*skip == '1') {
+                expected.push_back("[Skiped Copy File] = " + dst + "/locked.db [?]");
+            }
+            EXPECT_EQ(history_entries(), expected) << name;
+            EXPECT_TRUE(ui.box_texts().empty()) << name;
+        }
     }
-}
-
-TEST_F(CopyRulesTest, CopyAnywayModeCopiesALockedFile) {
-    use("0", "0");
-    write_file(src + "/locked.db", "data");
-    LockHolder holder(src + "/locked.db", LockKind::kPosixRecord);
-    ASSERT_TRUE(holder.holding());
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(read_file(dst + "/locked.db"), "data");
 }
 
 TEST_F(CopyRulesTest, ADestinationTheUserMayNotWriteStopsACopyAnywayRun) {
-    use("0", "0");
     write_file(src + "/report.txt", "new");
     write_file(dst + "/report.txt", "old");
     share_with_nobody({src});  // dst stays root's own 0755 folder
@@ -156,19 +126,17 @@ TEST_F(CopyRulesTest, AFullDestinationKeepsTheOldCopy) {
     const std::string old_copy(200 * 1024, 'o');
     write_file(small.path() + "/big.bin", old_copy);
     write_file(src + "/big.bin", std::string(2 * 1024 * 1024, 'n'));
-
-    use("0", "0");
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
-    EXPECT_EQ(ui.box_texts().size(), 2u);
-    EXPECT_EQ(read_file(small.path() + "/big.bin"), old_copy);
-    EXPECT_EQ(temp_files_in(small.path()), 0);
-
-    use("0", "1");
-    ui.clear_events();
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    for (const char* skip : {"0", "1"}) {  // stops with a message; goes on and succeeds
+        use("0", skip);
+        ui.clear_events();
+        EXPECT_EQ(engine.run_backup(run_trigger::kManual),
+                  *skip == '0' ? RunOutcome::kStopped : RunOutcome::kCompleted)
+            << skip;
+        EXPECT_EQ(ui.box_texts().size(), *skip == '0' ? 2u : 0u) << skip;
+        EXPECT_EQ(read_file(small.path() + "/big.bin"), old_copy) << skip;
+        EXPECT_EQ(temp_files_in(small.path()), 0) << skip;
+    }
     EXPECT_EQ(history_entries().back(), "[Success] [Manual]");
-    EXPECT_EQ(read_file(small.path() + "/big.bin"), old_copy);
-    EXPECT_EQ(temp_files_in(small.path()), 0);
 }
 
 TEST_F(CopyRulesTest, AnOptionValueThatIsNoNumberIsASystemErrorThatStopsTheRun) {

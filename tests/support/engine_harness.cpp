@@ -18,9 +18,6 @@ void RecordingProgress::set_label(ProgressLabel label, std::string_view text) {
     if (label == ProgressLabel::cpfname && !text.empty()) {
         files.emplace_back(text);
     }
-    if (label == ProgressLabel::filesize && !text.empty()) {
-        filesize_shown = text;
-    }
 }
 
 EngineHarness::EngineHarness()
@@ -31,24 +28,15 @@ EngineHarness::EngineHarness()
     , engine(EngineServices{settings, store, history, vostrel, reporter, progress, ui, ui}) {
     make_dirs(program_folder);
     reporter.set_progress(&progress);
-    // Defaults of a freshly configured program: overwrite everything, copy
-    // files in use anyway, record history.
+    // A freshly configured program: overwrites everything, copies files in use, records history.
     auto& o = settings.model.options;
-    o.copy_mode = "0";
-    o.start_at_launch = "0";
-    o.backup_at_close = "0";
-    o.start_at_time = "0";
-    o.skip_open_files = "0";
+    o.start_at_launch = o.backup_at_close = o.start_at_time = "0";
     o.record_history = "1";
     for (auto& set : settings.model.sets) {
         set.copy_subfolders = "1";
         set.skip_set = "0";
     }
-    save_settings();
-}
-
-void EngineHarness::save_settings() {
-    store.write_settings_file();
+    use("0", "0");
 }
 
 void EngineHarness::set(int k, const std::string& src, const std::string& dst, bool subfolders,
@@ -61,13 +49,15 @@ void EngineHarness::set(int k, const std::string& src, const std::string& dst, b
     save_settings();
 }
 
-std::vector<std::string> EngineHarness::history_lines() const {
-    return read_cp932_lines(program_folder + "/history.txt");
+void EngineHarness::use(const char* copy_mode, const char* skip_open_files) {
+    options().copy_mode = copy_mode;
+    options().skip_open_files = skip_open_files;
+    save_settings();
 }
 
 std::vector<std::string> EngineHarness::history_entries() const {
     std::vector<std::string> out;
-    for (const auto& line : history_lines()) {
+    for (const auto& line : read_cp932_lines(program_folder + "/history.txt")) {
         // "yyyy/MM/dd H:mm:ss rest": drop the first two fields.
         const auto first = line.find(' ');
         const auto second = line.find(' ', first + 1);

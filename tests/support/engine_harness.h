@@ -24,7 +24,6 @@ public:
     std::vector<std::string> log;
     // The files whose names cpfname showed, in order.
     std::vector<std::string> files;
-    std::string filesize_shown;  // the last non-empty size shown
 
 private:
     bool visible_ = false;
@@ -35,12 +34,12 @@ public:
     EngineHarness();
 
     // Writes system.dat from the model as it is now.
-    void save_settings();
+    void save_settings() { store.write_settings_file(); }
     // Configures set k and saves.
     void set(int k, const std::string& src, const std::string& dst, bool subfolders = true,
              bool skip = false);
-    // The history file as lines, without their line ends.
-    std::vector<std::string> history_lines() const;
+    // Sets the copy mode and the skip-open-files option and saves.
+    void use(const char* copy_mode, const char* skip_open_files);
     // The history lines' tags and triggers, without the time stamps.
     std::vector<std::string> history_entries() const;
 
@@ -59,6 +58,17 @@ public:
     RecordingProgress progress;
     BackupEngine engine;
     GlobalOptions& options() { return settings.model.options; }
+};
+
+// Set 0 copies the folder S into the folder D of the test's folder.
+struct OneSetHarness : EngineHarness {
+    OneSetHarness() {
+        make_dirs(src);
+        make_dirs(dst);
+        set(0, src, dst);
+    }
+    std::string src = dir / "S";
+    std::string dst = dir / "D";
 };
 
 // Runs `body` as an unprivileged user (nobody) in a child process when the
