@@ -95,14 +95,5 @@ TEST_F(HistoryLogTest, ControlCharactersInNamesNeverStartALineOfTheirOwn) {
     }
 }
 
-TEST_F(HistoryLogTest, AnUnwritableFileIsReportedAndTheCallerGoesOn) {
-    make_dirs(dir / "history.txt");  // a folder where the file should be
-    log.write_history(history_kind::kStart, run_trigger::kManual, "");
-    const auto boxes = ui.events_of("box");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "システムエラー");
-    EXPECT_EQ(boxes[0].text.rfind("エラー番号", 0), 0u);
-}
-
 }  // namespace
 }  // namespace tarvenix

@@ -202,7 +202,6 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
     const Case cases[] = {
         {"during a run",
          [&](AppHarness& t) {
-             t.configure_set(true);
              t.ui.at_pump(3, [&] { terminate(t); });
              t.controller.bkup_bt();
          },
@@ -211,7 +210,6 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          0},
         {"while a box waits for the user",
          [&](AppHarness& t) {
-             t.configure_set(true);
              make_dirs(t.dir / "dst/file.txt/taken");  // no file can replace a full folder
              t.ui.on_box("ファイルをコピーできません", [&] { terminate(t); });
              t.controller.bkup_bt();
@@ -221,7 +219,6 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          1},
         {"while the window's question about unsaved edits waits",
          [&](AppHarness& t) {
-             t.configure_set(true);
              make_dirs(t.dir / "dst2");
              t.fill(1, t.dir / "src", t.dir / "dst2");
              t.ui.on_box("更新しますか", [&] { terminate(t); });
@@ -233,7 +230,6 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          1},
         {"with a history that cannot be written (its error must not loop)",
          [&](AppHarness& t) {
-             t.configure_set(true);
              make_dirs(t.context.history_file_path);
              t.ui.at_pump(3, [&] { terminate(t); });
              t.controller.bkup_bt();
@@ -243,7 +239,6 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          1},
         {"during the splash, with a tray command and a due start time after it",
          [&](AppHarness& t) {
-             t.configure_set(true, true, {"09", "", ""}, {"05", "", ""});
              t.ui.set_time(9 * 3600 + 5 * 60 - 0.5);
              t.ui.at_pump(1, [&] { terminate(t); });
              t.ui.at_pump(2, [&] {
@@ -257,7 +252,6 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          0},
         {"before start-up, with edits nobody saved",
          [&](AppHarness& t) {
-             t.configure_set(true, true);
              t.fill(1, t.dir / "src", t.dir / "dst");
              terminate(t);
              t.controller.start_up();
@@ -267,6 +261,7 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
     };
     for (const Case& c : cases) {
         AppHarness t;
+        t.configure_set(true, true, {"09", "", ""}, {"05", "", ""});
         c.act(t);
         const auto entries = t.entries();
         ASSERT_EQ(entries.size(), c.entries.size())
