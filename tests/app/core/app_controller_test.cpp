@@ -261,7 +261,7 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
     };
     for (const Case& c : cases) {
         AppHarness t;
-        t.configure_set(true, true, {"09", "", ""}, {"05", "", ""});
+        t.configure_set(true, true, {"09", "", ""}, "05");
         c.act(t);
         const auto entries = t.entries();
         ASSERT_EQ(entries.size(), c.entries.size())

@@ -58,10 +58,9 @@ struct AppHarness {
 
     // Stores and loads one set that copies src/file.txt into dst, with the
     // history on and every file copied; the daily start is on when start
-    // times are given.
+    // hours are given, each at the same minute.
     void configure_set(bool backup_at_close = false, bool start_at_launch = false,
-                       std::array<std::string, 3> hours = {},
-                       std::array<std::string, 3> minutes = {}) {
+                       std::array<std::string, 3> hours = {}, const char* minute = "") {
         make_dirs(dir / "src");
         make_dirs(dir / "dst");
         write_file(dir / "src/file.txt", "x");
@@ -75,8 +74,11 @@ struct AppHarness {
                                   .skip_open_files = "0",
                                   .record_history = "1",
                                   .start_hour = hours,
-                                  .start_minute = minutes,
+                                  .start_minute = {},
                                   .start_time = {}};
+        for (std::size_t k = 0; k < hours.size(); ++k) {
+            m.options.start_minute[k] = hours[k].empty() ? "" : minute;
+        }
         store_settings();
         context.store.load_settings();
     }
