@@ -56,19 +56,18 @@ TEST_F(HistoryLogTest, LinesAreAppendedInShiftJisWithCrLf) {
         {"outside the code page", nullptr, "", "/d/café.txt", "/d/caf?.txt"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         const std::string path = dir / c.name;
         if (c.before != nullptr) {
             write_file(path, c.before);
         }
         ui.clear_events();
         HistoryLog(path, ui, ui, reporter).write_history(history_kind::kSkippedFile, 99, c.text);
-        EXPECT_EQ(
-            read_file(path),
-            std::string(c.kept) + "2004/03/20 9:05:07 [Skiped Copy File] = " + c.shown + " [?]\r\n")
-            << c.name;
+        EXPECT_EQ(read_file(path), std::string(c.kept) +
+                                       "2004/03/20 9:05:07 [Skiped Copy File] = " + c.shown +
+                                       " [?]\r\n");
         EXPECT_EQ(ui.events(),
-                  (std::vector<UiEvent>{{"busy", "", "on", 0}, {"busy", "", "off", 0}}))
-            << c.name;
+                  (std::vector<UiEvent>{{"busy", "", "on", 0}, {"busy", "", "off", 0}}));
     }
 }
 

@@ -83,22 +83,21 @@ TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
          false, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         TempDir dir;
         const std::string path = dir / "system.dat";
         c.make(path);
         EXPECT_EXIT(::_exit(load_and_save(path, c.refused, c.save)), ::testing::ExitedWithCode(0),
-                    "")
-            << c.name;
+                    "");
         struct stat st {};
         if (c.refused) {
             ::lstat(path.c_str(), &st);
-            EXPECT_FALSE(S_ISREG(st.st_mode)) << c.name << ": replaced";
-            EXPECT_FALSE(::stat((path + ".fifo").c_str(), &st) == 0 && !S_ISFIFO(st.st_mode))
-                << c.name;
+            EXPECT_FALSE(S_ISREG(st.st_mode)) << "replaced";
+            EXPECT_FALSE(::stat((path + ".fifo").c_str(), &st) == 0 && !S_ISFIFO(st.st_mode));
         } else {
             ::stat(path.c_str(), &st);
-            EXPECT_EQ(st.st_size, kHuge) << c.name << ": the bytes past the records are kept";
-            EXPECT_EQ(SettingsRecordFile(path).read_record(16).substr(0, 6), "/saved") << c.name;
+            EXPECT_EQ(st.st_size, kHuge) << "the bytes past the records are kept";
+            EXPECT_EQ(SettingsRecordFile(path).read_record(16).substr(0, 6), "/saved");
         }
     }
 }

@@ -104,6 +104,7 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
         {"a non-boolean shut-down flag", true, 0, 0, false, true, "", 47, {{7, "yes"}}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         SettingsState s;
         s.page.select_option(Control::copy_op, 0);
         s.page.select_option(Control::rec_op, 0);
@@ -118,24 +119,23 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
             write_file(path, hand_made_file(records) + (c.kept < 47 ? "\x83" : ""));
         }
         ui.clear_events();
-        EXPECT_EQ(SettingsStore(s, path, reporter).load_settings(), !c.refused) << c.name;
+        EXPECT_EQ(SettingsStore(s, path, reporter).load_settings(), !c.refused);
         if (c.refused) {
-            ASSERT_EQ(ui.events_of("box").size(), 1u) << c.name;
-            EXPECT_EQ(ui.events_of("box")[0].caption, "システムエラー") << c.name;
-            EXPECT_NE(ui.box_texts()[0].find("エラー番号13 "), std::string::npos) << c.name;
+            ASSERT_EQ(ui.events_of("box").size(), 1u);
+            EXPECT_EQ(ui.events_of("box")[0].caption, "システムエラー");
+            EXPECT_NE(ui.box_texts()[0].find("エラー番号13 "), std::string::npos);
         } else {
-            EXPECT_TRUE(ui.events().empty()) << c.name;
+            EXPECT_TRUE(ui.events().empty());
         }
-        EXPECT_EQ(s.page.selected_option(Control::copy_op), c.copy_op) << c.name;
-        EXPECT_EQ(s.page.selected_option(Control::rec_op), c.rec_op) << c.name;
-        EXPECT_EQ(s.page.checked({Control::timer_chk}), c.timer_chk) << c.name;
-        EXPECT_EQ(s.page.checked({Control::skip_chk, 7}), c.last_skip_chk) << c.name;
-        EXPECT_EQ(s.page.caption(), c.timer_chk ? "Tarvenix " : "Tarvenix") << c.name;
-        EXPECT_EQ(s.model.sets[0].src_folder.rfind(c.src0, 0), 0u) << c.name;
+        EXPECT_EQ(s.page.selected_option(Control::copy_op), c.copy_op);
+        EXPECT_EQ(s.page.selected_option(Control::rec_op), c.rec_op);
+        EXPECT_EQ(s.page.checked({Control::timer_chk}), c.timer_chk);
+        EXPECT_EQ(s.page.checked({Control::skip_chk, 7}), c.last_skip_chk);
+        EXPECT_EQ(s.page.caption(), c.timer_chk ? "Tarvenix " : "Tarvenix");
+        EXPECT_EQ(s.model.sets[0].src_folder.rfind(c.src0, 0), 0u);
         EXPECT_EQ(s.page.text({Control::srcfld_txt, 0}),
-                  c.refused ? "" : s.model.sets[0].src_folder)
-            << c.name;
-        EXPECT_EQ(s.settings_changed, c.refused ? 1 : 0) << c.name;
+                  c.refused ? "" : s.model.sets[0].src_folder);
+        EXPECT_EQ(s.settings_changed, c.refused ? 1 : 0);
     }
 }
 

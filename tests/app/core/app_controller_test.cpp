@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -17,11 +16,12 @@ const std::string kQuestion = "システムデータが変更されています\
 const std::string kStopped = "バックアップが中止されました！";
 
 // The splash stands for its two seconds, then the icon is added for the main
-// window, or without a notification area the window itself is shown; no
-// backup starts and nothing asks.
+// window, or without a notification area the window itself is shown; only a
+// backup at launch starts a run, and nothing asks.
 TEST_F(AppControllerTest, StartUpShowsTheSplashThenTheIconOrTheWindow) {
-    for (const bool tray : {true, false}) {
+    for (const auto& [tray, at_launch] : {std::pair{true, false}, {false, false}, {true, true}}) {
         AppHarness t;
+        t.configure_set(false, at_launch);
         t.ui.set_tray_available(tray);
         t.controller.start_up();
         EXPECT_GE(t.ui.monotonic_seconds(), 1.5) << tray;
@@ -33,17 +33,12 @@ TEST_F(AppControllerTest, StartUpShowsTheSplashThenTheIconOrTheWindow) {
             << tray;
         EXPECT_EQ(t.window.window_visible(), !tray);
         EXPECT_EQ(t.logged("stand-in"), !tray);
-        EXPECT_FALSE(exists(t.context.history_file_path));
+        EXPECT_EQ(joined(t.entries(), ", "),
+                  at_launch ? "[Start] [Prg open], [Success] [Prg open]" : "");
+        EXPECT_EQ(exists(t.dir / "dst/file.txt"), at_launch);
         EXPECT_EQ(t.context.settings.settings_changed, 0);
         EXPECT_TRUE(t.ui.box_texts().empty());
     }
-}
-
-TEST_F(AppControllerTest, StartAtLaunchRunsABackup) {
-    configure_set(false, true);
-    controller.start_up();
-    EXPECT_EQ(entries(), (std::vector<std::string>{"[Start] [Prg open]", "[Success] [Prg open]"}));
-    EXPECT_EQ(read_file(dir / "dst/file.txt"), "x");
 }
 
 TEST_F(AppControllerTest, TrayPressesOpenTheMenusAndNothingElseDoes) {
@@ -135,6 +130,7 @@ TEST_F(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
          button::kYes, q, 36, true, run + ", " + run, "quit"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         AppHarness t;
         t.configure_set(c.backup_at_close);
         write_file(t.dir / "src/second.txt", "2");  // a run of two files, to act during it
@@ -160,26 +156,25 @@ TEST_F(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
         } else {
             act();
         }
-        EXPECT_EQ(joined(t.ui.box_texts(), " | "), c.boxes) << c.name;
+        EXPECT_EQ(joined(t.ui.box_texts(), " | "), c.boxes);
         if (!c.boxes.empty()) {
-            EXPECT_EQ(t.ui.events_of("box").back().style, c.style) << c.name;
+            EXPECT_EQ(t.ui.events_of("box").back().style, c.style);
         }
-        EXPECT_EQ(t.stored().sets[1].src_folder, c.saved ? t.dir / "src" : "") << c.name;
-        EXPECT_EQ(joined(t.entries(), ", "), c.history) << c.name;
+        EXPECT_EQ(t.stored().sets[1].src_folder, c.saved ? t.dir / "src" : "");
+        EXPECT_EQ(joined(t.entries(), ", "), c.history);
         const auto& log = t.window.log;
-        EXPECT_EQ(std::count(log.begin(), log.end(), c.last_call), 1) << c.name;
-        EXPECT_EQ(log.back(), c.last_call) << c.name;
+        EXPECT_EQ(std::count(log.begin(), log.end(), c.last_call), 1);
+        EXPECT_EQ(log.back(), c.last_call);
         // The sequence closes every window and removes the icon; the
         // shut-down ends the program without it, two seconds after its backup.
         const bool closed = c.last_call == "main closed";
         const bool quit = c.last_call == "quit";
-        EXPECT_EQ(t.logged("progress closed"), closed) << c.name;
-        EXPECT_EQ(t.ui.events_of("tray-").size(), closed ? 1u : 0u) << c.name;
+        EXPECT_EQ(t.logged("progress closed"), closed);
+        EXPECT_EQ(t.ui.events_of("tray-").size(), closed ? 1u : 0u);
         EXPECT_EQ(t.ui.session_requests(),
-                  std::vector<SessionRequest>(quit ? 1 : 0, SessionRequest::kPowerOff))
-            << c.name;
-        EXPECT_GE(t.ui.monotonic_seconds() - before, quit ? 1.5 : 0) << c.name;
-        EXPECT_EQ(t.controller.shut_down(), closed || quit) << c.name;
+                  std::vector<SessionRequest>(quit ? 1 : 0, SessionRequest::kPowerOff));
+        EXPECT_GE(t.ui.monotonic_seconds() - before, quit ? 1.5 : 0);
+        EXPECT_EQ(t.controller.shut_down(), closed || quit);
     }
 }
 
@@ -260,18 +255,18 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          0},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         AppHarness t;
         t.configure_set(true, true, {"09", "", ""}, "05");
         c.act(t);
         const auto entries = t.entries();
-        ASSERT_EQ(entries.size(), c.entries.size())
-            << c.name << ": " << ::testing::PrintToString(entries);
+        ASSERT_EQ(entries.size(), c.entries.size()) << ::testing::PrintToString(entries);
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            EXPECT_EQ(entries[i].rfind(c.entries[i], 0), 0u) << c.name << ": " << entries[i];
+            EXPECT_EQ(entries[i].rfind(c.entries[i], 0), 0u) << entries[i];
         }
-        EXPECT_EQ(t.ui.box_texts().size(), c.boxes_shown) << c.name;
-        EXPECT_TRUE(t.controller.shut_down()) << c.name;
-        EXPECT_TRUE(t.ui.events_of("tray+").empty()) << c.name;  // start-up never went on
+        EXPECT_EQ(t.ui.box_texts().size(), c.boxes_shown);
+        EXPECT_TRUE(t.controller.shut_down());
+        EXPECT_TRUE(t.ui.events_of("tray+").empty());  // start-up never went on
     }
 }
 

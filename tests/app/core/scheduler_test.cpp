@@ -50,6 +50,7 @@ TEST_F(SchedulerTest, AStartTimeFiresOnItsFirstSecondOnly) {
         {"two equal start times, a slow first run", {"07", "07", ""}, {60}, 1, -1, false, .4},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         AppHarness t;
         t.configure_set(false, false, c.hours, "30");
         if (c.shutdown_after >= 0) {
@@ -63,10 +64,10 @@ TEST_F(SchedulerTest, AStartTimeFiresOnItsFirstSecondOnly) {
             t.ui.set_time(at(7, 29, seconds));
             t.controller.on_timer_tick();
         }
-        EXPECT_EQ(t.history_count("[Start] [Timer]"), c.runs) << c.name;
-        EXPECT_EQ(exists(t.dir / "dst/file.txt"), c.runs > 0) << c.name;
-        EXPECT_EQ(t.ui.session_requests().size(), c.shutdown_after >= 0 ? 1u : 0u) << c.name;
-        EXPECT_EQ(t.context.engine.timer_slot, 0) << c.name;
+        EXPECT_EQ(t.history_count("[Start] [Timer]"), c.runs);
+        EXPECT_EQ(exists(t.dir / "dst/file.txt"), c.runs > 0);
+        EXPECT_EQ(t.ui.session_requests().size(), c.shutdown_after >= 0 ? 1u : 0u);
+        EXPECT_EQ(t.context.engine.timer_slot, 0);
     }
 }
 

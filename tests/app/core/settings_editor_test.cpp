@@ -79,17 +79,18 @@ TEST_F(SettingsEditorTest, ARefusedSaveWritesNothingAndShowsTheField) {
          "コピー先フォルダが見つかりません！\r", 2, 1, "dstfld_txt(1)", "new-backup"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         AppHarness t;
         c.edit(t);
         t.page().select_tab(0);
-        EXPECT_FALSE(t.controller.editor().save_settings()) << c.name;
+        EXPECT_FALSE(t.controller.editor().save_settings());
         const auto boxes = t.ui.events_of("box");
-        ASSERT_EQ(boxes.size(), c.boxes) << c.name;
-        EXPECT_EQ(boxes.back().text.rfind(c.message, 0), 0u) << c.name << ": " << boxes.back().text;
-        EXPECT_EQ(t.page().selected_tab(), c.tab) << c.name;
-        EXPECT_EQ(t.page().focus(), c.focus) << c.name;
-        EXPECT_FALSE(exists(t.context.settings_file_path)) << c.name;
-        EXPECT_TRUE(c.made == nullptr || exists(t.dir / c.made)) << c.name;
+        ASSERT_EQ(boxes.size(), c.boxes);
+        EXPECT_EQ(boxes.back().text.rfind(c.message, 0), 0u) << boxes.back().text;
+        EXPECT_EQ(t.page().selected_tab(), c.tab);
+        EXPECT_EQ(t.page().focus(), c.focus);
+        EXPECT_FALSE(exists(t.context.settings_file_path));
+        EXPECT_TRUE(c.made == nullptr || exists(t.dir / c.made));
     }
 }
 
