@@ -96,26 +96,20 @@ struct AppHarness {
         page().set_text({Control::srcfld_txt, k}, src);
         page().set_text({Control::dstfld_txt, k}, dst);
     }
-    // The history file's lines, without their line ends.
-    std::vector<std::string> history() const { return read_cp932_lines(context.history_file_path); }
     // The history lines without their date and time.
     std::vector<std::string> entries() const {
         std::vector<std::string> out;
-        for (const auto& line : history()) {
+        for (const auto& line : read_cp932_lines(context.history_file_path)) {
             out.push_back(line.substr(line.find(' ', line.find(' ') + 1) + 1));
         }
         return out;
     }
+    int entry_count(const std::string& entry) const {
+        const auto all = entries();
+        return static_cast<int>(std::count(all.begin(), all.end(), entry));
+    }
     bool logged(const std::string& call) const {
         return std::find(window.log.begin(), window.log.end(), call) != window.log.end();
-    }
-    // How many history lines contain the text.
-    int history_count(std::string_view needle) const {
-        int n = 0;
-        for (const auto& line : history()) {
-            n += line.find(needle) != std::string::npos ? 1 : 0;
-        }
-        return n;
     }
 
     TempDir dir;

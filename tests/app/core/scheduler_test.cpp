@@ -64,7 +64,7 @@ TEST_F(SchedulerTest, AStartTimeFiresOnItsFirstSecondOnly) {
             t.ui.set_time(at(7, 29, seconds));
             t.controller.on_timer_tick();
         }
-        EXPECT_EQ(t.history_count("[Start] [Timer]"), c.runs);
+        EXPECT_EQ(t.entry_count("[Start] [Timer]"), c.runs);
         EXPECT_EQ(exists(t.dir / "dst/file.txt"), c.runs > 0);
         EXPECT_EQ(t.ui.session_requests().size(), c.shutdown_after >= 0 ? 1u : 0u);
         EXPECT_EQ(t.context.engine.timer_slot, 0);
@@ -84,7 +84,7 @@ TEST_F(SchedulerTest, AStartTimeDueDuringARunStartsNothing) {
     });
     context.engine.run_backup(run_trigger::kManual);
     EXPECT_TRUE(ticked);
-    EXPECT_EQ(history_count("[Start] [Timer]"), 0);
+    EXPECT_EQ(entry_count("[Start] [Timer]"), 0);
     EXPECT_EQ(context.engine.timer_slot, 0);
 }
 

@@ -107,7 +107,7 @@ TEST_F(SettingsEditorTest, ASuccessfulSaveWritesReloadsAndClearsTheMark) {
     EXPECT_EQ(read_file(context.settings_file_path).size(), 7520u);
     EXPECT_EQ(context.settings.settings_changed, 0);
     EXPECT_EQ(page().focus(), "mini_bt");
-    const auto& o = stored().options;
+    const auto o = stored().options;
     EXPECT_EQ(o.skip_open_files, "1");
     EXPECT_EQ(o.start_at_launch, "1");
     EXPECT_EQ(o.copy_mode, "1");  // the initial page's choice
