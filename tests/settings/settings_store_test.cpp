@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/hand_made_settings.h"
 #include "support/os_helpers.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -11,6 +10,37 @@ namespace tarvenix {
 namespace {
 
 using namespace testing;
+
+const std::string kTaro = "/home/\x91\xBE\x98\x59/\x83\x66\x81\x5B\x83\x5E";  // /home/太郎/データ
+
+// system.dat built by hand: the records (code page 932 bytes), each padded to
+// its 160 bytes.
+std::string hand_made_file(const std::vector<std::string>& records) {
+    std::string file;
+    for (std::string r : records) {
+        r.resize(160, ' ');
+        file += r;
+    }
+    return file;
+}
+
+// All 47 records, "|" between them: options 1-6, shut-down flags 7-9, hours
+// 10-12, minutes 13-15, then for the eight sets their sources, destinations,
+// subfolder boxes and skip boxes.
+std::vector<std::string> full_records() {
+    const std::string all = "1|1|1|1|1|0|True|False|True|7|23||05|30||" + kTaro +
+                            "||||||||/backup/\x83\x66\x81\x5B\x83\x5E   |  /leading/kept|||||||"
+                            "1|0|||||||0|0|1|0|0|0|0|0";
+    std::vector<std::string> records(1);
+    for (const char ch : all) {
+        if (ch == '|') {
+            records.emplace_back();
+        } else {
+            records.back() += ch;
+        }
+    }
+    return records;
+}
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
@@ -21,212 +51,127 @@ protected:
     SettingsStore store{state, dir / "system.dat", reporter};
 };
 
-TEST_F(SettingsStoreTest, FirstStartWithoutAFileLeavesThePageInItsInitialState) {
-    store.load_settings();
+// Each record reaches its own field and control, and a save writes the
+// same bytes back.
+TEST_F(SettingsStoreTest, LoadsAHandMadeFileWithJapanesePathsAndSavesItBack) {
+    const std::string file = hand_made_file(full_records());
+    ASSERT_EQ(full_records().size(), 47u);
+    write_file(dir / "system.dat", file);
+    EXPECT_TRUE(store.load_settings());
     EXPECT_TRUE(ui.events().empty());
-    EXPECT_EQ(state.settings_changed, 0);
-    EXPECT_EQ(state.model.options.start_at_launch, "");
-    EXPECT_EQ(state.model.options.start_time[1], ":");
-    for (int k = 0; k < kSetCount; ++k) {
-        EXPECT_FALSE(state.page.checked({Control::subfld_chk, k}));
-        EXPECT_FALSE(state.page.checked({Control::skip_chk, k}));
-        EXPECT_EQ(state.page.text({Control::srcfld_txt, k}), "");
-    }
-    EXPECT_EQ(state.page.selected_option(Control::copy_op), 1);
-    EXPECT_EQ(state.page.selected_option(Control::cp_skip), 1);
-    EXPECT_EQ(state.page.selected_option(Control::rec_op), 1);
-    EXPECT_FALSE(state.page.checked({Control::start_chk}));
-    EXPECT_EQ(state.caption_base, "Tarvenix");
-}
-
-TEST_F(SettingsStoreTest, LoadsAHandMadeFileWithJapanesePaths) {
-    write_file(dir / "system.dat", hand_made_file(full_records()));
-    store.load_settings();
-    ASSERT_TRUE(ui.events().empty());
     const auto& o = state.model.options;
-    EXPECT_EQ(o.copy_mode, "1");
-    EXPECT_EQ(o.backup_at_close, "1");
-    EXPECT_EQ(o.shutdown_after, (std::array<bool, 3>{true, false, true}));
-    EXPECT_EQ(o.start_time[0], "7:05");
-    EXPECT_EQ(o.start_time[1], "23:30");
-    EXPECT_EQ(o.start_time[2], ":");
+    const auto& page = state.page;
+    EXPECT_EQ(o.start_time, (std::array<std::string, 3>{"7:05", "23:30", ":"}));
     EXPECT_EQ(state.model.sets[0].src_folder, "/home/太郎/データ");
-    EXPECT_EQ(state.model.sets[0].dst_folder, "/backup/データ");
     EXPECT_EQ(state.model.sets[1].dst_folder, "  /leading/kept");
-    EXPECT_EQ(state.model.sets[0].copy_subfolders, "1");
-    // The page shows it.
-    EXPECT_EQ(state.page.text({Control::srcfld_txt, 0}), "/home/太郎/データ");
-    EXPECT_EQ(state.page.selected_option(Control::copy_op), 1);
-    EXPECT_EQ(state.page.selected_option(Control::cp_skip), 0);  // "1" = skip = first option
-    EXPECT_EQ(state.page.selected_option(Control::rec_op), 0);
-    EXPECT_TRUE(state.page.checked({Control::start_chk}));
-    EXPECT_TRUE(state.page.checked({Control::timer_chk}));
-    EXPECT_EQ(state.page.text({Control::hour_txt, 0}), "7");
-    EXPECT_TRUE(state.page.checked({Control::subfld_chk, 0}));
-    EXPECT_FALSE(state.page.checked({Control::subfld_chk, 1}));
-    EXPECT_TRUE(state.page.checked({Control::subfld_chk, 2}));  // blank record ticks the box
-    EXPECT_TRUE(state.page.checked({Control::skip_chk, 2}));
-    EXPECT_FALSE(state.page.checked({Control::skip_chk, 0}));
-    EXPECT_TRUE(state.page.checked({Control::sdown, 0}));
-    EXPECT_FALSE(state.page.checked({Control::sdown, 1}));
-    EXPECT_EQ(state.caption_base, "Tarvenix ");
-    EXPECT_EQ(state.page.caption(), "Tarvenix ");
+    EXPECT_EQ(page.text({Control::srcfld_txt, 0}), "/home/太郎/データ");
+    EXPECT_EQ(page.text({Control::dstfld_txt, 0}), "/backup/データ");  // trailing blanks go
+    EXPECT_EQ(page.text({Control::hour_txt, 0}), "7");
+    EXPECT_EQ(page.selected_option(Control::copy_op), 1);
+    EXPECT_EQ(page.selected_option(Control::cp_skip), 0);  // "1" = skip = the first option
+    EXPECT_EQ(page.selected_option(Control::rec_op), 0);
+    EXPECT_TRUE(page.checked({Control::start_chk}));
+    EXPECT_TRUE(page.checked({Control::timer_chk}));
+    for (int k = 0; k < kSetCount; ++k) {
+        EXPECT_EQ(page.checked({Control::subfld_chk, k}), k != 1) << k;  // a blank record ticks
+        EXPECT_EQ(page.checked({Control::skip_chk, k}), k == 2) << k;
+    }
+    for (int k = 0; k < kStartTimeCount; ++k) {
+        EXPECT_EQ(page.checked({Control::sdown, k}), k != 1) << k;
+    }
+    EXPECT_EQ(page.caption(), "Tarvenix ");
     EXPECT_EQ(state.settings_changed, 0);  // the load's own changes are not edits
+    store.write_settings_file();
+    EXPECT_EQ(read_file(dir / "system.dat"), file);
 }
 
-TEST_F(SettingsStoreTest, SavedFileHasTheExactLayoutAndLoadsBack) {
-    auto& o = state.model.options;
-    o.copy_mode = "0";
-    o.start_at_launch = "1";
-    o.backup_at_close = "1";
-    o.start_at_time = "0";
-    o.skip_open_files = "1";
-    o.record_history = "1";
-    o.shutdown_after = {false, true, false};
-    o.start_hour = {"9", "", "21"};
-    o.start_minute = {"00", "", "45"};
-    for (int k = 0; k < kSetCount; ++k) {
-        auto& set = state.model.sets[static_cast<std::size_t>(k)];
-        set.src_folder = "/src/" + std::to_string(k);
-        set.dst_folder = "/dst/フォルダ" + std::to_string(k);
-        set.copy_subfolders = k % 2 == 0 ? "1" : "0";
-        set.skip_set = k == 7 ? "1" : "0";
-    }
-    store.write_settings_file();
-    const std::string bytes = read_file(dir / "system.dat");
-    ASSERT_EQ(bytes.size(), 7520u);
-    auto rec = [&](int n) { return bytes.substr(static_cast<std::size_t>(n - 1) * 160, 160); };
-    auto padded = [](std::string s) {
-        s.resize(160, ' ');
-        return s;
+// What the load makes of files a save never leaves. The option groups and the
+// last skip box start away from their initial state, so one left alone shows.
+TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
+    const struct {
+        const char* name;
+        bool refused;  // the load's system error
+        int copy_op, rec_op;
+        bool timer_chk, last_skip_chk;
+        std::string src0;                                  // set 1's source in the model, its start
+        int kept;                                          // records in the file, -1 = no file
+        std::vector<std::pair<int, std::string>> records;  // replaced: number, bytes
+    } cases[] = {
+        {"no file (the first start)", false, 0, 0, false, true, "", -1, {}},
+        {"cut short in a character", false, 1, 0, true, true, "/home/", 20, {}},
+        {"unknown options", false, 0, 0, false, false, "/home/", 47, {{1, "2"}, {4, "x"}, {6, ""}}},
+        {"not Shift-JIS", false, 1, 0, true, false, "/bad\xEF\xBF\xBD", 47, {{16, "/bad\xA0\xFD"}}},
+        {"a non-boolean shut-down flag", true, 0, 0, false, true, "", 47, {{7, "yes"}}},
     };
-    EXPECT_EQ(rec(1), padded("0"));
-    EXPECT_EQ(rec(3), padded("1"));
-    EXPECT_EQ(rec(7), padded("False"));
-    EXPECT_EQ(rec(8), padded("True"));
-    EXPECT_EQ(rec(10), padded("9"));
-    EXPECT_EQ(rec(11), padded(""));
-    EXPECT_EQ(rec(15), padded("45"));
-    EXPECT_EQ(rec(16), padded("/src/0"));
-    EXPECT_EQ(rec(23), padded("/src/7"));
-    // "/dst/フォルダ2": 5 + 8 + 1 bytes, the field padded to 80 characters.
-    EXPECT_EQ(rec(26), padded("/dst/\x83\x74\x83\x48\x83\x8B\x83\x5F"
-                              "2"));
-    EXPECT_EQ(rec(33), padded("0"));
-    EXPECT_EQ(rec(47), padded("1"));
-
-    SettingsState again;
-    SettingsStore reload(again, dir / "system.dat", reporter);
-    reload.load_settings();
-    EXPECT_EQ(again.model.sets[2].dst_folder, "/dst/フォルダ2");
-    EXPECT_EQ(again.model.options.shutdown_after, o.shutdown_after);
-    EXPECT_EQ(again.model.options.start_time[2], "21:45");
-    EXPECT_EQ(again.model.options.backup_at_close, "1");
-    EXPECT_TRUE(ui.events().empty());
-}
-
-TEST_F(SettingsStoreTest, LongValuesComeBackCutAndTrimmed) {
-    state.model.sets[0].src_folder = "/" + std::string(89, 'a');
-    state.model.sets[0].dst_folder = "/with/trailing   ";
-    store.write_settings_file();
-    store.load_settings();
-    EXPECT_EQ(state.model.sets[0].src_folder, "/" + std::string(79, 'a'));
-    EXPECT_EQ(state.model.sets[0].dst_folder, "/with/trailing");
-}
-
-TEST_F(SettingsStoreTest, ANonBooleanShutdownFlagStopsTheLoadWithASystemError) {
-    auto records = full_records();
-    records[6] = "yes";
-    write_file(dir / "system.dat", hand_made_file(records));
-    state.settings_changed = 1;
-    store.load_settings();
-    ASSERT_EQ(ui.events_of("box").size(), 1u);
-    EXPECT_EQ(ui.events_of("box")[0].caption, "システムエラー");
-    EXPECT_NE(ui.box_texts()[0].find("エラー番号13 "), std::string::npos);
-    // Fields before the flag were taken, nothing after, and no control changed.
-    EXPECT_EQ(state.model.options.copy_mode, "1");
-    EXPECT_EQ(state.model.sets[0].src_folder, "");
-    EXPECT_EQ(state.page.text({Control::srcfld_txt, 0}), "");
-    EXPECT_FALSE(state.page.checked({Control::start_chk}));
-    EXPECT_EQ(state.settings_changed, 1);
-}
-
-TEST_F(SettingsStoreTest, UnknownOptionValuesLeaveTheControlsAlone) {
-    auto records = full_records();
-    records[0] = "2";
-    records[3] = "x";
-    records[5] = "";
-    write_file(dir / "system.dat", hand_made_file(records));
-    state.page.select_option(Control::copy_op, 0);
-    store.load_settings();
-    EXPECT_EQ(state.page.selected_option(Control::copy_op), 0);
-    EXPECT_EQ(state.page.selected_option(Control::rec_op), 1);
-    EXPECT_FALSE(state.page.checked({Control::timer_chk}));
-    EXPECT_EQ(state.caption_base, "Tarvenix");
-}
-
-TEST_F(SettingsStoreTest, AFileCutShortLeavesTheMissingControlsAlone) {
-    auto records = full_records();
-    records.resize(20);  // sets 4..7 and everything after record 20 missing
-    write_file(dir / "system.dat", hand_made_file(records) + "\x83");
-    store.load_settings();
-    EXPECT_TRUE(ui.events().empty());
-    EXPECT_EQ(state.model.sets[0].src_folder, "/home/太郎/データ");
-    EXPECT_EQ(state.model.sets[0].dst_folder, "");
-    for (int k = 0; k < kSetCount; ++k) {
-        EXPECT_FALSE(state.page.checked({Control::skip_chk, k})) << k;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettingsState s;
+        s.page.select_option(Control::copy_op, 0);
+        s.page.select_option(Control::rec_op, 0);
+        s.page.set_checked({Control::skip_chk, 7}, true);
+        const std::string path = dir / c.name;
+        auto records = full_records();
+        for (const auto& [n, bytes] : c.records) {
+            records[static_cast<std::size_t>(n - 1)] = bytes;
+        }
+        if (c.kept >= 0) {
+            records.resize(static_cast<std::size_t>(c.kept));
+            write_file(path, hand_made_file(records) + (c.kept < 47 ? "\x83" : ""));
+        }
+        ui.clear_events();
+        EXPECT_EQ(SettingsStore(s, path, reporter).load_settings(), !c.refused);
+        if (c.refused) {
+            ASSERT_EQ(ui.events_of("box").size(), 1u);
+            EXPECT_EQ(ui.events_of("box")[0].caption, "システムエラー");
+            EXPECT_NE(ui.box_texts()[0].find("エラー番号13 "), std::string::npos);
+        } else {
+            EXPECT_TRUE(ui.events().empty());
+        }
+        EXPECT_EQ(s.page.selected_option(Control::copy_op), c.copy_op);
+        EXPECT_EQ(s.page.selected_option(Control::rec_op), c.rec_op);
+        EXPECT_EQ(s.page.checked({Control::timer_chk}), c.timer_chk);
+        EXPECT_EQ(s.page.checked({Control::skip_chk, 7}), c.last_skip_chk);
+        EXPECT_EQ(s.page.caption(), c.timer_chk ? "Tarvenix " : "Tarvenix");
+        EXPECT_EQ(s.model.sets[0].src_folder.rfind(c.src0, 0), 0u);
+        EXPECT_EQ(s.page.text({Control::srcfld_txt, 0}),
+                  c.refused ? "" : s.model.sets[0].src_folder);
+        EXPECT_EQ(s.settings_changed, c.refused ? 1 : 0);
     }
 }
 
-TEST_F(SettingsStoreTest, BytesThatAreNotShiftJisStillLoad) {
-    auto records = full_records();
-    records[15] = "/bad\xA0\xFD\xFE\xFF";
-    write_file(dir / "system.dat", hand_made_file(records));
-    store.load_settings();
-    EXPECT_TRUE(ui.events().empty());
-    EXPECT_EQ(state.model.sets[0].src_folder.rfind("/bad", 0), 0u);
+// A save that fails leaves the previous file byte for byte.
+void save_fails_and_keeps_the_file(const std::string& path, const std::string& source,
+                                   SystemErrorReporter& reporter) {
+    SettingsState s;
+    SettingsStore saving(s, path, reporter);
+    saving.load_settings();
+    s.model.sets[3].src_folder = source;
+    EXPECT_THROW(saving.write_settings_file(), SystemError);
+    EXPECT_EQ(read_file(path), hand_made_file(full_records()));
 }
 
 TEST_F(SettingsStoreTest, AFailedSaveLeavesThePreviousFileIntact) {
     write_file(dir / "system.dat", hand_made_file(full_records()));
-    const std::string before = read_file(dir / "system.dat");
-    store.load_settings();
-    state.model.sets[3].src_folder = "/home/user/naïve";
-    EXPECT_THROW(store.write_settings_file(), SystemError);
-    EXPECT_EQ(read_file(dir / "system.dat"), before);
+    save_fails_and_keeps_the_file(dir / "system.dat", "/home/user/naïve", reporter);
 }
 
-TEST(SettingsStoreFull, AFullDiskLeavesThePreviousFileIntact) {
-    TempDir dir;
+TEST_F(SettingsStoreTest, AFullDiskLeavesThePreviousFileIntact) {
     ScopedTmpfs small(dir.path(), "12k");
     if (!small.mounted()) {
         GTEST_SKIP() << small.reason();
     }
-    const std::string path = small.path() + "/system.dat";
-    write_file(path, hand_made_file(full_records()));
-    const std::string before = read_file(path);
-    write_file(small.path() + "/filler", std::string(2048, 'f'));  // leave too little room
-    ScriptedUi ui;
-    SystemErrorReporter reporter(ui);
-    SettingsState state;
-    SettingsStore store(state, path, reporter);
-    store.load_settings();
-    state.model.sets[0].src_folder = "/changed";
-    EXPECT_THROW(store.write_settings_file(), SystemError);
-    EXPECT_EQ(read_file(path), before);
+    write_file(small.path() + "/system.dat", hand_made_file(full_records()));
+    write_file(small.path() + "/filler", std::string(2048, 'f'));  // too little room left
+    save_fails_and_keeps_the_file(small.path() + "/system.dat", "/changed", reporter);
 }
 
 TEST(ParseSettingsBoolean, AcceptsWordsAndNumbers) {
-    EXPECT_EQ(parse_settings_boolean("True"), true);
-    EXPECT_EQ(parse_settings_boolean("FALSE"), false);
-    EXPECT_EQ(parse_settings_boolean("0"), false);
-    EXPECT_EQ(parse_settings_boolean("1"), true);
-    EXPECT_EQ(parse_settings_boolean("-1"), true);
-    EXPECT_EQ(parse_settings_boolean("0.0"), false);
-    EXPECT_EQ(parse_settings_boolean("yes"), std::nullopt);
-    EXPECT_EQ(parse_settings_boolean(""), std::nullopt);
-    EXPECT_EQ(parse_settings_boolean("-"), std::nullopt);
-    EXPECT_EQ(parse_settings_boolean("1e5"), std::nullopt);
+    const std::pair<const char*, std::optional<bool>> cases[] = {
+        {"True", true}, {"FALSE", false}, {"0", false}, {"1", true}, {"-1", true},
+        {"0.0", false}, {"yes", {}},      {"", {}},     {"-", {}},   {"1e5", {}}};
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(parse_settings_boolean(text), value) << text;
+    }
 }
 
 TEST(SettingsPageModel, NotifiesOnRealChangesOnly) {
@@ -245,8 +190,6 @@ TEST(SettingsPageModel, NotifiesOnRealChangesOnly) {
     state.page.set_checked({Control::timer_chk}, true);
     EXPECT_EQ(seen, (std::vector<std::string>{"srcfld_txt(3)", "cp_skip(0)", "timer_chk"}));
     EXPECT_EQ(state.settings_changed, 1);
-    EXPECT_THROW(state.page.set_text({Control::srcfld_txt, 8}, "x"), std::out_of_range);
-    EXPECT_THROW(state.page.set_checked({Control::srcfld_txt, 0}, true), std::invalid_argument);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "app_harness.h"
@@ -12,59 +10,35 @@ namespace {
 
 using namespace testing;
 
-struct AppSetup : AppHarness {
-    void configure_set(bool backup_at_close = false, bool start_at_launch = false) {
-        make_dirs(dir / "src");
-        make_dirs(dir / "dst");
-        write_file(dir / "src/file.txt", "x");
-        auto& m = context.settings.model;
-        m.sets[0] = BackupSet{dir / "src", dir / "dst", "1", "0"};
-        for (int k = 1; k < kSetCount; ++k) {
-            m.sets[static_cast<std::size_t>(k)] = BackupSet{"", "", "1", "0"};
-        }
-        m.options.copy_mode = "0";
-        m.options.skip_open_files = "0";
-        m.options.record_history = "1";
-        m.options.start_at_time = "0";
-        m.options.backup_at_close = backup_at_close ? "1" : "0";
-        m.options.start_at_launch = start_at_launch ? "1" : "0";
-        store_settings();
-        context.store.load_settings();
+class AppControllerTest : public AppHarness, public ::testing::Test {};
+
+const std::string kQuestion = "システムデータが変更されています\r更新しますか？";
+const std::string kStopped = "バックアップが中止されました！";
+
+// The splash stands for its two seconds, then the icon is added for the main
+// window, or without a notification area the window itself is shown; only a
+// backup at launch starts a run, and nothing asks.
+TEST_F(AppControllerTest, StartUpShowsTheSplashThenTheIconOrTheWindow) {
+    for (const auto& [tray, at_launch] : {std::pair{true, false}, {false, false}, {true, true}}) {
+        AppHarness t;
+        t.configure_set(false, at_launch);
+        t.ui.set_tray_available(tray);
+        t.controller.start_up();
+        EXPECT_GE(t.ui.monotonic_seconds(), 1.5) << tray;
+        const std::vector<std::string> splash{"splash  Tarvenix Ver7.00 ", "splash closed"};
+        EXPECT_TRUE(std::equal(splash.begin(), splash.end(), t.window.log.begin())) << tray;
+        EXPECT_EQ(
+            t.ui.events_of("tray+"),
+            (std::vector<UiEvent>{{"tray+", "", "左-Menu:右-Help", RecordingWindow::kHandle}}))
+            << tray;
+        EXPECT_EQ(t.window.window_visible(), !tray);
+        EXPECT_EQ(t.logged("stand-in"), !tray);
+        EXPECT_EQ(joined(t.entries(), ", "),
+                  at_launch ? "[Start] [Prg open], [Success] [Prg open]" : "");
+        EXPECT_EQ(exists(t.dir / "dst/file.txt"), at_launch);
+        EXPECT_EQ(t.context.settings.settings_changed, 0);
+        EXPECT_TRUE(t.ui.box_texts().empty());
     }
-    bool logged(const std::string& entry) const {
-        return std::find(window.log.begin(), window.log.end(), entry) != window.log.end();
-    }
-};
-
-class AppControllerTest : public AppSetup, public ::testing::Test {};
-
-TEST_F(AppControllerTest, FirstStartShowsTheSplashAddsTheIconAndStartsNoBackup) {
-    const double before = ui.monotonic_seconds();
-    controller.start_up();
-    EXPECT_GE(ui.monotonic_seconds() - before, 1.5);  // the splash stood for its two seconds
-    EXPECT_EQ(window.log, (std::vector<std::string>{"splash  Tarvenix Ver7.00 ", "splash closed"}));
-    // The icon is added through the main window's toolbox object, for the main window.
-    const std::vector<UiEvent> tray{{"tray+", "", "左-Menu:右-Help", RecordingWindow::kHandle}};
-    EXPECT_EQ(ui.events_of("tray+"), tray);
-    EXPECT_FALSE(window.window_visible());
-    EXPECT_FALSE(exists(context.history_file_path));
-    EXPECT_EQ(context.settings.settings_changed, 0);
-    EXPECT_TRUE(ui.box_texts().empty());
-}
-
-TEST_F(AppControllerTest, StartAtLaunchRunsABackup) {
-    configure_set(false, true);
-    controller.start_up();
-    EXPECT_EQ(history_count("[Start] [Prg open]"), 1);
-    EXPECT_EQ(history_count("[Success] [Prg open]"), 1);
-    EXPECT_EQ(read_file(dir / "dst/file.txt"), "x");
-}
-
-TEST_F(AppControllerTest, WithoutANotificationAreaTheWindowIsShown) {
-    ui.set_tray_available(false);
-    controller.start_up();
-    EXPECT_TRUE(window.window_visible());
-    EXPECT_TRUE(logged("stand-in"));
 }
 
 TEST_F(AppControllerTest, TrayPressesOpenTheMenusAndNothingElseDoes) {
@@ -101,95 +75,107 @@ TEST_F(AppControllerTest, OpeningTheWindowSelectsTheFirstSetOnce) {
     EXPECT_EQ(page().selected_tab(), 5);
 }
 
-TEST_F(AppControllerTest, HidingAsksAboutEditsAndSavesOnYes) {
-    configure_set();
-    controller.mnuset();
-    page().set_text({Control::dstfld_txt, 1}, dir / "dst");
-    page().set_text({Control::srcfld_txt, 1}, dir / "src");
-    ui.answer_next(button::kYes);
-    controller.mini_bt();
-    EXPECT_EQ(ui.box_texts().front(), "システムデータが変更されています\r更新しますか？");
-    EXPECT_FALSE(window.window_visible());
-    SettingsState reread;
-    SettingsStore(reread, context.settings_file_path, context.reporter).load_settings();
-    EXPECT_EQ(reread.model.sets[1].src_folder, dir / "src");
-}
-
 TEST_F(AppControllerTest, ManualBackupAsksFirstAndNoKeepsTheStoredSettings) {
     configure_set();
     page().set_text({Control::srcfld_txt, 0}, "/unsaved/edit");
     ui.answer_next(button::kNo);
     controller.bkup_bt();
-    EXPECT_EQ(history_count("[Success] [Manual]"), 1);
+    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{kQuestion});
+    EXPECT_EQ(entries(), (std::vector<std::string>{"[Start] [Manual]", "[Success] [Manual]"}));
     EXPECT_EQ(page().text({Control::srcfld_txt, 0}), dir / "src");  // the run reloaded the page
 }
 
-TEST_F(AppControllerTest, CloseWithoutEditsOrCloseBackupJustCloses) {
-    configure_set();
-    controller.start_up();  // (adds the icon the sequence removes)
-    window.log.clear();
-    controller.close_bt();
-    EXPECT_TRUE(ui.box_texts().empty());
-    EXPECT_FALSE(exists(context.history_file_path));
-    EXPECT_EQ(window.log,
-              (std::vector<std::string>{"about closed", "progress closed", "main closed"}));
-    EXPECT_EQ(ui.events_of("tray-").size(), 1u);
-    EXPECT_TRUE(controller.shut_down());
+void close_twice(AppController& a) {
+    a.on_close_request();
+    a.on_close_request();
 }
 
-TEST_F(AppControllerTest, CloseAnsweredNoRunsTheCloseBackupAndAsksOnce) {
-    configure_set(true);
-    page().set_text({Control::srcfld_txt, 0}, "/unsaved");
-    ui.answer_next(button::kNo);
-    controller.close_bt();
-    EXPECT_EQ(ui.box_texts(),
-              std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
-    EXPECT_EQ(history_count("[Start] [Prg close]"), 1);
-    EXPECT_TRUE(logged("main closed"));
-    SettingsState reread;
-    SettingsStore(reread, context.settings_file_path, context.reporter).load_settings();
-    EXPECT_EQ(reread.model.sets[0].src_folder, dir / "src");
-}
-
-TEST_F(AppControllerTest, TheTrayExitSavesAfterAnOkOnlyQuestion) {
-    configure_set();
-    page().set_text({Control::srcfld_txt, 1}, dir / "src");
-    page().set_text({Control::dstfld_txt, 1}, dir / "dst");
-    controller.mnuend();
-    const auto boxes = ui.events_of("box");
-    ASSERT_EQ(boxes.size(), 1u);  // asked once, the sequence does not ask again
-    EXPECT_EQ(boxes[0].style, 32);
-    EXPECT_EQ(boxes[0].caption, "確認");
-    SettingsState reread;
-    SettingsStore(reread, context.settings_file_path, context.reporter).load_settings();
-    EXPECT_EQ(reread.model.sets[1].src_folder, dir / "src");
-    EXPECT_TRUE(logged("main closed"));
-}
-
-TEST_F(AppControllerTest, TheSessionEndRunsTheSequenceOnlyOnce) {
-    configure_set(true);
-    controller.on_close_request();
-    controller.on_close_request();
-    EXPECT_EQ(history_count("[Start] [Prg close]"), 1);
-    EXPECT_EQ(std::count(window.log.begin(), window.log.end(), "main closed"), 1);
-}
-
-TEST_F(AppControllerTest, ClosingDuringARunStopsItThenShutsDown) {
-    configure_set(true);
-    write_file(dir / "src/second.txt", "2");
-    bool asked = false;
-    ui.at_pump(3, [&] {
-        asked = true;
-        controller.on_close_request();  // e.g. SIGTERM while a file is shown
-    });
-    controller.bkup_bt();
-    EXPECT_TRUE(asked);
-    EXPECT_EQ(history_count("[Cancel] [Manual]"), 1);
-    EXPECT_EQ(ui.box_texts().front(), "バックアップが中止されました！");
-    // The sequence ran after the run had ended, with its close-time backup.
-    EXPECT_EQ(history_count("[Start] [Prg close]"), 1);
-    EXPECT_TRUE(controller.shut_down());
-    EXPECT_EQ(window.log.back(), "main closed");
+// Every way out of the window or the program, with or without edits on the
+// page (set 2 filled in), before or during a manual run: the questions asked
+// (the last box's style: 32 OK only, 36 Yes/No), whether the edits are saved,
+// the history, and the last call to the windows.
+TEST_F(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
+    using C = AppController;
+    const std::string q = kQuestion;
+    const std::string run = "[Start] [Manual], [Success] [Manual]";
+    const std::string stopped = "[Start] [Manual], [Cancel] [Manual]";
+    const std::string at_close = "[Start] [Prg close], [Success] [Prg close]";
+    const struct {
+        const char* name;
+        std::function<void(C&)> command;
+        bool during_run, cancel, edits, backup_at_close;
+        std::int16_t answer;  // to the question about the edits, 0: unscripted
+        std::string boxes;    // joined by " | "
+        std::int32_t style;
+        bool saved;
+        std::string history;  // without the times, joined by ", "
+        std::string last_call;
+    } cases[] = {
+        {"hide, Yes", &C::mini_bt, false, false, true, false, button::kYes, q, 36, true, "",
+         "hide"},
+        {"close, nothing edited", &C::close_bt, false, false, false, false, 0, "", 0, false, "",
+         "main closed"},
+        {"close, No", &C::close_bt, false, false, true, true, button::kNo, q, 36, false, at_close,
+         "main closed"},
+        {"tray exit", &C::mnuend, false, false, true, false, 0, q, 32, true, "", "main closed"},
+        {"session end twice", close_twice, false, false, false, true, 0, "", 0, false, at_close,
+         "main closed"},
+        {"backup then shut down, No, cancelled", &C::bkup_exitwin, false, true, true, true,
+         button::kNo, q + " | " + kStopped, 16, false, stopped, "quit"},
+        {"close during a run", &C::on_close_request, true, false, false, true, 0, kStopped, 16,
+         false, stopped + ", " + at_close, "main closed"},
+        {"tray exit during a run", &C::mnuend, true, false, true, false, 0, kStopped + " | " + q,
+         32, true, stopped, "main closed"},
+        {"backup then shut down during a run", &C::bkup_exitwin, true, false, true, false,
+         button::kYes, q, 36, true, run + ", " + run, "quit"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness t;
+        t.configure_set(c.backup_at_close);
+        write_file(t.dir / "src/second.txt", "2");  // a run of two files, to act during it
+        t.controller.start_up();
+        t.controller.mnuset();
+        t.window.log.clear();
+        if (c.answer != 0) {
+            t.ui.answer_next(c.answer);
+        }
+        if (c.cancel) {
+            t.ui.at_pump(t.ui.pump_count() + 1, [&t] { t.controller.copyccl_bt(); });
+        }
+        const auto act = [&] {
+            if (c.edits) {
+                t.fill(1, t.dir / "src", t.dir / "dst");
+            }
+            c.command(t.controller);
+        };
+        const double before = t.ui.monotonic_seconds();
+        if (c.during_run) {
+            t.ui.at_pump(t.ui.pump_count() + 3, act);
+            t.controller.bkup_bt();
+        } else {
+            act();
+        }
+        EXPECT_EQ(joined(t.ui.box_texts(), " | "), c.boxes);
+        if (!c.boxes.empty()) {
+            EXPECT_EQ(t.ui.events_of("box").back().style, c.style);
+        }
+        EXPECT_EQ(t.stored().sets[1].src_folder, c.saved ? t.dir / "src" : "");
+        EXPECT_EQ(joined(t.entries(), ", "), c.history);
+        const auto& log = t.window.log;
+        EXPECT_EQ(std::count(log.begin(), log.end(), c.last_call), 1);
+        EXPECT_EQ(log.back(), c.last_call);
+        // The sequence closes every window and removes the icon; the
+        // shut-down ends the program without it, two seconds after its backup.
+        const bool closed = c.last_call == "main closed";
+        const bool quit = c.last_call == "quit";
+        EXPECT_EQ(t.logged("progress closed"), closed);
+        EXPECT_EQ(t.ui.events_of("tray-").size(), closed ? 1u : 0u);
+        EXPECT_EQ(t.ui.session_requests(),
+                  std::vector<SessionRequest>(quit ? 1 : 0, SessionRequest::kPowerOff));
+        EXPECT_GE(t.ui.monotonic_seconds() - before, quit ? 1.5 : 0);
+        EXPECT_EQ(t.controller.shut_down(), closed || quit);
+    }
 }
 
 // The system asks the program to end (a signal, the session ending) at
@@ -199,17 +185,18 @@ TEST_F(AppControllerTest, ClosingDuringARunStopsItThenShutsDown) {
 TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
     struct Case {
         const char* name;
-        std::function<void(AppSetup&)> act;
+        std::function<void(AppHarness&)> act;
         std::vector<std::string> entries;  // history lines without the time, as prefixes
         std::size_t boxes_shown;           // boxes the user saw before the request
     };
-    const auto terminate = [](AppSetup& t) { t.controller.on_termination_request(); };
+    const auto terminate = [](AppHarness& t) { t.controller.on_termination_request(); };
     const std::string stopped = "[Message] = Error: バックアップが中止されました！ [?]";
     const std::string copy_failed = "[Message] = Error: ファイルをコピーできません！ / コピー元 = ";
+    const std::string saved =
+        "[Message] = 確認: システムデータが変更されています / 更新しますか？ => Yes [?]";
     const Case cases[] = {
         {"during a run",
-         [&](AppSetup& t) {
-             t.configure_set(true);
+         [&](AppHarness& t) {
              t.ui.at_pump(3, [&] { terminate(t); });
              t.controller.bkup_bt();
          },
@@ -217,8 +204,7 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
           "[Success] [Prg close]"},
          0},
         {"while a box waits for the user",
-         [&](AppSetup& t) {
-             t.configure_set(true);
+         [&](AppHarness& t) {
              make_dirs(t.dir / "dst/file.txt/taken");  // no file can replace a full folder
              t.ui.on_box("ファイルをコピーできません", [&] { terminate(t); });
              t.controller.bkup_bt();
@@ -227,22 +213,18 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
           copy_failed, stopped, "[Cancel] [Prg close]"},
          1},
         {"while the window's question about unsaved edits waits",
-         [&](AppSetup& t) {
-             t.configure_set(true);
+         [&](AppHarness& t) {
              make_dirs(t.dir / "dst2");
-             t.page().set_text({Control::srcfld_txt, 1}, t.dir / "src");
-             t.page().set_text({Control::dstfld_txt, 1}, t.dir / "dst2");
+             t.fill(1, t.dir / "src", t.dir / "dst2");
              t.ui.on_box("更新しますか", [&] { terminate(t); });
              t.controller.mini_bt();
              t.controller.after_event();  // as the front end does after each event
          },
          // The save the handler was asked for comes before the sequence.
-         {"[Message] = 確認: システムデータが変更されています / 更新しますか？ => Yes [?]",
-          "[Start] [Prg close]", "[Success] [Prg close]"},
+         {saved, "[Start] [Prg close]", "[Success] [Prg close]"},
          1},
         {"with a history that cannot be written (its error must not loop)",
-         [&](AppSetup& t) {
-             t.configure_set(true);
+         [&](AppHarness& t) {
              make_dirs(t.context.history_file_path);
              t.ui.at_pump(3, [&] { terminate(t); });
              t.controller.bkup_bt();
@@ -251,14 +233,7 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          {},
          1},
         {"during the splash, with a tray command and a due start time after it",
-         [&](AppSetup& t) {
-             t.configure_set(true, true);
-             auto& o = t.context.settings.model.options;
-             o.start_at_time = "1";
-             o.start_hour[0] = "09";
-             o.start_minute[0] = "05";
-             o.start_time[0] = "09:05";
-             t.store_settings();
+         [&](AppHarness& t) {
              t.ui.set_time(9 * 3600 + 5 * 60 - 0.5);
              t.ui.at_pump(1, [&] { terminate(t); });
              t.ui.at_pump(2, [&] {
@@ -271,112 +246,29 @@ TEST_F(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          {"[Start] [Prg close]", "[Success] [Prg close]"},
          0},
         {"before start-up, with edits nobody saved",
-         [&](AppSetup& t) {
-             t.configure_set(true, true);
-             t.page().set_text({Control::srcfld_txt, 1}, t.dir / "src");
-             t.page().set_text({Control::dstfld_txt, 1}, t.dir / "dst");
+         [&](AppHarness& t) {
+             t.fill(1, t.dir / "src", t.dir / "dst");
              terminate(t);
              t.controller.start_up();
          },
-         {"[Message] = 確認: システムデータが変更されています / 更新しますか？ => Yes [?]",
-          "[Start] [Prg close]", "[Success] [Prg close]"},
+         {saved, "[Start] [Prg close]", "[Success] [Prg close]"},
          0},
     };
     for (const Case& c : cases) {
-        AppSetup t;
+        SCOPED_TRACE(c.name);
+        AppHarness t;
+        t.configure_set(true, true, {"09", "", ""}, "05");
         c.act(t);
-        std::vector<std::string> entries;
-        for (const auto& line : t.history()) {
-            entries.push_back(line.substr(line.find(' ', line.find(' ') + 1) + 1));
-        }
-        ASSERT_EQ(entries.size(), c.entries.size())
-            << c.name << ": " << ::testing::PrintToString(entries);
+        const auto entries = t.entries();
+        ASSERT_EQ(entries.size(), c.entries.size()) << ::testing::PrintToString(entries);
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            EXPECT_EQ(entries[i].rfind(c.entries[i], 0), 0u) << c.name << ": " << entries[i];
+            EXPECT_EQ(entries[i].rfind(c.entries[i], 0), 0u) << entries[i];
         }
-        EXPECT_EQ(t.ui.box_texts().size(), c.boxes_shown) << c.name;
-        EXPECT_TRUE(t.controller.shut_down()) << c.name;
-        EXPECT_TRUE(t.ui.events_of("tray+").empty()) << c.name;  // start-up never went on
+        EXPECT_EQ(t.ui.box_texts().size(), c.boxes_shown);
+        EXPECT_TRUE(t.controller.shut_down());
+        EXPECT_TRUE(t.ui.events_of("tray+").empty());  // start-up never went on
     }
 }
-
-TEST_F(AppControllerTest, BackupThenShutDownEndsWithoutTheSequence) {
-    configure_set(true);
-    page().set_text({Control::srcfld_txt, 1}, "/x");
-    ui.answer_next(button::kNo);
-    ui.at_pump(1, [&] { controller.copyccl_bt(); });  // the user cancels the backup
-    const double before = ui.monotonic_seconds();
-    controller.bkup_exitwin();
-    EXPECT_EQ(ui.box_texts().front(), "システムデータが変更されています\r更新しますか？");
-    EXPECT_EQ(history_count("[Cancel] [Manual]"), 1);
-    EXPECT_GE(ui.monotonic_seconds() - before, 1.5);
-    EXPECT_EQ(ui.session_requests(), std::vector<SessionRequest>{SessionRequest::kPowerOff});
-    EXPECT_EQ(window.log, std::vector<std::string>{"quit"});  // no close backup
-    EXPECT_TRUE(ui.events_of("tray-").empty());               // no tray removal
-    EXPECT_EQ(history_count("[Prg close]"), 0);
-}
-
-// The tray's two exit commands chosen during a run, with edits made while it
-// runs: each asks its own question once the run has stopped.
-struct ExitDuringRun {
-    const char* name;
-    void (AppController::*command)();
-    std::vector<std::string> boxes;
-    std::int32_t question_style;  // of the last box
-    int manual_runs;
-    std::vector<SessionRequest> sessions;
-    std::string last_view_call;
-};
-void PrintTo(const ExitDuringRun& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ExitDuringARun : public AppControllerTest,
-                       public ::testing::WithParamInterface<ExitDuringRun> {};
-
-TEST_P(ExitDuringARun, AsksItsOwnQuestionAfterTheRun) {
-    const ExitDuringRun& c = GetParam();
-    configure_set();
-    write_file(dir / "src/second.txt", "2");
-    ui.answer_next(button::kYes);
-    ui.at_pump(3, [&] {
-        page().set_text({Control::srcfld_txt, 1}, dir / "src");
-        page().set_text({Control::dstfld_txt, 1}, dir / "dst");
-        (controller.*c.command)();
-    });
-    controller.bkup_bt();
-    EXPECT_EQ(ui.box_texts(), c.boxes);
-    ASSERT_FALSE(ui.events_of("box").empty());
-    EXPECT_EQ(ui.events_of("box").back().style, c.question_style);
-    EXPECT_EQ(history_count("[Start] [Manual]"), c.manual_runs);
-    EXPECT_EQ(ui.session_requests(), c.sessions);
-    EXPECT_EQ(window.log.back(), c.last_view_call);
-    SettingsState reread;  // the edits made during the run were saved
-    SettingsStore(reread, context.settings_file_path, context.reporter).load_settings();
-    EXPECT_EQ(reread.model.sets[1].src_folder, dir / "src");
-}
-
-const std::string kQuestion = "システムデータが変更されています\r更新しますか？";
-INSTANTIATE_TEST_SUITE_P(
-    Tray, ExitDuringARun,
-    ::testing::Values(
-        // Stops the run, then the OK-only question (32: OK, question icon).
-        ExitDuringRun{"mnuend",
-                      &AppController::mnuend,
-                      {"バックアップが中止されました！", kQuestion},
-                      32,
-                      1,
-                      {},
-                      "main closed"},
-        // Lets the run finish, then the Yes/No question (36), a backup, shut-down.
-        ExitDuringRun{"bkup_exitwin",
-                      &AppController::bkup_exitwin,
-                      {kQuestion},
-                      36,
-                      2,
-                      {SessionRequest::kPowerOff},
-                      "quit"}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(AppControllerTest, ImmediateSessionCommandsOnlyRequest) {
     page().set_text({Control::srcfld_txt, 1}, "/x");
