@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QString>
+#include <QTest>
 #include <QWidget>
 #include <string>
 
@@ -42,6 +45,13 @@ protected:
                 widget->close();
             }
         }
+    }
+
+    // Shows the settings window and waits until it has the keyboard.
+    void show_window() {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
     template <typename T>
