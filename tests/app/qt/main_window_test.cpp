@@ -1,30 +1,106 @@
-// The program's windows: the settings window with its tray menus, the
-// progress dialog, the splash and the About window.
+// The desktop program's windows as the user meets them: the settings window
+// with its tray menus, the splash, the About window and the progress dialog,
+// a backup started from the buttons, and (run by under_x11.sh on a real X
+// server with a window manager; elsewhere they skip) what the window manager
+// shows.
+
+#include "app/qt/main_window.h"
+
+#include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <tuple>
 #include <vector>
 
+#include "app/core/app_controller.h"
+#include "app/core/program_context.h"
 #include "app/qt/about.h"
 #include "app/qt/multi_row_tab_bar.h"
+#include "app/qt/progress_dialog.h"
+#include "app/qt/qt_desktop.h"
+#include "app/qt/qt_ports.h"
 #include "app/qt/splash.h"
 #include "app/qt/ui_common.h"
-#include "app_fixture.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
 
 using namespace Qt::StringLiterals;
 
 namespace tarvenix::testing {
 namespace {
+
+// The desktop program assembled as main() does, on a temporary program
+// folder, with a scripted user and session in place of the real ones (the
+// desktop port is the real one: tray icon and windows are Qt's).
+class AppFixture : public ::testing::Test {
+protected:
+    AppFixture()
+        : context(with_real_desktop(ui.ports(), desktop), progress, tmp.path())
+        , window(context.settings.page, &progress)
+        , controller(context, window) {
+        window.set_controller(&controller);
+        window.set_desktop(&desktop);
+        desktop.set_tray_host(&window.tray());
+        window.set_quit_handler([this] { ++quit_calls; });
+        progress.set_cancel_handler([this] { controller.copyccl_bt(); });
+        context.store.load_settings();
+    }
+
+    ~AppFixture() override {
+        // Leave nothing on screen for the next test.
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget != &window && widget != &progress) {
+                widget->close();
+            }
+        }
+    }
+
+    // Shows the settings window and waits until it has the keyboard.
+    void show_window() {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    template <typename T>
+    T* find(const QString& name) {
+        T* widget = window.findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+
+    static Ports with_real_desktop(const Ports& p, DesktopPort& desktop) {
+        return Ports{p.boxes,   p.sound, p.busy,    p.pump, p.clock,
+                     p.session, p.shell, p.folders, desktop};
+    }
+
+    TempDir tmp;
+    ScriptedUi ui;
+    qt::QtDesktop desktop;
+    qt::ProgressDialog progress;
+    ProgramContext context;
+    qt::MainWindow window;
+    AppController controller;
+    int quit_calls = 0;
+};
 
 // The "name=caption" entries of a '|'-separated list as `parent` shows them:
 // the widget's `property`, or the size of a label's picture.
@@ -165,7 +241,9 @@ TEST_F(MainWindowTest, TrayClicksPopUpTheirMenus) {
     }
 }
 
-TEST_F(MainWindowTest, WithoutATrayStartUpShowsTheSplashThenTheWindowWithAMenuBar) {
+// Without a tray, start-up shows the splash, then the window with a menu bar;
+// its "終　了" ends the program without a question when nothing changed.
+TEST_F(MainWindowTest, WithoutATrayStartUpShowsTheSplashThenTheWindowAndCloseEndsIt) {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable())
         << "these checks need a desktop without tray";
     bool splash_seen = false;
@@ -176,22 +254,28 @@ TEST_F(MainWindowTest, WithoutATrayStartUpShowsTheSplashThenTheWindowWithAMenuBa
     EXPECT_TRUE(splash_seen);
     EXPECT_TRUE(window.splash() == nullptr || !window.splash()->isVisible());
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.windowTitle(), u"Tarvenix"_s);
     EXPECT_TRUE(window.menuBar()->isVisible());
     QStringList menus;
     for (const QAction* action : window.menuBar()->actions()) {
         menus << action->text();
     }
     EXPECT_EQ(menus.join(u'|'), u"ﾒﾆｭｰ|ﾍﾙﾌﾟ"_s);
+    find<QPushButton>(u"close_bt"_s)->click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(controller.shut_down());
+    EXPECT_EQ(quit_calls, 1);
+    EXPECT_TRUE(ui.box_texts().empty());
 }
 
 // Loaded settings fill the controls without counting as a change; typing is
-// one, and the caption then shows its marker on one of two clock ticks.
-TEST_F(MainWindowTest, TypingMarksTheSettingsChangedAndTheCaptionBlinks) {
+// one: the caption then shows its marker on one of two clock ticks, and
+// closing the window asks first (No saves nothing) and ends the program once.
+TEST_F(MainWindowTest, TypingMarksTheSettingsChangedAndClosingAsksFirst) {
     context.settings.model.sets[3].dst_folder = "/backup/四";
     context.settings.model.options.copy_mode = "1";
     context.store.write_settings_file();
     context.store.load_settings();
+    const std::string stored = read_file(tmp / "system.dat");
     show_window();
     EXPECT_EQ(find<QLineEdit>(u"dstfld_txt(3)"_s)->text(), u"/backup/四"_s);
     EXPECT_TRUE(find<QRadioButton>(u"copy_op(1)"_s)->isChecked());
@@ -213,6 +297,15 @@ TEST_F(MainWindowTest, TypingMarksTheSettingsChangedAndTheCaptionBlinks) {
         EXPECT_EQ(captions.filter(QRegularExpression(u"\\)  変更有り$"_s)).size(), typed ? 1 : 0)
             << seen;
     }
+    ui.answer_next(button::kNo);
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(controller.shut_down());
+    EXPECT_EQ(quit_calls, 1);
+    EXPECT_EQ(ui.box_texts(),
+              std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
+    EXPECT_EQ(read_file(tmp / "system.dat"), stored);
+    EXPECT_TRUE(ui.session_requests().empty());
 }
 
 // Leaving a time box for another control checks it; another window or a menu
@@ -396,30 +489,6 @@ TEST_F(MainWindowTest, TabRowsSelectTheTabUnderTheClick) {
     }
 }
 
-// Closing the window ends the program once; a change asks first, and No
-// saves nothing.
-TEST_F(MainWindowTest, ClosingTheWindowRunsTheShutDownSequenceOnce) {
-    show_window();
-    QTest::keyClicks(find<QLineEdit>(u"srcfld_txt(1)"_s), u"x"_s);
-    ui.answer_next(button::kNo);
-    EXPECT_TRUE(window.close());
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(controller.shut_down());
-    EXPECT_EQ(quit_calls, 1);
-    EXPECT_EQ(ui.box_texts(),
-              std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
-    EXPECT_FALSE(exists(tmp / "system.dat"));
-    EXPECT_TRUE(ui.session_requests().empty());
-}
-
-TEST_F(MainWindowTest, CloseButtonEndsTheProgramWithoutAQuestionWhenNothingChanged) {
-    find<QPushButton>(u"close_bt"_s)->click();
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(controller.shut_down());
-    EXPECT_EQ(quit_calls, 1);
-    EXPECT_TRUE(ui.box_texts().empty());
-}
-
 struct WindowCase {
     const char* name;
     std::function<QWidget*()> open;  // made and shown as the program does
@@ -527,6 +596,303 @@ TEST(WindowsTest, TheProgressDialogCentresItselfOnItsFirstShowingOnly) {
     dialog.show();
     EXPECT_EQ(dialog.pos(), screen.topLeft());  // where the user left it
     dialog.hide();
+}
+
+class BackupFlowTest : public AppFixture {};
+
+// Set 1 filled in as the user does and saved with "更　新"; "ﾊﾞｯｸｱｯﾌﾟ開始" then
+// copies it with the progress dialog showing the source, and a second run (of
+// new files) stops at a click on the dialog's "中　止".
+TEST_F(BackupFlowTest, BackupButtonCopiesTheFilesAndTheCancelButtonStopsTheRun) {
+    make_dirs(tmp / "src/sub");
+    make_dirs(tmp / "dst");
+    write_file(tmp / "src/a.txt", "alpha");
+    write_file(tmp / "src/sub/b.txt", "bravo");
+    show_window();
+    QTest::keyClicks(find<QLineEdit>(u"srcfld_txt(0)"_s), qt::to_qstring(tmp / "src"));
+    QTest::keyClicks(find<QLineEdit>(u"dstfld_txt(0)"_s), qt::to_qstring(tmp / "dst"));
+    QCheckBox* subfolders = find<QCheckBox>(u"subfld_chk(0)"_s);
+    // On the box itself: the control is wider than its caption.
+    QTest::mouseClick(subfolders, Qt::LeftButton, {}, QPoint(6, subfolders->height() / 2));
+    ASSERT_TRUE(subfolders->isChecked());
+    QTest::mouseClick(find<QPushButton>(u"ok_bt"_s), Qt::LeftButton);
+    ASSERT_TRUE(exists(tmp / "system.dat"));
+    EXPECT_EQ(context.settings.settings_changed, 0);
+    EXPECT_EQ(window.focusWidget(), find<QWidget>(u"mini_bt"_s));  // after a save
+    for (const bool cancel : {false, true}) {
+        for (int i = 0; cancel && i < 20; ++i) {
+            write_file(tmp / ("src/f" + std::to_string(i) + ".txt"), "x");
+        }
+        QString source_shown;
+        bool clicked = false;
+        ui.on_every_pump([&] {
+            if (progress.isVisible()) {
+                source_shown = progress.label(ProgressLabel::srcfld)->text();
+                if (cancel && !clicked &&
+                    !progress.label(ProgressLabel::cpfname)->text().isEmpty()) {
+                    clicked = true;
+                    QTest::mouseClick(progress.findChild<QPushButton*>(u"copyccl_bt"_s),
+                                      Qt::LeftButton);
+                }
+            }
+        });
+        QTest::mouseClick(find<QPushButton>(u"bkup_bt"_s), Qt::LeftButton);
+        EXPECT_EQ(source_shown, qt::to_qstring(tmp / "src")) << cancel;
+        EXPECT_EQ(clicked, cancel);
+        EXPECT_FALSE(progress.isVisible()) << cancel;
+        EXPECT_EQ(ui.box_texts(), cancel
+                                      ? std::vector<std::string>{"バックアップが中止されました！"}
+                                      : std::vector<std::string>{});
+    }
+    EXPECT_EQ(read_file(tmp / "dst/a.txt"), "alpha");
+    EXPECT_EQ(read_file(tmp / "dst/sub/b.txt"), "bravo");
+    const std::string history = read_file(tmp / "history.txt");
+    for (const char* tag : {"[Start]", "[Manual]", "[Success]", "[Cancel]"}) {
+        EXPECT_NE(history.find(tag), std::string::npos) << tag << " in " << history;
+    }
+    EXPECT_TRUE(ui.session_requests().empty());
+}
+
+// What the progress dialog has painted while a run copies: the screen's pixels
+// of the file name and size, not the labels' pending texts. The engine runs
+// with the real Qt pump and dialog on a clock the test moves, so each copy
+// takes the time the case gives it.
+struct PaintCase {
+    const char* name;
+    int files;
+    std::size_t bytes;
+    std::int64_t copy_ns;
+    double current_share;  // of all pump calls, the screen shows a current name
+    bool whole_copy;       // every copy starts with its own name and size on screen
+};
+void PrintTo(const PaintCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PaintedProgressTest : public ::testing::TestWithParam<PaintCase>,
+                            public ProgressView,
+                            public EventPumpPort {
+protected:
+    // ProgressView: forwards to the dialog, keeping the names set.
+    void show() override { dialog.show(); }
+    void hide() override { dialog.hide(); }
+    bool visible() const override { return dialog.isVisible(); }
+    void set_label(ProgressLabel which, std::string_view text) override {
+        dialog.set_label(which, text);
+        if (which == ProgressLabel::cpfname) {
+            name = qt::to_qstring(text);
+            if (!name.isEmpty()) {
+                names << name;
+            }
+        } else if (which == ProgressLabel::filesize) {
+            size = qt::to_qstring(text);
+        }
+    }
+    // EventPumpPort: the real pump, then a look at the screen; a call right
+    // after a file's name was set is followed by that file's copy.
+    void process_events() override {
+        pump.process_events();
+        ++calls;
+        const QString shown_name =
+            painted_as(u"cpfname"_s, names.mid(std::max<qsizetype>(0, names.size() - 20)));
+        current += shown_name.isEmpty() ? 0 : 1;
+        if (!name.isEmpty()) {
+            const bool whole = shown_name == name && painted_as(u"filesize"_s, {size}) == size;
+            starts_shown += whole ? 1 : 0;
+            ++copies;
+            now += GetParam().copy_ns;
+        } else {
+            now += 50'000;
+        }
+    }
+    void wait_for_events(double) override { pump.wait_for_events(0); }
+
+    // Which of the texts the label's pixels on screen show ("" for none).
+    QString painted_as(const QString& label_name, const QStringList& texts) {
+        const auto* label = dialog.findChild<QLabel*>(label_name);
+        const QRect r = label->geometry();
+        const QImage screen = dialog.screen()
+                                  ->grabWindow(dialog.winId(), r.x(), r.y(), r.width(), r.height())
+                                  .toImage();
+        for (const QString& text : texts) {
+            QImage& expected = rendered[label_name + u'/' + text];
+            if (expected.isNull()) {
+                QLabel twin(text);
+                twin.setFont(label->font());
+                twin.setPalette(label->palette());
+                twin.setAlignment(label->alignment());
+                twin.setWordWrap(label->wordWrap());
+                twin.resize(r.size());
+                expected = twin.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            }
+            if (!text.isEmpty() && screen.convertToFormat(QImage::Format_RGB32) == expected) {
+                return text;
+            }
+        }
+        return {};
+    }
+
+    TempDir tmp;
+    ScriptedUi ui;
+    std::int64_t now = 0;
+    qt::QtEventPump pump{[this] { return now; }};
+    qt::ProgressDialog dialog;
+    QString name, size;
+    QStringList names;
+    QHash<QString, QImage> rendered;
+    int calls = 0, current = 0, copies = 0, starts_shown = 0;
+};
+
+TEST_P(PaintedProgressTest, TheFileBeingCopiedIsOnScreen) {
+    const PaintCase& c = GetParam();
+    make_dirs(tmp / "src");
+    make_dirs(tmp / "dst");
+    for (int i = 0; i < c.files; ++i) {
+        write_file(tmp / ("src/報告書" + std::to_string(i) + ".doc"), std::string(c.bytes, 'x'));
+    }
+    dialog.set_prompt_pass_request([this] { pump.request_prompt_pass(); });
+    Ports ports = ui.ports();
+    ProgramContext context(Ports{ports.boxes, ports.sound, ports.busy, *this, ports.clock,
+                                 ports.session, ports.shell, ports.folders, ports.desktop},
+                           *this, tmp.path());
+    context.settings.model.sets[0] = BackupSet{tmp / "src", tmp / "dst", "1", "0"};
+    context.settings.model.options.copy_mode = "0";
+    context.settings.model.options.skip_open_files = "0";
+    context.store.write_settings_file();
+    EXPECT_EQ(context.engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    ASSERT_EQ(copies, c.files) << (ui.box_texts().empty() ? "" : ui.box_texts()[0]);
+    EXPECT_GE(current, c.current_share * calls) << current << " of " << calls;
+    if (c.whole_copy) {
+        EXPECT_EQ(starts_shown, copies);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, PaintedProgressTest,
+    ::testing::Values(PaintCase{"large_files_of_200_ms", 3, 1'200'000, 200'000'000, 0.5, true},
+                      PaintCase{"small_files_of_1_ms", 200, 2000, 1'000'000, 0.8, false}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// A property of the window as the window manager holds it, read with xprop.
+QString xprop(const QWidget* window, const QString& property) {
+    QProcess xprop;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    xprop.setProcessEnvironment(env);
+    xprop.start(u"xprop"_s, {u"-notype"_s, u"-id"_s, QString::number(window->winId()), property});
+    xprop.waitForFinished(5000);
+    return QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+}
+
+// The caption the window manager holds (_NET_WM_NAME).
+QString wm_name(const QWidget* window) {
+    const QString out = xprop(window, u"_NET_WM_NAME"_s);
+    const qsizetype open = out.indexOf(u'"');
+    return open < 0 || !out.endsWith(u'"')
+               ? u"<none: "_s + out + u'>'
+               : out.mid(open + 1, out.size() - open - 2).replace(u"\\\""_s, u"\""_s);
+}
+
+// How the window manager holds a window: "Normal", "Iconic", or "none" when
+// the window is not managed (unmapped).
+QString wm_state(const QWidget* window) {
+    const QString out = xprop(window, u"WM_STATE"_s);
+    const qsizetype at = out.indexOf(u"window state: "_s);
+    return at < 0 ? u"none"_s : out.mid(at + 14).section(u'\n', 0, 0).trimmed();
+}
+
+class X11Test : public AppFixture {
+protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != u"xcb"_s) {
+            GTEST_SKIP() << "needs an X server with a window manager (tests/app/qt/under_x11.sh)";
+        }
+    }
+};
+
+TEST_F(X11Test, CaptionsAreExactlyTheProgramsOwnTexts) {
+    qt::SplashWindow* splash = new qt::SplashWindow;
+    splash->present();
+    qt::AboutWindow* about = new qt::AboutWindow(u"Ver7.00"_s);
+    about->show();
+    progress.show();
+    window.timer1()->stop();  // the caption below stays as set
+    window.show();
+    context.settings.page.set_caption("Tarvenix   (Now 09:30:05)  変更有り");
+    const std::pair<QWidget*, QString> windows[] = {
+        {splash, u" "_s},
+        {about, u"TARVENIXのﾊﾞｰｼﾞｮﾝ情報"_s},
+        {&progress, u"Tarvenix  バックアップ中 ．．．"_s},
+        {&window, u"Tarvenix   (Now 09:30:05)  変更有り"_s},
+    };
+    for (const auto& [shown, caption] : windows) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+        // The window manager is told asynchronously.
+        QString seen;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (seen = wm_name(shown)) == caption; }, 10000))
+            << seen.toStdString() << " for " << caption.toStdString();
+    }
+    progress.hide();
+    splash->close();
+}
+
+// A notification area (trayer) that appears and goes away while the program
+// runs: the program is always reachable, and an edit in progress is never
+// taken off the screen.
+TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
+    window.findChild<QTimer*>(u"tray_retry"_s)->setInterval(100);
+    QProcess tray;
+    const auto tray_up = [&tray] {
+        tray.start(u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s});
+        ASSERT_TRUE(
+            QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000));
+    };
+    const auto tray_gone = [&tray] {
+        tray.kill();
+        tray.waitForFinished(5000);
+    };
+    const auto mini = [&] { find<QPushButton>(u"mini_bt"_s)->click(); };
+    controller.start_up();  // no tray yet: the window stands in
+    ASSERT_TRUE(window.standing_in_for_tray());
+    QLineEdit* source = find<QLineEdit>(u"srcfld_txt(0)"_s);
+    QTest::mouseClick(source, Qt::LeftButton);
+    QTest::keyClicks(source, u"/data"_s);
+    ui.answer_next(button::kNo);  // for the first 閉じる: the edit is not saved
+    const struct {
+        const char* name;
+        std::function<void()> action;
+        bool icon;          // the tray icon is shown
+        QString wm_states;  // the main window's, any of these
+    } steps[] = {
+        {"a tray appears during an edit", tray_up, true, u"Normal"_s},
+        {"閉じる hides it into the tray", mini, true, u"none"_s},
+        {"the tray goes away", tray_gone, false, u"Normal"_s},
+        {"閉じる minimises the stand-in", mini, false, u"Iconic"_s},
+        // Left as the user left it (openbox at times restores it when the
+        // panel takes its place): never withdrawn.
+        {"a tray appears again", tray_up, true, u"Iconic|Normal"_s},
+        {"設定 shows the window", [&] { window.findChild<QAction*>(u"mnuset"_s)->trigger(); }, true,
+         u"Normal"_s},
+    };
+    for (const auto& step : steps) {
+        step.action();
+        const auto icon_shown = [&] {
+            return window.tray().icon() != nullptr && window.tray().icon()->isVisible();
+        };
+        const bool settled = QTest::qWaitFor(
+            [&] {
+                return icon_shown() == step.icon &&
+                       step.wm_states.split(u'|').contains(wm_state(&window));
+            },
+            10000);
+        EXPECT_TRUE(settled) << step.name << ": state " << wm_state(&window).toStdString()
+                             << ", tray " << QSystemTrayIcon::isSystemTrayAvailable() << ", icon "
+                             << icon_shown();
+        EXPECT_EQ(window.standing_in_for_tray(), !step.icon) << step.name;
+        EXPECT_EQ(source->text(), u"/data"_s) << step.name;
+    }
+    EXPECT_TRUE(window.isActiveWindow() || window.window_visible());
+    tray_gone();
 }
 
 }  // namespace
