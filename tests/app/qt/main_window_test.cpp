@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <ranges>
 #include <tuple>
 #include <vector>
 
@@ -119,13 +120,14 @@ QString shown(const QWidget* parent, const QString& expected, const char* proper
     return seen.join(u'|');
 }
 
-// A menu's items as "name=caption|...", a separator as "-".
-QString items_of(const QWidget* menu) {
-    QStringList items;
-    for (const QAction* action : menu->actions()) {
-        items << (action->isSeparator() ? u"-"_s : action->objectName() + u'=' + action->text());
+// What `text` gives for each of `items`, joined by '|'.
+template <typename Items, typename Text>
+QString joined(const Items& items, Text text) {
+    QStringList texts;
+    for (const auto& item : items) {
+        texts << text(item);
     }
-    return items.join(u'|');
+    return texts.join(u'|');
 }
 
 class MainWindowTest : public AppFixture {};
@@ -158,13 +160,11 @@ TEST_F(MainWindowTest, EveryControlTabFrameAndTipHasItsExactCaption) {
         u"hour_txt(2)=24時間制で入力|bkup_bt=ﾏﾆｭｱﾙ起動|bkup_exit_bt=ﾏﾆｭｱﾙ起動"_s;
     EXPECT_EQ(shown(&window, tips, "toolTip"), tips);
     EXPECT_EQ(window.windowTitle(), u"Tarvenix"_s);
-    QStringList tabs, frames;
-    for (int i = 0; i < window.settings_tabs()->count(); ++i) {
-        tabs << window.settings_tabs()->tabText(i);
-    }
-    EXPECT_EQ(tabs.join(u'|'),
+    const auto* tabs = window.settings_tabs();
+    EXPECT_EQ(joined(std::views::iota(0, tabs->count()), [&](int i) { return tabs->tabText(i); }),
               u"フォルダ１|フォルダ２|フォルダ３|フォルダ４|フォルダ５|フォルダ６|"
               u"フォルダ７|フォルダ８|コピー条件|起動イベント|履歴"_s);
+    QStringList frames;
     for (const QGroupBox* frame : window.findChildren<QGroupBox*>()) {
         frames << frame->title();
     }
@@ -230,7 +230,9 @@ TEST_F(MainWindowTest, TrayClicksPopUpTheirMenus) {
         QTimer::singleShot(50, [&] {
             seen = u"<none>"_s;
             if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                seen = items_of(popup);
+                seen = joined(popup->actions(), [](const QAction* a) {
+                    return a->isSeparator() ? u"-"_s : a->objectName() + u'=' + a->text();
+                });
                 popup->close();
             }
         });
@@ -255,11 +257,7 @@ TEST_F(MainWindowTest, WithoutATrayStartUpShowsTheSplashThenTheWindowAndCloseEnd
     EXPECT_TRUE(window.splash() == nullptr || !window.splash()->isVisible());
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.menuBar()->isVisible());
-    QStringList menus;
-    for (const QAction* action : window.menuBar()->actions()) {
-        menus << action->text();
-    }
-    EXPECT_EQ(menus.join(u'|'), u"ﾒﾆｭｰ|ﾍﾙﾌﾟ"_s);
+    EXPECT_EQ(joined(window.menuBar()->actions(), std::mem_fn(&QAction::text)), u"ﾒﾆｭｰ|ﾍﾙﾌﾟ"_s);
     find<QPushButton>(u"close_bt"_s)->click();
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(controller.shut_down());
@@ -489,6 +487,12 @@ TEST_F(MainWindowTest, TabRowsSelectTheTabUnderTheClick) {
     }
 }
 
+template <typename W>
+W* on_screen(W* window) {
+    window->show();
+    return window;
+}
+
 struct WindowCase {
     const char* name;
     std::function<QWidget*()> open;  // made and shown as the program does
@@ -513,12 +517,7 @@ std::vector<WindowCase> windows() {
          [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }, false},
         {"splash_key", splash, u" "_s, splash_captions,
          [](QWidget* w) { QTest::keyClick(w, Qt::Key_Space); }, true},
-        {"about_ok",
-         [] {
-             auto* about = new qt::AboutWindow(u"Ver7.00"_s);
-             about->show();
-             return about;
-         },
+        {"about_ok", [] { return on_screen(new qt::AboutWindow(u"Ver7.00"_s)); },
          u"TARVENIXのﾊﾞｰｼﾞｮﾝ情報"_s,
          u"lbl_ver=Ver7.00|Label2=Tarvenix|lblDescription=ファイルバックアップユーティリティー|"
          u"Label4=for Win95/98/Me/NT4.0/2000/XP|Label1=© Tarvenix developers|"
@@ -528,12 +527,7 @@ std::vector<WindowCase> windows() {
          },
          true},
         // Neither Escape nor a close request takes the progress off the screen.
-        {"progress_escape_and_close",
-         [] {
-             auto* dialog = new qt::ProgressDialog;
-             dialog->show();
-             return dialog;
-         },
+        {"progress_escape_and_close", [] { return on_screen(new qt::ProgressDialog); },
          u"Tarvenix  バックアップ中 ．．．"_s,
          u"Label1=コピー元フォルダ|Label2=コピー先フォルダ|Label3=<サブフォルダ>|"
          u"cpinfo_lvl=ファイル名|Label4=ファイルサイズ|Label5=Kbyte|copyccl_bt=中　止"_s,
@@ -811,29 +805,24 @@ protected:
 };
 
 TEST_F(X11Test, CaptionsAreExactlyTheProgramsOwnTexts) {
-    qt::SplashWindow* splash = new qt::SplashWindow;
-    splash->present();
-    qt::AboutWindow* about = new qt::AboutWindow(u"Ver7.00"_s);
-    about->show();
-    progress.show();
     window.timer1()->stop();  // the caption below stays as set
     window.show();
     context.settings.page.set_caption("Tarvenix   (Now 09:30:05)  変更有り");
-    const std::pair<QWidget*, QString> windows[] = {
-        {splash, u" "_s},
-        {about, u"TARVENIXのﾊﾞｰｼﾞｮﾝ情報"_s},
-        {&progress, u"Tarvenix  バックアップ中 ．．．"_s},
-        {&window, u"Tarvenix   (Now 09:30:05)  変更有り"_s},
-    };
-    for (const auto& [shown, caption] : windows) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+    std::vector<std::pair<QPointer<QWidget>, QString>> on_screen = {
+        {&window, u"Tarvenix   (Now 09:30:05)  変更有り"_s}};
+    for (const WindowCase& c : windows()) {
+        on_screen.emplace_back(c.open(), c.title);
+    }
+    for (const auto& [widget, caption] : on_screen) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(widget));
         // The window manager is told asynchronously.
         QString seen;
-        EXPECT_TRUE(QTest::qWaitFor([&] { return (seen = wm_name(shown)) == caption; }, 10000))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (seen = wm_name(widget)) == caption; }, 10000))
             << seen.toStdString() << " for " << caption.toStdString();
     }
-    progress.hide();
-    splash->close();
+    for (std::size_t i = 1; i < on_screen.size(); ++i) {
+        delete on_screen[i].first;
+    }
 }
 
 // A notification area (trayer) that appears and goes away while the program
