@@ -21,7 +21,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -277,7 +276,6 @@ TEST_F(MainWindowTest, TypingMarksTheSettingsChangedAndClosingAsksFirst) {
     show_window();
     EXPECT_EQ(find<QLineEdit>(u"dstfld_txt(3)"_s)->text(), u"/backup/四"_s);
     EXPECT_TRUE(find<QRadioButton>(u"copy_op(1)"_s)->isChecked());
-    const QRegularExpression clock(uR"(^Tarvenix  \(Now \d\d:\d\d:\d\d\))"_s);
     for (const bool typed : {false, true}) {
         if (typed) {
             QLineEdit* source = find<QLineEdit>(u"srcfld_txt(0)"_s);
@@ -290,10 +288,8 @@ TEST_F(MainWindowTest, TypingMarksTheSettingsChangedAndClosingAsksFirst) {
             controller.on_timer_tick();
             captions << window.windowTitle();
         }
-        const std::string seen = captions.join(u" / "_s).toStdString();
-        EXPECT_EQ(captions.filter(clock).size(), 2) << seen;
-        EXPECT_EQ(captions.filter(QRegularExpression(u"\\)  変更有り$"_s)).size(), typed ? 1 : 0)
-            << seen;
+        EXPECT_EQ(captions.filter(u")  変更有り"_s).size(), typed ? 1 : 0)
+            << captions.join(u" / "_s).toStdString();
     }
     ui.answer_next(button::kNo);
     EXPECT_TRUE(window.close());
