@@ -535,40 +535,34 @@ std::vector<WindowCase> windows() {
     };
 }
 
-TEST(WindowsTest, ShowTheirCaptionsAndCloseAsTheUserExpects) {
-    for (const WindowCase& c : windows()) {
-        QPointer<QWidget> window = c.open();
-        EXPECT_EQ(window->windowTitle(), c.title) << c.name;
-        EXPECT_EQ(shown(window, c.captions), c.captions) << c.name;
-        c.act(window);
-        EXPECT_EQ(window->isVisible(), !c.goes_away) << c.name;
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(window.isNull(), c.goes_away) << c.name;
-        delete window;
-    }
-}
-
-TEST(WindowsTest, EveryLabelShowsItsWholeTextInTheFontsOfADebianDesktop) {
+// Each window shows its captions whole: in the program's own font, the
+// fixed-width face, and a face the system lacks (fontconfig falls back).
+TEST(WindowsTest, ShowTheirWholeCaptionsInEveryFontAndCloseAsTheUserExpects) {
     const QFont program_font = QApplication::font();
-    // The program's own pick, the fixed-width face, and a face the system
-    // lacks (fontconfig falls back).
     for (const QString& family : {program_font.family(), u"IPAGothic"_s, u"No Such Face"_s}) {
         QFont font(family);
         font.setPointSizeF(9.0);
         QApplication::setFont(font);
         for (const WindowCase& c : windows()) {
-            const std::unique_ptr<QWidget> window(c.open());
+            const std::string name = c.name + (" in " + family.toStdString());
+            QPointer<QWidget> window = c.open();
+            EXPECT_EQ(window->windowTitle(), c.title) << name;
+            EXPECT_EQ(shown(window, c.captions), c.captions) << name;
             for (const QLabel* label : window->findChildren<QLabel*>()) {
-                const std::string where = c.name + (" " + label->objectName().toStdString()) +
-                                          " in " + family.toStdString();
+                const std::string where = name + " " + label->objectName().toStdString();
                 if (!label->text().isEmpty()) {
                     EXPECT_GE(label->contentsRect().width(),
                               label->fontMetrics().horizontalAdvance(label->text()))
                         << where;
-                    const QRect placed(label->mapTo(window.get(), QPoint()), label->size());
+                    const QRect placed(label->mapTo(window, QPoint()), label->size());
                     EXPECT_TRUE(window->rect().contains(placed)) << where;
                 }
             }
+            c.act(window);
+            EXPECT_EQ(window->isVisible(), !c.goes_away) << name;
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_EQ(window.isNull(), c.goes_away) << name;
+            delete window;
         }
     }
     QApplication::setFont(program_font);
