@@ -12,12 +12,9 @@ namespace {
 
 using namespace testing;
 
+// The scripted clock stands at 2004/03/20 9:05:07.
 class HistoryLogTest : public ::testing::Test {
 protected:
-    HistoryLogTest() {
-        ui.set_date(2004, 3, 20);
-        ui.set_time(9 * 3600 + 5 * 60 + 7.9);
-    }
     ScriptedUi ui;
     SystemErrorReporter reporter{ui};
     TempDir dir;
