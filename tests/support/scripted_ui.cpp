@@ -9,10 +9,6 @@ Ports ScriptedUi::ports() {
     return Ports{*this, *this, *this, *this, *this, *this, *this, *this, *this};
 }
 
-void ScriptedUi::advance(double seconds) {
-    monotonic_ += seconds;
-}
-
 double ScriptedUi::seconds_since_midnight() {
     return std::fmod(base_seconds_ + (monotonic_ - base_monotonic_), 86400.0);
 }

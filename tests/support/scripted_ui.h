@@ -52,7 +52,7 @@ public:
         base_seconds_ = seconds_since_midnight;
         base_monotonic_ = monotonic_;
     }
-    void advance(double seconds);
+    void advance(double seconds) { monotonic_ += seconds; }
     void set_shell_result(bool ok) { shell_ok_ = ok; }
     void pick_next_folder(std::string path) { folder_answers_.push_back(std::move(path)); }
     void pick_next_file(std::string path) { file_answers_.push_back(std::move(path)); }
