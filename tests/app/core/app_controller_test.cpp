@@ -458,29 +458,23 @@ TEST(SettingsEditorTest, ASuccessfulSaveWritesReloadsAndClearsTheMark) {
 // Typing, ticking a box or choosing an option asks the question about the
 // edits once; the load's own changes and clearing an empty set ask nothing.
 TEST(SettingsEditorTest, TheQuestionIsAskedOnlyAfterEdits) {
-    const std::pair<std::string, std::function<void(SettingsPage&)>> edits[] = {
-        {"nothing", [](SettingsPage&) {}},
-        {"typing",
-         [](SettingsPage& p) {
-             p.set_text({Control::srcfld_txt, 0}, "/edited");
-         }},
-        {"a ticked box",
-         [](SettingsPage& p) {
-             p.set_checked({Control::subfld_chk, 0}, true);
-         }},
-        {"an option", [](SettingsPage& p) { p.select_option(Control::cp_skip, 0); }},
+    AppHarness t;
+    t.context.store.load_settings();
+    const std::pair<const char*, std::function<void()>> edits[] = {
+        {"an empty set cleared", [&] { t.controller.editor().clear_set(3); }},
+        {"typing", [&] { t.page().set_text(ControlId(Control::srcfld_txt, 0), "/edited"); }},
+        {"a ticked box", [&] { t.page().set_checked(ControlId(Control::subfld_chk, 0), true); }},
+        {"an option", [&] { t.page().select_option(Control::cp_skip, 0); }},
     };
     for (const auto& [name, edit] : edits) {
-        AppHarness t;
-        t.context.store.load_settings();
-        t.controller.editor().clear_set(3);
-        edit(t.page());
+        const auto before = t.ui.box_texts().size();
+        edit();
         t.ui.answer_next(button::kNo);
         t.controller.editor().confirm_unsaved_changes();
         t.controller.editor().confirm_unsaved_changes();  // no further edit: no second question
-        EXPECT_EQ(t.ui.box_texts(), std::vector<std::string>(name == "nothing" ? 0 : 1, kQuestion))
-            << name;
+        EXPECT_EQ(t.ui.box_texts().size() - before, name == edits[0].first ? 0u : 1u) << name;
     }
+    EXPECT_EQ(t.ui.box_texts().back(), kQuestion);
 }
 
 // A daily start time (minute 30 of each hour given) starts a run on its
