@@ -1,3 +1,7 @@
+// The POSIX platform layer against the real file system: copies, lock
+// probes, the replace and append of files, termination signals and the
+// logind session.
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -9,6 +13,7 @@
 #include <cstring>
 
 #include "common/platform.h"
+#include "common/system_ports.h"
 #include "common/vostrel.h"
 #include "support/os_helpers.h"
 #include "support/scripted_ui.h"
@@ -26,21 +31,33 @@ protected:
     TempDir dir;
 };
 
-TEST_F(FileCopyTest, ReplacesTheTargetAndCarriesTimeAndPermissions) {
+// The copy replaces the target by rename, so a link standing there is
+// replaced, never written through.
+TEST_F(FileCopyTest, ReplacesTheTargetOrALinkThereAndCarriesTimeAndPermissions) {
     std::string big(3 * 1024 * 1024 + 17, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<char>(i * 7919 % 251);
     }
+    make_dirs(dir / "outside");
+    write_file(dir / "outside/victim", "precious");
     for (const std::string& contents : {std::string("new contents"), std::string(), big}) {
-        write_file(dir / "src", contents);
-        ::chmod((dir / "src").c_str(), 0640);
-        set_mtime(dir / "src", 1'000'000'000);
-        write_file(dir / "dst", "old");
-        EXPECT_NE(v.FileCopy(dir / "src", dir / "dst"), 0) << contents.size();
-        EXPECT_TRUE(read_file(dir / "dst") == contents) << contents.size();
-        EXPECT_EQ(mtime_of(dir / "dst"), 1'000'000'000);
-        EXPECT_EQ(mode_of(dir / "dst"), 0640u);
-        EXPECT_EQ(temp_files_in(dir.path()), 0);
+        for (const bool link : {false, true}) {
+            ::unlink((dir / "dst").c_str());
+            if (link) {
+                ASSERT_EQ(::symlink((dir / "outside/victim").c_str(), (dir / "dst").c_str()), 0);
+            } else {
+                write_file(dir / "dst", "old");
+            }
+            write_file(dir / "src", contents);
+            ::chmod((dir / "src").c_str(), 0640);
+            set_mtime(dir / "src", 1'000'000'000);
+            EXPECT_NE(v.FileCopy(dir / "src", dir / "dst"), 0) << contents.size() << link;
+            EXPECT_TRUE(read_file(dir / "dst") == contents) << contents.size() << link;
+            EXPECT_EQ(read_file(dir / "outside/victim"), "precious");
+            EXPECT_EQ(mtime_of(dir / "dst"), 1'000'000'000);
+            EXPECT_EQ(mode_of(dir / "dst"), 0640u);
+            EXPECT_EQ(temp_files_in(dir.path()), 0);
+        }
     }
 }
 
@@ -75,30 +92,22 @@ TEST_F(FileCopyTest, AFailedCopyKeepsTheTargetAndLeavesNoTemporaryFile) {
     }
 }
 
-TEST_F(FileCopyTest, ALinkWhereTheTargetStandsIsReplacedNotWrittenThrough) {
-    make_dirs(dir / "outside");
-    write_file(dir / "outside/victim", "precious");
-    write_file(dir / "src", "copy");
-    ASSERT_EQ(::symlink((dir / "outside/victim").c_str(), (dir / "dst").c_str()), 0);
-    EXPECT_NE(v.FileCopy(dir / "src", dir / "dst"), 0);
-    EXPECT_EQ(read_file(dir / "outside/victim"), "precious");
-    const auto st = platform::status(dir / "dst", false);
-    ASSERT_TRUE(st.has_value());
-    EXPECT_EQ(st->type, platform::EntryType::kFile);
-    EXPECT_EQ(read_file(dir / "dst"), "copy");
-}
-
+// Neither a copy nor a replace of the whole file that runs out of space
+// touches the old file.
 TEST_F(FileCopyTest, AFullFileSystemKeepsTheOldTarget) {
     ScopedTmpfs small(dir.path(), "256k");
     if (!small.mounted()) {
         GTEST_SKIP() << small.reason();
     }
+    const std::string target = small.path() + "/dst";
     const std::string old_copy(100 * 1024, 'o');
-    write_file(small.path() + "/dst", old_copy);
+    write_file(target, old_copy);
     write_file(dir / "src", std::string(1024 * 1024, 'n'));
-    EXPECT_EQ(v.FileCopy(dir / "src", small.path() + "/dst"), 0);
+    EXPECT_EQ(v.FileCopy(dir / "src", target), 0);
     EXPECT_EQ(v.LastError(), ENOSPC);
-    EXPECT_EQ(read_file(small.path() + "/dst"), old_copy);
+    EXPECT_EQ(read_file(target), old_copy);
+    EXPECT_EQ(platform::replace_file_contents(target, std::string(200 * 1024, 'b')), ENOSPC);
+    EXPECT_EQ(read_file(target), old_copy);
     EXPECT_EQ(temp_files_in(small.path()), 0);
 }
 
@@ -124,19 +133,6 @@ TEST(LockProbe, SeesEveryLockFamilyOfAnotherProcess) {
     }
     EXPECT_FALSE(platform::is_locked_by_other_process(fd));
     ::close(fd);
-}
-
-TEST(AtomicReplace, KeepsTheOldFileWhenTheFolderIsFull) {
-    TempDir dir;
-    ScopedTmpfs small(dir.path(), "64k");
-    if (!small.mounted()) {
-        GTEST_SKIP() << small.reason();
-    }
-    const std::string path = small.path() + "/settings";
-    ASSERT_EQ(platform::replace_file_contents(path, std::string(40 * 1024, 'a')), 0);
-    EXPECT_EQ(platform::replace_file_contents(path, std::string(40 * 1024, 'b')), ENOSPC);
-    EXPECT_EQ(read_file(path), std::string(40 * 1024, 'a'));
-    EXPECT_EQ(temp_files_in(small.path()), 0);
 }
 
 TEST(AppendToFile, StartsOnANewLineAfterAnUnfinishedOne) {
@@ -167,6 +163,44 @@ TEST(TerminationSignals, AreTurnedIntoARequestTheEventLoopCanWatch) {
         int status = 0;
         ::waitpid(child, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << strsignal(signal_number);
+    }
+}
+
+// The command run for each request; none when the session cannot be found,
+// which is refused and reported.
+TEST(LogindSession, EndsOnlyTheProgramsOwnSession) {
+    struct Case {
+        const char* name;
+        SessionRequest request;
+        const char *cgroup, *audit, *environment, *command;
+    };
+    const char* const v2 = "0::/user.slice/user-1000.slice/session-7.scope\n";
+    const char* const v1 =
+        "12:pids:/user.slice\n1:name=systemd:/user.slice/user-1000.slice/session-c2.scope\n";
+    const char* const service = "0::/user.slice/user-1000.slice/user@1000.service/app.slice\n";
+    const auto off = SessionRequest::kLogOff;
+    for (const Case& c : {
+             Case{"power off", SessionRequest::kPowerOff, "", "", "", "systemctl poweroff"},
+             Case{"reboot", SessionRequest::kReboot, "", "", "", "systemctl reboot"},
+             Case{"cgroup v2 scope", off, v2, "9\n", "4", "loginctl terminate-session 7"},
+             Case{"cgroup v1 scope", off, v1, "", "", "loginctl terminate-session c2"},
+             Case{"audit session", off, service, "9", "4", "loginctl terminate-session 9"},
+             Case{"environment", off, service, "4294967295", "4", "loginctl terminate-session 4"},
+             Case{"no session at all", off, service, "4294967295", "", ""},
+         }) {
+        std::string ran;
+        int reported = 0;
+        LogindSession session(
+            [&ran](const std::vector<std::string>& argv) {
+                for (const auto& word : argv) {
+                    ran += (ran.empty() ? "" : " ") + word;
+                }
+            },
+            [&c] { return LogindSession::session_from(c.cgroup, c.audit, c.environment); });
+        session.set_failure_reporter([&reported](std::string_view) { ++reported; });
+        session.request_session_end(c.request);
+        EXPECT_EQ(ran, c.command) << c.name;
+        EXPECT_EQ(reported, *c.command == '\0' ? 1 : 0) << c.name;
     }
 }
 
