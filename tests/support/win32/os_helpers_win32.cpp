@@ -23,8 +23,9 @@ FileOpenForWriting::~FileOpenForWriting() {
 }
 
 ScopedTmpfs::ScopedTmpfs(const std::string& parent, const std::string& /*size*/)
-    : path_(parent + "\\small-fs")
-    , reason_("Windows has no small file system a test can mount") {}
+    : ScopedMount(parent + "\\small-fs") {
+    reason_ = "Windows has no small file system a test can mount";
+}
 
 ScopedTmpfs::~ScopedTmpfs() = default;
 
