@@ -117,44 +117,5 @@ TEST_F(VostrelTest, ShellAndHelpFailuresNameTheFile) {
     EXPECT_EQ(boxes[1].text, "Help File = /no/such/Tarvenix7.chm を開けませんでした！");
 }
 
-// Each conversion gives its result as text and, for a value out of its range,
-// the box it shows ("" for none). Hex texts are upper-cased in place, even on
-// failure.
-TEST_F(VostrelTest, ConversionsAndTheBoxesOfValuesOutOfRange) {
-    const auto hex_int = [&](std::string text) {
-        return std::to_string(v.HexToInt(text)) + " " + text;
-    };
-    const auto hex_long = [&](std::string text) { return std::to_string(v.HexToLong(text)); };
-    const auto n = [](auto value) { return std::to_string(value); };
-    const std::string bad = "数値が異常です！\r\n";
-    struct Row {
-        std::string got, expected, box;
-    };
-    const Row rows[] = {
-        {v.LongTo16bit(5), "0000000000000101", ""},
-        {v.LongTo16bit(65535), std::string(16, '1'), ""},
-        {v.LongTo16bit(65536), "", "変換するデータが異常です！\r\nLongTo16bit\r\nValue = 65536"},
-        {n(v.LongToInt(65535)), "-1", ""},
-        {n(v.LongToInt(-5)), "0", bad + "LongToInt\r\nValue = -5"},
-        {v.LongToHex(10), "000A", ""},
-        {v.LongToHex(65536), "10000", ""},
-        {v.LongToHex(-1), "FFFFFFFF", ""},
-        {v.IntToHex(-32768), "8000", ""},
-        {n(v.IntToLong(-1)), "65535", ""},
-        {hex_int("0000ffff"), "-1 0000FFFF", ""},
-        {hex_int("xyz"), "0 XYZ", bad + "HexToInt\r\nValue = XYZ"},
-        {hex_int("10000"), "0 10000", bad + "HexToInt\r\nValue = 10000"},
-        {hex_long("80000000"), "-2147483648", ""},
-        {hex_long("100000000"), "0", bad + "HexToLong\r\nValue = 100000000"}};
-    std::vector<std::string> expected_boxes;
-    for (const Row& row : rows) {
-        EXPECT_EQ(row.got, row.expected) << row.box;
-        if (!row.box.empty()) {
-            expected_boxes.push_back(row.box);
-        }
-    }
-    EXPECT_EQ(ui.box_texts(), expected_boxes);
-}
-
 }  // namespace
 }  // namespace tarvenix
