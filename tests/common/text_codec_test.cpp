@@ -8,16 +8,11 @@ namespace {
 // Characters outside the code page count their UTF-8 bytes, as does a byte
 // that is not UTF-8 or a cut-off sequence.
 TEST(Cp932Length, CountsBytesOfTheCodePage) {
-    for (const auto& [text, bytes] : {std::pair<const char*, std::size_t>{"abc", 3},
-                                      {"フォルダ", 8},
-                                      {"ﾌｫﾙﾀﾞ", 5},
-                                      {"", 0},
-                                      {"/home/太郎/a.txt", 16},
-                                      {"é", 2},
-                                      {"\xF0\x9F\x98\x80", 4},
-                                      {"a\xFFz", 3},
-                                      {"\xE3\x81", 2},
-                                      {"〜", 3}}) {
+    using Row = std::pair<const char*, std::size_t>;
+    for (const auto& [text, bytes] :
+         {Row{"abc", 3}, Row{"フォルダ", 8}, Row{"ﾌｫﾙﾀﾞ", 5}, Row{"", 0},
+          Row{"/home/太郎/a.txt", 16}, Row{"é", 2}, Row{"\xF0\x9F\x98\x80", 4}, Row{"a\xFFz", 3},
+          Row{"\xE3\x81", 2}, Row{"〜", 3}}) {
         EXPECT_EQ(cp932_length(text), bytes) << text;
     }
 }
@@ -50,14 +45,11 @@ TEST(Cp932Encoding, RefusesWhatTheCodePageCannotHold) {
     }
 }
 
-TEST(Cp932Decoding, InvalidBytesBecomeReplacementCharacters) {
-    // 0xA0 is not a character; 0x81 at the very end lacks its trail byte.
+// 0xA0 is not a character; 0x81 at the very end lacks its trail byte.
+TEST(Utf8Helpers, InvalidCodePageBytesAreReplacedAndTextIsCountedAndCutByCharacters) {
     EXPECT_EQ(from_cp932("a\xA0z"), "a\xEF\xBF\xBDz");
     EXPECT_EQ(from_cp932("ab\x81"), "ab\xEF\xBF\xBD");
     EXPECT_EQ(from_cp932_prefix("\x83\x74\x83\x48xyz", 3), "フォx");
-}
-
-TEST(Utf8Helpers, CountAndCutByCharacters) {
     EXPECT_EQ(char_count("フォルダa"), 5u);
     EXPECT_EQ(first_chars("フォルダa", 2), "フォ");
     EXPECT_EQ(first_chars("ab", 10), "ab");

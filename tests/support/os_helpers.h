@@ -1,8 +1,7 @@
 #pragma once
 
-// Real operating-system conditions for tests: another process that holds a
-// lock on a file (Linux), a file open for writing (Windows), and small file
-// systems that run full or lose power (Linux; on Windows never mounted).
+// Real operating-system conditions for tests: other processes holding files,
+// small file systems that run full or lose power (Linux).
 
 #include <sys/types.h>
 
@@ -46,6 +45,7 @@ private:
 // and reason() says why.
 class ScopedMount {
 public:
+    ~ScopedMount();
     ScopedMount(const ScopedMount&) = delete;
     ScopedMount& operator=(const ScopedMount&) = delete;
     bool mounted() const { return mounted_; }
@@ -53,8 +53,7 @@ public:
     const std::string& path() const { return path_; }
 
 protected:
-    explicit ScopedMount(std::string path)
-        : path_(std::move(path)) {}
+    ScopedMount() = default;
     std::string path_;
     bool mounted_ = false;
     std::string reason_;
@@ -64,7 +63,6 @@ protected:
 class ScopedTmpfs : public ScopedMount {
 public:
     ScopedTmpfs(const std::string& parent, const std::string& size);
-    ~ScopedTmpfs();
 };
 
 // An ext4 file system in an image file inside `parent`, loop-mounted with the

@@ -36,8 +36,7 @@ bool running_as_root();
 // The names in a folder but "." and "..", in the order the file system lists them.
 std::vector<std::string> folder_entries(const std::string& folder);
 int temp_files_in(const std::string& folder);  // the temporary files a copy left
-// The lines of a code page 932 text file with CR LF line ends, as UTF-8,
-// without their line ends; none when the file does not exist.
+// The CR LF lines of a code page 932 text file as UTF-8; none without a file.
 std::vector<std::string> read_cp932_lines(const std::string& path);
 
 }  // namespace tarvenix::testing

@@ -52,8 +52,8 @@ LockHolder::~LockHolder() {
     }
 }
 
-ScopedTmpfs::ScopedTmpfs(const std::string& parent, const std::string& size)
-    : ScopedMount(parent + "/small-fs") {
+ScopedTmpfs::ScopedTmpfs(const std::string& parent, const std::string& size) {
+    path_ = parent + "/small-fs";
     ::mkdir(path_.c_str(), 0755);
     mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
                        ("size=" + size).c_str()) == 0;
@@ -62,7 +62,7 @@ ScopedTmpfs::ScopedTmpfs(const std::string& parent, const std::string& size)
     }
 }
 
-ScopedTmpfs::~ScopedTmpfs() {
+ScopedMount::~ScopedMount() {
     if (mounted_) {
         ::umount2(path_.c_str(), MNT_DETACH);
     }
@@ -70,9 +70,9 @@ ScopedTmpfs::~ScopedTmpfs() {
 }
 
 ScopedExt4::ScopedExt4(const std::string& parent, const std::string& options)
-    : ScopedMount(parent + "/ext4")
-    , image_(parent + "/ext4.img")
+    : image_(parent + "/ext4.img")
     , options_(options) {
+    path_ = parent + "/ext4";
     ::mkdir(path_.c_str(), 0755);
     if (::geteuid() != 0) {
         reason_ = "loop-mounting a file system needs root";
@@ -102,11 +102,7 @@ bool ScopedExt4::remount() {
 }
 
 ScopedExt4::~ScopedExt4() {
-    if (mounted_) {
-        ::umount2(path_.c_str(), MNT_DETACH);
-    }
-    ::rmdir(path_.c_str());
-    ::unlink(image_.c_str());
+    ::unlink(image_.c_str());  // freed once the file system is unmounted
 }
 
 }  // namespace tarvenix::testing

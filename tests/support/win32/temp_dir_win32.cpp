@@ -15,20 +15,16 @@ namespace fs = std::filesystem;
 
 using platform::widen;
 
-namespace {
-
 constexpr long long kTicksPerSecond = 10'000'000;
 constexpr long long kEpochDifference = 11'644'473'600LL;  // 1601 to 1970, seconds
 
-WIN32_FILE_ATTRIBUTE_DATA attributes_of(const std::string& path) {
+static WIN32_FILE_ATTRIBUTE_DATA attributes_of(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) {
         throw std::runtime_error("no attributes for " + path);
     }
     return data;
 }
-
-}  // namespace
 
 TempDir::TempDir() {
     std::wstring base(MAX_PATH + 1, L'\0');
