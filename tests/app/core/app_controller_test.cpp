@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -165,6 +166,21 @@ TEST(AppControllerTest, OpeningTheWindowSelectsTheFirstSetOnce) {
     t.controller.mnuset();
     t.controller.on_window_activated();
     EXPECT_EQ(t.page().selected_tab(), 5);
+}
+
+// Windows終了, Windows再起動 and ログオフ each ask the session for their own
+// end at once: no question even with unsaved edits, no backup.
+TEST(AppControllerTest, EachSessionCommandRequestsItsOwnEndAtOnce) {
+    AppHarness t;
+    t.fill(1, "/x", "/y");
+    t.controller.exit_win();
+    t.controller.reboot_win();
+    t.controller.log_off();
+    EXPECT_EQ(t.ui.session_requests(),
+              (std::vector<SessionRequest>{SessionRequest::kPowerOff, SessionRequest::kReboot,
+                                           SessionRequest::kLogOff}));
+    EXPECT_TRUE(t.ui.box_texts().empty());
+    EXPECT_FALSE(std::filesystem::exists(t.context.history_file_path));
 }
 
 void close_twice(AppController& a) {

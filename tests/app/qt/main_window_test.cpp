@@ -420,6 +420,9 @@ TEST_F(MainWindowTest, SetAndHistoryButtonsReachTheController) {
     EXPECT_FALSE(find<QCheckBox>(u"subfld_chk(2)"_s)->isChecked());
 
     write_file(tmp / "history.txt", "2004/03/20 09:05:07 [Start] [Manual]\r\n");
+    ui.answer_next(button::kCancel);
+    find<QPushButton>(u"histclr_bt"_s)->click();
+    EXPECT_EQ(read_file(tmp / "history.txt"), "2004/03/20 09:05:07 [Start] [Manual]\r\n");
     ui.answer_next(button::kOk);
     find<QPushButton>(u"histclr_bt"_s)->click();
     EXPECT_EQ(read_file(tmp / "history.txt"), "\r\n");
