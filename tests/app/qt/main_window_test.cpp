@@ -27,7 +27,6 @@
 #include <QTimer>
 #include <functional>
 #include <ranges>
-#include <tuple>
 #include <vector>
 
 #include "app/core/app_controller.h"
@@ -169,35 +168,6 @@ TEST_F(MainWindowTest, EveryControlTabFrameAndTipHasItsExactCaption) {
     }
     frames.sort();
     EXPECT_EQ(frames.join(u'|'), u"オープン中のファイル|コピー履歴|時刻設定|条件"_s);
-}
-
-TEST_F(MainWindowTest, EveryControlIsReachableByItsIdOnItsTab) {
-    // (control, how many, its tab; -1: set k's control is on tab k)
-    const std::tuple<Control, int, int> rows[] = {
-        {Control::srcfld_txt, kSetCount, -1},
-        {Control::dstfld_txt, kSetCount, -1},
-        {Control::subfld_chk, kSetCount, -1},
-        {Control::skip_chk, kSetCount, -1},
-        {Control::copy_op, 2, kCopyRulesTab},
-        {Control::cp_skip, 2, kCopyRulesTab},
-        {Control::start_chk, 1, kStartEventsTab},
-        {Control::timer_chk, 1, kStartEventsTab},
-        {Control::hour_txt, kStartTimeCount, kStartEventsTab},
-        {Control::min_txt, kStartTimeCount, kStartEventsTab},
-        {Control::sdown, kStartTimeCount, kStartEventsTab},
-        {Control::rec_op, 2, kHistoryTab},
-    };
-    std::size_t total = 0;
-    for (const auto& [control, count, tab] : rows) {
-        for (int i = 0; i < count; ++i, ++total) {
-            const ControlId id{control, i};
-            const QWidget* widget = window.controls().widget(id);
-            EXPECT_EQ(widget->objectName().toStdString(), id.name());
-            EXPECT_TRUE(window.settings_tabs()->widget(tab < 0 ? i : tab)->isAncestorOf(widget))
-                << id.name();
-        }
-    }
-    EXPECT_EQ(window.controls().ids().size(), total);
 }
 
 TEST_F(MainWindowTest, FocusOrderStartsWithTheButtonsThenTheTabs) {
@@ -569,20 +539,6 @@ TEST(WindowsTest, ShowTheirWholeCaptionsInEveryFontAndCloseAsTheUserExpects) {
         }
     }
     QApplication::setFont(program_font);
-}
-
-TEST(WindowsTest, TheProgressDialogCentresItselfOnItsFirstShowingOnly) {
-    qt::ProgressDialog dialog;
-    dialog.show();
-    const QRect screen = dialog.screen()->geometry();
-    const QPoint centre = dialog.frameGeometry().center();
-    EXPECT_LE(std::abs(centre.x() - screen.center().x()), 2);
-    EXPECT_LE(std::abs(centre.y() - screen.center().y()), 2);
-    dialog.hide();
-    dialog.move(screen.topLeft());
-    dialog.show();
-    EXPECT_EQ(dialog.pos(), screen.topLeft());  // where the user left it
-    dialog.hide();
 }
 
 class BackupFlowTest : public AppFixture {};

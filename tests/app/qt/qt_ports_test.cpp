@@ -176,14 +176,6 @@ TEST(QtFolderPickerTest, ReturnsTheChosenFolderOrNothing) {
     }
 }
 
-TEST(QtDesktop, WritesTheDialogFilterTheQtWay) {
-    using std::string_view_literals::operator""sv;
-    EXPECT_EQ(qt::QtDesktop::qt_filter("Text\0*.txt\0"sv), u"Text (*.txt)"_s);
-    EXPECT_EQ(qt::QtDesktop::qt_filter("履歴\0*.txt;*.log\0全て\0*.*\0"sv),
-              u"履歴 (*.txt *.log);;全て (*.*)"_s);
-    EXPECT_EQ(qt::QtDesktop::qt_filter(""), QString());
-}
-
 TEST(QtDesktop, FindsTheProgramsWindowsByTitleAndClosesThem) {
     qt::QtDesktop desktop;
     QDialog about;
