@@ -52,25 +52,6 @@ TEST(FileCopyTest, ReplacesTheTargetOrALinkThereAndCarriesTimeAndPermissions) {
     }
 }
 
-// Neither a copy nor a replace of the whole file that runs out of space
-// touches the old file.
-TEST(FileCopyTest, AFullFileSystemKeepsTheOldTarget) {
-    TempDir dir;
-    ScopedTmpfs small(dir.path(), "256k");
-    if (!small.mounted()) {
-        GTEST_SKIP() << small.reason();
-    }
-    const std::string target = small.path() + "/dst";
-    const std::string old_copy(100 * 1024, 'o');
-    write_file(target, old_copy);
-    write_file(dir / "src", std::string(1024 * 1024, 'n'));
-    EXPECT_EQ(platform::copy_file(dir / "src", target, {}), ENOSPC);
-    EXPECT_EQ(read_file(target), old_copy);
-    EXPECT_EQ(platform::replace_file_contents(target, std::string(200 * 1024, 'b')), ENOSPC);
-    EXPECT_EQ(read_file(target), old_copy);
-    EXPECT_EQ(temp_files_in(small.path()), 0);
-}
-
 // A copy asked to refuse a locked source refuses it under each lock family.
 TEST(LockProbe, SeesEveryLockFamilyOfAnotherProcess) {
     TempDir dir;
@@ -90,14 +71,6 @@ TEST(LockProbe, SeesEveryLockFamilyOfAnotherProcess) {
     }
     EXPECT_FALSE(platform::is_locked_by_other_process(fd));
     ::close(fd);
-}
-
-TEST(AppendToFile, StartsOnANewLineAfterAnUnfinishedOne) {
-    TempDir dir;
-    const std::string path = dir / "log";
-    write_file(path, "one\r\ncut sh");  // a line a crash left unfinished
-    ASSERT_EQ(platform::append_to_file(path, "two\r\n", true), 0);
-    EXPECT_EQ(read_file(path), "one\r\ncut sh\r\ntwo\r\n");
 }
 
 // Each termination signal, in a child process, leaves the program running and
