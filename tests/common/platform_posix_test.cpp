@@ -28,15 +28,14 @@ TEST(FileCopyTest, ReplacesTheTargetOrALinkThereAndCarriesTimeAndPermissions) {
     for (std::size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<char>(i * 7919 % 251);
     }
-    make_dirs(dir / "outside");
-    write_file(dir / "outside/victim", "precious");
+    write_file(dir / "victim", "precious");
     write_file(dir / "src", "");
     ::chmod((dir / "src").c_str(), 0640);  // kept by each write below
     for (const std::string& contents : {std::string("new contents"), std::string(), big}) {
         for (const bool link : {false, true}) {
             ::unlink((dir / "dst").c_str());
             if (link) {
-                ASSERT_EQ(::symlink((dir / "outside/victim").c_str(), (dir / "dst").c_str()), 0);
+                ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / "dst").c_str()), 0);
             } else {
                 write_file(dir / "dst", "old");
             }
@@ -44,7 +43,7 @@ TEST(FileCopyTest, ReplacesTheTargetOrALinkThereAndCarriesTimeAndPermissions) {
             set_mtime(dir / "src", 1'000'000'000);
             EXPECT_EQ(platform::copy_file(dir / "src", dir / "dst", {}), 0) << link;
             EXPECT_TRUE(read_file(dir / "dst") == contents) << contents.size() << link;
-            EXPECT_EQ(read_file(dir / "outside/victim"), "precious");
+            EXPECT_EQ(read_file(dir / "victim"), "precious");
             EXPECT_EQ(mtime_of(dir / "dst"), 1'000'000'000);
             EXPECT_EQ(mode_of(dir / "dst"), 0640u);
             EXPECT_EQ(temp_files_in(dir.path()), 0);
