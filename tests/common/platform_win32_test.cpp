@@ -5,7 +5,6 @@
 #include "common/system_ports.h"
 #include "common/vostrel.h"
 #include "common/win32/wide_text.h"
-#include "support/os_helpers.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -26,11 +25,6 @@ using testing::write_file;
 
 void set_attributes(const std::string& path, DWORD attributes) {
     ASSERT_TRUE(::SetFileAttributesW(widen(path).c_str(), attributes)) << path;
-}
-
-HANDLE open_handle(const std::string& path, DWORD access, DWORD share) {
-    return ::CreateFileW(widen(path).c_str(), access, share, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Windows itself refuses to replace a read-only file (wine does not): the
@@ -55,7 +49,9 @@ TEST(Win32Copy, AReplaceIsRefusedOrDoneWholeCarryingTheTimeAndTheReadOnlyAttribu
             set_attributes(dir / "dst", FILE_ATTRIBUTE_READONLY);
         }
         const HANDLE reader =
-            row.held ? open_handle(dir / "dst", GENERIC_READ, FILE_SHARE_READ) : nullptr;
+            row.held ? ::CreateFileW(widen(dir / "dst").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                     : nullptr;
         ASSERT_NE(reader, INVALID_HANDLE_VALUE) << row.name;
         CopyOptions options;
         options.refuse_read_only_target = row.refuse;
@@ -108,8 +104,8 @@ TEST(Win32Copy, AStopBetweenChunksKeepsTheOldCopyAndAStagedCopyWaitsForItsRename
 
 // A named pipe nobody writes to would make a read wait for ever. The tail
 // kept by a replace is copied in pieces: one longer than a piece proves they
-// join.
-TEST(Win32Files, OnlyRegularFilesAreReadAndAReplaceKeepsTheOldTailAsked) {
+// join. Japanese names work in paths beyond the old limit of 260 characters.
+TEST(Win32Files, OnlyRegularFilesAreReadReplacesKeepTheTailAskedAndLongJapanesePathsWork) {
     TempDir dir;
     const std::string pipe_name =
         "\\\\.\\pipe\\tarvenix-" + std::to_string(::GetCurrentProcessId());
@@ -136,24 +132,25 @@ TEST(Win32Files, OnlyRegularFilesAreReadAndAReplaceKeepsTheOldTailAsked) {
         ASSERT_EQ(replace_file_contents(dir / "g", "ab", keep), 0) << keep;
         EXPECT_TRUE(testing::read_file(dir / "g") == (keep ? "ab" + old.substr(2) : "ab")) << keep;
     }
-    EXPECT_EQ(replace_file_contents(dir.path(), "ab", true), EINVAL);
     EXPECT_EQ(temp_files_in(dir.path()), 0);
-}
-
-// Reading alongside is not using the file; having it open for writing is.
-TEST(Win32Copy, AFileOpenForWritingElsewhereIsInUse) {
-    TempDir dir;
-    write_file(dir / "f", "data");
+    std::string folder = dir.path();
+    while (folder.size() < 400) {
+        folder += "\\バックアップ用のフォルダ名";
+        ASSERT_EQ(make_folder(folder), 0) << folder.size();
+    }
+    const std::string file = folder + "\\日本語の名前.txt";
+    ASSERT_EQ(replace_file_contents(file, "一"), 0);
+    ASSERT_EQ(replace_file_contents(file, "二"), 0);
+    ASSERT_EQ(append_to_file(file, "三", true), 0);
+    ASSERT_EQ(copy_file(file, folder + "\\写し.txt", CopyOptions{}), 0);
+    std::string bytes;
+    ASSERT_EQ(read_file(folder + "\\写し.txt", bytes), 0);
+    EXPECT_EQ(bytes, "二\r\n三");
     int err = 0;
-    const OpenFile file = OpenFile::open_at(Directory::open(dir.path(), &err), "f", false, &err);
-    ASSERT_TRUE(file.is_open()) << err;
-    const HANDLE reader = open_handle(dir / "f", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(is_locked_by_other_process(file.native_handle()));
-    ::CloseHandle(reader);
-    const testing::FileOpenForWriting writer(dir / "f");
-    ASSERT_TRUE(writer.holding());
-    EXPECT_TRUE(is_locked_by_other_process(file.native_handle()));
+    std::vector<Directory::Entry> entries;
+    ASSERT_EQ(Directory::open(folder, &err).list(entries), 0);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_TRUE(entries[0].name == "写し.txt" || entries[1].name == "写し.txt");
 }
 
 // Started again as a child with TARVENIX_KILLED_COPY="source|destination",
@@ -204,29 +201,7 @@ TEST(Win32Copy, ALeftoverOfAKilledCopyIsRemovedByTheNextCopy) {
     EXPECT_EQ(testing::read_file(dir / "dst\\big"), "new");
 }
 
-TEST(Win32Paths, JapaneseNamesBeyondTheOldPathLimit) {
-    TempDir dir;
-    std::string folder = dir.path();
-    while (folder.size() < 400) {
-        folder += "\\バックアップ用のフォルダ名";
-        ASSERT_EQ(make_folder(folder), 0) << folder.size();
-    }
-    const std::string file = folder + "\\日本語の名前.txt";
-    ASSERT_EQ(replace_file_contents(file, "一"), 0);
-    ASSERT_EQ(replace_file_contents(file, "二"), 0);
-    ASSERT_EQ(append_to_file(file, "三", true), 0);
-    ASSERT_EQ(copy_file(file, folder + "\\写し.txt", CopyOptions{}), 0);
-    std::string bytes;
-    ASSERT_EQ(read_file(folder + "\\写し.txt", bytes), 0);
-    EXPECT_EQ(bytes, "二\r\n三");
-    int err = 0;
-    std::vector<Directory::Entry> entries;
-    ASSERT_EQ(Directory::open(folder, &err).list(entries), 0);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_TRUE(entries[0].name == "写し.txt" || entries[1].name == "写し.txt");
-}
-
-TEST(Win32System, RootsSystemFoldersVersionAndShutdownPrivilege) {
+TEST(Win32System, RootsVersionAndShutdownPrivilege) {
     for (const char* root : {"C:\\", "z:\\"}) {
         EXPECT_TRUE(is_root_path(root)) << root;
     }
@@ -236,14 +211,11 @@ TEST(Win32System, RootsSystemFoldersVersionAndShutdownPrivilege) {
     testing::ScriptedUi ui;
     Vostrel v(ui.ports());
     EXPECT_TRUE(v.Search_path("C:\\"));
-    const DWORD drives = ::GetLogicalDrives();
     char missing = 'Y';
-    while (missing > 'D' && (drives & (1U << (missing - 'A'))) != 0) {
+    while (missing > 'D' && (::GetLogicalDrives() & (1U << (missing - 'A'))) != 0) {
         --missing;
     }
     EXPECT_FALSE(v.Search_path(std::string(1, missing) + ":\\")) << missing;  // and no error
-    EXPECT_TRUE(v.Search_path(v.WinDir())) << v.WinDir();
-    EXPECT_TRUE(v.SysDir().starts_with(v.WinDir() + "\\")) << v.SysDir();
     EXPECT_EQ(v.OSPlatformID, "2");
     EXPECT_EQ(WindowsSession::enable_shutdown_privilege(), 0UL);
 }

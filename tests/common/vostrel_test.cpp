@@ -4,7 +4,6 @@
 
 #include "common/system_error.h"
 #include "support/scripted_ui.h"
-#include "support/temp_dir.h"
 
 namespace tarvenix {
 namespace {
@@ -74,19 +73,6 @@ TEST_F(VostrelTest, TheClockTextRoundsToTheSecondAndAWaitEndsOnIt) {
         EXPECT_EQ(v.WaitFinishTime, row.to);
         EXPECT_GT(ui.pump_count(), pumps_before) << row.from;  // the user was served meanwhile
     }
-}
-
-TEST_F(VostrelTest, SearchPathFindsFilesAndFolders) {
-    testing::TempDir dir;
-    testing::make_dirs(dir / "a.b.c");
-    testing::write_file(dir / "file.tar.gz", "x");
-    EXPECT_TRUE(v.Search_path(dir.path()));
-    EXPECT_TRUE(v.Search_path(dir / "a.b.c"));
-    EXPECT_TRUE(v.Search_path(dir / "file.tar.gz"));
-    EXPECT_FALSE(v.Search_path(dir / "missing"));
-    EXPECT_FALSE(v.Search_path(dir.path() + platform::kPathSeparator));  // empty name part
-    EXPECT_THROW(v.Search_path("relative-name"), SystemError);
-    EXPECT_THROW(v.Search_path(""), SystemError);
 }
 
 // A help file that is not there is not handed over to the shell.

@@ -9,16 +9,20 @@
 
 namespace tarvenix::testing {
 
+// Each holds what it stands for until it is destroyed.
+struct NotCopyable {
+    NotCopyable() = default;
+    NotCopyable(const NotCopyable&) = delete;
+    NotCopyable& operator=(const NotCopyable&) = delete;
+};
+
 enum class LockKind { kFlock, kPosixRecord, kOfdRecord };
 
-// A child process that opens the file (or folder, for kFlock), takes the lock
-// and keeps it until the object is destroyed.
-class LockHolder {
+// A child process that opens the file (or folder, for kFlock) and takes the lock.
+class LockHolder : NotCopyable {
 public:
     LockHolder(const std::string& path, LockKind kind);
     ~LockHolder();
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
     bool holding() const { return holding_; }
 
 private:
@@ -28,40 +32,33 @@ private:
 };
 
 // The file held open for writing, as a program that has it open does.
-class FileOpenForWriting {
+class FileOpenForWriting : NotCopyable {
 public:
     explicit FileOpenForWriting(const std::string& path);
     ~FileOpenForWriting();
-    FileOpenForWriting(const FileOpenForWriting&) = delete;
-    FileOpenForWriting& operator=(const FileOpenForWriting&) = delete;
     bool holding() const { return handle_ != nullptr; }
 
 private:
     void* handle_ = nullptr;
 };
 
-// A file system mounted on a new folder inside `parent` until the object is
-// destroyed. Needs root; when the mount is not possible, mounted() is false
-// and reason() says why.
-class ScopedMount {
+// A file system mounted on a new folder inside `parent`. Needs root; when the
+// mount is not possible, mounted() is false and reason() says why.
+class ScopedMount : NotCopyable {
 public:
     ~ScopedMount();
-    ScopedMount(const ScopedMount&) = delete;
-    ScopedMount& operator=(const ScopedMount&) = delete;
     bool mounted() const { return mounted_; }
     const std::string& reason() const { return reason_; }
     const std::string& path() const { return path_; }
 
 protected:
-    ScopedMount() = default;
     std::string path_;
     bool mounted_ = false;
     std::string reason_;
 };
 
 // A tmpfs of the given size.
-class ScopedTmpfs : public ScopedMount {
-public:
+struct ScopedTmpfs : ScopedMount {
     ScopedTmpfs(const std::string& parent, const std::string& size);
 };
 

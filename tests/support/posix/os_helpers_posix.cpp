@@ -15,8 +15,7 @@
 namespace tarvenix::testing {
 
 LockHolder::LockHolder(const std::string& path, LockKind kind) {
-    int ready[2];
-    int release[2];
+    int ready[2], release[2];
     if (::pipe(ready) != 0 || ::pipe(release) != 0) {
         return;
     }

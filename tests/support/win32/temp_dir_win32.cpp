@@ -1,17 +1,13 @@
-// The temporary folders and file details of the tests on Windows.
+// The file details of the tests on Windows.
 
 #include <windows.h>
 
-#include <filesystem>
-#include <random>
 #include <stdexcept>
 
 #include "common/win32/wide_text.h"
 #include "support/temp_dir.h"
 
 namespace tarvenix::testing {
-
-namespace fs = std::filesystem;
 
 using platform::widen;
 
@@ -24,36 +20,6 @@ static WIN32_FILE_ATTRIBUTE_DATA attributes_of(const std::string& path) {
         throw std::runtime_error("no attributes for " + path);
     }
     return data;
-}
-
-TempDir::TempDir() {
-    std::wstring base(MAX_PATH + 1, L'\0');
-    base.resize(::GetTempPathW(MAX_PATH + 1, base.data()));
-    std::mt19937_64 rng{std::random_device{}()};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring candidate =
-            base + L"tarvenix-test-" + std::to_wstring(rng() % 1000000000);
-        if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path_ = platform::narrow(candidate);
-            return;
-        }
-    }
-    throw std::runtime_error("cannot make a temporary folder");
-}
-
-TempDir::~TempDir() {
-    // Tests make files read-only, and Windows refuses to delete those.
-    std::error_code ec;
-    const fs::path root(widen(path_));
-    for (auto it = fs::recursive_directory_iterator(root, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    fs::remove_all(root, ec);
-}
-
-bool exists(const std::string& path) {
-    return ::GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void set_mtime(const std::string& path, long long seconds) {
