@@ -42,13 +42,13 @@ wait_for() {
     return 1
 }
 
-# expect_history 'LINE|LINE...': the history's tags and triggers (the copy
-# failure's file name left out); each line "yyyy/MM/dd H:mm:ss [" ... CR LF.
+# expect_history LINE...: the history's tags and triggers (the copy failure's
+# file name left out); each line "yyyy/MM/dd H:mm:ss [" ... CR LF.
 expect_history() {
-    local actual
+    local IFS='|' actual
     actual="$(iconv -f CP932 -t UTF-8 "$history" | cut -d' ' -f3- | tr -d '\r' |
         sed -E 's/(ファイルをコピーできません！).*/\1/' | paste -sd'|')" || true
-    [ "$actual" = "$1" ] || fail "history lines differ: $actual"
+    [ "$actual" = "$*" ] || fail "history lines differ: $actual"
     ! LC_ALL=C grep -qvE $'^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{1,2}:[0-9]{2}:[0-9]{2} \\[.*\r$' \
         "$history" || fail "a history line is not 'yyyy/MM/dd H:mm:ss [...]' ending in CR LF"
 }

@@ -44,7 +44,7 @@ start idle '\[Success\] \[Prg open\]'
 diff -r --exclude=.hidden "$work/src" "$work/dst" || fail "copied tree differs"
 [ ! -e "$work/dst/.hidden" ] || fail "a hidden file was copied"
 terminate
-expect_history '[Start] [Prg open]|[Success] [Prg open]|[Start] [Prg close]|[Success] [Prg close]'
+expect_history '[Start] [Prg open]' '[Success] [Prg open]' '[Start] [Prg close]' '[Success] [Prg close]'
 
 # A full folder where the copy belongs: no file can replace it, and the box
 # that says so would wait for a click.
@@ -55,15 +55,16 @@ printf 'old\n' > "$work/dst/locked.txt/inside"
 start run '\[Start\] \[Prg open\]'
 sleep 0.5
 terminate
-failed='[Message] = Error: ファイルをコピーできません！|[Message] = Error: バックアップが中止されました！ [?]'
-expect_history "[Start] [Prg open]|$failed|[Cancel] [Prg open]|[Start] [Prg close]|$failed|[Cancel] [Prg close]"
+failed=('[Message] = Error: ファイルをコピーできません！' '[Message] = Error: バックアップが中止されました！ [?]')
+expect_history '[Start] [Prg open]' "${failed[@]}" '[Cancel] [Prg open]' \
+    '[Start] [Prg close]' "${failed[@]}" '[Cancel] [Prg close]'
 [ "$(cat "$work/dst/locked.txt/inside")" = old ] || fail "the folder in the way was changed"
 
 rm -r "$work/dst/locked.txt"
 start splash
 sleep 1 # the splash stands for two seconds
 terminate
-expect_history '[Start] [Prg close]|[Success] [Prg close]'
+expect_history '[Start] [Prg close]' '[Success] [Prg close]'
 [ "$(cat "$work/dst/locked.txt")" = new ] || fail "the close-time backup did not copy"
 
 # Without /proc (hidden by a private mount namespace) the program cannot find

@@ -12,7 +12,7 @@ set -euo pipefail
 exe="${1:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN}"
 wine_run="${2:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN}"
 . "$(dirname "$0")/common.sh"
-e2e_begin end_to_end_windows program
+e2e_begin program
 export WINEPREFIX="$work/wine-prefix"
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
@@ -23,7 +23,7 @@ cp "$exe" "$program/tarvenix.exe"
 printf '一行目\r\n' | iconv -f UTF-8 -t CP932 > "$src/メモ.txt"
 printf 'second\n' > "$src/データ/報告書.txt"
 head -c 300000 /dev/urandom > "$src/データ/2024年/写真.bin"
-write_system_dat "$program/system.dat" 0 1 1 "$(winpath "$src")" "$(winpath "$dst")"
+write_system_dat 0 1 1 "$(winpath "$src")" "$(winpath "$dst")"
 cp "$program/system.dat" "$work/system.dat.before"
 
 # The first run makes the prefix (Japanese fonts, code page 932).
@@ -50,11 +50,7 @@ wait_for '\[Success\] \[Manual\]' 300 || true
 # wineboot reaches the windows of its own desktop, so it runs on the program's.
 "$wine_run" explorer /desktop=shell,800x600 wineboot --end-session || true
 wait_for '\[Success\] \[Prg close\]' 300 || true
-expect_history '[Start] [Prg open]
-[Success] [Prg open]
-[Start] [Manual]
-[Success] [Manual]
-[Start] [Prg close]
-[Success] [Prg close]'
+expect_history '[Start] [Prg open]' '[Success] [Prg open]' '[Start] [Manual]' '[Success] [Manual]' \
+    '[Start] [Prg close]' '[Success] [Prg close]'
 cmp "$work/system.dat.before" "$program/system.dat" || fail "system.dat was changed"
 echo "end_to_end_windows: 1 passed, 0 failed"

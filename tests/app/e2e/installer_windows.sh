@@ -9,7 +9,7 @@ build="${1:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN}"
 wine_run="${2:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN}"
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/common.sh"
-e2e_begin installer_windows wine-prefix/drive_c/users/"$(id -un)"/AppData/Local/Programs/Tarvenix
+e2e_begin wine-prefix/drive_c/users/"$(id -un)"/AppData/Local/Programs/Tarvenix
 export WINEPREFIX="$work/wine-prefix"
 shortcut="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tarvenix.lnk"
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
