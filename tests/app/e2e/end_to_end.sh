@@ -24,10 +24,8 @@ start() {
 terminate() {
     kill -TERM "$pid"
     timeout 30 tail --pid="$pid" -s 0.1 -f /dev/null || fail "still running 30 seconds after SIGTERM"
-    local status=0
-    wait "$pid" || status=$?
+    wait "$pid" || fail "exit status $? after SIGTERM"
     pid=""
-    [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
 }
 
 mkdir -p "$program" "$work/src/docs/2024" "$work/dst"

@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# The built tarvenix.exe under wine with code page 932, on wine's virtual
-# desktop (it has a notification area), in a wine prefix of its own: system.dat
-# in code page 932 with the backup at start and at close on, over folders with
-# Japanese names. After the start-up backup a manual one is started from the
-# tray icon's menu as a user starts it (clicks on the icon and on
-# "ﾊﾞｯｸｱｯﾌﾟ実行"), then the wine session ends (WM_QUERYENDSESSION and
-# WM_ENDSESSION: the shut-down sequence with its backup at close). Checks the
-# copied tree, the history and that system.dat is unchanged.
+# The built tarvenix.exe under wine (code page 932, a prefix of its own) on
+# wine's virtual desktop, which has a notification area. Backups at start and
+# at close over folders with Japanese names; a manual one started by clicks on
+# the tray icon and on "ﾊﾞｯｸｱｯﾌﾟ実行"; then the session ends (the shut-down
+# sequence). Checks the copy, the history and that system.dat is unchanged.
 #   end_to_end_windows.sh PATH_TO_TARVENIX_EXE PATH_TO_WINE_RUN  (under xvfb-run)
 set -euo pipefail
 exe="${1:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN}"

@@ -13,13 +13,11 @@ e2e_begin wine-prefix/drive_c/users/"$(id -un)"/AppData/Local/Programs/Tarvenix
 export WINEPREFIX="$work/wine-prefix"
 shortcut="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tarvenix.lnk"
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
-files=(tarvenix.exe Tarvenix7.chm uninstall.exe)
+listing() { LC_ALL=C ls -A "$program" | tr '\n' ' '; }
 
 "$here/../../../scripts/package_windows.sh" "$build" "$work/dist" > /dev/null
 "$wine_run" "$work/dist/Tarvenix-7.00-setup.exe" /S || fail "the installer failed"
-for f in "${files[@]}"; do
-    [ -f "$program/$f" ] || fail "$f is not in the program folder"
-done
+[ "$(listing)" = 'Tarvenix7.chm tarvenix.exe uninstall.exe ' ] || fail "the program folder holds $(listing)"
 cmp "$program/tarvenix.exe" "$work/dist/Tarvenix/tarvenix.exe" || fail "tarvenix.exe differs"
 [ -f "$shortcut" ] || fail "no Start-menu entry"
 "$wine_run" reg query "$run_key" /v Tarvenix | grep -qi 'Programs\\Tarvenix\\tarvenix.exe' ||
@@ -32,12 +30,10 @@ printf 'history\r\n' > "$history"
     fail "the uninstaller failed"
 # The uninstaller copies itself away and works from there: waited for.
 for _ in $(seq 1 100); do
-    [ -e "$program/tarvenix.exe" ] || [ -e "$program/uninstall.exe" ] || break
+    [ "$(listing)" != 'history.txt system.dat ' ] || break
     sleep 0.2
 done
-for f in "${files[@]}"; do
-    [ ! -e "$program/$f" ] || fail "$f is still there after uninstalling"
-done
+[ "$(listing)" = 'history.txt system.dat ' ] || fail "after uninstalling the program folder holds $(listing)"
 [ "$(cat "$program/system.dat")" = settings ] || fail "system.dat did not stay"
 [ "$(cat "$history")" = $'history\r' ] || fail "history.txt did not stay"
 [ ! -e "$shortcut" ] || fail "the Start-menu entry is still there"

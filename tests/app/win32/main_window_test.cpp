@@ -1,7 +1,6 @@
-// The Win32 settings window driven by window messages, as a user's typing and
-// clicks reach it: text set into the boxes (WM_SETTEXT), buttons pressed
-// (BM_CLICK), the focus moved (SetFocus). The user's answers come from the
-// scripted message boxes; system.dat is a real file in a temporary folder.
+// The Win32 windows driven by the window messages a user's typing and clicks
+// send (WM_SETTEXT, BM_CLICK, SetFocus); the answers to boxes are scripted,
+// system.dat is a real file in a temporary folder.
 
 #include "app/win32/main_window.h"
 
@@ -29,6 +28,15 @@ namespace tarvenix::testing {
 namespace {
 
 constexpr std::size_t kRecord = 160;
+
+// Serves the window messages waiting for this thread.
+void pump() {
+    MSG msg{};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
 
 class Win32SettingsWindow : public ::testing::Test {
 protected:
@@ -60,13 +68,6 @@ protected:
     void click(const std::string& name) {
         SendMessageW(control(name), BM_CLICK, 0, 0);
         pump();
-    }
-    static void pump() {
-        MSG msg{};
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
     }
     std::string focused() { return win32::ctl::control_name(GetDlgCtrlID(GetFocus())); }
 
@@ -155,14 +156,11 @@ TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
     EXPECT_EQ(ui_.box_texts(), std::vector<std::string>{});
     const std::string file = read_file(dir_ / "system.dat");
     ASSERT_EQ(file.size(), 47 * kRecord);
-    // Records: 3 the daily start, 9 and 12 its hour and minute (each box's
-    // check rewrote its number with two digits when it lost the focus), 15
-    // and 23 the folders of set 1 (the temporary folder's name is ASCII).
-    for (const auto& [index, bytes] : {std::pair<std::size_t, std::string>{3, "1"},
-                                       {9, "07"},
-                                       {12, "05"},
-                                       {15, dir_ / kSourceCp932},
-                                       {23, dir_ / kTargetCp932}}) {
+    // The daily start, its hour and minute (rewritten with two digits as each
+    // box lost the focus) and the folders of set 1 (under an ASCII path).
+    const std::pair<std::size_t, std::string> records[] = {
+        {3, "1"}, {9, "07"}, {12, "05"}, {15, dir_ / kSourceCp932}, {23, dir_ / kTargetCp932}};
+    for (const auto& [index, bytes] : records) {
         EXPECT_EQ(file.substr(index * kRecord, kRecord),
                   bytes + std::string(kRecord - bytes.size(), ' '))
             << "record " << index;
@@ -189,8 +187,8 @@ TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
     SendMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
     EXPECT_FALSE(window_.about().is_open()) << "OK leaves About open";
 
-    // The progress dialog: neither Escape nor the close request takes it off
-    // the screen; "中　止" asks the run to stop and nothing more.
+    // The progress dialog stays through Escape and WM_CLOSE; "中　止" only
+    // asks the run to stop.
     int cancels = 0;
     progress_.set_cancel_handler([&cancels] { ++cancels; });
     progress_.show();
@@ -223,9 +221,7 @@ win32::Win32MessageBoxes* g_boxes = nullptr;
 TEST(Win32MessageBoxes, CloseOpenBoxesEndsABoxThatWaitsForAClick) {
     // The windows of the tests before posted WM_QUIT as they closed, which
     // would end the box's loop: drained first.
-    MSG left{};
-    while (PeekMessageW(&left, nullptr, 0, 0, PM_REMOVE) != FALSE) {
-    }
+    pump();
     win32::Win32MessageBoxes boxes;
     g_boxes = &boxes;
     const UINT_PTR timer =
