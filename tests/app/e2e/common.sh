@@ -1,8 +1,6 @@
-# Shared by the end-to-end scripts (sourced under set -euo pipefail).
-
-# e2e_begin PROGRAM_FOLDER: a temporary folder $work, removed on exit with the
-# program ($pid) and the wine processes of a prefix inside it; in it the
-# program's folder $program with its $history.
+# Sourced by the end-to-end scripts. e2e_begin PROGRAM_FOLDER: a temporary
+# $work (removed on exit with the program $pid and the wine processes of a
+# prefix in it) holding the $program folder and its $history.
 e2e_begin() {
     case_name="" pid=""
     work="$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-e2e-XXXXXX")"
@@ -31,8 +29,7 @@ fail() {
     exit 1
 }
 
-# wait_for PATTERN TENTHS: waits up to TENTHS tenths of a second for a
-# history line matching PATTERN, failing early when the program ($pid) ends.
+# wait_for PATTERN TENTHS: up to TENTHS tenths of a second for such a history line.
 wait_for() {
     for _ in $(seq 1 "$2"); do
         grep -q -- "$1" "$history" 2>/dev/null && return 0
@@ -53,9 +50,8 @@ expect_history() {
         "$history" || fail "a history line is not 'yyyy/MM/dd H:mm:ss [...]' ending in CR LF"
 }
 
-# write_system_dat COPY_MODE START_AT_LAUNCH BACKUP_AT_CLOSE SOURCE DESTINATION
-# writes $program/system.dat: 47 records of 160 bytes, each a value in code
-# page 932 padded with spaces; set 1 backs SOURCE up to DESTINATION.
+# write_system_dat COPY_MODE START_AT_LAUNCH BACKUP_AT_CLOSE SOURCE DESTINATION:
+# 47 records of 160 bytes, values in code page 932 padded with spaces.
 write_system_dat() {
     record() { { printf '%s' "$1" | iconv -f UTF-8 -t CP932; printf '%160s' ''; } | head -c 160; }
     records() { for _ in $(seq 1 "$1"); do record "$2"; done; }

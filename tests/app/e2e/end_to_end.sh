@@ -1,11 +1,6 @@
 #!/usr/bin/env bash
 # The built program started for real from a folder named in Shift-JIS bytes
-# (not UTF-8) and ended by SIGTERM as the desktop session ends it. Cases:
-#   idle      start-up backup, then SIGTERM: the shut-down sequence's backup
-#   run       SIGTERM while a copy failure's box waits: no click is awaited,
-#             the messages go to the history, both runs end cancelled
-#   splash    SIGTERM during the splash: only the close-time backup runs
-#   no-folder the program cannot find its own folder: it refuses to start
+# (not UTF-8) and ended by SIGTERM as the desktop session ends it.
 #   end_to_end.sh PATH_TO_TARVENIX
 set -euo pipefail
 exe="${1:?usage: end_to_end.sh PATH_TO_TARVENIX}"
@@ -38,14 +33,15 @@ write_system_dat 0 1 1 "$work/src" "$work/dst"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 unset QT_QPA_PLATFORMTHEME
 
+# idle: the start-up backup; SIGTERM then runs the shut-down sequence's backup.
 start idle '\[Success\] \[Prg open\]'
 diff -r --exclude=.hidden "$work/src" "$work/dst" || fail "copied tree differs"
 [ ! -e "$work/dst/.hidden" ] || fail "a hidden file was copied"
 terminate
 expect_history '[Start] [Prg open]' '[Success] [Prg open]' '[Start] [Prg close]' '[Success] [Prg close]'
 
-# A full folder where the copy belongs: no file can replace it, and the box
-# that says so would wait for a click.
+# run: SIGTERM while the box of a copy failure (a folder where the copy
+# belongs) waits: no click is awaited, the messages go to the history.
 rm -rf "$work/src" "$work/dst"
 mkdir -p "$work/src" "$work/dst/locked.txt"
 printf 'new\n' > "$work/src/locked.txt"
@@ -59,14 +55,15 @@ expect_history '[Start] [Prg open]' "${failed[@]}" '[Cancel] [Prg open]' \
 [ "$(cat "$work/dst/locked.txt/inside")" = old ] || fail "the folder in the way was changed"
 
 rm -r "$work/dst/locked.txt"
+# splash: SIGTERM during the two seconds of the splash: only the close-time backup.
 start splash
-sleep 1 # the splash stands for two seconds
+sleep 1
 terminate
 expect_history '[Start] [Prg close]' '[Success] [Prg close]'
 [ "$(cat "$work/dst/locked.txt")" = new ] || fail "the close-time backup did not copy"
 
-# Without /proc (hidden by a private mount namespace) the program cannot find
-# its own folder: it says so, and its box waits until `timeout` ends it.
+# no-folder: without /proc (hidden in a mount namespace of its own) the program
+# cannot find its folder: it says so, and its box waits until `timeout` ends it.
 if ! unshare --mount --fork true 2>/dev/null; then
     echo "end_to_end: 3 passed, 0 failed (no-folder skipped: mount namespaces are not allowed here)"
     exit 0
