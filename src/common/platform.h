@@ -229,6 +229,12 @@ private:
 // place. It starts with "." so listings never take them for the user's files.
 inline constexpr std::string_view kTempPrefix = ".tarvenix-tmp-";
 
+// The temporary name every copier of `target` tries first: the same name for
+// the same target, so the next copy finds a dead copy's leftover under it.
+std::string temp_name_for(std::string_view target);
+// A name no other copier picks, for when the usual one belongs to a live copy.
+std::string random_temp_name();
+
 // What every copy checks first: the source is a file (EISDIR, EINVAL) and,
 // when asked, no other program is using it (EBUSY).
 int check_copy_source(const OpenFile& source, const CopyOptions& options);

@@ -12,12 +12,9 @@ namespace {
 
 using namespace testing;
 
+// The scripted clock stands at 2004/03/20 9:05:07.
 class HistoryLogTest : public ::testing::Test {
 protected:
-    HistoryLogTest() {
-        ui.set_date(2004, 3, 20);
-        ui.set_time(9 * 3600 + 5 * 60 + 7.9);
-    }
     ScriptedUi ui;
     SystemErrorReporter reporter{ui};
     TempDir dir;
@@ -30,13 +27,14 @@ TEST_F(HistoryLogTest, TagsAndTriggerTexts) {
         {1, 0, "", "[Fail] [Prg open]"},
         {2, 1, "", "[Success] [Prg close]"},
         {3, 2, "", "[Cancel] [Timer]"},
-        {4, 99, "/d/a.xls", "[Skiped Copy File] = /d/a.xls [?]"},
-        {5, 99, "/src", "[Skiped Setteing] = /src [?]"},
         {6, -1, "", "[Start] [?]"},
-        {7, 99, "Error: a / b", "[Message] = Error: a / b [?]"},
         {8, 4, "x", "[?] [?]"},
         {0, 3, "x", "[?] [Manual]"},
-        {2, 3, "ignored", "[Success] [Manual]"}};
+        {2, 3, "ignored", "[Success] [Manual]"},
+        {5, 99, "/src", "[Skiped Setteing] = /src [?]"},
+        {4, 99, "/d/a.xls", "[Skiped Copy File] = /d/a.xls [?]"},
+        {7, 99, "Error: a / b", "[Message] = Error: a / b [?]"},
+    };
     for (const auto& [kind, trigger, text, line] : cases) {
         EXPECT_EQ(HistoryLog::format_line({2004, 3, 20, 23, 0, 9}, kind, trigger, text),
                   std::string("2004/03/20 23:00:09 ") + line);

@@ -28,20 +28,18 @@ int load_and_save(const std::string& path, bool refused, bool save) {
     SettingsStore store(state, path, reporter);
     store.load_settings();
     const auto boxes = ui.events_of("box");
-    int faults = (boxes.size() == 1 && boxes[0].caption == "システムエラー" &&
-                  boxes[0].text.find("not a regular file") != std::string::npos) != refused
-                     ? 1
-                     : 0;
+    const bool box = boxes.size() == 1 && boxes[0].caption == "システムエラー" &&
+                     boxes[0].text.find("not a regular file") != std::string::npos;
+    int faults = box != refused ? 1 : 0;
     faults |= (state.model.options.copy_mode == "1") == refused ? 2 : 0;
     if (save) {
         state.model.sets[0].src_folder = "/saved";
-        bool threw = false;
         try {
             store.write_settings_file();
+            faults |= refused ? 4 : 0;
         } catch (const SystemError&) {
-            threw = true;
+            faults |= refused ? 0 : 4;
         }
-        faults |= threw != refused ? 4 : 0;
     }
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/settings_record_file.h"
 #include "support/os_helpers.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -11,35 +12,33 @@ namespace {
 
 using namespace testing;
 
-const std::string kTaro = "/home/\x91\xBE\x98\x59/\x83\x66\x81\x5B\x83\x5E";  // /home/太郎/データ
+// All 47 records of a system.dat in code page 932, "|" between them: options
+// 1-6, shut-down flags 7-9, hours 10-12, minutes 13-15, then for the eight
+// sets their sources (/home/太郎/データ), destinations, subfolder and skip boxes.
+const std::string kRecords =
+    "1|1|1|1|1|0|True|False|True|7|23||05|30||/home/\x91\xBE\x98\x59/\x83\x66\x81\x5B\x83\x5E"
+    "||||||||/backup/\x83\x66\x81\x5B\x83\x5E   |  /leading/kept|||||||1|0|||||||0|0|1|0|0|0|0|0";
 
-// system.dat built by hand: the records (code page 932 bytes), each padded to
-// its 160 bytes.
-std::string hand_made_file(const std::vector<std::string>& records) {
-    std::string file;
-    for (std::string r : records) {
-        r.resize(160, ' ');
-        file += r;
-    }
-    return file;
-}
-
-// All 47 records, "|" between them: options 1-6, shut-down flags 7-9, hours
-// 10-12, minutes 13-15, then for the eight sets their sources, destinations,
-// subfolder boxes and skip boxes.
-std::vector<std::string> full_records() {
-    const std::string all = "1|1|1|1|1|0|True|False|True|7|23||05|30||" + kTaro +
-                            "||||||||/backup/\x83\x66\x81\x5B\x83\x5E   |  /leading/kept|||||||"
-                            "1|0|||||||0|0|1|0|0|0|0|0";
+// system.dat built by hand from those records, some replaced (number, bytes),
+// the first `kept` of them each padded to its 160 bytes.
+std::string hand_made_file(const std::vector<std::pair<int, std::string>>& replaced = {},
+                           int kept = 47) {
     std::vector<std::string> records(1);
-    for (const char ch : all) {
+    for (const char ch : kRecords) {
         if (ch == '|') {
             records.emplace_back();
         } else {
             records.back() += ch;
         }
     }
-    return records;
+    for (const auto& [n, bytes] : replaced) {
+        records.at(static_cast<std::size_t>(n - 1)) = bytes;
+    }
+    std::string file;
+    for (int k = 0; k < kept; ++k) {
+        file += records.at(static_cast<std::size_t>(k)).append(160, ' ').substr(0, 160);
+    }
+    return file;
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -54,15 +53,13 @@ protected:
 // Each record reaches its own field and control, and a save writes the
 // same bytes back.
 TEST_F(SettingsStoreTest, LoadsAHandMadeFileWithJapanesePathsAndSavesItBack) {
-    const std::string file = hand_made_file(full_records());
-    ASSERT_EQ(full_records().size(), 47u);
+    const std::string file = hand_made_file();
     write_file(dir / "system.dat", file);
     EXPECT_TRUE(store.load_settings());
     EXPECT_TRUE(ui.events().empty());
     const auto& o = state.model.options;
     const auto& page = state.page;
     EXPECT_EQ(o.start_time, (std::array<std::string, 3>{"7:05", "23:30", ":"}));
-    EXPECT_EQ(state.model.sets[0].src_folder, "/home/太郎/データ");
     EXPECT_EQ(state.model.sets[1].dst_folder, "  /leading/kept");
     EXPECT_EQ(page.text({Control::srcfld_txt, 0}), "/home/太郎/データ");
     EXPECT_EQ(page.text({Control::dstfld_txt, 0}), "/backup/データ");  // trailing blanks go
@@ -110,13 +107,8 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
         s.page.select_option(Control::rec_op, 0);
         s.page.set_checked({Control::skip_chk, 7}, true);
         const std::string path = dir / c.name;
-        auto records = full_records();
-        for (const auto& [n, bytes] : c.records) {
-            records[static_cast<std::size_t>(n - 1)] = bytes;
-        }
         if (c.kept >= 0) {
-            records.resize(static_cast<std::size_t>(c.kept));
-            write_file(path, hand_made_file(records) + (c.kept < 47 ? "\x83" : ""));
+            write_file(path, hand_made_file(c.records, c.kept) + (c.kept < 47 ? "\x83" : ""));
         }
         ui.clear_events();
         EXPECT_EQ(SettingsStore(s, path, reporter).load_settings(), !c.refused);
@@ -147,11 +139,11 @@ void save_fails_and_keeps_the_file(const std::string& path, const std::string& s
     saving.load_settings();
     s.model.sets[3].src_folder = source;
     EXPECT_THROW(saving.write_settings_file(), SystemError);
-    EXPECT_EQ(read_file(path), hand_made_file(full_records()));
+    EXPECT_EQ(read_file(path), hand_made_file());
 }
 
 TEST_F(SettingsStoreTest, AFailedSaveLeavesThePreviousFileIntact) {
-    write_file(dir / "system.dat", hand_made_file(full_records()));
+    write_file(dir / "system.dat", hand_made_file());
     save_fails_and_keeps_the_file(dir / "system.dat", "/home/user/naïve", reporter);
 }
 
@@ -160,7 +152,7 @@ TEST_F(SettingsStoreTest, AFullDiskLeavesThePreviousFileIntact) {
     if (!small.mounted()) {
         GTEST_SKIP() << small.reason();
     }
-    write_file(small.path() + "/system.dat", hand_made_file(full_records()));
+    write_file(small.path() + "/system.dat", hand_made_file());
     write_file(small.path() + "/filler", std::string(2048, 'f'));  // too little room left
     save_fails_and_keeps_the_file(small.path() + "/system.dat", "/changed", reporter);
 }
@@ -174,22 +166,33 @@ TEST(ParseSettingsBoolean, AcceptsWordsAndNumbers) {
     }
 }
 
-TEST(SettingsPageModel, NotifiesOnRealChangesOnly) {
-    SettingsState state;
-    std::vector<std::string> seen;
-    state.page.add_listener([&](const PageEvent& e) {
-        if (e.kind == PageEvent::Kind::kControl) {
-            seen.push_back(e.id.name());
-        }
-    });
-    state.page.set_text({Control::srcfld_txt, 3}, "");  // unchanged
-    state.page.select_option(Control::copy_op, 1);      // already selected
-    EXPECT_EQ(state.settings_changed, 0);
-    state.page.set_text({Control::srcfld_txt, 3}, "/a");
-    state.page.select_option(Control::cp_skip, 0);
-    state.page.set_checked({Control::timer_chk}, true);
-    EXPECT_EQ(seen, (std::vector<std::string>{"srcfld_txt(3)", "cp_skip(0)", "timer_chk"}));
-    EXPECT_EQ(state.settings_changed, 1);
+TEST(SettingsRecordFile, ReadsAndWritesRecordsOneToFortySevenAlone) {
+    TempDir dir;
+    const SettingsRecordFile file(dir / "system.dat");
+    EXPECT_EQ(file.read_record(5), std::string(80, ' '));  // no file yet
+    file.write_record(3, "abc");
+    EXPECT_EQ(read_file(dir / "system.dat").size(), 480u);
+    EXPECT_EQ(file.read_record(3), "abc" + std::string(77, ' '));
+    EXPECT_EQ(file.read_record(1), std::string(80, ' '));
+    EXPECT_EQ(file.read_all()[3], std::nullopt);  // past the end
+    file.write_record(47, "last");
+    EXPECT_EQ(file.read_record(47), "last" + std::string(76, ' '));
+    for (const int n : {0, 48}) {
+        EXPECT_THROW(file.read_record(n), SystemError) << n;
+        EXPECT_THROW(file.write_record(n, "x"), SystemError) << n;
+    }
+}
+
+TEST(SettingsRecordFile, WriteAllKeepsBytesPastTheLastRecord) {
+    TempDir dir;
+    const std::string path = dir / "system.dat";
+    write_file(path, std::string(47 * 160, 'z') + "TRAILER");
+    SettingsRecordFile::Slots slots;
+    slots.fill("v");
+    SettingsRecordFile(path).write_all(slots);
+    EXPECT_EQ(read_file(path).substr(46 * 160), "v" + std::string(159, ' ') + "TRAILER");
+    // A folder that vanished: the write fails as a whole, with a system error.
+    EXPECT_THROW(SettingsRecordFile(dir / "missing/system.dat").write_all(slots), SystemError);
 }
 
 }  // namespace

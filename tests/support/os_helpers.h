@@ -1,8 +1,7 @@
 #pragma once
 
-// Real operating-system conditions for tests: another process that holds a
-// lock on a file (Linux), a file open for writing (Windows), and a small file
-// system that runs full (Linux; on Windows it is never mounted).
+// Real operating-system conditions for tests: other processes holding files,
+// small file systems that run full or lose power (Linux).
 
 #include <sys/types.h>
 
@@ -28,8 +27,7 @@ private:
     bool holding_ = false;
 };
 
-// Windows: the file held open for writing until the object is destroyed, as
-// a program that has it open does.
+// The file held open for writing, as a program that has it open does.
 class FileOpenForWriting {
 public:
     explicit FileOpenForWriting(const std::string& path);
@@ -42,48 +40,45 @@ private:
     void* handle_ = nullptr;
 };
 
-// A tmpfs of the given size mounted on a new folder inside `parent`. Needs
-// root; when the mount is not allowed, mounted() is false and reason() says why.
-class ScopedTmpfs {
+// A file system mounted on a new folder inside `parent` until the object is
+// destroyed. Needs root; when the mount is not possible, mounted() is false
+// and reason() says why.
+class ScopedMount {
 public:
-    ScopedTmpfs(const std::string& parent, const std::string& size);
-    ~ScopedTmpfs();
-    ScopedTmpfs(const ScopedTmpfs&) = delete;
-    ScopedTmpfs& operator=(const ScopedTmpfs&) = delete;
+    ~ScopedMount();
+    ScopedMount(const ScopedMount&) = delete;
+    ScopedMount& operator=(const ScopedMount&) = delete;
     bool mounted() const { return mounted_; }
     const std::string& reason() const { return reason_; }
     const std::string& path() const { return path_; }
 
-private:
+protected:
+    ScopedMount() = default;
     std::string path_;
     bool mounted_ = false;
     std::string reason_;
 };
 
+// A tmpfs of the given size.
+class ScopedTmpfs : public ScopedMount {
+public:
+    ScopedTmpfs(const std::string& parent, const std::string& size);
+};
+
 // An ext4 file system in an image file inside `parent`, loop-mounted with the
-// options given. Needs root and mkfs.ext4; otherwise mounted() is false and
-// reason() says why.
-class ScopedExt4 {
+// options given (needs mkfs.ext4 too).
+class ScopedExt4 : public ScopedMount {
 public:
     ScopedExt4(const std::string& parent, const std::string& options);
     ~ScopedExt4();
-    ScopedExt4(const ScopedExt4&) = delete;
-    ScopedExt4& operator=(const ScopedExt4&) = delete;
-    bool mounted() const { return mounted_; }
-    const std::string& reason() const { return reason_; }
-    const std::string& path() const { return path_; }
     // What a power cut does: the file system stops at once, without writing
     // its journal (EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH).
     bool cut_power();
-    // Unmounts and mounts again, replaying the journal.
-    bool remount();
+    bool remount();  // unmounts and mounts again, replaying the journal
 
 private:
     std::string image_;
-    std::string path_;
     std::string options_;
-    bool mounted_ = false;
-    std::string reason_;
 };
 
 }  // namespace tarvenix::testing

@@ -2,7 +2,8 @@
 
 // A scripted stand-in for the user and the desktop session: it records every
 // box, beep, pump and session request in order, answers boxes from a queue,
-// runs actions at chosen event pumps, and keeps a clock the test moves.
+// runs actions at chosen event pumps, and keeps a clock the test moves (it
+// starts at 2004/03/20 9:05:07.25).
 
 #include <cstdint>
 #include <deque>
@@ -35,8 +36,6 @@ class ScriptedUi final : public MessageBoxPort,
                          public FolderPickerPort,
                          public DesktopPort {
 public:
-    ScriptedUi();
-
     Ports ports();
 
     // --- script ----------------------------------------------------------
@@ -53,12 +52,7 @@ public:
         base_seconds_ = seconds_since_midnight;
         base_monotonic_ = monotonic_;
     }
-    void set_date(int year, int month, int day) {
-        year_ = year;
-        month_ = month;
-        day_ = day;
-    }
-    void advance(double seconds);
+    void advance(double seconds) { monotonic_ += seconds; }
     void set_shell_result(bool ok) { shell_ok_ = ok; }
     void pick_next_folder(std::string path) { folder_answers_.push_back(std::move(path)); }
     void pick_next_file(std::string path) { file_answers_.push_back(std::move(path)); }
@@ -154,9 +148,6 @@ private:
     double base_seconds_ = 9 * 3600 + 5 * 60 + 7.25;
     double base_monotonic_ = 1000.0;
     double monotonic_ = 1000.0;
-    int year_ = 2004;
-    int month_ = 3;
-    int day_ = 20;
     bool shell_ok_ = true;
 };
 

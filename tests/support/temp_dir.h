@@ -16,7 +16,6 @@ public:
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
     const std::string& path() const { return path_; }
     std::string operator/(std::string_view name) const {
         return path_ + platform::kPathSeparator + std::string(name);
@@ -30,18 +29,14 @@ void write_file(const std::string& path, std::string_view bytes);
 std::string read_file(const std::string& path);
 bool exists(const std::string& path);
 void make_dirs(const std::string& path);
-// Sets a file's modification time (seconds since the epoch).
-void set_mtime(const std::string& path, long long seconds);
+void set_mtime(const std::string& path, long long seconds);  // seconds since the epoch
 long long mtime_of(const std::string& path);
 unsigned mode_of(const std::string& path);
 bool running_as_root();
-// The names in a folder (all but "." and ".."), in the order the file system
-// lists them.
+// The names in a folder but "." and "..", in the order the file system lists them.
 std::vector<std::string> folder_entries(const std::string& folder);
-// How many temporary files a copy left in a folder.
-int temp_files_in(const std::string& folder);
-// The lines of a code page 932 text file with CR LF line ends, as UTF-8,
-// without their line ends; none when the file does not exist.
+int temp_files_in(const std::string& folder);  // the temporary files a copy left
+// The CR LF lines of a code page 932 text file as UTF-8; none without a file.
 std::vector<std::string> read_cp932_lines(const std::string& path);
 
 }  // namespace tarvenix::testing

@@ -15,11 +15,9 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <random>
 #include <utility>
 
 #include "common/platform.h"
@@ -103,22 +101,10 @@ mode_t process_umask() {
     return mask;
 }
 
-std::string temp_name() {
-    thread_local std::mt19937_64 rng{std::random_device{}()};
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string name(kTempPrefix);
-    std::uint64_t v = rng();
-    for (int i = 0; i < 10; ++i) {
-        name.push_back(kDigits[v % 36]);
-        v /= 36;
-    }
-    return name;
-}
-
 // Creates a new temporary file in dir_fd; returns its fd and name.
 int create_temp(int dir_fd, std::string& name, UniqueFd& fd, mode_t mode = 0600) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = temp_name();
+        name = random_temp_name();
         const int f = ::openat(dir_fd, name.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (f >= 0) {
@@ -141,13 +127,7 @@ int create_temp(int dir_fd, std::string& name, UniqueFd& fd, mode_t mode = 0600)
 // the same file right now, and a random name is used.
 int create_temp_for(int dir_fd, bool holds_lock, std::string_view target, std::string& name,
                     UniqueFd& fd, mode_t mode) {
-    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
-    for (char ch : target) {
-        hash = (hash ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    name = std::string(kTempPrefix) + hex;
+    name = temp_name_for(target);
     for (int attempt = 0; attempt < 2; ++attempt) {
         const int f = ::openat(dir_fd, name.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
@@ -644,7 +624,7 @@ int copy_link_at(const Directory& src_dir, std::string_view src_name, const Dire
     std::string tmp_name;
     int err = EEXIST;
     for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
-        tmp_name = temp_name();
+        tmp_name = random_temp_name();
         err = ::symlinkat(text.c_str(), dst_dir.native_handle(), tmp_name.c_str()) == 0 ? 0 : errno;
     }
     if (err != 0) {

@@ -18,9 +18,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <random>
 #include <utility>
 
 #include "common/platform.h"
@@ -446,28 +444,6 @@ private:
     UniqueHandle handle_;
     bool renamed_ = false;
 };
-
-std::string temp_name_for(std::string_view target) {
-    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
-    for (char ch : target) {
-        hash = (hash ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return std::string(kTempPrefix) + hex;
-}
-
-std::string random_temp_name() {
-    thread_local std::mt19937_64 rng{std::random_device{}()};
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string name(kTempPrefix);
-    std::uint64_t v = rng();
-    for (int i = 0; i < 10; ++i) {
-        name.push_back(kDigits[v % 36]);
-        v /= 36;
-    }
-    return name;
-}
 
 int create_temp_named(HANDLE dir, const std::string& name, TempFile& out) {
     HANDLE h = nullptr;

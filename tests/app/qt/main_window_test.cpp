@@ -1,155 +1,173 @@
-// The program's windows: the settings window with its tray menus, the
-// progress dialog, the splash and the About window.
+// The desktop program's windows as the user meets them: the settings window
+// with its tray menus, the splash, the About window and the progress dialog,
+// a backup started from the buttons, and (run by under_x11.sh on a real X
+// server with a window manager; elsewhere they skip) what the window manager
+// shows.
+
+#include "app/qt/main_window.h"
+
+#include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 #include <functional>
-#include <utility>
+#include <ranges>
 #include <vector>
 
+#include "app/core/app_controller.h"
+#include "app/core/program_context.h"
 #include "app/qt/about.h"
 #include "app/qt/multi_row_tab_bar.h"
 #include "app/qt/progress_dialog.h"
+#include "app/qt/qt_desktop.h"
+#include "app/qt/qt_ports.h"
 #include "app/qt/splash.h"
 #include "app/qt/ui_common.h"
-#include "app_fixture.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
 
 using namespace Qt::StringLiterals;
 
 namespace tarvenix::testing {
 namespace {
 
-QString idx(const QString& name, int index) {
-    return name + u'(' + QString::number(index) + u')';
+// The desktop program assembled as main() does, on a temporary program
+// folder, with a scripted user and session in place of the real ones (the
+// desktop port is the real one: tray icon and windows are Qt's).
+class AppFixture : public ::testing::Test {
+protected:
+    AppFixture()
+        : context(with_real_desktop(ui.ports(), desktop), progress, tmp.path())
+        , window(context.settings.page, &progress)
+        , controller(context, window) {
+        window.set_controller(&controller);
+        window.set_desktop(&desktop);
+        desktop.set_tray_host(&window.tray());
+        window.set_quit_handler([this] { ++quit_calls; });
+        progress.set_cancel_handler([this] { controller.copyccl_bt(); });
+        context.store.load_settings();
+    }
+
+    ~AppFixture() override {
+        // Leave nothing on screen for the next test.
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget != &window && widget != &progress) {
+                widget->close();
+            }
+        }
+    }
+
+    // Shows the settings window and waits until it has the keyboard.
+    void show_window() {
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    template <typename T>
+    T* find(const QString& name) {
+        T* widget = window.findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name.toStdString();
+        return widget;
+    }
+
+    static Ports with_real_desktop(const Ports& p, DesktopPort& desktop) {
+        return Ports{p.boxes,   p.sound, p.busy,    p.pump, p.clock,
+                     p.session, p.shell, p.folders, desktop};
+    }
+
+    TempDir tmp;
+    ScriptedUi ui;
+    qt::QtDesktop desktop;
+    qt::ProgressDialog progress;
+    ProgramContext context;
+    qt::MainWindow window;
+    AppController controller;
+    int quit_calls = 0;
+};
+
+// The "name=caption" entries of a '|'-separated list as `parent` shows them:
+// the widget's `property`, or the size of a label's picture.
+QString shown(const QWidget* parent, const QString& expected, const char* property = "text") {
+    QStringList seen;
+    for (const QString& entry : expected.split(u'|')) {
+        const QString name = entry.section(u'=', 0, 0);
+        const auto* widget = parent->findChild<QWidget*>(name);
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        QString text = widget != nullptr ? widget->property(property).toString() : u"<missing>"_s;
+        if (label != nullptr && !label->pixmap().isNull()) {
+            text = u"<%1x%2>"_s.arg(label->pixmap().width()).arg(label->pixmap().height());
+        }
+        seen << name + u'=' + text;
+    }
+    return seen.join(u'|');
 }
 
-std::vector<std::pair<QString, QString>> expected_captions() {
-    std::vector<std::pair<QString, QString>> rows = {
-        {u"mini_bt"_s, u"閉じる"_s},
-        {u"ok_bt"_s, u"更　新"_s},
-        {u"close_bt"_s, u"終　了"_s},
-        {u"bkup_bt"_s, u"ﾊﾞｯｸｱｯﾌﾟ開始"_s},
-        {u"bkup_exit_bt"_s, u"ﾊﾞｯｸｱｯﾌﾟ後Windows終了"_s},
-        {u"histclr_bt"_s, u"履歴クリア"_s},
-        {u"recedit_bt"_s, u"履歴表示"_s},
-        {u"copy_op(0)"_s, u"無条件で全て上書きコピー"_s},
-        {u"copy_op(1)"_s, u"同一ファイル名は日付の新しいものだけ上書きコピー"_s},
-        {u"cp_skip(0)"_s, u"コピーをスキップする"_s},
-        {u"cp_skip(1)"_s, u"無視してコピーする"_s},
-        {u"start_chk"_s, u"　プログラム起動時開始"_s},
-        {u"timer_chk"_s, u"　指定時刻に開始 (24時間制)"_s},
-        {u"rec_op(0)"_s, u"　履歴の記録をしない"_s},
-        {u"rec_op(1)"_s, u"　履歴の記録をする"_s},
-        {u"sdown_lbl"_s, u"ﾊﾞｯｸｱｯﾌﾟ後 Shut down"_s},
-    };
-    for (int k = 0; k < 8; ++k) {
-        rows.emplace_back(idx(u"Label1"_s, k), u"コピー元フォルダ"_s);
-        rows.emplace_back(idx(u"refsrc_bt"_s, 2 * k), u"参照"_s);
-        rows.emplace_back(idx(u"Label2"_s, k), u"コピー先フォルダ"_s);
-        rows.emplace_back(idx(u"refsrc_bt"_s, 2 * k + 1), u"参照"_s);
-        rows.emplace_back(idx(u"subfld_chk"_s, k), u"サブフォルダもコピーする"_s);
-        rows.emplace_back(idx(u"skip_chk"_s, k), u"この設定をスキップする"_s);
-        rows.emplace_back(idx(u"set_clr_bt"_s, k), u"設定ｸﾘｱ"_s);
+// What `text` gives for each of `items`, joined by '|'.
+template <typename Items, typename Text>
+QString joined(const Items& items, Text text) {
+    QStringList texts;
+    for (const auto& item : items) {
+        texts << text(item);
     }
-    const QString rows_captions[] = {u"設定１"_s, u"設定２"_s, u"設定３"_s};
-    for (int k = 0; k < 3; ++k) {
-        rows.emplace_back(idx(u"time_lbl"_s, k), rows_captions[k]);
-        rows.emplace_back(idx(u"hour_lbl"_s, k), u"時"_s);
-        rows.emplace_back(idx(u"min_lbl"_s, k), u"分"_s);
-    }
-    return rows;
-}
-
-using Items = std::vector<std::pair<QString, QString>>;
-
-// (objectName, caption) of a menu's items in order; separators as ("-", "-").
-Items items_of(const QMenu* menu) {
-    Items items;
-    for (const QAction* action : menu->actions()) {
-        items.emplace_back(action->isSeparator() ? u"-"_s : action->objectName(),
-                           action->isSeparator() ? u"-"_s : action->text());
-    }
-    return items;
+    return texts.join(u'|');
 }
 
 class MainWindowTest : public AppFixture {};
 
 TEST_F(MainWindowTest, EveryControlTabFrameAndTipHasItsExactCaption) {
+    QString captions =
+        u"mini_bt=閉じる|ok_bt=更　新|close_bt=終　了|bkup_bt=ﾊﾞｯｸｱｯﾌﾟ開始|"
+        u"bkup_exit_bt=ﾊﾞｯｸｱｯﾌﾟ後Windows終了|histclr_bt=履歴クリア|recedit_bt=履歴表示|"
+        u"copy_op(0)=無条件で全て上書きコピー|"
+        u"copy_op(1)=同一ファイル名は日付の新しいものだけ上書きコピー|"
+        u"cp_skip(0)=コピーをスキップする|cp_skip(1)=無視してコピーする|"
+        u"start_chk=　プログラム起動時開始|timer_chk=　指定時刻に開始 (24時間制)|"
+        u"rec_op(0)=　履歴の記録をしない|rec_op(1)=　履歴の記録をする|"
+        u"sdown_lbl=ﾊﾞｯｸｱｯﾌﾟ後 Shut down"_s;
+    for (int k = 0; k < 8; ++k) {
+        captions +=
+            u"|Label1(%1)=コピー元フォルダ|Label2(%1)=コピー先フォルダ|refsrc_bt(%2)=参照|"
+            u"refsrc_bt(%3)=参照|subfld_chk(%1)=サブフォルダもコピーする|"
+            u"skip_chk(%1)=この設定をスキップする|set_clr_bt(%1)=設定ｸﾘｱ"_s.arg(k)
+                .arg(2 * k)
+                .arg(2 * k + 1);
+    }
+    for (int k = 0; k < 3; ++k) {
+        captions +=
+            u"|time_lbl(%1)=設定%2|hour_lbl(%1)=時|min_lbl(%1)=分"_s.arg(k).arg(QChar(u'１' + k));
+    }
+    EXPECT_EQ(shown(&window, captions), captions);
+    const QString tips =
+        u"hour_txt(0)=24時間制で入力|hour_txt(1)=24時間制で入力|"
+        u"hour_txt(2)=24時間制で入力|bkup_bt=ﾏﾆｭｱﾙ起動|bkup_exit_bt=ﾏﾆｭｱﾙ起動"_s;
+    EXPECT_EQ(shown(&window, tips, "toolTip"), tips);
     EXPECT_EQ(window.windowTitle(), u"Tarvenix"_s);
-    for (const auto& [name, caption] : expected_captions()) {
-        const QWidget* widget = window.findChild<QWidget*>(name);
-        ASSERT_NE(widget, nullptr) << name.toStdString();
-        EXPECT_EQ(widget->property("text").toString(), caption) << name.toStdString();
-    }
-    QStringList tabs;
-    for (int i = 0; i < window.settings_tabs()->count(); ++i) {
-        tabs << window.settings_tabs()->tabText(i);
-    }
-    EXPECT_EQ(tabs, (QStringList{u"フォルダ１"_s, u"フォルダ２"_s, u"フォルダ３"_s, u"フォルダ４"_s,
-                                 u"フォルダ５"_s, u"フォルダ６"_s, u"フォルダ７"_s, u"フォルダ８"_s,
-                                 u"コピー条件"_s, u"起動イベント"_s, u"履歴"_s}));
+    const auto* tabs = window.settings_tabs();
+    EXPECT_EQ(joined(std::views::iota(0, tabs->count()), [&](int i) { return tabs->tabText(i); }),
+              u"フォルダ１|フォルダ２|フォルダ３|フォルダ４|フォルダ５|フォルダ６|"
+              u"フォルダ７|フォルダ８|コピー条件|起動イベント|履歴"_s);
     QStringList frames;
     for (const QGroupBox* frame : window.findChildren<QGroupBox*>()) {
         frames << frame->title();
     }
     frames.sort();
-    EXPECT_EQ(frames,
-              (QStringList{u"オープン中のファイル"_s, u"コピー履歴"_s, u"時刻設定"_s, u"条件"_s}));
-    for (const auto& [name, tip] : {std::pair{u"hour_txt(0)"_s, u"24時間制で入力"_s},
-                                    {u"hour_txt(1)"_s, u"24時間制で入力"_s},
-                                    {u"hour_txt(2)"_s, u"24時間制で入力"_s},
-                                    {u"bkup_bt"_s, u"ﾏﾆｭｱﾙ起動"_s},
-                                    {u"bkup_exit_bt"_s, u"ﾏﾆｭｱﾙ起動"_s}}) {
-        EXPECT_EQ(find<QWidget>(name)->toolTip(), tip) << name.toStdString();
-    }
-}
-
-TEST_F(MainWindowTest, EveryControlOfEveryTabIsReachableByItsId) {
-    struct Row {
-        Control control;
-        int count;
-        int tab;  // -1: set k's control is on tab k
-    };
-    const Row rows[] = {
-        {Control::srcfld_txt, kSetCount, -1},
-        {Control::dstfld_txt, kSetCount, -1},
-        {Control::subfld_chk, kSetCount, -1},
-        {Control::skip_chk, kSetCount, -1},
-        {Control::copy_op, 2, kCopyRulesTab},
-        {Control::cp_skip, 2, kCopyRulesTab},
-        {Control::start_chk, 1, kStartEventsTab},
-        {Control::timer_chk, 1, kStartEventsTab},
-        {Control::hour_txt, kStartTimeCount, kStartEventsTab},
-        {Control::min_txt, kStartTimeCount, kStartEventsTab},
-        {Control::sdown, kStartTimeCount, kStartEventsTab},
-        {Control::rec_op, 2, kHistoryTab},
-    };
-    std::size_t total = 0;
-    for (const Row& row : rows) {
-        for (int i = 0; i < row.count; ++i, ++total) {
-            const ControlId id{row.control, i};
-            const QWidget* widget = window.controls().widget(id);
-            EXPECT_EQ(widget->objectName().toStdString(), id.name());
-            EXPECT_TRUE(
-                window.settings_tabs()->widget(row.tab < 0 ? i : row.tab)->isAncestorOf(widget))
-                << id.name();
-        }
-        // One past the last is no control at all, never a neighbour.
-        EXPECT_THROW(window.controls().widget({row.control, row.count}), std::out_of_range)
-            << ControlId{row.control, row.count}.name();
-    }
-    EXPECT_EQ(window.controls().ids().size(), total);
+    EXPECT_EQ(frames.join(u'|'), u"オープン中のファイル|コピー履歴|時刻設定|条件"_s);
 }
 
 TEST_F(MainWindowTest, FocusOrderStartsWithTheButtonsThenTheTabs) {
@@ -162,49 +180,41 @@ TEST_F(MainWindowTest, FocusOrderStartsWithTheButtonsThenTheTabs) {
         }
         widget = widget->nextInFocusChain();
     }
-    EXPECT_EQ(order, (QStringList{u"mini_bt"_s, u"ok_bt"_s, u"close_bt"_s, u"bkup_bt"_s,
-                                  u"bkup_exit_bt"_s, u"SSTab1"_s}));
+    EXPECT_EQ(order.join(u' '), u"mini_bt ok_bt close_bt bkup_bt bkup_exit_bt SSTab1"_s);
 }
 
 // A left click on the tray icon pops up the main menu, a right click the help.
 TEST_F(MainWindowTest, TrayClicksPopUpTheirMenus) {
-    const Items main_menu = {
-        {u"bkup_exitwin"_s, u"ﾊﾞｯｸｱｯﾌﾟ後Windows終了"_s},
-        {u"start_bkup"_s, u"ﾊﾞｯｸｱｯﾌﾟ実行"_s},
-        {u"-"_s, u"-"_s},
-        {u"exit_win"_s, u"Windows終了"_s},
-        {u"reboot_win"_s, u"Windows再起動"_s},
-        {u"log_off"_s, u"ログオフ"_s},
-        {u"-"_s, u"-"_s},
-        {u"mnuset"_s, u"設定"_s},
-        {u"History_Disp"_s, u"履歴表示"_s},
-        {u"-"_s, u"-"_s},
-        {u"mnuend"_s, u"Tarvenix終了"_s},
-    };
-    const std::pair<QSystemTrayIcon::ActivationReason, Items> clicks[] = {
-        {QSystemTrayIcon::Trigger, main_menu},
-        {QSystemTrayIcon::Context, {{u"help_show"_s, u"ﾍﾙﾌﾟ"_s}, {u"about_show"_s, u"About"_s}}},
-        {QSystemTrayIcon::DoubleClick, {}},
-        {QSystemTrayIcon::MiddleClick, {}},
+    const std::pair<QSystemTrayIcon::ActivationReason, QString> clicks[] = {
+        {QSystemTrayIcon::Trigger,
+         u"bkup_exitwin=ﾊﾞｯｸｱｯﾌﾟ後Windows終了|start_bkup=ﾊﾞｯｸｱｯﾌﾟ実行|-|exit_win=Windows終了|"
+         u"reboot_win=Windows再起動|log_off=ログオフ|-|mnuset=設定|History_Disp=履歴表示|-|"
+         u"mnuend=Tarvenix終了"_s},
+        {QSystemTrayIcon::Context, u"help_show=ﾍﾙﾌﾟ|about_show=About"_s},
+        {QSystemTrayIcon::DoubleClick, u"<none>"_s},
+        {QSystemTrayIcon::MiddleClick, u"<none>"_s},
     };
     for (const auto& [reason, items] : clicks) {
-        Items seen;
-        bool looked = false;
+        QString seen;
         QTimer::singleShot(50, [&] {
-            looked = true;
+            seen = u"<none>"_s;
             if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                seen = items_of(popup);
+                seen = joined(popup->actions(), [](const QAction* a) {
+                    return a->isSeparator() ? u"-"_s : a->objectName() + u'=' + a->text();
+                });
                 popup->close();
             }
         });
         window.on_tray_activated(reason);
         // When nothing popped up, the call returned at once: let the timer run.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return looked; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !seen.isEmpty(); }));
         EXPECT_EQ(seen, items) << "activation " << reason;
     }
 }
 
-TEST_F(MainWindowTest, WithoutATrayStartUpShowsTheSplashThenTheWindowWithAMenuBar) {
+// Without a tray, start-up shows the splash, then the window with a menu bar;
+// its "終　了" ends the program without a question when nothing changed.
+TEST_F(MainWindowTest, WithoutATrayStartUpShowsTheSplashThenTheWindowAndCloseEndsIt) {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable())
         << "these checks need a desktop without tray";
     bool splash_seen = false;
@@ -215,19 +225,27 @@ TEST_F(MainWindowTest, WithoutATrayStartUpShowsTheSplashThenTheWindowWithAMenuBa
     EXPECT_TRUE(splash_seen);
     EXPECT_TRUE(window.splash() == nullptr || !window.splash()->isVisible());
     EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.windowTitle(), u"Tarvenix"_s);
     EXPECT_TRUE(window.menuBar()->isVisible());
-    QStringList menus;
-    for (const QAction* action : window.menuBar()->actions()) {
-        menus << action->text();
-    }
-    EXPECT_EQ(menus, (QStringList{u"ﾒﾆｭｰ"_s, u"ﾍﾙﾌﾟ"_s}));
+    EXPECT_EQ(joined(window.menuBar()->actions(), std::mem_fn(&QAction::text)), u"ﾒﾆｭｰ|ﾍﾙﾌﾟ"_s);
+    find<QPushButton>(u"close_bt"_s)->click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(controller.shut_down());
+    EXPECT_EQ(quit_calls, 1);
+    EXPECT_TRUE(ui.box_texts().empty());
 }
 
-TEST_F(MainWindowTest, TypingMarksTheSettingsChangedAndTheCaptionBlinks) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const QRegularExpression clock(uR"(^Tarvenix  \(Now \d\d:\d\d:\d\d\))"_s);
+// Loaded settings fill the controls without counting as a change; typing is
+// one: the caption then shows its marker on one of two clock ticks, and
+// closing the window asks first (No saves nothing) and ends the program once.
+TEST_F(MainWindowTest, TypingMarksTheSettingsChangedAndClosingAsksFirst) {
+    context.settings.model.sets[3].dst_folder = "/backup/四";
+    context.settings.model.options.copy_mode = "1";
+    context.store.write_settings_file();
+    context.store.load_settings();
+    const std::string stored = read_file(tmp / "system.dat");
+    show_window();
+    EXPECT_EQ(find<QLineEdit>(u"dstfld_txt(3)"_s)->text(), u"/backup/四"_s);
+    EXPECT_TRUE(find<QRadioButton>(u"copy_op(1)"_s)->isChecked());
     for (const bool typed : {false, true}) {
         if (typed) {
             QLineEdit* source = find<QLineEdit>(u"srcfld_txt(0)"_s);
@@ -240,20 +258,24 @@ TEST_F(MainWindowTest, TypingMarksTheSettingsChangedAndTheCaptionBlinks) {
             controller.on_timer_tick();
             captions << window.windowTitle();
         }
-        const std::string shown = captions.join(u" / "_s).toStdString();
-        EXPECT_EQ(captions.filter(clock).size(), 2) << shown;
-        // Once changed, the marker shows on one of two ticks in a row.
-        EXPECT_EQ(captions.filter(QRegularExpression(u"\\)  変更有り$"_s)).size(), typed ? 1 : 0)
-            << shown;
+        EXPECT_EQ(captions.filter(u")  変更有り"_s).size(), typed ? 1 : 0)
+            << captions.join(u" / "_s).toStdString();
     }
+    ui.answer_next(button::kNo);
+    EXPECT_TRUE(window.close());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(controller.shut_down());
+    EXPECT_EQ(quit_calls, 1);
+    EXPECT_EQ(ui.box_texts(),
+              std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
+    EXPECT_EQ(read_file(tmp / "system.dat"), stored);
+    EXPECT_TRUE(ui.session_requests().empty());
 }
 
 // Leaving a time box for another control checks it; another window or a menu
 // taking the keyboard is no leaving of the box.
 TEST_F(MainWindowTest, LeavingATimeBoxRunsItsCheck) {
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    show_window();
     context.settings.page.select_tab(kStartEventsTab);
     const struct {
         QString box, typed;
@@ -315,9 +337,7 @@ class SaveRefusalTest : public AppFixture, public ::testing::WithParamInterface<
 
 TEST_P(SaveRefusalTest, NothingRefusedReachesTheFile) {
     const Refusal& c = GetParam();
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    show_window();
     QLineEdit* edit = nullptr;
     for (const auto& [box, text] : c.typing) {
         edit = find<QLineEdit>(box);
@@ -357,9 +377,9 @@ INSTANTIATE_TEST_SUITE_P(Typed, SaveRefusalTest, ::testing::ValuesIn(kRefusals),
 TEST_F(MainWindowTest, SetAndHistoryButtonsReachTheController) {
     ui.pick_next_folder("/picked/folder");
     find<QPushButton>(u"refsrc_bt(9)"_s)->click();
+    find<QPushButton>(u"refsrc_bt(2)"_s)->click();  // cancelled: nothing changes
     EXPECT_EQ(find<QLineEdit>(u"dstfld_txt(4)"_s)->text(), u"/picked/folder"_s);
     EXPECT_EQ(context.settings.model.sets[4].dst_folder, "/picked/folder");
-    find<QPushButton>(u"refsrc_bt(2)"_s)->click();  // cancelled: nothing changes
     EXPECT_EQ(find<QLineEdit>(u"srcfld_txt(1)"_s)->text(), QString());
     EXPECT_EQ(ui.events_of("folder").size(), 2U);
 
@@ -370,6 +390,9 @@ TEST_F(MainWindowTest, SetAndHistoryButtonsReachTheController) {
     EXPECT_FALSE(find<QCheckBox>(u"subfld_chk(2)"_s)->isChecked());
 
     write_file(tmp / "history.txt", "2004/03/20 09:05:07 [Start] [Manual]\r\n");
+    ui.answer_next(button::kCancel);
+    find<QPushButton>(u"histclr_bt"_s)->click();
+    EXPECT_EQ(read_file(tmp / "history.txt"), "2004/03/20 09:05:07 [Start] [Manual]\r\n");
     ui.answer_next(button::kOk);
     find<QPushButton>(u"histclr_bt"_s)->click();
     EXPECT_EQ(read_file(tmp / "history.txt"), "\r\n");
@@ -380,8 +403,7 @@ TEST_F(MainWindowTest, SetAndHistoryButtonsReachTheController) {
 }
 
 TEST_F(MainWindowTest, AboutOpensOnceFromTheMenuAndByADoubleClickOnTheWindow) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    show_window();
     auto* bar = window.settings_tabs()->rows();
     QWidget* text_box = find<QWidget>(u"srcfld_txt(0)"_s);
     const qt::Twips tw(&window);
@@ -418,8 +440,7 @@ TEST_F(MainWindowTest, AboutOpensOnceFromTheMenuAndByADoubleClickOnTheWindow) {
 }
 
 TEST_F(MainWindowTest, TabRowsSelectTheTabUnderTheClick) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    show_window();
     auto* bar = window.settings_tabs()->rows();
     EXPECT_EQ(bar->row_count(), 3);
     for (int i : {10, 4, 7, 0}) {
@@ -435,54 +456,19 @@ TEST_F(MainWindowTest, TabRowsSelectTheTabUnderTheClick) {
     }
 }
 
-TEST_F(MainWindowTest, ClosingTheWindowRunsTheShutDownSequenceOnce) {
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    QTest::keyClicks(find<QLineEdit>(u"srcfld_txt(1)"_s), u"x"_s);
-    ui.answer_next(button::kNo);
-    EXPECT_TRUE(window.close());
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(controller.shut_down());
-    EXPECT_EQ(quit_calls, 1);
-    EXPECT_EQ(ui.box_texts(),
-              std::vector<std::string>{"システムデータが変更されています\r更新しますか？"});
-    EXPECT_FALSE(exists(tmp / "system.dat"));  // answered No: nothing saved
-    EXPECT_TRUE(ui.session_requests().empty());
-}
-
-// Loaded settings fill the controls without counting as a change.
-TEST_F(MainWindowTest, CloseButtonEndsTheProgramWithoutAQuestionWhenNothingChanged) {
-    context.settings.model.sets[3].dst_folder = "/backup/四";
-    context.settings.model.options.copy_mode = "1";
-    context.store.write_settings_file();
-    context.store.load_settings();
-    window.show();
-    EXPECT_EQ(find<QLineEdit>(u"dstfld_txt(3)"_s)->text(), u"/backup/四"_s);
-    EXPECT_TRUE(find<QRadioButton>(u"copy_op(1)"_s)->isChecked());
-    find<QPushButton>(u"close_bt"_s)->click();
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(controller.shut_down());
-    EXPECT_EQ(quit_calls, 1);
-    EXPECT_TRUE(ui.box_texts().empty());
-}
-
-// What a label or button shows: its text, or the size of its picture.
-QString caption(const QWidget* parent, const QString& name) {
-    const auto* widget = parent->findChild<QWidget*>(name);
-    const auto* label = qobject_cast<const QLabel*>(widget);
-    if (label != nullptr && !label->pixmap().isNull()) {
-        return u"<%1x%2>"_s.arg(label->pixmap().width()).arg(label->pixmap().height());
-    }
-    return widget != nullptr ? widget->property("text").toString() : u"<missing>"_s;
+template <typename W>
+W* on_screen(W* window) {
+    window->show();
+    return window;
 }
 
 struct WindowCase {
     const char* name;
     std::function<QWidget*()> open;  // made and shown as the program does
     QString title;
-    std::vector<std::pair<QString, QString>> captions;  // (object name, caption)
-    std::function<void(QWidget*)> act;                  // what the user does
-    bool goes_away;                                     // closed and deleted by it
+    QString captions;                   // "name=caption|..."
+    std::function<void(QWidget*)> act;  // what the user does
+    bool goes_away;                     // closed and deleted by it
 };
 
 std::vector<WindowCase> windows() {
@@ -492,49 +478,28 @@ std::vector<WindowCase> windows() {
         window->present();
         return window;
     };
-    const std::vector<std::pair<QString, QString>> splash_captions = {
-        {u"lblProductName"_s, u" Tarvenix Ver7.00 "_s},
-        {u"Label1"_s, u"For Win 98/Me/NT4/2000/XP"_s},
-        {u"lblCompanyProduct"_s, u"© Tarvenix developers"_s},
-        {u"imgLogo"_s, u"<32x32>"_s}};
+    const QString splash_captions =
+        u"lblProductName= Tarvenix Ver7.00 |Label1=For Win 98/Me/NT4/2000/XP|"
+        u"lblCompanyProduct=© Tarvenix developers|imgLogo=<32x32>"_s;
     return {
         {"splash_click", splash, u" "_s, splash_captions,
          [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }, false},
         {"splash_key", splash, u" "_s, splash_captions,
          [](QWidget* w) { QTest::keyClick(w, Qt::Key_Space); }, true},
-        {"about_ok",
-         [] {
-             auto* about = new qt::AboutWindow(u"Ver7.00"_s);
-             about->show();
-             return about;
-         },
+        {"about_ok", [] { return on_screen(new qt::AboutWindow(u"Ver7.00"_s)); },
          u"TARVENIXのﾊﾞｰｼﾞｮﾝ情報"_s,
-         {{u"lbl_ver"_s, u"Ver7.00"_s},
-          {u"Label2"_s, u"Tarvenix"_s},
-          {u"lblDescription"_s, u"ファイルバックアップユーティリティー"_s},
-          {u"Label4"_s, u"for Win95/98/Me/NT4.0/2000/XP"_s},
-          {u"Label1"_s, u"© Tarvenix developers"_s},
-          {u"picIcon"_s, u"<32x32>"_s},
-          {u"cmdOK"_s, u"OK"_s}},
+         u"lbl_ver=Ver7.00|Label2=Tarvenix|lblDescription=ファイルバックアップユーティリティー|"
+         u"Label4=for Win95/98/Me/NT4.0/2000/XP|Label1=© Tarvenix developers|"
+         u"picIcon=<32x32>|cmdOK=OK"_s,
          [](QWidget* w) {
              QTest::mouseClick(w->findChild<QPushButton*>(u"cmdOK"_s), Qt::LeftButton);
          },
          true},
         // Neither Escape nor a close request takes the progress off the screen.
-        {"progress_escape_and_close",
-         [] {
-             auto* dialog = new qt::ProgressDialog;
-             dialog->show();
-             return dialog;
-         },
+        {"progress_escape_and_close", [] { return on_screen(new qt::ProgressDialog); },
          u"Tarvenix  バックアップ中 ．．．"_s,
-         {{u"Label1"_s, u"コピー元フォルダ"_s},
-          {u"Label2"_s, u"コピー先フォルダ"_s},
-          {u"Label3"_s, u"<サブフォルダ>"_s},
-          {u"cpinfo_lvl"_s, u"ファイル名"_s},
-          {u"Label4"_s, u"ファイルサイズ"_s},
-          {u"Label5"_s, u"Kbyte"_s},
-          {u"copyccl_bt"_s, u"中　止"_s}},
+         u"Label1=コピー元フォルダ|Label2=コピー先フォルダ|Label3=<サブフォルダ>|"
+         u"cpinfo_lvl=ファイル名|Label4=ファイルサイズ|Label5=Kbyte|copyccl_bt=中　止"_s,
          [](QWidget* w) {
              QTest::keyClick(w, Qt::Key_Escape);
              w->close();
@@ -543,59 +508,329 @@ std::vector<WindowCase> windows() {
     };
 }
 
-TEST(WindowsTest, ShowTheirCaptionsAndCloseAsTheUserExpects) {
-    for (const WindowCase& c : windows()) {
-        QPointer<QWidget> window = c.open();
-        EXPECT_EQ(window->windowTitle(), c.title) << c.name;
-        for (const auto& [name, text] : c.captions) {
-            EXPECT_EQ(caption(window, name), text) << c.name << " " << name.toStdString();
-        }
-        c.act(window);
-        EXPECT_EQ(window->isVisible(), !c.goes_away) << c.name;
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(window.isNull(), c.goes_away) << c.name;
-        delete window;
-    }
-}
-
-TEST(WindowsTest, EveryLabelShowsItsWholeTextInTheFontsOfADebianDesktop) {
+// Each window shows its captions whole: in the program's own font, the
+// fixed-width face, and a face the system lacks (fontconfig falls back).
+TEST(WindowsTest, ShowTheirWholeCaptionsInEveryFontAndCloseAsTheUserExpects) {
     const QFont program_font = QApplication::font();
-    // The program's own pick, the fixed-width face, and a face the system
-    // lacks (fontconfig falls back).
     for (const QString& family : {program_font.family(), u"IPAGothic"_s, u"No Such Face"_s}) {
         QFont font(family);
         font.setPointSizeF(9.0);
         QApplication::setFont(font);
         for (const WindowCase& c : windows()) {
-            const std::unique_ptr<QWidget> window(c.open());
+            const std::string name = c.name + (" in " + family.toStdString());
+            QPointer<QWidget> window = c.open();
+            EXPECT_EQ(window->windowTitle(), c.title) << name;
+            EXPECT_EQ(shown(window, c.captions), c.captions) << name;
             for (const QLabel* label : window->findChildren<QLabel*>()) {
-                const std::string where = c.name + (" " + label->objectName().toStdString()) +
-                                          " in " + family.toStdString();
+                const std::string where = name + " " + label->objectName().toStdString();
                 if (!label->text().isEmpty()) {
                     EXPECT_GE(label->contentsRect().width(),
                               label->fontMetrics().horizontalAdvance(label->text()))
                         << where;
-                    const QRect placed(label->mapTo(window.get(), QPoint()), label->size());
+                    const QRect placed(label->mapTo(window, QPoint()), label->size());
                     EXPECT_TRUE(window->rect().contains(placed)) << where;
                 }
             }
+            c.act(window);
+            EXPECT_EQ(window->isVisible(), !c.goes_away) << name;
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_EQ(window.isNull(), c.goes_away) << name;
+            delete window;
         }
     }
     QApplication::setFont(program_font);
 }
 
-TEST(WindowsTest, TheProgressDialogCentresItselfOnItsFirstShowingOnly) {
+class BackupFlowTest : public AppFixture {};
+
+// Set 1 filled in as the user does and saved with "更　新"; "ﾊﾞｯｸｱｯﾌﾟ開始" then
+// copies it with the progress dialog showing the source, and a second run (of
+// new files) stops at a click on the dialog's "中　止".
+TEST_F(BackupFlowTest, BackupButtonCopiesTheFilesAndTheCancelButtonStopsTheRun) {
+    make_dirs(tmp / "src/sub");
+    make_dirs(tmp / "dst");
+    write_file(tmp / "src/a.txt", "alpha");
+    write_file(tmp / "src/sub/b.txt", "bravo");
+    show_window();
+    QTest::keyClicks(find<QLineEdit>(u"srcfld_txt(0)"_s), qt::to_qstring(tmp / "src"));
+    QTest::keyClicks(find<QLineEdit>(u"dstfld_txt(0)"_s), qt::to_qstring(tmp / "dst"));
+    QCheckBox* subfolders = find<QCheckBox>(u"subfld_chk(0)"_s);
+    // On the box itself: the control is wider than its caption.
+    QTest::mouseClick(subfolders, Qt::LeftButton, {}, QPoint(6, subfolders->height() / 2));
+    ASSERT_TRUE(subfolders->isChecked());
+    QTest::mouseClick(find<QPushButton>(u"ok_bt"_s), Qt::LeftButton);
+    ASSERT_TRUE(exists(tmp / "system.dat"));
+    EXPECT_EQ(context.settings.settings_changed, 0);
+    EXPECT_EQ(window.focusWidget(), find<QWidget>(u"mini_bt"_s));  // after a save
+    for (const bool cancel : {false, true}) {
+        for (int i = 0; cancel && i < 20; ++i) {
+            write_file(tmp / ("src/f" + std::to_string(i) + ".txt"), "x");
+        }
+        QString source_shown;
+        bool clicked = false;
+        ui.on_every_pump([&] {
+            if (progress.isVisible()) {
+                source_shown = progress.label(ProgressLabel::srcfld)->text();
+                if (cancel && !clicked &&
+                    !progress.label(ProgressLabel::cpfname)->text().isEmpty()) {
+                    clicked = true;
+                    QTest::mouseClick(progress.findChild<QPushButton*>(u"copyccl_bt"_s),
+                                      Qt::LeftButton);
+                }
+            }
+        });
+        QTest::mouseClick(find<QPushButton>(u"bkup_bt"_s), Qt::LeftButton);
+        EXPECT_EQ(source_shown, qt::to_qstring(tmp / "src")) << cancel;
+        EXPECT_EQ(clicked, cancel);
+        EXPECT_FALSE(progress.isVisible()) << cancel;
+        EXPECT_EQ(ui.box_texts(), cancel
+                                      ? std::vector<std::string>{"バックアップが中止されました！"}
+                                      : std::vector<std::string>{});
+    }
+    EXPECT_EQ(read_file(tmp / "dst/a.txt"), "alpha");
+    EXPECT_EQ(read_file(tmp / "dst/sub/b.txt"), "bravo");
+    const std::string history = read_file(tmp / "history.txt");
+    for (const char* tag : {"[Start]", "[Manual]", "[Success]", "[Cancel]"}) {
+        EXPECT_NE(history.find(tag), std::string::npos) << tag << " in " << history;
+    }
+    EXPECT_TRUE(ui.session_requests().empty());
+}
+
+// What the progress dialog has painted while a run copies: the screen's pixels
+// of the file name and size, not the labels' pending texts. The engine runs
+// with the real Qt pump and dialog on a clock the test moves, so each copy
+// takes the time the case gives it.
+struct PaintCase {
+    const char* name;
+    int files;
+    std::size_t bytes;
+    std::int64_t copy_ns;
+    double current_share;  // of all pump calls, the screen shows a current name
+    bool whole_copy;       // every copy starts with its own name and size on screen
+};
+void PrintTo(const PaintCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PaintedProgressTest : public ::testing::TestWithParam<PaintCase>,
+                            public ProgressView,
+                            public EventPumpPort {
+protected:
+    // ProgressView: forwards to the dialog, keeping the names set.
+    void show() override { dialog.show(); }
+    void hide() override { dialog.hide(); }
+    bool visible() const override { return dialog.isVisible(); }
+    void set_label(ProgressLabel which, std::string_view text) override {
+        dialog.set_label(which, text);
+        if (which == ProgressLabel::cpfname) {
+            name = qt::to_qstring(text);
+            if (!name.isEmpty()) {
+                names << name;
+            }
+        } else if (which == ProgressLabel::filesize) {
+            size = qt::to_qstring(text);
+        }
+    }
+    // EventPumpPort: the real pump, then a look at the screen; a call right
+    // after a file's name was set is followed by that file's copy.
+    void process_events() override {
+        pump.process_events();
+        ++calls;
+        const QString shown_name =
+            painted_as(u"cpfname"_s, names.mid(std::max<qsizetype>(0, names.size() - 20)));
+        current += shown_name.isEmpty() ? 0 : 1;
+        if (!name.isEmpty()) {
+            const bool whole = shown_name == name && painted_as(u"filesize"_s, {size}) == size;
+            starts_shown += whole ? 1 : 0;
+            ++copies;
+            now += GetParam().copy_ns;
+        } else {
+            now += 50'000;
+        }
+    }
+    void wait_for_events(double) override { pump.wait_for_events(0); }
+
+    // Which of the texts the label's pixels on screen show ("" for none).
+    QString painted_as(const QString& label_name, const QStringList& texts) {
+        const auto* label = dialog.findChild<QLabel*>(label_name);
+        const QRect r = label->geometry();
+        const QImage screen = dialog.screen()
+                                  ->grabWindow(dialog.winId(), r.x(), r.y(), r.width(), r.height())
+                                  .toImage();
+        for (const QString& text : texts) {
+            QImage& expected = rendered[label_name + u'/' + text];
+            if (expected.isNull()) {
+                QLabel twin(text);
+                twin.setFont(label->font());
+                twin.setPalette(label->palette());
+                twin.setAlignment(label->alignment());
+                twin.setWordWrap(label->wordWrap());
+                twin.resize(r.size());
+                expected = twin.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            }
+            if (!text.isEmpty() && screen.convertToFormat(QImage::Format_RGB32) == expected) {
+                return text;
+            }
+        }
+        return {};
+    }
+
+    TempDir tmp;
+    ScriptedUi ui;
+    std::int64_t now = 0;
+    qt::QtEventPump pump{[this] { return now; }};
     qt::ProgressDialog dialog;
-    dialog.show();
-    const QRect screen = dialog.screen()->geometry();
-    const QPoint centre = dialog.frameGeometry().center();
-    EXPECT_LE(std::abs(centre.x() - screen.center().x()), 2);
-    EXPECT_LE(std::abs(centre.y() - screen.center().y()), 2);
-    dialog.hide();
-    dialog.move(screen.topLeft());
-    dialog.show();
-    EXPECT_EQ(dialog.pos(), screen.topLeft());  // where the user left it
-    dialog.hide();
+    QString name, size;
+    QStringList names;
+    QHash<QString, QImage> rendered;
+    int calls = 0, current = 0, copies = 0, starts_shown = 0;
+};
+
+TEST_P(PaintedProgressTest, TheFileBeingCopiedIsOnScreen) {
+    const PaintCase& c = GetParam();
+    make_dirs(tmp / "src");
+    make_dirs(tmp / "dst");
+    for (int i = 0; i < c.files; ++i) {
+        write_file(tmp / ("src/報告書" + std::to_string(i) + ".doc"), std::string(c.bytes, 'x'));
+    }
+    dialog.set_prompt_pass_request([this] { pump.request_prompt_pass(); });
+    Ports ports = ui.ports();
+    ProgramContext context(Ports{ports.boxes, ports.sound, ports.busy, *this, ports.clock,
+                                 ports.session, ports.shell, ports.folders, ports.desktop},
+                           *this, tmp.path());
+    context.settings.model.sets[0] = BackupSet{tmp / "src", tmp / "dst", "1", "0"};
+    context.settings.model.options.copy_mode = "0";
+    context.settings.model.options.skip_open_files = "0";
+    context.store.write_settings_file();
+    EXPECT_EQ(context.engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    ASSERT_EQ(copies, c.files) << (ui.box_texts().empty() ? "" : ui.box_texts()[0]);
+    EXPECT_GE(current, c.current_share * calls) << current << " of " << calls;
+    if (c.whole_copy) {
+        EXPECT_EQ(starts_shown, copies);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, PaintedProgressTest,
+    ::testing::Values(PaintCase{"large_files_of_200_ms", 3, 1'200'000, 200'000'000, 0.5, true},
+                      PaintCase{"small_files_of_1_ms", 200, 2000, 1'000'000, 0.8, false}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+// A property of the window as the window manager holds it, read with xprop.
+QString xprop(const QWidget* window, const QString& property) {
+    QProcess xprop;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    xprop.setProcessEnvironment(env);
+    xprop.start(u"xprop"_s, {u"-notype"_s, u"-id"_s, QString::number(window->winId()), property});
+    xprop.waitForFinished(5000);
+    return QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+}
+
+// The caption the window manager holds (_NET_WM_NAME).
+QString wm_name(const QWidget* window) {
+    const QString out = xprop(window, u"_NET_WM_NAME"_s);
+    const qsizetype open = out.indexOf(u'"');
+    return open < 0 || !out.endsWith(u'"')
+               ? u"<none: "_s + out + u'>'
+               : out.mid(open + 1, out.size() - open - 2).replace(u"\\\""_s, u"\""_s);
+}
+
+// How the window manager holds a window: "Normal", "Iconic", or "none" when
+// the window is not managed (unmapped).
+QString wm_state(const QWidget* window) {
+    const QString out = xprop(window, u"WM_STATE"_s);
+    const qsizetype at = out.indexOf(u"window state: "_s);
+    return at < 0 ? u"none"_s : out.mid(at + 14).section(u'\n', 0, 0).trimmed();
+}
+
+class X11Test : public AppFixture {
+protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != u"xcb"_s) {
+            GTEST_SKIP() << "needs an X server with a window manager (tests/app/qt/under_x11.sh)";
+        }
+    }
+};
+
+TEST_F(X11Test, CaptionsAreExactlyTheProgramsOwnTexts) {
+    window.timer1()->stop();  // the caption below stays as set
+    window.show();
+    context.settings.page.set_caption("Tarvenix   (Now 09:30:05)  変更有り");
+    std::vector<std::pair<QPointer<QWidget>, QString>> on_screen = {
+        {&window, u"Tarvenix   (Now 09:30:05)  変更有り"_s}};
+    for (const WindowCase& c : windows()) {
+        on_screen.emplace_back(c.open(), c.title);
+    }
+    for (const auto& [widget, caption] : on_screen) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(widget));
+        // The window manager is told asynchronously.
+        QString seen;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (seen = wm_name(widget)) == caption; }, 10000))
+            << seen.toStdString() << " for " << caption.toStdString();
+    }
+    for (std::size_t i = 1; i < on_screen.size(); ++i) {
+        delete on_screen[i].first;
+    }
+}
+
+// A notification area (trayer) that appears and goes away while the program
+// runs: the program is always reachable, and an edit in progress is never
+// taken off the screen.
+TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
+    window.findChild<QTimer*>(u"tray_retry"_s)->setInterval(100);
+    QProcess tray;
+    const auto tray_up = [&tray] {
+        tray.start(u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s});
+        ASSERT_TRUE(
+            QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000));
+    };
+    const auto tray_gone = [&tray] {
+        tray.kill();
+        tray.waitForFinished(5000);
+    };
+    const auto mini = [&] { find<QPushButton>(u"mini_bt"_s)->click(); };
+    controller.start_up();  // no tray yet: the window stands in
+    ASSERT_TRUE(window.standing_in_for_tray());
+    QLineEdit* source = find<QLineEdit>(u"srcfld_txt(0)"_s);
+    QTest::mouseClick(source, Qt::LeftButton);
+    QTest::keyClicks(source, u"/data"_s);
+    ui.answer_next(button::kNo);  // for the first 閉じる: the edit is not saved
+    const struct {
+        const char* name;
+        std::function<void()> action;
+        bool icon;          // the tray icon is shown
+        QString wm_states;  // the main window's, any of these
+    } steps[] = {
+        {"a tray appears during an edit", tray_up, true, u"Normal"_s},
+        {"閉じる hides it into the tray", mini, true, u"none"_s},
+        {"the tray goes away", tray_gone, false, u"Normal"_s},
+        {"閉じる minimises the stand-in", mini, false, u"Iconic"_s},
+        // Left as the user left it (openbox at times restores it when the
+        // panel takes its place): never withdrawn.
+        {"a tray appears again", tray_up, true, u"Iconic|Normal"_s},
+        {"設定 shows the window", [&] { window.findChild<QAction*>(u"mnuset"_s)->trigger(); }, true,
+         u"Normal"_s},
+    };
+    for (const auto& step : steps) {
+        step.action();
+        const auto icon_shown = [&] {
+            return window.tray().icon() != nullptr && window.tray().icon()->isVisible();
+        };
+        const bool settled = QTest::qWaitFor(
+            [&] {
+                return icon_shown() == step.icon &&
+                       step.wm_states.split(u'|').contains(wm_state(&window));
+            },
+            10000);
+        EXPECT_TRUE(settled) << step.name << ": state " << wm_state(&window).toStdString()
+                             << ", tray " << QSystemTrayIcon::isSystemTrayAvailable() << ", icon "
+                             << icon_shown();
+        EXPECT_EQ(window.standing_in_for_tray(), !step.icon) << step.name;
+        EXPECT_EQ(source->text(), u"/data"_s) << step.name;
+    }
+    EXPECT_TRUE(window.isActiveWindow() || window.window_visible());
+    tray_gone();
 }
 
 }  // namespace

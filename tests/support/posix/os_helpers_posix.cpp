@@ -23,23 +23,17 @@ LockHolder::LockHolder(const std::string& path, LockKind kind) {
     pid_ = ::fork();
     if (pid_ == 0) {
         ::close(ready[0]);
-        ::close(release[1]);
+        ::close(release[1]);  // else the child would never see the release
         const int fd = ::open(path.c_str(), kind == LockKind::kFlock ? O_RDONLY : O_RDWR);
-        bool ok = fd >= 0;
-        if (ok && kind == LockKind::kFlock) {
-            ok = ::flock(fd, LOCK_EX) == 0;
-        } else if (ok) {
-            struct flock lock {};
-            lock.l_type = F_WRLCK;
-            lock.l_whence = SEEK_SET;
-            ok = ::fcntl(fd, kind == LockKind::kPosixRecord ? F_SETLK : F_OFD_SETLK, &lock) == 0;
-        }
-        const char answer = ok ? 'y' : 'n';
-        if (::write(ready[1], &answer, 1) != 1) {
-            ::_exit(1);
-        }
-        char dummy = 0;
-        while (::read(release[0], &dummy, 1) < 0 && errno == EINTR) {
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        const int record = kind == LockKind::kPosixRecord ? F_SETLK : F_OFD_SETLK;
+        const bool ok = fd >= 0 && (kind == LockKind::kFlock ? ::flock(fd, LOCK_EX) == 0
+                                                             : ::fcntl(fd, record, &lock) == 0);
+        char byte = ok ? 'y' : 'n';
+        if (::write(ready[1], &byte, 1) == 1) {
+            while (::read(release[0], &byte, 1) < 0 && errno == EINTR) {
+            }
         }
         ::_exit(0);
     }
@@ -52,31 +46,23 @@ LockHolder::LockHolder(const std::string& path, LockKind kind) {
 }
 
 LockHolder::~LockHolder() {
-    if (release_fd_ >= 0) {
-        ::close(release_fd_);  // the child's read returns and it exits
-    }
+    ::close(release_fd_);  // the child's read returns and it exits
     if (pid_ > 0) {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
+        ::waitpid(pid_, nullptr, 0);
     }
 }
 
-ScopedTmpfs::ScopedTmpfs(const std::string& parent, const std::string& size)
-    : path_(parent + "/small-fs") {
-    if (::geteuid() != 0) {
-        reason_ = "mounting a tmpfs needs root";
-        return;
-    }
+ScopedTmpfs::ScopedTmpfs(const std::string& parent, const std::string& size) {
+    path_ = parent + "/small-fs";
     ::mkdir(path_.c_str(), 0755);
-    const std::string options = "size=" + size;
-    if (::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
-        reason_ = std::string("mount failed: ") + std::strerror(errno);
-        return;
+    mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
+                       ("size=" + size).c_str()) == 0;
+    if (!mounted_) {
+        reason_ = std::string("mounting a tmpfs failed (it needs root): ") + std::strerror(errno);
     }
-    mounted_ = true;
 }
 
-ScopedTmpfs::~ScopedTmpfs() {
+ScopedMount::~ScopedMount() {
     if (mounted_) {
         ::umount2(path_.c_str(), MNT_DETACH);
     }
@@ -85,21 +71,16 @@ ScopedTmpfs::~ScopedTmpfs() {
 
 ScopedExt4::ScopedExt4(const std::string& parent, const std::string& options)
     : image_(parent + "/ext4.img")
-    , path_(parent + "/ext4")
     , options_(options) {
+    path_ = parent + "/ext4";
+    ::mkdir(path_.c_str(), 0755);
     if (::geteuid() != 0) {
         reason_ = "loop-mounting a file system needs root";
-        return;
-    }
-    ::mkdir(path_.c_str(), 0755);
-    if (std::system(
-            ("truncate -s 64M " + image_ + " && mkfs.ext4 -q -F " + image_ + " >/dev/null 2>&1")
-                .c_str()) != 0) {
+    } else if (std::system(("truncate -s 64M " + image_ + " && mkfs.ext4 -q -F " + image_ +
+                            " >/dev/null 2>&1")
+                               .c_str()) != 0) {
         reason_ = "mkfs.ext4 failed";
-        return;
-    }
-    mounted_ = remount();
-    if (!mounted_) {
+    } else if (!remount()) {
         reason_ = "mount -o loop failed";
     }
 }
@@ -121,11 +102,7 @@ bool ScopedExt4::remount() {
 }
 
 ScopedExt4::~ScopedExt4() {
-    if (mounted_) {
-        ::umount2(path_.c_str(), MNT_DETACH);
-    }
-    ::rmdir(path_.c_str());
-    ::unlink(image_.c_str());
+    ::unlink(image_.c_str());  // freed once the file system is unmounted
 }
 
 }  // namespace tarvenix::testing

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -17,12 +16,10 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tarvenix-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    path_ = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tarvenix-test-XXXXXX";
+    if (::mkdtemp(path_.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
-    path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -47,8 +44,8 @@ bool exists(const std::string& path) {
 }
 
 void set_mtime(const std::string& path, long long seconds) {
-    const std::array<timespec, 2> times{timespec{seconds, 0}, timespec{seconds, 0}};
-    if (::utimensat(AT_FDCWD, path.c_str(), times.data(), AT_SYMLINK_NOFOLLOW) != 0) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
         throw std::runtime_error("utimensat failed on " + path);
     }
 }

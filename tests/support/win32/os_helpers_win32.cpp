@@ -22,10 +22,11 @@ FileOpenForWriting::~FileOpenForWriting() {
     }
 }
 
-ScopedTmpfs::ScopedTmpfs(const std::string& parent, const std::string& /*size*/)
-    : path_(parent + "\\small-fs")
-    , reason_("Windows has no small file system a test can mount") {}
+ScopedTmpfs::ScopedTmpfs(const std::string& parent, const std::string& /*size*/) {
+    path_ = parent + "\\small-fs";
+    reason_ = "Windows has no small file system a test can mount";
+}
 
-ScopedTmpfs::~ScopedTmpfs() = default;
+ScopedMount::~ScopedMount() = default;
 
 }  // namespace tarvenix::testing

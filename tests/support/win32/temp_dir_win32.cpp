@@ -13,23 +13,18 @@ namespace tarvenix::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-using platform::narrow;
 using platform::widen;
 
 constexpr long long kTicksPerSecond = 10'000'000;
 constexpr long long kEpochDifference = 11'644'473'600LL;  // 1601 to 1970, seconds
 
-WIN32_FILE_ATTRIBUTE_DATA attributes_of(const std::string& path) {
+static WIN32_FILE_ATTRIBUTE_DATA attributes_of(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) {
         throw std::runtime_error("no attributes for " + path);
     }
     return data;
 }
-
-}  // namespace
 
 TempDir::TempDir() {
     std::wstring base(MAX_PATH + 1, L'\0');
@@ -39,7 +34,7 @@ TempDir::TempDir() {
         const std::wstring candidate =
             base + L"tarvenix-test-" + std::to_wstring(rng() % 1000000000);
         if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path_ = narrow(candidate);
+            path_ = platform::narrow(candidate);
             return;
         }
     }
@@ -65,16 +60,13 @@ void set_mtime(const std::string& path, long long seconds) {
     const HANDLE h = ::CreateFileW(widen(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        throw std::runtime_error("cannot open " + path);
-    }
     const auto ticks =
         static_cast<unsigned long long>((seconds + kEpochDifference) * kTicksPerSecond);
     FILETIME ft{static_cast<DWORD>(ticks & 0xFFFFFFFFU), static_cast<DWORD>(ticks >> 32)};
-    const bool ok = ::SetFileTime(h, nullptr, &ft, &ft);
+    const bool ok = h != INVALID_HANDLE_VALUE && ::SetFileTime(h, nullptr, &ft, &ft);
     ::CloseHandle(h);
     if (!ok) {
-        throw std::runtime_error("SetFileTime failed on " + path);
+        throw std::runtime_error("cannot set the time of " + path);
     }
 }
 

@@ -1,0 +1,164 @@
+// The POSIX platform layer against the real file system and processes.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+
+#include "common/platform.h"
+#include "common/system_ports.h"
+#include "support/os_helpers.h"
+#include "support/temp_dir.h"
+
+namespace tarvenix {
+namespace {
+
+using namespace testing;
+
+// The copy replaces the target by rename, so a link standing there is
+// replaced, never written through.
+TEST(FileCopyTest, ReplacesTheTargetOrALinkThereAndCarriesTimeAndPermissions) {
+    TempDir dir;
+    std::string big(3 * 1024 * 1024 + 17, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>(i * 7919 % 251);
+    }
+    make_dirs(dir / "outside");
+    write_file(dir / "outside/victim", "precious");
+    write_file(dir / "src", "");
+    ::chmod((dir / "src").c_str(), 0640);  // kept by each write below
+    for (const std::string& contents : {std::string("new contents"), std::string(), big}) {
+        for (const bool link : {false, true}) {
+            ::unlink((dir / "dst").c_str());
+            if (link) {
+                ASSERT_EQ(::symlink((dir / "outside/victim").c_str(), (dir / "dst").c_str()), 0);
+            } else {
+                write_file(dir / "dst", "old");
+            }
+            write_file(dir / "src", contents);
+            set_mtime(dir / "src", 1'000'000'000);
+            EXPECT_EQ(platform::copy_file(dir / "src", dir / "dst", {}), 0) << link;
+            EXPECT_TRUE(read_file(dir / "dst") == contents) << contents.size() << link;
+            EXPECT_EQ(read_file(dir / "outside/victim"), "precious");
+            EXPECT_EQ(mtime_of(dir / "dst"), 1'000'000'000);
+            EXPECT_EQ(mode_of(dir / "dst"), 0640u);
+            EXPECT_EQ(temp_files_in(dir.path()), 0);
+        }
+    }
+}
+
+// Neither a copy nor a replace of the whole file that runs out of space
+// touches the old file.
+TEST(FileCopyTest, AFullFileSystemKeepsTheOldTarget) {
+    TempDir dir;
+    ScopedTmpfs small(dir.path(), "256k");
+    if (!small.mounted()) {
+        GTEST_SKIP() << small.reason();
+    }
+    const std::string target = small.path() + "/dst";
+    const std::string old_copy(100 * 1024, 'o');
+    write_file(target, old_copy);
+    write_file(dir / "src", std::string(1024 * 1024, 'n'));
+    EXPECT_EQ(platform::copy_file(dir / "src", target, {}), ENOSPC);
+    EXPECT_EQ(read_file(target), old_copy);
+    EXPECT_EQ(platform::replace_file_contents(target, std::string(200 * 1024, 'b')), ENOSPC);
+    EXPECT_EQ(read_file(target), old_copy);
+    EXPECT_EQ(temp_files_in(small.path()), 0);
+}
+
+// A copy asked to refuse a locked source refuses it under each lock family.
+TEST(LockProbe, SeesEveryLockFamilyOfAnotherProcess) {
+    TempDir dir;
+    write_file(dir / "f", "data");
+    const int fd = ::open((dir / "f").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_FALSE(platform::is_locked_by_other_process(fd));
+    platform::CopyOptions refuse;
+    refuse.refuse_locked_source = true;
+    for (LockKind kind : {LockKind::kFlock, LockKind::kPosixRecord, LockKind::kOfdRecord}) {
+        LockHolder holder(dir / "f", kind);
+        ASSERT_TRUE(holder.holding());
+        EXPECT_TRUE(platform::is_locked_by_other_process(fd)) << static_cast<int>(kind);
+        EXPECT_EQ(platform::copy_file(dir / "f", dir / "g", refuse), EBUSY)
+            << static_cast<int>(kind);
+        EXPECT_FALSE(exists(dir / "g"));
+    }
+    EXPECT_FALSE(platform::is_locked_by_other_process(fd));
+    ::close(fd);
+}
+
+TEST(AppendToFile, StartsOnANewLineAfterAnUnfinishedOne) {
+    TempDir dir;
+    const std::string path = dir / "log";
+    write_file(path, "one\r\ncut sh");  // a line a crash left unfinished
+    ASSERT_EQ(platform::append_to_file(path, "two\r\n", true), 0);
+    EXPECT_EQ(read_file(path), "one\r\ncut sh\r\ntwo\r\n");
+}
+
+// Each termination signal, in a child process, leaves the program running and
+// makes the watched handle readable once; the request is taken only once.
+TEST(TerminationSignals, AreTurnedIntoARequestTheEventLoopCanWatch) {
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const int fd = platform::watch_termination_signals();
+            pollfd watched{fd, POLLIN, 0};
+            const bool quiet_before = fd >= 0 && ::poll(&watched, 1, 0) == 0;
+            ::raise(signal_number);
+            const bool readable = ::poll(&watched, 1, 1000) == 1;
+            const bool taken_once =
+                platform::termination_requested() && !platform::termination_requested();
+            ::_exit(quiet_before && readable && taken_once ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << strsignal(signal_number);
+    }
+}
+
+// The command run for each request; none when the session cannot be found,
+// which is refused and reported.
+TEST(LogindSession, EndsOnlyTheProgramsOwnSession) {
+    struct Case {
+        const char* name;
+        SessionRequest request;
+        const char *cgroup, *audit, *environment, *command;
+    };
+    const char* const v2 = "0::/user.slice/user-1000.slice/session-7.scope\n";
+    const char* const v1 =
+        "12:pids:/user.slice\n1:name=systemd:/user.slice/user-1000.slice/session-c2.scope\n";
+    const char* const service = "0::/user.slice/user-1000.slice/user@1000.service/app.slice\n";
+    const auto off = SessionRequest::kLogOff;
+    for (const Case& c : {
+             Case{"power off", SessionRequest::kPowerOff, "", "", "", "systemctl poweroff"},
+             Case{"reboot", SessionRequest::kReboot, "", "", "", "systemctl reboot"},
+             Case{"cgroup v2 scope", off, v2, "9\n", "4", "loginctl terminate-session 7"},
+             Case{"cgroup v1 scope", off, v1, "", "", "loginctl terminate-session c2"},
+             Case{"audit session", off, service, "9", "4", "loginctl terminate-session 9"},
+             Case{"environment", off, service, "4294967295", "4", "loginctl terminate-session 4"},
+             Case{"no session at all", off, service, "4294967295", "", ""},
+         }) {
+        std::string ran;
+        int reported = 0;
+        LogindSession session(
+            [&ran](const std::vector<std::string>& argv) {
+                for (const auto& word : argv) {
+                    ran += (ran.empty() ? "" : " ") + word;
+                }
+            },
+            [&c] { return LogindSession::session_from(c.cgroup, c.audit, c.environment); });
+        session.set_failure_reporter([&reported](std::string_view) { ++reported; });
+        session.request_session_end(c.request);
+        EXPECT_EQ(ran, c.command) << c.name;
+        EXPECT_EQ(reported, *c.command == '\0' ? 1 : 0) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace tarvenix
