@@ -1,12 +1,12 @@
-// The Win32 settings window driven by window messages, as a user's typing and
-// clicks reach it: text set into the boxes (WM_SETTEXT), buttons pressed
-// (BM_CLICK), the focus moved (SetFocus). The user's answers come from the
-// scripted message boxes; system.dat is a real file in a temporary folder.
+// The Win32 windows driven by the window messages a user's typing and clicks
+// send (WM_SETTEXT, BM_CLICK, SetFocus); the answers to boxes are scripted,
+// system.dat is a real file in a temporary folder.
 
 #include "app/win32/main_window.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,6 +29,15 @@ namespace {
 
 constexpr std::size_t kRecord = 160;
 
+// Serves the window messages waiting for this thread.
+void pump() {
+    MSG msg{};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 class Win32SettingsWindow : public ::testing::Test {
 protected:
     Win32SettingsWindow()
@@ -46,8 +55,12 @@ protected:
         EXPECT_NE(window, nullptr) << name;
         return window;
     }
-    void type(const std::string& name, const std::string& text) {
+    void focus(const std::string& name) {
         SetFocus(control(name));
+        pump();
+    }
+    void type(const std::string& name, const std::string& text) {
+        focus(name);
         SendMessageW(control(name), WM_SETTEXT, 0,
                      reinterpret_cast<LPARAM>(win32::widen(text).c_str()));
         pump();
@@ -55,20 +68,6 @@ protected:
     void click(const std::string& name) {
         SendMessageW(control(name), BM_CLICK, 0, 0);
         pump();
-    }
-    void focus(const std::string& name) {
-        SetFocus(control(name));
-        pump();
-    }
-    static void pump() {
-        MSG msg{};
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    int shown_tab() {
-        return static_cast<int>(SendMessageW(control("SSTab1"), TCM_GETCURSEL, 0, 0));
     }
     std::string focused() { return win32::ctl::control_name(GetDlgCtrlID(GetFocus())); }
 
@@ -83,13 +82,9 @@ protected:
     AppController controller_;
 };
 
-// A folder name in code page 932: 元 is 8C B3, 先 is 90 E6.
-struct Folder {
-    std::string utf8;
-    std::string cp932;
-};
-const Folder kSource{"元", "\x8C\xB3"};
-const Folder kTarget{"先", "\x90\xE6"};
+// Folder names and their bytes in code page 932.
+const std::string kSource = "元", kSourceCp932 = "\x8C\xB3";
+const std::string kTarget = "先", kTargetCp932 = "\x90\xE6";
 // One character more than a settings record holds.
 const std::string kLongPath = "C:\\" + std::string(78, 'a');
 
@@ -99,27 +94,21 @@ struct RefusedCase {
     const char* name;
     std::string steps;
     std::string message;
-    int tab;
+    LRESULT tab;
     std::string focus;
 };
-
-void PrintTo(const RefusedCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class RefusedSave : public Win32SettingsWindow,
                     public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(RefusedSave, ShowsTheMessageTabAndFocusAndWritesNothing) {
     const RefusedCase& c = GetParam();
-    make_dirs(dir_ / kSource.utf8);
-    for (std::size_t pos = 0; pos <= c.steps.size();) {
-        const std::size_t end = std::min(c.steps.find('|', pos), c.steps.size());
-        const std::string step = c.steps.substr(pos, end - pos);
-        pos = end + 1;
+    make_dirs(dir_ / kSource);
+    std::istringstream steps(c.steps);
+    for (std::string step; std::getline(steps, step, '|');) {
         if (const auto eq = step.find('='); eq != std::string::npos) {
             const std::string text = step.substr(eq + 1);
-            type(step.substr(0, eq), text == "@source" ? dir_ / kSource.utf8 : text);
+            type(step.substr(0, eq), text == "@source" ? dir_ / kSource : text);
         } else if (step.starts_with('>')) {
             focus(step.substr(1));
         } else {
@@ -127,7 +116,7 @@ TEST_P(RefusedSave, ShowsTheMessageTabAndFocusAndWritesNothing) {
         }
     }
     ASSERT_EQ(ui_.box_texts(), std::vector<std::string>{c.message}) << c.name;
-    EXPECT_EQ(shown_tab(), c.tab) << c.name;
+    EXPECT_EQ(SendMessageW(control("SSTab1"), TCM_GETCURSEL, 0, 0), c.tab) << c.name;
     EXPECT_NE(IsWindowVisible(GetParent(GetFocus())), FALSE) << c.name << ": focus on a hidden tab";
     EXPECT_EQ(focused(), c.focus) << c.name;
     EXPECT_FALSE(exists(dir_ / "system.dat")) << c.name;
@@ -152,8 +141,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, RefusedSave, ::testing::ValuesIn(kRefused),
                          [](const auto& c) { return std::string(c.param.name); });
 
 TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
-    const std::string source = dir_ / kSource.utf8;
-    const std::string target = dir_ / kTarget.utf8;
+    const std::string source = dir_ / kSource;
+    const std::string target = dir_ / kTarget;
     make_dirs(source);
     make_dirs(target);
     type("srcfld_txt(0)", source);
@@ -167,14 +156,11 @@ TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
     EXPECT_EQ(ui_.box_texts(), std::vector<std::string>{});
     const std::string file = read_file(dir_ / "system.dat");
     ASSERT_EQ(file.size(), 47 * kRecord);
-    // Records: 3 the daily start, 9 and 12 its hour and minute (each box's
-    // check rewrote its number with two digits when it lost the focus), 15
-    // and 23 the folders of set 1 (the temporary folder's name is ASCII).
-    for (const auto& [index, bytes] : {std::pair<std::size_t, std::string>{3, "1"},
-                                       {9, "07"},
-                                       {12, "05"},
-                                       {15, dir_ / kSource.cp932},
-                                       {23, dir_ / kTarget.cp932}}) {
+    // The daily start, its hour and minute (rewritten with two digits as each
+    // box lost the focus) and the folders of set 1 (under an ASCII path).
+    const std::pair<std::size_t, std::string> records[] = {
+        {3, "1"}, {9, "07"}, {12, "05"}, {15, dir_ / kSourceCp932}, {23, dir_ / kTargetCp932}};
+    for (const auto& [index, bytes] : records) {
         EXPECT_EQ(file.substr(index * kRecord, kRecord),
                   bytes + std::string(kRecord - bytes.size(), ' '))
             << "record " << index;
@@ -201,8 +187,8 @@ TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
     SendMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
     EXPECT_FALSE(window_.about().is_open()) << "OK leaves About open";
 
-    // The progress dialog: neither Escape nor the close request takes it off
-    // the screen; "中　止" asks the run to stop and nothing more.
+    // The progress dialog stays through Escape and WM_CLOSE; "中　止" only
+    // asks the run to stop.
     int cancels = 0;
     progress_.set_cancel_handler([&cancels] { ++cancels; });
     progress_.show();
@@ -235,9 +221,7 @@ win32::Win32MessageBoxes* g_boxes = nullptr;
 TEST(Win32MessageBoxes, CloseOpenBoxesEndsABoxThatWaitsForAClick) {
     // The windows of the tests before posted WM_QUIT as they closed, which
     // would end the box's loop: drained first.
-    MSG left{};
-    while (PeekMessageW(&left, nullptr, 0, 0, PM_REMOVE) != FALSE) {
-    }
+    pump();
     win32::Win32MessageBoxes boxes;
     g_boxes = &boxes;
     const UINT_PTR timer =

@@ -1,17 +1,13 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under wine on a private X server, with a wine
-# prefix of its own (beside the build's shared one). The prefix's wineserver
-# is ended before and after: a wineserver left from an earlier run would
-# still belong to that run's (gone) X display, and windows made through it
-# would never appear.
+# Runs a Windows test program under wine on a private X server, in a wine
+# prefix of its own whose wineserver is ended before and after: a wineserver
+# left by an earlier run still belongs to that run's (gone) X display, and
+# windows made through it never appear.
 #   on_own_display.sh PREFIX WINE_RUN PROGRAM [ARGS...]
 set -euo pipefail
-export WINEPREFIX="${1:?usage: on_own_display.sh PREFIX WINE_RUN PROGRAM}"
+export WINEPREFIX="${1:?usage: on_own_display.sh PREFIX WINE_RUN PROGRAM [ARGS...]}"
 shift
-wineserver -k 2> /dev/null || true
-wineserver -w 2> /dev/null || true
-status=0
-xvfb-run -a "$@" || status=$?
-wineserver -k 2> /dev/null || true
-wineserver -w 2> /dev/null || true
-exit "$status"
+. "$(dirname "$0")/../e2e/common.sh"
+trap end_wine EXIT
+end_wine
+xvfb-run -a "$@"
