@@ -1,6 +1,5 @@
 // The Qt ports: message boxes with their answers, the busy pointer, the
-// shell, the folder picker and the desktop (file dialog filters, finding,
-// closing and keeping windows on top).
+// shell and the folder picker.
 
 #include "app/qt/qt_ports.h"
 
@@ -15,7 +14,6 @@
 #include <functional>
 #include <map>
 
-#include "app/qt/qt_desktop.h"
 #include "app/qt/ui_common.h"
 #include "support/temp_dir.h"
 
@@ -174,26 +172,6 @@ TEST(QtFolderPickerTest, ReturnsTheChosenFolderOrNothing) {
         EXPECT_EQ(qt::QtFolderPicker().pick_folder("フォルダの選択"), choose ? tmp / "chosen" : "");
         EXPECT_EQ(title, u"フォルダの選択"_s);
     }
-}
-
-TEST(QtDesktop, FindsTheProgramsWindowsByTitleAndClosesThem) {
-    qt::QtDesktop desktop;
-    QDialog about;
-    about.setWindowTitle(u"TARVENIXのﾊﾞｰｼﾞｮﾝ情報"_s);
-    about.show();
-    const std::int32_t handle = desktop.find_window("TARVENIXのﾊﾞｰｼﾞｮﾝ情報");
-    ASSERT_NE(handle, 0);
-    EXPECT_EQ(desktop.handle_of(&about), handle);  // the same handle every time
-    EXPECT_EQ(desktop.window_of(handle), &about);
-    EXPECT_EQ(desktop.find_window("no such window"), 0);
-    for (const bool on_top : {true, false}) {
-        desktop.set_top_most(handle, on_top);
-        EXPECT_EQ(about.windowFlags().testFlag(Qt::WindowStaysOnTopHint), on_top);
-        EXPECT_TRUE(about.isVisible());
-    }
-    desktop.request_close(handle + 5);  // unknown handles are ignored
-    desktop.request_close(handle);
-    EXPECT_FALSE(about.isVisible());
 }
 
 }  // namespace
