@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "common/platform.h"
 #include "support/engine_harness.h"
 #include "support/os_helpers.h"
 
@@ -10,40 +9,35 @@ namespace {
 
 using namespace testing;
 
-class CopyRulesTest : public OneSetHarness, public ::testing::Test {};
+class CopyRulesTest : public EngineHarness, public ::testing::Test {};
 
 TEST_F(CopyRulesTest, TheCopyModeDecidesByModificationTimesToTheSecond) {
     const long long t = 1'100'000'000;
+    const long long kNone = 1;  // no old copy
     struct Row {
         const char* name;
-        const char* copy_mode;
-        long long dst_offset;  // the old copy's time relative to the source's; 1: no old copy
-        bool copied;
+        long long dst_offset;  // the old copy's time relative to the source's
+        bool newer_only_copies;
     };
     const Row rows[] = {
-        {"newer-only equal", "1", 0, false},   {"newer-only older", "1", -1, true},
-        {"newer-only newer", "1", 60, false},  {"newer-only missing", "1", 1, true},
-        {"overwrite-all equal", "0", 0, true}, {"overwrite-all newer", "0", 100, true},
-    };
-    for (const char* mode : {"1", "0"}) {
-        use(mode, "0");
+        {"equal", 0, false}, {"older", -1, true}, {"newer", 60, false}, {"missing", kNone, true}};
+    for (const bool newer_only : {true, false}) {  // overwrite-all copies every file
+        use(newer_only ? "1" : "0", "0");
         for (const Row& row : rows) {
-            if (row.copy_mode == std::string(mode)) {
-                write_file(src + "/" + row.name, "new");
-                set_mtime(src + "/" + row.name, t);
-                if (row.dst_offset != 1) {
-                    write_file(dst + "/" + row.name, "old");
-                    set_mtime(dst + "/" + row.name, t + row.dst_offset);
-                }
+            write_file(src + "/" + row.name, "new");
+            set_mtime(src + "/" + row.name, t);
+            ::unlink((dst + "/" + row.name).c_str());
+            if (row.dst_offset != kNone) {
+                write_file(dst + "/" + row.name, "old");
+                set_mtime(dst + "/" + row.name, t + row.dst_offset);
             }
         }
         EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
         for (const Row& row : rows) {
-            if (row.copy_mode == std::string(mode)) {
-                EXPECT_EQ(read_file(dst + "/" + row.name), row.copied ? "new" : "old") << row.name;
-                EXPECT_EQ(mtime_of(dst + "/" + row.name), row.copied ? t : t + row.dst_offset)
-                    << row.name;  // a copy keeps the source's time
-            }
+            const bool copied = row.newer_only_copies || !newer_only;
+            EXPECT_EQ(read_file(dst + "/" + row.name), copied ? "new" : "old") << row.name;
+            EXPECT_EQ(mtime_of(dst + "/" + row.name), copied ? t : t + row.dst_offset)
+                << row.name;  // a copy keeps the source's time
         }
     }
     EXPECT_EQ(history_entries().size(), 4u);  // nothing recorded for passed-over files
@@ -75,36 +69,69 @@ TEST_F(CopyRulesTest, ALockedFileIsRecordedInSkipModeAndCopiedOtherwise) {
     }
 }
 
-TEST_F(CopyRulesTest, ADestinationTheUserMayNotWriteStopsACopyAnywayRun) {
-    write_file(src + "/report.txt", "new");
-    write_file(dst + "/report.txt", "old");
-    share_with_nobody({src});  // dst stays root's own 0755 folder
+// A destination the user may not write (root's own folder, run as nobody; it
+// stands for a read-only one too) and a full one: copying anyway stops the run
+// with a message, skip mode records the file and goes on; the old copy stays.
+TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
+    ScopedTmpfs full(dir.path(), "512k");
+    std::vector<std::string> folders{dst};
+    if (full.mounted()) {
+        folders.push_back(full.path());
+    } else {
+        std::printf("no full disk: %s\n", full.reason().c_str());
+    }
+    write_file(src + "/report.txt", std::string(2 * 1024 * 1024, 'n'));
+    for (const auto& folder : folders) {
+        write_file(folder + "/report.txt", "old");
+    }
     if (!running_as_root()) {
         ::chmod(dst.c_str(), 0555);  // the set's own folder: the run never changes it
     }
-    EXPECT_TRUE(run_unprivileged([&] {
-        EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
-        EXPECT_EQ(ui.box_texts(),
-                  (std::vector<std::string>{
-                      "ファイルをコピーできません！\r\rコピー元 = " + src +
-                          "/report.txt\rコピー先 = " + dst +
-                          "/report.txt\r\rファイルの属性やフォルダの権限等を確認して下さい。",
-                      "バックアップが中止されました！"}));
-        EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
-        EXPECT_EQ(read_file(dst + "/report.txt"), "old");
+    EXPECT_TRUE(as_nobody({src, full.path()}, [&] {
+        for (const auto& folder : folders) {
+            set(0, src, folder);
+            for (const bool skip : {false, true}) {
+                const std::string name = folder + (skip ? " skip" : " anyway");
+                use("0", skip ? "1" : "0");
+                ui.clear_events();
+                ::unlink((program_folder + "/history.txt").c_str());
+                EXPECT_EQ(engine.run_backup(run_trigger::kManual),
+                          skip ? RunOutcome::kCompleted : RunOutcome::kStopped)
+                    << name;
+                // The boxes shown, then the history lines.
+                auto told = ui.box_texts();
+                for (const auto& line : history_entries()) {
+                    told.push_back(line);
+                }
+                const std::string copy = folder + "/report.txt";
+                EXPECT_EQ(
+                    told,
+                    (skip ? std::vector<std::string>{"[Start] [Manual]",
+                                                     "[Skiped Copy File] = " + copy + " [?]",
+                                                     "[Success] [Manual]"}
+                          : std::vector<std::string>{"ファイルをコピーできません！\r\rコピー元 = " +
+                                                         src + "/report.txt\rコピー先 = " + copy +
+                                                         "\r\rファイルの属性やフォルダの権限等を確"
+                                                         "認して下さい。",
+                                                     "バックアップが中止されました！",
+                                                     "[Start] [Manual]", "[Cancel] [Manual]"}))
+                    << name;
+                EXPECT_EQ(read_file(folder + "/report.txt"), "old") << name;
+                EXPECT_EQ(temp_files_in(folder), 0) << name;
+            }
+        }
     }));
     ::chmod(dst.c_str(), 0755);
 }
 
 TEST_F(CopyRulesTest, AReadOnlyOldCopyIsReplacedInEveryMode) {
-    share_with_nobody({src, dst});
     // A read-only file put in place the way a copy is: written, then renamed.
     const auto put_read_only = [](const std::string& path, const std::string& text) {
         write_file(path + "~", text);
         ::chmod((path + "~").c_str(), 0444);
         ::rename((path + "~").c_str(), path.c_str());
     };
-    EXPECT_TRUE(run_unprivileged([&] {
+    EXPECT_TRUE(as_nobody({src, dst}, [&] {
         for (const char* skip : {"0", "1"}) {
             use("0", skip);
             put_read_only(dst + "/frozen", "old");
@@ -115,38 +142,6 @@ TEST_F(CopyRulesTest, AReadOnlyOldCopyIsReplacedInEveryMode) {
         }
         EXPECT_EQ(history_entries().size(), 4u);  // no skipped-file line
     }));
-}
-
-TEST_F(CopyRulesTest, AFullDestinationKeepsTheOldCopy) {
-    ScopedTmpfs small(dir.path(), "512k");
-    if (!small.mounted()) {
-        GTEST_SKIP() << small.reason();
-    }
-    set(0, src, small.path());
-    const std::string old_copy(200 * 1024, 'o');
-    write_file(small.path() + "/big.bin", old_copy);
-    write_file(src + "/big.bin", std::string(2 * 1024 * 1024, 'n'));
-    for (const char* skip : {"0", "1"}) {  // stops with a message; goes on and succeeds
-        use("0", skip);
-        ui.clear_events();
-        EXPECT_EQ(engine.run_backup(run_trigger::kManual),
-                  *skip == '0' ? RunOutcome::kStopped : RunOutcome::kCompleted)
-            << skip;
-        EXPECT_EQ(ui.box_texts().size(), *skip == '0' ? 2u : 0u) << skip;
-        EXPECT_EQ(read_file(small.path() + "/big.bin"), old_copy) << skip;
-        EXPECT_EQ(temp_files_in(small.path()), 0) << skip;
-    }
-    EXPECT_EQ(history_entries().back(), "[Success] [Manual]");
-}
-
-TEST_F(CopyRulesTest, AnOptionValueThatIsNoNumberIsASystemErrorThatStopsTheRun) {
-    use("0", "x");
-    write_file(src + "/a", "a");
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
-    const auto boxes = ui.events_of("box");
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].caption, "システムエラー");
-    EXPECT_EQ(boxes[1].text, "バックアップが中止されました！");
 }
 
 }  // namespace
