@@ -19,13 +19,20 @@ protected:
     bool copied(int k) { return exists(dir / ("dst" + std::to_string(k) + "/file.txt")); }
 };
 
-TEST_F(BackupRunTest, CopiesEverySetAndEndsWithSuccess) {
+TEST_F(BackupRunTest, CopiesEverySetAndRefusesATriggerMeanwhile) {
     for (int k = 0; k < kSetCount - 1; ++k) {
         make_set(k);
     }
     set(kSetCount - 1, dir / "anything", "");  // half configured: passed over silently
     settings.model.sets[0].src_folder = "/changed/in/memory/only";  // a run loads what is stored
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    std::vector<RunOutcome> inner;
+    ui.at_pump(3, [&] {
+        // The scheduler or the manual button firing while the run serves events.
+        inner.push_back(run(run_trigger::kTimer));
+        inner.push_back(run());
+    });
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(inner, (std::vector<RunOutcome>{RunOutcome::kRefused, RunOutcome::kRefused}));
     for (int k = 0; k < kSetCount - 1; ++k) {
         EXPECT_TRUE(copied(k)) << k;
     }
@@ -45,7 +52,7 @@ TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
         expected.push_back("[Skiped Setteing] = /src/" + std::to_string(k) + " [?]");
     }
     expected.push_back("[Success] [Prg open]");
-    EXPECT_EQ(engine.run_backup(run_trigger::kProgramStart), RunOutcome::kCompleted);
+    EXPECT_EQ(run(run_trigger::kProgramStart), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries(), expected);
     EXPECT_EQ(progress.log, (std::vector<std::string>{"show", "hide"}));
     EXPECT_EQ(ui.events_of("beep").size(), 1u);
@@ -53,7 +60,7 @@ TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
     ::unlink((program_folder + "/history.txt").c_str());
     options().record_history = "0";
     save_settings();
-    EXPECT_EQ(engine.run_backup(run_trigger::kTimer), RunOutcome::kCompleted);
+    EXPECT_EQ(run(run_trigger::kTimer), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Timer]"}));
 }
 
@@ -63,7 +70,7 @@ TEST_F(BackupRunTest, AMissingFolderOfSetThreeStopsAfterSetsZeroToTwo) {
     }
     const std::string missing = dir / "gone";
     set(3, missing, dir / "dst3");
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kMissingFolder);
+    EXPECT_EQ(run(), RunOutcome::kMissingFolder);
     for (int k = 0; k < kSetCount; ++k) {
         EXPECT_EQ(copied(k), k < 3) << k;
     }
@@ -76,70 +83,42 @@ TEST_F(BackupRunTest, AMissingFolderOfSetThreeStopsAfterSetsZeroToTwo) {
 
     ui.clear_events();
     set(3, dir / "src3", missing);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kMissingFolder);
+    EXPECT_EQ(run(), RunOutcome::kMissingFolder);
     EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"コピー先フォルダが見つかりません！\r" +
                                                        missing + "\rバックアップを中止します！"});
 }
 
-TEST_F(BackupRunTest, CancelDuringSetZeroStopsTheRunAndTheNextRunStartsNormally) {
+// Start time 2 asks for a shut-down after its run, which a stopped run skips.
+TEST_F(BackupRunTest, CancelStopsTheRunAndItsShutDownAndTheNextRunStartsNormally) {
     make_set(0);
     make_set(1);
     write_file(dir / "src0/second.txt", "2");
+    options().shutdown_after = {false, true, false};
+    save_settings();
+    engine.timer_slot = 2;
     // Pump 1: after showing the folders; 2: the source folder shown; 3: the
     // first file shown. The click is seen there, the file is still copied.
     ui.at_pump(3, [&] { engine.request_abort(); });
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
+    EXPECT_EQ(run(run_trigger::kTimer), RunOutcome::kStopped);
     EXPECT_EQ(progress.files.size(), 1u);
     EXPECT_FALSE(copied(1));
     EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"バックアップが中止されました！"});
-    EXPECT_EQ(history_entries(),
-              (std::vector<std::string>{"[Start] [Manual]", "[Cancel] [Manual]"}));
+    EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Timer]", "[Cancel] [Timer]"}));
     EXPECT_EQ(progress.log.back(), "hide");
+    EXPECT_TRUE(ui.session_requests().empty());
+    EXPECT_EQ(engine.timer_slot, 0);
 
     ui.clear_events();
+    engine.timer_slot = 2;
     engine.request_abort();  // a click that comes just as the run has ended
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(run(run_trigger::kTimer), RunOutcome::kCompleted);
     EXPECT_TRUE(copied(1));
     EXPECT_TRUE(ui.box_texts().empty());
-}
-
-// Start time 2 asks for a shut-down after its run: a stopped run never does.
-TEST_F(BackupRunTest, OnlyACompletedTimedRunShutsDownAfterHidingTheDialog) {
-    options().shutdown_after = {false, true, false};
-    save_settings();
-    for (const bool stop : {true, false}) {
-        engine.timer_slot = 2;
-        if (stop) {
-            ui.at_pump(ui.pump_count() + 1, [&] { engine.request_abort(); });
-        }
-        EXPECT_EQ(engine.run_backup(run_trigger::kTimer),
-                  stop ? RunOutcome::kStopped : RunOutcome::kCompleted);
-        EXPECT_EQ(ui.session_requests().size(), stop ? 0u : 1u) << stop;
-        EXPECT_EQ(engine.timer_slot, 0) << stop;
-    }
-    EXPECT_EQ(ui.session_requests().back(), SessionRequest::kPowerOff);
-    EXPECT_EQ(ui.events().back().kind, "session");  // after the beep
+    EXPECT_EQ(ui.session_requests(), std::vector<SessionRequest>{SessionRequest::kPowerOff});
+    EXPECT_EQ(ui.events().back().kind, "session");  // after the beep and the hidden dialog
     EXPECT_EQ(progress.log.back(), "hide");
 }
 
-TEST_F(BackupRunTest, ATriggerDuringARunIsRefused) {
-    make_set(0);
-    make_set(1);
-    std::vector<RunOutcome> inner;
-    ui.at_pump(3, [&] {
-        // The scheduler, the manual button or the close request firing while
-        // the run serves events.
-        inner.push_back(engine.run_backup(run_trigger::kTimer));
-        inner.push_back(engine.run_backup(run_trigger::kManual));
-    });
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(inner, (std::vector<RunOutcome>{RunOutcome::kRefused, RunOutcome::kRefused}));
-    EXPECT_EQ(history_entries(),
-              (std::vector<std::string>{"[Start] [Manual]", "[Success] [Manual]"}));
-}
-
-// A fault the user cannot mend from the run's boxes: the system error's box,
-// then the run ends before the set's copy.
 TEST(BackupRunSystemError, EndsTheRunWithItsBoxBeforeTheNextCopy) {
     const struct {
         const char* name;
@@ -162,7 +141,7 @@ TEST(BackupRunSystemError, EndsTheRunWithItsBoxBeforeTheNextCopy) {
         EngineHarness h;
         write_file(h.src + "/a", "a");
         row.spoil(h);
-        EXPECT_EQ(h.engine.run_backup(run_trigger::kManual), row.outcome) << row.name;
+        EXPECT_EQ(h.run(), row.outcome) << row.name;
         EXPECT_FALSE(exists(h.dst + "/a")) << row.name;
         EXPECT_FALSE(h.progress.visible()) << row.name;
         const auto boxes = h.ui.events_of("box");

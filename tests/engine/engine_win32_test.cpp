@@ -1,5 +1,5 @@
-// Backup runs on Windows: what the walk passes over (hidden and system
-// entries, reparse points), a file in use in skip mode, backslash paths.
+// Backup runs on Windows: hidden and system entries passed over, a file in
+// use in skip mode, backslash paths.
 
 // The program's headers come before any that bring in <windows.h> (gtest
 // does): it defines macros named like members of Vostrel (ExitWindows,
@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <filesystem>
 // clang-format on
 
@@ -60,7 +59,7 @@ TEST_F(EngineWin32Test, HiddenAndSystemEntriesAreNotCopiedAFileInUseIsRecorded) 
     {
         FileOpenForWriting writer(src + "\\busy.db");
         ASSERT_TRUE(writer.holding());
-        EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+        EXPECT_EQ(run(), RunOutcome::kCompleted);
     }
     for (const auto& row : rows) {
         EXPECT_EQ(exists(dst + "\\" + row.path), row.copied) << row.path;
@@ -70,18 +69,6 @@ TEST_F(EngineWin32Test, HiddenAndSystemEntriesAreNotCopiedAFileInUseIsRecorded) 
               (std::vector<std::string>{"[Start] [Manual]",
                                         "[Skiped Copy File] = " + dst + "\\busy.db [?]",
                                         "[Success] [Manual]"}));
-}
-
-TEST_F(EngineWin32Test, ReparsePointsInTheSourceAreNotFollowed) {
-    std::string fixture = TARVENIX_REPARSE_FIXTURE;
-    std::replace(fixture.begin(), fixture.end(), '/', '\\');
-    if (!exists(fixture + "\\link")) {
-        GTEST_SKIP() << "no reparse point to walk: the fixture is made by the wine build";
-    }
-    set(0, fixture, dst);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(read_file(dst + "\\target\\file.txt"), "x");
-    EXPECT_FALSE(exists(dst + "\\link"));
 }
 
 }  // namespace

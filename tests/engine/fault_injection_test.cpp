@@ -38,7 +38,7 @@ TEST_F(FaultTest, AProgramKilledMidCopyLeavesTheOldCopyAndTheNextRunCleansUp) {
         ::signal(SIGXFSZ, kill_self);
         const rlimit limit{1024 * 1024, 1024 * 1024};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        engine.run_backup(run_trigger::kManual);
+        run();
         ::_exit(0);  // not reached: the copy is killed
     }
     int status = 0;
@@ -48,7 +48,7 @@ TEST_F(FaultTest, AProgramKilledMidCopyLeavesTheOldCopyAndTheNextRunCleansUp) {
     EXPECT_EQ(read_file(dst + "/big.bin"), old_copy);
     EXPECT_EQ(temp_files_in(dst), 1);
     // The next run takes the leftover for what it is and removes it.
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
     EXPECT_EQ(read_file(dst + "/big.bin"), new_data);
     EXPECT_EQ(folder_entries(dst), std::vector<std::string>{"big.bin"});
 }
@@ -75,9 +75,7 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
                 engine.request_abort();
             }
         });
-        EXPECT_EQ(engine.run_backup(run_trigger::kManual),
-                  shrink ? RunOutcome::kCompleted : RunOutcome::kStopped)
-            << shrink;
+        EXPECT_EQ(run(), shrink ? RunOutcome::kCompleted : RunOutcome::kStopped) << shrink;
         EXPECT_EQ(in_copy, 1) << shrink;
         EXPECT_EQ(read_file(dst + "/big"), old_copy) << shrink;
         EXPECT_EQ(temp_files_in(dst), 0) << shrink;
@@ -91,7 +89,7 @@ TEST_F(FaultTest, AFolderLockedByAnotherProgramIsCopiedIntoWithoutWaiting) {
     LockHolder other(dst, LockKind::kFlock);  // like `flock DST sleep 30`
     ASSERT_TRUE(other.holding());
     ::alarm(20);  // a run waiting for the lock ends the test program here
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
     ::alarm(0);
     EXPECT_EQ(read_file(dst + "/a"), "a");
 }
@@ -118,7 +116,7 @@ TEST_F(FaultTest, PowerCutsOnAnExt4DestinationLeaveWholeCopies) {
             cut = fs.cut_power();
         }
     });
-    engine.run_backup(run_trigger::kManual);
+    run();
     ASSERT_TRUE(cut);
     ASSERT_TRUE(fs.remount());
     const std::string after = read_file(fs.path() + "/a");
@@ -128,7 +126,7 @@ TEST_F(FaultTest, PowerCutsOnAnExt4DestinationLeaveWholeCopies) {
     ui.clear_events();
     // The source folder shown: the copy fails, then the flush.
     ui.at_pump(ui.pump_count() + 2, [&] { ASSERT_TRUE(fs.cut_power()); });
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
+    EXPECT_EQ(run(), RunOutcome::kStopped);
     EXPECT_EQ(ui.box_texts().front().rfind("ファイルをコピーできません！", 0), 0u);
     EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
 }
@@ -144,7 +142,7 @@ TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
         children.push_back(::fork());
         if (children.back() == 0) {
             for (int round = 0; round < 3; ++round) {
-                if (engine.run_backup(run_trigger::kManual) != RunOutcome::kCompleted) {
+                if (run() != RunOutcome::kCompleted) {
                     ::_exit(1);
                 }
             }
@@ -179,7 +177,7 @@ TEST_F(FaultTest, FilesThatChangeUnderTheWalk) {
             write_file(path, progress.files.back() == "grows" ? "0123456789abcdef" : "0123");
         }
     });
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
     // The copy takes each file as it is when the copy opens it; a vanished
     // file is simply not there to copy.
     EXPECT_EQ(read_file(dst + "/grows"), "0123456789abcdef");
@@ -224,14 +222,14 @@ TEST_F(FaultTest, AHundredThousandFilesAndSixtyLevelsWithBoundedMemory) {
         deep += "/d";
     }
     put_file(src + deep + "/leaf", "leaf");
-    ASSERT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    ASSERT_EQ(run(), RunOutcome::kCompleted);
     EXPECT_EQ(read_file(dst + deep + "/leaf"), "leaf");
     EXPECT_TRUE(exists(dst + "/wide/99999") && exists(dst + "/w319/f"));
 
     use("1", "0");
     const auto inode = [&] { return platform::status(dst + "/wide/12345", false)->inode; };
     const auto before = inode();
-    ASSERT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    ASSERT_EQ(run(), RunOutcome::kCompleted);
     EXPECT_EQ(inode(), before);  // the unchanged re-run copied nothing
 
     rusage usage{};

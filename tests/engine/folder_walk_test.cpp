@@ -1,3 +1,8 @@
+// What a run copies and how: the walk over the source tree (its order, odd
+// names, links, special files, folder modes, the path limit, sparse files)
+// and the rules for each file (copy modes, locked files, destinations that
+// cannot take a copy, read-only old copies).
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +13,7 @@
 
 #include "common/platform.h"
 #include "support/engine_harness.h"
+#include "support/os_helpers.h"
 
 namespace tarvenix {
 namespace {
@@ -22,18 +28,19 @@ std::string link_text(const std::string& path) {
 
 class FolderWalkTest : public EngineHarness, public ::testing::Test {};
 
-TEST_F(FolderWalkTest, CopiesLevelByLevelOrOnlyTheTopFilesWithoutSubfolders) {
-    const std::string flat = dir / "flat";  // set 1 copies no sub-folders
+TEST_F(FolderWalkTest, CopiesLevelByLevelOrOnlyTheTopLevelAndNeverIntoItself) {
+    // Set 1 copies no sub-folders, into a folder inside its own source.
+    const std::string flat = dir / "flat";
     make_dirs(flat + "/sub/deeper");
-    make_dirs(dir / "flat-copy");
-    set(1, flat, dir / "flat-copy", false);
+    make_dirs(flat + "/backup");
+    set(1, flat, flat + "/backup", false);
     make_dirs(src + "/Empty");
     ::chmod((src + "/Empty").c_str(), 0700);  // a private folder stays private
     for (const auto& file : {src + "/a", src + "/X/b", src + "/Y/c", src + "/X/Z/d", flat + "/top",
                              flat + "/sub/inner"}) {
         put_file(file, file);
     }
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
 
     // All of level 0 first, then level 1 in the order its folders were found,
     // then level 2.
@@ -46,8 +53,10 @@ TEST_F(FolderWalkTest, CopiesLevelByLevelOrOnlyTheTopFilesWithoutSubfolders) {
     EXPECT_EQ(mode_of(dst + "/Empty"), 0700u);  // empty folders are reproduced
     // The sub-folder label shows each folder relative to the source.
     EXPECT_EQ(std::ranges::count(progress.log, std::string("subfld=/X/Z")), 1);
-    EXPECT_EQ(read_file(dir / "flat-copy/top"), flat + "/top");
-    EXPECT_TRUE(folder_entries(dir / "flat-copy/sub").empty());  // made, and left empty
+    auto flat_copy = folder_entries(flat + "/backup");
+    std::ranges::sort(flat_copy);
+    EXPECT_EQ(flat_copy, (std::vector<std::string>{"sub", "top"}));
+    EXPECT_TRUE(folder_entries(flat + "/backup/sub").empty());  // made, and left empty
 }
 
 TEST_F(FolderWalkTest, OddNamesAreCopiedFaithfullyHiddenAndSpecialEntriesNot) {
@@ -63,7 +72,7 @@ TEST_F(FolderWalkTest, OddNamesAreCopiedFaithfullyHiddenAndSpecialEntriesNot) {
     write_file(src + "/plain.txt", "p");
     ASSERT_EQ(::mknod((src + "/fifo").c_str(), S_IFIFO | 0600, 0), 0);
     ASSERT_EQ(::mknod((src + "/sock").c_str(), S_IFSOCK | 0600, 0), 0);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
     auto copied = folder_entries(dst);
     std::ranges::sort(copied);
     EXPECT_EQ(copied, (std::vector<std::string>{"café-\xF0\x9F\x98\x80", "plain.txt"}));
@@ -71,31 +80,37 @@ TEST_F(FolderWalkTest, OddNamesAreCopiedFaithfullyHiddenAndSpecialEntriesNot) {
     EXPECT_EQ(read_file(dst + "/" + odd), "bytes");
 }
 
-TEST_F(FolderWalkTest, LinksAreComparedAndReplacedByTheirOwnStatusNeverFollowed) {
-    use("1", "1");  // newer-only; a failed copy is recorded and the run goes on
+// What stands where a copy goes is examined by its own status, a link never
+// followed: newer-only mode keeps an old copy as new as the source's entry or
+// newer, to the second; overwrite-all mode replaces it.
+TEST_F(FolderWalkTest, OldCopiesAreComparedByTheirOwnStatusLinksNeverFollowed) {
     const long long t = 1'100'000'000;
     const std::string victim = dir / "victim";
     const std::string outside = dir / "outside";
     write_file(victim, "keep");
-    make_dirs(outside);
     set_mtime(victim, t + 3600);
-    struct Row {
+    make_dirs(outside);
+    // A source entry and the old copy: a link (its text) or a file (nullptr),
+    // or no old copy (time 0).
+    const struct {
         const char* name;
-        const char* src_link;  // nullptr: a file "new"
-        const char* dst_link;  // nullptr: a file "old" (or nothing, when dst_time is 0)
+        const char* src_link;
+        const char* dst_link;
         long long src_time, dst_time;
-        const char* expected;  // link text, or nullptr for the file "new"
-    };
-    const Row rows[] = {
-        {"to-newer", nullptr, victim.c_str(), t, t - 60, nullptr},
-        {"self", nullptr, "self", t, t - 60, nullptr},
-        {"link-new", "text-a", nullptr, t, 0, "text-a"},
-        {"link-older", "text-b", "kept", t, t + 60, "kept"},
-        {"link-newer", "text-c", "old", t + 60, t, "text-c"},
-        {"link-over-file", "text-d", nullptr, t + 60, t, "text-d"},
-        {"link-to-a-folder", outside.c_str(), nullptr, t, 0, outside.c_str()},
-        {"link-to-a-file", victim.c_str(), nullptr, t, 0, victim.c_str()},
-        {"loop", src.c_str(), nullptr, t, 0, src.c_str()},
+    } rows[] = {
+        {"file-equal", nullptr, nullptr, t, t},
+        {"file-older", nullptr, nullptr, t, t - 1},
+        {"file-newer", nullptr, nullptr, t, t + 60},
+        {"file-new", nullptr, nullptr, t, 0},
+        {"to-newer", nullptr, victim.c_str(), t, t - 60},
+        {"self", nullptr, "self", t, t - 60},
+        {"link-new", "text-a", nullptr, t, 0},
+        {"link-older", "text-b", "kept", t, t + 60},
+        {"link-newer", "text-c", "old", t + 60, t},
+        {"link-over-file", "text-d", nullptr, t + 60, t},
+        {"link-to-a-folder", outside.c_str(), nullptr, t, 0},
+        {"link-to-a-file", victim.c_str(), nullptr, t, 0},
+        {"loop", src.c_str(), nullptr, t, 0},
     };
     const auto put = [](const std::string& path, const char* link, long long time) {
         if (link != nullptr) {
@@ -106,32 +121,38 @@ TEST_F(FolderWalkTest, LinksAreComparedAndReplacedByTheirOwnStatusNeverFollowed)
         const timespec times[2] = {{time, 0}, {time, 0}};
         ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         put(src + "/" + row.name, row.src_link, row.src_time);
-        if (row.dst_time != 0) {
-            put(dst + "/" + row.name, row.dst_link, row.dst_time);
-        }
     }
     // A link planted where a destination folder belongs fails that folder's
     // files instead of leading them elsewhere.
     put_file(src + "/sub/file", "new");
     ASSERT_EQ(::symlink(dir.path().c_str(), (dst + "/sub").c_str()), 0);
-
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(history_entries(),
-              (std::vector<std::string>{"[Start] [Manual]",
-                                        "[Skiped Copy File] = " + dst + "/sub/file [?]",
-                                        "[Success] [Manual]"}));
-    for (const Row& row : rows) {
-        const std::string path = dst + "/" + row.name;
-        if (row.expected == nullptr) {
-            EXPECT_EQ(platform::status(path, false)->type, platform::EntryType::kFile) << row.name;
-            EXPECT_EQ(read_file(path), "new") << row.name;
-        } else {
-            EXPECT_EQ(link_text(path), row.expected) << row.name;
-            EXPECT_EQ(platform::status(path, false)->mtime_sec,
-                      row.expected == std::string("kept") ? row.dst_time : row.src_time)
-                << row.name;
+    for (const bool newer_only : {true, false}) {
+        use(newer_only ? "1" : "0", "1");  // skip mode: a failed copy is recorded, the run goes on
+        ::unlink((program_folder + "/history.txt").c_str());
+        for (const auto& row : rows) {
+            ::unlink((dst + "/" + row.name).c_str());
+            if (row.dst_time != 0) {
+                put(dst + "/" + row.name, row.dst_link, row.dst_time);
+            }
+        }
+        EXPECT_EQ(run(), RunOutcome::kCompleted);
+        EXPECT_EQ(history_entries(),
+                  (std::vector<std::string>{"[Start] [Manual]",
+                                            "[Skiped Copy File] = " + dst + "/sub/file [?]",
+                                            "[Success] [Manual]"}));
+        for (const auto& row : rows) {
+            const bool kept = newer_only && row.dst_time >= row.src_time;
+            const char* link = kept ? row.dst_link : row.src_link;
+            const std::string path = dst + "/" + row.name;
+            const std::string name = row.name + std::string(newer_only ? " newer-only" : "");
+            EXPECT_EQ(link_text(path), link != nullptr ? link : "(not a link)") << name;
+            EXPECT_EQ(platform::status(path, false)->mtime_sec, kept ? row.dst_time : row.src_time)
+                << name;
+            if (link == nullptr) {
+                EXPECT_EQ(read_file(path), kept ? "old" : "new") << name;
+            }
         }
     }
     EXPECT_EQ(read_file(victim), "keep");
@@ -139,7 +160,12 @@ TEST_F(FolderWalkTest, LinksAreComparedAndReplacedByTheirOwnStatusNeverFollowed)
     EXPECT_FALSE(exists(dir / "file"));
 }
 
-TEST_F(FolderWalkTest, AReadOnlySourceFolderGivesAReadOnlyCopyThatLaterRunsStillFill) {
+// As the user nobody: a read-only source folder gives a read-only copy that
+// later runs still fill, in every mode, replacing the read-only copy of a
+// read-only file; an unreadable source folder is recorded, the rest copied.
+TEST_F(FolderWalkTest, ReadOnlySourcesGiveReadOnlyCopiesAnUnreadableFolderIsRecorded) {
+    put_file(src + "/locked/secret.txt", "s");
+    ::chmod((src + "/locked").c_str(), 0);
     make_dirs(src + "/ro");
     if (running_as_root()) {
         ASSERT_EQ(::chown((src + "/ro").c_str(), 65534, 65534), 0);  // nobody changes it below
@@ -147,16 +173,26 @@ TEST_F(FolderWalkTest, AReadOnlySourceFolderGivesAReadOnlyCopyThatLaterRunsStill
     EXPECT_TRUE(as_nobody({src, dst, src + "/ro"}, [&] {
         // Read-only, read-only again (the copy left read-only by the first
         // run), then writable.
-        for (const unsigned mode : {0555u, 0555u, 0755u}) {
+        for (const auto& [mode, skip] : {std::pair{0555u, "0"}, {0555u, "1"}, {0755u, "0"}}) {
             const std::string text = "run " + std::to_string(progress.files.size());
             ::chmod((src + "/ro").c_str(), 0755);
-            write_file(src + "/ro/a", text);
+            write_file(src + "/ro/a~", text);  // put in place the way a copy is
+            ::chmod((src + "/ro/a~").c_str(), 0444);
+            ::rename((src + "/ro/a~").c_str(), (src + "/ro/a").c_str());
             ::chmod((src + "/ro").c_str(), mode);
-            EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted) << text;
+            use("0", skip);
+            ::unlink((program_folder + "/history.txt").c_str());
+            EXPECT_EQ(run(), RunOutcome::kCompleted) << text;
             EXPECT_EQ(read_file(dst + "/ro/a"), text);
+            EXPECT_EQ(mode_of(dst + "/ro/a"), 0444u) << text;
             EXPECT_EQ(mode_of(dst + "/ro"), mode) << text;
+            EXPECT_EQ(history_entries(),
+                      (std::vector<std::string>{"[Start] [Manual]",
+                                                "[Skiped Copy File] = " + dst + "/locked [?]",
+                                                "[Success] [Manual]"}))
+                << text;
         }
-        EXPECT_EQ(history_entries().size(), 6u);  // no skipped-file line
+        EXPECT_FALSE(exists(dst + "/locked/secret.txt"));
     }));
 }
 
@@ -164,14 +200,14 @@ TEST_F(FolderWalkTest, PathsUpTo254BytesAreCopiedLongerOnesStopTheRun) {
     // "テスト" is 6 bytes in the code page, 9 in UTF-8: the path ends at the limit.
     const std::string name = std::string(254 - src.size() - 7, 'a') + "テスト";
     write_file(src + "/" + name, "ok");
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
     EXPECT_TRUE(exists(dst + "/" + name));
     ::unlink((src + "/" + name).c_str());
     const std::string over = src + "/b" + name;  // 255 bytes
     for (const bool folder : {false, true}) {
         folder ? make_dirs(over) : write_file(over, "too long");
         ui.clear_events();
-        EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped) << folder;
+        EXPECT_EQ(run(), RunOutcome::kStopped) << folder;
         EXPECT_EQ(ui.box_texts(),
                   (std::vector<std::string>{
                       (folder ? "フォルダの長さが長すぎます！"
@@ -185,35 +221,6 @@ TEST_F(FolderWalkTest, PathsUpTo254BytesAreCopiedLongerOnesStopTheRun) {
     }
 }
 
-TEST_F(FolderWalkTest, TheDestinationInsideTheSourceIsNotCopiedIntoItself) {
-    const std::string inner = src + "/backup";
-    make_dirs(inner);
-    write_file(src + "/doc.txt", "d");
-    set(0, src, inner);
-    for (int run = 0; run < 2; ++run) {
-        EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-        EXPECT_EQ(folder_entries(inner), std::vector<std::string>{"doc.txt"}) << run;
-    }
-}
-
-TEST_F(FolderWalkTest, AnUnreadableSourceFolderIsRecordedAndTheRestCopied) {
-    for (const char* file : {"/locked/secret.txt", "/open/fine.txt", "/top.txt"}) {
-        put_file(src + file, file);
-    }
-    ::chmod((src + "/locked").c_str(), 0);
-    EXPECT_TRUE(as_nobody({src, dst, src + "/open"}, [&] {  // all but the locked folder
-        EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-        EXPECT_EQ(read_file(dst + "/open/fine.txt"), "/open/fine.txt");
-        EXPECT_EQ(read_file(dst + "/top.txt"), "/top.txt");
-        EXPECT_TRUE(exists(dst + "/locked"));
-        EXPECT_FALSE(exists(dst + "/locked/secret.txt"));
-        EXPECT_EQ(history_entries(),
-                  (std::vector<std::string>{"[Start] [Manual]",
-                                            "[Skiped Copy File] = " + dst + "/locked [?]",
-                                            "[Success] [Manual]"}));
-    }));
-}
-
 TEST_F(FolderWalkTest, ASparseFileLargerThanFourGigabytesIsCopiedWithItsSizeShown) {
     const long long size = 5LL * 1024 * 1024 * 1024;
     const long long marks[] = {0, 3LL * 1024 * 1024 * 1024, size - 1};
@@ -223,7 +230,7 @@ TEST_F(FolderWalkTest, ASparseFileLargerThanFourGigabytesIsCopiedWithItsSizeShow
         ASSERT_EQ(::pwrite(fd, "M", 1, at), 1);
     }
     ::close(fd);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
     EXPECT_EQ(std::ranges::count(progress.log, std::string("filesize=5,368,709")), 1);
     fd = ::open((dst + "/disk.img").c_str(), O_RDONLY);
     for (const long long at : {marks[0], marks[1], marks[2], 1000LL}) {
@@ -232,10 +239,89 @@ TEST_F(FolderWalkTest, ASparseFileLargerThanFourGigabytesIsCopiedWithItsSizeShow
         EXPECT_EQ(c, at == 1000 ? '\0' : 'M') << at;
     }
     ::close(fd);
-    struct stat st {};
-    ::stat((dst + "/disk.img").c_str(), &st);
-    EXPECT_EQ(st.st_size, size);
-    EXPECT_LT(st.st_blocks * 512, 1024 * 1024);  // the holes stayed holes
+    const auto copy = platform::status(dst + "/disk.img", false);
+    EXPECT_EQ(copy->size, static_cast<std::uint64_t>(size));
+    EXPECT_LT(copy->allocated, 1024u * 1024u);  // the holes stayed holes
+}
+
+class CopyRulesTest : public EngineHarness, public ::testing::Test {};
+
+TEST_F(CopyRulesTest, ALockedFileIsRecordedInSkipModeAndCopiedOtherwise) {
+    options().record_history = "0";  // the skipped-file line is written regardless
+    write_file(src + "/locked.db", "data");
+    write_file(src + "/free.txt", "free");
+    for (const bool skip : {true, false}) {
+        use("0", skip ? "1" : "0");
+        for (LockKind kind : {LockKind::kFlock, LockKind::kPosixRecord, LockKind::kOfdRecord}) {
+            const std::string name = std::string(skip ? "skip" : "anyway") + " lock " +
+                                     std::to_string(static_cast<int>(kind));
+            ::unlink((dst + "/locked.db").c_str());
+            ::unlink((program_folder + "/history.txt").c_str());
+            LockHolder holder(src + "/locked.db", kind);
+            ASSERT_TRUE(holder.holding()) << name;
+            EXPECT_EQ(run(), RunOutcome::kCompleted) << name;
+            EXPECT_EQ(exists(dst + "/locked.db"), !skip) << name;
+            EXPECT_EQ(read_file(dst + "/free.txt"), "free") << name;
+            EXPECT_EQ(history_entries().size(), skip ? 2u : 1u) << name;
+            EXPECT_EQ(history_entries().back(),
+                      skip ? "[Skiped Copy File] = " + dst + "/locked.db [?]" : "[Start] [Manual]")
+                << name;
+            EXPECT_TRUE(ui.box_texts().empty()) << name;
+        }
+    }
+}
+
+// A destination the user may not write (root's own folder, run as nobody; it
+// stands for a read-only one too) and a full one: copying anyway stops the run
+// with a message, skip mode records the file and goes on; the old copy stays.
+TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
+    ScopedTmpfs full(dir.path(), "512k");
+    std::vector<std::string> folders{dst};
+    if (full.mounted()) {
+        folders.push_back(full.path());
+    } else {
+        std::printf("no full disk: %s\n", full.reason().c_str());
+    }
+    write_file(src + "/report.txt", std::string(2 * 1024 * 1024, 'n'));
+    for (const auto& folder : folders) {
+        write_file(folder + "/report.txt", "old");
+    }
+    if (!running_as_root()) {
+        ::chmod(dst.c_str(), 0555);  // the set's own folder: the run never changes it
+    }
+    EXPECT_TRUE(as_nobody({src, full.path()}, [&] {
+        for (const auto& folder : folders) {
+            set(0, src, folder);
+            for (const bool skip : {false, true}) {
+                const std::string name = folder + (skip ? " skip" : " anyway");
+                use("0", skip ? "1" : "0");
+                ui.clear_events();
+                ::unlink((program_folder + "/history.txt").c_str());
+                EXPECT_EQ(run(), skip ? RunOutcome::kCompleted : RunOutcome::kStopped) << name;
+                // The boxes shown, then the history lines.
+                auto told = ui.box_texts();
+                for (const auto& line : history_entries()) {
+                    told.push_back(line);
+                }
+                const std::string copy = folder + "/report.txt";
+                EXPECT_EQ(
+                    told,
+                    (skip ? std::vector<std::string>{"[Start] [Manual]",
+                                                     "[Skiped Copy File] = " + copy + " [?]",
+                                                     "[Success] [Manual]"}
+                          : std::vector<std::string>{"ファイルをコピーできません！\r\rコピー元 = " +
+                                                         src + "/report.txt\rコピー先 = " + copy +
+                                                         "\r\rファイルの属性やフォルダの権限等を確"
+                                                         "認して下さい。",
+                                                     "バックアップが中止されました！",
+                                                     "[Start] [Manual]", "[Cancel] [Manual]"}))
+                    << name;
+                EXPECT_EQ(read_file(folder + "/report.txt"), "old") << name;
+                EXPECT_EQ(temp_files_in(folder), 0) << name;
+            }
+        }
+    }));
+    ::chmod(dst.c_str(), 0755);
 }
 
 }  // namespace

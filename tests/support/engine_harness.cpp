@@ -1,15 +1,13 @@
 #include "support/engine_harness.h"
 
+#include <algorithm>
+
 namespace tarvenix::testing {
 
-void RecordingProgress::show() {
-    visible_ = true;
-    log.push_back("show");
-}
-
-void RecordingProgress::hide() {
-    visible_ = false;
-    log.push_back("hide");
+bool RecordingProgress::visible() const {
+    const auto last = std::find_if(log.rbegin(), log.rend(),
+                                   [](const std::string& e) { return e == "show" || e == "hide"; });
+    return last != log.rend() && *last == "show";
 }
 
 void RecordingProgress::set_label(ProgressLabel label, std::string_view text) {

@@ -15,18 +15,15 @@ namespace tarvenix::testing {
 
 class RecordingProgress final : public ProgressView {
 public:
-    void show() override;
-    void hide() override;
-    bool visible() const override { return visible_; }
+    void show() override { log.push_back("show"); }
+    void hide() override { log.push_back("hide"); }
+    bool visible() const override;
     void set_label(ProgressLabel label, std::string_view text) override;
 
     // "show", "hide", and "label=text" entries, in order.
     std::vector<std::string> log;
     // The files whose names cpfname showed, in order.
     std::vector<std::string> files;
-
-private:
-    bool visible_ = false;
 };
 
 // Writes a file, making its folders first.
@@ -45,6 +42,9 @@ public:
              bool skip = false);
     // Sets the copy mode and the skip-open-files option and saves.
     void use(const char* copy_mode, const char* skip_open_files);
+    RunOutcome run(std::int16_t trigger = run_trigger::kManual) {
+        return engine.run_backup(trigger);
+    }
     // The history lines' tags and triggers, without the time stamps.
     std::vector<std::string> history_entries() const;
     // Runs `body` as the user nobody in a child process when the tests run
