@@ -170,7 +170,7 @@ TEST_F(FolderWalkTest, ReadOnlySourcesGiveReadOnlyCopiesAnUnreadableFolderIsReco
     if (running_as_root()) {
         ASSERT_EQ(::chown((src + "/ro").c_str(), 65534, 65534), 0);  // nobody changes it below
     }
-    EXPECT_TRUE(as_nobody({src, dst, src + "/ro"}, [&] {
+    EXPECT_TRUE(run_unprivileged({src, dst, src + "/ro"}, [&] {
         // Read-only, read-only again (the copy left read-only by the first
         // run), then writable.
         for (const auto& [mode, skip] : {std::pair{0555u, "0"}, {0555u, "1"}, {0755u, "0"}}) {
@@ -289,7 +289,7 @@ TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
     if (!running_as_root()) {
         ::chmod(dst.c_str(), 0555);  // the set's own folder: the run never changes it
     }
-    EXPECT_TRUE(as_nobody({src, full.path()}, [&] {
+    EXPECT_TRUE(run_unprivileged({src, full.path()}, [&] {
         for (const auto& folder : folders) {
             set(0, src, folder);
             for (const bool skip : {false, true}) {

@@ -51,7 +51,7 @@ public:
     // as root, so permission checks apply (in-process otherwise), after
     // letting nobody reach the settings and giving `open` folders mode 0777.
     // Returns false when the body failed an assertion.
-    bool as_nobody(const std::vector<std::string>& open, const std::function<void()>& body);
+    bool run_unprivileged(const std::vector<std::string>& open, const std::function<void()>& body);
 
     TempDir dir;
     std::string program_folder = dir / "program";

@@ -8,8 +8,8 @@
 
 namespace tarvenix::testing {
 
-bool EngineHarness::as_nobody(const std::vector<std::string>& open,
-                              const std::function<void()>& body) {
+bool EngineHarness::run_unprivileged(const std::vector<std::string>& open,
+                                     const std::function<void()>& body) {
     for (const auto& folder : open) {
         ::chmod(folder.c_str(), 0777);
     }
