@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -271,20 +272,27 @@ TEST_F(CopyRulesTest, ALockedFileIsRecordedInSkipModeAndCopiedOtherwise) {
     }
 }
 
-// A destination the user may not write (root's own folder, run as nobody; it
-// stands for a read-only one too) and a full one: copying anyway stops the run
-// with a message, skip mode records the file and goes on; the old copy stays.
+// Destinations that cannot take the copy: a folder the user may not write
+// (root's own, run as nobody), a read-only file system and a full one.
+// Copying anyway stops the run with a message, skip mode records the file and
+// goes on; the old copy stays.
 TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
     ScopedTmpfs full(dir.path(), "512k");
-    std::vector<std::string> folders{dst};
+    const std::string read_only = dir / "read-only";
+    std::vector<std::string> folders{dst, read_only};
     if (full.mounted()) {
         folders.push_back(full.path());
-    } else {
-        std::printf("no full disk: %s\n", full.reason().c_str());
     }
     write_file(src + "/report.txt", std::string(2 * 1024 * 1024, 'n'));
     for (const auto& folder : folders) {
+        make_dirs(folder);
+        ::chmod(folder.c_str(), folder == dst ? 0755 : 0777);
         write_file(folder + "/report.txt", "old");
+    }
+    const char* ro = read_only.c_str();
+    const bool bound = ::mount(ro, ro, nullptr, MS_BIND, nullptr) == 0;
+    if (!bound || ::mount(nullptr, ro, nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+        ::chmod(ro, 0555);  // without root: a folder the user may not write
     }
     if (!running_as_root()) {
         ::chmod(dst.c_str(), 0555);  // the set's own folder: the run never changes it
@@ -321,6 +329,10 @@ TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
             }
         }
     }));
+    if (bound) {
+        ::umount2(ro, MNT_DETACH);
+    }
+    ::chmod(ro, 0755);
     ::chmod(dst.c_str(), 0755);
 }
 
