@@ -132,11 +132,11 @@ TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
     make_dirs(dst + "/d0");
     LockHolder other(dst + "/d0", LockKind::kFlock);
     ASSERT_TRUE(other.holding());
-    ::alarm(60);  // a run waiting for the lock ends the test program here
     std::vector<pid_t> children;
     for (int p = 0; p < 2; ++p) {
         children.push_back(::fork());
         if (children.back() == 0) {
+            ::alarm(60);  // a run waiting for the lock ends this program here
             for (int round = 0; round < 3; ++round) {
                 if (run() != RunOutcome::kCompleted) {
                     ::_exit(1);
@@ -150,7 +150,6 @@ TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
         ::waitpid(child, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    ::alarm(0);
     for (int i = 0; i < 30; ++i) {
         EXPECT_EQ(read_file(dst + file(i)), read_file(src + file(i))) << file(i);
         EXPECT_EQ(temp_files_in(dst + "/d" + std::to_string(i % 5)), 0) << file(i);
