@@ -1,7 +1,5 @@
-// What a run copies and how: the walk over the source tree (its order, odd
-// names, links, special files, folder modes, the path limit, sparse files)
-// and the rules for each file (copy modes, locked files, destinations that
-// cannot take a copy, read-only old copies).
+// What a run copies and how: the walk over the source tree and the rules for
+// each file (copy modes, locks, links, permissions, destinations that fail).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
