@@ -19,7 +19,7 @@ protected:
     bool copied(int k) { return exists(dir / ("dst" + std::to_string(k) + "/file.txt")); }
 };
 
-TEST_F(BackupRunTest, CopiesEverySetAndRefusesATriggerMeanwhile) {
+TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
     for (int k = 0; k < kSetCount - 1; ++k) {
         make_set(k);
     }
@@ -29,12 +29,13 @@ TEST_F(BackupRunTest, CopiesEverySetAndRefusesATriggerMeanwhile) {
     ui.at_pump(3, [&] {
         // The scheduler or the manual button firing while the run serves events.
         inner.push_back(run(run_trigger::kTimer));
-        inner.push_back(run());
+        inner.push_back(run(run_trigger::kManual));
     });
     EXPECT_EQ(run(), RunOutcome::kCompleted);
     EXPECT_EQ(inner, (std::vector<RunOutcome>{RunOutcome::kRefused, RunOutcome::kRefused}));
     for (int k = 0; k < kSetCount - 1; ++k) {
         EXPECT_TRUE(copied(k)) << k;
+        ::unlink((dir / ("dst" + std::to_string(k) + "/file.txt")).c_str());
     }
     EXPECT_EQ(history_entries(),
               (std::vector<std::string>{"[Start] [Manual]", "[Success] [Manual]"}));
@@ -43,6 +44,29 @@ TEST_F(BackupRunTest, CopiesEverySetAndRefusesATriggerMeanwhile) {
     EXPECT_EQ(ui.events_of("beep").size(), 1u);
     EXPECT_TRUE(ui.box_texts().empty());
     EXPECT_FALSE(engine.running());
+
+    // Set 3's source folder, then its destination folder, is missing.
+    const std::string missing = dir / "gone";
+    for (const bool source : {true, false}) {
+        ui.clear_events();
+        ::unlink((program_folder + "/history.txt").c_str());
+        source ? set(3, missing, dir / "dst3") : set(3, dir / "src3", missing);
+        EXPECT_EQ(run(), RunOutcome::kMissingFolder) << source;
+        for (int k = 0; k < kSetCount; ++k) {
+            EXPECT_EQ(copied(k), k < 3) << k;
+        }
+        EXPECT_EQ(ui.box_texts(),
+                  std::vector<std::string>{(source ? "コピー元" : "コピー先") +
+                                           std::string("フォルダが見つかりません！\r") + missing +
+                                           "\rバックアップを中止します！"})
+            << source;
+        EXPECT_EQ(history_entries(),
+                  (std::vector<std::string>{"[Start] [Manual]", "[Fail] [Manual]"}))
+            << source;
+        EXPECT_EQ(progress.log.back(), "hide") << source;
+        ASSERT_EQ(ui.events_of("beep").size(), 1u);  // the box's own beep, no end-of-run beep
+        EXPECT_EQ(ui.events_of("beep")[0].style, 48);
+    }
 }
 
 TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
@@ -62,30 +86,6 @@ TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
     save_settings();
     EXPECT_EQ(run(run_trigger::kTimer), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Timer]"}));
-}
-
-TEST_F(BackupRunTest, AMissingFolderOfSetThreeStopsAfterSetsZeroToTwo) {
-    for (int k = 0; k < kSetCount; ++k) {
-        make_set(k);
-    }
-    const std::string missing = dir / "gone";
-    set(3, missing, dir / "dst3");
-    EXPECT_EQ(run(), RunOutcome::kMissingFolder);
-    for (int k = 0; k < kSetCount; ++k) {
-        EXPECT_EQ(copied(k), k < 3) << k;
-    }
-    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"コピー元フォルダが見つかりません！\r" +
-                                                       missing + "\rバックアップを中止します！"});
-    EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Manual]", "[Fail] [Manual]"}));
-    EXPECT_EQ(progress.log.back(), "hide");
-    ASSERT_EQ(ui.events_of("beep").size(), 1u);  // the box's own beep, no end-of-run beep
-    EXPECT_EQ(ui.events_of("beep")[0].style, 48);
-
-    ui.clear_events();
-    set(3, dir / "src3", missing);
-    EXPECT_EQ(run(), RunOutcome::kMissingFolder);
-    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"コピー先フォルダが見つかりません！\r" +
-                                                       missing + "\rバックアップを中止します！"});
 }
 
 // Start time 2 asks for a shut-down after its run, which a stopped run skips.
