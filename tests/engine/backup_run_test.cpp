@@ -11,27 +11,31 @@ class BackupRunTest : public EngineHarness, public ::testing::Test {
 protected:
     // Makes source and destination folders for set k holding one file.
     void make_set(int k) {
-        const std::string src = dir / ("src" + std::to_string(k));
-        const std::string dst = dir / ("dst" + std::to_string(k));
-        make_dirs(src);
-        make_dirs(dst);
-        write_file(src + "/file" + std::to_string(k) + ".txt", "set " + std::to_string(k));
-        set(k, src, dst);
+        const std::string k_text = std::to_string(k);
+        make_dirs(dir / ("dst" + k_text));
+        put_file(dir / ("src" + k_text + "/file.txt"), "set " + k_text);
+        set(k, dir / ("src" + k_text), dir / ("dst" + k_text));
     }
-    bool copied(int k) {
-        return exists(dir / ("dst" + std::to_string(k)) + "/file" + std::to_string(k) + ".txt");
-    }
+    bool copied(int k) { return exists(dir / ("dst" + std::to_string(k) + "/file.txt")); }
 };
 
-TEST_F(BackupRunTest, CopiesEverySetAndEndsWithSuccess) {
+TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
     for (int k = 0; k < kSetCount - 1; ++k) {
         make_set(k);
     }
     set(kSetCount - 1, dir / "anything", "");  // half configured: passed over silently
     settings.model.sets[0].src_folder = "/changed/in/memory/only";  // a run loads what is stored
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
+    std::vector<RunOutcome> inner;
+    ui.at_pump(3, [&] {
+        // The scheduler or the manual button firing while the run serves events.
+        inner.push_back(run(run_trigger::kTimer));
+        inner.push_back(run(run_trigger::kManual));
+    });
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(inner, (std::vector<RunOutcome>{RunOutcome::kRefused, RunOutcome::kRefused}));
     for (int k = 0; k < kSetCount - 1; ++k) {
         EXPECT_TRUE(copied(k)) << k;
+        ::unlink((dir / ("dst" + std::to_string(k) + "/file.txt")).c_str());
     }
     EXPECT_EQ(history_entries(),
               (std::vector<std::string>{"[Start] [Manual]", "[Success] [Manual]"}));
@@ -40,18 +44,39 @@ TEST_F(BackupRunTest, CopiesEverySetAndEndsWithSuccess) {
     EXPECT_EQ(ui.events_of("beep").size(), 1u);
     EXPECT_TRUE(ui.box_texts().empty());
     EXPECT_FALSE(engine.running());
+
+    // Set 3's source folder, then its destination folder, is missing.
+    const std::string missing = dir / "gone";
+    for (const bool source : {true, false}) {
+        ui.clear_events();
+        ::unlink((program_folder + "/history.txt").c_str());
+        source ? set(3, missing, dir / "dst3") : set(3, dir / "src3", missing);
+        EXPECT_EQ(run(), RunOutcome::kMissingFolder) << source;
+        for (int k = 0; k < kSetCount; ++k) {
+            EXPECT_EQ(copied(k), k < 3) << k;
+        }
+        EXPECT_EQ(ui.box_texts(),
+                  std::vector<std::string>{(source ? "コピー元" : "コピー先") +
+                                           std::string("フォルダが見つかりません！\r") + missing +
+                                           "\rバックアップを中止します！"})
+            << source;
+        EXPECT_EQ(history_entries(),
+                  (std::vector<std::string>{"[Start] [Manual]", "[Fail] [Manual]"}))
+            << source;
+        EXPECT_EQ(progress.log.back(), "hide") << source;
+        ASSERT_EQ(ui.events_of("beep").size(), 1u);  // the box's own beep, no end-of-run beep
+        EXPECT_EQ(ui.events_of("beep")[0].style, 48);
+    }
 }
 
 TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
-    for (int k = 0; k < kSetCount; ++k) {
-        set(k, "/src/" + std::to_string(k), "/dst", true, true);
-    }
-    EXPECT_EQ(engine.run_backup(run_trigger::kProgramStart), RunOutcome::kCompleted);
     std::vector<std::string> expected{"[Start] [Prg open]"};
     for (int k = 0; k < kSetCount; ++k) {
+        set(k, "/src/" + std::to_string(k), "/dst", true, true);
         expected.push_back("[Skiped Setteing] = /src/" + std::to_string(k) + " [?]");
     }
     expected.push_back("[Success] [Prg open]");
+    EXPECT_EQ(run(run_trigger::kProgramStart), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries(), expected);
     EXPECT_EQ(progress.log, (std::vector<std::string>{"show", "hide"}));
     EXPECT_EQ(ui.events_of("beep").size(), 1u);
@@ -59,126 +84,70 @@ TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
     ::unlink((program_folder + "/history.txt").c_str());
     options().record_history = "0";
     save_settings();
-    EXPECT_EQ(engine.run_backup(run_trigger::kTimer), RunOutcome::kCompleted);
+    EXPECT_EQ(run(run_trigger::kTimer), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Timer]"}));
 }
 
-TEST_F(BackupRunTest, AMissingFolderOfSetThreeStopsAfterSetsZeroToTwo) {
-    for (int k = 0; k < kSetCount; ++k) {
-        make_set(k);
-    }
-    const std::string missing = dir / "gone";
-    set(3, missing, dir / "dst3");
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kMissingFolder);
-    EXPECT_TRUE(copied(0) && copied(1) && copied(2));
-    for (int k = 4; k < kSetCount; ++k) {
-        EXPECT_FALSE(copied(k)) << k;
-    }
-    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"コピー元フォルダが見つかりません！\r" +
-                                                       missing + "\rバックアップを中止します！"});
-    EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Manual]", "[Fail] [Manual]"}));
-    EXPECT_EQ(progress.log.back(), "hide");
-    EXPECT_TRUE(ui.events_of("beep").size() == 1u);  // the box's own beep, no end-of-run beep
-    EXPECT_EQ(ui.events_of("beep")[0].style, 48);
-
-    ui.clear_events();
-    set(3, dir / "src3", missing);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kMissingFolder);
-    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"コピー先フォルダが見つかりません！\r" +
-                                                       missing + "\rバックアップを中止します！"});
-}
-
-TEST_F(BackupRunTest, CancelDuringSetZeroStopsTheRunAndTheNextRunStartsNormally) {
+// Start time 2 asks for a shut-down after its run, which a stopped run skips.
+TEST_F(BackupRunTest, CancelStopsTheRunAndItsShutDownAndTheNextRunStartsNormally) {
     make_set(0);
     make_set(1);
     write_file(dir / "src0/second.txt", "2");
-    // Pump 1: after showing the folders; 2: the source folder shown; 3: the
-    // first file shown. The click is seen there, the file is still copied.
-    ui.at_pump(3, [&] { engine.request_abort(); });
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kStopped);
-    EXPECT_EQ(progress.files.size(), 1u);
-    EXPECT_FALSE(copied(1));
-    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"バックアップが中止されました！"});
-    EXPECT_EQ(history_entries(),
-              (std::vector<std::string>{"[Start] [Manual]", "[Cancel] [Manual]"}));
-    EXPECT_EQ(progress.log.back(), "hide");
-
-    ui.clear_events();
-    engine.request_abort();  // a click that comes just as the run has ended
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_TRUE(copied(1));
-    EXPECT_TRUE(ui.box_texts().empty());
-}
-
-TEST_F(BackupRunTest, ACompletedTimedRunShutsDownWhenAskedTo) {
-    make_set(0);
     options().shutdown_after = {false, true, false};
     save_settings();
     engine.timer_slot = 2;
-    EXPECT_EQ(engine.run_backup(run_trigger::kTimer), RunOutcome::kCompleted);
-    EXPECT_EQ(ui.session_requests(), std::vector<SessionRequest>{SessionRequest::kPowerOff});
-    EXPECT_EQ(engine.timer_slot, 0);
-    // The request comes after the beep and the hidden dialog.
-    EXPECT_EQ(ui.events().back().kind, "session");
+    // Pump 1: after showing the folders; 2: the source folder shown; 3: the
+    // first file shown. The click is seen there, the file is still copied.
+    ui.at_pump(3, [&] { engine.request_abort(); });
+    EXPECT_EQ(run(run_trigger::kTimer), RunOutcome::kStopped);
+    EXPECT_EQ(progress.files.size(), 1u);
+    EXPECT_FALSE(copied(1));
+    EXPECT_EQ(ui.box_texts(), std::vector<std::string>{"バックアップが中止されました！"});
+    EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Timer]", "[Cancel] [Timer]"}));
     EXPECT_EQ(progress.log.back(), "hide");
-
-    // Start time 1 has no shut-down: nothing requested.
-    engine.timer_slot = 1;
-    engine.run_backup(run_trigger::kTimer);
-    EXPECT_EQ(ui.session_requests().size(), 1u);
-}
-
-TEST_F(BackupRunTest, AStoppedTimedRunAndAManualRunNeverShutDown) {
-    make_set(0);
-    options().shutdown_after = {true, true, true};
-    save_settings();
-    engine.timer_slot = 1;
-    ui.at_pump(1, [&] { engine.request_abort(); });
-    EXPECT_EQ(engine.run_backup(run_trigger::kTimer), RunOutcome::kStopped);
-    EXPECT_EQ(engine.timer_slot, 0);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
     EXPECT_TRUE(ui.session_requests().empty());
+    EXPECT_EQ(engine.timer_slot, 0);
+
+    ui.clear_events();
+    engine.timer_slot = 2;
+    engine.request_abort();  // a click that comes just as the run has ended
+    EXPECT_EQ(run(run_trigger::kTimer), RunOutcome::kCompleted);
+    EXPECT_TRUE(copied(1));
+    EXPECT_TRUE(ui.box_texts().empty());
+    EXPECT_EQ(ui.session_requests(), std::vector<SessionRequest>{SessionRequest::kPowerOff});
+    EXPECT_EQ(ui.events().back().kind, "session");  // after the beep and the hidden dialog
+    EXPECT_EQ(progress.log.back(), "hide");
 }
 
-TEST_F(BackupRunTest, ATriggerDuringARunIsRefused) {
-    make_set(0);
-    make_set(1);
-    std::vector<RunOutcome> inner;
-    ui.at_pump(3, [&] {
-        // The scheduler, the manual button or the close request firing while
-        // the run serves events.
-        inner.push_back(engine.run_backup(run_trigger::kTimer));
-        inner.push_back(engine.run_backup(run_trigger::kManual));
-    });
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
-    EXPECT_EQ(inner, (std::vector<RunOutcome>{RunOutcome::kRefused, RunOutcome::kRefused}));
-    EXPECT_EQ(history_entries(),
-              (std::vector<std::string>{"[Start] [Manual]", "[Success] [Manual]"}));
-    EXPECT_EQ(std::count(progress.log.begin(), progress.log.end(), "show"), 1);
-}
-
-TEST_F(BackupRunTest, ARelativeFolderEndsTheRunWithASystemError) {
-    make_set(0);
-    set(1, "relative-folder", dir / "dst1");
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kSystemError);
-    EXPECT_TRUE(copied(0));
-    const auto boxes = ui.events_of("box");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "システムエラー");
-    EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Manual]"}));
-    EXPECT_FALSE(progress.visible());
-    EXPECT_TRUE(ui.events_of("beep").empty());
-}
-
-TEST_F(BackupRunTest, SettingsThatFailToLoadEndTheRunBeforeAnyCopy) {
-    make_set(0);
-    std::string bytes = read_file(program_folder + "/system.dat");
-    bytes.replace(6 * 160, 4, "oops");  // record 7 is no boolean
-    write_file(program_folder + "/system.dat", bytes);
-    EXPECT_EQ(engine.run_backup(run_trigger::kManual), RunOutcome::kSystemError);
-    EXPECT_FALSE(copied(0));
-    EXPECT_FALSE(progress.visible());
-    EXPECT_EQ(ui.events_of("box").size(), 1u);
+TEST(BackupRunSystemError, EndsTheRunWithItsBoxBeforeTheNextCopy) {
+    const struct {
+        const char* name;
+        void (*spoil)(EngineHarness&);
+        RunOutcome outcome;
+        std::size_t boxes;
+    } rows[] = {
+        {"a relative folder", [](EngineHarness& h) { h.set(0, "relative", h.dst); },
+         RunOutcome::kSystemError, 1},
+        {"record 7 no boolean",
+         [](EngineHarness& h) {
+             std::string bytes = read_file(h.program_folder + "/system.dat");
+             write_file(h.program_folder + "/system.dat", bytes.replace(6 * 160, 4, "oops"));
+         },
+         RunOutcome::kSystemError, 1},
+        {"skip option no number", [](EngineHarness& h) { h.use("0", "x"); }, RunOutcome::kStopped,
+         2},
+    };
+    for (const auto& row : rows) {
+        EngineHarness h;
+        write_file(h.src + "/a", "a");
+        row.spoil(h);
+        EXPECT_EQ(h.run(), row.outcome) << row.name;
+        EXPECT_FALSE(exists(h.dst + "/a")) << row.name;
+        EXPECT_FALSE(h.progress.visible()) << row.name;
+        const auto boxes = h.ui.events_of("box");
+        ASSERT_EQ(boxes.size(), row.boxes) << row.name;
+        EXPECT_EQ(boxes[0].caption, "システムエラー") << row.name;
+    }
 }
 
 TEST(FormatKbytes, RoundsToThousandsWithGroupSeparators) {

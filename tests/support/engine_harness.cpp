@@ -1,15 +1,13 @@
 #include "support/engine_harness.h"
 
+#include <algorithm>
+
 namespace tarvenix::testing {
 
-void RecordingProgress::show() {
-    visible_ = true;
-    log.push_back("show");
-}
-
-void RecordingProgress::hide() {
-    visible_ = false;
-    log.push_back("hide");
+bool RecordingProgress::visible() const {
+    const auto last = std::find_if(log.rbegin(), log.rend(),
+                                   [](const std::string& e) { return e == "show" || e == "hide"; });
+    return last != log.rend() && *last == "show";
 }
 
 void RecordingProgress::set_label(ProgressLabel label, std::string_view text) {
@@ -20,32 +18,33 @@ void RecordingProgress::set_label(ProgressLabel label, std::string_view text) {
     }
 }
 
+void put_file(const std::string& path, std::string_view bytes) {
+    make_dirs(path.substr(0, path.find_last_of("/\\")));
+    write_file(path, bytes);
+}
+
 EngineHarness::EngineHarness()
-    : program_folder(dir / "program")
-    , store(settings, program_folder + "/system.dat", reporter)
+    : store(settings, program_folder + "/system.dat", reporter)
     , history(program_folder + "/history.txt", ui, ui, reporter)
     , vostrel(ui.ports())
     , engine(EngineServices{settings, store, history, vostrel, reporter, progress, ui, ui}) {
-    make_dirs(program_folder);
+    for (const auto& folder : {program_folder, src, dst}) {
+        make_dirs(folder);
+    }
     reporter.set_progress(&progress);
-    // A freshly configured program: overwrites everything, copies files in use, records history.
+    // Overwrites everything, copies files in use, records history.
     auto& o = settings.model.options;
     o.start_at_launch = o.backup_at_close = o.start_at_time = "0";
     o.record_history = "1";
-    for (auto& set : settings.model.sets) {
-        set.copy_subfolders = "1";
-        set.skip_set = "0";
-    }
+    settings.model.sets.fill(BackupSet{"", "", "1", "0"});
     use("0", "0");
+    set(0, src, dst);
 }
 
-void EngineHarness::set(int k, const std::string& src, const std::string& dst, bool subfolders,
+void EngineHarness::set(int k, const std::string& from, const std::string& to, bool subfolders,
                         bool skip) {
-    auto& s = settings.model.sets[static_cast<std::size_t>(k)];
-    s.src_folder = src;
-    s.dst_folder = dst;
-    s.copy_subfolders = subfolders ? "1" : "0";
-    s.skip_set = skip ? "1" : "0";
+    settings.model.sets.at(static_cast<std::size_t>(k)) =
+        BackupSet{from, to, subfolders ? "1" : "0", skip ? "1" : "0"};
     save_settings();
 }
 
@@ -59,9 +58,7 @@ std::vector<std::string> EngineHarness::history_entries() const {
     std::vector<std::string> out;
     for (const auto& line : read_cp932_lines(program_folder + "/history.txt")) {
         // "yyyy/MM/dd H:mm:ss rest": drop the first two fields.
-        const auto first = line.find(' ');
-        const auto second = line.find(' ', first + 1);
-        out.push_back(line.substr(second + 1));
+        out.push_back(line.substr(line.find(' ', line.find(' ') + 1) + 1));
     }
     return out;
 }

@@ -8,7 +8,14 @@
 
 namespace tarvenix::testing {
 
-bool run_unprivileged(const std::function<void()>& body) {
+bool EngineHarness::run_unprivileged(const std::vector<std::string>& open,
+                                     const std::function<void()>& body) {
+    for (const auto& folder : open) {
+        ::chmod(folder.c_str(), 0777);
+    }
+    ::chmod(dir.path().c_str(), 0777);
+    ::chmod(program_folder.c_str(), 0777);
+    ::chmod((program_folder + "/system.dat").c_str(), 0666);
     if (::geteuid() != 0) {
         body();
         return !::testing::Test::HasFailure();
@@ -25,15 +32,6 @@ bool run_unprivileged(const std::function<void()>& body) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void EngineHarness::share_with_nobody(const std::vector<std::string>& open) {
-    ::chmod(dir.path().c_str(), 0777);
-    ::chmod(program_folder.c_str(), 0777);
-    ::chmod((program_folder + "/system.dat").c_str(), 0666);
-    for (const auto& folder : open) {
-        ::chmod(folder.c_str(), 0777);
-    }
 }
 
 }  // namespace tarvenix::testing

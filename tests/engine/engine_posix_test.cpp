@@ -1,0 +1,556 @@
+// Backup runs on Linux over real folders: what the walk copies and how (copy
+// modes, locks, links, permissions, destinations that fail), and faults
+// injected for real (a program killed mid-copy, power cuts, a full disk, files
+// changing under the walk, very wide and deep trees, two programs at once).
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "common/platform.h"
+#include "support/engine_harness.h"
+#include "support/os_helpers.h"
+
+namespace tarvenix {
+namespace {
+
+using namespace testing;
+
+std::string link_text(const std::string& path) {
+    char buf[4096];
+    const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+    return n < 0 ? std::string("(not a link)") : std::string(buf, static_cast<std::size_t>(n));
+}
+
+class FolderWalkTest : public EngineHarness, public ::testing::Test {};
+
+TEST_F(FolderWalkTest, CopiesLevelByLevelOrOnlyTheTopLevelAndNeverIntoItself) {
+    // Set 1 copies no sub-folders, into a folder inside its own source.
+    const std::string flat = dir / "flat";
+    make_dirs(flat + "/sub/deeper");
+    make_dirs(flat + "/backup");
+    set(1, flat, flat + "/backup", false);
+    make_dirs(src + "/Empty");
+    ::chmod((src + "/Empty").c_str(), 0700);  // a private folder stays private
+    for (const auto& file : {src + "/a", src + "/X/b", src + "/Y/c", src + "/X/Z/d", flat + "/top",
+                             flat + "/sub/inner"}) {
+        put_file(file, file);
+    }
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+
+    // All of level 0 first, then level 1 in the order its folders were found,
+    // then level 2.
+    const auto top = folder_entries(src);
+    const bool x_first = std::ranges::find(top, "X") < std::ranges::find(top, "Y");
+    EXPECT_EQ(std::vector<std::string>(progress.files.begin(), progress.files.begin() + 4),
+              (std::vector<std::string>{"a", x_first ? "b" : "c", x_first ? "c" : "b", "d"}));
+    EXPECT_EQ(read_file(dst + "/X/Z/d"), src + "/X/Z/d");
+    EXPECT_EQ(read_file(dst + "/Y/c"), src + "/Y/c");
+    EXPECT_EQ(mode_of(dst + "/Empty"), 0700u);  // empty folders are reproduced
+    // The sub-folder label shows each folder relative to the source.
+    EXPECT_EQ(std::ranges::count(progress.log, std::string("subfld=/X/Z")), 1);
+    auto flat_copy = folder_entries(flat + "/backup");
+    std::ranges::sort(flat_copy);
+    EXPECT_EQ(flat_copy, (std::vector<std::string>{"sub", "top"}));
+    EXPECT_TRUE(folder_entries(flat + "/backup/sub").empty());  // made, and left empty
+}
+
+TEST_F(FolderWalkTest, OddNamesAreCopiedFaithfullyHiddenAndSpecialEntriesNot) {
+    const std::string odd =
+        "café-\xF0\x9F\x98\x80/raw\xFF\xFE";  // outside the code page, not UTF-8
+    put_file(src + "/" + odd, "bytes");
+    for (const char* hidden : {"/.hidden", "/..two-dots", "/.hiddendir/inside"}) {
+        put_file(src + hidden, "h");
+    }
+    if (running_as_root()) {  // /dev/zero
+        ASSERT_EQ(::mknod((src + "/zero").c_str(), S_IFCHR | 0666, makedev(1, 5)), 0);
+    }
+    write_file(src + "/plain.txt", "p");
+    ASSERT_EQ(::mknod((src + "/fifo").c_str(), S_IFIFO | 0600, 0), 0);
+    ASSERT_EQ(::mknod((src + "/sock").c_str(), S_IFSOCK | 0600, 0), 0);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    auto copied = folder_entries(dst);
+    std::ranges::sort(copied);
+    EXPECT_EQ(copied, (std::vector<std::string>{"café-\xF0\x9F\x98\x80", "plain.txt"}));
+    EXPECT_EQ(progress.files.size(), 2u);
+    EXPECT_EQ(read_file(dst + "/" + odd), "bytes");
+}
+
+// What stands where a copy goes is examined by its own status, a link never
+// followed: newer-only mode keeps an old copy as new as the source's entry or
+// newer, to the second; overwrite-all mode replaces it.
+TEST_F(FolderWalkTest, OldCopiesAreComparedByTheirOwnStatusLinksNeverFollowed) {
+    const long long t = 1'100'000'000;
+    const std::string victim = dir / "victim";
+    const std::string outside = dir / "outside";
+    write_file(victim, "keep");
+    set_mtime(victim, t + 3600);
+    make_dirs(outside);
+    // A source entry and the old copy: a link (its text) or a file (nullptr),
+    // or no old copy (time 0).
+    const struct {
+        const char* name;
+        const char* src_link;
+        const char* dst_link;
+        long long src_time, dst_time;
+    } rows[] = {
+        {"file-equal", nullptr, nullptr, t, t},
+        {"file-older", nullptr, nullptr, t, t - 1},
+        {"file-newer", nullptr, nullptr, t, t + 60},
+        {"file-new", nullptr, nullptr, t, 0},
+        {"to-newer", nullptr, victim.c_str(), t, t - 60},
+        {"self", nullptr, "self", t, t - 60},
+        {"link-new", "text-a", nullptr, t, 0},
+        {"link-older", "text-b", "kept", t, t + 60},
+        {"link-newer", "text-c", "old", t + 60, t},
+        {"link-over-file", "text-d", nullptr, t + 60, t},
+        {"link-to-a-folder", outside.c_str(), nullptr, t, 0},
+        {"link-to-a-file", victim.c_str(), nullptr, t, 0},
+        {"loop", src.c_str(), nullptr, t, 0},
+    };
+    const auto put = [](const std::string& path, const char* link, long long time) {
+        if (link != nullptr) {
+            ASSERT_EQ(::symlink(link, path.c_str()), 0);
+        } else {
+            write_file(path, path.find("/S/") != std::string::npos ? "new" : "old");
+        }
+        const timespec times[2] = {{time, 0}, {time, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    };
+    for (const auto& row : rows) {
+        put(src + "/" + row.name, row.src_link, row.src_time);
+    }
+    // A link planted where a destination folder belongs fails that folder's
+    // files instead of leading them elsewhere.
+    put_file(src + "/sub/file", "new");
+    ASSERT_EQ(::symlink(dir.path().c_str(), (dst + "/sub").c_str()), 0);
+    for (const bool newer_only : {true, false}) {
+        use(newer_only ? "1" : "0", "1");  // skip mode: a failed copy is recorded, the run goes on
+        ::unlink((program_folder + "/history.txt").c_str());
+        for (const auto& row : rows) {
+            ::unlink((dst + "/" + row.name).c_str());
+            if (row.dst_time != 0) {
+                put(dst + "/" + row.name, row.dst_link, row.dst_time);
+            }
+        }
+        EXPECT_EQ(run(), RunOutcome::kCompleted);
+        EXPECT_EQ(history_entries(),
+                  (std::vector<std::string>{"[Start] [Manual]",
+                                            "[Skiped Copy File] = " + dst + "/sub/file [?]",
+                                            "[Success] [Manual]"}));
+        for (const auto& row : rows) {
+            const bool kept = newer_only && row.dst_time >= row.src_time;
+            const char* link = kept ? row.dst_link : row.src_link;
+            const std::string path = dst + "/" + row.name;
+            const std::string name = row.name + std::string(newer_only ? " newer-only" : "");
+            EXPECT_EQ(link_text(path), link != nullptr ? link : "(not a link)") << name;
+            EXPECT_EQ(platform::status(path, false)->mtime_sec, kept ? row.dst_time : row.src_time)
+                << name;
+            if (link == nullptr) {
+                EXPECT_EQ(read_file(path), kept ? "old" : "new") << name;
+            }
+        }
+    }
+    EXPECT_EQ(read_file(victim), "keep");
+    EXPECT_TRUE(folder_entries(outside).empty());
+    EXPECT_FALSE(exists(dir / "file"));
+}
+
+// As the user nobody: a read-only source folder gives a read-only copy that
+// later runs still fill, in every mode, replacing the read-only copy of a
+// read-only file; an unreadable source folder is recorded, the rest copied.
+TEST_F(FolderWalkTest, ReadOnlySourcesGiveReadOnlyCopiesAnUnreadableFolderIsRecorded) {
+    put_file(src + "/locked/secret.txt", "s");
+    ::chmod((src + "/locked").c_str(), 0);
+    make_dirs(src + "/ro");
+    if (running_as_root()) {
+        ASSERT_EQ(::chown((src + "/ro").c_str(), 65534, 65534), 0);  // nobody changes it below
+    }
+    EXPECT_TRUE(run_unprivileged({src, dst, src + "/ro"}, [&] {
+        // Read-only, read-only again (the copy left read-only by the first
+        // run), then writable.
+        for (const auto& [mode, skip] : {std::pair{0555u, "0"}, {0555u, "1"}, {0755u, "0"}}) {
+            const std::string text = "run " + std::to_string(progress.files.size());
+            ::chmod((src + "/ro").c_str(), 0755);
+            write_file(src + "/ro/a~", text);  // put in place the way a copy is
+            ::chmod((src + "/ro/a~").c_str(), 0444);
+            ::rename((src + "/ro/a~").c_str(), (src + "/ro/a").c_str());
+            ::chmod((src + "/ro").c_str(), mode);
+            use("0", skip);
+            ::unlink((program_folder + "/history.txt").c_str());
+            EXPECT_EQ(run(), RunOutcome::kCompleted) << text;
+            EXPECT_EQ(read_file(dst + "/ro/a"), text);
+            EXPECT_EQ(mode_of(dst + "/ro/a"), 0444u) << text;
+            EXPECT_EQ(mode_of(dst + "/ro"), mode) << text;
+            EXPECT_EQ(history_entries(),
+                      (std::vector<std::string>{"[Start] [Manual]",
+                                                "[Skiped Copy File] = " + dst + "/locked [?]",
+                                                "[Success] [Manual]"}))
+                << text;
+        }
+        EXPECT_FALSE(exists(dst + "/locked/secret.txt"));
+    }));
+}
+
+TEST_F(FolderWalkTest, PathsUpTo254BytesAreCopiedLongerOnesStopTheRun) {
+    // "テスト" is 6 bytes in the code page, 9 in UTF-8: the path ends at the limit.
+    const std::string name = std::string(254 - src.size() - 7, 'a') + "テスト";
+    write_file(src + "/" + name, "ok");
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_TRUE(exists(dst + "/" + name));
+    ::unlink((src + "/" + name).c_str());
+    const std::string over = src + "/b" + name;  // 255 bytes
+    for (const bool folder : {false, true}) {
+        folder ? make_dirs(over) : write_file(over, "too long");
+        ui.clear_events();
+        EXPECT_EQ(run(), RunOutcome::kStopped) << folder;
+        EXPECT_EQ(ui.box_texts(),
+                  (std::vector<std::string>{
+                      (folder ? "フォルダの長さが長すぎます！"
+                              : "フォルダ+ファイルの長さが長すぎます！") +
+                          std::string("\rフルパスで255文字以内にして下さい\r\r") + over,
+                      "バックアップが中止されました！"}))
+            << folder;
+        EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]") << folder;
+        EXPECT_FALSE(exists(dst + "/b" + name)) << folder;
+        ::remove(over.c_str());
+    }
+}
+
+TEST_F(FolderWalkTest, ASparseFileLargerThanFourGigabytesIsCopiedWithItsSizeShown) {
+    const long long size = 5LL * 1024 * 1024 * 1024;
+    const long long marks[] = {0, 3LL * 1024 * 1024 * 1024, size - 1};
+    int fd = ::open((src + "/disk.img").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    for (const long long at : marks) {
+        ASSERT_EQ(::pwrite(fd, "M", 1, at), 1);
+    }
+    ::close(fd);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(std::ranges::count(progress.log, std::string("filesize=5,368,709")), 1);
+    fd = ::open((dst + "/disk.img").c_str(), O_RDONLY);
+    for (const long long at : {marks[0], marks[1], marks[2], 1000LL}) {
+        char c = 'x';
+        EXPECT_EQ(::pread(fd, &c, 1, at), 1) << at;
+        EXPECT_EQ(c, at == 1000 ? '\0' : 'M') << at;
+    }
+    ::close(fd);
+    const auto copy = platform::status(dst + "/disk.img", false);
+    EXPECT_EQ(copy->size, static_cast<std::uint64_t>(size));
+    EXPECT_LT(copy->allocated, 1024u * 1024u);  // the holes stayed holes
+}
+
+class CopyRulesTest : public EngineHarness, public ::testing::Test {};
+
+TEST_F(CopyRulesTest, ALockedFileIsRecordedInSkipModeAndCopiedOtherwise) {
+    options().record_history = "0";  // the skipped-file line is written regardless
+    write_file(src + "/locked.db", "data");
+    write_file(src + "/free.txt", "free");
+    for (const bool skip : {true, false}) {
+        use("0", skip ? "1" : "0");
+        for (LockKind kind : {LockKind::kFlock, LockKind::kPosixRecord, LockKind::kOfdRecord}) {
+            const std::string name = std::string(skip ? "skip" : "anyway") + " lock " +
+                                     std::to_string(static_cast<int>(kind));
+            ::unlink((dst + "/locked.db").c_str());
+            ::unlink((program_folder + "/history.txt").c_str());
+            LockHolder holder(src + "/locked.db", kind);
+            ASSERT_TRUE(holder.holding()) << name;
+            EXPECT_EQ(run(), RunOutcome::kCompleted) << name;
+            EXPECT_EQ(exists(dst + "/locked.db"), !skip) << name;
+            EXPECT_EQ(read_file(dst + "/free.txt"), "free") << name;
+            EXPECT_EQ(history_entries().size(), skip ? 2u : 1u) << name;
+            EXPECT_EQ(history_entries().back(),
+                      skip ? "[Skiped Copy File] = " + dst + "/locked.db [?]" : "[Start] [Manual]")
+                << name;
+            EXPECT_TRUE(ui.box_texts().empty()) << name;
+        }
+    }
+}
+
+// Destinations that cannot take the copy: a folder the user may not write
+// (root's own, run as nobody), a read-only file system and a full one.
+// Copying anyway stops the run with a message, skip mode records the file and
+// goes on; the old copy stays.
+TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
+    ScopedTmpfs full(dir.path(), "512k");
+    const std::string read_only = dir / "read-only";
+    std::vector<std::string> folders{dst, read_only};
+    if (full.mounted()) {
+        folders.push_back(full.path());
+    }
+    write_file(src + "/report.txt", std::string(2 * 1024 * 1024, 'n'));
+    for (const auto& folder : folders) {
+        make_dirs(folder);
+        ::chmod(folder.c_str(), folder == dst ? 0755 : 0777);
+        write_file(folder + "/report.txt", "old");
+    }
+    const char* ro = read_only.c_str();
+    const bool bound = ::mount(ro, ro, nullptr, MS_BIND, nullptr) == 0;
+    if (!bound || ::mount(nullptr, ro, nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+        ::chmod(ro, 0555);  // without root: a folder the user may not write
+    }
+    if (!running_as_root()) {
+        ::chmod(dst.c_str(), 0555);  // the set's own folder: the run never changes it
+    }
+    EXPECT_TRUE(run_unprivileged({src, full.path()}, [&] {
+        for (const auto& folder : folders) {
+            set(0, src, folder);
+            for (const bool skip : {false, true}) {
+                const std::string name = folder + (skip ? " skip" : " anyway");
+                use("0", skip ? "1" : "0");
+                ui.clear_events();
+                ::unlink((program_folder + "/history.txt").c_str());
+                EXPECT_EQ(run(), skip ? RunOutcome::kCompleted : RunOutcome::kStopped) << name;
+                // The boxes shown, then the history lines.
+                auto told = ui.box_texts();
+                for (const auto& line : history_entries()) {
+                    told.push_back(line);
+                }
+                const std::string copy = folder + "/report.txt";
+                EXPECT_EQ(
+                    told,
+                    (skip ? std::vector<std::string>{"[Start] [Manual]",
+                                                     "[Skiped Copy File] = " + copy + " [?]",
+                                                     "[Success] [Manual]"}
+                          : std::vector<std::string>{"ファイルをコピーできません！\r\rコピー元 = " +
+                                                         src + "/report.txt\rコピー先 = " + copy +
+                                                         "\r\rファイルの属性やフォルダの権限等を確"
+                                                         "認して下さい。",
+                                                     "バックアップが中止されました！",
+                                                     "[Start] [Manual]", "[Cancel] [Manual]"}))
+                    << name;
+                EXPECT_EQ(read_file(folder + "/report.txt"), "old") << name;
+                EXPECT_EQ(temp_files_in(folder), 0) << name;
+            }
+        }
+    }));
+    if (bound) {
+        ::umount2(ro, MNT_DETACH);
+    }
+    ::chmod(ro, 0755);
+    ::chmod(dst.c_str(), 0755);
+}
+
+class FaultTest : public EngineHarness, public ::testing::Test {};
+
+// The copying process dies with SIGKILL once 1 MiB of the new copy is written.
+extern "C" void kill_self(int) {
+    ::kill(::getpid(), SIGKILL);
+}
+
+TEST_F(FaultTest, AProgramKilledMidCopyLeavesTheOldCopyAndTheNextRunCleansUp) {
+    const std::string old_copy(3 * 1024 * 1024, 'o');
+    const std::string new_data(8 * 1024 * 1024, 'n');
+    write_file(dst + "/big.bin", old_copy);
+    write_file(src + "/big.bin", new_data);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, kill_self);
+        const rlimit limit{1024 * 1024, 1024 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        run();
+        ::_exit(0);  // not reached: the copy is killed
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    // The old copy is whole; the unfinished one is a hidden temporary file.
+    EXPECT_EQ(read_file(dst + "/big.bin"), old_copy);
+    EXPECT_EQ(temp_files_in(dst), 1);
+    // The next run takes the leftover for what it is and removes it.
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(read_file(dst + "/big.bin"), new_data);
+    EXPECT_EQ(folder_entries(dst), std::vector<std::string>{"big.bin"});
+}
+
+TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
+    const std::string old_copy(1024 * 1024, 'o');
+    for (const bool shrink : {false, true}) {  // the file shrinks, or the user clicks cancel
+        ::unlink((program_folder + "/history.txt").c_str());
+        use("0", shrink ? "1" : "0");
+        write_file(dst + "/big", old_copy);
+        write_file(src + "/big", std::string(48 * 1024 * 1024, 'n'));
+        // A pump with no label changed since the one before is one the copy
+        // itself made.
+        int in_copy = 0;
+        std::size_t labels = 0;
+        ui.on_every_pump([&] {
+            if (std::exchange(labels, progress.log.size()) != progress.log.size()) {
+                return;
+            }
+            ++in_copy;
+            if (shrink) {
+                ::truncate((src + "/big").c_str(), 1024 * 1024);
+            } else {
+                engine.request_abort();
+            }
+        });
+        EXPECT_EQ(run(), shrink ? RunOutcome::kCompleted : RunOutcome::kStopped) << shrink;
+        EXPECT_EQ(in_copy, 1) << shrink;
+        EXPECT_EQ(read_file(dst + "/big"), old_copy) << shrink;
+        EXPECT_EQ(temp_files_in(dst), 0) << shrink;
+        // The failed copy of the shrunk file is recorded in skip mode.
+        EXPECT_EQ(history_entries().size(), shrink ? 3u : 2u) << shrink;
+    }
+}
+
+// A power cut a few seconds after a file was replaced leaves the old or the
+// new copy whole; one after a failed copy, before the flush, ends the run as
+// stopped.
+TEST_F(FaultTest, PowerCutsOnAnExt4DestinationLeaveWholeCopies) {
+    ScopedExt4 fs(dir.path(), "noauto_da_alloc,commit=1");
+    if (!fs.mounted()) {
+        GTEST_SKIP() << fs.reason();
+    }
+    const std::string old_copy(256 * 1024, 'o');
+    const std::string new_data(256 * 1024, 'n');
+    write_file(fs.path() + "/a", old_copy);
+    ::sync();
+    write_file(src + "/a", new_data);
+    put_file(src + "/z/b", "b");  // copied after a
+    set(0, src, fs.path());
+    bool cut = false;
+    ui.on_every_pump([&] {
+        if (!cut && !progress.files.empty() && progress.files.back() == "b") {
+            ::sleep(3);  // the journal commits every second meanwhile
+            cut = fs.cut_power();
+        }
+    });
+    run();
+    ASSERT_TRUE(cut);
+    ASSERT_TRUE(fs.remount());
+    const std::string after = read_file(fs.path() + "/a");
+    EXPECT_TRUE(after == old_copy || after == new_data) << after.size() << " bytes";
+
+    ui.on_every_pump({});
+    ui.clear_events();
+    // The source folder shown: the copy fails, then the flush.
+    ui.at_pump(ui.pump_count() + 2, [&] { ASSERT_TRUE(fs.cut_power()); });
+    EXPECT_EQ(run(), RunOutcome::kStopped);
+    EXPECT_EQ(ui.box_texts().front().rfind("ファイルをコピーできません！", 0), 0u);
+    EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
+}
+
+// Two programs back up into one folder at once while a third holds an
+// exclusive flock on one of its folders (like `flock D/d0 sleep 30`): no lock
+// call waits, every copy is complete.
+TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
+    const auto file = [](int i) { return "/d" + std::to_string(i % 5) + "/f" + std::to_string(i); };
+    for (int i = 0; i < 30; ++i) {
+        put_file(src + file(i), std::string(100'000 + 7'919 * static_cast<std::size_t>(i),
+                                            static_cast<char>('a' + i)));
+    }
+    make_dirs(dst + "/d0");
+    LockHolder other(dst + "/d0", LockKind::kFlock);
+    ASSERT_TRUE(other.holding());
+    std::vector<pid_t> children;
+    for (int p = 0; p < 2; ++p) {
+        children.push_back(::fork());
+        if (children.back() == 0) {
+            ::alarm(60);  // a run waiting for the lock ends this program here
+            for (int round = 0; round < 3; ++round) {
+                if (run() != RunOutcome::kCompleted) {
+                    ::_exit(1);
+                }
+            }
+            ::_exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_EQ(read_file(dst + file(i)), read_file(src + file(i))) << file(i);
+        EXPECT_EQ(temp_files_in(dst + "/d" + std::to_string(i % 5)), 0) << file(i);
+    }
+}
+
+TEST_F(FaultTest, FilesThatChangeUnderTheWalk) {
+    for (const char* name : {"/grows", "/shrinks", "/vanishes"}) {
+        write_file(src + name, "0123456789");
+    }
+    use("1", "0");  // newer-only: the source is opened by the copy itself
+    // Between showing a file and copying it, the user's programs act.
+    ui.on_every_pump([&] {
+        if (progress.log.empty() || progress.log.back().rfind("filesize=", 0) != 0) {
+            return;
+        }
+        const std::string path = src + "/" + progress.files.back();
+        if (progress.files.back() == "vanishes") {
+            ::unlink(path.c_str());
+        } else {
+            write_file(path, progress.files.back() == "grows" ? "0123456789abcdef" : "0123");
+        }
+    });
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    // The copy takes each file as it is when the copy opens it; a vanished
+    // file is simply not there to copy.
+    EXPECT_EQ(read_file(dst + "/grows"), "0123456789abcdef");
+    EXPECT_EQ(read_file(dst + "/shrinks"), "0123");
+    EXPECT_FALSE(exists(dst + "/vanishes"));
+    EXPECT_TRUE(ui.box_texts().empty());
+    EXPECT_EQ(temp_files_in(dst), 0);
+}
+
+TEST_F(FaultTest, AFullDiskWhileAppendingKeepsTheEarlierHistory) {
+    ScopedTmpfs small(dir.path(), "8k");
+    if (!small.mounted()) {
+        GTEST_SKIP() << small.reason();
+    }
+    HistoryLog log(small.path() + "/history.txt", ui, ui, reporter);
+    write_file(small.path() + "/history.txt", "2004/03/20 9:00:00 [Start] [Manual]\r\n");
+    write_file(small.path() + "/filler", std::string(4096, 'f'));  // the disk is full now
+    const std::string before = read_file(small.path() + "/history.txt");
+    log.write_history(history_kind::kSkippedFile, run_trigger::kNone, "/" + std::string(5000, 'x'));
+    EXPECT_EQ(read_file(small.path() + "/history.txt"), before);
+    EXPECT_EQ(ui.events_of("box").size(), 1u);
+    ::unlink((small.path() + "/filler").c_str());
+    log.write_history(history_kind::kSuccess, run_trigger::kManual, "");
+    const std::string after = read_file(small.path() + "/history.txt");
+    EXPECT_EQ(after.rfind(before, 0), 0u);
+    EXPECT_NE(after.find("\r\n2004/03/20 9:05:07 [Success] [Manual]\r\n"), std::string::npos);
+}
+
+TEST_F(FaultTest, AHundredThousandFilesAndSixtyLevelsWithBoundedMemory) {
+    for (int i = 0; i < 320; ++i) {  // more folders on a level than a fixed table would hold
+        put_file(src + "/w" + std::to_string(i) + "/f", "x");
+    }
+    make_dirs(src + "/wide");
+    for (int i = 0; i < 100'000; ++i) {
+        write_file(src + "/wide/" + std::to_string(i), "");
+    }
+    std::string deep;
+    for (int level = 0; level < 60; ++level) {
+        deep += "/d";
+    }
+    put_file(src + deep + "/leaf", "leaf");
+    ASSERT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(read_file(dst + deep + "/leaf"), "leaf");
+    EXPECT_TRUE(exists(dst + "/wide/99999") && exists(dst + "/w319/f"));
+
+    use("1", "0");
+    const auto inode = [&] { return platform::status(dst + "/wide/12345", false)->inode; };
+    const auto before = inode();
+    ASSERT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(inode(), before);  // the unchanged re-run copied nothing
+
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    RecordProperty("peak_rss_kib", static_cast<int>(usage.ru_maxrss));
+    std::printf("peak resident memory: %ld KiB\n", usage.ru_maxrss);
+    EXPECT_LT(usage.ru_maxrss, 512 * 1024);  // far below what 100,000 paths could take
+}
+
+}  // namespace
+}  // namespace tarvenix
