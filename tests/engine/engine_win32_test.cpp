@@ -1,5 +1,5 @@
-// Backup runs on Windows: hidden and system entries passed over, a file in
-// use in skip mode, backslash paths.
+// Backup runs on Windows: hidden and system entries and reparse points passed
+// over, a file in use in skip mode, backslash paths.
 
 // The program's headers come before any that bring in <windows.h> (gtest
 // does): it defines macros named like members of Vostrel (ExitWindows,
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 // clang-format on
 
@@ -69,6 +70,18 @@ TEST_F(EngineWin32Test, HiddenAndSystemEntriesAreNotCopiedAFileInUseIsRecorded) 
               (std::vector<std::string>{"[Start] [Manual]",
                                         "[Skiped Copy File] = " + dst + "\\busy.db [?]",
                                         "[Success] [Manual]"}));
+}
+
+// A reparse point (wine shows a Linux link to a folder as one) is passed
+// over like a system entry: the walk never follows it out of the set.
+TEST_F(EngineWin32Test, ReparsePointsInTheSourceAreNotFollowed) {
+    std::string fixture = TARVENIX_REPARSE_FIXTURE;
+    std::replace(fixture.begin(), fixture.end(), '/', '\\');
+    ASSERT_TRUE(exists(fixture + "\\link")) << "the wine build makes the fixture";
+    set(0, fixture, dst);
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(read_file(dst + "\\target\\file.txt"), "x");
+    EXPECT_FALSE(exists(dst + "\\link"));
 }
 
 }  // namespace
