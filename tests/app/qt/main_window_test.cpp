@@ -170,19 +170,6 @@ TEST_F(MainWindowTest, EveryControlTabFrameAndTipHasItsExactCaption) {
     EXPECT_EQ(frames.join(u'|'), u"オープン中のファイル|コピー履歴|時刻設定|条件"_s);
 }
 
-TEST_F(MainWindowTest, FocusOrderStartsWithTheButtonsThenTheTabs) {
-    QStringList order;
-    QWidget* widget = find<QWidget>(u"mini_bt"_s);
-    for (int guard = 0; widget != nullptr && order.size() < 6 && guard < 1000; ++guard) {
-        if ((widget->focusPolicy() & Qt::TabFocus) != 0) {
-            order << (widget->parentWidget() == window.settings_tabs() ? u"SSTab1"_s
-                                                                       : widget->objectName());
-        }
-        widget = widget->nextInFocusChain();
-    }
-    EXPECT_EQ(order.join(u' '), u"mini_bt ok_bt close_bt bkup_bt bkup_exit_bt SSTab1"_s);
-}
-
 // A left click on the tray icon pops up the main menu, a right click the help.
 TEST_F(MainWindowTest, TrayClicksPopUpTheirMenus) {
     const std::pair<QSystemTrayIcon::ActivationReason, QString> clicks[] = {

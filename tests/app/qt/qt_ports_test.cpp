@@ -1,5 +1,5 @@
-// The Qt ports: message boxes with their answers, the busy pointer, the
-// shell and the folder picker.
+// The Qt ports: message boxes with their answers, the shell and the folder
+// picker.
 
 #include "app/qt/qt_ports.h"
 
@@ -106,22 +106,6 @@ TEST(QtMessageBoxesTest, EachKindShowsItsButtonsAndAnswersKeysAndClicks) {
         buttons.sort();
         EXPECT_EQ(buttons.join(u'|'), c.buttons) << c.name;
     }
-}
-
-TEST(QtBusyPointerTest, ShowsTheWaitCursorOnceAndRestoresIt) {
-    ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
-    {
-        qt::QtBusyPointer busy;
-        busy.set_busy(true);
-        busy.set_busy(true);
-        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
-        EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        busy.set_busy(false);  // one call ends it
-        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-        busy.set_busy(true);
-    }
-    // Left busy when it went away: the pointer is restored.
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 // The history viewer is opened with xdg-open, a stand-in here. A document in
