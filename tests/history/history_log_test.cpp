@@ -29,7 +29,6 @@ TEST_F(HistoryLogTest, TagsAndTriggerTexts) {
         {3, 2, "", "[Cancel] [Timer]"},
         {6, -1, "", "[Start] [?]"},
         {8, 4, "x", "[?] [?]"},
-        {0, 3, "x", "[?] [Manual]"},
         {2, 3, "ignored", "[Success] [Manual]"},
         {5, 99, "/src", "[Skiped Setteing] = /src [?]"},
         {4, 99, "/d/a.xls", "[Skiped Copy File] = /d/a.xls [?]"},
