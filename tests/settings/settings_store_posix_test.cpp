@@ -54,13 +54,12 @@ int load_and_save(const std::string& path, bool refused, bool save) {
 // end) end the child instead of the machine.
 TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
     static constexpr off_t kHuge = off_t{160} << 20;
-    struct Case {
+    const struct {
         const char* name;
         void (*make)(const std::string& path);
         bool refused;
         bool save;  // never saved over a link to a device: a fault would replace it
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"a link to /dev/zero", [](const std::string& p) { ::symlink("/dev/zero", p.c_str()); },
          true, false},
         {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, true, true},
@@ -80,7 +79,7 @@ TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
          },
          false, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         const std::string path = dir / "system.dat";

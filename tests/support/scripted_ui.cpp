@@ -24,11 +24,7 @@ LocalDateTime ScriptedUi::local_now() {
 
 std::vector<UiEvent> ScriptedUi::events_of(const std::string& kind) const {
     std::vector<UiEvent> out;
-    for (const auto& e : events_) {
-        if (e.kind == kind) {
-            out.push_back(e);
-        }
-    }
+    std::ranges::copy_if(events_, std::back_inserter(out), [&](auto& e) { return e.kind == kind; });
     return out;
 }
 

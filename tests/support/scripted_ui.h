@@ -38,7 +38,6 @@ class ScriptedUi final : public MessageBoxPort,
 public:
     Ports ports();
 
-    // --- script ----------------------------------------------------------
     void answer_next(std::int16_t button) { answers_.push_back(button); }
     // Runs action at the n-th call (counting from 1) of the event pump.
     void at_pump(int n, std::function<void()> action) { pump_actions_[n] = std::move(action); }
@@ -56,7 +55,6 @@ public:
     void set_shell_result(bool ok) { shell_ok_ = ok; }
     void pick_next_folder(std::string path) { folder_answers_.push_back(std::move(path)); }
 
-    // --- record ----------------------------------------------------------
     const std::vector<UiEvent>& events() const { return events_; }
     std::vector<UiEvent> events_of(const std::string& kind) const;
     std::vector<std::string> box_texts() const;
@@ -64,7 +62,6 @@ public:
     const std::vector<SessionRequest>& session_requests() const { return sessions_; }
     void clear_events() { events_.clear(); }
 
-    // --- ports ---------------------------------------------------------
     std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
                           const HelpReference* help) override;
     void message_beep(std::int32_t sound) override { record("beep", "", "", sound); }
