@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ranges>
+
 #include "settings/settings_record_file.h"
 #include "support/os_helpers.h"
 #include "support/scripted_ui.h"
@@ -23,13 +25,9 @@ const std::string kRecords =
 // the first `kept` of them each padded to its 160 bytes.
 std::string hand_made_file(const std::vector<std::pair<int, std::string>>& replaced = {},
                            int kept = 47) {
-    std::vector<std::string> records(1);
-    for (const char ch : kRecords) {
-        if (ch == '|') {
-            records.emplace_back();
-        } else {
-            records.back() += ch;
-        }
+    std::vector<std::string> records;
+    for (const auto record : std::views::split(kRecords, '|')) {
+        records.emplace_back(record.begin(), record.end());
     }
     for (const auto& [n, bytes] : replaced) {
         records.at(static_cast<std::size_t>(n - 1)) = bytes;

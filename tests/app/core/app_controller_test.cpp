@@ -162,11 +162,6 @@ TEST(AppControllerTest, EachSessionCommandRequestsItsOwnEndAtOnce) {
     EXPECT_FALSE(std::filesystem::exists(t.context.history_file_path));
 }
 
-void close_twice(AppController& a) {
-    a.on_close_request();
-    a.on_close_request();
-}
-
 // Every way out of the window or the program, with or without edits on the
 // page (set 2 filled in), before or during a manual run, and a manual run
 // itself: the questions asked (the last box's style: 32 OK only, 36 Yes/No),
@@ -189,14 +184,14 @@ TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
         std::string last_call;
     } cases[] = {
         {"backup, No", &C::bkup_bt, false, false, true, false, button::kNo, q, 36, false, run, ""},
-        {"hide, Yes", &C::mini_bt, false, false, true, false, button::kYes, q, 36, true, "",
-         "hide"},
         {"close, Yes", &C::close_bt, false, false, true, true, button::kYes, q, 36, true, at_close,
          "main closed"},
-        {"tray exit", &C::mnuend, false, false, true, false, button::kOk, q, 32, true, "",
-         "main closed"},
-        {"session end twice", close_twice, false, false, false, true, button::kOk, "", 0, false,
-         at_close, "main closed"},
+        {"session end twice",
+         [](C& a) {
+             a.on_close_request();
+             a.on_close_request();
+         },
+         false, false, false, true, button::kOk, "", 0, false, at_close, "main closed"},
         {"backup then shut down, No, cancelled", &C::bkup_exitwin, false, true, true, true,
          button::kNo, q + " | " + kStopped, 16, false, stopped, "quit"},
         {"close during a run", &C::on_close_request, true, false, false, true, button::kOk,
