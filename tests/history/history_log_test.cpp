@@ -32,8 +32,7 @@ TEST_F(HistoryLogTest, TagsAndTriggerTexts) {
         {2, 3, "ignored", "[Success] [Manual]"},
         {5, 99, "/src", "[Skiped Setteing] = /src [?]"},
         {4, 99, "/d/a.xls", "[Skiped Copy File] = /d/a.xls [?]"},
-        {7, 99, "Error: a / b", "[Message] = Error: a / b [?]"},
-    };
+        {7, 99, "Error: a / b", "[Message] = Error: a / b [?]"}};
     for (const auto& [kind, trigger, text, line] : cases) {
         EXPECT_EQ(HistoryLog::format_line({2004, 3, 20, 23, 0, 9}, kind, trigger, text),
                   std::string("2004/03/20 23:00:09 ") + line);

@@ -6,10 +6,6 @@
 
 namespace tarvenix::testing {
 
-Ports ScriptedUi::ports() {
-    return Ports{*this, *this, *this, *this, *this, *this, *this, *this, *this};
-}
-
 double ScriptedUi::seconds_since_midnight() {
     return std::fmod(base_seconds_ + (monotonic_ - base_monotonic_), 86400.0);
 }

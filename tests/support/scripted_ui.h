@@ -36,7 +36,7 @@ class ScriptedUi final : public MessageBoxPort,
                          public FolderPickerPort,
                          public DesktopPort {
 public:
-    Ports ports();
+    Ports ports() { return Ports{*this, *this, *this, *this, *this, *this, *this, *this, *this}; }
 
     void answer_next(std::int16_t button) { answers_.push_back(button); }
     // Runs action at the n-th call (counting from 1) of the event pump.

@@ -1,7 +1,6 @@
 #include "app/core/app_controller.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -283,8 +282,7 @@ TEST(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          1},
         {"while the window's question about unsaved edits waits",
          [&](AppHarness& t) {
-             make_dirs(t.dir / "dst2");
-             t.fill(1, t.dir / "src", t.dir / "dst2");
+             t.fill(1, t.dir / "src", t.dir / "dst");
              t.ui.on_box("更新しますか", [&] { terminate(t); });
              t.controller.mini_bt();
              t.controller.after_event();  // as the front end does after each event
@@ -297,7 +295,7 @@ TEST(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
              make_dirs(t.context.history_file_path);
              t.ui.at_pump(3, [&] { terminate(t); });
              t.controller.bkup_bt();
-             ::rmdir(t.context.history_file_path.c_str());  // (no lines to read)
+             std::filesystem::remove(t.context.history_file_path);  // (no lines to read)
          },
          {},
          1},
@@ -483,8 +481,8 @@ TEST(SchedulerTest, AStartTimeFiresOnItsFirstSecondOnly) {
 }
 
 // What a time box takes, as the save checks it (the front ends' tests leave
-// the boxes, which runs the same check): a refused value stays in its box,
-// shown with its tab and focus, and never reaches the file.
+// the boxes, which runs the same check, and show the tab and focus of a
+// refused value): a refused value stays in its box and never reaches the file.
 TEST(SchedulerTest, HourAndMinuteBoxesAreCheckedAndWrittenWithTwoDigits) {
     const Control hour = Control::hour_txt;
     const Control minute = Control::min_txt;
@@ -506,10 +504,6 @@ TEST(SchedulerTest, HourAndMinuteBoxesAreCheckedAndWrittenWithTwoDigits) {
         EXPECT_EQ(joined(t.ui.box_texts(), ""), shown         ? ""
                                                 : box == hour ? "入力された時間が範囲外です！"
                                                               : "入力された分が範囲外です！");
-        if (shown == nullptr) {
-            EXPECT_EQ(t.page().selected_tab(), kStartEventsTab);
-            EXPECT_EQ(t.page().focus(), (ControlId{box, 1}.name()));
-        }
     }
 }
 
