@@ -85,23 +85,22 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
     const struct {
         const char* name;
         bool refused;  // the load's system error
-        int copy_op, rec_op;
+        int copy_op;
         bool timer_chk, last_skip_chk;
         std::string src0;                                  // set 1's source in the model, its start
         int kept;                                          // records in the file, -1 = no file
         std::vector<std::pair<int, std::string>> records;  // replaced: number, bytes
     } cases[] = {
-        {"no file (the first start)", false, 0, 0, false, true, "", -1, {}},
-        {"cut short in a character", false, 1, 0, true, true, "/home/", 20, {}},
-        {"unknown options", false, 0, 0, false, false, "/home/", 47, {{1, "2"}, {4, "x"}, {6, ""}}},
-        {"not Shift-JIS", false, 1, 0, true, false, "/bad\xEF\xBF\xBD", 47, {{16, "/bad\xA0\xFD"}}},
-        {"a non-boolean shut-down flag", true, 0, 0, false, true, "", 47, {{7, "yes"}}},
+        {"no file (the first start)", false, 0, false, true, "", -1, {}},
+        {"cut short in a character", false, 1, true, true, "/home/", 20, {}},
+        {"unknown options", false, 0, false, false, "/home/", 47, {{1, "2"}, {4, "x"}, {6, ""}}},
+        {"not Shift-JIS", false, 1, true, false, "/bad\xEF\xBF\xBD", 47, {{16, "/bad\xA0\xFD"}}},
+        {"a non-boolean shut-down flag", true, 0, false, true, "", 47, {{7, "yes"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SettingsState s;
         s.page.select_option(Control::copy_op, 0);
-        s.page.select_option(Control::rec_op, 0);
         s.page.set_checked({Control::skip_chk, 7}, true);
         const std::string path = dir / c.name;
         if (c.kept >= 0) {
@@ -117,7 +116,6 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
             EXPECT_TRUE(ui.events().empty());
         }
         EXPECT_EQ(s.page.selected_option(Control::copy_op), c.copy_op);
-        EXPECT_EQ(s.page.selected_option(Control::rec_op), c.rec_op);
         EXPECT_EQ(s.page.checked({Control::timer_chk}), c.timer_chk);
         EXPECT_EQ(s.page.checked({Control::skip_chk, 7}), c.last_skip_chk);
         EXPECT_EQ(s.page.caption(), c.timer_chk ? "Tarvenix " : "Tarvenix");
