@@ -55,9 +55,8 @@ TEST_F(SettingsStoreTest, LoadsAHandMadeFileWithJapanesePathsAndSavesItBack) {
     write_file(dir / "system.dat", file);
     EXPECT_TRUE(store.load_settings());
     EXPECT_TRUE(ui.events().empty());
-    const auto& o = state.model.options;
     const auto& page = state.page;
-    EXPECT_EQ(o.start_time, (std::array<std::string, 3>{"7:05", "23:30", ":"}));
+    EXPECT_EQ(state.model.options.start_time, (std::array<std::string, 3>{"7:05", "23:30", ":"}));
     EXPECT_EQ(state.model.sets[1].dst_folder, "  /leading/kept");
     EXPECT_EQ(page.text({Control::srcfld_txt, 0}), "/home/太郎/データ");
     EXPECT_EQ(page.text({Control::dstfld_txt, 0}), "/backup/データ");  // trailing blanks go

@@ -18,13 +18,12 @@ using namespace testing;
 
 // Records what the logic asked of the windows (the menus and About are the
 // front ends' own business: not recorded).
-class RecordingWindow final : public MainWindowView {
-public:
-    void set_window_visible(bool visible) override {
-        visible_ = visible;
-        log.emplace_back(visible ? "show" : "hide");
+struct RecordingWindow final : MainWindowView {
+    void set_window_visible(bool shown) override {
+        visible = shown;
+        log.emplace_back(shown ? "show" : "hide");
     }
-    bool window_visible() const override { return visible_; }
+    bool window_visible() const override { return visible; }
     std::int32_t window_handle() const override { return 7; }
     void popup_menu(PopupMenu) override {}
     void stand_in_for_tray() override { log.emplace_back("stand-in"); }
@@ -37,9 +36,7 @@ public:
     void quit_immediately() override { log.emplace_back("quit"); }
 
     std::vector<std::string> log;
-
-private:
-    bool visible_ = false;
+    bool visible = false;
 };
 
 std::string joined(const std::vector<std::string>& parts, const char* separator) {
@@ -102,7 +99,6 @@ struct AppHarness {
         }
         return out;
     }
-    auto logged(const std::string& call) const { return std::ranges::count(window.log, call); }
 
     TempDir dir;
     ScriptedUi ui;
@@ -231,13 +227,13 @@ TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
         EXPECT_EQ(joined(t.entries(), ", "), c.history);
         // A run reloads the page from the stored settings.
         EXPECT_EQ(t.page().text({Control::srcfld_txt, 1}) == t.dir / "src", c.edits && c.saved);
-        EXPECT_EQ(t.logged(c.last_call), c.last_call.empty() ? 0 : 1);
+        EXPECT_EQ(std::ranges::count(t.window.log, c.last_call), c.last_call.empty() ? 0 : 1);
         EXPECT_EQ(t.window.log.empty() ? "" : t.window.log.back(), c.last_call);
         // The sequence closes every window and removes the icon; the
         // shut-down ends the program without it, two seconds after its backup.
         const bool closed = c.last_call == "main closed";
         const bool quit = c.last_call == "quit";
-        EXPECT_EQ(t.logged("progress closed"), closed ? 1 : 0);
+        EXPECT_EQ(std::ranges::count(t.window.log, "progress closed"), closed ? 1 : 0);
         EXPECT_EQ(t.ui.events_of("tray-").size(), closed ? 1u : 0u);
         EXPECT_EQ(t.ui.session_requests(),
                   std::vector<SessionRequest>(quit ? 1 : 0, SessionRequest::kPowerOff));
