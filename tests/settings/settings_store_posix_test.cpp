@@ -54,22 +54,15 @@ int load_and_save(const std::string& path, bool refused, bool save) {
 // end) end the child instead of the machine.
 TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
     static constexpr off_t kHuge = off_t{160} << 20;
-    struct Case {
+    const struct {
         const char* name;
         void (*make)(const std::string& path);
         bool refused;
         bool save;  // never saved over a link to a device: a fault would replace it
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"a link to /dev/zero", [](const std::string& p) { ::symlink("/dev/zero", p.c_str()); },
          true, false},
         {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, true, true},
-        {"a link to a FIFO",
-         [](const std::string& p) {
-             ::mkfifo((p + ".fifo").c_str(), 0600);
-             ::symlink((p + ".fifo").c_str(), p.c_str());
-         },
-         true, true},
         {"a folder", [](const std::string& p) { make_dirs(p); }, true, true},
         {"160 MB past the records",
          [](const std::string& p) {
@@ -80,7 +73,7 @@ TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
          },
          false, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         const std::string path = dir / "system.dat";
@@ -91,7 +84,6 @@ TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
         if (c.refused) {
             ::lstat(path.c_str(), &st);
             EXPECT_FALSE(S_ISREG(st.st_mode)) << "replaced";
-            EXPECT_FALSE(::stat((path + ".fifo").c_str(), &st) == 0 && !S_ISFIFO(st.st_mode));
         } else {
             ::stat(path.c_str(), &st);
             EXPECT_EQ(st.st_size, kHuge) << "the bytes past the records are kept";

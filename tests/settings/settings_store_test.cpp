@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ranges>
+
 #include "settings/settings_record_file.h"
 #include "support/os_helpers.h"
 #include "support/scripted_ui.h"
@@ -23,13 +25,9 @@ const std::string kRecords =
 // the first `kept` of them each padded to its 160 bytes.
 std::string hand_made_file(const std::vector<std::pair<int, std::string>>& replaced = {},
                            int kept = 47) {
-    std::vector<std::string> records(1);
-    for (const char ch : kRecords) {
-        if (ch == '|') {
-            records.emplace_back();
-        } else {
-            records.back() += ch;
-        }
+    std::vector<std::string> records;
+    for (const auto record : std::views::split(kRecords, '|')) {
+        records.emplace_back(record.begin(), record.end());
     }
     for (const auto& [n, bytes] : replaced) {
         records.at(static_cast<std::size_t>(n - 1)) = bytes;
@@ -57,9 +55,8 @@ TEST_F(SettingsStoreTest, LoadsAHandMadeFileWithJapanesePathsAndSavesItBack) {
     write_file(dir / "system.dat", file);
     EXPECT_TRUE(store.load_settings());
     EXPECT_TRUE(ui.events().empty());
-    const auto& o = state.model.options;
     const auto& page = state.page;
-    EXPECT_EQ(o.start_time, (std::array<std::string, 3>{"7:05", "23:30", ":"}));
+    EXPECT_EQ(state.model.options.start_time, (std::array<std::string, 3>{"7:05", "23:30", ":"}));
     EXPECT_EQ(state.model.sets[1].dst_folder, "  /leading/kept");
     EXPECT_EQ(page.text({Control::srcfld_txt, 0}), "/home/太郎/データ");
     EXPECT_EQ(page.text({Control::dstfld_txt, 0}), "/backup/データ");  // trailing blanks go
@@ -76,7 +73,6 @@ TEST_F(SettingsStoreTest, LoadsAHandMadeFileWithJapanesePathsAndSavesItBack) {
     for (int k = 0; k < kStartTimeCount; ++k) {
         EXPECT_EQ(page.checked({Control::sdown, k}), k != 1) << k;
     }
-    EXPECT_EQ(page.caption(), "Tarvenix ");
     EXPECT_EQ(state.settings_changed, 0);  // the load's own changes are not edits
     store.write_settings_file();
     EXPECT_EQ(read_file(dir / "system.dat"), file);
@@ -88,23 +84,22 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
     const struct {
         const char* name;
         bool refused;  // the load's system error
-        int copy_op, rec_op;
+        int copy_op;
         bool timer_chk, last_skip_chk;
         std::string src0;                                  // set 1's source in the model, its start
         int kept;                                          // records in the file, -1 = no file
         std::vector<std::pair<int, std::string>> records;  // replaced: number, bytes
     } cases[] = {
-        {"no file (the first start)", false, 0, 0, false, true, "", -1, {}},
-        {"cut short in a character", false, 1, 0, true, true, "/home/", 20, {}},
-        {"unknown options", false, 0, 0, false, false, "/home/", 47, {{1, "2"}, {4, "x"}, {6, ""}}},
-        {"not Shift-JIS", false, 1, 0, true, false, "/bad\xEF\xBF\xBD", 47, {{16, "/bad\xA0\xFD"}}},
-        {"a non-boolean shut-down flag", true, 0, 0, false, true, "", 47, {{7, "yes"}}},
+        {"no file (the first start)", false, 0, false, true, "", -1, {}},
+        {"cut short in a character", false, 1, true, true, "/home/", 20, {}},
+        {"unknown options", false, 0, false, false, "/home/", 47, {{1, "2"}, {4, "x"}, {6, ""}}},
+        {"not Shift-JIS", false, 1, true, false, "/bad\xEF\xBF\xBD", 47, {{16, "/bad\xA0\xFD"}}},
+        {"a non-boolean shut-down flag", true, 0, false, true, "", 47, {{7, "yes"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SettingsState s;
         s.page.select_option(Control::copy_op, 0);
-        s.page.select_option(Control::rec_op, 0);
         s.page.set_checked({Control::skip_chk, 7}, true);
         const std::string path = dir / c.name;
         if (c.kept >= 0) {
@@ -120,7 +115,6 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
             EXPECT_TRUE(ui.events().empty());
         }
         EXPECT_EQ(s.page.selected_option(Control::copy_op), c.copy_op);
-        EXPECT_EQ(s.page.selected_option(Control::rec_op), c.rec_op);
         EXPECT_EQ(s.page.checked({Control::timer_chk}), c.timer_chk);
         EXPECT_EQ(s.page.checked({Control::skip_chk, 7}), c.last_skip_chk);
         EXPECT_EQ(s.page.caption(), c.timer_chk ? "Tarvenix " : "Tarvenix");
@@ -131,30 +125,26 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
     }
 }
 
-// A save that fails leaves the previous file byte for byte.
-void save_fails_and_keeps_the_file(const std::string& path, const std::string& source,
-                                   SystemErrorReporter& reporter) {
-    SettingsState s;
-    SettingsStore saving(s, path, reporter);
-    saving.load_settings();
-    s.model.sets[3].src_folder = source;
-    EXPECT_THROW(saving.write_settings_file(), SystemError);
-    EXPECT_EQ(read_file(path), hand_made_file());
-}
-
+// A save that fails (a name the code page cannot hold; a full disk) leaves
+// the previous file byte for byte.
 TEST_F(SettingsStoreTest, AFailedSaveLeavesThePreviousFileIntact) {
-    write_file(dir / "system.dat", hand_made_file());
-    save_fails_and_keeps_the_file(dir / "system.dat", "/home/user/naïve", reporter);
-}
-
-TEST_F(SettingsStoreTest, AFullDiskLeavesThePreviousFileIntact) {
     ScopedTmpfs small(dir.path(), "12k");
-    if (!small.mounted()) {
-        GTEST_SKIP() << small.reason();
+    for (const bool full : {false, true}) {
+        if (full && !small.mounted()) {
+            GTEST_SKIP() << small.reason();
+        }
+        const std::string path = (full ? small.path() : dir.path()) + "/system.dat";
+        write_file(path, hand_made_file());
+        if (full) {
+            write_file(small.path() + "/filler", std::string(2048, 'f'));  // too little room left
+        }
+        SettingsState s;
+        SettingsStore saving(s, path, reporter);
+        saving.load_settings();
+        s.model.sets[3].src_folder = full ? "/changed" : "/home/user/naïve";
+        EXPECT_THROW(saving.write_settings_file(), SystemError) << full;
+        EXPECT_EQ(read_file(path), hand_made_file()) << full;
     }
-    write_file(small.path() + "/system.dat", hand_made_file());
-    write_file(small.path() + "/filler", std::string(2048, 'f'));  // too little room left
-    save_fails_and_keeps_the_file(small.path() + "/system.dat", "/changed", reporter);
 }
 
 TEST(ParseSettingsBoolean, AcceptsWordsAndNumbers) {
@@ -166,32 +156,26 @@ TEST(ParseSettingsBoolean, AcceptsWordsAndNumbers) {
     }
 }
 
-TEST(SettingsRecordFile, ReadsAndWritesRecordsOneToFortySevenAlone) {
+// Records 1 to 47 each alone; a write of them all keeps the bytes past the
+// last one, and in a folder that vanished fails as a whole.
+TEST(SettingsRecordFile, ReadsAndWritesRecordsOneToFortySevenAndKeepsWhatFollows) {
     TempDir dir;
     const SettingsRecordFile file(dir / "system.dat");
-    EXPECT_EQ(file.read_record(5), std::string(80, ' '));  // no file yet
     file.write_record(3, "abc");
-    EXPECT_EQ(read_file(dir / "system.dat").size(), 480u);
     EXPECT_EQ(file.read_record(3), "abc" + std::string(77, ' '));
     EXPECT_EQ(file.read_record(1), std::string(80, ' '));
-    EXPECT_EQ(file.read_all()[3], std::nullopt);  // past the end
     file.write_record(47, "last");
     EXPECT_EQ(file.read_record(47), "last" + std::string(76, ' '));
     for (const int n : {0, 48}) {
         EXPECT_THROW(file.read_record(n), SystemError) << n;
         EXPECT_THROW(file.write_record(n, "x"), SystemError) << n;
     }
-}
-
-TEST(SettingsRecordFile, WriteAllKeepsBytesPastTheLastRecord) {
-    TempDir dir;
-    const std::string path = dir / "system.dat";
-    write_file(path, std::string(47 * 160, 'z') + "TRAILER");
+    write_file(dir / "system.dat", std::string(47 * 160, 'z') + "TRAILER");
     SettingsRecordFile::Slots slots;
     slots.fill("v");
-    SettingsRecordFile(path).write_all(slots);
-    EXPECT_EQ(read_file(path).substr(46 * 160), "v" + std::string(159, ' ') + "TRAILER");
-    // A folder that vanished: the write fails as a whole, with a system error.
+    file.write_all(slots);
+    EXPECT_EQ(read_file(dir / "system.dat").substr(46 * 160),
+              "v" + std::string(159, ' ') + "TRAILER");
     EXPECT_THROW(SettingsRecordFile(dir / "missing/system.dat").write_all(slots), SystemError);
 }
 

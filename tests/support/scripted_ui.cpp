@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace tarvenix::testing {
-
-Ports ScriptedUi::ports() {
-    return Ports{*this, *this, *this, *this, *this, *this, *this, *this, *this};
-}
 
 double ScriptedUi::seconds_since_midnight() {
     return std::fmod(base_seconds_ + (monotonic_ - base_monotonic_), 86400.0);
@@ -23,19 +20,13 @@ LocalDateTime ScriptedUi::local_now() {
 
 std::vector<UiEvent> ScriptedUi::events_of(const std::string& kind) const {
     std::vector<UiEvent> out;
-    for (const auto& e : events_) {
-        if (e.kind == kind) {
-            out.push_back(e);
-        }
-    }
+    std::ranges::copy_if(events_, std::back_inserter(out), [&](auto& e) { return e.kind == kind; });
     return out;
 }
 
 std::vector<std::string> ScriptedUi::box_texts() const {
     std::vector<std::string> out;
-    for (const auto& e : events_of("box")) {
-        out.push_back(e.text);
-    }
+    std::ranges::transform(events_of("box"), std::back_inserter(out), &UiEvent::text);
     return out;
 }
 
@@ -71,23 +62,14 @@ void ScriptedUi::process_events() {
     }
 }
 
-std::string ScriptedUi::next(std::deque<std::string>& answers) {
-    if (answers.empty()) {
+std::string ScriptedUi::pick_folder(std::string_view title) {
+    record("folder", title, "");
+    if (folder_answers_.empty()) {
         return "";
     }
-    std::string answer = std::move(answers.front());
-    answers.pop_front();
+    std::string answer = std::move(folder_answers_.front());
+    folder_answers_.pop_front();
     return answer;
-}
-
-std::int32_t ScriptedUi::add_window(std::string title) {
-    windows_.push_back(std::move(title));
-    return static_cast<std::int32_t>(windows_.size());
-}
-
-std::int32_t ScriptedUi::find_window(std::string_view title) {
-    const auto it = std::find(windows_.begin(), windows_.end(), title);
-    return it == windows_.end() ? 0 : static_cast<std::int32_t>(it - windows_.begin() + 1);
 }
 
 }  // namespace tarvenix::testing

@@ -36,9 +36,8 @@ class ScriptedUi final : public MessageBoxPort,
                          public FolderPickerPort,
                          public DesktopPort {
 public:
-    Ports ports();
+    Ports ports() { return Ports{*this, *this, *this, *this, *this, *this, *this, *this, *this}; }
 
-    // --- script ----------------------------------------------------------
     void answer_next(std::int16_t button) { answers_.push_back(button); }
     // Runs action at the n-th call (counting from 1) of the event pump.
     void at_pump(int n, std::function<void()> action) { pump_actions_[n] = std::move(action); }
@@ -55,12 +54,7 @@ public:
     void advance(double seconds) { monotonic_ += seconds; }
     void set_shell_result(bool ok) { shell_ok_ = ok; }
     void pick_next_folder(std::string path) { folder_answers_.push_back(std::move(path)); }
-    void pick_next_file(std::string path) { file_answers_.push_back(std::move(path)); }
-    void set_tray_available(bool available) { tray_available_ = available; }
-    // A top-level window with this title; returns its handle.
-    std::int32_t add_window(std::string title);
 
-    // --- record ----------------------------------------------------------
     const std::vector<UiEvent>& events() const { return events_; }
     std::vector<UiEvent> events_of(const std::string& kind) const;
     std::vector<std::string> box_texts() const;
@@ -68,7 +62,6 @@ public:
     const std::vector<SessionRequest>& session_requests() const { return sessions_; }
     void clear_events() { events_.clear(); }
 
-    // --- ports ---------------------------------------------------------
     std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
                           const HelpReference* help) override;
     void message_beep(std::int32_t sound) override { record("beep", "", "", sound); }
@@ -90,24 +83,23 @@ public:
         record("shell", "", path);
         return shell_ok_;
     }
-    std::string pick_folder(std::string_view title) override {
-        record("folder", title, "");
-        return next(folder_answers_);
-    }
+    // The next scripted folder; "" (cancelled) when there is none.
+    std::string pick_folder(std::string_view title) override;
+    // File dialogs are cancelled.
     std::string open_file_dialog(std::int32_t owner, std::string_view title,
                                  std::string_view filter, std::string_view) override {
         record("file", title, filter, owner);
-        return next(file_answers_);
+        return "";
     }
     std::string save_file_dialog(std::int32_t owner, std::string_view title,
                                  std::string_view filter, std::string_view,
                                  std::string_view proposed_name) override {
         record("file", title, std::string(filter) + "|" + std::string(proposed_name), owner);
-        return next(file_answers_);
+        return "";
     }
     bool tray_add(std::int32_t window, std::int32_t, std::string_view tip) override {
         record("tray+", "", tip, window);
-        return tray_available_;
+        return true;
     }
     bool tray_modify(std::int32_t icon, std::string_view tip) override {
         record("tray~", "", tip, icon);
@@ -117,7 +109,7 @@ public:
         record("tray-", "", "");
         return true;
     }
-    std::int32_t find_window(std::string_view title) override;
+    std::int32_t find_window(std::string_view) override { return 0; }  // no other windows
     void bring_to_front(std::int32_t window) override { record("front", "", "", window); }
     void set_top_most(std::int32_t window, bool top_most) override {
         record("topmost", "", top_most ? "on" : "off", window);
@@ -129,8 +121,6 @@ private:
                 std::int32_t style = 0) {
         events_.push_back({std::string(kind), std::string(caption), std::string(text), style});
     }
-    // The next scripted answer; "" (cancelled) when there is none.
-    static std::string next(std::deque<std::string>& answers);
 
     std::vector<UiEvent> events_;
     std::deque<std::int16_t> answers_;
@@ -139,9 +129,6 @@ private:
     std::vector<std::pair<std::string, std::function<void()>>> box_actions_;
     std::vector<SessionRequest> sessions_;
     std::deque<std::string> folder_answers_;
-    std::deque<std::string> file_answers_;
-    std::vector<std::string> windows_;
-    bool tray_available_ = true;
     int pumps_ = 0;
     // The time of day is derived from the one monotonic accumulator, so the
     // two clocks never drift apart through rounding.

@@ -1,7 +1,6 @@
 #include "app/core/app_controller.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,35 +16,27 @@ namespace {
 
 using namespace testing;
 
-// Records what the logic asked of the windows.
-class RecordingWindow final : public MainWindowView {
-public:
-    void set_window_visible(bool visible) override {
-        visible_ = visible;
-        note(visible ? "show" : "hide");
+// Records what the logic asked of the windows (the menus and About are the
+// front ends' own business: not recorded).
+struct RecordingWindow final : MainWindowView {
+    void set_window_visible(bool shown) override {
+        visible = shown;
+        log.emplace_back(shown ? "show" : "hide");
     }
-    bool window_visible() const override { return visible_; }
-    std::int32_t window_handle() const override { return kHandle; }
-    void popup_menu(PopupMenu menu) override {
-        note(menu == PopupMenu::mnumain ? "popup mnumain" : "popup help");
-    }
-    void stand_in_for_tray() override { note("stand-in"); }
-    void show_splash(std::string_view text) override { note("splash ", text); }
-    void close_splash() override { note("splash closed"); }
-    void show_about(std::string_view version) override { note("about ", version); }
-    void close_about() override { note("about closed"); }
-    void close_progress() override { note("progress closed"); }
-    void close_main_window() override { note("main closed"); }
-    void quit_immediately() override { note("quit"); }
+    bool window_visible() const override { return visible; }
+    std::int32_t window_handle() const override { return 7; }
+    void popup_menu(PopupMenu) override {}
+    void stand_in_for_tray() override { log.emplace_back("stand-in"); }
+    void show_splash(std::string_view text) override { log.emplace_back(text); }
+    void close_splash() override { log.emplace_back("splash closed"); }
+    void show_about(std::string_view) override {}
+    void close_about() override {}
+    void close_progress() override { log.emplace_back("progress closed"); }
+    void close_main_window() override { log.emplace_back("main closed"); }
+    void quit_immediately() override { log.emplace_back("quit"); }
 
-    static constexpr std::int32_t kHandle = 7;
     std::vector<std::string> log;
-
-private:
-    void note(std::string_view call, std::string_view text = "") {
-        log.push_back(std::string(call) + std::string(text));
-    }
-    bool visible_ = false;
+    bool visible = false;
 };
 
 std::string joined(const std::vector<std::string>& parts, const char* separator) {
@@ -54,10 +45,6 @@ std::string joined(const std::vector<std::string>& parts, const char* separator)
         out += (out.empty() ? "" : separator) + part;
     }
     return out;
-}
-
-double at(int h, int m, double s) {
-    return h * 3600 + m * 60 + s;
 }
 
 // The program in a temporary folder, with the user and the session scripted.
@@ -70,25 +57,24 @@ struct AppHarness {
 
     // Stores and loads one set that copies src/file.txt into dst, with the
     // history on and every file copied; the daily start is on when start
-    // hours are given, each at the same minute.
+    // hours are given, each at minute 05.
     void configure_set(bool backup_at_close = false, bool start_at_launch = false,
-                       std::array<std::string, 3> hours = {}, const char* minute = "") {
+                       std::array<std::string, 3> hours = {}) {
         make_dirs(dir / "src");
         make_dirs(dir / "dst");
         write_file(dir / "src/file.txt", "x");
         auto& m = context.settings.model;
         m.sets.fill(BackupSet{"", "", "1", "0"});
         m.sets[0] = BackupSet{dir / "src", dir / "dst", "1", "0"};
-        const auto flag = [](bool on) { return on ? "1" : "0"; };
         auto& o = m.options;
         o.copy_mode = o.skip_open_files = "0";
         o.record_history = "1";
-        o.start_at_launch = flag(start_at_launch);
-        o.backup_at_close = flag(backup_at_close);
-        o.start_at_time = flag(hours != decltype(hours){});
+        o.start_at_launch = start_at_launch ? "1" : "0";
+        o.backup_at_close = backup_at_close ? "1" : "0";
+        o.start_at_time = hours != decltype(hours){} ? "1" : "0";
         o.start_hour = hours;
         for (std::size_t k = 0; k < hours.size(); ++k) {
-            o.start_minute[k] = hours[k].empty() ? "" : minute;
+            o.start_minute[k] = hours[k].empty() ? "" : "05";
         }
         context.store.write_settings_file();
         context.store.load_settings();
@@ -113,7 +99,6 @@ struct AppHarness {
         }
         return out;
     }
-    auto logged(const std::string& call) const { return std::ranges::count(window.log, call); }
 
     TempDir dir;
     ScriptedUi ui;
@@ -127,32 +112,20 @@ const std::string kQuestion = "システムデータが変更されています\
 const std::string kStopped = "バックアップが中止されました！";
 
 // The splash stands for its two seconds, then the icon is added for the main
-// window, or without a notification area the window itself is shown; only a
-// backup at launch starts a run, and nothing asks.
-TEST(AppControllerTest, StartUpShowsTheSplashThenTheIconOrTheWindow) {
-    for (const auto& [tray, at_launch] : {std::pair{true, false}, {false, false}, {true, true}}) {
-        SCOPED_TRACE(::testing::Message() << "tray " << tray << ", at launch " << at_launch);
-        AppHarness t;
-        t.configure_set(false, at_launch);
-        t.ui.set_tray_available(tray);
-        t.controller.start_up();
-        EXPECT_GE(t.ui.monotonic_seconds(), 1.5);
-        EXPECT_EQ(joined({t.window.log.begin(), t.window.log.begin() + 2}, ", "),
-                  "splash  Tarvenix Ver7.00 , splash closed");
-        EXPECT_EQ(
-            t.ui.events_of("tray+"),
-            (std::vector<UiEvent>{{"tray+", "", "左-Menu:右-Help", RecordingWindow::kHandle}}));
-        EXPECT_EQ(t.window.window_visible(), !tray);
-        EXPECT_EQ(t.logged("stand-in"), tray ? 0 : 1);
-        EXPECT_EQ(joined(t.entries(), ", "),
-                  at_launch ? "[Start] [Prg open], [Success] [Prg open]" : "");
-        EXPECT_EQ(exists(t.dir / "dst/file.txt"), at_launch);
-        EXPECT_TRUE(t.ui.box_texts().empty());
-    }
-}
-
-TEST(AppControllerTest, OpeningTheWindowSelectsTheFirstSetOnce) {
+// window (hidden) and the backup at launch runs; nothing asks. (Without a
+// notification area the front ends' tests show the window instead.) Opened
+// from the icon, the window selects the first set's tab, once per opening.
+TEST(AppControllerTest, StartUpAddsTheIconAndOpeningTheWindowSelectsTheFirstSetOnce) {
     AppHarness t;
+    t.configure_set(false, true);
+    t.controller.start_up();
+    EXPECT_GE(t.ui.monotonic_seconds(), 1.5);
+    EXPECT_EQ(t.window.log, (std::vector<std::string>{" Tarvenix Ver7.00 ", "splash closed"}));
+    EXPECT_EQ(t.ui.events_of("tray+"),  // for the main window (handle 7)
+              (std::vector<UiEvent>{{"tray+", "", "左-Menu:右-Help", 7}}));
+    EXPECT_EQ(joined(t.entries(), ", "), "[Start] [Prg open], [Success] [Prg open]");
+    EXPECT_TRUE(exists(t.dir / "dst/file.txt"));
+    EXPECT_TRUE(t.ui.box_texts().empty());
     t.page().select_tab(7);
     t.controller.mnuset();
     t.controller.on_window_activated();
@@ -183,11 +156,6 @@ TEST(AppControllerTest, EachSessionCommandRequestsItsOwnEndAtOnce) {
     EXPECT_FALSE(std::filesystem::exists(t.context.history_file_path));
 }
 
-void close_twice(AppController& a) {
-    a.on_close_request();
-    a.on_close_request();
-}
-
 // Every way out of the window or the program, with or without edits on the
 // page (set 2 filled in), before or during a manual run, and a manual run
 // itself: the questions asked (the last box's style: 32 OK only, 36 Yes/No),
@@ -202,7 +170,7 @@ TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
         const char* name;
         std::function<void(C&)> command;
         bool during_run, cancel, edits, backup_at_close;
-        std::int16_t answer;  // to the question about the edits, 0: unscripted
+        std::int16_t answer;  // to the first box
         std::string boxes;    // joined by " | "
         std::int32_t style;
         bool saved;
@@ -210,21 +178,20 @@ TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
         std::string last_call;
     } cases[] = {
         {"backup, No", &C::bkup_bt, false, false, true, false, button::kNo, q, 36, false, run, ""},
-        {"hide, Yes", &C::mini_bt, false, false, true, false, button::kYes, q, 36, true, "",
-         "hide"},
-        {"close, nothing edited", &C::close_bt, false, false, false, false, 0, "", 0, false, "",
+        {"close, Yes", &C::close_bt, false, false, true, true, button::kYes, q, 36, true, at_close,
          "main closed"},
-        {"close, No", &C::close_bt, false, false, true, true, button::kNo, q, 36, false, at_close,
-         "main closed"},
-        {"tray exit", &C::mnuend, false, false, true, false, 0, q, 32, true, "", "main closed"},
-        {"session end twice", close_twice, false, false, false, true, 0, "", 0, false, at_close,
-         "main closed"},
+        {"session end twice",
+         [](C& a) {
+             a.on_close_request();
+             a.on_close_request();
+         },
+         false, false, false, true, button::kOk, "", 0, false, at_close, "main closed"},
         {"backup then shut down, No, cancelled", &C::bkup_exitwin, false, true, true, true,
          button::kNo, q + " | " + kStopped, 16, false, stopped, "quit"},
-        {"close during a run", &C::on_close_request, true, false, false, true, 0, kStopped, 16,
-         false, stopped + ", " + at_close, "main closed"},
-        {"tray exit during a run", &C::mnuend, true, false, true, false, 0, kStopped + " | " + q,
-         32, true, stopped, "main closed"},
+        {"close during a run", &C::on_close_request, true, false, false, true, button::kOk,
+         kStopped, 16, false, stopped + ", " + at_close, "main closed"},
+        {"tray exit during a run", &C::mnuend, true, false, true, false, button::kOk,
+         kStopped + " | " + q, 32, true, stopped, "main closed"},
         {"backup then shut down during a run", &C::bkup_exitwin, true, false, true, false,
          button::kYes, q, 36, true, run + ", " + run, "quit"},
     };
@@ -236,9 +203,7 @@ TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
         t.controller.start_up();
         t.controller.mnuset();
         t.window.log.clear();
-        if (c.answer != 0) {
-            t.ui.answer_next(c.answer);
-        }
+        t.ui.answer_next(c.answer);
         if (c.cancel) {
             t.ui.at_pump(t.ui.pump_count() + 1, [&t] { t.controller.copyccl_bt(); });
         }
@@ -256,20 +221,19 @@ TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
             act();
         }
         EXPECT_EQ(joined(t.ui.box_texts(), " | "), c.boxes);
-        if (!c.boxes.empty()) {
-            EXPECT_EQ(t.ui.events_of("box").back().style, c.style);
-        }
+        const auto boxes = t.ui.events_of("box");
+        EXPECT_EQ(boxes.empty() ? 0 : boxes.back().style, c.style);
         EXPECT_EQ(t.stored().sets[1].src_folder, c.saved ? t.dir / "src" : "");
         EXPECT_EQ(joined(t.entries(), ", "), c.history);
         // A run reloads the page from the stored settings.
         EXPECT_EQ(t.page().text({Control::srcfld_txt, 1}) == t.dir / "src", c.edits && c.saved);
-        EXPECT_EQ(t.logged(c.last_call), c.last_call.empty() ? 0 : 1);
+        EXPECT_EQ(std::ranges::count(t.window.log, c.last_call), c.last_call.empty() ? 0 : 1);
         EXPECT_EQ(t.window.log.empty() ? "" : t.window.log.back(), c.last_call);
         // The sequence closes every window and removes the icon; the
         // shut-down ends the program without it, two seconds after its backup.
         const bool closed = c.last_call == "main closed";
         const bool quit = c.last_call == "quit";
-        EXPECT_EQ(t.logged("progress closed"), closed ? 1 : 0);
+        EXPECT_EQ(std::ranges::count(t.window.log, "progress closed"), closed ? 1 : 0);
         EXPECT_EQ(t.ui.events_of("tray-").size(), closed ? 1u : 0u);
         EXPECT_EQ(t.ui.session_requests(),
                   std::vector<SessionRequest>(quit ? 1 : 0, SessionRequest::kPowerOff));
@@ -283,18 +247,17 @@ TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
 // history, a stopped run still gets its result line, no new run starts, and
 // the sequence runs its close-time backup from the stored settings.
 TEST(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
-    struct Case {
-        const char* name;
-        std::function<void(AppHarness&)> act;
-        std::vector<std::string> entries;  // history lines without the time, as prefixes
-        std::size_t boxes_shown;           // boxes the user saw before the request
-    };
     const auto terminate = [](AppHarness& t) { t.controller.on_termination_request(); };
     const std::string stopped = "[Message] = Error: バックアップが中止されました！ [?]";
     const std::string copy_failed = "[Message] = Error: ファイルをコピーできません！ / コピー元 = ";
     const std::string saved =
         "[Message] = 確認: システムデータが変更されています / 更新しますか？ => Yes [?]";
-    const Case cases[] = {
+    const struct {
+        const char* name;
+        std::function<void(AppHarness&)> act;
+        std::vector<std::string> entries;  // history lines without the time, as prefixes
+        std::size_t boxes_shown;           // boxes the user saw before the request
+    } cases[] = {
         {"during a run",
          [&](AppHarness& t) {
              t.ui.at_pump(3, [&] { terminate(t); });
@@ -314,8 +277,7 @@ TEST(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          1},
         {"while the window's question about unsaved edits waits",
          [&](AppHarness& t) {
-             make_dirs(t.dir / "dst2");
-             t.fill(1, t.dir / "src", t.dir / "dst2");
+             t.fill(1, t.dir / "src", t.dir / "dst");
              t.ui.on_box("更新しますか", [&] { terminate(t); });
              t.controller.mini_bt();
              t.controller.after_event();  // as the front end does after each event
@@ -328,17 +290,17 @@ TEST(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
              make_dirs(t.context.history_file_path);
              t.ui.at_pump(3, [&] { terminate(t); });
              t.controller.bkup_bt();
-             ::rmdir(t.context.history_file_path.c_str());  // (no lines to read)
+             std::filesystem::remove(t.context.history_file_path);  // (no lines to read)
          },
          {},
          1},
         {"during the splash, with a tray command and a due start time after it",
          [&](AppHarness& t) {
-             t.ui.set_time(at(9, 5, -0.5));
+             t.ui.set_time(9 * 3600 + 5 * 60 - 0.5);
              t.ui.at_pump(1, [&] { terminate(t); });
              t.ui.at_pump(2, [&] {
                  t.controller.bkup_bt();
-                 t.ui.set_time(at(9, 5, 0));
+                 t.ui.set_time(9 * 3600 + 5 * 60);
                  t.controller.on_timer_tick();
              });
              t.controller.start_up();
@@ -354,10 +316,10 @@ TEST(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
          {saved, "[Start] [Prg close]", "[Success] [Prg close]"},
          0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         AppHarness t;
-        t.configure_set(true, true, {"09", "", ""}, "05");
+        t.configure_set(true, true, {"09", "", ""});
         c.act(t);
         const auto entries = t.entries();
         ASSERT_EQ(entries.size(), c.entries.size()) << ::testing::PrintToString(entries);
@@ -382,15 +344,6 @@ TEST(SettingsEditorTest, ARefusedSaveWritesNothingAndShowsTheField) {
         const char* focus;
         const char* made = nullptr;  // a folder made on the way, which stays
     } cases[] = {
-        {"half-filled sets 3 and 5",
-         [](AppHarness& t) {
-             t.fill(2, "/a", "");
-             t.fill(4, "", "/b");
-         },
-         "フォルダ3の設定に空文字列が含まれてます！", 1, 2, "srcfld_txt(2)"},
-        {"a daily start without a start time",
-         [](AppHarness& t) { t.page().set_checked({Control::timer_chk}, true); },
-         "開始時間を入力して下さい！", 1, kStartEventsTab, "hour_txt(0)"},
         {"a start hour without its minute",
          [](AppHarness& t) {
              t.page().set_checked({Control::timer_chk}, true);
@@ -404,11 +357,7 @@ TEST(SettingsEditorTest, ARefusedSaveWritesNothingAndShowsTheField) {
         {"a destination that cannot be made",
          [](AppHarness& t) { t.fill(0, t.dir.path(), t.dir / "two/levels"); }, "エラー番号", 2, 0,
          ""},  // reported as a system error: the focus stays
-        {"a run going on",
-         [](AppHarness& t) {
-             t.progress.show();
-             t.fill(0, t.dir.path(), t.dir.path());
-         },
+        {"a run going on", [](AppHarness& t) { t.progress.show(); },
          "バックアップ実行中です！\r終了後更新して下さい", 1, 0, ""},
         {"a name Shift-JIS cannot hold",
          [](AppHarness& t) {
@@ -438,7 +387,6 @@ TEST(SettingsEditorTest, ARefusedSaveWritesNothingAndShowsTheField) {
         SCOPED_TRACE(c.name);
         AppHarness t;
         c.edit(t);
-        t.page().select_tab(0);
         EXPECT_FALSE(t.controller.editor().save_settings());
         const auto boxes = t.ui.events_of("box");
         ASSERT_EQ(boxes.size(), c.boxes);
@@ -450,37 +398,18 @@ TEST(SettingsEditorTest, ARefusedSaveWritesNothingAndShowsTheField) {
     }
 }
 
-TEST(SettingsEditorTest, ASuccessfulSaveWritesReloadsAndClearsTheMark) {
-    AppHarness t;
-    t.fill(0, t.dir.path(), t.dir.path());
-    t.page().select_option(Control::cp_skip, 0);
-    t.page().set_checked({Control::start_chk}, true);
-    t.page().set_checked({Control::sdown, 1}, true);
-    t.page().set_text({Control::hour_txt, 2}, "21");  // the daily start is off: not checked
-    t.ui.set_time(at(10, 0, 0));  // on a whole second: the pause lasts its full 0.3 s
-    const double before = t.ui.monotonic_seconds();
-    EXPECT_TRUE(t.controller.editor().save_settings());
-    EXPECT_GE(t.ui.monotonic_seconds() - before, 0.29);  // the short pause before the reload
-    EXPECT_EQ(read_file(t.context.settings_file_path).size(), 7520u);
-    EXPECT_EQ(t.context.settings.settings_changed, 0);
-    EXPECT_EQ(t.page().focus(), "mini_bt");
-    const auto o = t.stored().options;
-    EXPECT_EQ(o.skip_open_files + o.start_at_launch + o.copy_mode, "111");  // copy: the initial
-    EXPECT_EQ(o.shutdown_after, (std::array<bool, 3>{false, true, false}));
-    EXPECT_EQ(o.start_hour[2], "21");
-    EXPECT_EQ(t.context.settings.model.sets[0].copy_subfolders, "0");  // box unticked
-}
-
-// Typing, ticking a box or choosing an option asks the question about the
-// edits once; the load's own changes and clearing an empty set ask nothing.
-TEST(SettingsEditorTest, TheQuestionIsAskedOnlyAfterEdits) {
+// Ticking a box or choosing an option asks the question about the edits once
+// (typing: the front ends' tests); the load's own changes and clearing an
+// empty set ask nothing. A save then stores each control and clears the mark
+// (what the file holds and the focus after it: the Win32 window's test).
+TEST(SettingsEditorTest, EditsAskTheQuestionOnceAndASaveStoresEachControl) {
     AppHarness t;
     t.context.store.load_settings();
     const std::pair<const char*, std::function<void()>> edits[] = {
         {"an empty set cleared", [&] { t.controller.editor().clear_set(3); }},
-        {"typing", [&] { t.page().set_text(ControlId(Control::srcfld_txt, 0), "/edited"); }},
-        {"a ticked box", [&] { t.page().set_checked(ControlId(Control::subfld_chk, 0), true); }},
         {"an option", [&] { t.page().select_option(Control::cp_skip, 0); }},
+        {"a ticked box", [&] { t.page().set_checked({Control::start_chk}, true); }},
+        {"a shut-down box", [&] { t.page().set_checked(ControlId(Control::sdown, 1), true); }},
     };
     for (const auto& [name, edit] : edits) {
         const auto before = t.ui.box_texts().size();
@@ -491,102 +420,84 @@ TEST(SettingsEditorTest, TheQuestionIsAskedOnlyAfterEdits) {
         EXPECT_EQ(t.ui.box_texts().size() - before, name == edits[0].first ? 0u : 1u) << name;
     }
     EXPECT_EQ(t.ui.box_texts().back(), kQuestion);
+    t.fill(0, t.dir.path(), t.dir.path());
+    t.page().set_text({Control::hour_txt, 2}, "21");  // the daily start is off: not checked
+    EXPECT_TRUE(t.controller.editor().save_settings());
+    EXPECT_EQ(t.context.settings.settings_changed, 0);
+    const auto o = t.stored().options;
+    EXPECT_EQ(o.skip_open_files + o.start_at_launch + o.copy_mode, "111");  // copy: the initial
+    EXPECT_EQ(o.shutdown_after, (std::array<bool, 3>{false, true, false}));
+    EXPECT_EQ(o.start_hour[2], "21");
+    EXPECT_EQ(t.context.settings.model.sets[0].copy_subfolders, "0");  // box unticked
 }
 
-// A daily start time (minute 30 of each hour given) starts a run on its
-// first second only, once for each start time that shows that second, never
-// during another run, and the run knows which one started it (for its
-// shut-down choice).
+// A daily start time (minute 05 of each hour given) starts a run on its
+// first second only, once for each start time that shows that second, and the
+// run knows which one started it (for its shut-down choice). (A run started
+// during another is refused: the engine's test.)
 TEST(SchedulerTest, AStartTimeFiresOnItsFirstSecondOnly) {
     const struct {
         const char* name;
         std::array<std::string, 3> hours;
-        std::vector<double> ticks;  // seconds after 07:29:00
+        std::vector<double> ticks;  // seconds after 07:04:00
         int runs;
-        int shutdown_after = -1;  // the start time whose run shuts down
+        bool second_shuts_down = false;  // the second start time's run shuts down
         bool daily_off = false;
-        double seconds_per_pump = 0;   // how long a run takes
-        bool in_a_manual_run = false;  // the ticks come while a manual run goes on
+        double seconds_per_pump = 0;  // how long a run takes
     } cases[] = {
         {"its first second", {"07", "", ""}, {58, 59, 59.6, 60.6, 61.6}, 1},
-        {"the second start time", {"", "07", ""}, {60}, 1, 1},
-        {"the daily start off", {"07", "", ""}, {60}, 0, -1, true},
+        {"the second start time", {"", "07", ""}, {60}, 1, true},
+        {"the daily start off", {"07", "", ""}, {60}, 0, false, true},
         {"a one-digit stored hour", {"7", "", ""}, {60}, 0},
         {"two equal start times", {"07", "07", ""}, {60}, 2},
-        {"two equal start times, a slow first run", {"07", "07", ""}, {60}, 1, -1, false, .4},
-        {"during a manual run", {"07", "", ""}, {0, 60}, 0, -1, false, 0, true},
+        {"two equal start times, a slow first run", {"07", "07", ""}, {60}, 1, false, false, .4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         AppHarness t;
-        t.configure_set(false, false, c.hours, "30");
-        if (c.shutdown_after >= 0) {
-            t.context.settings.model.options.shutdown_after.at(
-                static_cast<std::size_t>(c.shutdown_after)) = true;
-            t.context.store.write_settings_file();  // runs work from the stored settings
-        }
-        t.context.settings.model.options.start_at_time = c.daily_off ? "0" : "1";
+        t.configure_set(false, false, c.hours);
+        auto& o = t.context.settings.model.options;
+        o.shutdown_after[1] = c.second_shuts_down;
+        o.start_at_time = c.daily_off ? "0" : "1";
+        t.context.store.write_settings_file();  // runs work from the stored settings
         t.ui.on_every_pump([&] { t.ui.advance(c.seconds_per_pump); });
-        const auto ticks = [&] {
-            for (const double seconds : c.ticks) {
-                t.ui.set_time(at(7, 29, seconds));
-                t.controller.on_timer_tick();
-            }
-        };
-        if (c.in_a_manual_run) {
-            t.ui.at_pump(1, ticks);
-            t.context.engine.run_backup(run_trigger::kManual);
-        } else {
-            ticks();
+        for (const double seconds : c.ticks) {
+            t.ui.set_time(7 * 3600 + 4 * 60 + seconds);
+            t.controller.on_timer_tick();
         }
         const auto all = t.entries();
         EXPECT_EQ(std::count(all.begin(), all.end(), "[Start] [Timer]"), c.runs);
-        EXPECT_EQ(all.empty(), c.runs == 0 && !c.in_a_manual_run);
+        EXPECT_EQ(all.empty(), c.runs == 0);
         EXPECT_EQ(exists(t.dir / "dst/file.txt"), !all.empty());
-        EXPECT_EQ(t.ui.session_requests().size(), c.shutdown_after >= 0 ? 1u : 0u);
+        EXPECT_EQ(t.ui.session_requests().size(), c.second_shuts_down ? 1u : 0u);
         EXPECT_EQ(t.context.engine.timer_slot, 0);
     }
 }
 
-// Checked when the focus leaves the box, and by the save itself (a click on
-// "更　新" can come before the focus-leave check).
+// What a time box takes, as the save checks it (the front ends' tests leave
+// the boxes, which runs the same check, and show the tab and focus of a
+// refused value): a refused value stays in its box and never reaches the file.
 TEST(SchedulerTest, HourAndMinuteBoxesAreCheckedAndWrittenWithTwoDigits) {
     const Control hour = Control::hour_txt;
     const Control minute = Control::min_txt;
     const std::tuple<Control, const char*, const char*> cases[] = {
         // box, typed, shown
-        {hour, "7", "07"},      {hour, "0", "00"},        {hour, "23", "23"},
-        {hour, " 9 ", "09"},    {hour, "6.5", "06"},      {hour, "", ""},
-        {hour, "24", nullptr},  {hour, "ab", nullptr},    {hour, "-1", nullptr},
-        {hour, "1e1", nullptr}, {hour, "99999", nullptr}, {minute, "5", "05"},
-        {minute, "59", "59"},   {minute, "60", nullptr},
+        {hour, "7", "07"},     {hour, "23", "23"},    {hour, " 9 ", "09"},
+        {hour, "6.5", "06"},   {hour, "", ""},        {hour, "24", nullptr},
+        {hour, "ab", nullptr}, {hour, "-1", nullptr}, {hour, "99999", nullptr},
+        {minute, "5", "05"},   {minute, "59", "59"},  {minute, "60", nullptr},
     };
-    for (const bool by_save : {false, true}) {
-        for (const auto& [box, typed, shown] : cases) {
-            const std::string route = std::string(by_save ? "save '" : "leave '") + typed + "'";
-            AppHarness t;
-            t.page().set_text({box, 1}, typed);
-            if (by_save) {
-                t.controller.ok_bt();
-            } else {
-                (t.controller.*(box == hour ? &AppController::hour_lost_focus
-                                            : &AppController::min_lost_focus))(1);
-            }
-            const auto o = t.stored().options;
-            // What was shown is saved, what was refused stays in its box, never in the file.
-            EXPECT_EQ((box == hour ? o.start_hour : o.start_minute)[1],
-                      by_save && shown ? shown : "")
-                << route;
-            EXPECT_EQ(t.page().text({box, 1}), shown ? shown : typed) << route;
-            EXPECT_EQ(joined(t.ui.box_texts(), ""), shown ? ""
-                                                    : box == hour ? "入力された時間が範囲外です！"
-                                                                  : "入力された分が範囲外です！")
-                << route;
-            if (shown == nullptr) {
-                EXPECT_EQ(t.page().selected_tab(), kStartEventsTab) << route;
-                EXPECT_EQ(t.page().focus(), (ControlId{box, 1}.name())) << route;
-            }
-        }
+    for (const auto& [box, typed, shown] : cases) {
+        SCOPED_TRACE(std::string("typed '") + typed + "'");
+        AppHarness t;
+        t.page().set_text({box, 1}, typed);
+        t.controller.ok_bt();
+        const auto o = t.stored().options;
+        EXPECT_EQ((box == hour ? o.start_hour : o.start_minute)[1], shown ? shown : "");
+        EXPECT_EQ(t.page().text({box, 1}), shown ? shown : typed);
+        EXPECT_EQ(joined(t.ui.box_texts(), ""), shown         ? ""
+                                                : box == hour ? "入力された時間が範囲外です！"
+                                                              : "入力された分が範囲外です！");
     }
 }
 
