@@ -1,5 +1,4 @@
-// The Qt ports: message boxes with their answers, the shell and the folder
-// picker.
+// The Qt ports: message boxes with their answers, and the shell.
 
 #include "app/qt/qt_ports.h"
 
@@ -8,7 +7,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFileDialog>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -138,24 +136,6 @@ TEST(QtShellTest, TellsWhetherTheOpenerShowedTheDocument) {
     qputenv("PATH", path);
     const QByteArray seen = QByteArray::fromStdString(read_file(tmp / "bin/xdg-open.seen"));
     EXPECT_EQ(QByteArray::fromPercentEncoding(seen).toStdString(), "file://" + document);
-}
-
-TEST(QtFolderPickerTest, ReturnsTheChosenFolderOrNothing) {
-    TempDir tmp;
-    make_dirs(tmp / "chosen");
-    for (const bool choose : {false, true}) {
-        QString title;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            title = dialog->windowTitle();
-            dialog->setDirectory(qt::to_qstring(tmp / "chosen"));
-            // QFileDialog::accept, as OK does
-            choose ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
-        });
-        EXPECT_EQ(qt::QtFolderPicker().pick_folder("フォルダの選択"), choose ? tmp / "chosen" : "");
-        EXPECT_EQ(title, u"フォルダの選択"_s);
-    }
 }
 
 }  // namespace
