@@ -37,9 +37,8 @@ public:
     Ports ports() { return Ports{*this, *this, *this, *this, *this, *this, *this, *this, *this}; }
 
     void answer_next(std::int16_t button) { answers_.push_back(button); }
-    // Runs action at the n-th call (counting from 1) of the event pump.
+    // Runs action at the n-th call (counting from 1) of the event pump, or at every call.
     void at_pump(int n, std::function<void()> action) { pump_actions_[n] = std::move(action); }
-    // Runs action at every call of the event pump.
     void on_every_pump(std::function<void()> action) { every_pump_ = std::move(action); }
     // Runs action when a box whose text contains `needle` is shown.
     void on_box(std::string needle, std::function<void()> action) {
