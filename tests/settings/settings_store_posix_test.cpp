@@ -13,9 +13,8 @@ namespace {
 
 using namespace testing;
 
-// Loads (and saves, when asked) in this process, limited to 20 seconds and
-// 1 GiB; returns the faults seen: 1 the box, 2 the values, 4 the save, 8 the
-// memory used.
+// Loads (and saves, when asked) within 20 seconds and 1 GiB; returns the faults
+// seen: 1 the box, 2 the values, 4 the save, 8 the memory used.
 int load_and_save(const std::string& path, bool refused, bool save) {
     ::alarm(20);
 #if !defined(__SANITIZE_ADDRESS__)
@@ -46,12 +45,10 @@ int load_and_save(const std::string& path, bool refused, bool save) {
     return faults | (usage.ru_maxrss > 100 * 1024 ? 8 : 0);  // KiB
 }
 
-// Whatever stands where system.dat should be, a load reads no more than the
-// 47 records and never hangs: anything but a regular file is refused with the
+// Whatever stands where system.dat should be, a load reads no more than the 47
+// records and never hangs: anything but a regular file is refused with the
 // load's system error, and a save neither reads a huge file whole nor writes
-// through to what is not a regular file. Each case runs in a child process
-// with an alarm and a memory limit, so the old faults (a hang, a read without
-// end) end the child instead of the machine.
+// through it. Each case runs in a child with an alarm and a memory limit.
 TEST(SettingsStoreOddFiles, OnlyTheRecordsOfARegularFileAreRead) {
     static constexpr off_t kHuge = off_t{160} << 20;
     const struct {

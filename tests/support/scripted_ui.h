@@ -17,9 +17,7 @@
 namespace tarvenix::testing {
 
 struct UiEvent {
-    // "beep", "box", "busy", "sound", "session", "shell", "folder", "file",
-    // "tray+", "tray~", "tray-", "front", "topmost", "close"
-    std::string kind;
+    std::string kind;  // "box", "busy", "tray+", "session"...: the port call
     std::string caption;
     std::string text;
     std::int32_t style = 0;
@@ -39,9 +37,8 @@ public:
     Ports ports() { return Ports{*this, *this, *this, *this, *this, *this, *this, *this, *this}; }
 
     void answer_next(std::int16_t button) { answers_.push_back(button); }
-    // Runs action at the n-th call (counting from 1) of the event pump.
+    // Runs action at the n-th call (counting from 1) of the event pump, or at every call.
     void at_pump(int n, std::function<void()> action) { pump_actions_[n] = std::move(action); }
-    // Runs action at every call of the event pump.
     void on_every_pump(std::function<void()> action) { every_pump_ = std::move(action); }
     // Runs action when a box whose text contains `needle` is shown.
     void on_box(std::string needle, std::function<void()> action) {
@@ -98,17 +95,12 @@ public:
         return "";
     }
     bool tray_add(std::int32_t window, std::int32_t, std::string_view tip) override {
-        record("tray+", "", tip, window);
-        return true;
+        return record("tray+", "", tip, window);
     }
     bool tray_modify(std::int32_t icon, std::string_view tip) override {
-        record("tray~", "", tip, icon);
-        return true;
+        return record("tray~", "", tip, icon);
     }
-    bool tray_delete() override {
-        record("tray-", "", "");
-        return true;
-    }
+    bool tray_delete() override { return record("tray-", "", ""); }
     std::int32_t find_window(std::string_view) override { return 0; }  // no other windows
     void bring_to_front(std::int32_t window) override { record("front", "", "", window); }
     void set_top_most(std::int32_t window, bool top_most) override {
@@ -117,9 +109,11 @@ public:
     void request_close(std::int32_t window) override { record("close", "", "", window); }
 
 private:
-    void record(std::string_view kind, std::string_view caption, std::string_view text,
+    // Always true: every recorded call succeeds.
+    bool record(std::string_view kind, std::string_view caption, std::string_view text,
                 std::int32_t style = 0) {
         events_.push_back({std::string(kind), std::string(caption), std::string(text), style});
+        return true;
     }
 
     std::vector<UiEvent> events_;
