@@ -1,6 +1,5 @@
 // The POSIX platform layer against the real file system and processes.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -12,7 +11,6 @@
 
 #include "common/platform.h"
 #include "common/system_ports.h"
-#include "support/os_helpers.h"
 #include "support/temp_dir.h"
 
 namespace tarvenix {
@@ -49,27 +47,6 @@ TEST(FileCopyTest, ReplacesTheTargetOrALinkThereAndCarriesTimeAndPermissions) {
             EXPECT_EQ(temp_files_in(dir.path()), 0);
         }
     }
-}
-
-// A copy asked to refuse a locked source refuses it under each lock family.
-TEST(LockProbe, SeesEveryLockFamilyOfAnotherProcess) {
-    TempDir dir;
-    write_file(dir / "f", "data");
-    const int fd = ::open((dir / "f").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    EXPECT_FALSE(platform::is_locked_by_other_process(fd));
-    platform::CopyOptions refuse;
-    refuse.refuse_locked_source = true;
-    for (LockKind kind : {LockKind::kFlock, LockKind::kPosixRecord, LockKind::kOfdRecord}) {
-        LockHolder holder(dir / "f", kind);
-        ASSERT_TRUE(holder.holding());
-        EXPECT_TRUE(platform::is_locked_by_other_process(fd)) << static_cast<int>(kind);
-        EXPECT_EQ(platform::copy_file(dir / "f", dir / "g", refuse), EBUSY)
-            << static_cast<int>(kind);
-        EXPECT_FALSE(exists(dir / "g"));
-    }
-    EXPECT_FALSE(platform::is_locked_by_other_process(fd));
-    ::close(fd);
 }
 
 // Each termination signal, in a child process, leaves the program running and

@@ -201,12 +201,12 @@ TEST(Win32Copy, ALeftoverOfAKilledCopyIsRemovedByTheNextCopy) {
     EXPECT_EQ(testing::read_file(dir / "dst\\big"), "new");
 }
 
-TEST(Win32System, RootsVersionAndShutdownPrivilege) {
-    for (const char* root : {"C:\\", "z:\\"}) {
-        EXPECT_TRUE(is_root_path(root)) << root;
-    }
-    for (const char* path : {"C:", "C:\\a", "/", "\\\\server\\share\\"}) {
-        EXPECT_FALSE(is_root_path(path)) << path;
+TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
+    using Row = std::pair<const char*, bool>;
+    for (const auto& [path, root] :
+         {Row{"C:\\", true}, Row{"z:\\", true}, Row{"C:", false}, Row{"C:\\a", false},
+          Row{"/", false}, Row{"\\\\server\\share\\", false}}) {
+        EXPECT_EQ(is_root_path(path), root) << path;
     }
     testing::ScriptedUi ui;
     Vostrel v(ui.ports());
@@ -216,7 +216,6 @@ TEST(Win32System, RootsVersionAndShutdownPrivilege) {
         --missing;
     }
     EXPECT_FALSE(v.Search_path(std::string(1, missing) + ":\\")) << missing;  // and no error
-    EXPECT_EQ(v.OSPlatformID, "2");
     EXPECT_EQ(WindowsSession::enable_shutdown_privilege(), 0UL);
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "common/system_error.h"
 #include "support/scripted_ui.h"
 
 namespace tarvenix {
@@ -33,19 +32,6 @@ TEST_F(VostrelTest, EachKindBeepsThenShowsItsBox) {
         }
         EXPECT_EQ(ui.events(), expected) << row.kind;
     }
-}
-
-// A full disk is named in words, with what failed where; the box comes
-// before any progress dialog exists too.
-TEST(SystemErrorReporter, ShowsTheCodeAndTheTextOfAFullDisk) {
-    testing::ScriptedUi ui;
-    SystemErrorReporter(ui).report_system_error(error_from_errno(ENOSPC, "write", "/d/a.txt"));
-    const auto boxes = ui.events_of("box");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "システムエラー");
-    EXPECT_TRUE(boxes[0].text.starts_with("エラー番号61 ディスクの空き容量が不足しています。"))
-        << boxes[0].text;
-    EXPECT_NE(boxes[0].text.find("/d/a.txt"), std::string::npos) << boxes[0].text;
 }
 
 // A half second goes to the even second. From hh:mm:10.4 a wait of 2 s ends

@@ -150,14 +150,5 @@ TEST(BackupRunSystemError, EndsTheRunWithItsBoxBeforeTheNextCopy) {
     }
 }
 
-TEST(FormatKbytes, RoundsToThousandsWithGroupSeparators) {
-    EXPECT_EQ(format_kbytes(0), "");
-    EXPECT_EQ(format_kbytes(499), "");
-    EXPECT_EQ(format_kbytes(500), "1");
-    EXPECT_EQ(format_kbytes(1'234'567), "1,235");
-    EXPECT_EQ(format_kbytes(999'999'499), "999,999");
-    EXPECT_EQ(format_kbytes(1'234'567'890'123), "1,234,567,890");
-}
-
 }  // namespace
 }  // namespace tarvenix

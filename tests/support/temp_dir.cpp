@@ -42,8 +42,7 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     // Tests make folders unreadable and files read-only (which Windows refuses
     // to delete): give them back first, never through a link.
-    std::error_code ec;
-    std::error_code ignored;
+    std::error_code ec, ignored;
     const fs::path root = to_path(path_);
     for (int pass = 0; pass < 3 && fs::exists(root, ec); ++pass) {
         fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
