@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,43 +10,11 @@
 
 #include "common/platform.h"
 #include "common/system_ports.h"
-#include "support/temp_dir.h"
 
 namespace tarvenix {
 namespace {
 
 using namespace testing;
-
-// The copy replaces the target by rename, so a link standing there is
-// replaced, never written through.
-TEST(FileCopyTest, ReplacesTheTargetOrALinkThereAndCarriesTimeAndPermissions) {
-    TempDir dir;
-    std::string big(3 * 1024 * 1024 + 17, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>(i * 7919 % 251);
-    }
-    write_file(dir / "victim", "precious");
-    write_file(dir / "src", "");
-    ::chmod((dir / "src").c_str(), 0640);  // kept by each write below
-    for (const std::string& contents : {std::string("new contents"), std::string(), big}) {
-        for (const bool link : {false, true}) {
-            ::unlink((dir / "dst").c_str());
-            if (link) {
-                ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / "dst").c_str()), 0);
-            } else {
-                write_file(dir / "dst", "old");
-            }
-            write_file(dir / "src", contents);
-            set_mtime(dir / "src", 1'000'000'000);
-            EXPECT_EQ(platform::copy_file(dir / "src", dir / "dst", {}), 0) << link;
-            EXPECT_TRUE(read_file(dir / "dst") == contents) << contents.size() << link;
-            EXPECT_EQ(read_file(dir / "victim"), "precious");
-            EXPECT_EQ(mtime_of(dir / "dst"), 1'000'000'000);
-            EXPECT_EQ(mode_of(dir / "dst"), 0640u);
-            EXPECT_EQ(temp_files_in(dir.path()), 0);
-        }
-    }
-}
 
 // Each termination signal, in a child process, leaves the program running and
 // makes the watched handle readable once; the request is taken only once.

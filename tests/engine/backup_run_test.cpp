@@ -126,8 +126,6 @@ TEST(BackupRunSystemError, EndsTheRunWithItsBoxBeforeTheNextCopy) {
         RunOutcome outcome;
         std::size_t boxes;
     } rows[] = {
-        {"a relative folder", [](EngineHarness& h) { h.set(0, "relative", h.dst); },
-         RunOutcome::kSystemError, 1},
         {"record 7 no boolean",
          [](EngineHarness& h) {
              std::string bytes = read_file(h.program_folder + "/system.dat");
