@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <tuple>
 // clang-format on
 
 namespace tarvenix::platform {
@@ -113,17 +114,13 @@ TEST(Win32Files, OnlyRegularFilesAreReadReplacesKeepTheTailAskedAndLongJapaneseP
                                            PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     write_file(dir / "f", "abcdef");
-    struct Row {
-        std::string path;
-        std::size_t max_bytes;
-        const char* bytes;  // nullptr: refused
-    };
-    for (const Row& row :
+    using Row = std::tuple<std::string, std::size_t, const char*>;  // bytes nullptr: refused
+    for (const auto& [path, max_bytes, bytes] :
          {Row{dir.path(), 100, nullptr}, Row{"NUL", 100, nullptr}, Row{pipe_name, 100, nullptr},
           Row{dir / "f", 4, "abcd"}, Row{dir / "f", 100, "abcdef"}}) {
         std::string out = "stale";
-        EXPECT_EQ(read_file(row.path, out, row.max_bytes), row.bytes ? 0 : EINVAL) << row.path;
-        EXPECT_EQ(out, row.bytes ? row.bytes : "") << row.path;
+        EXPECT_EQ(read_file(path, out, max_bytes), bytes ? 0 : EINVAL) << path;
+        EXPECT_EQ(out, bytes ? bytes : "") << path;
     }
     ::CloseHandle(pipe);
     const std::string old = "0123456789" + std::string(std::size_t{3} << 20, 't') + "end";

@@ -39,11 +39,9 @@ TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
     }
     EXPECT_EQ(history_entries(),
               (std::vector<std::string>{"[Start] [Manual]", "[Success] [Manual]"}));
-    EXPECT_EQ(progress.log.front(), "show");
     EXPECT_EQ(progress.log.back(), "hide");
     EXPECT_EQ(ui.events_of("beep").size(), 1u);
     EXPECT_TRUE(ui.box_texts().empty());
-    EXPECT_FALSE(engine.running());
 
     // Set 3's source folder, then its destination folder, is missing.
     const std::string missing = dir / "gone";
@@ -116,7 +114,6 @@ TEST_F(BackupRunTest, CancelStopsTheRunAndItsShutDownAndTheNextRunStartsNormally
     EXPECT_TRUE(ui.box_texts().empty());
     EXPECT_EQ(ui.session_requests(), std::vector<SessionRequest>{SessionRequest::kPowerOff});
     EXPECT_EQ(ui.events().back().kind, "session");  // after the beep and the hidden dialog
-    EXPECT_EQ(progress.log.back(), "hide");
 }
 
 TEST(BackupRunSystemError, EndsTheRunWithItsBoxBeforeTheNextCopy) {

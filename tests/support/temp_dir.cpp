@@ -100,8 +100,7 @@ std::vector<std::string> folder_entries(const std::string& folder) {
 }
 
 int temp_files_in(const std::string& folder) {
-    const auto names = folder_entries(folder);
-    return static_cast<int>(std::count_if(names.begin(), names.end(), [](const std::string& n) {
+    return static_cast<int>(std::ranges::count_if(folder_entries(folder), [](const std::string& n) {
         return n.starts_with(platform::kTempPrefix);
     }));
 }
