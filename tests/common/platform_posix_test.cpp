@@ -1,9 +1,7 @@
 // The POSIX platform layer against the real file system and processes.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,65 +10,11 @@
 
 #include "common/platform.h"
 #include "common/system_ports.h"
-#include "support/os_helpers.h"
-#include "support/temp_dir.h"
 
 namespace tarvenix {
 namespace {
 
 using namespace testing;
-
-// The copy replaces the target by rename, so a link standing there is
-// replaced, never written through.
-TEST(FileCopyTest, ReplacesTheTargetOrALinkThereAndCarriesTimeAndPermissions) {
-    TempDir dir;
-    std::string big(3 * 1024 * 1024 + 17, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>(i * 7919 % 251);
-    }
-    write_file(dir / "victim", "precious");
-    write_file(dir / "src", "");
-    ::chmod((dir / "src").c_str(), 0640);  // kept by each write below
-    for (const std::string& contents : {std::string("new contents"), std::string(), big}) {
-        for (const bool link : {false, true}) {
-            ::unlink((dir / "dst").c_str());
-            if (link) {
-                ASSERT_EQ(::symlink((dir / "victim").c_str(), (dir / "dst").c_str()), 0);
-            } else {
-                write_file(dir / "dst", "old");
-            }
-            write_file(dir / "src", contents);
-            set_mtime(dir / "src", 1'000'000'000);
-            EXPECT_EQ(platform::copy_file(dir / "src", dir / "dst", {}), 0) << link;
-            EXPECT_TRUE(read_file(dir / "dst") == contents) << contents.size() << link;
-            EXPECT_EQ(read_file(dir / "victim"), "precious");
-            EXPECT_EQ(mtime_of(dir / "dst"), 1'000'000'000);
-            EXPECT_EQ(mode_of(dir / "dst"), 0640u);
-            EXPECT_EQ(temp_files_in(dir.path()), 0);
-        }
-    }
-}
-
-// A copy asked to refuse a locked source refuses it under each lock family.
-TEST(LockProbe, SeesEveryLockFamilyOfAnotherProcess) {
-    TempDir dir;
-    write_file(dir / "f", "data");
-    const int fd = ::open((dir / "f").c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    EXPECT_FALSE(platform::is_locked_by_other_process(fd));
-    platform::CopyOptions refuse;
-    refuse.refuse_locked_source = true;
-    for (LockKind kind : {LockKind::kFlock, LockKind::kPosixRecord, LockKind::kOfdRecord}) {
-        LockHolder holder(dir / "f", kind);
-        ASSERT_TRUE(holder.holding());
-        EXPECT_TRUE(platform::is_locked_by_other_process(fd)) << static_cast<int>(kind);
-        EXPECT_EQ(platform::copy_file(dir / "f", dir / "g", refuse), EBUSY)
-            << static_cast<int>(kind);
-        EXPECT_FALSE(exists(dir / "g"));
-    }
-    EXPECT_FALSE(platform::is_locked_by_other_process(fd));
-    ::close(fd);
-}
 
 // Each termination signal, in a child process, leaves the program running and
 // makes the watched handle readable once; the request is taken only once.

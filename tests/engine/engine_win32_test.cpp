@@ -20,18 +20,13 @@ namespace {
 
 using namespace testing;
 
-class EngineWin32Test : public EngineHarness, public ::testing::Test {
-protected:
-    void SetUp() override {
-        src = dir / "元";
-        dst = dir / "先";
-        make_dirs(src);
-        make_dirs(dst);
-        set(0, src, dst);
-    }
-};
+class EngineWin32Test : public EngineHarness, public ::testing::Test {};
 
 TEST_F(EngineWin32Test, HiddenAndSystemEntriesAreNotCopiedAFileInUseIsRecorded) {
+    src = dir / "元";  // the put_file calls below make it
+    dst = dir / "先";
+    make_dirs(dst);
+    set(0, src, dst);
     use("0", "1");
     const struct {
         const char* path;  // below the source

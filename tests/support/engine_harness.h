@@ -35,7 +35,6 @@ class EngineHarness {
 public:
     EngineHarness();
 
-    // Writes system.dat from the model as it is now.
     void save_settings() { store.write_settings_file(); }
     // Configures set k and saves.
     void set(int k, const std::string& from, const std::string& to, bool subfolders = true,

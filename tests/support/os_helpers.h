@@ -57,7 +57,6 @@ protected:
     std::string reason_;
 };
 
-// A tmpfs of the given size.
 struct ScopedTmpfs : ScopedMount {
     ScopedTmpfs(const std::string& parent, const std::string& size);
 };

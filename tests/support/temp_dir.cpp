@@ -42,8 +42,7 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     // Tests make folders unreadable and files read-only (which Windows refuses
     // to delete): give them back first, never through a link.
-    std::error_code ec;
-    std::error_code ignored;
+    std::error_code ec, ignored;
     const fs::path root = to_path(path_);
     for (int pass = 0; pass < 3 && fs::exists(root, ec); ++pass) {
         fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -101,8 +100,7 @@ std::vector<std::string> folder_entries(const std::string& folder) {
 }
 
 int temp_files_in(const std::string& folder) {
-    const auto names = folder_entries(folder);
-    return static_cast<int>(std::count_if(names.begin(), names.end(), [](const std::string& n) {
+    return static_cast<int>(std::ranges::count_if(folder_entries(folder), [](const std::string& n) {
         return n.starts_with(platform::kTempPrefix);
     }));
 }
