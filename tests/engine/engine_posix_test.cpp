@@ -1,7 +1,5 @@
-// Backup runs on Linux over real folders: what the walk copies and how (copy
-// modes, locks, links, permissions, destinations that fail), and faults
-// injected for real (a program killed mid-copy, power cuts, a full disk, files
-// changing under the walk, very wide and deep trees, two programs at once).
+// Backup runs on Linux over real folders: what the walk copies and how, and
+// faults injected for real (kills, power cuts, full disks, concurrent programs).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -47,8 +45,7 @@ TEST_F(FolderWalkTest, CopiesLevelByLevelOrOnlyTheTopLevelAndNeverIntoItself) {
     }
     EXPECT_EQ(run(), RunOutcome::kCompleted);
 
-    // All of level 0 first, then level 1 in the order its folders were found,
-    // then level 2.
+    // Level 0 first, then level 1 in the order its folders were found, then 2.
     const auto top = folder_entries(src);
     const bool x_first = std::ranges::find(top, "X") < std::ranges::find(top, "Y");
     EXPECT_EQ(std::vector<std::string>(progress.files.begin(), progress.files.begin() + 4),
@@ -175,8 +172,7 @@ TEST_F(FolderWalkTest, ReadOnlySourcesGiveReadOnlyCopiesAnUnreadableFolderIsReco
         ASSERT_EQ(::chown((src + "/ro").c_str(), 65534, 65534), 0);  // nobody changes it below
     }
     EXPECT_TRUE(run_unprivileged({src, dst, src + "/ro"}, [&] {
-        // Read-only, read-only again (the copy left read-only by the first
-        // run), then writable.
+        // Read-only, again (over the read-only copy of run 1), then writable.
         for (const auto& [mode, skip] : {std::pair{0555u, "0"}, {0555u, "1"}, {0755u, "0"}}) {
             const std::string text = "run " + std::to_string(progress.files.size());
             ::chmod((src + "/ro").c_str(), 0755);
@@ -278,10 +274,9 @@ TEST_F(CopyRulesTest, ALockedFileIsRecordedInSkipModeAndCopiedOtherwise) {
     }
 }
 
-// Destinations that cannot take the copy: a folder the user may not write
-// (root's own, run as nobody), a read-only file system and a full one.
-// Copying anyway stops the run with a message, skip mode records the file and
-// goes on; the old copy stays.
+// Destinations that cannot take the copy (root's folder as nobody, a read-only
+// and a full file system): copying anyway stops the run with a message, skip
+// mode records the file and goes on; the old copy stays.
 TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
     ScopedTmpfs full(dir.path(), "512k");
     const std::string read_only = dir / "read-only";
@@ -382,8 +377,7 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
         use("0", shrink ? "1" : "0");
         write_file(dst + "/big", old_copy);
         write_file(src + "/big", std::string(48 * 1024 * 1024, 'n'));
-        // A pump with no label changed since the one before is one the copy
-        // itself made.
+        // A pump with no label changed since the last one is the copy's own.
         int in_copy = 0;
         std::size_t labels = 0;
         ui.on_every_pump([&] {
@@ -422,8 +416,7 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
         }
     });
     EXPECT_EQ(run(), RunOutcome::kCompleted);
-    // The copy takes each file as it is when the copy opens it; a vanished
-    // file is simply not there to copy.
+    // Each file is copied as it is when opened; a vanished one is passed over.
     EXPECT_EQ(read_file(dst + "/grows"), "0123456789abcdef");
     EXPECT_EQ(read_file(dst + "/shrinks"), "0123");
     EXPECT_FALSE(exists(dst + "/vanishes"));
@@ -431,9 +424,8 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
     EXPECT_EQ(temp_files_in(dst), 0);
 }
 
-// A power cut a few seconds after a file was replaced leaves the old or the
-// new copy whole; one after a failed copy, before the flush, ends the run as
-// stopped.
+// A power cut seconds after a replace leaves the old or the new copy whole; one
+// after a failed copy, before the flush, ends the run as stopped.
 TEST_F(FaultTest, PowerCutsOnAnExt4DestinationLeaveWholeCopies) {
     ScopedExt4 fs(dir.path(), "noauto_da_alloc,commit=1");
     if (!fs.mounted()) {

@@ -109,9 +109,8 @@ struct AppHarness {
 const std::string kQuestion = "システムデータが変更されています\r更新しますか？";
 const std::string kStopped = "バックアップが中止されました！";
 
-// The splash stands for its two seconds, then the icon is added for the hidden
-// main window and the backup at launch runs, asking nothing. Opened from the
-// icon, the window selects the first set's tab, once per opening.
+// The splash stands two seconds, then the icon is added and the backup at
+// launch runs, asking nothing; opened, the window selects set 1's tab once.
 TEST(AppControllerTest, StartUpAddsTheIconAndOpeningTheWindowSelectsTheFirstSetOnce) {
     AppHarness t;
     t.configure_set(false, true);
@@ -149,8 +148,7 @@ TEST(AppControllerTest, EachSessionCommandRequestsItsOwnEndAtOnce) {
 }
 
 // Every way out, with or without edits (set 2), before or during a manual run:
-// the questions (the last box's style: 32 OK only, 36 Yes/No), whether the
-// edits are saved, the history, and the last call to the windows.
+// the questions (last box style 32 OK, 36 Yes/No), the saved edits, the history.
 TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
     using C = AppController;
     const std::string q = kQuestion;
@@ -232,9 +230,9 @@ TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
     }
 }
 
-// The end is asked for (a signal, the session ending) at different moments:
-// nothing waits for a click, messages go to the history, a stopped run gets its
-// result line, no new run starts, and the close-time backup still runs.
+// The end asked for at different moments: nothing waits for a click, messages
+// go to the history, a stopped run gets its result line, no new run starts, and
+// the close-time backup still runs.
 TEST(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
     const auto terminate = [](AppHarness& t) { t.controller.on_termination_request(); };
     const std::string stopped = "[Message] = Error: バックアップが中止されました！ [?]";
@@ -414,9 +412,8 @@ TEST(SettingsEditorTest, EditsAskTheQuestionOnceAndASaveStoresEachControl) {
     EXPECT_EQ(o.shutdown_after, (std::array<bool, 3>{false, true, false}));
 }
 
-// A daily start time (minute 05 of each hour given) starts a run on its first
-// second only, once per start time showing that second, and the run knows
-// which one started it (for its shut-down choice).
+// A daily start time (minute 05) starts a run on its first second only, once per
+// start time, and the run knows which one started it (for its shut-down).
 TEST(SchedulerTest, AStartTimeFiresOnItsFirstSecondOnly) {
     const struct {
         const char* name;

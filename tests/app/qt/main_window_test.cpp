@@ -1,8 +1,5 @@
-// The desktop program's windows as the user meets them: the settings window
-// with its tray menus, the splash, the About window and the progress dialog,
-// a backup started from the buttons, the message boxes and the shell, and
-// (run by under_x11.sh on a real X server with a window manager; elsewhere
-// they skip) what the window manager shows.
+// The desktop program's windows, boxes and shell as the user meets them, and
+// (X11*, run by under_x11.sh; elsewhere they skip) what the window manager shows.
 
 #include "app/qt/main_window.h"
 
@@ -49,9 +46,8 @@ using namespace Qt::StringLiterals;
 namespace tarvenix::testing {
 namespace {
 
-// The desktop program assembled as main() does, on a temporary program
-// folder, with a scripted user and session in place of the real ones (the
-// desktop port is the real one: tray icon and windows are Qt's).
+// The program assembled as main() does in a temporary folder; the user and the
+// session are scripted, the desktop (tray icon, windows) is Qt's.
 class AppFixture : public ::testing::Test {
 protected:
     AppFixture()
@@ -224,9 +220,8 @@ TEST_F(MainWindowTest, WithoutATrayStartUpShowsTheSplashThenTheWindowAndCloseEnd
     EXPECT_TRUE(ui.box_texts().empty());
 }
 
-// Loaded settings fill the controls without counting as a change; typing is
-// one: the caption then shows its marker on one of two clock ticks, and
-// closing the window asks first (No saves nothing) and ends the program once.
+// Loaded settings are no change, typing is: the caption shows its marker on one
+// of two ticks, and closing asks first (No saves nothing) and ends the program.
 TEST_F(MainWindowTest, TypingMarksTheSettingsChangedAndClosingAsksFirst) {
     context.settings.model.sets[3].dst_folder = "/backup/四";
     context.settings.model.options.copy_mode = "1";
@@ -579,10 +574,9 @@ TEST_F(BackupFlowTest, BackupButtonCopiesTheFilesAndTheCancelButtonStopsTheRun) 
     EXPECT_TRUE(ui.session_requests().empty());
 }
 
-// What the progress dialog has painted while a run copies: the screen's pixels
-// of the file name and size, not the labels' pending texts. The engine runs
-// with the real Qt pump and dialog on a clock the test moves, so each copy
-// takes the time the case gives it.
+// The file name and size the progress dialog has painted (screen pixels, not
+// pending label texts) while the engine runs with the real Qt pump and dialog
+// on a clock the test moves, each copy taking the time the case gives it.
 struct PaintCase {
     const char* name;
     int files;
@@ -757,9 +751,8 @@ TEST_F(X11Test, CaptionsAreExactlyTheProgramsOwnTexts) {
     }
 }
 
-// A notification area (trayer) that appears and goes away while the program
-// runs: the program is always reachable, and an edit in progress is never
-// taken off the screen.
+// A tray (trayer) that comes and goes: the program stays reachable, and an edit
+// in progress is never taken off the screen.
 TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
     window.findChild<QTimer*>(u"tray_retry"_s)->setInterval(100);
     QProcess tray;
@@ -859,8 +852,7 @@ TEST(QtMessageBoxesTest, EachKindShowsItsButtonsAndAnswersKeysAndClicks) {
     };
     const std::map<B::Icon, QString> sounds = {{B::Warning, u"dialog-warning"_s},
                                                {B::Question, u"dialog-question"_s},
-                                               {B::Critical, u"dialog-error"_s},
-                                               {B::Information, u"dialog-information"_s}};
+                                               {B::Critical, u"dialog-error"_s}};
     for (const auto& c : cases) {
         QString title, text;
         QStringList buttons;

@@ -1,6 +1,5 @@
-// The Win32 windows driven by the window messages a user's typing and clicks
-// send (WM_SETTEXT, BM_CLICK, SetFocus); the answers to boxes are scripted,
-// system.dat is a real file in a temporary folder.
+// The Win32 windows driven by the messages typing and clicks send (WM_SETTEXT,
+// BM_CLICK, SetFocus); boxes are answered by script, system.dat is real.
 
 #include "app/win32/main_window.h"
 
@@ -213,9 +212,8 @@ TEST_F(Win32SettingsWindow, ClosingTheWindowRunsTheShutDownSequenceWithItsQuesti
     EXPECT_FALSE(exists(dir_ / "system.dat")) << "saved although the answer was No";
 }
 
-// Once the session ends nobody is there to click: a real box waiting for a
-// Yes or a No is ended from inside its own modal loop (a box that stayed
-// open would hang the test until its time limit).
+// Once the session ends nobody is there to click: a real Yes/No box is ended
+// from inside its own modal loop (one left open would hang the test).
 win32::Win32MessageBoxes* g_boxes = nullptr;
 
 TEST(Win32MessageBoxes, CloseOpenBoxesEndsABoxThatWaitsForAClick) {
