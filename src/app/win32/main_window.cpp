@@ -15,8 +15,6 @@ namespace tarvenix::win32 {
 namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
-constexpr UINT_PTR kTrayRetry = 2;
-constexpr UINT kTrayRetryMs = 5000;
 constexpr int kTabsPerRow = 4;
 // A text box lost the focus; checked once the focus has settled.
 constexpr UINT kLostFocusMessage = WM_APP + 2;
@@ -387,8 +385,8 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
                     forward([](AppController& c) { c.on_termination_request(); });
                 }
                 forward([](AppController& c) { c.on_timer_tick(); });
-            } else if (wparam == kTrayRetry) {
-                retry_tray();
+            } else {
+                tray_.on_timer(wparam);
             }
             return 0;
         case WM_ACTIVATE:
@@ -430,13 +428,17 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_DESTROY:
             SetMenu(hwnd(), nullptr);
             KillTimer(hwnd(), kTimer1);
-            KillTimer(hwnd(), kTrayRetry);
+            tray_.stop_trying();
             PostQuitMessage(0);
             return 0;
         default:
             if (message == TrayIcon::taskbar_created_message() && message != 0) {
-                // The shell restarted (or appeared): the icon goes back.
-                retry_tray();
+                // The shell restarted (or appeared): the icon goes back,
+                // also when it was shown before, as the old taskbar took it.
+                if (!closing_ && tray_.restore() && no_tray_) {
+                    tray_.stop_trying();
+                    leave_stand_in();
+                }
                 return 0;
             }
             break;
@@ -489,21 +491,16 @@ void MainWindow::stand_in_for_tray() {
     const Twips tw;
     SetMenu(hwnd(), menu_bar_);
     set_client_size(hwnd(), tw(5745), tw(5640));
-    SetTimer(hwnd(), kTrayRetry, kTrayRetryMs, nullptr);
+    tray_.keep_trying([this] { leave_stand_in(); });
 }
 
-void MainWindow::retry_tray() {
-    if (closing_ || (!no_tray_ && tray_.shown()) || !tray_.restore()) {
-        return;
-    }
-    if (no_tray_) {
-        KillTimer(hwnd(), kTrayRetry);
-        no_tray_ = false;
-        const Twips tw;
-        SetMenu(hwnd(), nullptr);
-        set_client_size(hwnd(), tw(5745), tw(5640));
-        ShowWindow(hwnd(), SW_HIDE);
-    }
+void MainWindow::leave_stand_in() {
+    // The icon is there now: the window goes back to being opened from it.
+    no_tray_ = false;
+    const Twips tw;
+    SetMenu(hwnd(), nullptr);
+    set_client_size(hwnd(), tw(5745), tw(5640));
+    ShowWindow(hwnd(), SW_HIDE);
 }
 
 void MainWindow::show_splash(std::string_view product_text) {
@@ -528,7 +525,7 @@ void MainWindow::close_progress() {
 
 void MainWindow::end_program() {
     closing_ = true;
-    KillTimer(hwnd(), kTrayRetry);
+    tray_.stop_trying();
     splash_.close();
     about_.close();
     pump_.remove_dialog_window(hwnd());

@@ -70,7 +70,7 @@ private:
     void show_control(ControlId id);
     void show_all_controls();
     void show_tab(int index);
-    void retry_tray();
+    void leave_stand_in();
     void end_program();
 
     SettingsPage& page_;

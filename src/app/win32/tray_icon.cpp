@@ -1,12 +1,17 @@
 #include "app/win32/tray_icon.h"
 
+#include <utility>
+
 #include "app/win32/win_util.h"
 
 namespace tarvenix::win32 {
 
 namespace {
 constexpr UINT kIconId = 1;
-}
+// The owner window's timer for the retry (its own timers use other ids).
+constexpr UINT_PTR kRetryTimer = 0x7472;
+constexpr UINT kRetryMs = 5000;
+}  // namespace
 
 TrayIcon::TrayIcon(HWND owner)
     : owner_(owner) {}
@@ -72,6 +77,30 @@ bool TrayIcon::restore() {
     NOTIFYICONDATAW data = record(tip_);
     shown_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
     return shown_;
+}
+
+void TrayIcon::keep_trying(std::function<void()> on_shown) {
+    on_shown_ = std::move(on_shown);
+    SetTimer(owner_, kRetryTimer, kRetryMs, nullptr);
+}
+
+void TrayIcon::stop_trying() {
+    KillTimer(owner_, kRetryTimer);
+    on_shown_ = nullptr;
+}
+
+bool TrayIcon::on_timer(UINT_PTR timer) {
+    if (timer != kRetryTimer) {
+        return false;
+    }
+    if (restore()) {
+        const auto on_shown = std::move(on_shown_);
+        stop_trying();
+        if (on_shown) {
+            on_shown();
+        }
+    }
+    return true;
 }
 
 }  // namespace tarvenix::win32

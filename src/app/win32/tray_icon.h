@@ -9,6 +9,7 @@
 #include <shellapi.h>
 // clang-format on
 
+#include <functional>
 #include <string>
 
 #include "app/win32/win32_desktop.h"
@@ -40,10 +41,19 @@ public:
     // The message the shell broadcasts when its taskbar is created.
     static UINT taskbar_created_message();
 
+    // While there is no notification area: tries to put the icon in every 5
+    // seconds (a timer of the owner window, whose WM_TIMER goes to
+    // on_timer) and runs `on_shown` once it is there.
+    void keep_trying(std::function<void()> on_shown);
+    void stop_trying();
+    // The owner's WM_TIMER: true when it was the retry's.
+    bool on_timer(UINT_PTR timer);
+
 private:
     NOTIFYICONDATAW record(std::string_view tool_tip) const;
 
     HWND owner_;
+    std::function<void()> on_shown_;
     std::string tip_;
     bool wanted_ = false;
     bool shown_ = false;
