@@ -54,9 +54,9 @@ void EngineHarness::use(const char* copy_mode, const char* skip_open_files) {
     save_settings();
 }
 
-std::vector<std::string> EngineHarness::history_entries() const {
+std::vector<std::string> history_entries(const std::string& history_file) {
     std::vector<std::string> out;
-    for (const auto& line : read_cp932_lines(program_folder + "/history.txt")) {
+    for (const auto& line : read_cp932_lines(history_file)) {
         // "yyyy/MM/dd H:mm:ss rest": drop the first two fields.
         out.push_back(line.substr(line.find(' ', line.find(' ') + 1) + 1));
     }

@@ -13,6 +13,9 @@
 
 namespace tarvenix::testing {
 
+// The lines of a history file without their date and time stamps.
+std::vector<std::string> history_entries(const std::string& history_file);
+
 class RecordingProgress final : public ProgressView {
 public:
     void show() override { log.push_back("show"); }
@@ -45,7 +48,9 @@ public:
         return engine.run_backup(trigger);
     }
     // The history lines' tags and triggers, without the time stamps.
-    std::vector<std::string> history_entries() const;
+    std::vector<std::string> history_entries() const {
+        return testing::history_entries(program_folder + "/history.txt");
+    }
     // Runs `body` as the user nobody in a child process when the tests run
     // as root, so permission checks apply (in-process otherwise), after
     // letting nobody reach the settings and giving `open` folders mode 0777.

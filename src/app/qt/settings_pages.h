@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QWidget>
-#include <functional>
 #include <map>
 #include <memory>
 #include <utility>

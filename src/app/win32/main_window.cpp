@@ -435,9 +435,8 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             if (message == TrayIcon::taskbar_created_message() && message != 0) {
                 // The shell restarted (or appeared): the icon goes back,
                 // also when it was shown before, as the old taskbar took it.
-                if (!closing_ && tray_.restore() && no_tray_) {
-                    tray_.stop_trying();
-                    leave_stand_in();
+                if (!closing_) {
+                    tray_.put_back();
                 }
                 return 0;
             }

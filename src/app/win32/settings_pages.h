@@ -5,7 +5,6 @@
 // each of them, by its control identifier, in the one ControlMap of the
 // window; the main window then handles every control through that map.
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>

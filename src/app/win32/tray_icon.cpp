@@ -93,14 +93,16 @@ bool TrayIcon::on_timer(UINT_PTR timer) {
     if (timer != kRetryTimer) {
         return false;
     }
-    if (restore()) {
+    put_back();
+    return true;
+}
+
+void TrayIcon::put_back() {
+    if (restore() && on_shown_) {
         const auto on_shown = std::move(on_shown_);
         stop_trying();
-        if (on_shown) {
-            on_shown();
-        }
+        on_shown();
     }
-    return true;
 }
 
 }  // namespace tarvenix::win32

@@ -48,6 +48,9 @@ public:
     void stop_trying();
     // The owner's WM_TIMER: true when it was the retry's.
     bool on_timer(UINT_PTR timer);
+    // Puts the icon back (the retry's timer, or a new taskbar that took the
+    // old one's icons) and, once it is in, ends a retry still waiting.
+    void put_back();
 
 private:
     NOTIFYICONDATAW record(std::string_view tool_tip) const;

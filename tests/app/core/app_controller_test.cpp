@@ -90,13 +90,7 @@ struct AppHarness {
         page().set_text({Control::dstfld_txt, k}, dst);
     }
     // The history lines without their date and time.
-    std::vector<std::string> entries() const {
-        std::vector<std::string> out;
-        for (const auto& line : read_cp932_lines(context.history_file_path)) {
-            out.push_back(line.substr(line.find(' ', line.find(' ') + 1) + 1));
-        }
-        return out;
-    }
+    std::vector<std::string> entries() const { return history_entries(context.history_file_path); }
 
     TempDir dir;
     ScriptedUi ui;
