@@ -64,7 +64,9 @@ E4|src/engine/backup_engine.cpp|    abort_requested = 0;@NL@    s_.history.write
 E5|src/engine/backup_engine.cpp|        if (copy.staged.commit() != 0) {|        if (copy.staged.commit() < 0) {|engine: a failed rename of a batch ignored (checked for -1, errors are positive)
 E6|src/engine/backup_engine.cpp|    commit_batch();@NL@    restore_folder_modes();|    restore_folder_modes();@NL@    commit_batch();|engine: folder permission bits applied before its files are renamed in
 E7|src/engine/backup_engine.cpp|            err = folder->sync_file_system();|            err = 0;|engine: the flush skipped before a batch rename
-A1|src/app/core/scheduler.cpp|o.start_time[static_cast<std::size_t>(k)] + ":00" != clock|o.start_time[static_cast<std::size_t>(k)] + ":01" != clock|app/core: the scheduler fires at second 01
+A1|src/app/core/scheduler.cpp|    return hour * 3600 + minute * 60;|    return hour * 3600 + minute * 60 + 1;|app/core: the scheduler fires at second 01
+A5|src/app/core/scheduler.cpp|    c_.engine.timer_slot = 0;|    c_.engine.timer_slot = static_cast<std::int16_t>(missed.back().slot + 1);|app/core: a late run shuts the computer down
+A6|src/app/core/scheduler.cpp|    return turn \&\& turn->first == day_of(due.at) \&\&|    return turn \&\& turn->first == day_of(due.at) + 1 \&\&|app/core: a clock set back runs a start time twice a day
 A2|src/app/core/settings_editor.cpp|    if (!value \|\| *value > (hour ? 23 : 59) \|\| *value < 0) {|    if (!value \|\| *value > (hour ? 24 : 59) \|\| *value < 0) {|app/core: the hour box accepts 24
 A3|src/app/core/settings_editor.cpp|            if (text::char_count(*field) > SettingsRecordFile::kFieldChars) {|            if (text::char_count(*field) > SettingsRecordFile::kFieldChars + 1) {|app/core: 80-character folder limit off by one (81 accepted)
 A4|src/app/core/no_click_boxes.cpp|    if (no_click_) {@NL@        return record(caption, text, style);|    if (no_click_ \&\& open_boxes_ < 0) {@NL@        return record(caption, text, style);|app/core: boxes still shown once the program answers without clicks

@@ -34,4 +34,53 @@ std::string history_timestamp(const LocalDateTime& t) {
     return buf;
 }
 
+std::int64_t day_number(int year, int month, int day) {
+    // Counted from March, so the leap day ends a year (a known civil-days
+    // formula): exact for every Gregorian date.
+    const std::int64_t y = year - (month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t year_of_era = y - era * 400;
+    const std::int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t day_of_era =
+        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468;
+}
+
+std::int64_t local_second_count(ClockPort& clock) {
+    const LocalDateTime date = clock.local_now();
+    const std::int64_t of_day = round_half_even(clock.seconds_since_midnight());
+    std::int64_t day = day_number(date.year, date.month, date.day);
+    // The two readings straddle midnight when they are half a day apart.
+    const std::int64_t date_of_day = date.hour * 3600 + date.minute * 60 + date.second;
+    if (of_day - date_of_day > 43200) {
+        --day;
+    } else if (date_of_day - of_day > 43200) {
+        ++day;
+    }
+    return day * 86400 + of_day;
+}
+
+std::string date_and_minute_text(std::int64_t local_seconds) {
+    const std::int64_t days = (local_seconds >= 0 ? local_seconds : local_seconds - 86399) / 86400;
+    const std::int64_t of_day = local_seconds - days * 86400;
+    // The inverse of day_number.
+    const std::int64_t z = days + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t day_of_era = z - era * 146097;
+    const std::int64_t year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const std::int64_t day_of_year =
+        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const std::int64_t mp = (5 * day_of_year + 2) / 153;
+    const std::int64_t day = day_of_year - (153 * mp + 2) / 5 + 1;
+    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%04lld/%02lld/%02lld %02lld:%02lld",
+                  static_cast<long long>(year), static_cast<long long>(month),
+                  static_cast<long long>(day), static_cast<long long>(of_day / 3600),
+                  static_cast<long long>(of_day / 60 % 60));
+    return buf;
+}
+
 }  // namespace tarvenix

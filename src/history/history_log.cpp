@@ -47,6 +47,8 @@ std::string HistoryLog::tag_for(int kind, std::string_view raw) {
             return "[Start]";
         case history_kind::kMessage:
             return "[Message] = " + text;
+        case history_kind::kLateStart:
+            return "[Late Start] = " + text;
         default:
             return "[?]";
     }

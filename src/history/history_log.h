@@ -21,6 +21,9 @@ inline constexpr int kSkippedSet = 5;
 inline constexpr int kStart = 6;
 // A message that nobody was there to click away (the program was ending).
 inline constexpr int kMessage = 7;
+// A daily start time missed while the computer slept or the program was held
+// up, run late: "[Late Start] = yyyy/MM/dd hh:mm" (when it was due).
+inline constexpr int kLateStart = 8;
 }  // namespace history_kind
 
 namespace run_trigger {

@@ -27,7 +27,8 @@ TEST_F(HistoryLogTest, TagsAndTriggerTexts) {
         {1, 0, "", "[Fail] [Prg open]"},
         {2, 1, "", "[Success] [Prg close]"},
         {3, 2, "", "[Cancel] [Timer]"},
-        {8, 4, "x", "[?] [?]"},
+        {9, 4, "x", "[?] [?]"},
+        {8, 2, "2004/03/20 07:05", "[Late Start] = 2004/03/20 07:05 [Timer]"},
         {5, 99, "/src", "[Skiped Setteing] = /src [?]"},
         {4, 99, "/d/a.xls", "[Skiped Copy File] = /d/a.xls [?]"},
         {7, 99, "Error: a / b", "[Message] = Error: a / b [?]"}};

@@ -3,8 +3,12 @@
 // Timer1: the caption clock, the blinking change marker and the daily start
 // times; and how the start-time boxes read a number.
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/core/program_context.h"
 
@@ -14,9 +18,15 @@ class Scheduler {
 public:
     explicit Scheduler(ProgramContext& context);
 
-    // One tick of the one-second timer. A start time that falls due while a
-    // run is in progress starts nothing: that day's run at that time is
-    // skipped (the running backup is copying the same sets already).
+    // One tick of the one-second timer. A start time is due when its ":00"
+    // second lies after the previous tick's clock reading and at or before
+    // this one's, so a tick that comes late still starts it, once. A start
+    // time that falls due while a run is in progress starts nothing: the
+    // running backup is copying the same sets already. After a long gap
+    // between ticks (the computer slept, the program was stopped, the clock
+    // was set forward) the start times missed in it give one late run, which
+    // never shuts the computer down. A start time runs at most once a day,
+    // so a clock set back does not run it again.
     void tick();
 
     // The caption for a clock text.
@@ -26,8 +36,27 @@ public:
     // fraction rounded half to even; nothing when it is no 16-bit number.
     static std::optional<int> parse_box_number(std::string_view text);
 
+    // Ticks further apart than this (in seconds of the clock) are a gap: the
+    // start times in it were missed, not merely reached a little late.
+    static constexpr std::int64_t kLongGapSeconds = 60;
+
 private:
+    struct Due {
+        int slot;
+        std::int64_t at;  // local second count of the ":00" second
+    };
+    // The start times due in (previous, now], each at its latest occurrence.
+    std::vector<Due> due_between(std::int64_t previous, std::int64_t now) const;
+    // Remembers that this occurrence has had its turn (run or passed over).
+    void consume(const Due& due);
+    bool ran_that_day(const Due& due) const;
+    void run_late(const std::vector<Due>& missed);
+
     ProgramContext& c_;
+    // The clock reading of the previous tick (local second count).
+    std::optional<std::int64_t> previous_reading_;
+    // Per start time: the day and the time text of its last turn.
+    std::array<std::optional<std::pair<std::int64_t, std::string>>, kStartTimeCount> last_turn_;
 };
 
 }  // namespace tarvenix

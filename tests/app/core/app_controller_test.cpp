@@ -406,41 +406,89 @@ TEST(SettingsEditorTest, EditsAskTheQuestionOnceAndASaveStoresEachControl) {
     EXPECT_EQ(o.shutdown_after, (std::array<bool, 3>{false, true, false}));
 }
 
-// A daily start time (minute 05) starts a run on its first second only, once per
-// start time, and the run knows which one started it (for its shut-down).
-TEST(SchedulerTest, AStartTimeFiresOnItsFirstSecondOnly) {
+// Daily start times (minute 05) through a clock that steps, comes late,
+// jumps and goes back: each start time runs once, on time when its ":00"
+// second lies between two ticks' readings, late (one run, never a shut-down)
+// when it lies in a long gap; the run knows which start time started it.
+TEST(SchedulerTest, EachStartTimeRunsOnceOnTimeOrLateNeverTwiceADay) {
+    // A tick at a time of day (set: seconds after 07:00, or the clock moved
+    // on by advance seconds); "-1 at" a clock set back to 07:00 + at.
+    struct Tick {
+        double at;
+        double advance = 0;
+    };
     const struct {
         const char* name;
         std::array<std::string, 3> hours;
-        std::vector<double> ticks;  // seconds after 07:04:00
+        std::vector<Tick> ticks;
+        std::vector<std::string> late;  // the late lines, in order
         int runs;
-        bool second_shuts_down = false;  // the second start time's run shuts down
-        bool daily_off = false;
+        bool shuts_down = false;      // the second start time's box is ticked
         double seconds_per_pump = 0;  // how long a run takes
     } cases[] = {
-        {"its first second", {"07", "", ""}, {58, 59, 59.6, 60.6, 61.6}, 1},
-        {"the second start time", {"", "07", ""}, {60}, 1, true},
-        {"the daily start off", {"07", "", ""}, {60}, 0, false, true},
-        {"a one-digit stored hour", {"7", "", ""}, {60}, 0},
-        {"two equal start times", {"07", "07", ""}, {60}, 2},
-        {"two equal start times, a slow first run", {"07", "07", ""}, {60}, 1, false, false, .4},
+        {"its first second", {"07", "", ""}, {{298}, {299}, {299.6}, {300.6}, {301.6}}, {}, 1},
+        {"a tick three seconds late", {"", "07", ""}, {{299}, {302.4}, {303.4}}, {}, 1, true},
+        {"the clock set back across it", {"07", "", ""}, {{299}, {300}, {0}, {299}, {300}}, {}, 1},
+        {"a one-digit stored hour", {"7", "", ""}, {{299}, {300}}, {}, 0},
+        {"two equal start times", {"07", "07", ""}, {{299}, {300}}, {}, 2},
+        {"two equal start times, a slow first run",
+         {"07", "07", ""},
+         {{299}, {300}},
+         {},
+         1,
+         false,
+         .4},
+        {"a two-hour gap across one",
+         {"", "07", ""},
+         {{-600}, {0, 7200}},
+         {"2004/03/20 07:05"},
+         1,
+         true},
+        {"a two-hour gap across two",
+         {"06", "07", ""},
+         {{-3600}, {0, 7200}},
+         {"2004/03/20 07:05"},
+         1},
+        {"a gap across midnight",
+         {"00", "", ""},
+         {{16 * 3600}, {0, 3 * 3600}, {0, 3600}},
+         {"2004/03/21 00:05"},
+         1},
+        {"three days asleep", {"07", "", ""}, {{0}, {0, 3 * 86400}}, {"2004/03/22 07:05"}, 1},
+        {"a late run, then on time the next day",
+         {"07", "", ""},
+         {{0}, {0, 7200}, {0, 86400 - 7200 + 299}, {0, 1}},
+         {"2004/03/20 07:05"},
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         AppHarness t;
         t.configure_set(false, false, c.hours);
         auto& o = t.context.settings.model.options;
-        o.shutdown_after[1] = c.second_shuts_down;
-        o.start_at_time = c.daily_off ? "0" : "1";
+        o.shutdown_after[1] = c.shuts_down;
         t.context.store.write_settings_file();  // runs work from the stored settings
         t.ui.on_every_pump([&] { t.ui.advance(c.seconds_per_pump); });
-        for (const double seconds : c.ticks) {
-            t.ui.set_time(7 * 3600 + 4 * 60 + seconds);
+        for (const Tick& tick : c.ticks) {
+            if (tick.advance > 0) {
+                t.ui.advance(tick.advance);
+            } else {
+                t.ui.set_time(7 * 3600 + tick.at);
+            }
             t.controller.on_timer_tick();
         }
+        std::vector<std::string> late;
+        for (const auto& line : t.entries()) {
+            if (line.starts_with("[Late Start] = ")) {
+                late.push_back(line.substr(15, 16));
+                EXPECT_EQ(line.substr(31), " [Timer]");
+            }
+        }
+        EXPECT_EQ(late, c.late);
         EXPECT_EQ(std::ranges::count(t.entries(), "[Start] [Timer]"), c.runs);
         EXPECT_EQ(exists(t.dir / "dst/file.txt"), c.runs > 0);
-        EXPECT_EQ(t.ui.session_requests().size(), c.second_shuts_down ? 1u : 0u);
+        // Only an on-time run of the ticked start time shuts down.
+        EXPECT_EQ(t.ui.session_requests().size(), c.shuts_down && c.late.empty() ? 1u : 0u);
         EXPECT_EQ(t.context.engine.timer_slot, 0);
     }
 }

@@ -50,14 +50,16 @@ expect_history() {
         "$history" || fail "a history line is not 'yyyy/MM/dd H:mm:ss [...]' ending in CR LF"
 }
 
-# write_system_dat COPY_MODE START_AT_LAUNCH BACKUP_AT_CLOSE SOURCE DESTINATION:
-# 47 records of 160 bytes, values in code page 932 padded with spaces.
+# write_system_dat COPY_MODE START_AT_LAUNCH BACKUP_AT_CLOSE SOURCE DESTINATION [HH MM]:
+# 47 records of 160 bytes, values in code page 932 padded with spaces; with
+# HH and MM the daily start is on at that first start time.
 write_system_dat() {
     record() { { printf '%s' "$1" | iconv -f UTF-8 -t CP932; printf '%160s' ''; } | head -c 160; }
     records() { for _ in $(seq 1 "$1"); do record "$2"; done; }
     {
-        record "$1"; record "$2"; record "$3"; record 0; record 0; record 1  # options 1-6
-        records 3 False; records 6 ""                      # shut-down flags, start times
+        record "$1"; record "$2"; record "$3"; record $(( $# > 5 )); record 0; record 1  # options
+        records 3 False                                    # shut-down flags
+        record "${6:-}"; records 2 ""; record "${7:-}"; records 2 ""  # start times
         record "$4"; records 7 ""; record "$5"; records 7 ""  # sources, destinations
         records 8 1; records 8 0                            # sub-folders, skip
     } > "$program/system.dat"

@@ -62,10 +62,30 @@ terminate
 expect_history '[Start] [Prg close]' '[Success] [Prg close]'
 [ "$(cat "$work/dst/locked.txt")" = new ] || fail "the close-time backup did not copy"
 
+# paused: held up (SIGSTOP) from just before its start time until just after
+# it, as a frozen desktop holds it, the program runs that start time when it
+# goes on. A time zone some seconds off puts the start time 15 s ahead.
+case_name=paused
+now=$(date +%s)
+export TZ="TVX-0:00:$(printf %02d $(( (45 - now % 60 + 60) % 60 )))"
+due=$(( now + 15 ))  # the local clock reads hh:mm:00 then
+hhmm=$(date -d "@$due" +%H:%M)
+write_system_dat 0 1 0 "$work/src" "$work/dst" "${hhmm%:*}" "${hhmm#*:}"
+start paused '\[Success\] \[Prg open\]'
+until_ns() { while [ "$(date +%s%N)" -lt "$1" ]; do sleep 0.02; done; }
+until_ns $(( due * 1000000000 - 500000000 ))
+kill -STOP "$pid"
+until_ns $(( due * 1000000000 + 1600000000 ))
+kill -CONT "$pid"
+wait_for '\[Success\] \[Timer\]' 100 || fail "the start time passed while paused did not run"
+terminate
+expect_history '[Start] [Prg open]' '[Success] [Prg open]' '[Start] [Timer]' '[Success] [Timer]'
+unset TZ
+
 # no-folder: without /proc (hidden in a mount namespace of its own) the program
 # cannot find its folder: it says so, and its box waits until `timeout` ends it.
 if ! unshare --mount --fork true 2>/dev/null; then
-    echo "end_to_end: 3 passed, 0 failed (no-folder skipped: mount namespaces are not allowed here)"
+    echo "end_to_end: 4 passed, 0 failed (no-folder skipped: mount namespaces are not allowed here)"
     exit 0
 fi
 case_name=no-folder
@@ -75,4 +95,4 @@ timeout 10 unshare --mount --fork --kill-child sh -c 'mount -t tmpfs none /proc 
 grep -q 'the folder of the program cannot be found' "$work/out.log" ||
     fail "no message without a program folder"
 [ ! -e "$history" ] || fail "a run started without a program folder"
-echo "end_to_end: 4 passed, 0 failed"
+echo "end_to_end: 5 passed, 0 failed"
