@@ -5,7 +5,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: format format-check test-ratio all setup setup-desktop build build-asan build-windows windows screenshots-windows run install uninstall test test-plain test-asan test-windows fuzz bench screenshots clean
+.PHONY: format format-check test-ratio all setup setup-desktop build build-asan build-windows windows screenshots-windows run install uninstall deb test test-plain test-asan test-windows fuzz bench screenshots clean
 
 all: build
 
@@ -42,6 +42,11 @@ install: setup-desktop build
 
 uninstall:
 	./scripts/install.sh --uninstall
+
+# The Debian package, $(BUILD)/dist/tarvenix_7.00-1_amd64.deb; installed with
+# `sudo apt install ./$(BUILD)/dist/tarvenix_7.00-1_amd64.deb`.
+deb: build
+	./scripts/package_debian.sh $(BUILD)
 
 bench: build
 	./bench/run_benchmarks.sh

@@ -15,6 +15,7 @@ packages=(
     fonts-ipafont-gothic
     xvfb xauth imagemagick xdotool openbox x11-utils trayer
     g++-mingw-w64-x86-64-posix wine64 wine locales nsis
+    dpkg-dev python3 lintian appstream desktop-file-utils debootstrap
 )
 if [ "${1:-}" = "--desktop" ]; then
     packages+=(fonts-noto-cjk xdg-utils)

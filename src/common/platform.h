@@ -291,8 +291,19 @@ int replace_file_contents(const std::string& path, std::string_view bytes,
 // fails part-way is cut back off, leaving the file as it was.
 int append_to_file(const std::string& path, std::string_view bytes, bool start_on_new_line);
 
-// Creates one folder (its parent must exist).
-int make_folder(const std::string& path);
+// Creates one folder (its parent must exist) with the permission bits given,
+// less the umask (Windows folders have none: mode is not used).
+int make_folder(const std::string& path, std::uint32_t mode = 0777);
+
+// True when this process may create files in the folder: the system's own
+// answer on Linux (permission bits, ACLs, a read-only mount), a file created
+// there and removed again on Windows, whose ACLs only a try answers.
+bool folder_writable(const std::string& path);
+
+// The folder where a user's programs keep their settings: $XDG_CONFIG_HOME
+// when it is a full path, else ~/.config on Linux; the roaming application
+// data folder (%APPDATA%) on Windows. "" when the system does not say.
+std::string user_config_folder();
 
 struct OsVersion {
     int major = 0;

@@ -214,6 +214,10 @@ TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
     }
     EXPECT_FALSE(v.Search_path(std::string(1, missing) + ":\\")) << missing;  // and no error
     EXPECT_EQ(WindowsSession::enable_shutdown_privilege(), 0UL);
+    TempDir dir;  // writable: a file could be made there, and is gone again
+    EXPECT_TRUE(folder_writable(dir.path()) && testing::folder_entries(dir.path()).empty());
+    EXPECT_FALSE(folder_writable(dir / "missing"));
+    EXPECT_STREQ(user_config_folder().c_str(), std::getenv("APPDATA"));
 }
 
 }  // namespace

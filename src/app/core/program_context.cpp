@@ -12,14 +12,14 @@ Ports with_boxes(const Ports& p, MessageBoxPort& boxes) {
 }
 }  // namespace
 
-ProgramContext::ProgramContext(const Ports& ports_in, ProgressView& progress_in, std::string folder)
+ProgramContext::ProgramContext(const Ports& ports_in, ProgressView& progress_in,
+                               const FileLocations& files)
     : boxes(ports_in.boxes)
     , ports(with_boxes(ports_in, boxes))
     , progress(progress_in)
-    , program_folder(std::move(folder))
-    , settings_file_path(program_folder + platform::kPathSeparator + "system.dat")
-    , history_file_path(program_folder + platform::kPathSeparator + "history.txt")
-    , help_file_path(program_folder + platform::kPathSeparator + "Tarvenix7.chm")
+    , settings_file_path(files.data_folder + platform::kPathSeparator + "system.dat")
+    , history_file_path(files.data_folder + platform::kPathSeparator + "history.txt")
+    , help_file_path(files.help_file_path)
     , version_text(make_version_text(kVersionMajor, kVersionMinor, kVersionRevision))
     , reporter(ports.boxes)
     , shared_vostrel(ports)

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/core/file_locations.h"
 #include "app/core/no_click_boxes.h"
 #include "common/ports.h"
 #include "common/system_error.h"
@@ -18,8 +19,11 @@ namespace tarvenix {
 
 class ProgramContext {
 public:
-    // program_folder: the folder of the executable, without a trailing separator.
-    ProgramContext(const Ports& ports, ProgressView& progress, std::string program_folder);
+    // files: where the settings, the history and the help are (see
+    // locate_program_files); a folder alone holds all three.
+    ProgramContext(const Ports& ports_in, ProgressView& progress_in, const FileLocations& files);
+    ProgramContext(const Ports& ports_in, ProgressView& progress_in, const std::string& folder)
+        : ProgramContext(ports_in, progress_in, FileLocations::beside(folder)) {}
     ProgramContext(const ProgramContext&) = delete;
     ProgramContext& operator=(const ProgramContext&) = delete;
 
@@ -34,7 +38,6 @@ public:
     NoClickBoxes boxes;
     Ports ports;
     ProgressView& progress;
-    const std::string program_folder;
     const std::string settings_file_path;
     const std::string history_file_path;
     const std::string help_file_path;

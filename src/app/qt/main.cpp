@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "app/core/app_controller.h"
+#include "app/core/file_locations.h"
 #include "app/core/program_context.h"
 #include "app/qt/main_window.h"
 #include "app/qt/progress_dialog.h"
@@ -22,9 +23,10 @@
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[]) {
-    // The settings and the history live beside the executable. Its folder is
-    // taken as the file system's bytes, so a folder name that is not UTF-8
-    // still works.
+    // The settings and the history live beside the executable, or in the
+    // user's own folder when the program is installed where the user cannot
+    // write (locate_program_files). Its folder is taken as the file system's
+    // bytes, so a folder name that is not UTF-8 still works.
     const std::string program_folder = tarvenix::platform::executable_folder();
     // Watched from the first moment: a termination request that comes while
     // the program is still coming up waits in the handle until the event
@@ -68,7 +70,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     tarvenix::qt::ProgressDialog progress;
-    tarvenix::ProgramContext context(ports, progress, program_folder);
+    tarvenix::ProgramContext context(ports, progress,
+                                     tarvenix::locate_program_files(program_folder));
     tarvenix::qt::MainWindow window(context.settings.page, &progress);
     tarvenix::AppController controller(context, window);
     window.set_controller(&controller);

@@ -37,7 +37,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     w::Win32Desktop desktop;
     const tarvenix::Ports ports{boxes, sound, busy, pump, clock, session, shell, folders, desktop};
 
-    // The settings and the history live beside the executable.
+    // The settings and the history live beside the executable, or in
+    // %APPDATA%\Tarvenix when the user cannot write there (Program Files).
     const std::string program_folder = tarvenix::platform::executable_folder();
     if (program_folder.empty()) {
         boxes.show_box("Tarvenix",
@@ -55,7 +56,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int exit_code = 0;
     {
         w::ProgressDialog progress(&pump);
-        tarvenix::ProgramContext context(ports, progress, program_folder);
+        tarvenix::ProgramContext context(ports, progress,
+                                         tarvenix::locate_program_files(program_folder));
         w::TrayIcon tray;
         w::MainWindow window(context.settings.page, progress, tray, desktop, pump);
         tarvenix::AppController controller(context, window);

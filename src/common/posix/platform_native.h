@@ -12,4 +12,7 @@ inline constexpr NativeHandle kInvalidHandle = -1;
 // The separator between the components of a path.
 inline constexpr char kPathSeparator = '/';
 
+// The program's own folder inside user_config_folder().
+inline constexpr char kUserFolderName[] = "tarvenix";
+
 }  // namespace tarvenix::platform

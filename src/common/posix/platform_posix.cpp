@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -756,8 +757,37 @@ int append_to_file(const std::string& path, std::string_view bytes, bool start_o
     return fd.close_checked();
 }
 
-int make_folder(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
+int make_folder(const std::string& path, std::uint32_t mode) {
+    return ::mkdir(path.c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
+}
+
+bool folder_writable(const std::string& path) {
+    return ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string user_config_folder() {
+    const auto full_path = [](const char* value) {
+        std::string path = value != nullptr && value[0] == '/' ? value : "";
+        while (path.size() > 1 && path.back() == '/') {
+            path.pop_back();
+        }
+        return path;
+    };
+    // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG base
+    // directory rules say.
+    if (std::string config = full_path(std::getenv("XDG_CONFIG_HOME")); !config.empty()) {
+        return config;
+    }
+    std::string home = full_path(std::getenv("HOME"));
+    if (home.empty()) {
+        std::array<char, 4096> buf{};
+        passwd entry{};
+        passwd* found = nullptr;
+        if (::getpwuid_r(::getuid(), &entry, buf.data(), buf.size(), &found) == 0 && found) {
+            home = full_path(found->pw_dir);
+        }
+    }
+    return home.empty() ? "" : (home == "/" ? "" : home) + "/.config";
 }
 
 OsVersion os_version() {

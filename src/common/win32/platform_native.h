@@ -23,4 +23,7 @@ inline constexpr NativeHandle kInvalidHandle = nullptr;
 // The separator between the components of a path.
 inline constexpr char kPathSeparator = '\\';
 
+// The program's own folder inside user_config_folder().
+inline constexpr char kUserFolderName[] = "Tarvenix";
+
 }  // namespace tarvenix::platform

@@ -11,8 +11,13 @@
 // and statuses report them as kSystem entries, which the engine passes over
 // like a device, so no caller has to know the Windows rule.
 
+// <windows.h> comes before the other Windows headers, which rely on it.
+// clang-format off
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 #include <winternl.h>
+// clang-format on
 
 #include <algorithm>
 #include <array>
@@ -997,8 +1002,30 @@ int append_to_file(const std::string& path, std::string_view bytes, bool start_o
     return ::CloseHandle(h.release()) ? 0 : last_errno();
 }
 
-int make_folder(const std::string& path) {
+int make_folder(const std::string& path, std::uint32_t /*mode*/) {
     return ::CreateDirectoryW(native_path(path).c_str(), nullptr) ? 0 : last_errno();
+}
+
+bool folder_writable(const std::string& path) {
+    // A file of a name no copier uses, removed when its handle closes.
+    const std::wstring probe = native_path(path + "\\" + random_temp_name());
+    const HANDLE h = ::CreateFileW(probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    ::CloseHandle(h);
+    return true;
+}
+
+std::string user_config_folder() {
+    PWSTR folder = nullptr;
+    std::string utf8;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &folder))) {
+        utf8 = narrow(folder);
+    }
+    ::CoTaskMemFree(folder);
+    return utf8;
 }
 
 OsVersion os_version() {

@@ -12,7 +12,7 @@ e2e_cleanup() {
     [ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null || true
     [[ "${WINEPREFIX:-}" != "$work"/* ]] || end_wine
     wait
-    rm -rf "$work"
+    rm -rf --one-file-system "$work"
 }
 # Ends the wine processes of $WINEPREFIX and nothing else.
 end_wine() {
@@ -37,6 +37,14 @@ wait_for() {
         sleep 0.1
     done
     return 1
+}
+
+# Sends SIGTERM to the program $pid and expects it to end by itself, with status 0.
+terminate() {
+    kill -TERM "$pid"
+    timeout 30 tail --pid="$pid" -s 0.1 -f /dev/null || fail "still running 30 seconds after SIGTERM"
+    wait "$pid" || fail "exit status $? after SIGTERM"
+    pid=""
 }
 
 # expect_history LINE...: the history's tags and triggers (the copy failure's

@@ -15,14 +15,6 @@ start() {
     [ -z "${2:-}" ] || wait_for "$2" 300 || fail "no line matching $2 within 30 seconds"
 }
 
-# Sends SIGTERM and expects the program to end by itself, with status 0.
-terminate() {
-    kill -TERM "$pid"
-    timeout 30 tail --pid="$pid" -s 0.1 -f /dev/null || fail "still running 30 seconds after SIGTERM"
-    wait "$pid" || fail "exit status $? after SIGTERM"
-    pid=""
-}
-
 mkdir -p "$program" "$work/src/docs/2024" "$work/dst"
 cp "$exe" "$program/tarvenix"
 printf 'first\n' > "$work/src/a.txt"

@@ -3,12 +3,15 @@
 
 Only the standard library is used, so the images can be redrawn anywhere:
     python3 make_icon.py
-writes tarvenix-32.png and tarvenix-64.png beside this script. The shapes are
+writes tarvenix-32.png and tarvenix-64.png beside this script;
+    python3 make_icon.py FOLDER
+writes the icon theme's sizes into FOLDER (for the Debian package). The shapes are
 described on a 64-unit grid and sampled 4x4 per pixel for smooth edges.
 """
 
 import os
 import struct
+import sys
 import zlib
 
 BACKGROUND = (28, 78, 160)
@@ -90,7 +93,20 @@ def png(size, pixels):
             + chunk(b"IDAT", zlib.compress(pixels, 9)) + chunk(b"IEND", b""))
 
 
+# The sizes a desktop's icon theme asks for (the hicolor theme's folders).
+HICOLOR_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
 def main():
+    """No argument: the two sizes the program carries, beside this script.
+    A folder: every size of HICOLOR_SIZES as FOLDER/NxN/apps/tarvenix.png."""
+    if len(sys.argv) > 1:
+        for size in HICOLOR_SIZES:
+            folder = os.path.join(sys.argv[1], "%dx%d" % (size, size), "apps")
+            os.makedirs(folder, exist_ok=True)
+            with open(os.path.join(folder, "tarvenix.png"), "wb") as f:
+                f.write(png(size, render(size)))
+        return
     here = os.path.dirname(os.path.abspath(__file__))
     for size in (32, 64):
         with open(os.path.join(here, "tarvenix-%d.png" % size), "wb") as f:

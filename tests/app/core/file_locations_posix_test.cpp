@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/core/file_locations.h"
+#include "support/temp_dir.h"
+
+namespace tarvenix {
+namespace {
+
+using namespace testing;
+
+// A program folder that is not there cannot be written (a real one: the package's test).
+TEST(FileLocations, SettingsGoWhereTheUserMayWriteAndTheHelpWhereThePackagePutsIt) {
+    struct Case {  // paths below the test's folder; no xdg: unset
+        const char *name, *xdg, *help, *data, *help_found;
+    };
+    const char *beside = "usr/bin/Tarvenix7.chm", *shared = "usr/share/tarvenix/Tarvenix7.chm";
+    for (const Case& c : {Case{"writable program folder", "/cfg", beside, "usr/bin", beside},
+                          Case{"XDG_CONFIG_HOME", "/cfg", shared, "cfg/tarvenix", shared},
+                          Case{"~/.config", "", "", "home/.config/tarvenix", beside}}) {
+        TempDir t;
+        const bool writable = std::string(c.data) == "usr/bin";
+        make_dirs(t / (writable ? "usr/bin" : "usr/share/tarvenix"));
+        write_file(t / (*c.help != '\0' ? c.help : "elsewhere.chm"), "ITSF");
+        ::setenv("HOME", (t / "home").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (t.path() + c.xdg).c_str(), 1);
+        if (*c.xdg == '\0') {
+            ::unsetenv("XDG_CONFIG_HOME");
+        }
+        const FileLocations files = locate_program_files(t / "usr/bin");
+        EXPECT_EQ(files.data_folder, t / c.data) << c.name;
+        EXPECT_EQ(files.help_file_path, t / c.help_found) << c.name;
+        EXPECT_TRUE(writable || mode_of(t / c.data) == 0700u) << c.name;
+        EXPECT_EQ(exists(t / "cfg"), std::string(c.data) == "cfg/tarvenix") << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace tarvenix
