@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QHash>
 #include <QImage>
@@ -20,6 +21,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -807,6 +809,60 @@ TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
     }
     EXPECT_TRUE(window.isActiveWindow() || window.window_visible());
     tray_gone();
+}
+
+// What the program has asked of the compositor so far, one request or event a
+// line (WAYLAND_DEBUG, logged by under_wayland.sh).
+QStringList wayland_log() {
+    QFile log(qEnvironmentVariable("TARVENIX_WAYLAND_LOG"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split(u'\n')
+                                         : QStringList();
+}
+
+class WaylandTest : public AppFixture {
+protected:
+    void SetUp() override {
+        if (!QGuiApplication::platformName().startsWith(u"wayland"_s)) {
+            GTEST_SKIP() << "needs a Wayland compositor (tests/app/qt/under_wayland.sh)";
+        }
+    }
+};
+
+// In weston the toolkit draws the title bar itself: every caption the clock
+// writes must reach the compositor with a new frame of the title bar, or the
+// user sees the caption of the window's last repaint for minutes.
+TEST_F(WaylandTest, TheCaptionTicksOnScreen) {
+    controller.start_up();  // no tray here: the window stands in
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // An edit (the headless compositor has no keyboard to type it with): 変更有り blinks.
+    context.settings.page.set_text({Control::srcfld_txt, 0}, "/data");
+    const qsizetype from = wayland_log().size();
+    const QRegularExpression title(uR"re(-> xdg_toplevel@\d+\.set_title\("(Tarvenix.*)"\))re"_s);
+    const QRegularExpression title_bar_drawn(uR"re(-> wl_surface@\d+\.damage(_buffer)?\(0, 0, )re"_s);
+    QStringList seen;  // each caption, and whether a frame with its title bar followed
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            seen.clear();
+            bool drawn = false;
+            for (const QString& line : wayland_log().mid(from)) {
+                if (const auto match = title.match(line); match.hasMatch()) {
+                    if (!seen.isEmpty()) {
+                        seen.last() += drawn ? u" (drawn)"_s : u" (not drawn)"_s;
+                    }
+                    seen << match.captured(1);
+                    drawn = false;
+                }
+                drawn = drawn || (title_bar_drawn.match(line).hasMatch() && !seen.isEmpty());
+            }
+            return seen.size() >= 4;
+        },
+        10000));
+    seen.removeLast();  // its frame may still be on its way
+    for (const QString& caption : seen) {
+        EXPECT_TRUE(caption.endsWith(u" (drawn)"_s)) << caption.toStdString();
+    }
+    const qsizetype marked = seen.filter(u"変更有り"_s).size();
+    EXPECT_TRUE(marked > 0 && marked < seen.size()) << seen.join(u" / "_s).toStdString();
 }
 
 TEST(QtMessageBoxesTest, EachKindShowsItsButtonsAndAnswersKeysAndClicks) {
