@@ -35,6 +35,8 @@ done
 
 export WAYLAND_DISPLAY=wayland-test TARVENIX_WAYLAND_LOG="$tmp/requests.log"
 unset DISPLAY QT_QPA_PLATFORMTHEME
+# Nothing reaches the user's own session bus.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/no-bus"
 status=0
 QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client "$@" 2> "$TARVENIX_WAYLAND_LOG" || status=$?
 # The program's own messages, without the protocol log.
