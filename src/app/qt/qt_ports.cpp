@@ -20,6 +20,7 @@
 #include <limits>
 #include <utility>
 
+#include "app/qt/dialog_frame.h"
 #include "app/qt/ui_common.h"
 #include "common/platform.h"
 
@@ -31,11 +32,16 @@ namespace tarvenix::qt {
 
 ProgramMessageBox::ProgramMessageBox(bool dismissable, QWidget* parent)
     : QMessageBox(parent)
-    , dismissable_(dismissable) {
+    , dismissable_(dismissable) {}
+
+void ProgramMessageBox::set_frame(bool stays_on_top) {
+    // Set after the modality, which gives a message box the default dialog
+    // flags again. No close button where closing would have no answer to give.
     if (!dismissable_) {
-        // No close button where closing would have no answer to give.
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     }
+    setWindowFlag(Qt::WindowStaysOnTopHint, stays_on_top);
+    give_fixed_dialog_frame(this, dismissable_);
 }
 
 void ProgramMessageBox::keyPressEvent(QKeyEvent* event) {
@@ -155,9 +161,7 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
         box.setEscapeButton(buttons.escape);
     }
     box.setWindowModality(Qt::ApplicationModal);
-    if ((style & box_style::kSystemModal) != 0) {
-        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    }
+    box.set_frame((style & box_style::kSystemModal) != 0);
     open_.push_back(&box);
     box.exec();
     open_.pop_back();

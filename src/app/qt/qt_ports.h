@@ -24,6 +24,8 @@ class ProgramMessageBox : public QMessageBox {
 
 public:
     explicit ProgramMessageBox(bool dismissable, QWidget* parent = nullptr);
+    // The box's frame, once its modality is set.
+    void set_frame(bool stays_on_top);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -879,6 +879,52 @@ TEST_F(X11Test, TraysThatComeAndGoNeverLeaveTheProgramOutOfReach) {
     EXPECT_TRUE(window.isActiveWindow() || window.window_visible());
 }
 
+// The fixed dialogs as the desktop shows them: with no frame but the
+// program's own caption bar (the window manager's or Qt's would offer to
+// minimise and maximise them), whose one button is the close button where the
+// dialog has one. `frame` names the frame something else draws, or "none".
+void expect_fixed_dialog_frames(const std::function<QString(QWidget*)>& frame) {
+    const auto shown_frame = [&](QWidget* dialog) {
+        QString seen;
+        (void)QTest::qWaitFor([&] { return (seen = frame(dialog)) == u"none"_s; }, 5000);
+        const auto* bar = dialog->findChild<QWidget*>(u"caption_bar"_s);
+        return seen + u", caption bar buttons: "_s +
+               (bar == nullptr ? u"<no bar>"_s
+                               : joined(bar->findChildren<QAbstractButton*>(),
+                                        [](const QObject* b) { return b->objectName(); }));
+    };
+    const QString closable = u"none, caption bar buttons: caption_close"_s;
+    const QString fixed = u"none, caption bar buttons: "_s;
+    for (const WindowCase& c : windows()) {
+        QPointer<QWidget> dialog = c.open();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog)) << c.name;
+        EXPECT_EQ(shown_frame(dialog).toStdString(),
+                  (std::string(c.name) == "about_ok" ? closable : fixed).toStdString())
+            << c.name;
+        delete dialog;
+    }
+    for (const auto& [style, expected] : {std::pair{box_style::kOk, closable},
+                                          std::pair{box_style::kYesNo, fixed}}) {
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(box));
+            seen = shown_frame(box);
+            box->buttons().constFirst()->click();
+        });
+        qt::QtMessageBoxes().show_box("確認", "text", style, nullptr);
+        EXPECT_EQ(seen.toStdString(), expected.toStdString()) << "box of style " << style;
+    }
+}
+
+TEST_F(X11Test, FixedDialogsHaveNothingToMinimiseOrMaximise) {
+    expect_fixed_dialog_frames([](QWidget* dialog) {
+        const QString extents = xprop(dialog, u"_NET_FRAME_EXTENTS"_s);
+        return extents.endsWith(u"= 0, 0, 0, 0"_s) ? u"none"_s : u"openbox's: "_s + extents;
+    });
+}
+
 // What the program has asked of the compositor so far, one request or event a
 // line (WAYLAND_DEBUG, logged by under_wayland.sh).
 QStringList wayland_log() {
@@ -931,6 +977,12 @@ TEST_F(WaylandTest, TheCaptionTicksOnScreen) {
     }
     const qsizetype marked = seen.filter(u"変更有り"_s).size();
     EXPECT_TRUE(marked > 0 && marked < seen.size()) << seen.join(u" / "_s).toStdString();
+}
+
+TEST_F(WaylandTest, FixedDialogsHaveNothingToMinimiseOrMaximise) {
+    expect_fixed_dialog_frames([](QWidget* dialog) {
+        return dialog->windowHandle()->frameMargins().isNull() ? u"none"_s : u"Qt's title bar"_s;
+    });
 }
 
 TEST(QtMessageBoxesTest, EachKindShowsItsButtonsAndAnswersKeysAndClicks) {
