@@ -78,9 +78,9 @@ protected:
         }
         const int right = close_ != nullptr ? close_->x() - 4 : width() - 4;
         painter.setPen(active ? Qt::white : QColor(212, 208, 200));
-        painter.drawText(QRect(left, 0, right - left, height()), Qt::AlignVCenter | Qt::AlignLeft,
-                         fontMetrics().elidedText(window()->windowTitle(), Qt::ElideRight,
-                                                  right - left));
+        painter.drawText(
+            QRect(left, 0, right - left, height()), Qt::AlignVCenter | Qt::AlignLeft,
+            fontMetrics().elidedText(window()->windowTitle(), Qt::ElideRight, right - left));
     }
 
     void mousePressEvent(QMouseEvent* event) override {
@@ -105,8 +105,9 @@ void give_fixed_dialog_frame(QWidget* dialog, bool close_button) {
         return;
     }
     // Kept: the dialog's type and whether it stays on top.
-    dialog->setWindowFlags((dialog->windowFlags() & (Qt::WindowType_Mask | Qt::WindowStaysOnTopHint)) |
-                           Qt::FramelessWindowHint);
+    dialog->setWindowFlags(
+        (dialog->windowFlags() & (Qt::WindowType_Mask | Qt::WindowStaysOnTopHint)) |
+        Qt::FramelessWindowHint);
     auto* bar = new CaptionBar(dialog, close_button);
     const int caption = bar->height();
     // The client area keeps its size and its controls their places below the

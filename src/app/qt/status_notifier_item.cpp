@@ -85,8 +85,8 @@ StatusNotifierItem::StatusNotifierItem(QObject* parent)
     if (!bus.isConnected()) {
         return;  // no session bus: only an XEmbed tray can hold the icon
     }
-    watcher_ = new QDBusServiceWatcher(kWatcher, bus, QDBusServiceWatcher::WatchForOwnerChange,
-                                       this);
+    watcher_ =
+        new QDBusServiceWatcher(kWatcher, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& new_owner) {
                 watcher_owner_changed(new_owner);
@@ -131,9 +131,9 @@ void StatusNotifierItem::ask_for_host(bool wait) {
         kWatcher, kWatcherPath, u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
     get << kWatcher << u"IsStatusNotifierHostRegistered"_s;
     const auto take = [this](const QDBusMessage& reply) {
-        const bool present = reply.type() == QDBusMessage::ReplyMessage &&
-                             !reply.arguments().isEmpty() &&
-                             reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+        const bool present =
+            reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+            reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
         if (present != host_present_) {
             host_present_ = present;
             if (on_change_) {

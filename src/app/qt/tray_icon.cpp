@@ -27,9 +27,8 @@ TrayIcon::TrayIcon(QObject* parent)
     item_ = new StatusNotifierItem(this);
     item_->set_click_handler([this](StatusNotifierItem::Click click) {
         if (on_activated_) {
-            on_activated_(click == StatusNotifierItem::Click::kPrimary
-                              ? QSystemTrayIcon::Trigger
-                              : QSystemTrayIcon::Context);
+            on_activated_(click == StatusNotifierItem::Click::kPrimary ? QSystemTrayIcon::Trigger
+                                                                       : QSystemTrayIcon::Context);
         }
     });
     // A watcher that comes or goes is acted on at once, not at the next check.

@@ -811,15 +811,13 @@ TEST_F(X11Test, TraysThatComeAndGoNeverLeaveTheProgramOutOfReach) {
     const auto watcher_up = [&] {
         ASSERT_TRUE(watcher.up(item_registered)) << watcher.shown.toStdString();
     };
-    const auto xembed_up = [&] {
-        ASSERT_TRUE(xembed.up(QSystemTrayIcon::isSystemTrayAvailable));
-    };
+    const auto xembed_up = [&] { ASSERT_TRUE(xembed.up(QSystemTrayIcon::isSystemTrayAvailable)); };
     const auto mini = [&] { find<QPushButton>(u"mini_bt"_s)->click(); };
     // The panel's clicks, as it sends them to the registered item.
     const auto panel_click = [&](const QString& method) {
         const QString service = watcher.shown.section(u"registered "_s, -1).section(u' ', 0, 0);
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            service, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, method);
+        QDBusMessage call = QDBusMessage::createMethodCall(service, u"/StatusNotifierItem"_s,
+                                                           u"org.kde.StatusNotifierItem"_s, method);
         call << 0 << 0;
         return popped_up_by([&] { QDBusConnection::sessionBus().send(call); }, true);
     };
@@ -903,8 +901,8 @@ void expect_fixed_dialog_frames(const std::function<QString(QWidget*)>& frame) {
             << c.name;
         delete dialog;
     }
-    for (const auto& [style, expected] : {std::pair{box_style::kOk, closable},
-                                          std::pair{box_style::kYesNo, fixed}}) {
+    for (const auto& [style, expected] :
+         {std::pair{box_style::kOk, closable}, std::pair{box_style::kYesNo, fixed}}) {
         QString seen;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -952,7 +950,8 @@ TEST_F(WaylandTest, TheCaptionTicksOnScreen) {
     context.settings.page.set_text({Control::srcfld_txt, 0}, "/data");
     const qsizetype from = wayland_log().size();
     const QRegularExpression title(uR"re(-> xdg_toplevel@\d+\.set_title\("(Tarvenix.*)"\))re"_s);
-    const QRegularExpression title_bar_drawn(uR"re(-> wl_surface@\d+\.damage(_buffer)?\(0, 0, )re"_s);
+    const QRegularExpression title_bar_drawn(
+        uR"re(-> wl_surface@\d+\.damage(_buffer)?\(0, 0, )re"_s);
     QStringList seen;  // each caption, and whether a frame with its title bar followed
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
