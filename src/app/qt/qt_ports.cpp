@@ -131,17 +131,16 @@ QString QtMessageBoxes::box_text(std::string_view text) {
     return result;
 }
 
-std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view text,
-                                      std::int32_t style, const HelpReference* /*help*/) {
-    // The help topic of a box points into a Windows help file that cannot be
-    // shown here; the box is shown without its help.
+std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view caption,
+                                                            std::string_view text,
+                                                            std::int32_t style) {
     const BoxButtons buttons = buttons_for(style);
-    ProgramMessageBox box(buttons.escape != QMessageBox::NoButton);
-    box.setWindowTitle(to_qstring(caption));
-    box.setTextFormat(Qt::PlainText);
-    box.setText(box_text(text));
-    box.setIcon(icon_for(style));
-    box.setStandardButtons(buttons.buttons);
+    auto box = std::make_unique<ProgramMessageBox>(buttons.escape != QMessageBox::NoButton);
+    box->setWindowTitle(to_qstring(caption));
+    box->setTextFormat(Qt::PlainText);
+    box->setText(box_text(text));
+    box->setIcon(icon_for(style));
+    box->setStandardButtons(buttons.buttons);
     // The program speaks Japanese whatever the desktop's language; the
     // buttons read as on a Japanese desktop.
     const std::pair<QMessageBox::StandardButton, QString> captions[] = {
@@ -152,16 +151,26 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
         {QMessageBox::Retry, u"再試行(&R)"_s},
     };
     for (const auto& [which, caption_text] : captions) {
-        if (QAbstractButton* shown = box.button(which)) {
+        if (QAbstractButton* shown = box->button(which)) {
             shown->setText(caption_text);
         }
     }
-    box.setDefaultButton(buttons.first);
+    box->setDefaultButton(buttons.first);
     if (buttons.escape != QMessageBox::NoButton) {
-        box.setEscapeButton(buttons.escape);
+        box->setEscapeButton(buttons.escape);
     }
-    box.setWindowModality(Qt::ApplicationModal);
-    box.set_frame((style & box_style::kSystemModal) != 0);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->set_frame((style & box_style::kSystemModal) != 0);
+    return box;
+}
+
+std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view text,
+                                      std::int32_t style, const HelpReference* /*help*/) {
+    // The help topic of a box points into a Windows help file that cannot be
+    // shown here; the box is shown without its help.
+    const BoxButtons buttons = buttons_for(style);
+    const std::unique_ptr<ProgramMessageBox> shown_box = make_box(caption, text, style);
+    ProgramMessageBox& box = *shown_box;
     open_.push_back(&box);
     box.exec();
     open_.pop_back();

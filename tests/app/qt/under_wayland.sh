@@ -1,41 +1,27 @@
 #!/usr/bin/env bash
-# Runs a test program in a Wayland session: a headless weston of its own in a
-# private runtime folder, Qt's wayland platform. What the program asks of the
-# compositor is logged (WAYLAND_DEBUG) to the file named by
-# TARVENIX_WAYLAND_LOG, for the tests to read.
+# Runs a test program on a headless weston of its own (Qt's wayland platform,
+# no session bus), logging what it asks of the compositor (WAYLAND_DEBUG) to
+# $TARVENIX_WAYLAND_LOG; exits 77 (skipped) where weston cannot run.
 #   under_wayland.sh PROGRAM [ARGS...]
-# Exits 77 (skipped) when weston or Qt's Wayland plugin is missing or weston
-# cannot start here.
 set -euo pipefail
-
-skip() {
-    echo "under_wayland.sh: skipped: $*" >&2
-    exit 77
-}
+skip() { echo "under_wayland.sh: skipped: $*" >&2 && exit 77; }
 command -v weston > /dev/null || skip "weston is not installed (Debian package weston)"
 plugins="$(qtpaths6 --query QT_INSTALL_PLUGINS 2> /dev/null || echo /usr/lib/x86_64-linux-gnu/qt6/plugins)"
 [ -e "$plugins/platforms/libqwayland-generic.so" ] ||
     skip "Qt's Wayland plugin is not installed (Debian package qt6-wayland)"
-
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-wayland-XXXXXX")"
-chmod 700 "$tmp"
 compositor=""
-trap '[ -z "$compositor" ] || kill "$compositor" 2> /dev/null || true; rm -rf "$tmp"' EXIT
-export XDG_RUNTIME_DIR="$tmp"
+trap 'kill $compositor 2> /dev/null || true; rm -rf "$tmp"' EXIT
+export XDG_RUNTIME_DIR="$tmp" WAYLAND_DISPLAY=wayland-test TARVENIX_WAYLAND_LOG="$tmp/requests.log"
 weston --backend=headless-backend.so --socket=wayland-test --idle-time=0 --no-config \
     --log="$tmp/weston.log" > /dev/null 2>&1 &
 compositor=$!
-# Up once its socket is there (and it is still running).
 for _ in $(seq 1 100); do
-    [ -S "$tmp/wayland-test" ] && break
-    kill -0 "$compositor" 2> /dev/null || break
+    [ -S "$tmp/wayland-test" ] || ! kill -0 "$compositor" 2> /dev/null && break
     sleep 0.1
 done
-[ -S "$tmp/wayland-test" ] || skip "weston did not start: $(tail -n 3 "$tmp/weston.log" 2> /dev/null)"
-
-export WAYLAND_DISPLAY=wayland-test TARVENIX_WAYLAND_LOG="$tmp/requests.log"
+[ -S "$tmp/wayland-test" ] || skip "weston did not start: $(tail -n 3 "$tmp/weston.log")"
 unset DISPLAY QT_QPA_PLATFORMTHEME
-# Nothing reaches the user's own session bus.
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/no-bus"
 status=0
 QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client "$@" 2> "$TARVENIX_WAYLAND_LOG" || status=$?
