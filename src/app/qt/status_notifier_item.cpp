@@ -154,10 +154,10 @@ void StatusNotifierItem::ask_for_host(bool wait) {
             });
 }
 
-void StatusNotifierItem::show(const QString& tool_tip) {
+bool StatusNotifierItem::show(const QString& tool_tip) {
     tip_ = tool_tip;
     if (shown_) {
-        return;
+        return true;
     }
     // A connection of its own, so that hiding the icon can leave the bus: the
     // watcher drops an item whose connection has gone.
@@ -167,10 +167,11 @@ void StatusNotifierItem::show(const QString& tool_tip) {
     if (!bus.isConnected() ||
         !bus.registerObject(kItemPath, this, QDBusConnection::ExportAdaptors)) {
         QDBusConnection::disconnectFromBus(item_bus_);
-        return;
+        return false;
     }
     shown_ = true;
     register_with_watcher();
+    return true;
 }
 
 void StatusNotifierItem::hide() {

@@ -52,8 +52,8 @@ public:
     bool tray_present() const { return watcher_present_ && host_present_; }
     // Shown: on a bus connection of its own, registered with the watcher,
     // and registered again whenever a watcher appears. Hidden: off the bus,
-    // so the watcher drops it.
-    void show(const QString& tool_tip);
+    // so the watcher drops it. False when the bus refused it.
+    bool show(const QString& tool_tip);
     void hide();
     bool shown() const { return shown_; }
     void set_tool_tip(const QString& tool_tip);

@@ -88,11 +88,10 @@ bool TrayIcon::xembed_tray_present() {
 }
 
 bool TrayIcon::place_icon() {
-    if (item_->tray_present()) {
+    if (item_->tray_present() && item_->show(tip_)) {
         if (xembed_icon_ != nullptr) {
             xembed_icon_->hide();
         }
-        item_->show(tip_);
         holder_ = Holder::kStatusNotifier;
         return true;
     }
