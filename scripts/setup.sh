@@ -14,6 +14,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
     fonts-ipafont-gothic
     xvfb xauth imagemagick xdotool openbox x11-utils trayer
+    qt6-wayland weston dbus-daemon python3-dbus python3-gi
     g++-mingw-w64-x86-64-posix wine64 wine locales nsis
     dpkg-dev python3 lintian appstream desktop-file-utils debootstrap
 )

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/qt/dialog_frame.h"
 #include "app/qt/ui_common.h"
 
 using namespace Qt::StringLiterals;
@@ -68,6 +69,7 @@ AboutWindow::AboutWindow(const QString& version_text, QWidget* parent)
     ok->setGeometry(tw.rect(1320, 2385, 1310, 435));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
+    give_fixed_dialog_frame(this, true);
 }
 
 void AboutWindow::keyPressEvent(QKeyEvent* event) {

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
@@ -243,6 +244,7 @@ void MainWindow::on_page_event(const PageEvent& event) {
             break;
         case PageEvent::Kind::kCaption:
             setWindowTitle(to_qstring(page_.caption()));
+            redraw_title_bar();
             break;
         case PageEvent::Kind::kTab:
             if (tabs_->currentIndex() != page_.selected_tab()) {
@@ -255,6 +257,16 @@ void MainWindow::on_page_event(const PageEvent& event) {
                 target->setFocus(Qt::OtherFocusReason);
             }
             break;
+    }
+}
+
+void MainWindow::redraw_title_bar() {
+    // Where the compositor leaves the frame to the program (weston, GNOME on
+    // Wayland), Qt draws the title bar into the window's own frames and only
+    // redraws it with the next one: the window's contents rarely change, so
+    // without a frame of its own the caption's clock would stand still.
+    if (isVisible() && QGuiApplication::platformName().startsWith(u"wayland"_s)) {
+        update(QRect(0, 0, 1, 1));
     }
 }
 

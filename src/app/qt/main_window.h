@@ -93,6 +93,7 @@ private:
     void on_page_event(const PageEvent& event);
     void show_control(ControlId id);
     void show_all_controls();
+    void redraw_title_bar();
 
     SettingsPage& page_;
     ProgressDialog* progress_;

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <utility>
 
+#include "app/qt/dialog_frame.h"
 #include "app/qt/ui_common.h"
 
 using namespace Qt::StringLiterals;
@@ -80,6 +81,7 @@ ProgressDialog::ProgressDialog(QWidget* parent)
             cancel_();
         }
     });
+    give_fixed_dialog_frame(this, false);
 }
 
 QLabel* ProgressDialog::add_label(const char* name, const QString& text, const QRect& geometry,

@@ -20,6 +20,7 @@
 #include <limits>
 #include <utility>
 
+#include "app/qt/dialog_frame.h"
 #include "app/qt/ui_common.h"
 #include "common/platform.h"
 
@@ -31,11 +32,16 @@ namespace tarvenix::qt {
 
 ProgramMessageBox::ProgramMessageBox(bool dismissable, QWidget* parent)
     : QMessageBox(parent)
-    , dismissable_(dismissable) {
+    , dismissable_(dismissable) {}
+
+void ProgramMessageBox::set_frame(bool stays_on_top) {
+    // Set after the modality, which gives a message box the default dialog
+    // flags again. No close button where closing would have no answer to give.
     if (!dismissable_) {
-        // No close button where closing would have no answer to give.
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     }
+    setWindowFlag(Qt::WindowStaysOnTopHint, stays_on_top);
+    give_fixed_dialog_frame(this, dismissable_);
 }
 
 void ProgramMessageBox::keyPressEvent(QKeyEvent* event) {
@@ -125,17 +131,16 @@ QString QtMessageBoxes::box_text(std::string_view text) {
     return result;
 }
 
-std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view text,
-                                      std::int32_t style, const HelpReference* /*help*/) {
-    // The help topic of a box points into a Windows help file that cannot be
-    // shown here; the box is shown without its help.
+std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view caption,
+                                                            std::string_view text,
+                                                            std::int32_t style) {
     const BoxButtons buttons = buttons_for(style);
-    ProgramMessageBox box(buttons.escape != QMessageBox::NoButton);
-    box.setWindowTitle(to_qstring(caption));
-    box.setTextFormat(Qt::PlainText);
-    box.setText(box_text(text));
-    box.setIcon(icon_for(style));
-    box.setStandardButtons(buttons.buttons);
+    auto box = std::make_unique<ProgramMessageBox>(buttons.escape != QMessageBox::NoButton);
+    box->setWindowTitle(to_qstring(caption));
+    box->setTextFormat(Qt::PlainText);
+    box->setText(box_text(text));
+    box->setIcon(icon_for(style));
+    box->setStandardButtons(buttons.buttons);
     // The program speaks Japanese whatever the desktop's language; the
     // buttons read as on a Japanese desktop.
     const std::pair<QMessageBox::StandardButton, QString> captions[] = {
@@ -146,18 +151,26 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
         {QMessageBox::Retry, u"再試行(&R)"_s},
     };
     for (const auto& [which, caption_text] : captions) {
-        if (QAbstractButton* shown = box.button(which)) {
+        if (QAbstractButton* shown = box->button(which)) {
             shown->setText(caption_text);
         }
     }
-    box.setDefaultButton(buttons.first);
+    box->setDefaultButton(buttons.first);
     if (buttons.escape != QMessageBox::NoButton) {
-        box.setEscapeButton(buttons.escape);
+        box->setEscapeButton(buttons.escape);
     }
-    box.setWindowModality(Qt::ApplicationModal);
-    if ((style & box_style::kSystemModal) != 0) {
-        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    }
+    box->setWindowModality(Qt::ApplicationModal);
+    box->set_frame((style & box_style::kSystemModal) != 0);
+    return box;
+}
+
+std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view text,
+                                      std::int32_t style, const HelpReference* /*help*/) {
+    // The help topic of a box points into a Windows help file that cannot be
+    // shown here; the box is shown without its help.
+    const BoxButtons buttons = buttons_for(style);
+    const std::unique_ptr<ProgramMessageBox> shown_box = make_box(caption, text, style);
+    ProgramMessageBox& box = *shown_box;
     open_.push_back(&box);
     box.exec();
     open_.pop_back();

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,8 @@ class ProgramMessageBox : public QMessageBox {
 
 public:
     explicit ProgramMessageBox(bool dismissable, QWidget* parent = nullptr);
+    // The box's frame, once its modality is set.
+    void set_frame(bool stays_on_top);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -39,6 +42,9 @@ public:
                           const HelpReference* help) override;
     void close_open_boxes() override;
 
+    // The box `show_box` shows, not shown yet.
+    static std::unique_ptr<ProgramMessageBox> make_box(std::string_view caption,
+                                                       std::string_view text, std::int32_t style);
     // The answer a box of the given style gives when it is dismissed with
     // Escape or its close button; kNone when it cannot be dismissed.
     static std::int16_t dismiss_answer(std::int32_t style);

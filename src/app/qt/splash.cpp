@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 
+#include "app/qt/dialog_frame.h"
 #include "app/qt/ui_common.h"
 
 using namespace Qt::StringLiterals;
@@ -59,6 +60,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     logo->setPixmap(program_pixmap32());
     logo->setGeometry(tw.rect(300, 300, 480, 480));
     logo->setAlignment(Qt::AlignCenter);
+    give_fixed_dialog_frame(this, false);
 }
 
 void SplashWindow::set_product_text(const QString& text) {

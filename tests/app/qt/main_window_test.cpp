@@ -10,6 +10,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
 #include <QGroupBox>
 #include <QHash>
 #include <QImage>
@@ -20,6 +23,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -169,32 +173,41 @@ TEST_F(MainWindowTest, EveryControlTabFrameAndTipHasItsExactCaption) {
     EXPECT_EQ(frames.join(u'|'), u"オープン中のファイル|コピー履歴|時刻設定|条件"_s);
 }
 
+// The menu `click` pops up (`later` for another process's click), closed again.
+QString popped_up_by(const std::function<void()>& click, bool later = false) {
+    QString seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            seen = joined(popup->actions(), [](const QAction* a) {
+                return a->isSeparator() ? u"-"_s : a->objectName() + u'=' + a->text();
+            });
+            popup->close();
+        }
+    });
+    poll.start(20);
+    click();
+    (void)QTest::qWaitFor([&] { return !seen.isEmpty(); }, later ? 5000 : 0);
+    return seen.isEmpty() ? u"<none>"_s : seen;
+}
+
+const QString kMainMenu =
+    u"bkup_exitwin=ﾊﾞｯｸｱｯﾌﾟ後Windows終了|start_bkup=ﾊﾞｯｸｱｯﾌﾟ実行|-|exit_win=Windows終了|"
+    u"reboot_win=Windows再起動|log_off=ログオフ|-|mnuset=設定|History_Disp=履歴表示|-|"
+    u"mnuend=Tarvenix終了"_s;
+const QString kHelpMenu = u"help_show=ﾍﾙﾌﾟ|about_show=About"_s;
+
 // A left click on the tray icon pops up the main menu, a right click the help.
 TEST_F(MainWindowTest, TrayClicksPopUpTheirMenus) {
     const std::pair<QSystemTrayIcon::ActivationReason, QString> clicks[] = {
-        {QSystemTrayIcon::Trigger,
-         u"bkup_exitwin=ﾊﾞｯｸｱｯﾌﾟ後Windows終了|start_bkup=ﾊﾞｯｸｱｯﾌﾟ実行|-|exit_win=Windows終了|"
-         u"reboot_win=Windows再起動|log_off=ログオフ|-|mnuset=設定|History_Disp=履歴表示|-|"
-         u"mnuend=Tarvenix終了"_s},
-        {QSystemTrayIcon::Context, u"help_show=ﾍﾙﾌﾟ|about_show=About"_s},
+        {QSystemTrayIcon::Trigger, kMainMenu},
+        {QSystemTrayIcon::Context, kHelpMenu},
         {QSystemTrayIcon::DoubleClick, u"<none>"_s},
         {QSystemTrayIcon::MiddleClick, u"<none>"_s},
     };
     for (const auto& [reason, items] : clicks) {
-        QString seen;
-        QTimer::singleShot(50, [&] {
-            seen = u"<none>"_s;
-            if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                seen = joined(popup->actions(), [](const QAction* a) {
-                    return a->isSeparator() ? u"-"_s : a->objectName() + u'=' + a->text();
-                });
-                popup->close();
-            }
-        });
-        window.on_tray_activated(reason);
-        // When nothing popped up, the call returned at once: let the timer run.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !seen.isEmpty(); }));
-        EXPECT_EQ(seen, items) << "activation " << reason;
+        EXPECT_EQ(popped_up_by([&] { window.on_tray_activated(reason); }), items)
+            << "activation " << reason;
     }
 }
 
@@ -721,6 +734,38 @@ QString wm_state(const QWidget* window) {
     return at < 0 ? u"none"_s : out.mid(at + 14).section(u'\n', 0, 0).trimmed();
 }
 
+// The fixed dialogs with their captions, framed by nothing but the program's
+// caption bar (another frame, named by `frame`, would offer to minimise and
+// maximise them), its one button the close button where the dialog has one.
+void expect_fixed_dialogs(const std::function<QString(QWidget*)>& caption,
+                          const std::function<QString(QWidget*)>& frame) {
+    std::vector<std::tuple<QPointer<QWidget>, QString, QString>> dialogs;  // caption, buttons
+    for (const WindowCase& c : windows()) {
+        dialogs.emplace_back(c.open(), c.title,
+                             std::string_view(c.name) == "about_ok" ? u"caption_close"_s : u""_s);
+    }
+    for (const auto& [style, buttons] :
+         {std::pair{box_style::kOk, u"caption_close"_s}, std::pair{box_style::kYesNo, u""_s}}) {
+        QWidget* box = qt::QtMessageBoxes::make_box("確認", "text", style).release();
+        box->show();
+        dialogs.emplace_back(box, u"確認"_s, buttons);
+    }
+    for (const auto& [dialog, title, buttons] : dialogs) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        QString seen, drawn;  // told asynchronously
+        EXPECT_TRUE(QTest::qWaitFor([&] { return (seen = caption(dialog)) == title; }, 10000))
+            << seen.toStdString() << " for " << title.toStdString();
+        (void)QTest::qWaitFor([&] { return (drawn = frame(dialog)) == u"none"_s; }, 5000);
+        const auto* bar = dialog->findChild<QWidget*>(u"caption_bar"_s);
+        const QString bar_buttons = bar == nullptr ? u"no bar"_s
+                                                   : joined(bar->findChildren<QAbstractButton*>(),
+                                                            std::mem_fn(&QObject::objectName));
+        EXPECT_EQ((drawn + u'|' + bar_buttons).toStdString(), (u"none|"_s + buttons).toStdString())
+            << title.toStdString();
+        delete dialog;
+    }
+}
+
 class X11Test : public AppFixture {
 protected:
     void SetUp() override {
@@ -730,42 +775,63 @@ protected:
     }
 };
 
-TEST_F(X11Test, CaptionsAreExactlyTheProgramsOwnTexts) {
+TEST_F(X11Test, CaptionsAndFramesAreTheProgramsOwn) {
     window.timer1()->stop();  // the caption below stays as set
     window.show();
     context.settings.page.set_caption("Tarvenix   (Now 09:30:05)  変更有り");
-    std::vector<std::pair<QPointer<QWidget>, QString>> on_screen = {
-        {&window, u"Tarvenix   (Now 09:30:05)  変更有り"_s}};
-    for (const WindowCase& c : windows()) {
-        on_screen.emplace_back(c.open(), c.title);
-    }
-    for (const auto& [widget, caption] : on_screen) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(widget));
-        // The window manager is told asynchronously.
-        QString seen;
-        EXPECT_TRUE(QTest::qWaitFor([&] { return (seen = wm_name(widget)) == caption; }, 10000))
-            << seen.toStdString() << " for " << caption.toStdString();
-    }
-    for (std::size_t i = 1; i < on_screen.size(); ++i) {
-        delete on_screen[i].first;
-    }
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return wm_name(&window) == u"Tarvenix   (Now 09:30:05)  変更有り"_s; }, 10000));
+    expect_fixed_dialogs(wm_name, [](QWidget* dialog) {
+        const QString extents = xprop(dialog, u"_NET_FRAME_EXTENTS"_s);
+        return extents.endsWith(u"= 0, 0, 0, 0"_s) ? u"none"_s : u"openbox's: "_s + extents;
+    });
 }
 
-// A tray (trayer) that comes and goes: the program stays reachable, and an edit
-// in progress is never taken off the screen.
-TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
-    window.findChild<QTimer*>(u"tray_retry"_s)->setInterval(100);
-    QProcess tray;
-    const auto tray_up = [&tray] {
-        tray.start(u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s});
-        ASSERT_TRUE(
-            QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000));
+// A tray as a process of its own: trayer (XEmbed) or a StatusNotifier watcher
+// as panels run it, which says what it shows of each icon registered with it.
+struct Tray {
+    QString program;
+    QStringList arguments;
+    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+    QString shown{};  // what it said so far
+    const QString& said() { return shown += QString::fromUtf8(process->readAll()); }
+    bool up(const std::function<bool()>& ready) {
+        shown.clear();
+        process->start(program, arguments);
+        const auto settled = [&] { return ready() || process->state() == QProcess::NotRunning; };
+        return process->waitForStarted(5000) && QTest::qWaitFor(settled, 10000) && ready();
+    }
+    void gone() { process->kill(), process->waitForFinished(5000); }
+};
+
+// Trays of both kinds come and go: the icon goes to whichever is there, the
+// window comes back within seconds when none is, and an edit stays on screen.
+TEST_F(X11Test, TraysThatComeAndGoNeverLeaveTheProgramOutOfReach) {
+    Tray xembed{u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s}};
+    // Debian's python3-dbus is for the system's python.
+    Tray watcher{u"/usr/bin/python3"_s, {QStringLiteral(TARVENIX_SNI_WATCHER)}};
+    if (!QDBusConnection::sessionBus().isConnected() ||
+        QProcess::execute(watcher.program, {u"-c"_s, u"import dbus, gi"_s}) != 0) {
+        GTEST_SKIP() << "needs a session bus (dbus-daemon), python3-dbus and python3-gi";
+    }
+    const auto watcher_ready = [&] { return watcher.said().contains(u"ready"_s); };
+    using H = qt::TrayIcon::Holder;
+    const auto item_registered = [&] {
+        return watcher.said().contains(u" id=tarvenix tip=左-Menu:右-Help pixmaps=32x32,64x64"_s);
     };
-    const auto tray_gone = [&tray] {
-        tray.kill();
-        tray.waitForFinished(5000);
+    const auto watcher_up = [&] {
+        ASSERT_TRUE(watcher.up(item_registered)) << watcher.shown.toStdString();
     };
+    const auto xembed_up = [&] { ASSERT_TRUE(xembed.up(QSystemTrayIcon::isSystemTrayAvailable)); };
     const auto mini = [&] { find<QPushButton>(u"mini_bt"_s)->click(); };
+    // The panel's clicks, as it sends them to the registered item.
+    const auto panel_click = [&](const QString& method) {
+        auto call = QDBusMessage::createMethodCall(
+            watcher.shown.section(u"registered "_s, -1).section(u' ', 0, 0),
+            u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, method);
+        return popped_up_by([&] { QDBusConnection::sessionBus().send(call << 0 << 0); }, true);
+    };
     controller.start_up();  // no tray yet: the window stands in
     ASSERT_TRUE(window.standing_in_for_tray());
     QLineEdit* source = find<QLineEdit>(u"srcfld_txt(0)"_s);
@@ -775,38 +841,102 @@ TEST_F(X11Test, ATrayThatComesAndGoesNeverLeavesTheProgramOutOfReach) {
     const struct {
         const char* name;
         std::function<void()> action;
-        bool icon;          // the tray icon is shown
+        H holder;
         QString wm_states;  // the main window's, any of these
     } steps[] = {
-        {"a tray appears during an edit", tray_up, true, u"Normal"_s},
-        {"閉じる hides it into the tray", mini, true, u"none"_s},
-        {"the tray goes away", tray_gone, false, u"Normal"_s},
-        {"閉じる minimises the stand-in", mini, false, u"Iconic"_s},
+        {"a StatusNotifier tray appears during an edit", watcher_up, H::kStatusNotifier,
+         u"Normal"_s},
+        {"閉じる hides it into the tray", mini, H::kStatusNotifier, u"none"_s},
+        {"the panel's left and right clicks",
+         [&] {
+             EXPECT_EQ(panel_click(u"Activate"_s) + panel_click(u"ContextMenu"_s),
+                       kMainMenu + kHelpMenu);
+         },
+         H::kStatusNotifier, u"none"_s},
+        {"the tray goes away", [&] { watcher.gone(); }, H::kNone, u"Normal"_s},
+        {"閉じる minimises the stand-in", mini, H::kNone, u"Iconic"_s},
         // Left as the user left it (openbox at times restores it when the
         // panel takes its place): never withdrawn.
-        {"a tray appears again", tray_up, true, u"Iconic|Normal"_s},
-        {"設定 shows the window", [&] { window.findChild<QAction*>(u"mnuset"_s)->trigger(); }, true,
-         u"Normal"_s},
+        {"an XEmbed tray appears", xembed_up, H::kXEmbed, u"Iconic|Normal"_s},
+        {"設定 shows the window", [&] { window.findChild<QAction*>(u"mnuset"_s)->trigger(); },
+         H::kXEmbed, u"Normal"_s},
+        {"a StatusNotifier tray appears as well", [&] { ASSERT_TRUE(watcher.up(watcher_ready)); },
+         H::kXEmbed, u"Normal"_s},
+        {"the XEmbed tray goes away: the other takes the icon",
+         [&] {
+             xembed.gone();
+             EXPECT_TRUE(QTest::qWaitFor(item_registered, 5000)) << watcher.shown.toStdString();
+         },
+         H::kStatusNotifier, u"Normal"_s},
+        {"no tray is left", [&] { watcher.gone(); }, H::kNone, u"Normal"_s},
     };
     for (const auto& step : steps) {
         step.action();
-        const auto icon_shown = [&] {
-            return window.tray().icon() != nullptr && window.tray().icon()->isVisible();
-        };
         const bool settled = QTest::qWaitFor(
             [&] {
-                return icon_shown() == step.icon &&
+                return window.tray().holder() == step.holder &&
                        step.wm_states.split(u'|').contains(wm_state(&window));
             },
-            10000);
+            5000);
         EXPECT_TRUE(settled) << step.name << ": state " << wm_state(&window).toStdString()
-                             << ", tray " << QSystemTrayIcon::isSystemTrayAvailable() << ", icon "
-                             << icon_shown();
-        EXPECT_EQ(window.standing_in_for_tray(), !step.icon) << step.name;
+                             << ", icon in " << static_cast<int>(window.tray().holder());
+        EXPECT_EQ(window.standing_in_for_tray(), step.holder == H::kNone) << step.name;
         EXPECT_EQ(source->text(), u"/data"_s) << step.name;
     }
     EXPECT_TRUE(window.isActiveWindow() || window.window_visible());
-    tray_gone();
+}
+
+// What the program asked of the compositor so far (logged by under_wayland.sh).
+QStringList wayland_log() {
+    QFile log(qEnvironmentVariable("TARVENIX_WAYLAND_LOG"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).split(u'\n')
+                                         : QStringList();
+}
+
+class WaylandTest : public AppFixture {
+protected:
+    void SetUp() override {
+        if (!QGuiApplication::platformName().startsWith(u"wayland"_s)) {
+            GTEST_SKIP() << "needs a Wayland compositor (tests/app/qt/under_wayland.sh)";
+        }
+    }
+};
+
+// In weston Qt draws the title bar: each caption the clock writes must reach
+// the compositor with a new frame of it, not wait for the window's next repaint.
+TEST_F(WaylandTest, TheCaptionTicksOnScreen) {
+    controller.start_up();  // no tray here: the window stands in
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // An edit (the headless compositor has no keyboard to type it with): 変更有り blinks.
+    context.settings.page.set_text({Control::srcfld_txt, 0}, "/data");
+    const qsizetype from = wayland_log().size();
+    const QRegularExpression title(uR"re(-> xdg_toplevel@\d+\.set_title\("(Tarvenix.*)"\))re"_s);
+    const QRegularExpression drawn(uR"re(-> wl_surface@\d+\.damage(_buffer)?\(0, 0, )re"_s);
+    QStringList seen;  // each caption, with " +" once a frame of its title bar followed
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            seen.clear();
+            for (const QString& line : wayland_log().mid(from)) {
+                if (const auto match = title.match(line); match.hasMatch()) {
+                    seen << match.captured(1);
+                } else if (!seen.isEmpty() && !seen.last().endsWith(u" +"_s) &&
+                           drawn.match(line).hasMatch()) {
+                    seen.last() += u" +"_s;
+                }
+            }
+            return seen.size() >= 4;
+        },
+        10000));
+    seen.removeLast();  // its frame may still be on its way
+    const qsizetype marked = seen.filter(u"変更有り"_s).size();  // blinking
+    EXPECT_TRUE(seen.filter(u" +"_s).size() == seen.size() && marked > 0 && marked < seen.size())
+        << seen.join(u" / "_s).toStdString();
+}
+
+TEST_F(WaylandTest, FixedDialogsHaveNothingToMinimiseOrMaximise) {
+    expect_fixed_dialogs(&QWidget::windowTitle, [](QWidget* dialog) {
+        return dialog->windowHandle()->frameMargins().isNull() ? u"none"_s : u"Qt's title bar"_s;
+    });
 }
 
 TEST(QtMessageBoxesTest, EachKindShowsItsButtonsAndAnswersKeysAndClicks) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a test program as a user's desktop would show it: on a private X
-# server (Xvfb) with a window manager (openbox), on Qt's xcb platform.
+# server (Xvfb) with a window manager (openbox), on Qt's xcb platform, with a
+# session bus of its own (dbus-daemon) where the desktop's would be.
 #   under_x11.sh PROGRAM [ARGS...]
 set -euo pipefail
 
@@ -10,8 +11,9 @@ set -euo pipefail
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-x11-XXXXXX")"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$tmp/display" 2> /dev/null &
 server=$!
-trap 'kill "$wm" "$server" 2> /dev/null || true; rm -rf "$tmp"' EXIT
+trap 'kill $wm $bus "$server" 2> /dev/null || true; rm -rf "$tmp"' EXIT
 wm=""
+bus=""
 for _ in $(seq 1 100); do
     [ -s "$tmp/display" ] && break
     sleep 0.1
@@ -26,5 +28,8 @@ for _ in $(seq 1 100); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q 'window id' && break
     sleep 0.1
 done
+# The tests never reach the user's own session bus: a private one, or none.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/bus"
+bus="$(dbus-daemon --session --fork --address="$DBUS_SESSION_BUS_ADDRESS" --print-pid 2> /dev/null || true)"
 unset QT_QPA_PLATFORMTHEME
 QT_QPA_PLATFORM=xcb "$@"
