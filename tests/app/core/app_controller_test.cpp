@@ -118,12 +118,8 @@ TEST(AppControllerTest, StartUpAddsTheIconAndOpeningTheWindowSelectsTheFirstSetO
     EXPECT_TRUE(t.ui.box_texts().empty());
     t.page().select_tab(7);
     t.controller.mnuset();
-    t.controller.on_window_activated();
     EXPECT_TRUE(t.window.window_visible());
     EXPECT_EQ(t.page().selected_tab(), 0);
-    t.page().select_tab(kHistoryTab);
-    t.controller.on_window_activated();  // coming back from another window
-    EXPECT_EQ(t.page().selected_tab(), kHistoryTab);
 }
 
 // Windows終了, Windows再起動 and ログオフ each ask the session for their own
