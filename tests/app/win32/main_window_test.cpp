@@ -170,17 +170,51 @@ TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
     EXPECT_EQ(focused(), "mini_bt");
 }
 
-TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
+// Every label of `window` with a text shows it whole on its line, where its
+// alignment puts it, clear of the window's edges.
+void expect_labels_fit(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    for (HWND label = GetWindow(window, GW_CHILD); label; label = GetWindow(label, GW_HWNDNEXT)) {
+        wchar_t kind[16] = {};
+        GetClassNameW(label, kind, 16);
+        const std::wstring text = win32::widen(win32::window_text(label));
+        if (std::wstring_view(kind) != L"Static" || text.empty()) {
+            continue;
+        }
+        HDC dc = GetDC(label);
+        HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, old);
+        ReleaseDC(label, dc);
+        RECT r{};
+        GetWindowRect(label, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        const auto align = GetWindowLongW(label, GWL_STYLE) & SS_TYPEMASK;
+        const LONG left = align == SS_CENTER  ? (r.left + r.right - extent.cx) / 2
+                          : align == SS_RIGHT ? r.right - extent.cx
+                                              : r.left;
+        const std::string where = win32::window_text(window) + ": " + win32::narrow(text);
+        EXPECT_LE(extent.cx, r.right - r.left) << where;
+        EXPECT_TRUE(left >= 4 && left + extent.cx <= client.right - 4) << where << " at " << left;
+    }
+}
+
+TEST_F(Win32SettingsWindow, SmallWindowsShowTheirLabelsAndCloseOnlyTheWayTheyShould) {
     // The splash: any key closes it.
     win32::SplashWindow splash;
     splash.present(" Tarvenix Ver7.00 ");
     ASSERT_NE(splash.hwnd(), nullptr);
+    expect_labels_fit(splash.hwnd());
     SendMessageW(splash.hwnd(), WM_KEYDOWN, 'A', 0);
     EXPECT_EQ(splash.hwnd(), nullptr) << "a key press leaves the splash open";
 
     // About: opened twice it is one window; OK closes it.
     controller_.about_show();
     const HWND about = window_.about().hwnd();
+    expect_labels_fit(about);
     controller_.about_show();
     EXPECT_EQ(window_.about().hwnd(), about) << "a second About window";
     SendMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
@@ -191,6 +225,7 @@ TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
     int cancels = 0;
     progress_.set_cancel_handler([&cancels] { ++cancels; });
     progress_.show();
+    expect_labels_fit(progress_.hwnd());
     SendMessageW(progress_.hwnd(), WM_COMMAND, IDCANCEL, 0);
     SendMessageW(progress_.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(progress_.visible()) << "Escape or WM_CLOSE hid the progress dialog";
