@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/core/path_ellipsis.h"
 #include "support/engine_harness.h"
 
 namespace tarvenix {
@@ -463,6 +464,26 @@ TEST(SchedulerTest, HourAndMinuteBoxesAreCheckedAndWrittenWithTwoDigits) {
         EXPECT_EQ(joined(t.ui.box_texts(), ""), shown         ? ""
                                                 : box == hour ? "入力された時間が範囲外です！"
                                                               : "入力された分が範囲外です！");
+    }
+}
+
+// A path wider than its label (10 characters here) keeps its start and its
+// last part around "…"; a last part too wide keeps both ends of the text.
+TEST(PathEllipsisTest, KeepsTheStartAndTheLastPart) {
+    const auto characters = [](std::string_view text) {
+        return static_cast<int>(
+            std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+    };
+    const auto sep = [](std::string text) {
+        std::replace(text.begin(), text.end(), '/', platform::kPathSeparator);
+        return text;
+    };
+    for (const auto& [path, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"a/b/c", "a/b/c"},
+             {"abcdefgh/ijk/lm", "abcdef…/lm"},
+             {"ab/cdefghijklmn", "ab/cd…klmn"},
+             {"あいうえおかきくけこさし", "あいうえお…けこさし"}}) {
+        EXPECT_EQ(shorten_path(sep(path), 10, characters, platform::kPathSeparator), sep(shown));
     }
 }
 

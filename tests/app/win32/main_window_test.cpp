@@ -236,6 +236,69 @@ TEST_F(Win32SettingsWindow, SmallWindowsShowTheirLabelsAndCloseOnlyTheWayTheySho
     EXPECT_EQ(win32::window_text(progress_.control(win32::ctl::cpfname)), "A&B.txt");
 }
 
+// The window's client area as painted on the screen.
+std::vector<std::uint32_t> painted(HWND window, RECT& area) {
+    GetClientRect(window, &area);
+    pump();
+    UpdateWindow(window);
+    HDC dc = GetDC(window);
+    HDC copy = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, area.right, area.bottom);
+    HGDIOBJ old = SelectObject(copy, bitmap);
+    BitBlt(copy, 0, 0, area.right, area.bottom, dc, 0, 0, SRCCOPY);
+    SelectObject(copy, old);
+    BITMAPINFO info{};
+    info.bmiHeader = {
+        sizeof(BITMAPINFOHEADER), area.right, -area.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(area.right * area.bottom));
+    GetDIBits(copy, bitmap, 0, static_cast<UINT>(area.bottom), pixels.data(), &info,
+              DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(copy);
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+// A path of 200 characters is shortened in the middle to its label's width
+// (its start, "…", its last folder) and painted on the label's first line:
+// the screen changes nowhere else.
+TEST_F(Win32SettingsWindow, ALongPathKeepsToItsLineShortenedInTheMiddle) {
+    progress_.show();
+    RECT area{};
+    const auto before = painted(progress_.hwnd(), area);
+    const std::wstring last = L"\\最後のフォルダ";
+    std::wstring path = L"C:\\Users";
+    while (path.size() < 200 - last.size()) {
+        path += L"\\写真 2024";
+    }
+    path = path.substr(0, 200 - last.size()) + last;
+    progress_.set_label(ProgressLabel::subfld, win32::narrow(path));
+    HWND label = progress_.control(win32::ctl::subfld);
+    const std::wstring shown = win32::widen(win32::window_text(label));
+    EXPECT_TRUE(shown.starts_with(path.substr(0, 15)) && shown.ends_with(L"…" + last))
+        << win32::narrow(shown);
+    HDC dc = GetDC(label);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    RECT line{};
+    GetWindowRect(label, &line);
+    MapWindowPoints(nullptr, progress_.hwnd(), reinterpret_cast<POINT*>(&line), 2);
+    EXPECT_LE(extent.cx, line.right - line.left);
+    line.bottom = line.top + extent.cy;
+    const auto after = painted(progress_.hwnd(), area);
+    for (LONG y = 0; y < area.bottom; ++y) {
+        for (LONG x = 0; x < area.right; ++x) {
+            const auto i = static_cast<std::size_t>(y * area.right + x);
+            ASSERT_TRUE(PtInRect(&line, POINT{x, y}) || after[i] == before[i])
+                << "painted at " << x << "," << y;
+        }
+    }
+}
+
 TEST_F(Win32SettingsWindow, ClosingTheWindowRunsTheShutDownSequenceWithItsQuestion) {
     type("srcfld_txt(0)", "edited");
     ui_.answer_next(button::kNo);
