@@ -129,27 +129,18 @@ void fit_line_height(QLabel* label) {
     label->resize(label->width(), std::max(label->height(), label->fontMetrics().height()));
 }
 
-namespace {
-// The narrowest margin the layouts leave between a label and the window's edge.
-constexpr int kEdgeMarginTwips = 120;
-}  // namespace
-
 void fit_text_width(QLabel* label) {
     const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 4;
     QRect area = label->geometry();
     if (needed <= area.width()) {
         return;
     }
-    // Within the window's margin: text that reaches the window's edge looks
-    // cut off.
-    const int margin = Twips(label)(kEdgeMarginTwips);
     const int available =
-        label->parentWidget() != nullptr ? label->parentWidget()->width() - margin : needed;
-    const int width = std::min(needed, std::max(0, available - margin));
+        label->parentWidget() != nullptr ? label->parentWidget()->width() : needed;
+    const int width = std::min(needed, available);
     if ((label->alignment() & Qt::AlignHCenter) != 0) {
         const int centre = area.center().x();
-        area.setLeft(std::clamp(centre - width / 2, std::min(margin, area.left()),
-                                std::max(0, available - width)));
+        area.setLeft(std::clamp(centre - width / 2, 0, std::max(0, available - width)));
     } else {
         area.moveLeft(std::min(area.left(), std::max(0, available - width)));
     }

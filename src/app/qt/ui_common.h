@@ -65,7 +65,7 @@ void configure_application();
 // font taller than the designed one are not cut off.
 void fit_line_height(QLabel* label);
 // Lets a label grow sideways (around its centre when centred) to show its
-// whole text, within its parent and clear of its edges.
+// whole text, within its parent.
 void fit_text_width(QLabel* label);
 
 }  // namespace tarvenix::qt
