@@ -475,20 +475,19 @@ TEST(SchedulerTest, HourAndMinuteBoxesAreCheckedAndWrittenWithTwoDigits) {
 // A path wider than its label (10 characters here) keeps its start and its
 // last part around "…"; a last part too wide keeps both ends of the text.
 TEST(PathEllipsisTest, KeepsTheStartAndTheLastPart) {
-    const auto characters = [](std::string_view text) {
+    const auto characters = [](std::string_view t) {
         return static_cast<int>(
-            std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+            std::ranges::count_if(t, [](char c) { return (c & 0xC0) != 0x80; }));
     };
-    const auto sep = [](std::string text) {
-        std::replace(text.begin(), text.end(), '/', platform::kPathSeparator);
-        return text;
-    };
-    for (const auto& [path, shown] : std::vector<std::pair<std::string, std::string>>{
-             {"a/b/c", "a/b/c"},
-             {"abcdefgh/ijk/lm", "abcdef…/lm"},
-             {"ab/cdefghijklmn", "ab/cd…klmn"},
-             {"あいうえおかきくけこさし", "あいうえお…けこさし"}}) {
-        EXPECT_EQ(shorten_path(sep(path), 10, characters, platform::kPathSeparator), sep(shown));
+    const char* rows[][2] = {{"a/b/c", "a/b/c"},
+                             {"abcdefgh/ijk/lm", "abcdef…/lm"},
+                             {"ab/cdefghijklmn", "ab/cd…klmn"},
+                             {"あいうえおかきくけこさし", "あいうえお…けこさし"}};
+    for (auto [path, shown] : rows) {
+        std::string in = path, out = shown;
+        std::ranges::replace(in, '/', platform::kPathSeparator);
+        std::ranges::replace(out, '/', platform::kPathSeparator);
+        EXPECT_EQ(shorten_path(in, 10, characters, platform::kPathSeparator), out);
     }
 }
 

@@ -29,12 +29,6 @@ probe() {
     done
     cat "$work/probe.txt" 2> /dev/null || echo "<no answer>"
 }
-# click_on CONTROL: a click on a control of the program's window ("tab N": a tab).
-click_on() {
-    local x y
-    read -r x y < <(probe point "$1")
-    xdotool mousemove "$x" "$y" click 1
-}
 # Ends the wine processes of $WINEPREFIX and nothing else.
 end_wine() {
     wineserver -k 2>/dev/null || true

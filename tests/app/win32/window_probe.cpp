@@ -1,15 +1,11 @@
 // What the windows of a running Tarvenix or of its installer show, for the
-// scripts that drive them under wine (run on the same wine desktop):
-//   window_probe OUT state             the settings tab and the control with the focus
-//   window_probe OUT point NAME        the screen centre of a control ("tab N": a tab)
-//   window_probe OUT box               the text of the message box it shows
-//   window_probe OUT components        each item of the installer's components page:
-//                                      whether it fits, and its description
-//   window_probe OUT click ID          presses a button of the installer's window
-//   window_probe OUT checkbox          the installer page's check box: text and state
-// The answer goes to the file OUT (UTF-8), made whole at once when the probe
-// ends: a program started on wine's desktop runs on after `explorer` returns.
-// Waits up to 20 s for the window.
+// scripts that drive them on wine's desktop (the probe runs there too):
+//   window_probe OUT state       the settings tab, the control with the focus, shown or not
+//   window_probe OUT box         the text of the program's message box
+//   window_probe OUT components  the installer's list: a scroll bar, each item's description
+//   window_probe OUT checkbox    the installer page's check box and its state
+// The answer goes to the file OUT whole once the probe ends (a program started
+// on wine's desktop runs on after `explorer` returns). Waits up to 20 s.
 
 #include <windows.h>
 // clang-format off
@@ -17,7 +13,6 @@
 // clang-format on
 
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -27,52 +22,14 @@
 
 namespace {
 
-using tarvenix::win32::narrow;
-namespace ctl = tarvenix::win32::ctl;
-
-std::string text_of(HWND window) {
-    wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
-    return narrow(text);
-}
+using tarvenix::win32::window_text;
 
 HWND wait_for(const std::function<HWND()>& find) {
-    for (int i = 0; i < 200; ++i) {
-        if (HWND found = find()) {
-            return found;
-        }
+    HWND found = nullptr;
+    for (int i = 0; i < 200 && (found = find()) == nullptr; ++i) {
         Sleep(100);
     }
-    return nullptr;
-}
-
-HWND child_of(HWND parent, int id) {
-    std::pair<int, HWND> wanted{id, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM param) {
-            auto* w = reinterpret_cast<std::pair<int, HWND>*>(param);
-            w->second = GetDlgCtrlID(child) == w->first ? child : w->second;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&wanted));
-    return wanted.second;
-}
-
-// A rectangle a control of another process fills in (tab and tree items):
-// the message's buffer must be memory of that process.
-RECT remote_rect(HWND control, UINT message, WPARAM wparam, RECT in) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(control, &pid);
-    HANDLE process =
-        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    void* remote = VirtualAllocEx(process, nullptr, sizeof in, MEM_COMMIT, PAGE_READWRITE);
-    WriteProcessMemory(process, remote, &in, sizeof in, nullptr);
-    SendMessageW(control, message, wparam, reinterpret_cast<LPARAM>(remote));
-    ReadProcessMemory(process, remote, &in, sizeof in, nullptr);
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    CloseHandle(process);
-    return in;
+    return found;
 }
 
 // A visible message box of the thread that owns `window`.
@@ -80,11 +37,11 @@ HWND box_of(HWND window) {
     HWND box = nullptr;
     EnumThreadWindows(
         GetWindowThreadProcessId(window, nullptr),
-        [](HWND w, LPARAM param) {
+        [](HWND w, LPARAM found) {
             wchar_t name[16] = {};
             GetClassNameW(w, name, 16);
             if (std::wstring_view(name) == L"#32770" && IsWindowVisible(w) != FALSE) {
-                *reinterpret_cast<HWND*>(param) = w;
+                *reinterpret_cast<HWND*>(found) = w;
             }
             return TRUE;
         },
@@ -92,17 +49,9 @@ HWND box_of(HWND window) {
     return box;
 }
 
-// The installer's window and its current page.
-HWND installer() {
-    return FindWindowW(L"#32770", nullptr);
-}
-HWND page() {
-    return FindWindowExW(installer(), nullptr, L"#32770", nullptr);
-}
-
-// Whether a label of the installer shows its whole text, wrapped at its
-// width, within its height, in the face and size of the installer's Japanese
-// pages (its font handle means nothing in this process).
+// Whether a label of the installer shows its whole text, wrapped at its width,
+// in the face and size of the installer's Japanese pages (its font handle
+// means nothing in this process).
 bool text_fits(HWND label) {
     HDC dc = GetDC(nullptr);
     HFONT font = CreateFontW(-MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, 0,
@@ -111,42 +60,28 @@ bool text_fits(HWND label) {
     RECT area{};
     GetClientRect(label, &area);
     RECT needed = area;
-    wchar_t text[512] = {};
-    GetWindowTextW(label, text, 512);
-    DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    SelectObject(dc, old);
-    DeleteObject(font);
+    const std::wstring text = tarvenix::win32::widen(window_text(label));
+    DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    DeleteObject(SelectObject(dc, old));
     ReleaseDC(nullptr, dc);
     return needed.bottom <= area.bottom && needed.right <= area.right;
-}
-
-POINT centre(HWND window, RECT r) {
-    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) {
-        return 2;
-    }
+    const std::wstring command = argc > 2 ? argv[2] : L"";
     std::ostringstream out;
-    const std::wstring command = argv[2];
-    const std::string arg = argc > 3 ? narrow(argv[3]) : "";
     // The program's window once it is on the screen, or the installer's page.
-    HWND main = command == L"state" || command == L"point" || command == L"box"
-                    ? wait_for([] {
-                          HWND w = FindWindowW(L"Tarvenix.Menu", nullptr);
-                          return IsWindowVisible(w) != FALSE ? w : nullptr;
-                      })
-                    : wait_for([] { return page(); });
+    HWND main = wait_for([&command] {
+        HWND w = FindWindowW(L"Tarvenix.Menu", nullptr);
+        return command == L"state" || command == L"box"
+                   ? (IsWindowVisible(w) != FALSE ? w : nullptr)
+                   : FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
+    });
     if (main == nullptr) {
         out << "<no window>\n";
-        main = GetDesktopWindow();
-    }
-    HWND tabs = GetDlgItem(main, ctl::SSTab1);
-    if (command == L"state") {
+    } else if (command == L"state") {
         // Once the box is gone and the window is in front again.
         wait_for([main] {
             return box_of(main) == nullptr && GetForegroundWindow() == main ? main : nullptr;
@@ -154,58 +89,45 @@ int wmain(int argc, wchar_t** argv) {
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
-        out << "tab=" << SendMessageW(tabs, TCM_GETCURSEL, 0, 0)
-            << " focus=" << ctl::control_name(GetDlgCtrlID(info.hwndFocus))
+        out << "tab="
+            << SendMessageW(GetDlgItem(main, tarvenix::win32::ctl::SSTab1), TCM_GETCURSEL, 0, 0)
+            << " focus=" << tarvenix::win32::ctl::control_name(GetDlgCtrlID(info.hwndFocus))
             << " shown=" << (IsWindowVisible(info.hwndFocus) != FALSE) << "\n";
-    } else if (command == L"point") {
-        RECT r{};
-        HWND window = tabs;
-        if (arg.starts_with("tab ")) {
-            r = remote_rect(tabs, TCM_GETITEMRECT, std::stoul(arg.substr(4)), r);
-        } else {
-            window = child_of(main, *ctl::control_id(arg));
-            GetClientRect(window, &r);
-        }
-        const POINT p = centre(window, r);
-        out << p.x << " " << p.y << "\n";
     } else if (command == L"box") {
         HWND box = wait_for([main] { return box_of(main); });
-        out << (box != nullptr ? text_of(GetDlgItem(box, 0xFFFF)) : "<no box>") << "\n";
-    } else if (command == L"click") {
-        PostMessageW(GetDlgItem(installer(), std::stoi(arg)), BM_CLICK, 0, 0);
+        out << window_text(GetDlgItem(box, 0xFFFF)) << "\n";
     } else if (command == L"checkbox") {
-        HWND box = wait_for([main] { return FindWindowExW(main, nullptr, L"Button", nullptr); });
-        out << text_of(box) << " checked=" << SendMessageW(box, BM_GETCHECK, 0, 0) << "\n";
+        // On the installer's last page, once it is up.
+        HWND box = wait_for([] {
+            HWND page = FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
+            HWND b = FindWindowExW(page, nullptr, L"Button", nullptr);
+            return (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX ? b : nullptr;
+        });
+        out << window_text(box) << " checked=" << SendMessageW(box, BM_GETCHECK, 0, 0) << "\n";
     } else if (command == L"components") {
-        HWND tree = wait_for([main] { return GetDlgItem(main, 1032); });
+        // Each item in turn under the mouse pointer, as the description follows it.
+        HWND tree = GetDlgItem(main, 1032);
         HWND description = GetDlgItem(main, 1043);
-        RECT client{};
-        GetClientRect(tree, &client);
         out << "scroll bar=" << ((GetWindowLongW(tree, GWL_STYLE) & WS_HSCROLL) != 0) << "\n";
-        for (auto item =
-                 reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-             item != nullptr; item = TreeView_GetNextSibling(tree, item)) {
-            RECT r{};
-            std::memcpy(&r, &item, sizeof item);  // the item goes in, its rectangle comes out
-            r = remote_rect(tree, TVM_GETITEMRECT, TRUE, r);
-            // The description follows the mouse pointer.
-            const POINT p = centre(tree, r);
-            const std::string before = text_of(description);
-            for (int i = 0; i < 20 && text_of(description) == before; ++i) {
+        const auto rows = static_cast<int>(SendMessageW(tree, TVM_GETCOUNT, 0, 0));
+        const auto height = static_cast<int>(SendMessageW(tree, TVM_GETITEMHEIGHT, 0, 0));
+        for (int row = 0; row < rows; ++row) {
+            POINT p{30, row * height + height / 2};
+            ClientToScreen(tree, &p);
+            const std::string before = window_text(description);
+            for (int i = 0; i < 20 && window_text(description) == before; ++i) {
                 SetCursorPos(p.x, p.y);
-                PostMessageW(tree, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+                PostMessageW(tree, WM_MOUSEMOVE, 0, 0);
                 Sleep(250);
             }
-            out << "item fits=" << (r.right <= client.right)
-                << " description=" << text_of(description) << " whole=" << text_fits(description)
+            out << "item " << window_text(description) << " whole=" << text_fits(description)
                 << "\n";
         }
     }
-    const std::wstring part = std::wstring(argv[1]) + L".part";
+    const std::wstring part = std::wstring(argc > 1 ? argv[1] : L"probe.txt") + L".part";
     if (FILE* file = _wfopen(part.c_str(), L"wb")) {
         std::fputs(out.str().c_str(), file);
         std::fclose(file);
     }
-    MoveFileExW(part.c_str(), argv[1], MOVEFILE_REPLACE_EXISTING);
-    return 0;
+    return MoveFileExW(part.c_str(), argv[1], MOVEFILE_REPLACE_EXISTING) != FALSE ? 0 : 1;
 }
