@@ -25,8 +25,18 @@
 #                             it by name then fails with the script's message.
 #   TARVENIX_HELP_INSTALL_DIR when set, `install` copies Tarvenix7.chm there
 #                             (put it where the executable is installed).
+#   TARVENIX_HELP_SYSTEM      the program the help describes: windows for a
+#                             Windows build, else linux (build_help.sh leaves
+#                             out what belongs to the other one).
 
 set(TARVENIX_HELP_SOURCE_DIR "${CMAKE_CURRENT_LIST_DIR}")
+if(NOT DEFINED TARVENIX_HELP_SYSTEM)
+  if(WIN32)
+    set(TARVENIX_HELP_SYSTEM windows)
+  else()
+    set(TARVENIX_HELP_SYSTEM linux)
+  endif()
+endif()
 
 option(TARVENIX_HELP_REQUIRED "Fail at configure time when chmcmd is missing" OFF)
 
@@ -85,7 +95,7 @@ add_custom_command(
   OUTPUT "${_tarvenix_help_chm}"
   COMMAND ${CMAKE_COMMAND} -E env "CHMCMD=${_tarvenix_help_chmcmd}"
           "${TARVENIX_HELP_SH}" "${TARVENIX_HELP_SOURCE_DIR}/build_help.sh"
-          "${TARVENIX_HELP_OUTPUT_DIR}"
+          "${TARVENIX_HELP_OUTPUT_DIR}" "${TARVENIX_HELP_SYSTEM}"
   DEPENDS ${_tarvenix_help_sources}
   COMMENT "Compiling help file Tarvenix7.chm"
   VERBATIM)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots from a real run of the program
-# under Xvfb: the progress dialog during the start-up backup, the main window
-# on a set tab, "コピー条件", "起動イベント" and "履歴", and the About window.
+# under Xvfb: the splash, the progress dialog during the start-up backup (in
+# folders whose paths are too long for its labels), the main window on a set
+# tab, "コピー条件", "起動イベント" and "履歴", and the About window.
 #   scripts/screenshots.sh BUILD_DIR
 set -euo pipefail
 
@@ -25,12 +26,14 @@ trap cleanup EXIT
 mkdir -p "$work/program" "$work/dst"
 cp "$build/app/tarvenix" "$work/program/"
 cp "$build/app/Tarvenix7.chm" "$work/program/" 2>/dev/null || true
-# Enough data for the progress dialog to be seen at work.
+# Enough data for the progress dialog to be seen at work, deep in folders
+# with long names.
 src="$work/ドキュメント"
 for d in $(seq 1 60); do
-    mkdir -p "$src/プロジェクト$d"
+    folder="$src/プロジェクト$d/2024年度の報告書と議事録の保管用フォルダ/第一四半期から第四四半期までの資料"
+    mkdir -p "$folder"
     for f in $(seq 1 60); do
-        head -c 200000 /dev/zero > "$src/プロジェクト$d/報告書$f.doc"
+        head -c 200000 /dev/zero > "$folder/報告書$f.doc"
     done
 done
 
@@ -57,6 +60,8 @@ grab() {  # grab WINDOW_ID NAME
     echo "wrote docs/screenshots/$2.png"
 }
 
+splash_id="$(xdotool search --sync --onlyvisible --name '^ $' | head -n 1)"
+grab "$splash_id" splash
 progress_id="$(xdotool search --sync --onlyvisible --name 'バックアップ中' | head -n 1)"
 sleep 0.3
 grab "$progress_id" progress

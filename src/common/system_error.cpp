@@ -1,7 +1,6 @@
 #include "common/system_error.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "common/platform.h"  // the errno values the platform layer gives
 
@@ -99,19 +98,35 @@ std::int32_t code_for_errno(int err) {
 
 }  // namespace
 
-SystemError error_from_errno(int err, std::string_view what, std::string_view path) {
-    const std::int32_t code = code_for_errno(err);
-    std::string text(describe_error_code(code));
-    text += " (";
-    text += what;
+std::string error_detail(std::string_view what, std::string_view path) {
+    std::string detail = "（";
+    detail += what;
     if (!path.empty()) {
-        text += " ";
-        text += path;
+        detail += "：";
+        detail += path;
     }
-    text += ": ";
-    text += std::strerror(err);
-    text += ")";
-    return SystemError(code, std::move(text));
+    return detail + "）";
+}
+
+SystemError error_from_errno(int err, FileOperation what, std::string_view path) {
+    const std::int32_t code = code_for_errno(err);
+    std::string_view operation;
+    switch (what) {
+        case FileOperation::kRead:
+            operation = "読み込み";
+            break;
+        case FileOperation::kWrite:
+            operation = "書き込み";
+            break;
+        case FileOperation::kCreateFolder:
+            operation = "フォルダの作成";
+            break;
+        case FileOperation::kFlush:
+            operation = "ディスクへの書き出し";
+            break;
+    }
+    return SystemError(code,
+                       std::string(describe_error_code(code)) + error_detail(operation, path));
 }
 
 SystemErrorReporter::SystemErrorReporter(MessageBoxPort& boxes)

@@ -51,9 +51,18 @@ private:
 // The standard description of an error number ("" for one we do not know).
 std::string_view describe_error_code(std::int32_t code);
 
+// What the program was doing to a file or folder when the system refused.
+enum class FileOperation { kRead, kWrite, kCreateFolder, kFlush };
+
 // An error from the operating system (an errno value) while doing `what` to
-// `path`: the code the user sees, its description and the system's own detail.
-SystemError error_from_errno(int err, std::string_view what, std::string_view path);
+// `path`: the code the user sees and its description, then, in the box's own
+// language, what was being done and to which path (the system's own text of
+// the error would be in another language, and tells no more than the code).
+SystemError error_from_errno(int err, FileOperation what, std::string_view path);
+
+// The detail that ends an error's text: "（" what "：" path "）", or
+// "（" what "）" with no path.
+std::string error_detail(std::string_view what, std::string_view path = {});
 
 // Something that can hide the progress dialog; the reporter must take it off
 // the screen whatever was running.

@@ -212,7 +212,7 @@ bool Vostrel::Search_path(std::string_view FPath) {
     if (slash == std::string::npos) {
         throw SystemError(error_code::kInvalidArgument,
                           std::string(describe_error_code(error_code::kInvalidArgument)) +
-                              " (Search_path: " + path + ")");
+                              error_detail("フォルダの確認", path));
     }
     if (slash + 1 == path.size()) {
         return false;  // the name part is empty

@@ -113,7 +113,7 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                 int err = 0;
                 const platform::Directory dst = platform::Directory::open(set.dst_folder, &err);
                 if (dst.is_open() && (err = dst.sync_file_system()) != 0 && abort_requested != 1) {
-                    throw error_from_errno(err, "flush", set.dst_folder);
+                    throw error_from_errno(err, FileOperation::kFlush, set.dst_folder);
                 }
             }
             if (abort_requested == 1) {
@@ -386,7 +386,8 @@ void BackupEngine::copy_one_file(const FileJob& job) {
         if (!skip_open_files) {
             throw SystemError(error_code::kTypeMismatch,
                               std::string(describe_error_code(error_code::kTypeMismatch)) +
-                                  " (skip_open_files: \"" + options.skip_open_files + "\")");
+                                  error_detail("オープン中のファイルの設定",
+                                               "「" + options.skip_open_files + "」"));
         }
         const bool skip_mode = *skip_open_files == 1;
         if (err == 0) {
@@ -475,7 +476,7 @@ void BackupEngine::commit_batch() {
         if (abort_requested == 1) {
             return;  // the run is stopping: the stop is what the user sees
         }
-        throw error_from_errno(err, "flush", dst_base_);
+        throw error_from_errno(err, FileOperation::kFlush, dst_base_);
     }
     for (auto& copy : batch_) {
         if (copy.staged.commit() != 0) {

@@ -87,7 +87,7 @@ void HistoryLog::write_history(int kind, std::int16_t trigger, std::string_view 
     const int err = platform::append_to_file(path_, line, true);
     busy_.set_busy(false);
     if (err != 0) {
-        reporter_.report_system_error(error_from_errno(err, "write", path_));
+        reporter_.report_system_error(error_from_errno(err, FileOperation::kWrite, path_));
     }
 }
 

@@ -15,18 +15,18 @@ constexpr std::size_t kImageBytes =
 void check_record_number(int n) {
     if (n < 1 || n > SettingsRecordFile::kRecordCount) {
         throw SystemError(error_code::kBadFileName,
-                          std::string(describe_error_code(error_code::kBadFileName)) + " (record " +
-                              std::to_string(n) + ")");
+                          std::string(describe_error_code(error_code::kBadFileName)) +
+                              error_detail("レコード " + std::to_string(n)));
     }
 }
 
 // The platform refuses anything but a regular file with EINVAL; the user is
 // told that, not "invalid argument".
-SystemError file_error(int err, std::string_view what, const std::string& path) {
+SystemError file_error(int err, FileOperation what, const std::string& path) {
     if (err == EINVAL) {
         return SystemError(error_code::kPathFileAccess,
-                           std::string(describe_error_code(error_code::kPathFileAccess)) + " (" +
-                               std::string(what) + " " + path + ": not a regular file)");
+                           std::string(describe_error_code(error_code::kPathFileAccess)) +
+                               error_detail("通常のファイルではありません", path));
     }
     return error_from_errno(err, what, path);
 }
@@ -77,7 +77,7 @@ std::string SettingsRecordFile::read_bytes() const {
         return {};  // no file yet: it holds no record
     }
     if (err != 0) {
-        throw file_error(err, "read", path_);
+        throw file_error(err, FileOperation::kRead, path_);
     }
     return bytes;
 }
@@ -110,7 +110,7 @@ void SettingsRecordFile::write_record(int n, std::string_view text) const {
     }
     bytes.replace(offset, kRecordLength, record);
     if (const int err = platform::replace_file_contents(path_, bytes, true)) {
-        throw file_error(err, "write", path_);
+        throw file_error(err, FileOperation::kWrite, path_);
     }
 }
 
@@ -121,7 +121,7 @@ void SettingsRecordFile::write_all(const Slots& slots) const {
         image += encode_record(slot);
     }
     if (const int err = platform::replace_file_contents(path_, image, true)) {
-        throw file_error(err, "write", path_);
+        throw file_error(err, FileOperation::kWrite, path_);
     }
 }
 

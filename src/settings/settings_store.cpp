@@ -107,10 +107,11 @@ bool SettingsStore::load_settings() {
             }
             const auto value = parse_settings_boolean(trimmed(r));
             if (!value) {
-                throw SystemError(error_code::kTypeMismatch,
-                                  std::string(describe_error_code(error_code::kTypeMismatch)) +
-                                      " (system.dat record " + std::to_string(kShutdownRecord + k) +
-                                      ": \"" + trimmed(r) + "\")");
+                throw SystemError(
+                    error_code::kTypeMismatch,
+                    std::string(describe_error_code(error_code::kTypeMismatch)) +
+                        error_detail("system.dat のレコード " + std::to_string(kShutdownRecord + k),
+                                     "「" + trimmed(r) + "」"));
             }
             o.shutdown_after[static_cast<std::size_t>(k)] = *value;
         }

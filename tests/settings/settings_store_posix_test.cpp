@@ -28,7 +28,7 @@ int load_and_save(const std::string& path, bool refused, bool save) {
     store.load_settings();
     const auto boxes = ui.events_of("box");
     const bool box = boxes.size() == 1 && boxes[0].caption == "システムエラー" &&
-                     boxes[0].text.find("not a regular file") != std::string::npos;
+                     boxes[0].text.find("通常のファイルではありません") != std::string::npos;
     int faults = box != refused ? 1 : 0;
     faults |= (state.model.options.copy_mode == "1") == refused ? 2 : 0;
     if (save) {

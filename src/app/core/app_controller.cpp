@@ -32,14 +32,14 @@ void AppController::start_up() {
         after_event();
         return;
     }
+    c_.page_selector = 1;
     if (!c_.main_vostrel.TrayAddIcon(view_.window_handle(), kProgramIcon, kTrayTip)) {
         // Without a notification area the program would run out of reach:
         // the main window stands in for the tray icon.
-        select_tab_on_activation_ = true;
+        select_opening_tab();
         view_.stand_in_for_tray();
         view_.set_window_visible(true);
     }
-    c_.page_selector = 1;
     c_.settings.caption_base = "Tarvenix";
     c_.store.load_settings();
     started_ = true;
@@ -59,20 +59,15 @@ void AppController::on_tray_message(std::int32_t message) {
     after_event();
 }
 
-void AppController::on_window_activated() {
-    // The tab is chosen when the window is opened, not every time the user
-    // comes back to it from another window.
-    if (!select_tab_on_activation_) {
-        return;
-    }
-    select_tab_on_activation_ = false;
+void AppController::select_opening_tab() {
+    // Chosen as the window is opened, before it shows, and not at some later
+    // activation: the window may already be the active one when it appears
+    // (made foreground while hidden for the tray menu), and then the first
+    // activation is the one that follows a box, which would move the user
+    // away from the tab the box is about.
     if (c_.page_selector >= 1 && c_.page_selector <= kSetCount) {
         c_.settings.page.select_tab(c_.page_selector - 1);
     }
-}
-
-void AppController::on_window_shown() {
-    select_tab_on_activation_ = true;
 }
 
 void AppController::ok_bt() {
@@ -93,7 +88,7 @@ void AppController::mini_bt() {
 }
 
 void AppController::mnuset() {
-    select_tab_on_activation_ = true;
+    select_opening_tab();
     view_.set_window_visible(true);
     c_.main_vostrel.WindowTop(view_.window_handle());
 }

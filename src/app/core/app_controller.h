@@ -27,9 +27,7 @@ public:
     // which the front ends take from toolbox() rather than number themselves.
     void on_tray_message(std::int32_t message);
     const Vostrel& toolbox() const { return c_.main_vostrel; }
-    void on_window_activated();
     void on_window_double_click() { about_show(); }
-    void on_window_shown();
 
     // Settings page.
     void ok_bt();
@@ -82,6 +80,8 @@ public:
 private:
     void shutdown_sequence();
     void close_all_windows();
+    // The tab page_selector names, for the window being opened.
+    void select_opening_tab();
 
     ProgramContext& c_;
     MainWindowView& view_;
@@ -97,7 +97,6 @@ private:
     PendingExit pending_exit_ = PendingExit::kNone;
     bool in_sequence_ = false;
     bool shut_down_ = false;
-    bool select_tab_on_activation_ = false;
 };
 
 }  // namespace tarvenix

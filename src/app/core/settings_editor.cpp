@@ -94,7 +94,7 @@ bool SettingsEditor::save_settings() {
                     return false;
                 }
                 if (const int err = platform::make_folder(set.dst_folder)) {
-                    throw error_from_errno(err, "mkdir", set.dst_folder);
+                    throw error_from_errno(err, FileOperation::kCreateFolder, set.dst_folder);
                 }
             }
         }

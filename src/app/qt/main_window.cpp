@@ -456,18 +456,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
 }
 
-void MainWindow::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        forward([](AppController& c) { c.on_window_activated(); });
-    }
-    QMainWindow::changeEvent(event);
-}
-
-void MainWindow::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    forward([](AppController& c) { c.on_window_shown(); });
-}
-
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     // Reached by double-clicks on the window's background and on the tabs,
     // which the controls above them pass on.

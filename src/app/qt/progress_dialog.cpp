@@ -8,7 +8,9 @@
 #include <utility>
 
 #include "app/qt/dialog_frame.h"
+#include "app/core/path_ellipsis.h"
 #include "app/qt/ui_common.h"
+#include "common/platform.h"
 
 using namespace Qt::StringLiterals;
 
@@ -48,12 +50,12 @@ ProgressDialog::ProgressDialog(QWidget* parent)
 
     // The single-line labels are shorter than a line of the font in use here;
     // let them overflow downwards rather than cut the glyphs off. The fixed
-    // captions are one line each and take the width their text needs: the
-    // fonts of a Linux desktop are wider than the designed widths allow.
+    // captions take the width their text needs: the fonts of a Linux desktop
+    // are wider than the designed widths allow. Every label is one line: a
+    // long path is shortened to its label's width (show_pending_labels).
     for (QLabel* caption : findChildren<QLabel*>()) {
         fit_line_height(caption);
         if (!caption->text().isEmpty()) {
-            caption->setWordWrap(false);
             fit_text_width(caption);
         }
     }
@@ -91,7 +93,6 @@ QLabel* ProgressDialog::add_label(const char* name, const QString& text, const Q
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
@@ -188,8 +189,23 @@ void ProgressDialog::show_pending_labels() {
         if (!std::exchange(changed_[i], false)) {
             continue;
         }
-        QLabel* shown = label_widget(static_cast<ProgressLabel>(i));
-        shown->setText(to_qstring(pending_[i]));
+        const auto which = static_cast<ProgressLabel>(i);
+        QLabel* shown = label_widget(which);
+        if (which == ProgressLabel::filesize) {
+            shown->setText(to_qstring(pending_[i]));
+        } else {
+            // A path too long for its line loses its middle; the whole of it
+            // is in the tool tip.
+            const QFontMetrics metrics = shown->fontMetrics();
+            const std::string text = shorten_path(
+                pending_[i], shown->contentsRect().width(),
+                [&metrics](std::string_view part) {
+                    return metrics.horizontalAdvance(to_qstring(part));
+                },
+                platform::kPathSeparator);
+            shown->setText(to_qstring(text));
+            shown->setToolTip(text == pending_[i] ? QString() : to_qstring(pending_[i]));
+        }
         changed += shown->geometry();
     }
     if (isVisible() && !changed.isEmpty()) {

@@ -389,16 +389,6 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
                 tray_.on_timer(wparam);
             }
             return 0;
-        case WM_ACTIVATE:
-            if (LOWORD(wparam) != WA_INACTIVE) {
-                forward([](AppController& c) { c.on_window_activated(); });
-            }
-            break;
-        case WM_SHOWWINDOW:
-            if (wparam != FALSE) {
-                forward([](AppController& c) { c.on_window_shown(); });
-            }
-            break;
         case WM_LBUTTONDBLCLK:
             forward([](AppController& c) { c.on_window_double_click(); });
             return 0;

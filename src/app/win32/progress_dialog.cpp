@@ -1,7 +1,9 @@
 #include "app/win32/progress_dialog.h"
 
+#include "app/core/path_ellipsis.h"
 #include "app/win32/control_ids.h"
 #include "app/win32/win32_ports.h"
+#include "common/platform.h"
 
 namespace tarvenix::win32 {
 
@@ -23,19 +25,43 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 
 constexpr LabelDef kLabels[] = {
     {ctl::copydlg_Label1, L"コピー元フォルダ", 315, 240, 1380, 225, kBlue, SS_LEFT},
-    {ctl::srcfld, L"", 1920, 240, 5295, 495, kBlack, SS_LEFT},
+    {ctl::srcfld, L"", 1920, 240, 5295, 495, kBlack, SS_LEFTNOWORDWRAP},
     {ctl::copydlg_Label2, L"コピー先フォルダ", 315, 840, 1380, 225, kMagenta, SS_LEFT},
-    {ctl::dstfld, L"", 1920, 840, 5295, 495, kBlack, SS_LEFT},
+    {ctl::dstfld, L"", 1920, 840, 5295, 495, kBlack, SS_LEFTNOWORDWRAP},
     {ctl::copydlg_Label3, L"<サブフォルダ>", 360, 1440, 1380, 225, kGreen, SS_LEFT},
-    {ctl::subfld, L"", 1920, 1440, 5310, 495, kBlack, SS_LEFT},
+    {ctl::subfld, L"", 1920, 1440, 5310, 495, kBlack, SS_LEFTNOWORDWRAP},
     {ctl::copydlg_cpinfo_lvl, L"ファイル名", 360, 2160, 945, 180, kTeal, SS_LEFT},
-    {ctl::cpfname, L"", 1920, 2160, 5370, 300, kBlack, SS_LEFT},
+    {ctl::cpfname, L"", 1920, 2160, 5370, 300, kBlack, SS_LEFTNOWORDWRAP},
     {ctl::copydlg_Label4, L"ファイルサイズ", 360, 2520, 1185, 180, kTeal, SS_LEFT},
     {ctl::filesize, L"", 1920, 2520, 855, 255, kBlack, SS_RIGHT},
     {ctl::copydlg_Label5, L"Kbyte", 2880, 2520, 495, 255, kBlack, SS_LEFT},
 };
 
 constexpr int kLabelIds[] = {ctl::srcfld, ctl::dstfld, ctl::subfld, ctl::cpfname, ctl::filesize};
+
+// What a one-line label shows of a path: shortened in the middle to the
+// label's width in its font.
+std::string fitted_path(HWND label, std::string_view path) {
+    HDC dc = GetDC(label);
+    if (dc == nullptr) {
+        return std::string(path);
+    }
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    RECT area{};
+    GetClientRect(label, &area);
+    const std::string shown = shorten_path(
+        path, area.right - area.left,
+        [dc](std::string_view part) {
+            const std::wstring text = widen(part);
+            SIZE extent{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+            return static_cast<int>(extent.cx);
+        },
+        platform::kPathSeparator);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    return shown;
+}
 
 }  // namespace
 
@@ -113,7 +139,9 @@ void ProgressDialog::set_label(ProgressLabel label, std::string_view text) {
         create();
     }
     // The label repaints when the event loop is next served.
-    set_window_text(GetDlgItem(hwnd(), kLabelIds[i]), texts_[i]);
+    HWND shown = GetDlgItem(hwnd(), kLabelIds[i]);
+    set_window_text(shown,
+                    label == ProgressLabel::filesize ? texts_[i] : fitted_path(shown, texts_[i]));
 }
 
 LRESULT ProgressDialog::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -9,6 +9,9 @@
 namespace tarvenix::win32 {
 
 namespace {
+// The narrowest margin the layouts leave between a label and the window's edge.
+constexpr int kEdgeMarginTwips = 120;
+
 int screen_dpi() {
     HDC screen = GetDC(nullptr);
     const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
@@ -123,6 +126,7 @@ void fit_label(HWND label) {
     GetClientRect(parent, &client);
     const LONG needed = extent.cx + 2;
     if (needed > r.right - r.left) {
+        const RECT designed = r;
         const LONG grow = needed - (r.right - r.left);
         const auto align = static_cast<DWORD>(GetWindowLongPtrW(label, GWL_STYLE)) & SS_TYPEMASK;
         if (align == SS_CENTER) {
@@ -133,10 +137,14 @@ void fit_label(HWND label) {
         } else {
             r.right += grow;
         }
-        const LONG shift =
-            r.left < 0 ? -r.left : (r.right > client.right ? client.right - r.right : 0);
-        r.left = std::max<LONG>(0, r.left + shift);
-        r.right = std::min<LONG>(client.right, r.right + shift);
+        // Within the window's margin: text that reaches the window's edge
+        // looks cut off.
+        const LONG margin = Twips()(kEdgeMarginTwips);
+        const LONG first = std::min<LONG>(margin, designed.left);
+        const LONG last = std::max<LONG>(client.right - margin, designed.right);
+        const LONG shift = r.left < first ? first - r.left : (r.right > last ? last - r.right : 0);
+        r.left = std::max<LONG>(first, r.left + shift);
+        r.right = std::min<LONG>(last, r.right + shift);
     }
     r.bottom = std::max<LONG>(r.bottom, r.top + metrics.tmHeight);
     SetWindowPos(label, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,

@@ -57,7 +57,8 @@ HWND make_control(HWND parent, const wchar_t* window_class, std::wstring_view te
                   const RECT& where, int id, HFONT font = nullptr, DWORD ex_style = 0);
 
 // Lets a label grow to show its whole text in its font: sideways (around its
-// centre when centred) within its parent, and to one line's height. The
+// centre when centred) within its parent and clear of its edges, and to one
+// line's height. The
 // layouts were made for a narrower Japanese face than the ones at hand.
 void fit_label(HWND label);
 

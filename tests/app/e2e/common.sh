@@ -14,6 +14,21 @@ e2e_cleanup() {
     wait
     rm -rf --one-file-system "$work"
 }
+# The Windows programs run on wine's virtual desktop (800 x 600, with a taskbar
+# and its notification area); `explorer` returns once the program started.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+on_desktop() { "$wine_run" explorer /desktop=shell,800x600 "$@"; }
+# probe ARGS...: what $window_probe (tests/app/win32/window_probe.cpp) reads
+# from the windows on the desktop.
+probe() {
+    rm -f "$work/probe.txt"
+    on_desktop "$(winpath "$window_probe")" "$(winpath "$work/probe.txt")" "$@" > /dev/null 2>&1
+    for _ in $(seq 1 300); do
+        [ -f "$work/probe.txt" ] && break
+        sleep 0.1
+    done
+    cat "$work/probe.txt" 2> /dev/null || echo "<no answer>"
+}
 # Ends the wine processes of $WINEPREFIX and nothing else.
 end_wine() {
     wineserver -k 2>/dev/null || true

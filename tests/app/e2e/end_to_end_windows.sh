@@ -3,15 +3,16 @@
 # wine's virtual desktop, which has a notification area. Backups at start and
 # at close over folders with Japanese names; a manual one started by clicks on
 # the tray icon and on "ﾊﾞｯｸｱｯﾌﾟ実行"; then the session ends (the shut-down
-# sequence). Checks the copy, the history and that system.dat is unchanged.
-#   end_to_end_windows.sh PATH_TO_TARVENIX_EXE PATH_TO_WINE_RUN  (under xvfb-run)
+# sequence). Checks the copy, the history and that system.dat is unchanged;
+# on the way, a range check's box in the window opened from the tray.
+#   end_to_end_windows.sh TARVENIX_EXE WINE_RUN WINDOW_PROBE  (under xvfb-run)
 set -euo pipefail
-exe="${1:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN}"
-wine_run="${2:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN}"
+exe="${1:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN WINDOW_PROBE}"
+wine_run="${2:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN WINDOW_PROBE}"
+window_probe="${3:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN WINDOW_PROBE}"
 . "$(dirname "$0")/common.sh"
 e2e_begin program
 export WINEPREFIX="$work/wine-prefix"
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 src="$work/ソース"
 dst="$work/バックアップ"
@@ -25,12 +26,31 @@ cp "$program/system.dat" "$work/system.dat.before"
 
 # The first run makes the prefix (Japanese fonts, code page 932).
 "$wine_run" cmd /c exit 0 || fail "the wine prefix could not be made"
-"$wine_run" explorer /desktop=shell,800x600 "$(winpath "$program/tarvenix.exe")" \
-    > "$work/desktop.log" 2>&1 &
+on_desktop "$(winpath "$program/tarvenix.exe")" > "$work/desktop.log" 2>&1 &
 
 # The splash stands for two seconds, then the backup at start runs.
 wait_for '\[Success\] \[Prg open\]' 600 || fail "no successful start-up backup within 60 seconds"
 diff -r "$src" "$dst" || fail "the copied tree differs"
+
+# "設定" from the tray (the window made foreground while still hidden); on
+# 起動イベント an hour of 99 left with Tab brings its box, and once that is
+# answered the tab and the focus stay where the box said. The window sits in
+# the middle of the desktop: 起動イベント at 399,148, the second hour box at
+# 310,308, 閉じる at 376,462.
+for _ in 1 2 3; do
+    xdotool mousemove 790 590 click 1 sleep 2 mousemove 765 525 click 1
+    [ "$(probe state)" = "<no window>" ] || break
+done
+xdotool mousemove 399 148 click 1 mousemove 310 308 click 1 type 99
+xdotool key Tab
+[ "$(probe box)" = 入力された時間が範囲外です！ ] || fail "no range check's box for the hour 99"
+xdotool key Return
+state="$(probe state)"
+[ "$state" = "tab=9 focus=hour_txt(1) shown=1" ] || fail "after the box the window shows $state"
+# The hour taken out again, 閉じる not saving: system.dat stays as it was.
+xdotool key End BackSpace BackSpace mousemove 376 462 click 1
+[ "$(probe box)" = $'システムデータが変更されています\r\n更新しますか？' ] || fail "no question on 閉じる"
+xdotool key n
 
 # The tray icon sits in the bottom right corner of the 800 x 600 desktop and
 # its menu opens upwards. On a busy machine the menu may come up too late for
@@ -45,7 +65,7 @@ done
 wait_for '\[Success\] \[Manual\]' 300 || true
 
 # wineboot reaches the windows of its own desktop, so it runs on the program's.
-"$wine_run" explorer /desktop=shell,800x600 wineboot --end-session || true
+on_desktop wineboot --end-session || true
 wait_for '\[Success\] \[Prg close\]' 300 || true
 expect_history '[Start] [Prg open]' '[Success] [Prg open]' '[Start] [Manual]' '[Success] [Manual]' \
     '[Start] [Prg close]' '[Success] [Prg close]'

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# The Windows installer (NSIS) under wine: packs the built program, installs
-# it silently for the user, checks the files, the Start-menu entry and the
-# start with Windows, then uninstalls and checks that the settings and the
-# history stay while everything else goes.
-#   installer_windows.sh BUILD_FOLDER PATH_TO_WINE_RUN
+# The Windows installer (NSIS) under wine, on wine's desktop as a user meets
+# it: packs the built program; the components page shows each item whole with
+# its own description; the last page starts Tarvenix. Checks the files, the
+# Start-menu entry and the start with Windows; then uninstalls while the
+# program runs: it ends through its session-end path first (its close-time
+# backup runs), and the settings and the history stay while everything else
+# goes.
+#   installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE  (under xvfb-run)
 set -euo pipefail
-build="${1:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN}"
-wine_run="${2:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN}"
+build="${1:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE}"
+wine_run="${2:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE}"
+window_probe="${3:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE}"
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/common.sh"
 e2e_begin wine-prefix/drive_c/users/"$(id -un)"/AppData/Local/Programs/Tarvenix
@@ -16,26 +20,40 @@ run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 listing() { LC_ALL=C ls -A "$program" | tr '\n' ' '; }
 
 "$here/../../../scripts/package_windows.sh" "$build" "$work/dist" > /dev/null
-"$wine_run" "$work/dist/Tarvenix-7.00-setup.exe" /S || fail "the installer failed"
+"$wine_run" cmd /c exit 0 || fail "the wine prefix could not be made"
+on_desktop "$(winpath "$work/dist/Tarvenix-7.00-setup.exe")" > /dev/null 2>&1 &
+[ "$(probe components)" = "scroll bar=0
+item プログラムとヘルプ。スタートメニューに「Tarvenix」ができます。 whole=1
+item サインインのたびに Tarvenix を起動して、トレイに常駐させます。 whole=1" ] ||
+    fail "the components page shows: $(probe components)"
+xdotool key Return  # 次へ: the folder
+for _ in 1 2 3; do  # インストール, once the folder's page is up
+    xdotool key Return
+    last_page="$(probe checkbox)"
+    [ "$last_page" = "<no window>" ] || break
+done
+[ "$last_page" = "Tarvenix を起動する checked=1" ] || fail "the last page offers $last_page"
 [ "$(listing)" = 'Tarvenix7.chm tarvenix.exe uninstall.exe ' ] || fail "the program folder holds $(listing)"
 cmp "$program/tarvenix.exe" "$work/dist/Tarvenix/tarvenix.exe" || fail "tarvenix.exe differs"
 [ -f "$shortcut" ] || fail "no Start-menu entry"
 "$wine_run" reg query "$run_key" /v Tarvenix | grep -qi 'Programs\\Tarvenix\\tarvenix.exe' ||
     fail "no start with Windows"
 
-# The program's own files, as a run leaves them.
-printf 'settings' > "$program/system.dat"
-printf 'history\r\n' > "$history"
-"$wine_run" "C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Tarvenix\\uninstall.exe" /S ||
+# The settings a user made: a backup at start and at close.
+mkdir -p "$work/src" "$work/dst"
+printf 'x' > "$work/src/file.txt"
+write_system_dat 0 1 1 "$(winpath "$work/src")" "$(winpath "$work/dst")"
+xdotool key Return  # 完了, and Tarvenix starts
+wait_for '\[Success\] \[Prg open\]' 600 || fail "the program did not start from the last page"
+on_desktop "C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Tarvenix\\uninstall.exe" /S ||
     fail "the uninstaller failed"
 # The uninstaller copies itself away and works from there: waited for.
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
     [ "$(listing)" != 'history.txt system.dat ' ] || break
-    sleep 0.2
+    sleep 0.1
 done
+expect_history '[Start] [Prg open]' '[Success] [Prg open]' '[Start] [Prg close]' '[Success] [Prg close]'
 [ "$(listing)" = 'history.txt system.dat ' ] || fail "after uninstalling the program folder holds $(listing)"
-[ "$(cat "$program/system.dat")" = settings ] || fail "system.dat did not stay"
-[ "$(cat "$history")" = $'history\r' ] || fail "history.txt did not stay"
 [ ! -e "$shortcut" ] || fail "the Start-menu entry is still there"
 ! "$wine_run" reg query "$run_key" /v Tarvenix > /dev/null 2>&1 || fail "the start with Windows is still there"
 echo "installer_windows: 1 passed, 0 failed"

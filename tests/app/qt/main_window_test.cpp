@@ -706,6 +706,34 @@ INSTANTIATE_TEST_SUITE_P(
                       PaintCase{"small_files_of_1_ms", 200, 2000, 1'000'000, 0.8, false}),
     [](const auto& p) { return std::string(p.param.name); });
 
+// A path of 200 characters is shortened in the middle to its label's width
+// (its start, "…", its last folder) and painted on the label's first line:
+// the screen changes nowhere else.
+TEST(ProgressDialogTest, ALongPathKeepsToItsLineShortenedInTheMiddle) {
+    qt::ProgressDialog dialog;
+    dialog.show();
+    const auto screen = [&dialog] {
+        QCoreApplication::processEvents();
+        return dialog.screen()->grabWindow(dialog.winId()).toImage();
+    };
+    const QImage before = screen();
+    const QString last = u"/最後のフォルダ"_s;
+    const QString path = (u"/home"_s + u"/写真 2024"_s.repeated(30)).left(200 - last.size()) + last;
+    dialog.set_label(ProgressLabel::subfld, path.toStdString());
+    const QLabel* label = dialog.label(ProgressLabel::subfld);
+    const QImage after = screen();
+    EXPECT_TRUE(label->text().startsWith(path.left(15)) && label->text().endsWith(u"…"_s + last))
+        << label->text().toStdString();
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+    const QRect line(label->pos(), QSize(label->width(), label->fontMetrics().height()));
+    for (int y = 0; y < after.height(); ++y) {
+        for (int x = 0; x < after.width(); ++x) {
+            ASSERT_TRUE(line.contains(x, y) || after.pixel(x, y) == before.pixel(x, y))
+                << "painted at " << x << "," << y;
+        }
+    }
+}
+
 // A property of the window as the window manager holds it, read with xprop.
 QString xprop(const QWidget* window, const QString& property) {
     QProcess xprop;

@@ -170,17 +170,52 @@ TEST_F(Win32SettingsWindow, GoodSaveIsWrittenInCodePage932AndShownAgain) {
     EXPECT_EQ(focused(), "mini_bt");
 }
 
-TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
+// A label's text as its font draws it, and where the label is in `window`.
+SIZE text_size(HWND label, RECT& where, HWND window) {
+    const std::wstring text = win32::widen(win32::window_text(label));
+    HDC dc = GetDC(label);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    GetWindowRect(label, &where);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&where), 2);
+    return size;
+}
+
+// Every label of `window` with a text shows it whole on its line, where its
+// alignment puts it, clear of the window's edges.
+void expect_labels_fit(HWND window) {
+    RECT client{}, r{};
+    GetClientRect(window, &client);
+    for (HWND label = GetWindow(window, GW_CHILD); label; label = GetWindow(label, GW_HWNDNEXT)) {
+        const std::string where = win32::window_text(window) + ": " + win32::window_text(label);
+        const LONG width = text_size(label, r, window).cx;
+        const auto align = GetWindowLongW(label, GWL_STYLE) & SS_TYPEMASK;
+        const LONG left = align == SS_CENTER  ? (r.left + r.right - width) / 2
+                          : align == SS_RIGHT ? r.right - width
+                                              : r.left;
+        EXPECT_TRUE(width == 0 ||
+                    (width <= r.right - r.left && left >= 4 && left + width <= client.right - 4))
+            << where << " at " << left << "+" << width;
+    }
+}
+
+TEST_F(Win32SettingsWindow, SmallWindowsShowTheirLabelsAndCloseOnlyTheWayTheyShould) {
     // The splash: any key closes it.
     win32::SplashWindow splash;
     splash.present(" Tarvenix Ver7.00 ");
     ASSERT_NE(splash.hwnd(), nullptr);
+    expect_labels_fit(splash.hwnd());
     SendMessageW(splash.hwnd(), WM_KEYDOWN, 'A', 0);
     EXPECT_EQ(splash.hwnd(), nullptr) << "a key press leaves the splash open";
 
     // About: opened twice it is one window; OK closes it.
     controller_.about_show();
     const HWND about = window_.about().hwnd();
+    expect_labels_fit(about);
     controller_.about_show();
     EXPECT_EQ(window_.about().hwnd(), about) << "a second About window";
     SendMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
@@ -191,6 +226,7 @@ TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
     int cancels = 0;
     progress_.set_cancel_handler([&cancels] { ++cancels; });
     progress_.show();
+    expect_labels_fit(progress_.hwnd());
     SendMessageW(progress_.hwnd(), WM_COMMAND, IDCANCEL, 0);
     SendMessageW(progress_.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(progress_.visible()) << "Escape or WM_CLOSE hid the progress dialog";
@@ -199,6 +235,46 @@ TEST_F(Win32SettingsWindow, SmallWindowsCloseOnlyTheWayTheyShould) {
     EXPECT_TRUE(progress_.visible()) << "the cancel button hid the dialog itself";
     progress_.set_label(ProgressLabel::cpfname, "A&B.txt");
     EXPECT_EQ(win32::window_text(progress_.control(win32::ctl::cpfname)), "A&B.txt");
+}
+
+// The window's client area as painted on the screen.
+std::vector<COLORREF> painted(HWND window, RECT& area) {
+    GetClientRect(window, &area);
+    pump();
+    HDC dc = GetDC(window);
+    std::vector<COLORREF> pixels;
+    for (LONG i = 0; i < area.right * area.bottom; ++i) {
+        pixels.push_back(GetPixel(dc, i % area.right, i / area.right));
+    }
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+// A path of 200 characters is shortened in the middle to its label's width
+// (its start, "…", its last folder) and painted on the label's first line:
+// the screen changes nowhere else.
+TEST_F(Win32SettingsWindow, ALongPathKeepsToItsLineShortenedInTheMiddle) {
+    progress_.show();
+    RECT area{}, line{};
+    const auto before = painted(progress_.hwnd(), area);
+    const std::string last = "\\最後のフォルダ";
+    std::wstring start = L"C:\\Users";
+    while (start.size() < 192) {
+        start += L"\\写真 2024";
+    }
+    const std::string path = win32::narrow(start.substr(0, 192)) + last;  // 200 characters
+    progress_.set_label(ProgressLabel::subfld, path);
+    HWND label = progress_.control(win32::ctl::subfld);
+    const std::string shown = win32::window_text(label);
+    EXPECT_TRUE(shown.starts_with(path.substr(0, 20)) && shown.ends_with("…" + last)) << shown;
+    const SIZE text = text_size(label, line, progress_.hwnd());
+    EXPECT_LE(text.cx, line.right - line.left);
+    line.bottom = line.top + text.cy;
+    const auto after = painted(progress_.hwnd(), area);
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        const POINT at{static_cast<LONG>(i) % area.right, static_cast<LONG>(i) / area.right};
+        ASSERT_TRUE(PtInRect(&line, at) || after[i] == before[i]) << at.x << "," << at.y;
+    }
 }
 
 TEST_F(Win32SettingsWindow, ClosingTheWindowRunsTheShutDownSequenceWithItsQuestion) {
