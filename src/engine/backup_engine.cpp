@@ -1,6 +1,7 @@
 #include "engine/backup_engine.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <new>
@@ -21,6 +22,12 @@ std::string without_trailing_separator(const std::string& folder) {
 }
 
 }  // namespace
+
+std::string_view progress_label_name(ProgressLabel label) {
+    static constexpr std::array<std::string_view, 5> kNames = {"srcfld", "dstfld", "subfld",
+                                                               "cpfname", "filesize"};
+    return kNames[static_cast<std::size_t>(label)];
+}
 
 std::string format_kbytes(std::uint64_t bytes) {
     std::uint64_t k = bytes / 1000 + (bytes % 1000 >= 500 ? 1 : 0);
@@ -334,16 +341,14 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         if (st->type != (is_link ? platform::EntryType::kLink : platform::EntryType::kFile)) {
             continue;  // changed since the listing
         }
-        s_.progress.set_label(ProgressLabel::cpfname, name);
-        s_.progress.set_label(ProgressLabel::filesize, format_kbytes(st->size));
+        s_.progress.file_started(name, st->size);
         s_.pump.process_events();
         copy_one_file(FileJob{src_dir, *dst_dir, fresh, name, src_path, dst_path, *st, source,
                               open_error, is_link});
         if (batch_full()) {
             commit_batch();
         }
-        s_.progress.set_label(ProgressLabel::cpfname, "");
-        s_.progress.set_label(ProgressLabel::filesize, "");
+        s_.progress.file_finished();
         s_.pump.process_events();
         if (abort_requested == 1) {
             return false;

@@ -4,15 +4,20 @@
 
 namespace tarvenix {
 
-std::string ControlId::name() const {
-    static constexpr std::array<const char*, 12> kNames{
+std::string_view control_name(Control control) {
+    static constexpr std::array<std::string_view, 12> kNames{
         "srcfld_txt", "dstfld_txt", "subfld_chk", "skip_chk", "copy_op", "cp_skip",
         "start_chk",  "timer_chk",  "hour_txt",   "min_txt",  "sdown",   "rec_op"};
-    const std::string base = kNames[static_cast<std::size_t>(control)];
-    if (control == Control::start_chk || control == Control::timer_chk) {
-        return base;
-    }
-    return base + "(" + std::to_string(index) + ")";
+    return kNames[static_cast<std::size_t>(control)];
+}
+
+bool is_control_array(Control control) {
+    return control != Control::start_chk && control != Control::timer_chk;
+}
+
+std::string ControlId::name() const {
+    const std::string base(control_name(control));
+    return is_control_array(control) ? base + "(" + std::to_string(index) + ")" : base;
 }
 
 SettingsPage::SettingsPage() = default;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/settings_model.h"
@@ -29,6 +30,11 @@ enum class Control : std::uint8_t {
     sdown,       // check, per start time
     rec_op,      // option group of two
 };
+
+// The control's name without an index ("srcfld_txt"), and whether it is one of
+// a control array (start_chk and timer_chk are single controls).
+std::string_view control_name(Control control);
+bool is_control_array(Control control);
 
 struct ControlId {
     Control control;

@@ -11,11 +11,17 @@ bool RecordingProgress::visible() const {
 }
 
 void RecordingProgress::set_label(ProgressLabel label, std::string_view text) {
-    static constexpr const char* kNames[] = {"srcfld", "dstfld", "subfld", "cpfname", "filesize"};
-    log.push_back(std::string(kNames[static_cast<int>(label)]) + "=" + std::string(text));
-    if (label == ProgressLabel::cpfname && !text.empty()) {
-        files.emplace_back(text);
-    }
+    log.push_back(std::string(progress_label_name(label)) + "=" + std::string(text));
+}
+
+void RecordingProgress::file_started(std::string_view name, std::uint64_t bytes) {
+    log.push_back("cpfname=" + std::string(name));
+    log.push_back("filesize=" + format_kbytes(bytes));
+    files.emplace_back(name);
+}
+
+void RecordingProgress::file_finished() {
+    log.insert(log.end(), {"cpfname=", "filesize="});
 }
 
 void put_file(const std::string& path, std::string_view bytes) {

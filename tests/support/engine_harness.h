@@ -22,6 +22,8 @@ public:
     void hide() override { log.push_back("hide"); }
     bool visible() const override;
     void set_label(ProgressLabel label, std::string_view text) override;
+    void file_started(std::string_view name, std::uint64_t bytes) override;
+    void file_finished() override;
 
     // "show", "hide", and "label=text" entries, in order.
     std::vector<std::string> log;

@@ -2,11 +2,11 @@
 
 #include <utility>
 
+#include "app/core/window_face.h"
 #include "history/history_commands.h"
 
 namespace tarvenix {
 namespace {
-constexpr std::string_view kTrayTip = "左-Menu:右-Help";
 constexpr std::int32_t kProgramIcon = 1;
 constexpr std::string_view kUnsavedQuestion = "システムデータが変更されています\r更新しますか？";
 }  // namespace
@@ -15,7 +15,8 @@ AppController::AppController(ProgramContext& context, MainWindowView& view)
     : c_(context)
     , view_(view)
     , editor_(context)
-    , scheduler_(context) {}
+    , scheduler_(context)
+    , tray_(view.tray_icon(), view) {}
 
 void AppController::start_up() {
     if (shut_down_) {
@@ -33,11 +34,10 @@ void AppController::start_up() {
         return;
     }
     c_.page_selector = 1;
-    if (!c_.main_vostrel.TrayAddIcon(view_.window_handle(), kProgramIcon, kTrayTip)) {
+    if (!c_.main_vostrel.TrayAddIcon(view_.window_handle(), kProgramIcon, face::kTrayTip)) {
         // Without a notification area the program would run out of reach:
-        // the main window stands in for the tray icon.
+        // the main window stands in for the tray icon (TrayPresence).
         select_opening_tab();
-        view_.stand_in_for_tray();
         view_.set_window_visible(true);
     }
     c_.settings.caption_base = "Tarvenix";

@@ -5,9 +5,11 @@
 // and the one shut-down sequence. The Qt front end forwards its events here.
 
 #include "app/core/app_views.h"
+#include "app/core/leave_checks.h"
 #include "app/core/program_context.h"
 #include "app/core/scheduler.h"
 #include "app/core/settings_editor.h"
+#include "app/core/tray_presence.h"
 
 namespace tarvenix {
 
@@ -21,6 +23,7 @@ public:
 
     void on_timer_tick() {
         scheduler_.tick();
+        tray_.check();
         after_event();
     }
     // A mouse message from the tray icon: one of the toolbox's WM_* codes,
@@ -53,8 +56,16 @@ public:
     void mnuend();
     void help_show();
     void about_show();
+    // The About window's "OK".
+    void cmdOK() { view_.close_about(); }
     // The progress dialog's "中　止".
     void copyccl_bt() { c_.engine.request_abort(); }
+
+    // The icon's presence in the notification area: what the toolbox's tray
+    // calls reach (the desktop's TrayHost), told when a tray comes or goes.
+    TrayPresence& tray() { return tray_; }
+    // The focus moving between the settings controls (see LeaveChecks).
+    LeaveChecks& leave_checks() { return leave_checks_; }
 
     // The main window is asked to close: by the window's close button, by the
     // end of the desktop session or by a termination signal. Runs the
@@ -87,6 +98,8 @@ private:
     MainWindowView& view_;
     SettingsEditor editor_;
     Scheduler scheduler_;
+    TrayPresence tray_;
+    LeaveChecks leave_checks_;
     // Start-up is showing the splash: a close asked for now waits for it.
     bool starting_ = false;
     // Start-up has loaded the settings.

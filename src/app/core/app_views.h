@@ -1,6 +1,6 @@
 #pragma once
 
-// What the application logic needs from the desktop windows. The Qt front end
+// What the application logic needs from the desktop windows. Each front end
 // implements it; tests drive the logic with a recording fake.
 
 #include <cstdint>
@@ -9,6 +9,8 @@
 namespace tarvenix {
 
 enum class PopupMenu { mnumain, help };
+
+class TrayIconPort;
 
 class MainWindowView {
 public:
@@ -22,9 +24,11 @@ public:
     virtual std::int32_t window_handle() const = 0;
     // Pops the menu up at the mouse pointer; returns when it was dismissed.
     virtual void popup_menu(PopupMenu menu) = 0;
-    // The desktop has no notification area: the main window stands in for
-    // the tray icon (the menus as its menu bar, minimised when "hidden").
-    virtual void stand_in_for_tray() = 0;
+    // While the desktop has no notification area the main window stands in
+    // for the tray icon: the menus as its menu bar, minimised when "hidden".
+    virtual void stand_in_for_tray(bool standing_in) = 0;
+    // The window's icon in the notification area.
+    virtual TrayIconPort& tray_icon() = 0;
 
     virtual void show_splash(std::string_view product_text) = 0;
     virtual void close_splash() = 0;

@@ -1,0 +1,159 @@
+#pragma once
+
+// The program's windows as data: every control with its kind, name, text,
+// place in twips (1/1440 inch, the unit the windows were drawn in), the
+// settings-page control it mirrors and the action a click runs; the tabs and
+// the two tray menus with the action of each item. Both front ends build their
+// widgets from these tables, so the windows, their texts and what each control
+// does are one thing, whatever toolkit draws them.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/settings_page.h"
+
+namespace tarvenix {
+
+class AppController;
+
+namespace face {
+
+struct Twips {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+struct Rgb {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+};
+
+enum class Kind : std::uint8_t {
+    kLabel,   // a line of text (a path label is shortened to one line)
+    kText,    // a text box
+    kCheck,   // a check box
+    kOption,  // an option button of a group of two
+    kButton,  // a push button
+    kFrame,   // a frame around other controls, with its caption
+    kIcon,    // the program's icon
+};
+
+// What a click on a button or a menu item runs.
+enum class Action : std::uint8_t {
+    kNone,
+    mini_bt,
+    ok_bt,
+    close_bt,
+    bkup_bt,
+    bkup_exit_bt,
+    refsrc_bt,   // the control's index: 2k source, 2k + 1 destination of set k
+    set_clr_bt,  // the control's index: the set
+    histclr_bt,
+    recedit_bt,
+    bkup_exitwin,
+    start_bkup,
+    exit_win,
+    reboot_win,
+    log_off,
+    mnuset,
+    History_Disp,
+    mnuend,
+    help_show,
+    about_show,
+    copyccl_bt,  // the progress dialog's "中　止"
+    cmdOK,       // the About window's "OK"
+};
+
+enum class Align : std::uint8_t { kLeft, kCentre, kRight };
+
+// A font by the face the window was drawn with; a front end takes the
+// nearest face it has ("Times New Roman": a serif; "ＭＳ Ｐゴシック": a
+// proportional Japanese gothic). Controls without one use the window's font.
+struct Font {
+    std::string_view face;
+    double points = 9;
+    bool bold = false;
+    bool italic = false;
+};
+
+struct ControlSpec {
+    Kind kind = Kind::kLabel;
+    std::string_view name;             // the control's name: "srcfld_txt", "Label1"
+    int index = -1;                    // its index in a control array; -1 for none
+    std::string_view text;             // its caption (a label's or button's text)
+    Twips at;                          // in its page, its frame, or the window's client area
+    int page = -1;                     // the settings tab it is on; -1: on the window itself
+    std::string_view frame;            // the frame (by name) whose corner `at` counts from
+    std::optional<ControlId> mirrors;  // the settings-page control it shows
+    Action action = Action::kNone;
+    std::string_view tool_tip;
+    Align align = Align::kLeft;
+    std::optional<Rgb> colour;  // of its text
+    std::optional<Font> font;
+    // A label whose text is a path, kept on one line and shortened in the
+    // middle when it does not fit.
+    bool path = false;
+
+    // "srcfld_txt(3)" for an array member, else the name.
+    std::string full_name() const;
+};
+
+struct WindowSpec {
+    std::string_view name;  // "Menu", "copydlg", "frmSplash", "frmAbout"
+    std::string_view caption;
+    int width = 0;  // client area, in twips
+    int height = 0;
+    std::optional<Rgb> background;
+    // In the order the focus moves through them.
+    std::vector<ControlSpec> controls;
+
+    // The control of that name and index; nullptr for none.
+    const ControlSpec* find(std::string_view name, int index = -1) const;
+    // The control that shows a settings-page control; nullptr for none.
+    const ControlSpec* find(ControlId mirrored) const;
+    // Its position in `controls`, which front ends may use as an identifier.
+    int position(const ControlSpec& control) const;
+};
+
+struct MenuItemSpec {
+    std::string_view name;  // "" for a separator
+    std::string_view caption;
+    Action action = Action::kNone;
+};
+
+struct MenuSpec {
+    std::string_view name;  // "mnumain", "help"
+    std::string_view caption;
+    std::vector<MenuItemSpec> items;
+};
+
+// `Menu`: the settings tabs' controls (page 0 to 10), then its buttons.
+const WindowSpec& main_window();
+// The tab control that holds the settings pages, and its captions in order.
+inline constexpr Twips kSettingsTabs{120, 120, 5535, 4095};
+const std::array<std::string_view, kTabCount>& tab_captions();
+// The tray icon's menus: `mnumain` (left button) and `help` (right button);
+// also the main window's menu bar while it stands in for the tray.
+const std::array<MenuSpec, 2>& tray_menus();
+const WindowSpec& progress_dialog();
+const WindowSpec& splash_window();
+const WindowSpec& about_window();
+
+// The texts that are not a control's.
+inline constexpr std::string_view kTrayTip = "左-Menu:右-Help";
+inline constexpr std::string_view kNoProgramFolder =
+    "プログラムのフォルダが見つかりません！\r"
+    "設定ファイルと履歴ファイルの場所が決まらないため、起動できません。";
+
+// Runs what a click on a control of that action and index does.
+void run(AppController& controller, Action action, int index);
+
+}  // namespace face
+}  // namespace tarvenix
