@@ -94,13 +94,21 @@ public:
         record("file", title, std::string(filter) + "|" + std::string(proposed_name), owner);
         return "";
     }
+    // The toolbox's tray calls are recorded, then handed to the tray host
+    // given (the program's TrayPresence), if any.
+    void forward_tray_to(TrayHost* host) { tray_host_ = host; }
     bool tray_add(std::int32_t window, std::int32_t, std::string_view tip) override {
-        return record("tray+", "", tip, window);
+        return record("tray+", "", tip, window) && (!tray_host_ || tray_host_->add_tray_icon(tip));
     }
     bool tray_modify(std::int32_t icon, std::string_view tip) override {
-        return record("tray~", "", tip, icon);
+        return record("tray~", "", tip, icon) && (!tray_host_ || tray_host_->modify_tray_tip(tip));
     }
-    bool tray_delete() override { return record("tray-", "", ""); }
+    bool tray_delete() override {
+        if (tray_host_ != nullptr) {
+            tray_host_->remove_tray_icon();
+        }
+        return record("tray-", "", "");
+    }
     std::int32_t find_window(std::string_view) override { return 0; }  // no other windows
     void bring_to_front(std::int32_t window) override { record("front", "", "", window); }
     void set_top_most(std::int32_t window, bool top_most) override {
@@ -130,6 +138,7 @@ private:
     double base_monotonic_ = 1000.0;
     double monotonic_ = 1000.0;
     bool shell_ok_ = true;
+    TrayHost* tray_host_ = nullptr;
 };
 
 }  // namespace tarvenix::testing

@@ -65,11 +65,14 @@ void ProgressPresenter::file_finished() {
     if (!clear_pending_) {
         clear_pending_ = true;
         clear_since_ = clock_.monotonic_seconds();
-        surface_.start_timer(kClearDelayMs);
+        if (!std::exchange(timer_armed_, true)) {
+            surface_.start_timer(kClearDelayMs);
+        }
     }
 }
 
 void ProgressPresenter::on_timer() {
+    timer_armed_ = false;
     if (!clear_pending_) {
         return;
     }
@@ -78,6 +81,7 @@ void ProgressPresenter::on_timer() {
         clear_file_now();
         pass();
     } else {
+        timer_armed_ = true;
         surface_.start_timer(static_cast<int>(kClearDelayMs - waited_ms) + 1);
     }
 }

@@ -77,6 +77,7 @@ private:
     // The file's name and size wait to be cleared since this time (seconds).
     bool clear_pending_ = false;
     double clear_since_ = 0;
+    bool timer_armed_ = false;
 };
 
 // When an event pump serves the event loop. Serving costs a pass over the

@@ -136,8 +136,10 @@ struct MenuSpec {
 
 // `Menu`: the settings tabs' controls (page 0 to 10), then its buttons.
 const WindowSpec& main_window();
-// The tab control that holds the settings pages, and its captions in order.
+// The tab control that holds the settings pages, the room a page has below
+// its three rows of tabs, and the tabs' captions in order.
 inline constexpr Twips kSettingsTabs{120, 120, 5535, 4095};
+inline constexpr Twips kPageArea{0, 0, 5415, 2955};
 const std::array<std::string_view, kTabCount>& tab_captions();
 // The tray icon's menus: `mnumain` (left button) and `help` (right button);
 // also the main window's menu bar while it stands in for the tray.

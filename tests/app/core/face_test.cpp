@@ -1,0 +1,336 @@
+// The windows' tables and the policies both front ends share: the tray's
+// presence, the progress dialog's presentation, the pump's gate and the
+// start-time boxes' leave checks.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/core/progress_presenter.h"
+#include "app/core/window_face.h"
+#include "support/app_harness.h"
+
+namespace tarvenix {
+namespace {
+
+using namespace testing;
+using namespace face;
+
+bool inside(const Twips& c, int width, int height) {
+    return c.left >= 0 && c.top >= 0 && c.left + c.width <= width && c.top + c.height <= height;
+}
+
+// Every control of the settings model is drawn once, on its own tab; every
+// control lies inside its window, page or frame, under a name of its own.
+TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
+    std::vector<std::pair<ControlId, int>> model;  // with its tab
+    for (int k = 0; k < kSetCount; ++k) {
+        for (const Control c :
+             {Control::srcfld_txt, Control::dstfld_txt, Control::subfld_chk, Control::skip_chk}) {
+            model.push_back({{c, k}, k});
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        model.insert(model.end(), {{{Control::copy_op, i}, kCopyRulesTab},
+                                   {{Control::cp_skip, i}, kCopyRulesTab},
+                                   {{Control::rec_op, i}, kHistoryTab}});
+    }
+    model.insert(model.end(), {{{Control::start_chk, 0}, kStartEventsTab},
+                               {{Control::timer_chk, 0}, kStartEventsTab}});
+    for (int k = 0; k < kStartTimeCount; ++k) {
+        for (const Control c : {Control::hour_txt, Control::min_txt, Control::sdown}) {
+            model.push_back({{c, k}, kStartEventsTab});
+        }
+    }
+    const auto& controls = main_window().controls;
+    for (const auto& [id, tab] : model) {
+        SCOPED_TRACE(id.name());
+        EXPECT_EQ(std::ranges::count(controls, std::optional(id), &ControlSpec::mirrors), 1);
+        ASSERT_NE(main_window().find(id), nullptr);
+        EXPECT_EQ(main_window().find(id)->page, tab);
+        EXPECT_EQ(main_window().find(id)->full_name(), id.name());
+    }
+    for (const WindowSpec* w :
+         {&main_window(), &progress_dialog(), &splash_window(), &about_window()}) {
+        std::set<std::string> names;
+        for (const ControlSpec& c : w->controls) {
+            SCOPED_TRACE(std::string(w->name) + " " + c.full_name());
+            EXPECT_TRUE(names.insert(c.full_name()).second);
+            const ControlSpec* frame = c.frame.empty() ? nullptr : w->find(c.frame);
+            const Twips room = frame != nullptr ? frame->at
+                               : c.page >= 0    ? kPageArea
+                                                : Twips{0, 0, w->width, w->height};
+            EXPECT_TRUE(inside(c.at, room.width, room.height));
+            EXPECT_EQ(c.frame.empty(), frame == nullptr);
+        }
+    }
+}
+
+// Each menu item and button runs its own command (index included).
+TEST(WindowFaceTest, EachMenuItemAndButtonRunsItsOwnCommand) {
+    using Check = std::function<bool(AppHarness&)>;
+    const auto session = [](SessionRequest r) {
+        return [r](AppHarness& t) { return t.ui.session_requests() == std::vector{r}; };
+    };
+    const auto logged = [](const char* entry) {
+        return [entry](AppHarness& t) { return std::ranges::count(t.window.log, entry) == 1; };
+    };
+    const Check manual_run = [](AppHarness& t) {
+        return std::ranges::count(t.entries(), "[Start] [Manual]") == 1;
+    };
+    const Check opened_history = [](AppHarness& t) {
+        return t.ui.events_of("shell").size() == 1 &&
+               t.ui.events_of("shell")[0].text == t.context.history_file_path;
+    };
+    const std::map<std::string, Check> expected = {
+        {"bkup_exitwin",
+         [&](AppHarness& t) { return session(SessionRequest::kPowerOff)(t) && logged("quit")(t); }},
+        {"start_bkup", manual_run},
+        {"bkup_bt", manual_run},
+        {"exit_win", session(SessionRequest::kPowerOff)},
+        {"reboot_win", session(SessionRequest::kReboot)},
+        {"log_off", session(SessionRequest::kLogOff)},
+        {"mnuset", logged("show")},
+        {"History_Disp", opened_history},
+        {"recedit_bt", opened_history},
+        {"mnuend", logged("main closed")},
+        {"close_bt", logged("main closed")},
+        {"about_show", logged("about")},
+        {"mini_bt", logged("hide")},
+        {"help_show",
+         [](AppHarness& t) {
+             return !t.ui.box_texts().empty() && t.ui.box_texts()[0].starts_with("Help File");
+         }},
+        {"ok_bt", [](AppHarness& t) { return exists(t.context.settings_file_path); }},
+        {"refsrc_bt(3)",
+         [](AppHarness& t) {
+             return t.page().text({Control::dstfld_txt, 1}) == "/picked";
+         }},
+    };
+    std::vector<std::pair<std::string, std::pair<Action, int>>> runs;
+    for (const MenuSpec& menu : tray_menus()) {
+        for (const MenuItemSpec& item : menu.items) {
+            if (!item.name.empty()) {
+                runs.push_back({std::string(item.name), {item.action, -1}});
+            }
+        }
+    }
+    for (const ControlSpec& c : main_window().controls) {
+        if (expected.contains(c.full_name()) || c.full_name() == "bkup_exit_bt") {
+            runs.push_back({c.full_name(), {c.action, c.index}});
+        }
+    }
+    EXPECT_EQ(runs.size(), expected.size() + 1);  // bkup_exit_bt: below
+    for (const auto& [name, action] : runs) {
+        SCOPED_TRACE(name);
+        AppHarness t;
+        t.configure_set();
+        t.ui.pick_next_folder("/picked");
+        run(t.controller, action.first, action.second);
+        const auto check = expected.find(name == "bkup_exit_bt" ? "bkup_exitwin" : name);
+        ASSERT_NE(check, expected.end());
+        EXPECT_TRUE(check->second(t));
+    }
+}
+
+// A tray at start takes the icon; without one the window stands in until a
+// tray appears (the window left on screen); a tray missed twice in a row has
+// gone and the window stands in again, shown; a new taskbar gets the icon
+// back. Steps: a add, c check, r taskbar restarted, x removed; + tray there.
+TEST(TrayPresenceTest, TheProgramIsAlwaysWithinReach) {
+    const struct {
+        const char* name;
+        std::vector<std::string> steps;
+        std::vector<std::string> log;
+        bool standing_in;
+        int adds;
+    } cases[] = {
+        {"a tray at start", {"a+", "c+", "c+"}, {}, false, 1},
+        {"a tray that comes later",
+         {"a-", "c-", "c+", "c+"},
+         {"stand-in", "stand-in off"},
+         false,
+         3},
+        {"a tray that goes away", {"a+", "c-", "c-", "c-"}, {"stand-in", "show"}, true, 2},
+        {"missed once only", {"a+", "c-", "c+", "c-"}, {}, false, 1},
+        {"a new taskbar", {"a+", "r+"}, {}, false, 2},
+        {"a new taskbar without room", {"a+", "r-"}, {"stand-in", "show"}, true, 2},
+        {"removed", {"a+", "x+", "c-", "c-", "r+"}, {}, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingWindow window;
+        TrayPresence tray(window.icon, window);
+        for (const std::string& step : c.steps) {
+            window.icon.available = step[1] == '+';
+            switch (step[0]) {
+                case 'a':
+                    EXPECT_EQ(tray.add_tray_icon("tip"), window.icon.available);
+                    break;
+                case 'c':
+                    tray.check();
+                    break;
+                case 'r':
+                    tray.tray_restarted();
+                    break;
+                default:
+                    tray.remove_tray_icon();
+            }
+        }
+        EXPECT_EQ(window.log, c.log);
+        EXPECT_EQ(tray.standing_in(), c.standing_in);
+        EXPECT_EQ(window.icon.adds, c.adds);
+    }
+}
+
+// The dialog as the presenter draws it.
+struct RecordingSurface final : ProgressSurface {
+    void show_dialog(bool first_time) override {
+        shown = true;
+        log.push_back(first_time ? "show centred" : "show");
+    }
+    void hide_dialog() override {
+        shown = false;
+        log.push_back("hide");
+    }
+    bool dialog_visible() const override { return shown; }
+    void set_text(ProgressLabel label, std::string_view text) override {
+        log.push_back(std::string(progress_label_name(label)) + "=" + std::string(text));
+    }
+    void paint_now() override { log.push_back("paint"); }
+    void queue_pass() override { log.push_back("queue"); }
+    void start_timer(int ms) override { log.push_back("timer " + std::to_string(ms)); }
+    void request_prompt_pass() override { log.push_back("prompt"); }
+
+    bool shown = false;
+    std::vector<std::string> log;
+};
+
+// What the dialog shows when: changes wait for the event loop's pass and are
+// painted together; a copied file's name stays until the next file or a
+// pause of 100 ms; a large file asks for a prompt pass.
+TEST(ProgressPresenterTest, ShowsChangesInOnePassAndNeverABlankBetweenFiles) {
+    using Step = std::function<void(ProgressPresenter&, ScriptedUi&)>;
+    const auto file = [](const char* name, std::uint64_t bytes) -> Step {
+        return [=](ProgressPresenter& p, ScriptedUi&) { p.file_started(name, bytes); };
+    };
+    const Step done = [](ProgressPresenter& p, ScriptedUi&) { p.file_finished(); };
+    const Step pass = [](ProgressPresenter& p, ScriptedUi&) { p.pass(); };
+    const auto wait = [](double s) -> Step {
+        return [=](ProgressPresenter& p, ScriptedUi& ui) {
+            ui.advance(s);
+            p.on_timer();
+        };
+    };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<std::string> log;  // after "show centred"
+    } cases[] = {
+        {"two labels, one pass",
+         {[](ProgressPresenter& p, ScriptedUi&) {
+              p.set_label(ProgressLabel::srcfld, "/s");
+              p.set_label(ProgressLabel::dstfld, "/d");
+          },
+          pass},
+         {"queue", "srcfld=/s", "dstfld=/d", "paint"}},
+        {"small files between passes",
+         {file("a", 10), done, file("b", 600), done, pass},
+         {"queue", "timer 100", "cpfname=b", "filesize=1", "paint"}},
+        {"a pause clears the name",
+         {file("a", 10), pass, done, wait(0.06), wait(0.05)},
+         {"queue", "cpfname=a", "paint", "timer 100", "timer 41", "queue", "cpfname=", "paint"}},
+        {"a million bytes", {file("big", 1'000'000)}, {"queue", "prompt"}},
+        {"just under", {file("big", 999'999)}, {"queue"}},
+        {"hide clears a finished file",
+         {file("a", 10), pass, done,
+          [](ProgressPresenter& p, ScriptedUi&) {
+              p.hide();
+              p.show();
+          }},
+         {"queue", "cpfname=a", "paint", "timer 100", "queue", "cpfname=", "paint", "hide",
+          "show"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedUi ui;
+        RecordingSurface surface;
+        ProgressPresenter presenter(surface, ui);
+        presenter.show();
+        for (const Step& step : c.steps) {
+            step(presenter, ui);
+        }
+        std::vector<std::string> expected{"show centred"};
+        expected.insert(expected.end(), c.log.begin(), c.log.end());
+        EXPECT_EQ(surface.log, expected);
+    }
+}
+
+// A pump call serves when 15 ms passed since the last pass, or for a prompt
+// pass the budget (2 % of the time between calls, at most 20 ms) covers.
+TEST(PumpGateTest, ServesEveryFifteenMillisecondsOrForAPromptPassWithinItsBudget) {
+    const struct {
+        double at;
+        bool prompt;
+        double cost;  // of the pass, when served
+        bool serves;
+    } calls[] = {
+        {0.000, false, 0.001, true},  {0.005, false, 0.001, false}, {0.020, false, 0.001, true},
+        {0.022, true, 0.001, true},   {0.023, true, 0.010, true},   {0.034, true, 0.001, false},
+        {0.036, false, 0.001, false}, {0.060, false, 0.001, true},
+    };
+    PumpGate gate;
+    for (const auto& c : calls) {
+        SCOPED_TRACE(c.at);
+        if (c.prompt) {
+            gate.request_prompt_pass();
+        }
+        const bool served = gate.should_serve(c.at);
+        EXPECT_EQ(served, c.serves);
+        if (served) {
+            gate.served(c.at, c.at + c.cost);
+        }
+    }
+}
+
+// An hour box holding 99 is checked when the focus leaves it for another
+// control of the window and has settled; not when it leaves the window, nor
+// when it came back first, nor for a box without a check.
+TEST(LeaveChecksTest, ABoxIsCheckedOnlyWhenLeftForAnotherControl) {
+    const ControlId hour{Control::hour_txt, 1};
+    const struct {
+        const char* name;
+        ControlId left;
+        bool to_window_control;
+        bool came_back;
+        bool checked;
+    } cases[] = {
+        {"to another control", hour, true, false, true},
+        {"to another program or a menu", hour, false, false, false},
+        {"came back before it settled", hour, true, true, false},
+        {"a folder box", {Control::srcfld_txt, 1}, true, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppHarness t;
+        t.page().set_text(hour, "99");
+        t.page().set_text({Control::srcfld_txt, 1}, "99");
+        LeaveChecks& checks = t.controller.leave_checks();
+        checks.focus_left(c.left, c.to_window_control);
+        if (c.came_back) {
+            checks.focus_entered(c.left);
+        }
+        EXPECT_EQ(checks.settle(t.controller), c.checked);
+        EXPECT_EQ(t.ui.box_texts(), c.checked
+                                        ? std::vector<std::string>{"入力された時間が範囲外です！"}
+                                        : std::vector<std::string>{});
+    }
+}
+
+}  // namespace
+}  // namespace tarvenix
