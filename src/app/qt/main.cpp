@@ -22,6 +22,7 @@
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[]) {
+    tarvenix::platform::raise_open_file_limit();  // a run's batches hold folders open
     // The settings and the history live beside the executable. Its folder is
     // taken as the file system's bytes, so a folder name that is not UTF-8
     // still works.
