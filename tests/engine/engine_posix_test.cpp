@@ -336,6 +336,93 @@ TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
     ::chmod(dst.c_str(), 0755);
 }
 
+// Names a folder not telling case apart takes for one, names FAT cannot hold,
+// times kept in 2-second steps: every name is copied or named in the history,
+// one box at most, and an unchanged tree is not copied again. A newer-only
+// run in skip mode with every source file locked records each copy it tries.
+TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
+    const std::vector<std::string> odd{"a:b", "q?", "s*", "d\"q", "l<", "g>", "p|", "dot."};
+    const struct {
+        Medium medium;
+        bool folds;
+        std::size_t refused;  // of the odd names
+    } rows[] = {{Medium::kFat32, true, 7},
+                {Medium::kExfat, true, 7},
+                {Medium::kNtfs, true, 8},
+                {Medium::kTwoSecondTimes, false, 0}};
+    for (const auto& row : rows) {
+        EngineHarness h;
+        ScopedMedium medium(h.dir.path(), row.medium);
+        if (!medium.mounted()) {
+            GTEST_SKIP() << medium.reason();
+        }
+        const std::string d = medium.path(), m = std::to_string(static_cast<int>(row.medium));
+        h.set(0, h.src, d);
+        std::vector<std::string> files{"a.txt", "A.txt", "Dir/x.txt", "dir/x.txt"};
+        for (int k = 0; k < 10; ++k) {
+            files.push_back("t" + std::to_string(k));
+        }
+        files.insert(files.end(), odd.begin(), odd.end());
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            put_file(h.src + "/" + files[k], files[k]);
+            set_mtime(h.src + "/" + files[k], 1'099'999'996 + static_cast<long long>(k));
+        }
+        std::vector<std::string> failed;  // the later of each pair, the names refused
+        const auto top = folder_entries(h.src);
+        const bool lower_first = std::ranges::find(top, "a.txt") < std::ranges::find(top, "A.txt");
+        const bool dir_first = std::ranges::find(top, "dir") < std::ranges::find(top, "Dir");
+        if (row.folds) {
+            failed = {lower_first ? "A.txt" : "a.txt", dir_first ? "Dir/x.txt" : "dir/x.txt"};
+        }
+        failed.insert(failed.end(), odd.begin(), odd.begin() + static_cast<long>(row.refused));
+        std::vector<std::string> expected{"[Start] [Manual]", "[Success] [Manual]"};
+        for (const auto& name : failed) {
+            expected.insert(expected.end() - 1, "[Skiped Copy File] = " + d + "/" + name + " [?]");
+        }
+        std::ranges::sort(expected.begin() + 1, expected.end() - 1);
+        // Skip mode, overwriting; then newer-only, all locked; then t3 changed by 3 s.
+        for (const char* mode : {"0", "1", "1"}) {
+            h.use(mode, "1");
+            ::unlink((h.program_folder + "/history.txt").c_str());
+            std::vector<int> locks;
+            for (const auto& name : files) {
+                locks.push_back(::open((h.src + "/" + name).c_str(), O_RDWR));
+                struct flock lock {};
+                lock.l_type = F_WRLCK;
+                if (*mode == '1' && name != "t3") {
+                    ::fcntl(locks.back(), F_OFD_SETLK, &lock);
+                }
+            }
+            EXPECT_EQ(h.run(), RunOutcome::kCompleted) << m;
+            std::ranges::for_each(locks, ::close);
+            auto lines = h.history_entries();
+            std::ranges::sort(lines.begin() + 1, lines.end() - 1);
+            EXPECT_EQ(lines, expected) << m << " mode " << mode;
+            EXPECT_EQ(read_file(d + "/a.txt"), lower_first || !row.folds ? "a.txt" : "A.txt") << m;
+            EXPECT_EQ(read_file(d + "/dir/x.txt"),
+                      dir_first || !row.folds ? "dir/x.txt" : "Dir/x.txt");
+            EXPECT_EQ(read_file(d + "/t3"), read_file(h.src + "/t3")) << m;
+            // t3 of base + 3 s changes by 3 s (fusefat keeps the time of the
+            // copy: it must be later than that).
+            write_file(h.src + "/t3", "t3 changed");
+            set_mtime(h.src + "/t3",
+                      row.medium == Medium::kFat32 ? ::time(nullptr) + 60 : 1'100'000'006);
+        }
+        // Copying anyway, the first failure gives the one box; the copies
+        // made stay good.
+        h.use("0", "0");
+        EXPECT_EQ(h.run(), row.folds ? RunOutcome::kStopped : RunOutcome::kCompleted) << m;
+        const auto boxes = h.ui.box_texts();
+        EXPECT_EQ(std::ranges::count_if(boxes, [](auto& t) { return t.starts_with("ファイルを"); }),
+                  row.folds ? 1 : 0)
+            << m;
+        for (int k = 0; k < 10; ++k) {
+            const std::string t = "/t" + std::to_string(k);
+            EXPECT_EQ(read_file(d + t), read_file(h.src + t)) << m << t;
+        }
+    }
+}
+
 class FaultTest : public EngineHarness, public ::testing::Test {};
 
 // The copying process dies with SIGKILL once 1 MiB of the new copy is written.
@@ -362,10 +449,15 @@ TEST_F(FaultTest, AProgramKilledMidCopyLeavesTheOldCopyAndTheNextRunCleansUp) {
     // The old copy is whole; the unfinished one is a hidden temporary file.
     EXPECT_EQ(read_file(dst + "/big.bin"), old_copy);
     EXPECT_EQ(temp_files_in(dst), 1);
-    // The next run takes the leftover for what it is and removes it.
+    // The next run removes the leftover, though the file it was meant for
+    // is renamed since, and nothing else.
+    ::rename((src + "/big.bin").c_str(), (src + "/renamed.bin").c_str());
+    write_file(dst + "/.tarvenix-kept", "the user's");
     EXPECT_EQ(run(), RunOutcome::kCompleted);
-    EXPECT_EQ(read_file(dst + "/big.bin"), new_data);
-    EXPECT_EQ(folder_entries(dst), std::vector<std::string>{"big.bin"});
+    EXPECT_EQ(read_file(dst + "/renamed.bin"), new_data);
+    auto left = folder_entries(dst);
+    std::ranges::sort(left);
+    EXPECT_EQ(left, (std::vector<std::string>{".tarvenix-kept", "big.bin", "renamed.bin"}));
 }
 
 // The large file shrinks, or the user clicks cancel, during its copy; small
@@ -422,6 +514,27 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
     EXPECT_FALSE(exists(dst + "/vanishes"));
     EXPECT_TRUE(ui.box_texts().empty());
     EXPECT_EQ(temp_files_in(dst), 0);
+
+    // Files that became a folder or a link after the listing are copied as
+    // what they are: changed after the first file of the folder is copied.
+    for (const char* name : {"/turns/f0", "/turns/f1", "/turns/f2"}) {
+        put_file(src + name, "file");
+    }
+    const auto order = folder_entries(src + "/turns");
+    use("0", "1");
+    ::unlink((program_folder + "/history.txt").c_str());
+    ui.on_every_pump([&] {
+        if (progress.log.back() == "filesize=" && progress.files.back() == order[0]) {
+            ::unlink((src + "/turns/" + order[1]).c_str());
+            put_file(src + "/turns/" + order[1] + "/inner", "inner");
+            ::unlink((src + "/turns/" + order[2]).c_str());
+            ASSERT_EQ(::symlink("text", (src + "/turns/" + order[2]).c_str()), 0);
+        }
+    });
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(read_file(dst + "/turns/" + order[1] + "/inner"), "inner");
+    EXPECT_EQ(link_text(dst + "/turns/" + order[2]), "text");
+    EXPECT_EQ(history_entries().size(), 2u);
 }
 
 // A power cut seconds after a replace leaves the old or the new copy whole; one
@@ -493,6 +606,59 @@ TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
     for (int i = 0; i < 30; ++i) {
         EXPECT_EQ(read_file(dst + file(i)), read_file(src + file(i))) << file(i);
         EXPECT_EQ(temp_files_in(dst + "/d" + std::to_string(i % 5)), 0) << file(i);
+    }
+}
+
+// Under a descriptor limit of 256 (a soft limit of 200 raised to it first),
+// 300 folders of five files: every file is copied, the history complete.
+TEST_F(FaultTest, ALowDescriptorLimitFailsNoFileNorTheHistory) {
+    for (int i = 0; i < 1500; ++i) {
+        put_file(src + "/d" + std::to_string(i / 5) + "/f" + std::to_string(i % 5), "x");
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit low{200, 256};
+        rlimit raised{};
+        const bool ok = ::setrlimit(RLIMIT_NOFILE, &low) == 0 &&
+                        platform::raise_open_file_limit() == 0 &&
+                        ::getrlimit(RLIMIT_NOFILE, &raised) == 0 && raised.rlim_cur == 256 &&
+                        run() == RunOutcome::kCompleted && history_entries().size() == 2 &&
+                        read_file(dst + "/d299/f4") == "x";
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// A stop (the cancel button; a termination request stops the run the same
+// way) on a destination writing 10 MB/s ends the run within 10 s, however
+// much was copied before; every old copy stays whole.
+TEST_F(FaultTest, AStopOnASlowDestinationEndsTheRunWithinTenSeconds) {
+    ScopedExt4 slow(dir.path(), "noauto_da_alloc", "512M");
+    if (!slow.mounted() || !slow.throttle(10'000'000)) {
+        GTEST_SKIP() << (slow.mounted() ? "no cgroup v1 blkio throttling" : slow.reason());
+    }
+    const std::string data(8 << 20, 'n');
+    for (int i = 10; i < 34; ++i) {
+        write_file(src + "/f" + std::to_string(i), data);
+        write_file(slow.path() + "/f" + std::to_string(i), "old");
+    }
+    set(0, src, slow.path());
+    double asked = 0;
+    ui.on_every_pump([&] {
+        if (asked == 0 && progress.files.size() == 16) {
+            asked = platform::monotonic_seconds();
+            engine.request_abort();
+        }
+    });
+    EXPECT_EQ(run(), RunOutcome::kStopped);
+    const double seconds = platform::monotonic_seconds() - asked;
+    std::printf("from the stop to the end of the run: %.1f s\n", seconds);
+    EXPECT_LT(seconds, 10.0);
+    for (int i = 10; i < 34; ++i) {
+        const std::string copy = read_file(slow.path() + "/f" + std::to_string(i));
+        EXPECT_TRUE(copy == "old" || copy == data) << i;
     }
 }
 

@@ -65,16 +65,36 @@ struct ScopedTmpfs : ScopedMount {
 // options given (needs mkfs.ext4 too).
 class ScopedExt4 : public ScopedMount {
 public:
-    ScopedExt4(const std::string& parent, const std::string& options);
+    ScopedExt4(const std::string& parent, const std::string& options,
+               const std::string& size = "64M");
     ~ScopedExt4();
     // What a power cut does: the file system stops at once, without writing
     // its journal (EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH).
     bool cut_power();
     bool remount();  // unmounts and mounts again, replaying the journal
+    // Writes to the loop device, write-back included, go at this many bytes
+    // a second (cgroup v1 blkio throttling) until it is destroyed.
+    bool throttle(unsigned long long bytes_per_second);
 
 private:
     std::string image_;
     std::string options_;
+    std::string throttled_;  // "major:minor" of the throttled device
+};
+
+// Backup media as people have them, as FUSE makes them here: FAT32
+// (fusefat), exFAT (exfat-fuse on a loop device), NTFS as Windows uses it
+// (lowntfs-3g, case ignored, Windows' names only), and a folder whose
+// modification times are kept in 2-second steps, rounded down, as Linux's
+// vfat driver keeps them. Needs root and /dev/fuse.
+enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes };
+class ScopedMedium : public ScopedMount {
+public:
+    ScopedMedium(const std::string& parent, Medium medium);
+    ~ScopedMedium();
+
+private:
+    std::string image_;
 };
 
 }  // namespace tarvenix::testing

@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,14 +69,15 @@ ScopedMount::~ScopedMount() {
     ::rmdir(path_.c_str());
 }
 
-ScopedExt4::ScopedExt4(const std::string& parent, const std::string& options)
+ScopedExt4::ScopedExt4(const std::string& parent, const std::string& options,
+                       const std::string& size)
     : image_(parent + "/ext4.img")
     , options_(options) {
     path_ = parent + "/ext4";
     ::mkdir(path_.c_str(), 0755);
     if (::geteuid() != 0) {
         reason_ = "loop-mounting a file system needs root";
-    } else if (std::system(("truncate -s 64M " + image_ + " && mkfs.ext4 -q -F " + image_ +
+    } else if (std::system(("truncate -s " + size + " " + image_ + " && mkfs.ext4 -q -F " + image_ +
                             " >/dev/null 2>&1")
                                .c_str()) != 0) {
         reason_ = "mkfs.ext4 failed";
@@ -100,8 +102,64 @@ bool ScopedExt4::remount() {
     return mounted_;
 }
 
+namespace {
+bool write_text(const char* path, const std::string& text) {
+    const int fd = ::open(path, O_WRONLY);
+    const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+    ::close(fd);
+    return ok;
+}
+constexpr const char* kBlkioThrottle = "/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device";
+}  // namespace
+
+bool ScopedExt4::throttle(unsigned long long bytes_per_second) {
+    struct stat st {};
+    if (!mounted_ || ::stat(path_.c_str(), &st) != 0) {
+        return false;
+    }
+    throttled_ = std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+    return write_text(kBlkioThrottle, throttled_ + " " + std::to_string(bytes_per_second));
+}
+
 ScopedExt4::~ScopedExt4() {
+    if (!throttled_.empty()) {
+        write_text(kBlkioThrottle, throttled_ + " 0");
+    }
     ::unlink(image_.c_str());  // freed once the file system is unmounted
+}
+
+ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
+    : image_(parent + "/medium.img") {
+    path_ = parent + "/medium";
+    ::mkdir(path_.c_str(), 0755);
+    const std::string img = image_ + " ", mnt = path_ + " ";
+    const std::string blank = "truncate -s 64M " + img + "&& ";
+    const std::string commands[] = {
+        blank + "mkfs.vfat -F 32 " + img + "&& fusefat -o rw+ " + img + mnt,
+        blank + "mkfs.exfat " + img + "&& mount.exfat-fuse $(losetup -f --show " + img + ") " + mnt,
+        blank + "mkntfs -q -F -f " + img + "&& lowntfs-3g -o ignore_case,windows_names " + img +
+            mnt,
+        "mkdir " + img + "&& /usr/bin/python3 " TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " +
+            img + mnt,
+    };
+    if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0) {
+        reason_ = "mounting a medium through FUSE needs root and /dev/fuse";
+    } else if (!(mounted_ =
+                     std::system(("(" + commands[static_cast<int>(medium)] + ") >/dev/null 2>&1")
+                                     .c_str()) == 0)) {
+        reason_ = "cannot mount the medium: " + commands[static_cast<int>(medium)] +
+                  " (packages: dosfstools fusefat exfatprogs exfat-fuse ntfs-3g python3-fusepy)";
+    }
+}
+
+ScopedMedium::~ScopedMedium() {
+    if (mounted_) {
+        ::umount2(path_.c_str(), MNT_DETACH);
+        mounted_ = false;
+    }
+    std::system(("for d in $(losetup -j " + image_ +
+                 " | cut -d: -f1); do losetup -d $d; done; rm -rf " + image_)
+                    .c_str());
 }
 
 }  // namespace tarvenix::testing
