@@ -79,21 +79,16 @@ public:
 private:
     std::string image_;
     std::string options_;
-    std::string throttled_;  // "major:minor" of the throttled device
+    bool throttled_ = false;
 };
 
-// Backup media as people have them, as FUSE makes them here: FAT32
-// (fusefat), exFAT (exfat-fuse on a loop device), NTFS as Windows uses it
-// (lowntfs-3g, case ignored, Windows' names only), and a folder whose
-// modification times are kept in 2-second steps, rounded down, as Linux's
-// vfat driver keeps them. Needs root and /dev/fuse.
+// Backup media through FUSE (root and /dev/fuse): FAT32, exFAT, NTFS as
+// Windows uses it (case ignored, Windows' names only), and a folder keeping
+// times in 2-second steps, rounded down, as Linux's vfat driver does.
 enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes };
-class ScopedMedium : public ScopedMount {
-public:
+struct ScopedMedium : ScopedMount {
     ScopedMedium(const std::string& parent, Medium medium);
     ~ScopedMedium();
-
-private:
     std::string image_;
 };
 

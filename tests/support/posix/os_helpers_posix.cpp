@@ -3,13 +3,13 @@
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "support/os_helpers.h"
 
@@ -102,28 +102,21 @@ bool ScopedExt4::remount() {
     return mounted_;
 }
 
-namespace {
-bool write_text(const char* path, const std::string& text) {
-    const int fd = ::open(path, O_WRONLY);
-    const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == ssize_t(text.size());
-    ::close(fd);
-    return ok;
+// Writes to the device of the file system at `path` go at `bytes` a second
+// (0: no bound), write-back included: cgroup v1 blkio throttling.
+static bool throttle_writes(const std::string& path, unsigned long long bytes) {
+    return std::system(("echo $(mountpoint -d " + path + ") " + std::to_string(bytes) +
+                        " >/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device")
+                           .c_str()) == 0;
 }
-constexpr const char* kBlkioThrottle = "/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device";
-}  // namespace
 
 bool ScopedExt4::throttle(unsigned long long bytes_per_second) {
-    struct stat st {};
-    if (!mounted_ || ::stat(path_.c_str(), &st) != 0) {
-        return false;
-    }
-    throttled_ = std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
-    return write_text(kBlkioThrottle, throttled_ + " " + std::to_string(bytes_per_second));
+    return throttled_ = mounted_ && throttle_writes(path_, bytes_per_second);
 }
 
 ScopedExt4::~ScopedExt4() {
-    if (!throttled_.empty()) {
-        write_text(kBlkioThrottle, throttled_ + " 0");
+    if (throttled_) {
+        throttle_writes(path_, 0);
     }
     ::unlink(image_.c_str());  // freed once the file system is unmounted
 }
@@ -132,34 +125,27 @@ ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
     : image_(parent + "/medium.img") {
     path_ = parent + "/medium";
     ::mkdir(path_.c_str(), 0755);
-    const std::string img = image_ + " ", mnt = path_ + " ";
-    const std::string blank = "truncate -s 64M " + img + "&& ";
+    const std::string img = image_ + " ", blank = "truncate -s 64M " + img + "&& ";
     const std::string commands[] = {
-        blank + "mkfs.vfat -F 32 " + img + "&& fusefat -o rw+ " + img + mnt,
-        blank + "mkfs.exfat " + img + "&& mount.exfat-fuse $(losetup -f --show " + img + ") " + mnt,
-        blank + "mkntfs -q -F -f " + img + "&& lowntfs-3g -o ignore_case,windows_names " + img +
-            mnt,
-        "mkdir " + img + "&& /usr/bin/python3 " TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " +
-            img + mnt,
+        blank + "mkfs.vfat -F 32 " + img + "&& fusefat -o rw+ " + img,
+        blank + "mkfs.exfat " + img + "&& mount.exfat-fuse $(losetup -f --show " + img + ") ",
+        blank + "mkntfs -q -F -f " + img + "&& lowntfs-3g -o ignore_case,windows_names " + img,
+        "mkdir " + img + "&& " TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " + img,
     };
+    const std::string& command = commands[static_cast<int>(medium)];
     if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0) {
         reason_ = "mounting a medium through FUSE needs root and /dev/fuse";
-    } else if (!(mounted_ =
-                     std::system(("(" + commands[static_cast<int>(medium)] + ") >/dev/null 2>&1")
-                                     .c_str()) == 0)) {
-        reason_ = "cannot mount the medium: " + commands[static_cast<int>(medium)] +
-                  " (packages: dosfstools fusefat exfatprogs exfat-fuse ntfs-3g python3-fusepy)";
+    } else if (!(mounted_ = std::system((command + path_ + " >/dev/null 2>&1").c_str()) == 0)) {
+        reason_ = "failed (scripts/setup.sh installs what it needs): " + command + path_;
     }
 }
 
 ScopedMedium::~ScopedMedium() {
-    if (mounted_) {
+    if (std::exchange(mounted_, false)) {
         ::umount2(path_.c_str(), MNT_DETACH);
-        mounted_ = false;
     }
-    std::system(("for d in $(losetup -j " + image_ +
-                 " | cut -d: -f1); do losetup -d $d; done; rm -rf " + image_)
-                    .c_str());
+    std::system(
+        ("for d in $(losetup -j " + image_ + " | cut -d: -f1); do losetup -d $d; done").c_str());
 }
 
 }  // namespace tarvenix::testing

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Mounts a folder again, keeping modification times in 2-second steps,
-rounded down, as Linux's vfat driver keeps them on FAT:
-    two_second_times.py BACKING MOUNTPOINT    (returns once mounted)"""
+"""two_second_times.py BACKING MOUNTPOINT: mounts BACKING again (returning once
+mounted), keeping modification times in 2-second steps, rounded down, as
+Linux's vfat driver keeps them on FAT."""
 import os
 import sys
 
@@ -11,61 +11,30 @@ from fusepy import FUSE, FuseOSError, Operations
 class TwoSecondTimes(Operations):
     use_ns = True
 
-    def __init__(self, root):
-        self.root = root
-
     def __call__(self, op, path, *args):
-        if op == "rename":  # the new name is a mounted path too
-            args = (self.root + args[0],)
-        try:
-            return getattr(self, op)(self.root + path, *args)
+        try:  # a rename's new name is a mounted path too
+            args = (sys.argv[1] + args[0],) if op == "rename" else args
+            return getattr(self, op)(sys.argv[1] + path, *args)
         except OSError as e:
             raise FuseOSError(e.errno) from e
 
     def getattr(self, path, fh=None):
         st = os.lstat(path)
-        attrs = {k: getattr(st, k) for k in ("st_mode", "st_nlink", "st_size", "st_uid",
-                                             "st_gid", "st_atime_ns", "st_ctime_ns")}
-        attrs = {k.replace("_ns", ""): v for k, v in attrs.items()}
-        attrs["st_mtime"] = st.st_mtime_ns - st.st_mtime_ns % 2_000_000_000
-        return attrs
+        attrs = {k: getattr(st, k) for k in ("st_mode", "st_nlink", "st_size", "st_uid", "st_gid")}
+        return dict(attrs, st_atime=st.st_atime_ns, st_ctime=st.st_ctime_ns,
+                    st_mtime=st.st_mtime_ns - st.st_mtime_ns % 2_000_000_000)
 
-    def readdir(self, path, fh):
-        return [".", ".."] + os.listdir(path)
-
-    def create(self, path, mode, fi=None):
-        return os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, mode)
-
-    def open(self, path, flags):
-        return os.open(path, flags)
-
-    def read(self, path, size, offset, fh):
-        return os.pread(fh, size, offset)
-
-    def write(self, path, data, offset, fh):
-        return os.pwrite(fh, data, offset)
-
-    def truncate(self, path, length, fh=None):
-        os.truncate(path, length)
-
-    def release(self, path, fh):
-        os.close(fh)
-
-    def utimens(self, path, times=None):
-        os.utime(path, ns=times, follow_symlinks=False)
-
-    def readlink(self, path):
-        return os.readlink(path)
-
-    def symlink(self, target, source):
-        os.symlink(source, target)
-
-    def statfs(self, path):
-        st = os.statvfs(path)
-        return {k: getattr(st, k) for k in dir(st) if k.startswith("f_")}
-
+    readdir = lambda self, path, fh: [".", ".."] + os.listdir(path)
+    create = lambda self, path, mode, fi=None: os.open(path, os.O_WRONLY | os.O_CREAT, mode)
+    read = lambda self, path, size, offset, fh: os.pread(fh, size, offset)
+    write = lambda self, path, data, offset, fh: os.pwrite(fh, data, offset)
+    truncate = lambda self, path, length, fh=None: os.truncate(path, length)
+    utimens = lambda self, path, times=None: os.utime(path, ns=times, follow_symlinks=False)
+    symlink = lambda self, path, text: os.symlink(text, path)
+    statfs = lambda self, path: {k: getattr(os.statvfs(path), k) for k in dir(os.statvfs(path))
+                                 if k.startswith("f_")}
+    open, release, readlink = os.open, lambda self, path, fh: os.close(fh), os.readlink
     rename, unlink, mkdir, rmdir, chmod = os.rename, os.unlink, os.mkdir, os.rmdir, os.chmod
 
 
-if __name__ == "__main__":
-    FUSE(TwoSecondTimes(os.path.abspath(sys.argv[1])), sys.argv[2], foreground=False)
+FUSE(TwoSecondTimes(), sys.argv[2], foreground=False)
