@@ -153,11 +153,12 @@ public:
     // program) cannot be opened for deletion and stays.
     void remove_leftover_temp_files() const;
     // The step, in whole seconds, in which this folder's file system keeps
-    // modification times, learned from a temporary file given a time of an
-    // odd second and a half and read back after a rename, as a copy does:
-    // 1 for a second or finer (ext4, NTFS, exFAT), 2 for FAT, 0 when the time
-    // set is not kept at all (fusefat keeps the time of the last change).
-    // 1 when it cannot be told (the folder cannot be written).
+    // modification times, learned from a temporary file given the time of
+    // an odd second and read back after a rename, as a copy does: 1 for a
+    // second or finer (ext4, NTFS, exFAT), 2 for FAT (rounded down by Linux,
+    // up by Windows), 0 when the time set is not kept at all (fusefat keeps
+    // the time of the last change). 1 when it cannot be told (the folder
+    // cannot be written).
     int time_step_seconds() const;
     // For names that might be one entry in a folder that does not tell case
     // apart: for each, the index of an earlier name that names the same

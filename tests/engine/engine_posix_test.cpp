@@ -341,18 +341,18 @@ TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
 // one box at most, and an unchanged tree is not copied again (a newer-only
 // run in skip mode with the source files locked records each copy it tries).
 TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
-    const struct {
-        Medium medium;
-        long refused;  // of the odd names; the case pairs fold but on the last
-    } rows[] = {
-        {Medium::kFat32, 7}, {Medium::kExfat, 7}, {Medium::kNtfs, 8}, {Medium::kTwoSecondTimes, 0}};
-    for (const auto& [medium, refused] : rows) {
+    // Media, and how many of the odd names each refuses; all but the last fold case.
+    for (const auto& [medium, refused] : {std::pair{Medium::kFat32, 7},
+                                          {Medium::kExfat, 7},
+                                          {Medium::kNtfs, 8},
+                                          {Medium::kTwoSecondTimes, 0}}) {
         EngineHarness h;
         ScopedMedium fs(h.dir.path(), medium);
         if (!fs.mounted()) {
             GTEST_SKIP() << fs.reason();
         }
-        const std::string d = fs.path(), m = std::to_string(static_cast<int>(medium));
+        SCOPED_TRACE(static_cast<int>(medium));
+        const std::string d = fs.path();
         h.set(0, h.src, d);
         std::vector<std::string> files{"t0",    "t1",    "t2",        "t3",       "t4",  "t5",
                                        "t6",    "t7",    "t8",        "t9",       "a:b", "q?",
@@ -363,19 +363,18 @@ TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
             set_mtime(h.src + "/" + files[k], 1'100'000'000 + static_cast<long long>(k));
         }
         const auto top = folder_entries(h.src);
-        const auto first = [&](const char* a, const char* b) {
-            return std::ranges::find(top, a) < std::ranges::find(top, b);
-        };
-        const bool folds = medium != Medium::kTwoSecondTimes;
+        const bool folds = medium != Medium::kTwoSecondTimes,
+                   lower_first = std::ranges::find(top, "a.txt") < std::ranges::find(top, "A.txt"),
+                   dir_first = std::ranges::find(top, "dir") < std::ranges::find(top, "Dir");
         std::vector<std::string> expected(files.begin() + 10, files.begin() + 10 + refused);
         if (folds) {
-            expected.push_back(first("a.txt", "A.txt") ? "A.txt" : "a.txt");
-            expected.push_back(first("dir", "Dir") ? "Dir/x.txt" : "dir/x.txt");
+            expected.push_back(lower_first ? "A.txt" : "a.txt");
+            expected.push_back(dir_first ? "Dir/x.txt" : "dir/x.txt");
         }
         for (auto& line : expected) {
             line = "[Skiped Copy File] = " + d + "/" + line + " [?]";
         }
-        expected.insert(expected.begin(), "[Start] [Manual]");
+        expected.push_back("[Start] [Manual]");
         std::ranges::sort(expected);  // "[St" comes after "[Sk"
         expected.push_back("[Success] [Manual]");
         // Skip mode overwriting; then newer-only with all but t3 locked, t3
@@ -393,28 +392,24 @@ TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
                     ::fcntl(locks.back(), F_OFD_SETLK, &lock);
                 }
             }
-            EXPECT_EQ(h.run(), RunOutcome::kCompleted) << m;
+            EXPECT_EQ(h.run(), RunOutcome::kCompleted);
             std::ranges::for_each(locks, ::close);
             auto lines = h.history_entries();
             std::sort(lines.begin(), lines.end() - 1);
-            EXPECT_EQ(lines, expected) << m << " mode " << mode;
-            EXPECT_EQ(read_file(d + "/dir/x.txt"),  // the first one's copy, not replaced
-                      folds && first("Dir", "dir") ? "Dir/x.txt" : "dir/x.txt");
-            EXPECT_EQ(read_file(d + "/t3"), read_file(h.src + "/t3")) << m;
+            EXPECT_EQ(lines, expected) << mode;
+            EXPECT_EQ(read_file(d + "/dir/x.txt"), folds && !dir_first ? "Dir/x.txt" : "dir/x.txt");
+            EXPECT_EQ(read_file(d + "/t3"), read_file(h.src + "/t3"));
             write_file(h.src + "/t3", "t3 changed");
             set_mtime(h.src + "/t3",
                       medium == Medium::kFat32 ? ::time(nullptr) + 60 : 1'100'000'006);
         }
         // Copying anyway: the first failure gives the one box, the copies made stay.
         h.use("0", "0");
-        EXPECT_EQ(h.run(), folds ? RunOutcome::kStopped : RunOutcome::kCompleted) << m;
+        EXPECT_EQ(h.run(), folds ? RunOutcome::kStopped : RunOutcome::kCompleted);
         EXPECT_EQ(std::ranges::count_if(h.ui.box_texts(),
                                         [](auto& t) { return t.starts_with("ファイルを"); }),
-                  folds ? 1 : 0)
-            << m;
-        for (std::size_t k = 0; k < 10; ++k) {
-            EXPECT_EQ(read_file(d + "/" + files[k]), read_file(h.src + "/" + files[k])) << m << k;
-        }
+                  folds ? 1 : 0);
+        EXPECT_EQ(read_file(d + "/t9"), "t9");
     }
 }
 

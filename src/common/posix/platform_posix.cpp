@@ -507,8 +507,9 @@ void Directory::remove_leftover_temp_files() const {
 }
 
 int Directory::time_step_seconds() const {
-    // 2001-01-01 00:00:01.5 UTC: an odd second and a half, far from now.
-    constexpr timespec kProbe{978307201, 500000000};
+    // 2001-01-01 00:00:01 UTC: an odd second, far from now. FAT keeps it
+    // a second off, whichever way it rounds (Linux down, Windows up).
+    constexpr timespec kProbe{978307201, 0};
     std::string name;
     UniqueFd fd;
     if (create_temp(fd_.get(), name, fd) != 0) {
