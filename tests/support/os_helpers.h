@@ -72,9 +72,7 @@ public:
     // its journal (EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH).
     bool cut_power();
     bool remount();  // unmounts and mounts again, replaying the journal
-    // Writes to the loop device, write-back included, go at this many bytes
-    // a second (cgroup v1 blkio throttling) until it is destroyed.
-    bool throttle(unsigned long long bytes_per_second);
+    bool throttle(unsigned long long bytes_per_second);  // until destroyed
 
 private:
     std::string image_;
@@ -82,9 +80,8 @@ private:
     bool throttled_ = false;
 };
 
-// Backup media through FUSE (root and /dev/fuse): FAT32, exFAT, NTFS as
-// Windows uses it (case ignored, Windows' names only), and a folder keeping
-// times in 2-second steps, rounded down, as Linux's vfat driver does.
+// Media through FUSE: FAT32, exFAT, NTFS as Windows uses it (case ignored,
+// Windows' names only), a folder keeping times in 2 s steps as vfat does.
 enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes };
 struct ScopedMedium : ScopedMount {
     ScopedMedium(const std::string& parent, Medium medium);

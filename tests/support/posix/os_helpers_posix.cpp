@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 
 #include "support/os_helpers.h"
 
@@ -102,21 +101,18 @@ bool ScopedExt4::remount() {
     return mounted_;
 }
 
-// Writes to the device of the file system at `path` go at `bytes` a second
-// (0: no bound), write-back included: cgroup v1 blkio throttling.
-static bool throttle_writes(const std::string& path, unsigned long long bytes) {
-    return std::system(("echo $(mountpoint -d " + path + ") " + std::to_string(bytes) +
-                        " >/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device")
-                           .c_str()) == 0;
-}
-
+// cgroup v1 blkio throttling of the loop device, write-back included (0: none).
 bool ScopedExt4::throttle(unsigned long long bytes_per_second) {
-    return throttled_ = mounted_ && throttle_writes(path_, bytes_per_second);
+    return throttled_ =
+               mounted_ && std::system(("echo $(mountpoint -d " + path_ + ") " +
+                                        std::to_string(bytes_per_second) +
+                                        " >/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device")
+                                           .c_str()) == 0;
 }
 
 ScopedExt4::~ScopedExt4() {
     if (throttled_) {
-        throttle_writes(path_, 0);
+        throttle(0);
     }
     ::unlink(image_.c_str());  // freed once the file system is unmounted
 }
@@ -133,17 +129,12 @@ ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
         "mkdir " + img + "&& " TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " + img,
     };
     const std::string& command = commands[static_cast<int>(medium)];
-    if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0) {
-        reason_ = "mounting a medium through FUSE needs root and /dev/fuse";
-    } else if (!(mounted_ = std::system((command + path_ + " >/dev/null 2>&1").c_str()) == 0)) {
-        reason_ = "failed (scripts/setup.sh installs what it needs): " + command + path_;
+    if (!(mounted_ = std::system((command + path_ + " >/dev/null 2>&1").c_str()) == 0)) {
+        reason_ = "needs root, /dev/fuse and what scripts/setup.sh installs: " + command + path_;
     }
 }
 
-ScopedMedium::~ScopedMedium() {
-    if (std::exchange(mounted_, false)) {
-        ::umount2(path_.c_str(), MNT_DETACH);
-    }
+ScopedMedium::~ScopedMedium() {  // a loop device still in use goes once unmounted
     std::system(
         ("for d in $(losetup -j " + image_ + " | cut -d: -f1); do losetup -d $d; done").c_str());
 }
