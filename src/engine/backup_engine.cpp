@@ -157,8 +157,6 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
         ~Done() { flag = false; }
     } done{running_};
 
-    // A stop request cannot outlive the run it was meant for.
-    abort_requested = 0;
     failure_shown_ = false;
     devices_.clear();
     // A batch holds its folders open: never more than the descriptors the
@@ -167,6 +165,8 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     batch_folder_limit_ = available > kSpareDescriptors + 1
                               ? std::min(kBatchFolders, available - kSpareDescriptors)
                               : 1;
+    // A stop request cannot outlive the run it was meant for.
+    abort_requested = 0;
     s_.history.write_history(history_kind::kStart, run_trigger, "");
     s_.progress.show();
     clear_folder_table();
