@@ -76,6 +76,9 @@ constexpr CaseRange kCaseRanges[] = {
 // hint, generous rather than exact: the folder itself decides which names
 // are one entry there (coinciding_names).
 std::uint32_t folded(std::uint32_t c) {
+    if (c < 0x80 || (c > 0x2CE3 && c < 0xA640)) {  // ASCII, and kana and kanji: no search
+        return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    }
     if (c >= 0x1F00 && c <= 0x1FFF) {
         return c & ~0xFU;  // Greek with accents: its capitals sit 8 above
     }
@@ -427,10 +430,10 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
             }
         }
         const platform::EntryType type = st->type;
-        if (type == platform::EntryType::kSystem && entry.type == platform::EntryType::kUnknown) {
-            continue;
+        if (type == platform::EntryType::kSystem) {
+            continue;  // never read, as when the listing says so
         }
-        const bool refused = collides[i] || type == platform::EntryType::kSystem;
+        const bool refused = collides[i];
         if (type == platform::EntryType::kFolder && !refused) {
             if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
                 too_long(true, src_path);
@@ -648,16 +651,14 @@ void BackupEngine::copy_one_file(const FileJob& job) {
             copy.between_chunks = [this, &copied, &flushed] {
                 copied += platform::kCopyChunkBytes;
                 if (unflushed_bytes_ + copied - flushed >= flush_bound()) {
+                    const double start = platform::monotonic_seconds();
                     current_dst_->sync_file_system();
-                    note_flushed(unflushed_bytes_ + copied - flushed);
+                    note_flushed(unflushed_bytes_ + copied - flushed, start);
                     flushed = copied;
                 }
                 s_.pump.process_events();
                 return abort_requested != 1;
             };
-            if (unflushed_bytes_ == 0) {
-                unflushed_since_ = platform::monotonic_seconds();
-            }
             do {
                 copied = flushed = 0;
                 if (skip_mode) {
@@ -729,17 +730,19 @@ std::uint64_t BackupEngine::flush_bound() {
                       kBatchBytes);
 }
 
-void BackupEngine::note_flushed(std::uint64_t bytes) {
-    // Everything flushed was written since unflushed_since_, so this is the
-    // least the destination can write per second: a stop waits no longer
-    // than planned even when it slows down.
-    const double now = platform::monotonic_seconds();
-    if (bytes >= kFirstFlushBytes && now > unflushed_since_) {
-        device_facts(current_device_).bytes_per_second =
-            static_cast<double>(bytes) / (now - unflushed_since_);
+void BackupEngine::note_flushed(std::uint64_t bytes, double started) {
+    // What a stop waits for is the data not written yet, which the flush
+    // just wrote: its speed is what the next bound is made from. (Where
+    // the system wrote part of it before, less was waiting, and that stays
+    // so: it writes back what waits longer than half a minute.) It grows at
+    // most fourfold a flush, and a flush of little data tells nothing.
+    const double seconds = platform::monotonic_seconds() - started;
+    double& rate = device_facts(current_device_).bytes_per_second;
+    if (bytes >= kFirstFlushBytes) {
+        const double seen = static_cast<double>(bytes) / std::max(seconds, 1e-3);
+        rate = rate > 0 ? std::min(seen, 4 * rate) : seen;
     }
     unflushed_bytes_ = 0;
-    unflushed_since_ = now;
 }
 
 bool BackupEngine::freed_descriptors(int err) {
@@ -758,6 +761,7 @@ bool BackupEngine::batch_full() {
 void BackupEngine::commit_batch() {
     int err = 0;
     std::vector<std::uint64_t> flushed;
+    const double started = platform::monotonic_seconds();
     for (const auto& [device, folder] : batch_folders_) {
         if (err == 0 && std::find(flushed.begin(), flushed.end(), device) == flushed.end()) {
             flushed.push_back(device);
@@ -772,7 +776,7 @@ void BackupEngine::commit_batch() {
         }
         throw error_from_errno(err, "flush", dst_base_);
     }
-    note_flushed(unflushed_bytes_);
+    note_flushed(unflushed_bytes_, started);
     for (auto& copy : batch_) {
         if (copy.staged.commit() != 0) {
             copy_failed(copy.skip_mode, copy.src_path, copy.dst_path);

@@ -142,8 +142,9 @@ private:
     DeviceFacts& device_facts(std::uint64_t device);
     // Bytes that may wait for the flush of the destination being filled.
     std::uint64_t flush_bound();
-    // Counts a flush of `bytes` that just ended, for the destination's speed.
-    void note_flushed(std::uint64_t bytes);
+    // Counts a flush of `bytes` started at `started` (monotonic seconds)
+    // that just ended, for the destination's speed.
+    void note_flushed(std::uint64_t bytes, double started);
     // Out of descriptors (EMFILE, ENFILE): commits the batch, which closes
     // its folders; true when the open is worth trying again.
     bool freed_descriptors(int err);
@@ -197,9 +198,8 @@ private:
     bool failure_shown_ = false;
     // The time step of the destination folder being filled (newer-only).
     int time_step_ = 1;
-    // Copied bytes not flushed yet, and since when (monotonic seconds).
+    // Copied bytes not flushed yet.
     std::uint64_t unflushed_bytes_ = 0;
-    double unflushed_since_ = 0;
     // Per set, only where source names fold together in a destination folder
     // that does not tell case apart: source folders (relative) that fill the
     // destination folder of another (its relative path), and the names the
