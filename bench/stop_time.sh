@@ -63,6 +63,6 @@ for round in $(seq 1 "$ROUNDS"); do
     echo "$dev 0" >"$throttle"
     copied=$(find "$mnt/dst" -type f -name 'f*' | wc -l)
     times+=("$(awk -v a="$start" -v b="$end" 'BEGIN {print b - a}')")
-    printf 'round %d: %.1f s from SIGTERM to the end (%d files copied before)\n' "$round" "${times[-1]}" "$copied"
+    printf 'round %d: %.1f s from SIGTERM to the end (%d files in place then)\n' "$round" "${times[-1]}" "$copied"
 done
 printf '%s\n' "${times[@]}" | sort -n | awk '{t[NR]=$1} END {printf "median %.1f s over %d runs\n", t[int((NR+1)/2)], NR}'
