@@ -178,7 +178,8 @@ TEST(Win32Copy, ALeftoverOfAKilledCopyIsRemovedByTheNextCopy) {
     for (std::size_t size = std::size_t{64} << 20;
          temp_files_in(dir / "dst") == 0 && size <= (1U << 30); size *= 2) {
         write_file(dir / "big", std::string(size, 'x'));
-        STARTUPINFOW si{.cb = sizeof si};
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
         ASSERT_TRUE(::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                      nullptr, &si, &pi));
@@ -222,7 +223,8 @@ TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
     const std::string link = prefix + std::string("/dosdevices/") + char(missing + 32) + ":";
     const auto sh = [](const std::string& command) {
         std::wstring line = L"Z:\\bin\\sh -c \"" + widen(command) + L"\"";
-        STARTUPINFOW si{.cb = sizeof si};
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
         ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                          &pi);
