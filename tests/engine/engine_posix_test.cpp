@@ -438,8 +438,7 @@ TEST_F(FaultTest, AProgramKilledMidCopyLeavesTheOldCopyAndTheNextRunCleansUp) {
     // The old copy is whole; the unfinished one is a hidden temporary file.
     EXPECT_EQ(read_file(dst + "/big.bin"), old_copy);
     EXPECT_EQ(temp_files_in(dst), 1);
-    // The next run removes the leftover, though the file it was meant for
-    // is renamed since, and nothing else.
+    // The next run removes it, though its file is renamed since, and nothing else.
     ::rename((src + "/big.bin").c_str(), (src + "/renamed.bin").c_str());
     write_file(dst + "/.tarvenix-kept", "the user's");
     EXPECT_EQ(run(), RunOutcome::kCompleted);
@@ -493,10 +492,9 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
             put_file(src + "/turns/" + turns[1] + "/inner", "inner");
             ::unlink((src + "/turns/" + turns[2]).c_str());
             ::symlink("text", (src + "/turns/" + turns[2]).c_str());
-        } else if (progress.log.back().rfind("filesize=", 0) != 0 || file.starts_with("f")) {
-        } else if (file == "vanishes") {
+        } else if (progress.log.back().starts_with("filesize=") && file == "vanishes") {
             ::unlink((src + "/" + file).c_str());
-        } else {
+        } else if (progress.log.back().starts_with("filesize=") && !file.starts_with("f")) {
             write_file(src + "/" + file, file == "grows" ? "0123456789abcdef" : "0123");
         }
     });

@@ -129,7 +129,9 @@ ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
         "mkdir " + img + "&& " TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " + img,
     };
     const std::string& command = commands[static_cast<int>(medium)];
-    if (!(mounted_ = std::system((command + path_ + " >/dev/null 2>&1").c_str()) == 0)) {
+    if (!(mounted_ =
+              std::system(
+                  (command + path_ + " >/dev/null 2>&1 && mountpoint -q " + path_).c_str()) == 0)) {
         reason_ = "needs root, /dev/fuse and what scripts/setup.sh installs: " + command + path_;
     }
 }
