@@ -23,6 +23,7 @@
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[]) {
+    tarvenix::platform::raise_open_file_limit();  // a run's batches hold folders open
     // The settings and the history live beside the executable, or in the
     // user's own folder when the program is installed where the user cannot
     // write (locate_program_files). Its folder is taken as the file system's
