@@ -132,20 +132,6 @@ std::string format_kbytes(std::uint64_t bytes) {
     return out;
 }
 
-std::optional<double> parse_option_number(std::string_view text) {
-    const auto begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const std::string trimmed(text.substr(begin, text.find_last_not_of(' ') - begin + 1));
-    char* end = nullptr;
-    const double value = std::strtod(trimmed.c_str(), &end);
-    if (end == trimmed.c_str() || *end != '\0') {
-        return std::nullopt;
-    }
-    return value;
-}
-
 BackupEngine::BackupEngine(const EngineServices& services)
     : s_(services) {}
 
@@ -154,7 +140,7 @@ void BackupEngine::clear_folder_table() {
 }
 
 bool BackupEngine::history_on() const {
-    return s_.settings.model.options.record_history == "1";
+    return s_.settings.model.options.records_history();
 }
 
 RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
@@ -190,7 +176,7 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     try {
         for (int k = 0; k < kSetCount; ++k) {
             const BackupSet& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
-            if (set.skip_set == "1") {
+            if (set.skipped()) {
                 if (history_on()) {
                     s_.history.write_history(history_kind::kSkippedSet, run_trigger::kNone,
                                              set.src_folder);
@@ -288,7 +274,7 @@ void BackupEngine::walk_backup_set(int k) {
     folder_modes_.clear();
     shared_folder_.clear();
     names_put_.clear();
-    const bool subfolders = set.copy_subfolders != "0";
+    const bool subfolders = set.copies_subfolders();
 
     for (std::size_t level = 0;; ++level) {
         if (!subfolders && level >= 1) {
@@ -369,7 +355,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     current_dst_ = dst_dir;
     current_device_ = dst_status ? dst_status->device : 0;
     const bool fresh = fresh_folders_.count(relative) != 0;
-    const bool overwrite_all = s_.settings.model.options.copy_mode != "1";
+    const bool overwrite_all = !s_.settings.model.options.newer_only();
     const auto shared = shared_folder_.find(relative);
     const std::string canonical = shared != shared_folder_.end() ? shared->second : relative;
     if (dst_status && !fresh && canonical == relative) {
@@ -588,7 +574,7 @@ void BackupEngine::copy_one_file(const FileJob& job) {
     const GlobalOptions& options = s_.settings.model.options;
     try {
         int err = 0;
-        if (options.copy_mode == "1" && !job.refused && job.dst_dir.is_open() &&
+        if (options.newer_only() && !job.refused && job.dst_dir.is_open() &&
             !job.dst_dir_is_fresh) {
             // The entry's own status: a link standing there is never
             // followed, and one standing where a file's copy belongs is
@@ -608,14 +594,14 @@ void BackupEngine::copy_one_file(const FileJob& job) {
                 err = 0;
             }
         }
-        const auto skip_open_files = parse_option_number(options.skip_open_files);
+        const auto skip_open_files = options.skips_open_files();
         if (!skip_open_files) {
             throw SystemError(error_code::kTypeMismatch,
                               std::string(describe_error_code(error_code::kTypeMismatch)) +
                                   error_detail("オープン中のファイルの設定",
                                                "「" + options.skip_open_files + "」"));
         }
-        const bool skip_mode = *skip_open_files == 1;
+        const bool skip_mode = *skip_open_files;
         if (job.refused) {
             copy_failed(skip_mode, job.src_path, job.dst_path);
             return;

@@ -47,10 +47,6 @@ enum class RunOutcome {
 // 1,234,567 bytes.
 std::string format_kbytes(std::uint64_t bytes);
 
-// Number text as the option values hold it ("1", " 1", "1.0"); nothing when
-// it is not a number.
-std::optional<double> parse_option_number(std::string_view text);
-
 class BackupEngine {
 public:
     explicit BackupEngine(const EngineServices& services);

@@ -43,7 +43,7 @@ void AppController::start_up() {
     c_.settings.caption_base = "Tarvenix";
     c_.store.load_settings();
     started_ = true;
-    if (c_.settings.model.options.start_at_launch == "1") {
+    if (c_.settings.model.options.starts_at_launch()) {
         c_.engine.run_backup(run_trigger::kProgramStart);
     }
     after_event();
@@ -218,7 +218,7 @@ void AppController::shutdown_sequence() {
     if (!started_) {
         c_.store.load_settings();  // asked to end before start-up loaded them
     }
-    if (c_.settings.model.options.backup_at_close == "1") {
+    if (c_.settings.model.options.backs_up_at_close()) {
         c_.engine.run_backup(run_trigger::kProgramClose);
     }
     view_.close_about();

@@ -9,22 +9,6 @@
 namespace tarvenix {
 namespace {
 
-// Seconds after midnight of a start time "hh:mm" (two digits each, as the
-// boxes write them); nothing for any other text, which never matches the
-// two-digit clock.
-std::optional<std::int64_t> start_second(const std::string& time) {
-    const auto digit = [&](std::size_t i) { return time[i] >= '0' && time[i] <= '9'; };
-    if (time.size() != 5 || time[2] != ':' || !digit(0) || !digit(1) || !digit(3) || !digit(4)) {
-        return std::nullopt;
-    }
-    const int hour = (time[0] - '0') * 10 + (time[1] - '0');
-    const int minute = (time[3] - '0') * 10 + (time[4] - '0');
-    if (hour > 23 || minute > 59) {
-        return std::nullopt;
-    }
-    return hour * 3600 + minute * 60;
-}
-
 std::int64_t day_of(std::int64_t local_seconds) {
     return (local_seconds >= 0 ? local_seconds : local_seconds - 86399) / 86400;
 }
@@ -49,7 +33,7 @@ std::vector<Scheduler::Due> Scheduler::due_between(std::int64_t previous, std::i
     }
     const GlobalOptions& o = c_.settings.model.options;
     for (int k = 0; k < kStartTimeCount; ++k) {
-        const auto second = start_second(o.start_time[static_cast<std::size_t>(k)]);
+        const auto second = o.start_second(k);
         if (!second) {
             continue;
         }
@@ -86,7 +70,7 @@ void Scheduler::tick() {
     // The first tick reads only its own second.
     const std::int64_t previous = previous_reading_.value_or(now - 1);
     previous_reading_ = now;
-    if (c_.settings.model.options.start_at_time != "1") {
+    if (!c_.settings.model.options.starts_at_times()) {
         return;
     }
     const std::vector<Due> due = due_between(previous, now);

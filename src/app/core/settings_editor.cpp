@@ -9,10 +9,10 @@ namespace tarvenix {
 SettingsEditor::SettingsEditor(ProgramContext& context)
     : c_(context) {}
 
-bool SettingsEditor::fail(std::string_view message, int tab, std::string focus) {
+bool SettingsEditor::fail(std::string_view message, int tab, ControlId focus) {
     c_.main_vostrel.Msg_Box(c_.main_vostrel.KindErr, message);
     page().select_tab(tab);
-    page().set_focus(std::move(focus));
+    page().set_focus({focus});
     return false;
 }
 
@@ -29,7 +29,7 @@ bool SettingsEditor::save_settings() {
         const bool dst_empty = p.text({Control::dstfld_txt, k}).empty();
         if (src_empty != dst_empty) {
             return fail("フォルダ" + std::to_string(k + 1) + "の設定に空文字列が含まれてます！", k,
-                        ControlId{Control::srcfld_txt, k}.name());
+                        ControlId{Control::srcfld_txt, k});
         }
     }
     if (p.checked({Control::timer_chk})) {
@@ -45,7 +45,7 @@ bool SettingsEditor::save_settings() {
         }
         if (row >= 0) {
             return fail("開始時間を入力して下さい！", kStartEventsTab,
-                        ControlId{Control::hour_txt, row}.name());
+                        ControlId{Control::hour_txt, row});
         }
     }
     // The boxes are checked when the focus leaves them, but a click on
@@ -73,7 +73,7 @@ bool SettingsEditor::save_settings() {
                                 "保存できるのは " +
                                 std::to_string(SettingsRecordFile::kFieldChars) +
                                 " 文字までです\r" + *field,
-                            k, ControlId{control, k}.name());
+                            k, ControlId{control, k});
             }
         }
     }
@@ -82,7 +82,7 @@ bool SettingsEditor::save_settings() {
             const auto& set = model.sets[static_cast<std::size_t>(k)];
             if (!set.src_folder.empty() && !v.Search_path(set.src_folder)) {
                 return fail("コピー元フォルダが見つかりません！", k,
-                            ControlId{Control::srcfld_txt, k}.name());
+                            ControlId{Control::srcfld_txt, k});
             }
             if (!set.dst_folder.empty() && !v.Search_path(set.dst_folder)) {
                 const auto answer =
@@ -90,7 +90,7 @@ bool SettingsEditor::save_settings() {
                                              " を新規作成しますか？");
                 if (answer != button::kOk) {
                     p.select_tab(k);
-                    p.set_focus(ControlId{Control::dstfld_txt, k}.name());
+                    p.set_focus({ControlId{Control::dstfld_txt, k}});
                     return false;
                 }
                 if (const int err = platform::make_folder(set.dst_folder)) {
@@ -109,7 +109,7 @@ bool SettingsEditor::save_settings() {
                     return fail("フォルダ" + std::to_string(k + 1) +
                                     "の設定にシフト JIS で保存できない文字が含まれています！\r" +
                                     *field,
-                                k, ControlId{control, k}.name());
+                                k, ControlId{control, k});
                 }
             }
         }
@@ -144,7 +144,7 @@ bool SettingsEditor::save_settings() {
     }
     v.Wait(0.3F);
     c_.store.load_settings();
-    p.set_focus("mini_bt");
+    p.set_focus({});
     return true;
 }
 
@@ -165,7 +165,7 @@ bool SettingsEditor::check_time_box(Control box, int k) {
                                                                   : "入力された分が範囲外です！");
             range_message_open_ = false;
             p.select_tab(kStartEventsTab);
-            p.set_focus(ControlId{box, k}.name());
+            p.set_focus({ControlId{box, k}});
         }
         return false;
     }

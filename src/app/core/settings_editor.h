@@ -32,7 +32,7 @@ public:
 private:
     ProgramContext& c_;
     SettingsPage& page() { return c_.settings.page; }
-    bool fail(std::string_view message, int tab, std::string focus);
+    bool fail(std::string_view message, int tab, ControlId focus);
     bool check_time_box(Control box, int k);
     // A range message is on screen: a check that runs inside it (a leave
     // check queued before the save's own) does not show a second one.
