@@ -169,7 +169,6 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     if (!s_.store.load_settings()) {
         // The loader has told the user; running on half-loaded settings could
         // copy the wrong folders, so the run ends here.
-        timer_slot = 0;
         s_.progress.hide();
         return RunOutcome::kSystemError;
     }
@@ -221,11 +220,6 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     }
     s_.sound.message_beep(kDefaultBeep);
     s_.progress.hide();
-    if (timer_slot >= 1 && timer_slot <= kStartTimeCount &&
-        s_.settings.model.options.shutdown_after[static_cast<std::size_t>(timer_slot - 1)]) {
-        s_.vostrel.ExitWindows(s_.vostrel.ExwShutdown);
-    }
-    timer_slot = 0;
     return RunOutcome::kCompleted;
 }
 
@@ -238,7 +232,6 @@ RunOutcome BackupEngine::missing_folder_end(std::int16_t run_trigger, std::strin
     if (history_on()) {
         s_.history.write_history(history_kind::kFail, run_trigger, "");
     }
-    timer_slot = 0;
     return RunOutcome::kMissingFolder;
 }
 
@@ -249,7 +242,6 @@ RunOutcome BackupEngine::stopped_end(std::int16_t run_trigger) {
     if (history_on()) {
         s_.history.write_history(history_kind::kCancel, run_trigger, "");
     }
-    timer_slot = 0;
     return RunOutcome::kStopped;
 }
 
@@ -257,7 +249,6 @@ RunOutcome BackupEngine::system_error_end(const SystemError& error) {
     discard_batch();
     s_.reporter.report_system_error(error);
     s_.progress.hide();
-    timer_slot = 0;
     return RunOutcome::kSystemError;
 }
 

@@ -70,8 +70,6 @@ public:
 
     // 1 = the run must stop.
     std::int16_t abort_requested = 0;
-    // 1..3 = the start time whose arrival started the run in progress.
-    std::int16_t timer_slot = 0;
 
     static constexpr std::int32_t kPathByteLimit = 254;
     // Bounds of a batch of copies flushed to the disk together before they

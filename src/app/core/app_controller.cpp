@@ -14,8 +14,11 @@ constexpr std::string_view kUnsavedQuestion = "システムデータが変更さ
 AppController::AppController(ProgramContext& context, MainWindowView& view)
     : c_(context)
     , view_(view)
-    , editor_(context)
-    , scheduler_(context)
+    , editor_(EditorServices{context.settings, context.store, context.main_vostrel,
+                             context.reporter, context.progress, context.engine,
+                             context.page_selector})
+    , scheduler_(SchedulerServices{context.settings, context.main_vostrel, context.ports.clock,
+                                   context.history, context.engine, context.boxes})
     , tray_(view.tray_icon(), view) {}
 
 void AppController::start_up() {
