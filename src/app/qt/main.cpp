@@ -49,8 +49,8 @@ int main(int argc, char* argv[]) {
     tarvenix::qt::QtMessageBoxes boxes;
     tarvenix::qt::QtSound sound;
     tarvenix::qt::QtBusyPointer busy;
-    tarvenix::qt::QtEventPump pump;
     tarvenix::SystemClock clock;
+    tarvenix::qt::QtEventPump pump(clock);
     tarvenix::LogindSession session;
     session.set_failure_reporter([&boxes](std::string_view message) {
         boxes.show_box("Error", message, tarvenix::box_style::kOk | tarvenix::box_style::kIconStop,
@@ -63,22 +63,20 @@ int main(int argc, char* argv[]) {
 
     if (program_folder.empty()) {
         std::fputs("tarvenix: the folder of the program cannot be found\n", stderr);
-        boxes.show_box("Tarvenix",
-                       "プログラムのフォルダが見つかりません！\r"
-                       "設定ファイルと履歴ファイルの場所が決まらないため、起動できません。",
+        boxes.show_box("Tarvenix", tarvenix::face::kNoProgramFolder,
                        tarvenix::box_style::kOk | tarvenix::box_style::kIconStop, nullptr);
         return 1;
     }
-    tarvenix::qt::ProgressDialog progress;
-    tarvenix::ProgramContext context(ports, progress,
+    tarvenix::qt::ProgressDialog progress(clock, pump);
+    tarvenix::ProgramContext context(ports, progress.presenter(),
                                      tarvenix::locate_program_files(program_folder));
-    tarvenix::qt::MainWindow window(context.settings.page, &progress);
+    tarvenix::qt::MainWindow window(context.settings.page, progress);
     tarvenix::AppController controller(context, window);
     window.set_controller(&controller);
-    window.set_desktop(&desktop);
-    desktop.set_tray_host(&window.tray());
-    progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
-    progress.set_prompt_pass_request([&pump] { pump.request_prompt_pass(); });
+    window.set_desktop(desktop);
+    desktop.set_tray_host(&controller.tray());
+    window.tray_icon().set_change_handler(
+        [&window] { window.forward([](tarvenix::AppController& c) { c.tray().check(); }); });
     folders.set_parent(&window);
 
     if (termination_handle >= 0) {

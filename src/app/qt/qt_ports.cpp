@@ -15,10 +15,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <limits>
-#include <utility>
 
 #include "app/qt/dialog_frame.h"
 #include "app/qt/ui_common.h"
@@ -254,37 +252,11 @@ void QtBusyPointer::set_busy(bool busy) {
 
 // --- event pump ------------------------------------------------------------
 
-QtEventPump::QtEventPump(std::function<std::int64_t()> now_ns)
-    : now_ns_(std::move(now_ns)) {
-    if (!now_ns_) {
-        elapsed_.start();
-        now_ns_ = [this] { return static_cast<std::int64_t>(elapsed_.nsecsElapsed()); };
-    }
-}
-
-void QtEventPump::passed(std::int64_t started_ns) {
-    processed_once_ = true;
-    last_pass_ns_ = now_ns_();
-    last_cost_ns_ = last_pass_ns_ - started_ns;
-}
-
 void QtEventPump::process_events() {
-    const std::int64_t now = now_ns_();
-    if (processed_once_) {
-        const auto earned = static_cast<double>(now - last_call_ns_) * kPromptShare;
-        prompt_budget_ns_ =
-            std::min(kPromptAllowanceNs, prompt_budget_ns_ + static_cast<std::int64_t>(earned));
-    }
-    last_call_ns_ = now;
-    const bool prompt = std::exchange(prompt_requested_, false);
-    const bool due = !processed_once_ || now - last_pass_ns_ >= kMinimumIntervalNs;
-    if (!due && !(prompt && prompt_budget_ns_ >= last_cost_ns_)) {
-        return;
-    }
-    QCoreApplication::processEvents();
-    passed(now);
-    if (!due) {
-        prompt_budget_ns_ -= last_cost_ns_;
+    const double now = clock_.monotonic_seconds();
+    if (gate_.should_serve(now)) {
+        QCoreApplication::processEvents();
+        gate_.served(now, clock_.monotonic_seconds());
     }
 }
 
@@ -302,7 +274,9 @@ void QtEventPump::wait_for_events(double max_seconds) {
     } else {
         QCoreApplication::processEvents();
     }
-    passed(now_ns_());
+    // Waiting is no cost of serving: it spends none of the prompt budget.
+    const double now = clock_.monotonic_seconds();
+    gate_.served(now, now);
 }
 
 // --- shell and folder picker -------------------------------------------------
