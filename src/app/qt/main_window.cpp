@@ -120,15 +120,6 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
         }
     });
 
-    settle_ = new QTimer(this);
-    settle_->setSingleShot(true);
-    settle_->setInterval(0);
-    connect(settle_, &QTimer::timeout, this, [this] {
-        if (controller_ != nullptr) {
-            controller_->leave_checks().settle(*controller_);
-        }
-    });
-
     timer1_ = new QTimer(this);
     timer1_->setObjectName(u"Timer1"_s);
     timer1_->setInterval(1000);
@@ -225,7 +216,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             checks.focus_left(box->second, reason != Qt::ActiveWindowFocusReason &&
                                                reason != Qt::PopupFocusReason);
-            settle_->start();
+            // Settled once the events of the move have been handled.
+            QTimer::singleShot(0, this,
+                               [this] { controller_->leave_checks().settle(*controller_); });
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -275,21 +268,15 @@ void MainWindow::stand_in_for_tray(bool standing_in) {
 
 void MainWindow::on_tray_activated(QSystemTrayIcon::ActivationReason reason) {
     // Handed on as the mouse message the toolbox names.
-    std::int32_t Vostrel::*message = nullptr;
-    switch (reason) {
-        case QSystemTrayIcon::Trigger:
-            message = &Vostrel::WM_LBUTTONDOWN;
-            break;
-        case QSystemTrayIcon::Context:
-            message = &Vostrel::WM_RBUTTONDOWN;
-            break;
-        case QSystemTrayIcon::DoubleClick:
-            message = &Vostrel::WM_LBUTTONDBLCLK;
-            break;
-        default:
-            return;
+    using Message = std::int32_t Vostrel::*;
+    static const std::map<QSystemTrayIcon::ActivationReason, Message> messages = {
+        {QSystemTrayIcon::Trigger, &Vostrel::WM_LBUTTONDOWN},
+        {QSystemTrayIcon::Context, &Vostrel::WM_RBUTTONDOWN},
+        {QSystemTrayIcon::DoubleClick, &Vostrel::WM_LBUTTONDBLCLK},
+    };
+    if (const auto it = messages.find(reason); it != messages.end()) {
+        forward([m = it->second](AppController& c) { c.on_tray_message(c.toolbox().*m); });
     }
-    forward([message](AppController& c) { c.on_tray_message(c.toolbox().*message); });
 }
 
 void MainWindow::show_splash(std::string_view product_text) {

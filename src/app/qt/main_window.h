@@ -97,7 +97,6 @@ private:
     QTimer* timer1_ = nullptr;
     // The start-time boxes, whose value is checked when the focus leaves them.
     std::map<const QObject*, ControlId> leave_checked_;
-    QTimer* settle_ = nullptr;
     bool standing_in_ = false;
     bool centred_ = false;
     bool closing_ = false;

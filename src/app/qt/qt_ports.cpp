@@ -84,36 +84,45 @@ BoxButtons buttons_for(std::int32_t style) {
     }
 }
 
-QMessageBox::Icon icon_for(std::int32_t style) {
-    switch (style & 0xF0) {
+// The buttons a box can have, with their answers and captions: the program
+// speaks Japanese whatever the desktop's language, and its buttons read as on
+// a Japanese desktop.
+struct ButtonFace {
+    QMessageBox::StandardButton button;
+    std::int16_t answer;
+    const char16_t* caption;
+};
+constexpr ButtonFace kButtons[] = {
+    {QMessageBox::Ok, button::kOk, u"OK"},
+    {QMessageBox::Cancel, button::kCancel, u"キャンセル"},
+    {QMessageBox::Yes, button::kYes, u"はい(&Y)"},
+    {QMessageBox::No, button::kNo, u"いいえ(&N)"},
+    {QMessageBox::Retry, button::kRetry, u"再試行(&R)"},
+};
+
+// The icon a box of that icon code shows, and the freedesktop sound of it.
+std::pair<QMessageBox::Icon, QString> icon_for(std::int32_t code) {
+    switch (code) {
         case box_style::kIconStop:
-            return QMessageBox::Critical;
+            return {QMessageBox::Critical, u"dialog-error"_s};
         case box_style::kIconQuestion:
-            return QMessageBox::Question;
+            return {QMessageBox::Question, u"dialog-question"_s};
         case box_style::kIconExclamation:
-            return QMessageBox::Warning;
+            return {QMessageBox::Warning, u"dialog-warning"_s};
         case box_style::kIconInformation:
-            return QMessageBox::Information;
+            return {QMessageBox::Information, u"dialog-information"_s};
         default:
-            return QMessageBox::NoIcon;
+            return {QMessageBox::NoIcon, {}};
     }
 }
 
 std::int16_t answer_for(QMessageBox::StandardButton pressed) {
-    switch (pressed) {
-        case QMessageBox::Ok:
-            return button::kOk;
-        case QMessageBox::Cancel:
-            return button::kCancel;
-        case QMessageBox::Retry:
-            return button::kRetry;
-        case QMessageBox::Yes:
-            return button::kYes;
-        case QMessageBox::No:
-            return button::kNo;
-        default:
-            return button::kNone;
+    for (const ButtonFace& face : kButtons) {
+        if (face.button == pressed) {
+            return face.answer;
+        }
     }
+    return button::kNone;
 }
 
 }  // namespace
@@ -137,20 +146,11 @@ std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view cap
     box->setWindowTitle(to_qstring(caption));
     box->setTextFormat(Qt::PlainText);
     box->setText(box_text(text));
-    box->setIcon(icon_for(style));
+    box->setIcon(icon_for(style & 0xF0).first);
     box->setStandardButtons(buttons.buttons);
-    // The program speaks Japanese whatever the desktop's language; the
-    // buttons read as on a Japanese desktop.
-    const std::pair<QMessageBox::StandardButton, QString> captions[] = {
-        {QMessageBox::Ok, u"OK"_s},
-        {QMessageBox::Cancel, u"キャンセル"_s},
-        {QMessageBox::Yes, u"はい(&Y)"_s},
-        {QMessageBox::No, u"いいえ(&N)"_s},
-        {QMessageBox::Retry, u"再試行(&R)"_s},
-    };
-    for (const auto& [which, caption_text] : captions) {
-        if (QAbstractButton* shown = box->button(which)) {
-            shown->setText(caption_text);
+    for (const ButtonFace& face : kButtons) {
+        if (QAbstractButton* shown = box->button(face.button)) {
+            shown->setText(QString::fromUtf16(face.caption));
         }
     }
     box->setDefaultButton(buttons.first);
@@ -199,18 +199,7 @@ QtSound::QtSound()
 }
 
 QString QtSound::sound_name(std::int32_t sound) {
-    switch (sound) {
-        case box_style::kIconStop:
-            return u"dialog-error"_s;
-        case box_style::kIconQuestion:
-            return u"dialog-question"_s;
-        case box_style::kIconExclamation:
-            return u"dialog-warning"_s;
-        case box_style::kIconInformation:
-            return u"dialog-information"_s;
-        default:
-            return {};
-    }
+    return icon_for(sound).second;
 }
 
 void QtSound::message_beep(std::int32_t sound) {
