@@ -294,6 +294,7 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowStandsInAndClosingAfterTypingAsksFir
     EXPECT_TRUE(splash_seen);
     EXPECT_TRUE(window.splash() == nullptr || !window.splash()->isVisible());
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_TRUE(window.menuBar()->isVisible());
     EXPECT_EQ(joined(window.menuBar()->actions(), std::mem_fn(&QAction::text)), u"ﾒﾆｭｰ|ﾍﾙﾌﾟ"_s);
     EXPECT_EQ(find<QLineEdit>(u"dstfld_txt(3)"_s)->text(), u"/backup/四"_s);  // as loaded
     EXPECT_TRUE(find<QRadioButton>(u"copy_op(1)"_s)->isChecked());
@@ -795,10 +796,16 @@ TEST_F(X11Test, TraysThatComeAndGoNeverLeaveTheProgramOutOfReach) {
          H::kXEmbed, u"Normal"_s},
         {"a StatusNotifier tray appears as well", [&] { ASSERT_TRUE(watcher.up(watcher_ready)); },
          H::kXEmbed, u"Normal"_s},
-        {"the XEmbed tray goes away: the other takes the icon",
+        {"the XEmbed tray goes away: the other takes the icon at once",
          [&] {
+             bool stood_in = false;
+             QTimer watch;
+             QObject::connect(&watch, &QTimer::timeout,
+                              [&] { stood_in = stood_in || window.standing_in_for_tray(); });
+             watch.start(20);
              xembed.gone();
              EXPECT_TRUE(QTest::qWaitFor(item_registered, 5000)) << watcher.shown.toStdString();
+             EXPECT_FALSE(stood_in);
          },
          H::kStatusNotifier, u"Normal"_s},
         {"no tray is left", [&] { watcher.gone(); }, H::kNone, u"Normal"_s},
