@@ -45,16 +45,17 @@ protected:
     }
 };
 
+// By face::Align.
+constexpr Qt::AlignmentFlag kAlignments[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+
 Qt::Alignment alignment_of(face::Align align) {
-    switch (align) {
-        case face::Align::kCentre:
-            return Qt::AlignHCenter;
-        case face::Align::kRight:
-            return Qt::AlignRight;
-        case face::Align::kLeft:
-            break;
-    }
-    return Qt::AlignLeft;
+    return kAlignments[static_cast<std::size_t>(align)];
+}
+
+void set_colour(QWidget* widget, QPalette::ColorRole role, face::Rgb colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, QColor(colour.red, colour.green, colour.blue));
+    widget->setPalette(palette);
 }
 
 QWidget* make_widget(const face::ControlSpec& c, QWidget* parent, const Click& click) {
@@ -108,10 +109,7 @@ void make_controls(const face::WindowSpec& window, int page, QWidget* parent, co
             widget->setFont(font_of(*c.font));
         }
         if (c.colour) {
-            QPalette palette = widget->palette();
-            palette.setColor(QPalette::WindowText,
-                             QColor(c.colour->red, c.colour->green, c.colour->blue));
-            widget->setPalette(palette);
+            set_colour(widget, QPalette::WindowText, *c.colour);
         }
         if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && !c.path) {
             fit_label(label);
@@ -124,11 +122,9 @@ void set_up_window(QWidget* widget, const face::WindowSpec& window) {
     widget->setWindowTitle(to_qstring(window.caption));
     widget->setWindowIcon(program_icon());
     widget->setFixedSize(Twips(widget).size(window.width, window.height));
-    if (const auto& b = window.background) {
+    if (window.background) {
         widget->setAutoFillBackground(true);
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, QColor(b->red, b->green, b->blue));
-        widget->setPalette(palette);
+        set_colour(widget, QPalette::Window, *window.background);
     }
 }
 

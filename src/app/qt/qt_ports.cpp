@@ -127,17 +127,6 @@ std::int16_t answer_for(QMessageBox::StandardButton pressed) {
 
 }  // namespace
 
-std::int16_t QtMessageBoxes::dismiss_answer(std::int32_t style) {
-    return answer_for(buttons_for(style).escape);
-}
-
-QString QtMessageBoxes::box_text(std::string_view text) {
-    QString result = to_qstring(text);
-    result.replace(u"\r\n"_s, u"\n"_s);
-    result.replace(u'\r', u'\n');
-    return result;
-}
-
 std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view caption,
                                                             std::string_view text,
                                                             std::int32_t style) {
@@ -145,7 +134,8 @@ std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view cap
     auto box = std::make_unique<ProgramMessageBox>(buttons.escape != QMessageBox::NoButton);
     box->setWindowTitle(to_qstring(caption));
     box->setTextFormat(Qt::PlainText);
-    box->setText(box_text(text));
+    // "\r\n" and "\r" line ends as the box shows them.
+    box->setText(to_qstring(text).replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n'));
     box->setIcon(icon_for(style & 0xF0).first);
     box->setStandardButtons(buttons.buttons);
     for (const ButtonFace& face : kButtons) {

@@ -42,11 +42,6 @@ public:
     // The box `show_box` shows, not shown yet.
     static std::unique_ptr<ProgramMessageBox> make_box(std::string_view caption,
                                                        std::string_view text, std::int32_t style);
-    // The answer a box of the given style gives when it is dismissed with
-    // Escape or its close button; kNone when it cannot be dismissed.
-    static std::int16_t dismiss_answer(std::int32_t style);
-    // "\r\n" and "\r" line ends as the box shows them.
-    static QString box_text(std::string_view text);
 
 private:
     // The boxes open now, innermost last (a box can open inside another's
