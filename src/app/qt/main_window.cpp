@@ -43,7 +43,6 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     const Twips tw(this);
     auto* client = new QWidget(this);
-    client->setObjectName(u"Menu_client"_s);
     client->setFixedSize(tw.size(spec.width, spec.height));
     setCentralWidget(client);
     // The window takes the size of its client area plus the menu bar while
