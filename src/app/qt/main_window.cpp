@@ -185,11 +185,16 @@ void MainWindow::on_page_event(const PageEvent& event) {
                 tabs_->setCurrentIndex(page_.selected_tab());
             }
             break;
-        case PageEvent::Kind::kFocus:
-            if (auto* target = findChild<QWidget*>(to_qstring(page_.focus()))) {
+        case PageEvent::Kind::kFocus: {
+            const auto& focus = page_.focus();
+            QWidget* target = !focus           ? nullptr
+                              : focus->control ? control(*focus->control)
+                                               : findChild<QWidget*>(u"mini_bt"_s);
+            if (target != nullptr) {
                 target->setFocus(Qt::OtherFocusReason);
             }
             break;
+        }
     }
 }
 
