@@ -1,7 +1,7 @@
 #include "app/core/settings_editor.h"
 
 #include "app/core/scheduler.h"
-#include "common/platform.h"
+#include "common/platform/files.h"
 #include "common/text_codec.h"
 
 namespace tarvenix {
@@ -93,7 +93,7 @@ bool SettingsEditor::save_settings() {
                     p.set_focus(ControlId{Control::dstfld_txt, k}.name());
                     return false;
                 }
-                if (const int err = platform::make_folder(set.dst_folder)) {
+                if (const int err = platform::make_folder(set.dst_folder).error()) {
                     throw error_from_errno(err, FileOperation::kCreateFolder, set.dst_folder);
                 }
             }

@@ -10,7 +10,7 @@
 #include "app/qt/dialog_frame.h"
 #include "app/core/path_ellipsis.h"
 #include "app/qt/ui_common.h"
-#include "common/platform.h"
+#include "common/platform/files.h"
 
 using namespace Qt::StringLiterals;
 
