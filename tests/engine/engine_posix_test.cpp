@@ -82,6 +82,9 @@ TEST_F(FolderWalkTest, OddNamesAreCopiedFaithfullyHiddenAndSpecialEntriesNot) {
     EXPECT_EQ(copied, (std::vector<std::string>{"café-\xF0\x9F\x98\x80", "plain.txt"}));
     EXPECT_EQ(progress.files.size(), 2u);
     EXPECT_EQ(read_file(dst + "/" + odd), "bytes");
+    if (!running_as_root()) {
+        GTEST_SKIP() << "the rest passed; a device node in the source needs root (mknod)";
+    }
 }
 
 // What stands where a copy goes is examined by its own status, a link never
@@ -336,6 +339,9 @@ TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
     }
     ::chmod(ro, 0755);
     ::chmod(dst.c_str(), 0755);
+    if (!full.mounted()) {
+        GTEST_SKIP() << "the rest passed; the full disk was not tried: " << full.reason();
+    }
 }
 
 // Names that fold together, names FAT cannot hold, times in 2 s steps, on each
@@ -344,6 +350,7 @@ TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
 // an unchanged tree is not copied again (with the source files locked, skip
 // mode records each copy tried).
 TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
+    std::string not_tried;  // the media that could not be mounted here, and why
     for (const auto& [medium, refused] : {std::pair{Medium::kFat32, 7},
                                           {Medium::kExfat, 7},
                                           {Medium::kNtfs, 8},
@@ -351,7 +358,8 @@ TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
         EngineHarness h;
         ScopedMedium fs(h.dir.path(), medium);
         if (!fs.mounted()) {
-            GTEST_SKIP() << fs.reason();
+            not_tried += "\n" + fs.reason();
+            continue;
         }
         SCOPED_TRACE(static_cast<int>(medium));
         const std::string d = fs.path();
@@ -411,6 +419,9 @@ TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
                                         [](auto& t) { return t.starts_with("ファイルを"); }),
                   folds ? 1 : 0);
         EXPECT_EQ(read_file(d + "/t9"), "t9");
+    }
+    if (!not_tried.empty()) {
+        GTEST_SKIP() << "not every medium was tried:" << not_tried;
     }
 }
 
