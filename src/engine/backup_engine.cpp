@@ -370,18 +370,12 @@ platform::Result<std::vector<platform::Directory::Entry>> BackupEngine::list_sou
 
 bool BackupEngine::open_destination(const std::string& relative, const platform::Directory& src_dir,
                                     bool overwrite_all) {
-    auto dst = std::make_shared<Destination>();
-    std::optional<platform::FileStatus> dst_status;
-    if (dst_root_.is_open()) {
-        if (auto opened = retrying([&] { return dst_root_.open_below(relative); })) {
-            dst->folder = std::move(*opened);
-            // Never waits: a folder another program holds locked is copied
-            // into all the same, only without removing temporary files
-            // found there.
-            dst->lock = platform::CopyLock(dst->folder);
-            dst_status = value_of(dst->folder.own_status());
-        }
-    }
+    auto opened = dst_root_.is_open()
+                      ? retrying([&] { return dst_root_.open_below(relative); })
+                      : platform::Result<platform::Directory>(platform::Error{EBADF});
+    const auto dst = std::make_shared<Destination>(std::move(opened).value_or({}));
+    const auto dst_status =
+        dst->folder.is_open() ? value_of(dst->folder.own_status()) : std::nullopt;
     if (dst_status && !relative.empty()) {
         // A folder copied from a read-only one (or left read-only by an
         // earlier run) is writable for its owner while its files are copied;

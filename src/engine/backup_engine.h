@@ -99,7 +99,12 @@ private:
     // A destination folder being filled, with its copy lock; a batch keeps
     // it open until its staged copies there are renamed.
     struct Destination {
+        explicit Destination(platform::Directory opened = {})
+            : folder(std::move(opened))
+            , lock(folder) {}
         platform::Directory folder;
+        // Never waits: a folder another program holds locked is copied into
+        // all the same, only without removing temporary files found there.
         platform::CopyLock lock;
     };
     struct FileJob {

@@ -30,14 +30,12 @@ bool is_locked_by_other_process(NativeHandle file);
 // when the Directory is moved, as long as the folder is open.
 class CopyLock {
 public:
-    CopyLock() = default;
     // Takes the mark, never waiting: when another program holds the folder
-    // locked exclusively, the folder is copied into without it (held() is
-    // false), and copies made there never remove another program's files.
+    // locked exclusively (or it is not open), the folder is copied into
+    // without it (held() is false), and copies made there never remove
+    // another program's files.
     explicit CopyLock(const Directory& folder);
     ~CopyLock();
-    CopyLock(CopyLock&& other) noexcept;
-    CopyLock& operator=(CopyLock&& other) noexcept;
     CopyLock(const CopyLock&) = delete;
     CopyLock& operator=(const CopyLock&) = delete;
 
@@ -55,7 +53,7 @@ public:
     void remove_leftover_temp_files() const;
 
 private:
-    NativeHandle folder_ = kInvalidHandle;  // borrowed
+    const NativeHandle folder_;  // borrowed
     // A failed conversion to the exclusive lock can drop the shared one.
     mutable bool held_ = false;
 };

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/platform/copy.h"
@@ -66,21 +65,6 @@ CopyLock::~CopyLock() {
     if (held_) {
         ::flock(folder_, LOCK_UN);
     }
-}
-
-CopyLock::CopyLock(CopyLock&& other) noexcept
-    : folder_(std::exchange(other.folder_, kInvalidHandle))
-    , held_(std::exchange(other.held_, false)) {}
-
-CopyLock& CopyLock::operator=(CopyLock&& other) noexcept {
-    if (this != &other) {
-        if (held_) {
-            ::flock(folder_, LOCK_UN);
-        }
-        folder_ = std::exchange(other.folder_, kInvalidHandle);
-        held_ = std::exchange(other.held_, false);
-    }
-    return *this;
 }
 
 bool CopyLock::remove_if_leftover(std::string_view name) const {

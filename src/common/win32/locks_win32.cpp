@@ -1,8 +1,6 @@
 // Locks on Windows: sharing modes tell a file in use; a copy's temporary
 // file, open without sharing until its rename, needs no folder lock.
 
-#include <utility>
-
 #include "common/platform/copy.h"
 #include "common/platform/locks.h"
 #include "common/win32/win32_internal.h"
@@ -27,16 +25,6 @@ CopyLock::CopyLock(const Directory& folder)
     , held_(folder.is_open()) {}
 
 CopyLock::~CopyLock() = default;
-
-CopyLock::CopyLock(CopyLock&& other) noexcept
-    : folder_(std::exchange(other.folder_, kInvalidHandle))
-    , held_(std::exchange(other.held_, false)) {}
-
-CopyLock& CopyLock::operator=(CopyLock&& other) noexcept {
-    folder_ = std::exchange(other.folder_, kInvalidHandle);
-    held_ = std::exchange(other.held_, false);
-    return *this;
-}
 
 bool CopyLock::remove_if_leftover(std::string_view name) const {
     return held_ && detail::delete_if_unused(folder_, name);
