@@ -45,9 +45,9 @@ ONLY=""
 # without notice.
 TABLE=$(
     cat <<'EOF'
-P1|src/common/posix/platform_posix.cpp|    if (::renameat(dir_, temp_.c_str(), dir_, target_.c_str()) != 0) {|    if (::renameat(dir_, temp_.c_str(), dir_, target_.c_str()) != 0 && errno == 0) {|platform: a failed rename of a staged copy reported as done
-P2|src/common/posix/platform_posix.cpp|    if (::flock(fd, LOCK_EX \| LOCK_NB) != 0) {@NL@        return errno == EWOULDBLOCK;|    if (::flock(fd, LOCK_UN) != 0) {@NL@        return errno == EWOULDBLOCK;|platform: the flock() lock family not probed when looking for a locked source
-P3|src/common/posix/platform_posix.cpp|name[0] == '.'});|name[0] == '.' \&\& name[1] != '.'});|platform: hidden-name rule inverted for names starting with ".."
+P1|src/common/platform/copy.cpp|    file_.reset();@NL@    return renamed;|    file_.reset();@NL@    return {};|platform: a failed rename of a staged copy reported as done
+P2|src/common/posix/locks_posix.cpp|    if (::flock(fd, LOCK_EX \| LOCK_NB) != 0) {@NL@        return errno == EWOULDBLOCK;|    if (::flock(fd, LOCK_UN) != 0) {@NL@        return errno == EWOULDBLOCK;|platform: the flock() lock family not probed when looking for a locked source
+P3|src/common/posix/files_posix.cpp|name[0] == '.'});|name[0] == '.' \&\& name[1] != '.'});|platform: hidden-name rule inverted for names starting with ".."
 C1|src/common/time_text.cpp|"%02lld:%02lld:%02lld"|"%lld:%02lld:%02lld"|common: clock text without zero padding of the hour
 C2|src/common/vostrel.cpp|    {"okc", 32, "確認", 33},|    {"okc", 32, "確認", 35},|common: Msg_Box kind "okc" mapped to Yes/No/Cancel buttons
 C3|src/common/text_codec.cpp|        total += bytes ? bytes->size() : unit.size();|        total += unit.size();|common: LenByte counts UTF-8 bytes instead of code-page bytes
@@ -59,11 +59,11 @@ H3|src/history/history_log.cpp|kind, trigger, text)) + "\r\n";|kind, trigger, te
 H4|src/history/history_log.cpp|        if (byte < 0x20 \|\| byte == 0x7F \|\| ch == '^') {|        if ((byte < 0x20 \&\& ch != '\n') \|\| byte == 0x7F \|\| ch == '^') {|history: a line feed in a name not escaped (starts a line of its own)
 E1|src/engine/backup_engine.cpp|                in_steps(job.src_status.mtime_sec) <= in_steps(dst->mtime_sec)) {|                in_steps(job.src_status.mtime_sec) < in_steps(dst->mtime_sec)) {|engine: newer-only copies a file as old as its copy (>= instead of >)
 E2|src/engine/backup_engine.cpp|    if (skip_mode) {@NL@        record_skipped(dst_path);@NL@        return;|    if (skip_mode) {@NL@        return;|engine: the skip line for a locked file not written to the history
-E3|src/engine/backup_engine.cpp|        if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {@NL@            too_long(false, src_path);|        if (s_.vostrel.LenByte(src_path) >= kPathByteLimit) {@NL@            too_long(false, src_path);|engine: off by one in the 254-byte path rule for files
+E3|src/engine/backup_engine.cpp|    if (s_.vostrel.LenByte(job.src_path) > kPathByteLimit) {@NL@        too_long(false, job.src_path);|    if (s_.vostrel.LenByte(job.src_path) >= kPathByteLimit) {@NL@        too_long(false, job.src_path);|engine: off by one in the 254-byte path rule for files
 E4|src/engine/backup_engine.cpp|    abort_requested = 0;@NL@    s_.history.write_history(history_kind::kStart|    s_.history.write_history(history_kind::kStart|engine: the stop flag not cleared when a run starts
-E5|src/engine/backup_engine.cpp|        if (copy.staged.commit() != 0) {|        if (copy.staged.commit() < 0) {|engine: a failed rename of a batch ignored (checked for -1, errors are positive)
+E5|src/engine/backup_engine.cpp|        if (!copy.staged.commit()) {|        if (copy.staged.commit().error() < 0) {|engine: a failed rename of a batch ignored (checked for -1, errors are positive)
 E6|src/engine/backup_engine.cpp|    commit_batch();@NL@    restore_folder_modes();|    restore_folder_modes();@NL@    commit_batch();|engine: folder permission bits applied before its files are renamed in
-E7|src/engine/backup_engine.cpp|            err = folder->sync_file_system();|            err = 0;|engine: the flush skipped before a batch rename
+E7|src/engine/backup_engine.cpp|            err = destination->folder.sync_file_system().error();|            err = 0;|engine: the flush skipped before a batch rename
 A1|src/app/core/scheduler.cpp|    return hour * 3600 + minute * 60;|    return hour * 3600 + minute * 60 + 1;|app/core: the scheduler fires at second 01
 A5|src/app/core/scheduler.cpp|    c_.engine.timer_slot = 0;|    c_.engine.timer_slot = static_cast<std::int16_t>(missed.back().slot + 1);|app/core: a late run shuts the computer down
 A6|src/app/core/scheduler.cpp|    return turn \&\& turn->first == day_of(due.at) \&\&|    return turn \&\& turn->first == day_of(due.at) + 1 \&\&|app/core: a clock set back runs a start time twice a day

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "common/platform.h"  // the errno values the platform layer gives
+#include "platform_native.h"  // the errno values the platform layer gives
 
 namespace tarvenix {
 

@@ -1,6 +1,6 @@
 #include "common/system_ports.h"
 
-#include "common/platform.h"
+#include "common/platform/clock.h"
 
 namespace tarvenix {
 

@@ -4,7 +4,10 @@
 #include <cerrno>
 
 #include "common/ini_file.h"
-#include "common/platform.h"
+#include "common/platform/copy.h"
+#include "common/platform/file_writes.h"
+#include "common/platform/files.h"
+#include "common/platform/process.h"
 #include "common/text_codec.h"
 #include "common/time_text.h"
 
@@ -173,27 +176,26 @@ std::int32_t Vostrel::LenByte(std::string_view str) {
 
 bool Vostrel::IniWrite(std::string_view sectionName, std::string_view keyName,
                        std::string_view keyStr, const std::string& fileName) {
-    std::string bytes;
-    const int err = platform::read_file(fileName, bytes);
-    if (err != 0 && err != ENOENT) {
+    const auto bytes = platform::read_file(fileName);
+    if (!bytes && bytes.error() != ENOENT) {
         return false;
     }
-    IniDocument doc(text::from_cp932(bytes));
+    IniDocument doc(text::from_cp932(bytes ? *bytes : std::string()));
     doc.set(sectionName, keyName, keyStr);
     const auto encoded = text::to_cp932(doc.text());
     if (!encoded) {
         return false;
     }
-    return platform::replace_file_contents(fileName, *encoded) == 0;
+    return platform::replace_file_contents(fileName, *encoded).ok();
 }
 
 std::string Vostrel::IniRead(std::string_view sectionName, std::string_view keyName,
                              const std::string& fileName) {
-    std::string bytes;
-    if (platform::read_file(fileName, bytes) != 0) {
+    const auto bytes = platform::read_file(fileName);
+    if (!bytes) {
         return "error";
     }
-    const IniDocument doc(text::from_cp932(bytes));
+    const IniDocument doc(text::from_cp932(*bytes));
     const auto value = doc.get(sectionName, keyName);
     if (!value || value->empty()) {
         return "error";
@@ -236,7 +238,7 @@ platform::CopyOptions file_copy_options() {
 }  // namespace
 
 std::int32_t Vostrel::FileCopy(const std::string& OldFile, const std::string& NewFile) {
-    last_error_ = platform::copy_file(OldFile, NewFile, file_copy_options());
+    last_error_ = platform::copy_file(OldFile, NewFile, file_copy_options()).error();
     return last_error_ == 0 ? 1 : 0;
 }
 
@@ -244,7 +246,7 @@ std::int32_t Vostrel::FileCopy(const platform::OpenFile& old_file,
                                const platform::Directory& new_folder, std::string_view new_name,
                                platform::CopyOptions options) {
     options.refuse_locked_source = false;
-    last_error_ = platform::copy_open_file(old_file, new_folder, new_name, options);
+    last_error_ = platform::copy_open_file(old_file, new_folder, new_name, options).error();
     return last_error_ == 0 ? 1 : 0;
 }
 

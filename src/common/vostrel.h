@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/platform.h"
+#include "common/platform/copy.h"
 #include "common/ports.h"
 #include "common/system_error.h"
 

@@ -6,8 +6,16 @@
 #include <cstdlib>
 #include <new>
 
+#include "common/platform/clock.h"
+#include "common/platform/process.h"
+
 namespace tarvenix {
 namespace {
+
+template <class T>
+std::optional<T> value_of(platform::Result<T> result) {
+    return result ? std::optional<T>(std::move(*result)) : std::nullopt;
+}
 
 constexpr std::int32_t kDefaultBeep = 0;
 
@@ -197,10 +205,11 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                 // destination's file system once per set, not once per file.
                 // A run already stopping ends as stopped: the flush's error
                 // must not hide the copy failure the user was just told of.
-                int err = 0;
-                const platform::Directory dst = platform::Directory::open(set.dst_folder, &err);
-                if (dst.is_open() && (err = dst.sync_file_system()) != 0 && abort_requested != 1) {
-                    throw error_from_errno(err, FileOperation::kFlush, set.dst_folder);
+                if (const auto dst = platform::Directory::open(set.dst_folder)) {
+                    const int err = dst->sync_file_system().error();
+                    if (err != 0 && abort_requested != 1) {
+                        throw error_from_errno(err, FileOperation::kFlush, set.dst_folder);
+                    }
                 }
             }
             if (abort_requested == 1) {
@@ -257,10 +266,9 @@ void BackupEngine::walk_backup_set(int k) {
     const BackupSet& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
     src_base_ = without_trailing_separator(set.src_folder);
     dst_base_ = without_trailing_separator(set.dst_folder);
-    int err = 0;
-    src_root_ = platform::Directory::open(src_base_ + platform::kPathSeparator, &err);
-    dst_root_ = platform::Directory::open(dst_base_ + platform::kPathSeparator, &err);
-    dst_root_status_ = dst_root_.is_open() ? dst_root_.own_status() : std::nullopt;
+    src_root_ = platform::Directory::open(src_base_ + platform::kPathSeparator).value_or({});
+    dst_root_ = platform::Directory::open(dst_base_ + platform::kPathSeparator).value_or({});
+    dst_root_status_ = dst_root_.is_open() ? value_of(dst_root_.own_status()) : std::nullopt;
     fresh_folders_.clear();
     folder_modes_.clear();
     shared_folder_.clear();
@@ -301,35 +309,57 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     s_.progress.set_label(ProgressLabel::subfld, relative);
     s_.pump.process_events();
 
-    int err = 0;
     platform::Directory src_dir;
-    std::vector<platform::Directory::Entry> entries;
-    do {
-        if (src_root_.is_open()) {
-            src_dir = src_root_.open_below(relative, &err);
-        }
-        if (src_dir.is_open()) {
-            err = src_dir.list(entries);
-        }
-    } while (err != 0 && freed_descriptors(err));
-    if (!src_dir.is_open() || err != 0) {
+    const auto entries = list_source(relative, src_dir);
+    if (!entries) {
         // A folder that cannot be read is passed over, but never silently: a
         // run that missed it must not look complete in the history.
-        if (err != ENOENT) {
+        if (entries.error() != ENOENT) {
             record_skipped(dst_base_ + relative);
         }
         return true;
     }
-    auto dst_dir = std::make_shared<platform::Directory>();
-    if (dst_root_.is_open()) {
-        do {
-            *dst_dir = dst_root_.open_below(relative, &err);
-        } while (!dst_dir->is_open() && freed_descriptors(err));
-        // Never waits: a folder another program holds locked is copied into
-        // all the same, only without removing temporary files found there.
-        dst_dir->hold_copy_lock();
+    const bool overwrite_all = !s_.settings.model.options.newer_only();
+    const bool fresh = open_destination(relative, src_dir, overwrite_all);
+    const std::vector<bool> collides = case_collisions(*entries, relative, current_dst_->folder);
+    const auto shared = shared_folder_.find(relative);
+    const auto put_here =
+        names_put_.find(shared != shared_folder_.end() ? shared->second : relative);
+    const FolderVisit visit{
+        level, relative,      src_dir,
+        fresh, overwrite_all, put_here != names_put_.end() ? &put_here->second : nullptr};
+    // The whole listing is read before anything is copied, so the copies
+    // cannot disturb it.
+    for (std::size_t i = 0; i < entries->size(); ++i) {
+        if (!walk_entry(visit, (*entries)[i], collides[i])) {
+            return false;
+        }
     }
-    const auto dst_status = dst_dir->is_open() ? dst_dir->own_status() : std::nullopt;
+    return true;
+}
+
+platform::Result<std::vector<platform::Directory::Entry>> BackupEngine::list_source(
+    const std::string& relative, platform::Directory& src_dir) {
+    return retrying([&]() -> platform::Result<std::vector<platform::Directory::Entry>> {
+        auto opened = src_root_.is_open()
+                          ? src_root_.open_below(relative)
+                          : platform::Result<platform::Directory>(platform::Error{EBADF});
+        if (!opened) {
+            return platform::Error{opened.error()};
+        }
+        src_dir = std::move(*opened);
+        return src_dir.list();
+    });
+}
+
+bool BackupEngine::open_destination(const std::string& relative, const platform::Directory& src_dir,
+                                    bool overwrite_all) {
+    auto opened = dst_root_.is_open()
+                      ? retrying([&] { return dst_root_.open_below(relative); })
+                      : platform::Result<platform::Directory>(platform::Error{EBADF});
+    const auto dst = std::make_shared<Destination>(std::move(opened).value_or({}));
+    const auto dst_status =
+        dst->folder.is_open() ? value_of(dst->folder.own_status()) : std::nullopt;
     if (dst_status && !relative.empty()) {
         // A folder copied from a read-only one (or left read-only by an
         // earlier run) is writable for its owner while its files are copied;
@@ -337,137 +367,138 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         const auto src_status = src_dir.own_status();
         const std::uint32_t wanted = (src_status ? src_status->mode : dst_status->mode) & 0777;
         if ((dst_status->mode & 0700) != 0700) {
-            dst_dir->set_mode(dst_status->mode | 0700);
+            (void)dst->folder.set_mode(dst_status->mode | 0700);
         }
         if ((dst_status->mode & 0777) != wanted || (dst_status->mode & 0700) != 0700) {
             folder_modes_.emplace_back(relative, wanted);
         }
     }
-    current_dst_ = dst_dir;
+    current_dst_ = dst;
     current_device_ = dst_status ? dst_status->device : 0;
     const bool fresh = fresh_folders_.count(relative) != 0;
-    const bool overwrite_all = !s_.settings.model.options.newer_only();
     const auto shared = shared_folder_.find(relative);
-    const std::string canonical = shared != shared_folder_.end() ? shared->second : relative;
-    if (dst_status && !fresh && canonical == relative) {
+    if (dst_status && !fresh && (shared == shared_folder_.end() || shared->second == relative)) {
         // A killed run's temporary files are removed whatever became of the
         // files they were meant for. Not in a folder an earlier source folder
         // of this set filled: its staged copies wait there, and a FUSE file
         // system may give the folder a node of its own per spelling, so the
         // lock would not tell.
-        dst_dir->remove_leftover_temp_files();
+        dst->lock.remove_leftover_temp_files();
     }
     time_step_ = 1;
     if (dst_status && !overwrite_all) {
         DeviceFacts& facts = device_facts(dst_status->device);
         if (facts.time_step < 0) {
-            facts.time_step = dst_dir->time_step_seconds();
+            facts.time_step = platform::time_step_seconds(dst->folder);
         }
         time_step_ = facts.time_step;
     }
-    const std::vector<bool> collides = case_collisions(entries, relative, *dst_dir);
-    const auto put_here = names_put_.find(canonical);
-    std::vector<PutName>* put = put_here != names_put_.end() ? &put_here->second : nullptr;
+    return fresh;
+}
 
-    // The whole listing is read before anything is copied, so the copies
-    // cannot disturb it.
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const auto& entry = entries[i];
-        if (entry.hidden || entry.type == platform::EntryType::kSystem) {
-            continue;  // FIFOs, sockets and devices are never read
-        }
-        const std::string& name = entry.name;
-        const std::string src_path = src_base_ + relative + platform::kPathSeparator + name;
-        const std::string dst_path = dst_base_ + relative + platform::kPathSeparator + name;
-        // What the entry is now, which need not be what the listing said: a
-        // file may have become a folder or a link since.
-        std::optional<platform::FileStatus> st;
-        platform::OpenFile source;
-        int open_error = 0;
-        if (entry.type == platform::EntryType::kFile && overwrite_all && !collides[i]) {
-            // Overwriting every file, the source is opened right away and its
-            // status read from the open file; newer-only, most files are not
-            // copied, so a stat is all they cost.
-            do {
-                source = platform::OpenFile::open_at(src_dir, name, false, &open_error);
-            } while (!source.is_open() && freed_descriptors(open_error));
-            if (source.is_open()) {
-                st = source.status();
-                if (st->type != platform::EntryType::kFile) {
-                    source = platform::OpenFile();
-                }
-            } else if (open_error == ENOENT) {
-                continue;  // gone since the listing
-            } else if (open_error == ELOOP) {
-                open_error = 0;  // a link now, copied as one
+bool BackupEngine::walk_entry(const FolderVisit& visit, const platform::Directory::Entry& entry,
+                              bool refused) {
+    if (entry.hidden || entry.type == platform::EntryType::kSystem) {
+        return true;  // FIFOs, sockets and devices are never read
+    }
+    const std::string& name = entry.name;
+    const std::string src_path = src_base_ + visit.relative + platform::kPathSeparator + name;
+    const std::string dst_path = dst_base_ + visit.relative + platform::kPathSeparator + name;
+    platform::OpenFile source;
+    int open_error = 0;
+    const auto st = entry_status(visit, entry, refused, dst_path, source, open_error);
+    if (!st || st->type == platform::EntryType::kSystem) {
+        return true;  // gone, or never read, as when the listing says so
+    }
+    if (st->type == platform::EntryType::kFolder && !refused) {
+        return enter_folder(visit, name, src_path, *st);
+    }
+    FileJob job{visit.src_dir, *current_dst_,
+                visit.fresh,   name,
+                src_path,      dst_path,
+                *st,           source,
+                open_error,    st->type == platform::EntryType::kLink};
+    job.refused = refused;
+    return copy_entry(visit, job);
+}
+
+std::optional<platform::FileStatus> BackupEngine::entry_status(
+    const FolderVisit& visit, const platform::Directory::Entry& entry, bool refused,
+    const std::string& dst_path, platform::OpenFile& source, int& open_error) {
+    // What the entry is now, which need not be what the listing said: a file
+    // may have become a folder or a link since.
+    if (entry.type == platform::EntryType::kFile && visit.overwrite_all && !refused) {
+        // Overwriting every file, the source is opened right away and its
+        // status read from the open file; newer-only, most files are not
+        // copied, so a stat is all they cost.
+        auto opened =
+            retrying([&] { return platform::OpenFile::open_at(visit.src_dir, entry.name, false); });
+        if (opened) {
+            if (opened->status().type != platform::EntryType::kFile) {
+                return opened->status();
             }
+            source = std::move(*opened);
+            return source.status();
         }
-        if (!st) {
-            do {
-                st = src_dir.status_of(name, false, &err);
-            } while (!st && freed_descriptors(err));
-            if (!st) {
-                if (err != ENOENT && entry.type != platform::EntryType::kFolder) {
-                    record_skipped(dst_path);  // cannot even be examined
-                }
-                continue;
+        if (opened.error() == ENOENT) {
+            return std::nullopt;  // gone since the listing
+        }
+        open_error = opened.error() == ELOOP ? 0 : opened.error();  // a link now, copied as one
+    }
+    auto st = retrying([&] { return visit.src_dir.status_of(entry.name, false); });
+    if (!st && st.error() != ENOENT && entry.type != platform::EntryType::kFolder) {
+        record_skipped(dst_path);  // cannot even be examined
+    }
+    return value_of(std::move(st));
+}
+
+bool BackupEngine::enter_folder(const FolderVisit& visit, const std::string& name,
+                                const std::string& src_path, const platform::FileStatus& st) {
+    if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
+        too_long(true, src_path);
+        return false;
+    }
+    if (dst_root_status_ && st.device == dst_root_status_->device &&
+        st.inode == dst_root_status_->inode) {
+        return true;  // the destination lies inside the source: never copy it into itself
+    }
+    std::string child = visit.relative + platform::kPathSeparator + name;
+    const platform::Directory& dst_dir = current_dst_->folder;
+    if (dst_dir.is_open() && (visit.fresh || !dst_dir.status_of(name, false))) {
+        // Made writable for its owner, so its files can be copied into it; a
+        // failure shows later, when they cannot be.
+        const std::uint32_t mode = st.mode & 0777;
+        if (dst_dir.make_folder(name, mode | 0700)) {
+            fresh_folders_.insert(child);
+            if ((mode & 0700) != 0700) {
+                folder_modes_.emplace_back(child, mode);
             }
-        }
-        const platform::EntryType type = st->type;
-        if (type == platform::EntryType::kSystem) {
-            continue;  // never read, as when the listing says so
-        }
-        const bool refused = collides[i];
-        if (type == platform::EntryType::kFolder && !refused) {
-            if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
-                too_long(true, src_path);
-                return false;
-            }
-            if (dst_root_status_ && st->device == dst_root_status_->device &&
-                st->inode == dst_root_status_->inode) {
-                continue;  // the destination lies inside the source: never copy it into itself
-            }
-            std::string child = relative + platform::kPathSeparator + name;
-            if (dst_dir->is_open() && (fresh || !dst_dir->status_of(name, false))) {
-                // Made writable for its owner, so its files can be copied
-                // into it; a failure shows later, when they cannot be.
-                const std::uint32_t mode = st->mode & 0777;
-                if (dst_dir->make_folder(name, mode | 0700) == 0) {
-                    fresh_folders_.insert(child);
-                    if ((mode & 0700) != 0700) {
-                        folder_modes_.emplace_back(child, mode);
-                    }
-                }
-            }
-            if (put != nullptr) {
-                put->push_back(PutName{name, child});
-            }
-            folder_table_.add(level + 1, std::move(child));
-            continue;
-        }
-        if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
-            too_long(false, src_path);
-            return false;
-        }
-        s_.progress.file_started(name, st->size);
-        s_.pump.process_events();
-        FileJob job{src_dir,  *dst_dir, fresh,  name,       src_path,
-                    dst_path, *st,      source, open_error, type == platform::EntryType::kLink};
-        job.refused = refused;
-        copy_one_file(job);
-        if (put != nullptr && !refused) {
-            put->push_back(PutName{name, {}});
-        }
-        if (batch_full()) {
-            commit_batch();
-        }
-        s_.progress.file_finished();
-        s_.pump.process_events();
-        if (abort_requested == 1) {
-            return false;
         }
     }
+    if (visit.put != nullptr) {
+        visit.put->push_back(PutName{name, child});
+    }
+    folder_table_.add(visit.level + 1, std::move(child));
     return true;
+}
+
+bool BackupEngine::copy_entry(const FolderVisit& visit, FileJob& job) {
+    if (s_.vostrel.LenByte(job.src_path) > kPathByteLimit) {
+        too_long(false, job.src_path);
+        return false;
+    }
+    s_.progress.file_started(job.name, job.src_status.size);
+    s_.pump.process_events();
+    copy_one_file(job);
+    if (visit.put != nullptr && !job.refused) {
+        visit.put->push_back(PutName{std::string(job.name), {}});
+    }
+    if (batch_full()) {
+        commit_batch();
+    }
+    s_.progress.file_finished();
+    s_.pump.process_events();
+    return abort_requested != 1;
 }
 
 std::vector<bool> BackupEngine::case_collisions(
@@ -522,7 +553,7 @@ std::vector<bool> BackupEngine::case_collisions(
             for (const std::size_t k : group) {
                 names.push_back(name_of(k));
             }
-            const std::vector<int> same = dst_dir.coinciding_names(names);
+            const std::vector<int> same = platform::coinciding_names(dst_dir, names);
             for (std::size_t j = 1; j < group.size(); ++j) {
                 const std::size_t k = group[j];
                 if (same[j] < 0 || k < before) {
@@ -565,14 +596,15 @@ void BackupEngine::copy_one_file(const FileJob& job) {
     const GlobalOptions& options = s_.settings.model.options;
     try {
         int err = 0;
-        if (options.newer_only() && !job.refused && job.dst_dir.is_open() &&
+        const platform::Directory& dst_dir = job.dst.folder;
+        if (options.newer_only() && !job.refused && dst_dir.is_open() &&
             !job.dst_dir_is_fresh) {
             // The entry's own status: a link standing there is never
             // followed, and one standing where a file's copy belongs is
             // replaced by the copy. Times are compared in the steps the
             // destination keeps them in (2 s on FAT, which rounds the copy's
             // time), to the second where it keeps them finer.
-            const auto dst = job.dst_dir.status_of(job.name, false, &err);
+            const auto dst = dst_dir.status_of(job.name, false);
             const std::int64_t step = time_step_ > 0 ? time_step_ : 1;
             const auto in_steps = [step](std::int64_t t) {
                 return t / step - (t % step < 0 ? 1 : 0);
@@ -581,9 +613,7 @@ void BackupEngine::copy_one_file(const FileJob& job) {
                 in_steps(job.src_status.mtime_sec) <= in_steps(dst->mtime_sec)) {
                 return;  // the destination is as new or newer
             }
-            if (dst || err == ENOENT) {
-                err = 0;
-            }
+            err = dst || dst.error() == ENOENT ? 0 : dst.error();
         }
         const auto skip_open_files = options.skips_open_files();
         if (!skip_open_files) {
@@ -602,40 +632,42 @@ void BackupEngine::copy_one_file(const FileJob& job) {
         }
         bool is_link = job.is_link;
         if (err == 0 && !is_link && !job.source.is_open()) {
-            do {
-                job.source = platform::OpenFile::open_at(job.src_dir, job.name, false, &err);
-            } while (!job.source.is_open() && freed_descriptors(err));
-            if (err == ENOENT) {
+            auto opened =
+                retrying([&] { return platform::OpenFile::open_at(job.src_dir, job.name, false); });
+            if (opened) {
+                job.source = std::move(*opened);
+            } else if (opened.error() == ENOENT) {
                 return;  // gone since the listing
-            }
-            if (err == ELOOP) {
+            } else if (opened.error() == ELOOP) {
                 is_link = true;  // a link now, copied as one
-                err = 0;
+            } else {
+                err = opened.error();
             }
         }
-        if (err == 0 && !job.dst_dir.is_open()) {
+        if (err == 0 && !dst_dir.is_open()) {
             err = ENOENT;  // the destination folder could not be made or opened
         }
         PendingCopy pending{current_dst_, {}, job.src_path, job.dst_path, skip_mode};
         if (err == 0 && is_link) {
             // A link's copy is a name and a short text, which the file
             // system's journal carries with the rename: it needs no batch.
-            err = platform::copy_link_at(job.src_dir, job.name, job.dst_dir, job.name);
+            err = platform::copy_link_at(job.src_dir, job.name, dst_dir, job.name).error();
         } else if (err == 0) {
             platform::CopyOptions copy;
             copy.refuse_locked_source = skip_mode;
             copy.target_known_absent = job.dst_dir_is_fresh;
+            copy.lock = &job.dst.lock;
             copy.staged = &pending.staged;
             // A large file's copy serves the user between its chunks, so a
             // stop takes effect within it; what it wrote goes to the disk
             // there once what waits for the flush would take too long.
             std::uint64_t copied = 0;
             std::uint64_t flushed = 0;
-            copy.between_chunks = [this, &copied, &flushed] {
+            copy.between_chunks = [this, &job, &copied, &flushed] {
                 copied += platform::kCopyChunkBytes;
                 if (unflushed_bytes_ + copied - flushed >= flush_bound()) {
                     const double start = platform::monotonic_seconds();
-                    current_dst_->sync_file_system();
+                    (void)job.dst.folder.sync_file_system();
                     note_flushed(unflushed_bytes_ + copied - flushed, start);
                     flushed = copied;
                 }
@@ -645,8 +677,8 @@ void BackupEngine::copy_one_file(const FileJob& job) {
             do {
                 copied = flushed = 0;
                 if (skip_mode) {
-                    err = platform::copy_open_file(job.source, job.dst_dir, job.name, copy);
-                } else if (s_.vostrel.FileCopy(job.source, job.dst_dir, job.name, copy) == 0) {
+                    err = platform::copy_open_file(job.source, dst_dir, job.name, copy).error();
+                } else if (s_.vostrel.FileCopy(job.source, dst_dir, job.name, copy) == 0) {
                     err = s_.vostrel.LastError() != 0 ? s_.vostrel.LastError() : EIO;
                 } else {
                     err = 0;
@@ -745,10 +777,10 @@ void BackupEngine::commit_batch() {
     int err = 0;
     std::vector<std::uint64_t> flushed;
     const double started = platform::monotonic_seconds();
-    for (const auto& [device, folder] : batch_folders_) {
+    for (const auto& [device, destination] : batch_folders_) {
         if (err == 0 && std::find(flushed.begin(), flushed.end(), device) == flushed.end()) {
             flushed.push_back(device);
-            err = folder->sync_file_system();
+            err = destination->folder.sync_file_system().error();
         }
     }
     if (err != 0) {
@@ -761,7 +793,7 @@ void BackupEngine::commit_batch() {
     }
     note_flushed(unflushed_bytes_, started);
     for (auto& copy : batch_) {
-        if (copy.staged.commit() != 0) {
+        if (!copy.staged.commit()) {
             copy_failed(copy.skip_mode, copy.src_path, copy.dst_path);
         }
     }
@@ -779,10 +811,8 @@ void BackupEngine::restore_folder_modes() {
     // Deepest first, so no folder is closed to its owner before the folders
     // below it are done.
     for (auto it = folder_modes_.rbegin(); it != folder_modes_.rend(); ++it) {
-        int err = 0;
-        const platform::Directory folder = dst_root_.open_below(it->first, &err);
-        if (folder.is_open()) {
-            folder.set_mode(it->second);
+        if (const auto folder = dst_root_.open_below(it->first)) {
+            (void)folder->set_mode(it->second);
         }
     }
     folder_modes_.clear();

@@ -12,7 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "common/platform.h"
+#include "common/platform/copy.h"
+#include "common/platform/files.h"
+#include "common/platform/locks.h"
 #include "common/ports.h"
 #include "common/system_error.h"
 #include "common/vostrel.h"
@@ -88,9 +90,20 @@ public:
     static constexpr std::size_t kSpareDescriptors = 32;
 
 private:
+    // A destination folder being filled, with its copy lock; a batch keeps
+    // it open until its staged copies there are renamed.
+    struct Destination {
+        explicit Destination(platform::Directory opened = {})
+            : folder(std::move(opened))
+            , lock(folder) {}
+        platform::Directory folder;
+        // Never waits: a folder another program holds locked is copied into
+        // all the same, only without removing temporary files found there.
+        platform::CopyLock lock;
+    };
     struct FileJob {
         const platform::Directory& src_dir;
-        const platform::Directory& dst_dir;
+        const Destination& dst;
         bool dst_dir_is_fresh;  // made by this walk: nothing stands in it yet
         std::string_view name;
         const std::string& src_path;
@@ -112,6 +125,17 @@ private:
         std::string name;
         std::string source_folder;
     };
+    // The source folder being walked, as its entries need it.
+    struct FolderVisit {
+        std::size_t level;
+        const std::string& relative;
+        const platform::Directory& src_dir;
+        bool fresh;          // its destination folder was made by this walk
+        bool overwrite_all;  // the copy mode: every file, or only newer ones
+        // Names put into a destination folder several source folders fill.
+        std::vector<PutName>* put;
+    };
+
     // What the run learned of a destination's file system.
     struct DeviceFacts {
         std::uint64_t device = 0;
@@ -123,7 +147,7 @@ private:
     // its batch is on the disk: a power cut then leaves the old or the new
     // copy, never an empty one.
     struct PendingCopy {
-        std::shared_ptr<const platform::Directory> folder;
+        std::shared_ptr<const Destination> folder;
         platform::StagedCopy staged;
         std::string src_path;
         std::string dst_path;
@@ -153,8 +177,39 @@ private:
     void discard_batch();
     // Gives the folders made writable for their copies their source's bits.
     void restore_folder_modes();
-    // Lists one folder of the walk; false when the walk must end.
+    // Lists one folder of the walk and copies what it holds; false when the
+    // walk must end.
     bool walk_folder(std::size_t level, const std::string& relative);
+    // Opens the source folder and reads its listing.
+    platform::Result<std::vector<platform::Directory::Entry>> list_source(
+        const std::string& relative, platform::Directory& src_dir);
+    // Opens the destination folder (current_dst_) and readies it for the
+    // copies; true when this walk made it.
+    bool open_destination(const std::string& relative, const platform::Directory& src_dir,
+                          bool overwrite_all);
+    // One entry of a listing: a folder for the next level, or a file or link
+    // to copy; false when the walk must end.
+    bool walk_entry(const FolderVisit& visit, const platform::Directory::Entry& entry,
+                    bool refused);
+    // What the entry is now (the source opened already where that saves
+    // time); nothing when it vanished or cannot be examined (recorded).
+    std::optional<platform::FileStatus> entry_status(const FolderVisit& visit,
+                                                     const platform::Directory::Entry& entry,
+                                                     bool refused, const std::string& dst_path,
+                                                     platform::OpenFile& source, int& open_error);
+    bool enter_folder(const FolderVisit& visit, const std::string& name,
+                      const std::string& src_path, const platform::FileStatus& st);
+    bool copy_entry(const FolderVisit& visit, FileJob& job);
+    // Calls `open` again while it fails for want of descriptors and
+    // committing the batch freed some.
+    template <class Open>
+    auto retrying(Open open) {
+        auto result = open();
+        while (!result && freed_descriptors(result.error())) {
+            result = open();
+        }
+        return result;
+    }
     void too_long(bool folder, const std::string& path);
     void record_skipped(const std::string& dst_path);
     RunOutcome missing_folder_end(std::int16_t run_trigger, std::string_view first_line,
@@ -176,12 +231,11 @@ private:
     // Destination folders (relative paths) this walk has made.
     std::unordered_set<std::string> fresh_folders_;
     // The destination folder being filled, and the file system it is on.
-    std::shared_ptr<const platform::Directory> current_dst_;
+    std::shared_ptr<const Destination> current_dst_;
     std::uint64_t current_device_ = 0;
     std::vector<PendingCopy> batch_;
     std::uint64_t batch_bytes_ = 0;
-    std::vector<std::pair<std::uint64_t, std::shared_ptr<const platform::Directory>>>
-        batch_folders_;
+    std::vector<std::pair<std::uint64_t, std::shared_ptr<const Destination>>> batch_folders_;
     // Destination folders (relative paths) whose source bits they get once
     // the walk's copies are in place.
     std::vector<std::pair<std::string, std::uint32_t>> folder_modes_;

@@ -1,6 +1,6 @@
 #include "history/history_commands.h"
 
-#include "common/platform.h"
+#include "common/platform/file_writes.h"
 
 namespace tarvenix {
 
@@ -9,9 +9,9 @@ bool clear_history(Vostrel& vostrel, BusyPointerPort& busy, const std::string& h
         return false;
     }
     busy.set_busy(true);
-    const int err = platform::replace_file_contents(history_file_path, "\r\n");
+    const bool cleared = platform::replace_file_contents(history_file_path, "\r\n").ok();
     busy.set_busy(false);
-    return err == 0;
+    return cleared;
 }
 
 void show_history(Vostrel& vostrel, const std::string& history_file_path) {

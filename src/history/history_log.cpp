@@ -1,6 +1,6 @@
 #include "history/history_log.h"
 
-#include "common/platform.h"
+#include "common/platform/file_writes.h"
 #include "common/text_codec.h"
 #include "common/time_text.h"
 
@@ -84,7 +84,7 @@ void HistoryLog::write_history(int kind, std::int16_t trigger, std::string_view 
     // Appending costs the same whatever the size of the log, and a crash
     // midway can at worst leave one unfinished last line, which the next
     // append does not continue.
-    const int err = platform::append_to_file(path_, line, true);
+    const int err = platform::append_to_file(path_, line, true).error();
     busy_.set_busy(false);
     if (err != 0) {
         reporter_.report_system_error(error_from_errno(err, FileOperation::kWrite, path_));

@@ -2,7 +2,8 @@
 
 #include <cerrno>
 
-#include "common/platform.h"
+#include "common/platform/file_writes.h"
+#include "common/platform/files.h"
 #include "common/system_error.h"
 #include "common/text_codec.h"
 
@@ -71,15 +72,14 @@ std::string SettingsRecordFile::decode_record(std::string_view bytes) {
 std::string SettingsRecordFile::read_bytes() const {
     // Only the 47 records are ever read: a file of any size (or a link to a
     // device) costs no more than they do; bytes past them stay on the disk.
-    std::string bytes;
-    const int err = platform::read_file(path_, bytes, kImageBytes);
-    if (err == ENOENT) {
+    auto bytes = platform::read_file(path_, kImageBytes);
+    if (bytes.error() == ENOENT) {
         return {};  // no file yet: it holds no record
     }
-    if (err != 0) {
-        throw file_error(err, FileOperation::kRead, path_);
+    if (!bytes) {
+        throw file_error(bytes.error(), FileOperation::kRead, path_);
     }
-    return bytes;
+    return std::move(*bytes);
 }
 
 std::vector<std::optional<std::string>> SettingsRecordFile::read_all() const {
@@ -109,7 +109,7 @@ void SettingsRecordFile::write_record(int n, std::string_view text) const {
         bytes.resize(offset + kRecordLength, ' ');
     }
     bytes.replace(offset, kRecordLength, record);
-    if (const int err = platform::replace_file_contents(path_, bytes, true)) {
+    if (const int err = platform::replace_file_contents(path_, bytes, true).error()) {
         throw file_error(err, FileOperation::kWrite, path_);
     }
 }
@@ -120,7 +120,7 @@ void SettingsRecordFile::write_all(const Slots& slots) const {
     for (const auto& slot : slots) {
         image += encode_record(slot);
     }
-    if (const int err = platform::replace_file_contents(path_, image, true)) {
+    if (const int err = platform::replace_file_contents(path_, image, true).error()) {
         throw file_error(err, FileOperation::kWrite, path_);
     }
 }

@@ -8,7 +8,7 @@
 #include <csignal>
 #include <cstring>
 
-#include "common/platform.h"
+#include "common/platform/termination.h"
 #include "common/system_ports.h"
 
 namespace tarvenix {

@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "common/platform.h"
+#include "common/platform/clock.h"
+#include "common/platform/files.h"
+#include "common/platform/process.h"
 #include "support/engine_harness.h"
 #include "support/os_helpers.h"
 
@@ -80,6 +82,9 @@ TEST_F(FolderWalkTest, OddNamesAreCopiedFaithfullyHiddenAndSpecialEntriesNot) {
     EXPECT_EQ(copied, (std::vector<std::string>{"café-\xF0\x9F\x98\x80", "plain.txt"}));
     EXPECT_EQ(progress.files.size(), 2u);
     EXPECT_EQ(read_file(dst + "/" + odd), "bytes");
+    if (!running_as_root()) {
+        GTEST_SKIP() << "the rest passed; a device node in the source needs root (mknod)";
+    }
 }
 
 // What stands where a copy goes is examined by its own status, a link never
@@ -334,6 +339,9 @@ TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
     }
     ::chmod(ro, 0755);
     ::chmod(dst.c_str(), 0755);
+    if (!full.mounted()) {
+        GTEST_SKIP() << "the rest passed; the full disk was not tried: " << full.reason();
+    }
 }
 
 // Names that fold together, names FAT cannot hold, times in 2 s steps, on each
@@ -342,6 +350,7 @@ TEST_F(CopyRulesTest, ADestinationThatCannotTakeTheCopyKeepsTheOldOne) {
 // an unchanged tree is not copied again (with the source files locked, skip
 // mode records each copy tried).
 TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
+    std::string not_tried;  // the media that could not be mounted here, and why
     for (const auto& [medium, refused] : {std::pair{Medium::kFat32, 7},
                                           {Medium::kExfat, 7},
                                           {Medium::kNtfs, 8},
@@ -349,7 +358,8 @@ TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
         EngineHarness h;
         ScopedMedium fs(h.dir.path(), medium);
         if (!fs.mounted()) {
-            GTEST_SKIP() << fs.reason();
+            not_tried += "\n" + fs.reason();
+            continue;
         }
         SCOPED_TRACE(static_cast<int>(medium));
         const std::string d = fs.path();
@@ -409,6 +419,9 @@ TEST(MediaTest, EveryNameIsCopiedOrNamedAndUnchangedFilesAreNotCopiedAgain) {
                                         [](auto& t) { return t.starts_with("ファイルを"); }),
                   folds ? 1 : 0);
         EXPECT_EQ(read_file(d + "/t9"), "t9");
+    }
+    if (!not_tried.empty()) {
+        GTEST_SKIP() << "not every medium was tried:" << not_tried;
     }
 }
 
@@ -510,32 +523,32 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
     EXPECT_EQ(temp_files_in(dst), 0);
 }
 
-// A power cut seconds after a replace leaves the old or the new copy whole; one
-// after a failed copy, before the flush, ends the run as stopped.
+// A power cut once a batch's renames are in the journal leaves whole new
+// copies: the batch was flushed before it was renamed (with delayed
+// allocation, an unflushed copy renamed over the old one is empty after the
+// cut). One after a failed copy, before the flush, ends the run as stopped.
 TEST_F(FaultTest, PowerCutsOnAnExt4DestinationLeaveWholeCopies) {
-    ScopedExt4 fs(dir.path(), "noauto_da_alloc,commit=1");
+    ScopedExt4 fs(dir.path(), "noauto_da_alloc");
     if (!fs.mounted()) {
         GTEST_SKIP() << fs.reason();
     }
-    const std::string old_copy(256 * 1024, 'o');
-    const std::string new_data(256 * 1024, 'n');
-    write_file(fs.path() + "/a", old_copy);
+    const std::string new_data(BackupEngine::kFirstFlushBytes, 'n');  // a batch of its own
+    write_file(fs.path() + "/a", "old");
     ::sync();
     write_file(src + "/a", new_data);
-    put_file(src + "/z/b", "b");  // copied after a
     set(0, src, fs.path());
     bool cut = false;
     ui.on_every_pump([&] {
-        if (!cut && !progress.files.empty() && progress.files.back() == "b") {
-            ::sleep(3);  // the journal commits every second meanwhile
-            cut = fs.cut_power();
+        if (!cut && progress.log.back() == "filesize=") {  // a's batch is renamed
+            const int folder = ::open(fs.path().c_str(), O_RDONLY | O_DIRECTORY);
+            cut = ::fsync(folder) == 0 && fs.cut_power();  // the journal commits the renames
+            ::close(folder);
         }
     });
     run();
     ASSERT_TRUE(cut);
     ASSERT_TRUE(fs.remount());
-    const std::string after = read_file(fs.path() + "/a");
-    EXPECT_TRUE(after == old_copy || after == new_data) << after.size() << " bytes";
+    EXPECT_TRUE(read_file(fs.path() + "/a") == new_data) << read_file(fs.path() + "/a").size();
 
     ui.on_every_pump({});
     ui.clear_events();
@@ -650,14 +663,36 @@ TEST_F(FaultTest, AHundredThousandFilesAndSixtyLevelsWithBoundedMemory) {
         deep += "/d";
     }
     put_file(src + deep + "/leaf", "leaf");
+    // What a run holds: its peak heap (sampled as it serves events) and the
+    // process's peak resident memory. Under AddressSanitizer only the heap
+    // tells: its quarantine keeps 256 MiB of freed memory resident, and its
+    // leak check at the end of the first run's process takes more.
+    constexpr std::size_t kHeapBound = 24 << 20, kResidentBound = 32 << 20;
+    std::size_t heap = 0;
+    ui.on_every_pump([&, pumps = 0]() mutable {
+        progress.log.clear();  // what the test records is not the program's
+        progress.files.clear();
+        if (++pumps % 64 == 0) {
+            heap = std::max(heap, heap_in_use());
+        }
+    });
+    const auto within_bounds = [&](const char* which) {
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        std::fprintf(stderr, "%s: heap %zu KiB, resident %ld KiB\n", which, heap >> 10,
+                     usage.ru_maxrss);
+        return heap > 0 && heap < kHeapBound &&
+               (!resident_memory_counts() || usage.ru_maxrss < long{kResidentBound >> 10});
+    };
     // Under a descriptor limit of 256 (a soft limit of 200 raised to it
     // first), no file and no history line is lost for want of descriptors.
     const auto limited_run = [&] {
         rlimit limit{200, 256};
         ::setrlimit(RLIMIT_NOFILE, &limit);
-        return platform::raise_open_file_limit() == 0 && ::getrlimit(RLIMIT_NOFILE, &limit) == 0 &&
-               limit.rlim_cur == 256 && run() == RunOutcome::kCompleted &&
-               history_entries().size() == 2;
+        platform::raise_open_file_limit();
+        return ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur == 256 &&
+               run() == RunOutcome::kCompleted && history_entries().size() == 2 &&
+               within_bounds("first run");
     };
     EXPECT_EXIT(std::exit(limited_run() ? 0 : 1), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(read_file(dst + deep + "/leaf"), "leaf");
@@ -666,15 +701,10 @@ TEST_F(FaultTest, AHundredThousandFilesAndSixtyLevelsWithBoundedMemory) {
     use("1", "0");
     const auto inode = [&] { return platform::status(dst + "/wide/12345", false)->inode; };
     const auto before = inode();
+    heap = 0;
     ASSERT_EQ(run(), RunOutcome::kCompleted);
     EXPECT_EQ(inode(), before);  // the unchanged re-run copied nothing
-
-    rusage usage{}, copier{};  // the first run's process, and this one
-    ::getrusage(RUSAGE_SELF, &usage);
-    ::getrusage(RUSAGE_CHILDREN, &copier);
-    const long peak = std::max(usage.ru_maxrss, copier.ru_maxrss);
-    std::printf("peak resident memory: %ld KiB\n", peak);
-    EXPECT_LT(peak, 512 * 1024);  // far below what 100,000 paths could take
+    EXPECT_TRUE(within_bounds("newer-only re-run"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 // clang-format on
 
@@ -70,6 +71,9 @@ TEST_F(EngineWin32Test, HiddenAndSystemEntriesAreNotCopiedAFileInUseIsRecorded) 
 // A reparse point (wine shows a Linux link to a folder as one) is passed
 // over like a system entry: the walk never follows it out of the set.
 TEST_F(EngineWin32Test, ReparsePointsInTheSourceAreNotFollowed) {
+    if (std::getenv("WINEPREFIX") == nullptr) {
+        GTEST_SKIP() << "the reparse point is a Linux link seen through wine's drive Z:";
+    }
     std::string fixture = TARVENIX_REPARSE_FIXTURE;
     std::replace(fixture.begin(), fixture.end(), '/', '\\');
     ASSERT_TRUE(exists(fixture + "\\link")) << "the wine build makes the fixture";

@@ -5,9 +5,16 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 
 namespace tarvenix::testing {
+
+// Bytes the process holds on its heap now (as AddressSanitizer counts them,
+// in its builds), and whether its resident memory tells what the program
+// uses: not under AddressSanitizer, whose quarantine keeps freed memory.
+std::size_t heap_in_use();
+bool resident_memory_counts();
 
 // Each holds what it stands for until it is destroyed.
 struct NotCopyable {

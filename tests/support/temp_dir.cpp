@@ -6,6 +6,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "common/platform/copy.h"
 #include "common/text_codec.h"
 
 namespace tarvenix::testing {

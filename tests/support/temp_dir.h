@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/platform.h"
+#include "common/platform/files.h"
 
 namespace tarvenix::testing {
 

@@ -1,6 +1,7 @@
 #include "app/core/file_locations.h"
 
-#include "common/platform.h"
+#include "common/platform/files.h"
+#include "common/platform/process.h"
 
 namespace tarvenix {
 
@@ -31,7 +32,7 @@ void make_folders(const std::string& path) {
     if (!name.empty() && parent != path) {
         make_folders(parent);
     }
-    platform::make_folder(path, 0700);
+    (void)platform::make_folder(path, 0700);
 }
 
 }  // namespace

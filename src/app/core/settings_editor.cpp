@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "app/core/scheduler.h"
-#include "common/platform.h"
+#include "common/platform/files.h"
 #include "common/text_codec.h"
 
 namespace tarvenix {
@@ -136,7 +136,7 @@ bool SettingsEditor::check_folders_exist() {
                 page().set_focus({ControlId{Control::dstfld_txt, k}});
                 return false;
             }
-            if (const int err = platform::make_folder(set.dst_folder)) {
+            if (const int err = platform::make_folder(set.dst_folder).error()) {
                 throw error_from_errno(err, FileOperation::kCreateFolder, set.dst_folder);
             }
         }

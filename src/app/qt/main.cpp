@@ -17,7 +17,8 @@
 #include "app/qt/qt_desktop.h"
 #include "app/qt/qt_ports.h"
 #include "app/qt/ui_common.h"
-#include "common/platform.h"
+#include "common/platform/process.h"
+#include "common/platform/termination.h"
 #include "common/system_ports.h"
 
 using namespace Qt::StringLiterals;

@@ -8,7 +8,7 @@
 #include "app/qt/dialog_frame.h"
 #include "app/qt/qt_ports.h"
 #include "app/qt/ui_common.h"
-#include "common/platform.h"
+#include "common/platform/files.h"
 
 namespace tarvenix::qt {
 

@@ -20,7 +20,7 @@
 
 #include "app/qt/dialog_frame.h"
 #include "app/qt/ui_common.h"
-#include "common/platform.h"
+#include "common/platform/files.h"
 
 using namespace Qt::StringLiterals;
 

@@ -14,7 +14,8 @@
 #include "app/win32/tray_icon.h"
 #include "app/win32/win32_desktop.h"
 #include "app/win32/win32_ports.h"
-#include "common/platform.h"
+#include "common/platform/process.h"
+#include "common/platform/termination.h"
 #include "common/system_ports.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

@@ -8,7 +8,7 @@
 #include "app/win32/tray_icon.h"
 #include "app/win32/win32_desktop.h"
 #include "app/win32/win32_ports.h"
-#include "common/platform.h"
+#include "common/platform/termination.h"
 
 namespace tarvenix::win32 {
 

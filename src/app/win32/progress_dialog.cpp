@@ -3,7 +3,7 @@
 #include "app/core/path_ellipsis.h"
 #include "app/win32/control_ids.h"
 #include "app/win32/win32_ports.h"
-#include "common/platform.h"
+#include "common/platform/files.h"
 
 namespace tarvenix::win32 {
 

@@ -1,18 +1,52 @@
 // Ending the session on Linux: systemd-logind.
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/platform.h"
+#include "common/platform/files.h"
 #include "common/system_ports.h"
 
+extern char** environ;
+
 namespace tarvenix {
+namespace {
+
+// Starts a program (argv[0] looked up in PATH) without waiting for it: the
+// session commands end the session, or fail on their own.
+void spawn_detached(const std::vector<std::string>& argv) {
+    if (argv.empty()) {
+        return;
+    }
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const auto& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    // Fork twice so the program is not our child: nobody has to reap it.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setsid();
+        pid_t pid = 0;
+        const int rc = ::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ);
+        ::_exit(rc == 0 ? 0 : 127);
+    }
+    while (child > 0 && ::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
 
 LogindSession::LogindSession(Runner run, SessionLookup own_session)
     : run_(std::move(run))
     , own_session_(std::move(own_session)) {
     if (!run_) {
-        run_ = [](const std::vector<std::string>& argv) { platform::spawn_detached(argv); };
+        run_ = [](const std::vector<std::string>& argv) { spawn_detached(argv); };
     }
     if (!own_session_) {
         own_session_ = [] { return LogindSession::own_session(); };
@@ -72,10 +106,9 @@ std::string LogindSession::session_from(std::string_view cgroup, std::string_vie
 }
 
 std::string LogindSession::own_session() {
-    std::string cgroup;
-    std::string audit;
-    (void)platform::read_file("/proc/self/cgroup", cgroup);
-    (void)platform::read_file("/proc/self/sessionid", audit);
+    // A file that cannot be read tells no session.
+    const std::string cgroup = platform::read_file("/proc/self/cgroup").value_or("");
+    const std::string audit = platform::read_file("/proc/self/sessionid").value_or("");
     const char* environment = std::getenv("XDG_SESSION_ID");
     return session_from(cgroup, audit, environment != nullptr ? environment : "");
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// What the platform interface (common/platform.h) takes from Linux. CMake puts
+// What the platform interface (common/platform/) takes from Linux. CMake puts
 // this folder on the include path of the Linux build only.
 
 namespace tarvenix::platform {
@@ -11,6 +11,10 @@ inline constexpr NativeHandle kInvalidHandle = -1;
 
 // The separator between the components of a path.
 inline constexpr char kPathSeparator = '/';
+
+// rename(2) refuses by itself to put a file where a folder is (EISDIR): a
+// copy's target needs no look first for that.
+inline constexpr bool kRenameRefusesFolders = true;
 
 // The program's own folder inside user_config_folder().
 inline constexpr char kUserFolderName[] = "tarvenix";

@@ -1,13 +1,13 @@
 #pragma once
 
-// What the platform interface (common/platform.h) takes from Windows. CMake
+// What the platform interface (common/platform/) takes from Windows. CMake
 // puts this folder on the include path of the Windows build only; the
 // interface itself stays free of <windows.h>.
 
 #include <cerrno>
 
 // The platform layer reports Windows errors as errno values (see
-// platform_win32.cpp). The C runtime lacks a value for an exceeded quota,
+// win32_internal.h). The C runtime lacks a value for an exceeded quota,
 // which the core's error table names; Windows Sockets' number stands in.
 #ifndef EDQUOT
 #define EDQUOT 10069
@@ -22,6 +22,10 @@ inline constexpr NativeHandle kInvalidHandle = nullptr;
 
 // The separator between the components of a path.
 inline constexpr char kPathSeparator = '\\';
+
+// A rename over a folder fails only as "access denied": a copy looks at its
+// target first, so a folder there is told as one before any data is copied.
+inline constexpr bool kRenameRefusesFolders = false;
 
 // The program's own folder inside user_config_folder().
 inline constexpr char kUserFolderName[] = "Tarvenix";

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/platform.h"
+#include "common/platform/process.h"
 #include "common/system_ports.h"
 
 namespace tarvenix {

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -12,7 +13,30 @@
 
 #include "support/os_helpers.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer runtime's count of the bytes the program has allocated and
+// not freed (GCC ships no header that declares it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
 namespace tarvenix::testing {
+
+#if defined(__SANITIZE_ADDRESS__)
+std::size_t heap_in_use() {
+    return __sanitizer_get_current_allocated_bytes();
+}
+bool resident_memory_counts() {
+    return false;
+}
+#else
+std::size_t heap_in_use() {
+    const struct mallinfo2 m = ::mallinfo2();
+    return m.uordblks + m.hblkhd;  // in use from the arenas, and mapped on their own
+}
+bool resident_memory_counts() {
+    return true;
+}
+#endif
 
 LockHolder::LockHolder(const std::string& path, LockKind kind) {
     int ready[2], release[2];
