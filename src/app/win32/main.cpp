@@ -10,7 +10,6 @@
 
 #include "app/win32/core_headers.h"
 #include "app/win32/main_window.h"
-#include "app/win32/progress_dialog.h"
 #include "app/win32/tray_icon.h"
 #include "app/win32/win32_desktop.h"
 #include "app/win32/win32_ports.h"
@@ -29,8 +28,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     w::Win32MessageBoxes boxes;
     w::Win32Sound sound;
     w::Win32BusyPointer busy;
-    w::Win32EventPump pump;
     tarvenix::SystemClock clock;
+    w::Win32EventPump pump(clock);
     tarvenix::WindowsSession session;
     w::Win32Shell shell;
     w::Win32FolderPicker folders;
@@ -41,9 +40,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // %APPDATA%\Tarvenix when the user cannot write there (Program Files).
     const std::string program_folder = tarvenix::platform::executable_folder();
     if (program_folder.empty()) {
-        boxes.show_box("Tarvenix",
-                       "プログラムのフォルダが見つかりません！\r"
-                       "設定ファイルと履歴ファイルの場所が決まらないため、起動できません。",
+        boxes.show_box("Tarvenix", tarvenix::face::kNoProgramFolder,
                        tarvenix::box_style::kOk | tarvenix::box_style::kIconStop, nullptr);
         return 1;
     }
@@ -55,18 +52,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     int exit_code = 0;
     {
-        w::ProgressDialog progress(&pump);
-        tarvenix::ProgramContext context(ports, progress,
+        w::ProgressDialog progress(pump, clock);
+        tarvenix::ProgramContext context(ports, progress.view(),
                                          tarvenix::locate_program_files(program_folder));
         w::TrayIcon tray;
-        w::MainWindow window(context.settings.page, progress, tray, desktop, pump);
+        w::MainWindow window(context.settings.page, progress, tray, desktop);
         tarvenix::AppController controller(context, window);
         window.set_controller(&controller);
-        desktop.set_tray_host(&tray);
-        progress.set_cancel_handler([&controller] {
-            controller.copyccl_bt();
-            controller.after_event();
-        });
+        desktop.set_tray_host(&controller.tray());
         folders.set_owner(window.hwnd());
 
         controller.start_up();

@@ -88,21 +88,12 @@ void Win32BusyPointer::set_busy(bool busy) {
 
 // --- event pump ------------------------------------------------------------
 
-void Win32EventPump::add_dialog_window(HWND window) {
-    dialogs_.push_back(window);
-}
-
-void Win32EventPump::remove_dialog_window(HWND window) {
-    dialogs_.erase(std::remove(dialogs_.begin(), dialogs_.end(), window), dialogs_.end());
-}
-
 void Win32EventPump::dispatch(MSG& msg) {
-    if (msg.hwnd != nullptr) {
-        HWND top = GetAncestor(msg.hwnd, GA_ROOT);
-        if (std::find(dialogs_.begin(), dialogs_.end(), top) != dialogs_.end() &&
-            IsDialogMessageW(top, &msg) != FALSE) {
-            return;
-        }
+    HWND top = msg.hwnd != nullptr ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (top != nullptr && Window::is_program_window(top) &&
+        (GetWindowLongPtrW(top, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 &&
+        IsDialogMessageW(top, &msg) != FALSE) {
+        return;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -120,14 +111,22 @@ int Win32EventPump::run() {
     return static_cast<int>(msg.wParam);
 }
 
-void Win32EventPump::process_events() {
+void Win32EventPump::serve() {
+    const double started = clock_.monotonic_seconds();
     MSG msg{};
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
+            break;
         }
         dispatch(msg);
+    }
+    gate_.served(started, clock_.monotonic_seconds());
+}
+
+void Win32EventPump::process_events() {
+    if (gate_.should_serve(clock_.monotonic_seconds())) {
+        serve();
     }
 }
 
@@ -135,7 +134,7 @@ void Win32EventPump::wait_for_events(double max_seconds) {
     const double ms = std::clamp(max_seconds * 1000.0, 0.0, 60'000.0);
     MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(std::lround(ms)), QS_ALLINPUT,
                                 MWMO_INPUTAVAILABLE);
-    process_events();
+    serve();
 }
 
 // --- shell -----------------------------------------------------------------

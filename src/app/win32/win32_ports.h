@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "app/core/progress_presenter.h"
 #include "common/ports.h"
 
 namespace tarvenix::win32 {
@@ -46,22 +46,29 @@ private:
 };
 
 // The one message loop of the program. Keyboard navigation (Tab, arrows,
-// Enter, Escape) works in the windows registered as dialogs.
+// Enter, Escape) works in the program's dialog-like windows (those whose
+// controls take the keyboard in turn, WS_EX_CONTROLPARENT). A pump call
+// serves the waiting messages when the core's PumpGate says so.
 class Win32EventPump final : public EventPumpPort {
 public:
-    void add_dialog_window(HWND window);
-    void remove_dialog_window(HWND window);
+    explicit Win32EventPump(ClockPort& clock)
+        : clock_(clock) {}
 
     // Runs until WM_QUIT; returns its exit code.
     int run();
-    // Handles every message that is waiting and returns. A WM_QUIT met here
-    // is posted again for the loop in run().
     void process_events() override;
     void wait_for_events(double max_seconds) override;
+    // The next pump call serves at once, within the prompt budget.
+    void request_prompt_pass() { gate_.request_prompt_pass(); }
 
 private:
-    void dispatch(MSG& msg);
-    std::vector<HWND> dialogs_;
+    // Handles every message that is waiting; a WM_QUIT met here is posted
+    // again for the loop in run().
+    void serve();
+    static void dispatch(MSG& msg);
+
+    ClockPort& clock_;
+    PumpGate gate_;
 };
 
 // Documents open with their associated program (ShellExecuteW); a .chm help

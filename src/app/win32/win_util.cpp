@@ -151,6 +151,10 @@ void fit_label(HWND label) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+bool Window::is_program_window(HWND window) {
+    return GetClassLongPtrW(window, GCLP_WNDPROC) == reinterpret_cast<ULONG_PTR>(&window_proc);
+}
+
 Window::~Window() {
     destroy();
 }

@@ -72,6 +72,8 @@ public:
     virtual ~Window();
 
     HWND hwnd() const { return hwnd_; }
+    // Whether a window is one of these (not a system dialog, not HTML Help's).
+    static bool is_program_window(HWND window);
 
 protected:
     // Registers the class on first use (background: the dialog colour).

@@ -17,8 +17,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/win32/control_ids.h"
-#include "app/win32/win_util.h"
+#include "app/win32/face_window.h"
 
 namespace {
 
@@ -90,8 +89,9 @@ int wmain(int argc, wchar_t** argv) {
         info.cbSize = sizeof info;
         GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
         out << "tab="
-            << SendMessageW(GetDlgItem(main, tarvenix::win32::ctl::SSTab1), TCM_GETCURSEL, 0, 0)
-            << " focus=" << tarvenix::win32::ctl::control_name(GetDlgCtrlID(info.hwndFocus))
+            << SendMessageW(FindWindowExW(main, nullptr, WC_TABCONTROLW, nullptr), TCM_GETCURSEL, 0,
+                            0)
+            << " focus=" << tarvenix::win32::control_name(GetDlgCtrlID(info.hwndFocus))
             << " shown=" << (IsWindowVisible(info.hwndFocus) != FALSE) << "\n";
     } else if (command == L"box") {
         HWND box = wait_for([main] { return box_of(main); });
