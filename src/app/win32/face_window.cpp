@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include "app/core/path_ellipsis.h"
+#include "common/platform.h"
+
 namespace tarvenix::win32 {
 
 namespace {
@@ -18,9 +21,8 @@ struct Style {
 // (left, centre, right), which is also that of SS_LEFT/SS_CENTER/SS_RIGHT and
 // ES_LEFT/ES_CENTER/ES_RIGHT. An option button of index 0 starts its group,
 // as does the first control after a group (the arrow keys stay in a group).
-Style style_of(const face::ControlSpec& c, bool after_options) {
+Style style_of(const face::ControlSpec& c, DWORD group) {
     const auto align = static_cast<DWORD>(c.align);
-    const DWORD group = after_options ? WS_GROUP : 0;
     switch (c.kind) {
         case Kind::kLabel:
             // Paths may hold "&": no mnemonic underlines.
@@ -30,7 +32,8 @@ Style style_of(const face::ControlSpec& c, bool after_options) {
         case Kind::kCheck:
             return {L"BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX | group};
         case Kind::kOption:
-            return {L"BUTTON", BS_AUTORADIOBUTTON | (c.index == 0 ? DWORD{WS_TABSTOP | WS_GROUP} : 0)};
+            return {L"BUTTON",
+                    BS_AUTORADIOBUTTON | (c.index == 0 ? DWORD{WS_TABSTOP | WS_GROUP} : 0)};
         case Kind::kButton:
             return {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE | group};
         case Kind::kFrame:
@@ -53,16 +56,6 @@ std::string control_name(int id) {
     return id >= kFirstControlId && at < controls.size() ? controls[at].full_name() : "";
 }
 
-int control_id(std::string_view full_name) {
-    const face::WindowSpec& window = face::main_window();
-    for (const face::ControlSpec& c : window.controls) {
-        if (c.full_name() == full_name) {
-            return kFirstControlId + window.position(c);
-        }
-    }
-    return 0;
-}
-
 FaceWindow::FaceWindow(const face::WindowSpec& spec)
     : spec_(spec) {
     if (spec.background) {
@@ -73,7 +66,9 @@ FaceWindow::FaceWindow(const face::WindowSpec& spec)
 FaceWindow::~FaceWindow() {
     destroy();
     for (const auto& [control, font] : fonts_) {
-        DeleteObject(font);
+        if (font != nullptr) {
+            DeleteObject(font);
+        }
     }
     if (background_ != nullptr) {
         DeleteObject(background_);
@@ -82,10 +77,9 @@ FaceWindow::~FaceWindow() {
 
 void FaceWindow::open(DWORD style, DWORD ex_style,
                       const std::function<HWND(const face::ControlSpec&)>& parent) {
-    const Twips tw;
     create_window(widen("Tarvenix." + std::string(spec_.name)).c_str(),
                   widen(spec_.caption).c_str(), style, ex_style, nullptr, RECT{0, 0, 100, 100});
-    set_client_size(hwnd(), tw(spec_.width), tw(spec_.height));
+    set_client_size(hwnd(), pixels(spec_.width), pixels(spec_.height));
     tool_tips_ = nullptr;
     controls_.clear();
     for (const face::ControlSpec& c : spec_.controls) {
@@ -95,22 +89,23 @@ void FaceWindow::open(DWORD style, DWORD ex_style,
 }
 
 HWND FaceWindow::make(const face::ControlSpec& c, HWND parent) {
-    const Twips tw;
-    const auto at = static_cast<std::size_t>(spec_.position(c));
-    const bool after_options = at > 0 && spec_.controls[at - 1].kind == Kind::kOption &&
-                               c.kind != Kind::kOption;
-    const Style s = style_of(c, after_options);
+    const int at = spec_.position(c);
+    const bool after_options = at > 0 && c.kind != Kind::kOption && (&c - 1)->kind == Kind::kOption;
+    const Style s = style_of(c, after_options ? WS_GROUP : 0);
     // A control in a frame is placed from the frame's corner.
     face::Twips where = c.at;
     if (const face::ControlSpec* frame = c.frame.empty() ? nullptr : spec_.find(c.frame)) {
         where.left += frame->at.left;
         where.top += frame->at.top;
     }
-    HWND control = make_control(parent, s.window_class, widen(c.text), s.style,
-                                tw.rect(where.left, where.top, where.width, where.height),
-                                kFirstControlId + spec_.position(c), font_of(c), s.ex_style);
+    HFONT& font = fonts_[&c];
+    if (c.font && font == nullptr) {
+        font = make_font(c.font->face, c.font->points, c.font->bold, c.font->italic);
+    }
+    HWND control = make_control(parent, s.window_class, widen(c.text), s.style, pixels(where),
+                                kFirstControlId + at, font, s.ex_style);
     if (c.kind == Kind::kIcon) {
-        SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(program_icon(false)), 0);
+        SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(program_icon()), 0);
     } else if (c.kind == Kind::kLabel && !c.text.empty() && !c.path) {
         fit_label(control);
     }
@@ -120,26 +115,12 @@ HWND FaceWindow::make(const face::ControlSpec& c, HWND parent) {
     return control;
 }
 
-HFONT FaceWindow::font_of(const face::ControlSpec& c) {
-    if (!c.font) {
-        return nullptr;  // the program's font
-    }
-    for (const auto& [control, font] : fonts_) {
-        if (control == &c) {
-            return font;
-        }
-    }
-    const face::Font& f = *c.font;
-    fonts_.emplace_back(&c, make_font(widen(f.face).c_str(), f.points, f.bold, f.italic));
-    return fonts_.back().second;
-}
-
 void FaceWindow::add_tool_tip(HWND control, std::string_view text) {
     if (tool_tips_ == nullptr) {
-        tool_tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                     WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
+        tool_tips_ =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(),
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
     }
     std::wstring tip = widen(text);  // the tool tip control keeps a copy
     TTTOOLINFOW info{};
@@ -151,11 +132,6 @@ void FaceWindow::add_tool_tip(HWND control, std::string_view text) {
     SendMessageW(tool_tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
-HWND FaceWindow::control(const face::ControlSpec& c) const {
-    const auto at = static_cast<std::size_t>(spec_.position(c));
-    return hwnd() != nullptr && at < controls_.size() ? controls_[at] : nullptr;
-}
-
 HWND FaceWindow::control(std::string_view full_name) const {
     for (const face::ControlSpec& c : spec_.controls) {
         if (c.full_name() == full_name) {
@@ -165,21 +141,18 @@ HWND FaceWindow::control(std::string_view full_name) const {
     return nullptr;
 }
 
-const face::ControlSpec* FaceWindow::spec_of(int id) const {
-    const auto at = static_cast<std::size_t>(id - kFirstControlId);
-    return id >= kFirstControlId && at < spec_.controls.size() ? &spec_.controls[at] : nullptr;
-}
-
-void FaceWindow::set_label(std::string_view full_name, std::string_view text) {
-    HWND label = control(full_name);
-    set_window_text(label, text);
-    fit_label(label);
-}
-
-void FaceWindow::run(face::Action action, int index) const {
-    if (runner_) {
-        runner_(action, index);
+bool FaceWindow::show_centred(DWORD style, DWORD ex_style, std::string_view label,
+                              std::string_view text) {
+    const bool opening = hwnd() == nullptr;
+    if (opening) {
+        open(style, ex_style);
+        set_window_text(control(label), text);
+        fit_label(control(label));
+        centre_on_screen(hwnd());
     }
+    ShowWindow(hwnd(), SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd());
+    return opening;
 }
 
 LRESULT FaceWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -200,9 +173,8 @@ LRESULT FaceWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             auto dc = reinterpret_cast<HDC>(wparam);
             SetTextColor(dc, colour_of(c != nullptr ? c->colour : std::nullopt, COLOR_WINDOWTEXT));
             SetBkColor(dc, colour_of(spec_.background, COLOR_BTNFACE));
-            return reinterpret_cast<LRESULT>(background_ != nullptr
-                                                 ? background_
-                                                 : GetSysColorBrush(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(
+                background_ != nullptr ? background_ : GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_COMMAND:
             if (const face::ControlSpec* c = spec_of(LOWORD(wparam));
@@ -214,6 +186,91 @@ LRESULT FaceWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             break;
     }
     return Window::handle_message(message, wparam, lparam);
+}
+
+// --- copydlg -------------------------------------------------------------------
+
+ProgressDialog::ProgressDialog(Win32EventPump& pump, ClockPort& clock)
+    : FaceWindow(face::progress_dialog())
+    , pump_(pump)
+    , presenter_(*this, clock) {
+    // No close button: the run takes the dialog off the screen, the user
+    // stops the run with "中　止".
+    open(WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
+}
+
+void ProgressDialog::show_dialog(bool first_time) {
+    if (first_time) {
+        centre_on_screen(hwnd());  // later the user may have moved it
+    }
+    ShowWindow(hwnd(), SW_SHOW);
+    UpdateWindow(hwnd());
+}
+
+void ProgressDialog::set_text(ProgressLabel label, std::string_view text) {
+    // A path keeps to its label's one line, shortened in the middle as the
+    // label's font draws it.
+    const face::ControlSpec* row = spec().find(progress_label_name(label));
+    HWND shown = control(*row);
+    RECT area{};
+    GetClientRect(shown, &area);
+    const auto width = [shown](std::string_view part) {
+        return static_cast<int>(text_extent(shown, widen(part)).cx);
+    };
+    set_window_text(shown, row->path
+                               ? shorten_path(text, area.right, width, platform::kPathSeparator)
+                               : std::string(text));
+}
+
+LRESULT ProgressDialog::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == kPassMessage) {
+        presenter_.pass();
+    } else if (message == WM_TIMER) {
+        KillTimer(hwnd(), kPresenterTimer);
+        presenter_.on_timer();
+    } else if (message != WM_CLOSE) {  // only the run closes it (nor does Escape)
+        return FaceWindow::handle_message(message, wparam, lparam);
+    }
+    return 0;
+}
+
+// --- frmSplash and frmAbout --------------------------------------------------------
+
+void SplashWindow::present(std::string_view product_text) {
+    show_centred(WS_POPUP | WS_CAPTION, WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, "lblProductName",
+                 product_text);
+    SetFocus(hwnd());
+    UpdateWindow(hwnd());
+}
+
+LRESULT SplashWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+        close();
+        return 0;
+    }
+    if (message == WM_ACTIVATE && LOWORD(wparam) != WA_INACTIVE) {
+        centre_on_screen(hwnd());  // centred again whenever it becomes active
+    }
+    return FaceWindow::handle_message(message, wparam, lparam);
+}
+
+void AboutWindow::show(std::string_view version_text) {
+    if (show_centred(WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
+                     "lbl_ver", version_text)) {
+        HWND ok = control("cmdOK");
+        SendMessageW(ok, BM_SETSTYLE, BS_DEFPUSHBUTTON, FALSE);
+        SetFocus(ok);
+    }
+}
+
+LRESULT AboutWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    // Enter and Escape come from the dialog keyboard as IDOK and IDCANCEL.
+    if (message == WM_CLOSE ||
+        (message == WM_COMMAND && (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL))) {
+        close();
+        return 0;
+    }
+    return FaceWindow::handle_message(message, wparam, lparam);
 }
 
 }  // namespace tarvenix::win32

@@ -8,10 +8,7 @@
 #include <objbase.h>
 // clang-format on
 
-#include "app/win32/core_headers.h"
 #include "app/win32/main_window.h"
-#include "app/win32/tray_icon.h"
-#include "app/win32/win32_desktop.h"
 #include "app/win32/win32_ports.h"
 #include "common/platform.h"
 #include "common/system_ports.h"
@@ -44,10 +41,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                        tarvenix::box_style::kOk | tarvenix::box_style::kIconStop, nullptr);
         return 1;
     }
-    // A console the program was started from (Ctrl+C, its window closed)
-    // asks it to end through the platform layer, which the main window's
-    // timer checks; without a console nothing arrives there, and the end of
-    // the session comes as WM_QUERYENDSESSION / WM_ENDSESSION.
+    // A console's Ctrl+C or closing asks the program to end through the
+    // platform layer, which Timer1 checks; the session's end comes as messages.
     tarvenix::platform::watch_termination_signals();
 
     int exit_code = 0;
@@ -56,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         tarvenix::ProgramContext context(ports, progress.view(),
                                          tarvenix::locate_program_files(program_folder));
         w::TrayIcon tray;
-        w::MainWindow window(context.settings.page, progress, tray, desktop);
+        w::MainWindow window(context.settings.page, progress, tray);
         tarvenix::AppController controller(context, window);
         window.set_controller(&controller);
         desktop.set_tray_host(&controller.tray());

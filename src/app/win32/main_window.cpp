@@ -1,10 +1,8 @@
 #include "app/win32/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
-#include "app/win32/core_headers.h"
-#include "app/win32/tray_icon.h"
-#include "app/win32/win32_desktop.h"
 #include "common/platform.h"
 
 namespace tarvenix::win32 {
@@ -20,13 +18,44 @@ constexpr UINT kLeftMessage = WM_APP + 2;
 
 }  // namespace
 
+// --- the tray icon -----------------------------------------------------------------
+
+UINT TrayIcon::taskbar_created_message() {
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+bool TrayIcon::notify(DWORD what, std::string_view tool_tip) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner_;
+    data.uID = 1;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kCallbackMessage;
+    data.hIcon = program_icon(true);
+    // The tip field holds 127 characters and its NUL; a longer tip is cut.
+    lstrcpynW(data.szTip, widen(tool_tip).c_str(), static_cast<int>(std::size(data.szTip)));
+    return Shell_NotifyIconW(what, &data) != FALSE;
+}
+
+bool TrayIcon::add_tray_icon(std::string_view tool_tip) {
+    return notify(NIM_ADD, tool_tip);
+}
+
+bool TrayIcon::modify_tray_tip(std::string_view tool_tip) {
+    return notify(NIM_MODIFY, tool_tip);
+}
+
+void TrayIcon::remove_tray_icon() {
+    notify(NIM_DELETE, {});
+}
+
 // A settings tab's page: a child of the tab control over its display area
 // (the tab control draws around it, and the keyboard reaches it after the
 // tabs), whose controls' notifications are the main window's to handle.
 class MainWindow::TabPage final : public Window {
 public:
-    TabPage(HWND tabs, HWND main_window, const RECT& area)
-        : main_window_(main_window) {
+    TabPage(HWND tabs, const RECT& area) {
         create_window(L"Tarvenix.TabPage", L"", WS_CHILD | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT,
                       tabs, area);
     }
@@ -34,22 +63,17 @@ public:
 protected:
     LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override {
         if (message == WM_COMMAND || message == WM_NOTIFY || message == WM_LBUTTONDBLCLK) {
-            return SendMessageW(main_window_, message, wparam, lparam);
+            return SendMessageW(GetAncestor(hwnd(), GA_ROOT), message, wparam, lparam);
         }
         return Window::handle_message(message, wparam, lparam);
     }
-
-private:
-    HWND main_window_;
 };
 
-MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& tray,
-                       Win32Desktop& desktop)
+MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& tray)
     : FaceWindow(face::main_window())
     , page_(page)
     , progress_(progress)
     , tray_(tray)
-    , desktop_(desktop)
     , alive_(std::make_shared<bool>(true)) {
     // A fixed-size frame; minimising is kept for the time the window stands
     // in for a missing tray. The table lists the buttons before the pages'
@@ -98,9 +122,7 @@ MainWindow::~MainWindow() {
 // --- building the window ---------------------------------------------------------
 
 void MainWindow::build_tabs() {
-    const Twips tw;
-    const face::Twips at = face::kSettingsTabs;
-    const RECT where = tw.rect(at.left, at.top, at.width, at.height);
+    const RECT where = pixels(face::kSettingsTabs);
     // Four tabs to a row, in three rows, as the settings window always had.
     tabs_ = make_control(hwnd(), WC_TABCONTROLW, L"",
                          WS_TABSTOP | WS_CLIPCHILDREN | TCS_MULTILINE | TCS_FIXEDWIDTH, where,
@@ -119,7 +141,7 @@ void MainWindow::build_tabs() {
     GetClientRect(tabs_, &area);
     SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     for (std::size_t i = 0; i < captions.size(); ++i) {
-        pages_.push_back(std::make_unique<TabPage>(tabs_, hwnd(), area));
+        pages_.push_back(std::make_unique<TabPage>(tabs_, area));
     }
 }
 
@@ -160,9 +182,7 @@ void MainWindow::show(const face::ControlSpec& c) {
 }
 
 void MainWindow::show_tab(int index) {
-    if (static_cast<int>(SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)) != index) {
-        SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
-    }
+    SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
     for (std::size_t i = 0; i < pages_.size(); ++i) {
         ShowWindow(pages_[i]->hwnd(), static_cast<int>(i) == index ? SW_SHOW : SW_HIDE);
     }
@@ -246,18 +266,16 @@ void MainWindow::on_menu(int id) {
 }
 
 void MainWindow::on_left(int id) {
-    // Where the focus went is known once it has settled: only a move to
-    // another control of this window counts as leaving the box, not another
-    // program, a menu or the range check's own message box taking the
-    // keyboard, nor a focus put back in the box meanwhile.
+    // Where the focus went is known once it has settled: only another control
+    // of this window counts, not another program, a menu, the range check's
+    // own box, nor the box itself when the focus was put back meanwhile.
     const face::ControlSpec* c = spec_of(id);
     HWND focus = GetFocus();
-    if (controller_ == nullptr || c == nullptr) {
-        return;
+    if (controller_ != nullptr && c != nullptr) {
+        controller_->leave_checks().focus_left(
+            *c->mirrors, focus != nullptr && focus != control(*c) && IsChild(hwnd(), focus));
+        controller_->leave_checks().settle(*controller_);
     }
-    controller_->leave_checks().focus_left(
-        *c->mirrors, focus != nullptr && focus != control(*c) && IsChild(hwnd(), focus) != FALSE);
-    controller_->leave_checks().settle(*controller_);
 }
 
 void MainWindow::on_timer() {
@@ -309,10 +327,9 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_QUERYENDSESSION:
         case WM_ENDSESSION:
-            // The end of the session is never refused. From the question on
-            // nothing waits for a click: open boxes close, a run stops, and
-            // the shut-down sequence runs while the system waits, at the
-            // latest before WM_ENDSESSION returns (the process ends then).
+            // The end of the session is never refused. From the question on no
+            // box waits for a click, a run stops and the shut-down sequence runs,
+            // at the latest before WM_ENDSESSION returns (the process ends then).
             if (message == WM_QUERYENDSESSION || wparam != FALSE) {
                 forward([](AppController& c) { c.on_termination_request(); });
             }
@@ -335,7 +352,7 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     return FaceWindow::handle_message(message, wparam, lparam);
 }
 
-// --- the window --------------------------------------------------------------------
+// --- the view ----------------------------------------------------------------------
 
 void MainWindow::set_window_visible(bool visible) {
     if (visible) {
@@ -349,14 +366,6 @@ void MainWindow::set_window_visible(bool visible) {
     }
     // With no tray icon to come back through, "hidden" is minimised.
     ShowWindow(hwnd(), standing_in_ ? SW_MINIMIZE : SW_HIDE);
-}
-
-bool MainWindow::window_visible() const {
-    return IsWindowVisible(hwnd()) != FALSE && IsIconic(hwnd()) == FALSE;
-}
-
-std::int32_t MainWindow::window_handle() const {
-    return desktop_.handle_of(hwnd());
 }
 
 void MainWindow::popup_menu(PopupMenu which) {
@@ -378,32 +387,7 @@ void MainWindow::stand_in_for_tray(bool standing_in) {
     // its menu bar; its client area keeps its size either way.
     standing_in_ = standing_in;
     SetMenu(hwnd(), standing_in ? menu_bar_ : nullptr);
-    const Twips tw;
-    set_client_size(hwnd(), tw(spec().width), tw(spec().height));
-}
-
-TrayIconPort& MainWindow::tray_icon() {
-    return tray_;
-}
-
-void MainWindow::show_splash(std::string_view product_text) {
-    splash_.present(product_text);
-}
-
-void MainWindow::close_splash() {
-    splash_.close();
-}
-
-void MainWindow::show_about(std::string_view version_text) {
-    about_.show(version_text);
-}
-
-void MainWindow::close_about() {
-    about_.close();
-}
-
-void MainWindow::close_progress() {
-    progress_.view().hide();
+    set_client_size(hwnd(), pixels(spec().width), pixels(spec().height));
 }
 
 void MainWindow::end_program() {
@@ -411,10 +395,6 @@ void MainWindow::end_program() {
     splash_.close();
     about_.close();
     DestroyWindow(hwnd());  // WM_DESTROY ends the message loop
-}
-
-void MainWindow::close_main_window() {
-    end_program();
 }
 
 void MainWindow::quit_immediately() {

@@ -12,19 +12,79 @@
 
 #include "app/core/app_views.h"
 #include "app/core/controller_command.h"
-#include "app/win32/dialogs.h"
+#include "app/core/tray_presence.h"
+#include "app/win32/face_window.h"
+#include "app/win32/win32_ports.h"
 #include "settings/settings_page.h"
+
+// The toolbox object has fields named after the Windows message codes
+// (WM_LBUTTONDOWN, ...) and an ExitWindows operation: <windows.h>'s macros of
+// those names are set aside while the controller's declarations are read.
+#pragma push_macro("WM_MOUSEMOVE")
+#pragma push_macro("WM_LBUTTONDOWN")
+#pragma push_macro("WM_LBUTTONUP")
+#pragma push_macro("WM_LBUTTONDBLCLK")
+#pragma push_macro("WM_RBUTTONDOWN")
+#pragma push_macro("WM_RBUTTONUP")
+#pragma push_macro("WM_RBUTTONDBLCLK")
+#pragma push_macro("ExitWindows")
+#undef WM_MOUSEMOVE
+#undef WM_LBUTTONDOWN
+#undef WM_LBUTTONUP
+#undef WM_LBUTTONDBLCLK
+#undef WM_RBUTTONDOWN
+#undef WM_RBUTTONUP
+#undef WM_RBUTTONDBLCLK
+#undef ExitWindows
+
+#include "app/core/app_controller.h"
+
+#pragma pop_macro("WM_MOUSEMOVE")
+#pragma pop_macro("WM_LBUTTONDOWN")
+#pragma pop_macro("WM_LBUTTONUP")
+#pragma pop_macro("WM_LBUTTONDBLCLK")
+#pragma pop_macro("WM_RBUTTONDOWN")
+#pragma pop_macro("WM_RBUTTONUP")
+#pragma pop_macro("WM_RBUTTONDBLCLK")
+#pragma pop_macro("ExitWindows")
 
 namespace tarvenix::win32 {
 
-class TrayIcon;
-class Win32Desktop;
+// The program's icon in the notification area: added, modified and removed
+// with Shell_NotifyIconW, nothing more (when to try again, and what stands in
+// while there is none, is the core's TrayPresence). Its mouse messages reach
+// the owner window as kCallbackMessage with the mouse message in lParam.
+class TrayIcon final : public TrayIconPort {
+public:
+    static constexpr UINT kCallbackMessage = WM_APP + 1;
+
+    ~TrayIcon() override { remove_tray_icon(); }
+
+    // owner: the window that gets the icon's mouse messages.
+    void set_owner(HWND owner) { owner_ = owner; }
+
+    // False when the shell has no notification area (yet).
+    bool add_tray_icon(std::string_view tool_tip) override;
+    bool modify_tray_tip(std::string_view tool_tip) override;
+    void remove_tray_icon() override;
+    // Windows does not say when a notification area goes away; a new one
+    // says it came (taskbar_created_message).
+    bool tray_present() override { return true; }
+
+    // The message the shell broadcasts when its taskbar is created.
+    static UINT taskbar_created_message();
+
+private:
+    bool notify(DWORD what, std::string_view tool_tip);
+
+    HWND owner_ = nullptr;
+};
 
 class MainWindow final : public FaceWindow, public MainWindowView {
 public:
     // The window is created hidden; Timer1 starts ticking at once. Clicks in
     // the progress dialog and About go to the controller through it too.
-    MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& tray, Win32Desktop& desktop);
+    MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& tray);
     ~MainWindow() override;
 
     // Events are handed to the controller from here on.
@@ -32,17 +92,19 @@ public:
 
     // MainWindowView
     void set_window_visible(bool visible) override;
-    bool window_visible() const override;
-    std::int32_t window_handle() const override;
+    bool window_visible() const override {
+        return IsWindowVisible(hwnd()) != FALSE && IsIconic(hwnd()) == FALSE;
+    }
+    std::int32_t window_handle() const override { return handle_of(hwnd()); }
     void popup_menu(PopupMenu menu) override;
     void stand_in_for_tray(bool standing_in) override;
-    TrayIconPort& tray_icon() override;
-    void show_splash(std::string_view product_text) override;
-    void close_splash() override;
-    void show_about(std::string_view version_text) override;
-    void close_about() override;
-    void close_progress() override;
-    void close_main_window() override;
+    TrayIconPort& tray_icon() override { return tray_; }
+    void show_splash(std::string_view product_text) override { splash_.present(product_text); }
+    void close_splash() override { splash_.close(); }
+    void show_about(std::string_view version_text) override { about_.show(version_text); }
+    void close_about() override { about_.close(); }
+    void close_progress() override { progress_.view().hide(); }
+    void close_main_window() override { end_program(); }
     void quit_immediately() override;
 
     HWND tabs() const { return tabs_; }
@@ -70,7 +132,6 @@ private:
     SettingsPage& page_;
     ProgressDialog& progress_;
     TrayIcon& tray_;
-    Win32Desktop& desktop_;
     AppController* controller_ = nullptr;
 
     HWND tabs_ = nullptr;

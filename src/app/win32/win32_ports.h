@@ -1,8 +1,9 @@
 #pragma once
 
 // The desktop services of the program, done with Win32: message boxes,
-// sounds, the busy pointer, the event pump, opening documents
-// (the help file with HTML Help) and the folder picker.
+// sounds, the busy pointer, the event pump, opening documents (the help file
+// with HTML Help), the folder picker, and the file dialogs and windows the
+// toolbox object reaches by handle.
 
 #include <windows.h>
 
@@ -26,8 +27,6 @@ public:
     // boxes and the folder picker) as if it was cancelled; the calls that
     // opened them return.
     void close_open_boxes() override;
-    // Lines separated by "\r" or "\r\n" as the box shows them ("\r\n").
-    static std::wstring box_text(std::string_view text);
 };
 
 class Win32Sound final : public SoundPort {
@@ -38,11 +37,9 @@ public:
 
 class Win32BusyPointer final : public BusyPointerPort {
 public:
-    void set_busy(bool busy) override;
-
-private:
-    HCURSOR previous_ = nullptr;
-    bool busy_ = false;
+    void set_busy(bool busy) override {
+        SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+    }
 };
 
 // The one message loop of the program. Keyboard navigation (Tab, arrows,
@@ -92,6 +89,39 @@ public:
 
 private:
     HWND owner_ = nullptr;
+};
+
+// A window as the toolbox object holds it: its handle's number, which 64-bit
+// Windows keeps within 32 bits (sign-extended back) for 32-bit programs'
+// sake; 0 for none. window_of answers nullptr for a window that is gone.
+inline std::int32_t handle_of(HWND window) {
+    return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window));
+}
+HWND window_of(std::int32_t handle);
+
+class Win32Desktop final : public TrayHostDesktop {
+public:
+    std::string open_file_dialog(std::int32_t owner, std::string_view title,
+                                 std::string_view filter,
+                                 std::string_view initial_folder) override {
+        return file_dialog(false, owner, title, filter, initial_folder, {});
+    }
+    std::string save_file_dialog(std::int32_t owner, std::string_view title,
+                                 std::string_view filter, std::string_view initial_folder,
+                                 std::string_view proposed_name) override {
+        return file_dialog(true, owner, title, filter, initial_folder, proposed_name);
+    }
+    std::int32_t find_window(std::string_view title) override;
+    void bring_to_front(std::int32_t window) override { SetForegroundWindow(window_of(window)); }
+    void set_top_most(std::int32_t window, bool top_most) override;
+    void request_close(std::int32_t window) override {
+        SendMessageW(window_of(window), WM_CLOSE, 0, 0);
+    }
+
+private:
+    static std::string file_dialog(bool save, std::int32_t owner, std::string_view title,
+                                   std::string_view filter, std::string_view initial_folder,
+                                   std::string_view proposed_name);
 };
 
 }  // namespace tarvenix::win32
