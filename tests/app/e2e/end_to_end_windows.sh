@@ -26,7 +26,7 @@ cp "$program/system.dat" "$work/system.dat.before"
 
 # The first run makes the prefix (Japanese fonts, code page 932).
 "$wine_run" cmd /c exit 0 || fail "the wine prefix could not be made"
-on_desktop "$(winpath "$program/tarvenix.exe")" > "$work/desktop.log" 2>&1 &
+start_on_desktop "$(winpath "$program/tarvenix.exe")"
 
 # The splash stands for two seconds, then the backup at start runs.
 wait_for '\[Success\] \[Prg open\]' 600 || fail "no successful start-up backup within 60 seconds"

@@ -71,12 +71,17 @@ bool text_fits(HWND label) {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 2 ? argv[2] : L"";
     std::ostringstream out;
-    // The program's window once it is on the screen, or the installer's page.
+    // The program's window once it is on the screen, or the installer's page
+    // (the components page once its list is filled).
     HWND main = wait_for([&command] {
         HWND w = FindWindowW(L"Tarvenix.Menu", nullptr);
-        return command == L"state" || command == L"box"
-                   ? (IsWindowVisible(w) != FALSE ? w : nullptr)
-                   : FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
+        if (command == L"state" || command == L"box") {
+            return IsWindowVisible(w) != FALSE ? w : nullptr;
+        }
+        HWND page = FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
+        return command != L"components" || SendMessageW(GetDlgItem(page, 1032), TVM_GETCOUNT, 0, 0)
+                   ? page
+                   : nullptr;
     });
     if (main == nullptr) {
         out << "<no window>\n";
