@@ -76,8 +76,8 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& t
     , tray_(tray)
     , alive_(std::make_shared<bool>(true)) {
     // A fixed-size frame; minimising is kept for the time the window stands
-    // in for a missing tray. The table lists the buttons before the pages'
-    // controls, so the tabs come after the buttons in the focus order.
+    // in for a missing tray. The tab control is made where the table's first
+    // page control comes, which gives it its place in the focus order.
     open(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
          WS_EX_CONTROLPARENT, [this](const face::ControlSpec& c) -> HWND {
              if (c.page < 0) {
