@@ -114,11 +114,13 @@ TEST_P(RefusedSave, ShowsTheMessageTabAndFocusAndWritesNothing) {
     EXPECT_FALSE(exists(dir_ / "system.dat")) << c.name;
 }
 
-// A box left for another control checks its value (as the end-to-end test
-// shows with a real box); one saved straight away is checked once, by the
-// save, which puts the focus back in it before the focus has settled.
+// A box left for another control checks its value; one saved straight away
+// is checked once, by the save, which puts the focus back in it before the
+// focus has settled.
 const RefusedCase kRefused[] = {{"half_filled_set_3", "srcfld_txt(2)=@source|ok_bt",
                                  "フォルダ3の設定に空文字列が含まれてます！", 2, "srcfld_txt(2)"},
+                                {"hour_24_leaves_its_box", "hour_txt(0)=24|>min_txt(0)",
+                                 "入力された時間が範囲外です！", 9, "hour_txt(0)"},
                                 {"hour_25_saved_straight_away", "hour_txt(0)=25|ok_bt",
                                  "入力された時間が範囲外です！", 9, "hour_txt(0)"}};
 
