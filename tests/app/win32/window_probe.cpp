@@ -2,6 +2,7 @@
 // scripts that drive them on wine's desktop (the probe runs there too):
 //   window_probe OUT state       the settings tab, the control with the focus, shown or not
 //   window_probe OUT box         the text of the program's message box
+//   window_probe OUT button ID   where on the screen that box's button ID is, "x y"
 //   window_probe OUT components  the installer's list: a scroll bar, each item's description
 //   window_probe OUT checkbox    the installer page's check box and its state
 // The answer goes to the file OUT whole once the probe ends (a program started
@@ -75,7 +76,7 @@ int wmain(int argc, wchar_t** argv) {
     // (the components page once its list is filled).
     HWND main = wait_for([&command] {
         HWND w = FindWindowW(L"Tarvenix.Menu", nullptr);
-        if (command == L"state" || command == L"box") {
+        if (command == L"state" || command == L"box" || command == L"button") {
             return IsWindowVisible(w) != FALSE ? w : nullptr;
         }
         HWND page = FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
@@ -101,6 +102,12 @@ int wmain(int argc, wchar_t** argv) {
     } else if (command == L"box") {
         HWND box = wait_for([main] { return box_of(main); });
         out << window_text(GetDlgItem(box, 0xFFFF)) << "\n";
+    } else if (command == L"button") {
+        RECT r{};
+        GetWindowRect(
+            GetDlgItem(wait_for([main] { return box_of(main); }), argc > 3 ? _wtoi(argv[3]) : IDOK),
+            &r);
+        out << (r.left + r.right) / 2 << " " << (r.top + r.bottom) / 2 << "\n";
     } else if (command == L"checkbox") {
         // On the installer's last page, once it is up.
         HWND box = wait_for([] {
