@@ -73,6 +73,8 @@ public:
     void hide() override { visible_ = false; }
     bool visible() const override { return visible_; }
     void set_label(ProgressLabel, std::string_view) override {}
+    void file_started(std::string_view, std::uint64_t) override {}
+    void file_finished() override {}
 
 private:
     bool visible_ = false;
@@ -147,9 +149,10 @@ int compare_pumps(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    tarvenix::qt::QtEventPump qt_pump;
-    tarvenix::qt::ProgressDialog qt_progress;
-    qt_progress.set_prompt_pass_request([&qt_pump] { qt_pump.request_prompt_pass(); });
+    tarvenix::SystemClock clock;
+    tarvenix::qt::QtEventPump qt_pump(clock);
+    tarvenix::qt::ProgressDialog qt_dialog(clock, qt_pump);
+    ProgressView& qt_progress = qt_dialog.presenter();
     UnattendedUi idle_pump;
     NoProgress no_progress;
     std::vector<double> scripted;
@@ -197,21 +200,21 @@ int main(int argc, char** argv) {
     std::unique_ptr<QApplication> app;
     std::unique_ptr<tarvenix::qt::QtEventPump> real_pump;
     std::unique_ptr<tarvenix::qt::ProgressDialog> real_progress;
+    tarvenix::SystemClock clock;
     if (qt_pump) {
         if (qgetenv("QT_QPA_PLATFORM").isEmpty()) {
             qputenv("QT_QPA_PLATFORM", "offscreen");
         }
         int qt_argc = 1;
         app = std::make_unique<QApplication>(qt_argc, argv);
-        real_pump = std::make_unique<tarvenix::qt::QtEventPump>();
-        real_progress = std::make_unique<tarvenix::qt::ProgressDialog>();
-        real_progress->set_prompt_pass_request([&real_pump] { real_pump->request_prompt_pass(); });
+        real_pump = std::make_unique<tarvenix::qt::QtEventPump>(clock);
+        real_progress = std::make_unique<tarvenix::qt::ProgressDialog>(clock, *real_pump);
     }
     UnattendedUi idle_pump;
     NoProgress no_progress;
     EventPumpPort& pump = real_pump ? static_cast<EventPumpPort&>(*real_pump)
                                     : static_cast<EventPumpPort&>(idle_pump);
-    ProgressView& progress = real_progress ? static_cast<ProgressView&>(*real_progress)
+    ProgressView& progress = real_progress ? static_cast<ProgressView&>(real_progress->presenter())
                                            : static_cast<ProgressView&>(no_progress);
     return run_once(argv[1], argv[2], argv[3], pump, progress).first;
 }

@@ -47,7 +47,7 @@ TABLE=$(
     cat <<'EOF'
 P1|src/common/posix/platform_posix.cpp|    if (::renameat(dir_, temp_.c_str(), dir_, target_.c_str()) != 0) {|    if (::renameat(dir_, temp_.c_str(), dir_, target_.c_str()) != 0 && errno == 0) {|platform: a failed rename of a staged copy reported as done
 P2|src/common/posix/platform_posix.cpp|    if (::flock(fd, LOCK_EX \| LOCK_NB) != 0) {@NL@        return errno == EWOULDBLOCK;|    if (::flock(fd, LOCK_UN) != 0) {@NL@        return errno == EWOULDBLOCK;|platform: the flock() lock family not probed when looking for a locked source
-P3|src/common/posix/platform_posix.cpp|e->d_name[0] == '.'});|e->d_name[0] == '.' \&\& e->d_name[1] != '.'});|platform: hidden-name rule inverted for names starting with ".."
+P3|src/common/posix/platform_posix.cpp|name[0] == '.'});|name[0] == '.' \&\& name[1] != '.'});|platform: hidden-name rule inverted for names starting with ".."
 C1|src/common/time_text.cpp|"%02lld:%02lld:%02lld"|"%lld:%02lld:%02lld"|common: clock text without zero padding of the hour
 C2|src/common/vostrel.cpp|    {"okc", 32, "確認", 33},|    {"okc", 32, "確認", 35},|common: Msg_Box kind "okc" mapped to Yes/No/Cancel buttons
 C3|src/common/text_codec.cpp|        total += bytes ? bytes->size() : unit.size();|        total += unit.size();|common: LenByte counts UTF-8 bytes instead of code-page bytes
@@ -57,7 +57,7 @@ H1|src/history/history_log.cpp|        case history_kind::kSuccess:@NL@         
 H2|src/history/history_log.cpp|        case run_trigger::kProgramStart:@NL@            return "[Prg open]";|        case run_trigger::kProgramStart:@NL@            return "[Prg close]";|history: program-start trigger written as the close trigger
 H3|src/history/history_log.cpp|kind, trigger, text)) + "\r\n";|kind, trigger, text)) + "\n";|history: lines end in LF instead of CR LF
 H4|src/history/history_log.cpp|        if (byte < 0x20 \|\| byte == 0x7F \|\| ch == '^') {|        if ((byte < 0x20 \&\& ch != '\n') \|\| byte == 0x7F \|\| ch == '^') {|history: a line feed in a name not escaped (starts a line of its own)
-E1|src/engine/backup_engine.cpp|                job.src_status.mtime_sec <= dst->mtime_sec) {|                job.src_status.mtime_sec < dst->mtime_sec) {|engine: newer-only copies a file as old as its copy (>= instead of >)
+E1|src/engine/backup_engine.cpp|                in_steps(job.src_status.mtime_sec) <= in_steps(dst->mtime_sec)) {|                in_steps(job.src_status.mtime_sec) < in_steps(dst->mtime_sec)) {|engine: newer-only copies a file as old as its copy (>= instead of >)
 E2|src/engine/backup_engine.cpp|    if (skip_mode) {@NL@        record_skipped(dst_path);@NL@        return;|    if (skip_mode) {@NL@        return;|engine: the skip line for a locked file not written to the history
 E3|src/engine/backup_engine.cpp|        if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {@NL@            too_long(false, src_path);|        if (s_.vostrel.LenByte(src_path) >= kPathByteLimit) {@NL@            too_long(false, src_path);|engine: off by one in the 254-byte path rule for files
 E4|src/engine/backup_engine.cpp|    abort_requested = 0;@NL@    s_.history.write_history(history_kind::kStart|    s_.history.write_history(history_kind::kStart|engine: the stop flag not cleared when a run starts

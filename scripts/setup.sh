@@ -10,6 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev clang-format
     util-linux e2fsprogs xfsprogs rsync
+    dosfstools fusefat exfatprogs exfat-fuse ntfs-3g python3-fusepy fuse3
     fp-utils
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
     fonts-ipafont-gothic

@@ -53,9 +53,14 @@ std::pair<std::string, std::string> split_parent(const std::string& path);
 // Status of a path. follow_links=false describes a link itself.
 std::optional<FileStatus> status(const std::string& path, bool follow_links, int* err = nullptr);
 
-// True when the folder can be listed and holds at least one entry besides
-// "." and "..".
-bool folder_has_entries(const std::string& path);
+// Open files: the program raises its own soft limit to the hard one at start
+// (as long-running programs do: the default 1024, or 256 under some shells,
+// is a relic of select()); on Windows there is no such limit. Returns 0 or
+// an errno value.
+int raise_open_file_limit();
+// How many more files and folders the process can hold open now (its limit
+// less what it holds); very large where the system sets no such limit.
+std::size_t open_files_available();
 
 // Owns one open handle of the operating system and closes it.
 class UniqueHandle {
@@ -140,6 +145,27 @@ public:
     // that holds it on Linux. Windows offers that only to administrators, so
     // there each copy flushes its own file before it is renamed into place.
     int sync_file_system() const;
+    // Removes the temporary files (kTempPrefix) that dead copies left in this
+    // folder, and nothing else: on Linux only while this handle holds the
+    // copy lock and can take it exclusively (nobody else copies here, and no
+    // other handle of this program holds staged copies here); on Windows a
+    // file still open for a copy (a live copier's, or a staged copy of this
+    // program) cannot be opened for deletion and stays.
+    void remove_leftover_temp_files() const;
+    // The step, in whole seconds, in which this folder's file system keeps
+    // modification times, learned from a temporary file given the time of
+    // an odd second and read back after a rename, as a copy does: 1 for a
+    // second or finer (ext4, NTFS, exFAT), 2 for FAT (rounded down by Linux,
+    // up by Windows), 0 when the time set is not kept at all (fusefat keeps
+    // the time of the last change). 1 when it cannot be told (the folder
+    // cannot be written).
+    int time_step_seconds() const;
+    // For names that might be one entry in a folder that does not tell case
+    // apart: for each, the index of an earlier name that names the same
+    // entry here, or -1. Asked of the folder itself, with temporary files
+    // named after them; a name it cannot make such a file for (too long)
+    // counts as the first name's.
+    std::vector<int> coinciding_names(const std::vector<std::string>& names) const;
 
 private:
     explicit Directory(NativeHandle fd)

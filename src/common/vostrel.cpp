@@ -205,8 +205,11 @@ std::string Vostrel::IniRead(std::string_view sectionName, std::string_view keyN
 bool Vostrel::Search_path(std::string_view FPath) {
     const std::string path(FPath);
     if (platform::is_root_path(path)) {
-        // The root of a file system: there when it lists anything.
-        return platform::folder_has_entries(path);
+        // The root of a file system that is there is a folder that exists,
+        // empty or not (a freshly formatted stick); a drive without its
+        // medium, or no drive of that letter, has none.
+        const auto root = platform::status(path, true);
+        return root && root->type == platform::EntryType::kFolder;
     }
     const auto slash = path.rfind(platform::kPathSeparator);
     if (slash == std::string::npos) {

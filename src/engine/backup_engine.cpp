@@ -21,6 +21,93 @@ std::string without_trailing_separator(const std::string& folder) {
     return out;
 }
 
+// The code points of a name, read leniently: a byte that is not UTF-8 stands
+// for itself, above the Unicode range, so every name keeps its own sequence.
+template <class F>
+void for_each_code_point(std::string_view s, F f) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto lead = static_cast<unsigned char>(s[i]);
+        const std::size_t len = lead < 0x80           ? 1
+                                : (lead >> 5) == 0x06 ? 2
+                                : (lead >> 4) == 0x0E ? 3
+                                : (lead >> 3) == 0x1E ? 4
+                                                      : 0;
+        std::uint32_t c = len == 1 ? lead : lead & (0x7FU >> len);
+        bool ok = len > 0 && i + len <= s.size();
+        for (std::size_t k = 1; ok && k < len; ++k) {
+            const auto next = static_cast<unsigned char>(s[i + k]);
+            ok = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3FU);
+        }
+        f(ok ? c : 0x110000U + lead);
+        i += ok ? len : 1;
+    }
+}
+
+// Capital letters and their small ones, as the up-case tables of FAT, exFAT
+// and NTFS and ext4's case folding pair them: a range of capitals a fixed
+// distance from their small letters, or one where capitals and small
+// letters alternate (the capital first on an even or on an odd code point).
+struct CaseRange {
+    std::uint32_t first, last;
+    std::int32_t to_small;  // kEvenPairs, kOddPairs, or the distance
+};
+constexpr std::int32_t kEvenPairs = 0, kOddPairs = -1;
+// clang-format off
+constexpr CaseRange kCaseRanges[] = {
+    {0x41, 0x5A, 32}, {0xC0, 0xD6, 32}, {0xD8, 0xDE, 32}, {0x100, 0x12F, kEvenPairs},
+    {0x132, 0x137, kEvenPairs}, {0x139, 0x148, kOddPairs}, {0x14A, 0x177, kEvenPairs},
+    {0x178, 0x178, -121}, {0x179, 0x17E, kOddPairs}, {0x182, 0x185, kEvenPairs},
+    {0x1A0, 0x1A5, kEvenPairs}, {0x1CD, 0x1DC, kOddPairs}, {0x1DE, 0x1EF, kEvenPairs},
+    {0x1F8, 0x24F, kEvenPairs}, {0x370, 0x373, kEvenPairs}, {0x386, 0x386, 38},
+    {0x388, 0x38A, 37}, {0x38C, 0x38C, 64}, {0x38E, 0x38F, 63}, {0x391, 0x3A1, 32},
+    {0x3A3, 0x3AB, 32}, {0x3C2, 0x3C2, 1}, {0x3D8, 0x3EF, kEvenPairs}, {0x400, 0x40F, 80},
+    {0x410, 0x42F, 32}, {0x460, 0x481, kEvenPairs}, {0x48A, 0x4BF, kEvenPairs},
+    {0x4C1, 0x4CE, kOddPairs}, {0x4D0, 0x52F, kEvenPairs}, {0x531, 0x556, 48},
+    {0x10A0, 0x10C5, 7264}, {0x13A0, 0x13EF, 38864}, {0x1E00, 0x1E95, kEvenPairs},
+    {0x1EA0, 0x1EFF, kEvenPairs}, {0x2160, 0x216F, 16}, {0x24B6, 0x24CF, 26},
+    {0x2C00, 0x2C2F, 48}, {0x2C80, 0x2CE3, kEvenPairs}, {0xA640, 0xA66D, kEvenPairs},
+    {0xA680, 0xA69B, kEvenPairs}, {0xA722, 0xA72F, kEvenPairs}, {0xA732, 0xA76F, kEvenPairs},
+    {0xFF21, 0xFF3A, 32}, {0x10400, 0x10427, 40},
+};
+// clang-format on
+
+// A letter in the one case that folders not telling case apart (FAT, exFAT,
+// NTFS as Windows uses it, SMB shares, casefolded ext4) take it in. Only a
+// hint, generous rather than exact: the folder itself decides which names
+// are one entry there (coinciding_names).
+std::uint32_t folded(std::uint32_t c) {
+    if (c < 0x80 || (c > 0x2CE3 && c < 0xA640)) {  // ASCII, and kana and kanji: no search
+        return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    }
+    if (c >= 0x1F00 && c <= 0x1FFF) {
+        return c & ~0xFU;  // Greek with accents: its capitals sit 8 above
+    }
+    for (const CaseRange& r : kCaseRanges) {
+        if (c >= r.first && c <= r.last) {
+            if (r.to_small > 0 || r.to_small < kOddPairs) {
+                return c + static_cast<std::uint32_t>(r.to_small);
+            }
+            const bool capital = (c % 2 == 0) == (r.to_small == kEvenPairs);
+            return capital ? c + 1 : c;
+        }
+    }
+    return c;
+}
+
+std::uint64_t fold_hash(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+    for_each_code_point(name,
+                        [&hash](std::uint32_t c) { hash = (hash ^ folded(c)) * 1099511628211ULL; });
+    return hash;
+}
+
+std::u32string fold_key(std::string_view name) {
+    std::u32string key;
+    for_each_code_point(name, [&key](std::uint32_t c) { key.push_back(folded(c)); });
+    return key;
+}
+
 }  // namespace
 
 std::string_view progress_label_name(ProgressLabel label) {
@@ -45,20 +132,6 @@ std::string format_kbytes(std::uint64_t bytes) {
     return out;
 }
 
-std::optional<double> parse_option_number(std::string_view text) {
-    const auto begin = text.find_first_not_of(' ');
-    if (begin == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const std::string trimmed(text.substr(begin, text.find_last_not_of(' ') - begin + 1));
-    char* end = nullptr;
-    const double value = std::strtod(trimmed.c_str(), &end);
-    if (end == trimmed.c_str() || *end != '\0') {
-        return std::nullopt;
-    }
-    return value;
-}
-
 BackupEngine::BackupEngine(const EngineServices& services)
     : s_(services) {}
 
@@ -67,7 +140,7 @@ void BackupEngine::clear_folder_table() {
 }
 
 bool BackupEngine::history_on() const {
-    return s_.settings.model.options.record_history == "1";
+    return s_.settings.model.options.records_history();
 }
 
 RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
@@ -80,6 +153,14 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
         ~Done() { flag = false; }
     } done{running_};
 
+    failure_shown_ = false;
+    devices_.clear();
+    // A batch holds its folders open: never more than the descriptors the
+    // process has left, less what the walk and the history need.
+    const std::size_t available = platform::open_files_available();
+    batch_folder_limit_ = available > kSpareDescriptors + 1
+                              ? std::min(kBatchFolders, available - kSpareDescriptors)
+                              : 1;
     // A stop request cannot outlive the run it was meant for.
     abort_requested = 0;
     s_.history.write_history(history_kind::kStart, run_trigger, "");
@@ -88,14 +169,13 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     if (!s_.store.load_settings()) {
         // The loader has told the user; running on half-loaded settings could
         // copy the wrong folders, so the run ends here.
-        timer_slot = 0;
         s_.progress.hide();
         return RunOutcome::kSystemError;
     }
     try {
         for (int k = 0; k < kSetCount; ++k) {
             const BackupSet& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
-            if (set.skip_set == "1") {
+            if (set.skipped()) {
                 if (history_on()) {
                     s_.history.write_history(history_kind::kSkippedSet, run_trigger::kNone,
                                              set.src_folder);
@@ -140,11 +220,6 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     }
     s_.sound.message_beep(kDefaultBeep);
     s_.progress.hide();
-    if (timer_slot >= 1 && timer_slot <= kStartTimeCount &&
-        s_.settings.model.options.shutdown_after[static_cast<std::size_t>(timer_slot - 1)]) {
-        s_.vostrel.ExitWindows(s_.vostrel.ExwShutdown);
-    }
-    timer_slot = 0;
     return RunOutcome::kCompleted;
 }
 
@@ -157,7 +232,6 @@ RunOutcome BackupEngine::missing_folder_end(std::int16_t run_trigger, std::strin
     if (history_on()) {
         s_.history.write_history(history_kind::kFail, run_trigger, "");
     }
-    timer_slot = 0;
     return RunOutcome::kMissingFolder;
 }
 
@@ -168,7 +242,6 @@ RunOutcome BackupEngine::stopped_end(std::int16_t run_trigger) {
     if (history_on()) {
         s_.history.write_history(history_kind::kCancel, run_trigger, "");
     }
-    timer_slot = 0;
     return RunOutcome::kStopped;
 }
 
@@ -176,7 +249,6 @@ RunOutcome BackupEngine::system_error_end(const SystemError& error) {
     discard_batch();
     s_.reporter.report_system_error(error);
     s_.progress.hide();
-    timer_slot = 0;
     return RunOutcome::kSystemError;
 }
 
@@ -191,7 +263,9 @@ void BackupEngine::walk_backup_set(int k) {
     dst_root_status_ = dst_root_.is_open() ? dst_root_.own_status() : std::nullopt;
     fresh_folders_.clear();
     folder_modes_.clear();
-    const bool subfolders = set.copy_subfolders != "0";
+    shared_folder_.clear();
+    names_put_.clear();
+    const bool subfolders = set.copies_subfolders();
 
     for (std::size_t level = 0;; ++level) {
         if (!subfolders && level >= 1) {
@@ -219,6 +293,8 @@ void BackupEngine::walk_backup_set(int k) {
     src_root_ = platform::Directory();
     dst_root_ = platform::Directory();
     fresh_folders_.clear();
+    shared_folder_.clear();
+    names_put_.clear();
 }
 
 bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
@@ -227,11 +303,16 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
 
     int err = 0;
     platform::Directory src_dir;
-    if (src_root_.is_open()) {
-        src_dir = src_root_.open_below(relative, &err);
-    }
     std::vector<platform::Directory::Entry> entries;
-    if (!src_dir.is_open() || (err = src_dir.list(entries)) != 0) {
+    do {
+        if (src_root_.is_open()) {
+            src_dir = src_root_.open_below(relative, &err);
+        }
+        if (src_dir.is_open()) {
+            err = src_dir.list(entries);
+        }
+    } while (err != 0 && freed_descriptors(err));
+    if (!src_dir.is_open() || err != 0) {
         // A folder that cannot be read is passed over, but never silently: a
         // run that missed it must not look complete in the history.
         if (err != ENOENT) {
@@ -241,7 +322,9 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     }
     auto dst_dir = std::make_shared<platform::Directory>();
     if (dst_root_.is_open()) {
-        *dst_dir = dst_root_.open_below(relative, &err);
+        do {
+            *dst_dir = dst_root_.open_below(relative, &err);
+        } while (!dst_dir->is_open() && freed_descriptors(err));
         // Never waits: a folder another program holds locked is copied into
         // all the same, only without removing temporary files found there.
         dst_dir->hold_copy_lock();
@@ -263,29 +346,79 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     current_dst_ = dst_dir;
     current_device_ = dst_status ? dst_status->device : 0;
     const bool fresh = fresh_folders_.count(relative) != 0;
-    const bool overwrite_all = s_.settings.model.options.copy_mode != "1";
+    const bool overwrite_all = !s_.settings.model.options.newer_only();
+    const auto shared = shared_folder_.find(relative);
+    const std::string canonical = shared != shared_folder_.end() ? shared->second : relative;
+    if (dst_status && !fresh && canonical == relative) {
+        // A killed run's temporary files are removed whatever became of the
+        // files they were meant for. Not in a folder an earlier source folder
+        // of this set filled: its staged copies wait there, and a FUSE file
+        // system may give the folder a node of its own per spelling, so the
+        // lock would not tell.
+        dst_dir->remove_leftover_temp_files();
+    }
+    time_step_ = 1;
+    if (dst_status && !overwrite_all) {
+        DeviceFacts& facts = device_facts(dst_status->device);
+        if (facts.time_step < 0) {
+            facts.time_step = dst_dir->time_step_seconds();
+        }
+        time_step_ = facts.time_step;
+    }
+    const std::vector<bool> collides = case_collisions(entries, relative, *dst_dir);
+    const auto put_here = names_put_.find(canonical);
+    std::vector<PutName>* put = put_here != names_put_.end() ? &put_here->second : nullptr;
 
     // The whole listing is read before anything is copied, so the copies
     // cannot disturb it.
-    for (const auto& entry : entries) {
-        const std::string& name = entry.name;
-        if (entry.hidden) {
-            continue;
-        }
-        platform::EntryType type = entry.type;
-        std::optional<platform::FileStatus> st;
-        if (type == platform::EntryType::kUnknown || type == platform::EntryType::kFolder) {
-            st = src_dir.status_of(name, false);
-            if (!st) {
-                continue;  // gone since the listing
-            }
-            type = st->type;
-        }
-        if (type == platform::EntryType::kSystem) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto& entry = entries[i];
+        if (entry.hidden || entry.type == platform::EntryType::kSystem) {
             continue;  // FIFOs, sockets and devices are never read
         }
+        const std::string& name = entry.name;
         const std::string src_path = src_base_ + relative + platform::kPathSeparator + name;
-        if (type == platform::EntryType::kFolder) {
+        const std::string dst_path = dst_base_ + relative + platform::kPathSeparator + name;
+        // What the entry is now, which need not be what the listing said: a
+        // file may have become a folder or a link since.
+        std::optional<platform::FileStatus> st;
+        platform::OpenFile source;
+        int open_error = 0;
+        if (entry.type == platform::EntryType::kFile && overwrite_all && !collides[i]) {
+            // Overwriting every file, the source is opened right away and its
+            // status read from the open file; newer-only, most files are not
+            // copied, so a stat is all they cost.
+            do {
+                source = platform::OpenFile::open_at(src_dir, name, false, &open_error);
+            } while (!source.is_open() && freed_descriptors(open_error));
+            if (source.is_open()) {
+                st = source.status();
+                if (st->type != platform::EntryType::kFile) {
+                    source = platform::OpenFile();
+                }
+            } else if (open_error == ENOENT) {
+                continue;  // gone since the listing
+            } else if (open_error == ELOOP) {
+                open_error = 0;  // a link now, copied as one
+            }
+        }
+        if (!st) {
+            do {
+                st = src_dir.status_of(name, false, &err);
+            } while (!st && freed_descriptors(err));
+            if (!st) {
+                if (err != ENOENT && entry.type != platform::EntryType::kFolder) {
+                    record_skipped(dst_path);  // cannot even be examined
+                }
+                continue;
+            }
+        }
+        const platform::EntryType type = st->type;
+        if (type == platform::EntryType::kSystem) {
+            continue;  // never read, as when the listing says so
+        }
+        const bool refused = collides[i];
+        if (type == platform::EntryType::kFolder && !refused) {
             if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
                 too_long(true, src_path);
                 return false;
@@ -306,6 +439,9 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
                     }
                 }
             }
+            if (put != nullptr) {
+                put->push_back(PutName{name, child});
+            }
             folder_table_.add(level + 1, std::move(child));
             continue;
         }
@@ -313,38 +449,15 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
             too_long(false, src_path);
             return false;
         }
-        const std::string dst_path = dst_base_ + relative + platform::kPathSeparator + name;
-        // A link is copied as a link, never followed.
-        const bool is_link = type == platform::EntryType::kLink;
-        // Overwriting every file, the source is opened right away and its
-        // status read from the open file; newer-only, most files are not
-        // copied, so a stat is all they cost.
-        platform::OpenFile source;
-        int open_error = 0;
-        if (overwrite_all && !is_link) {
-            source = platform::OpenFile::open_at(src_dir, name, false, &open_error);
-            if (source.is_open()) {
-                st = source.status();
-            } else if (open_error == ENOENT || open_error == ELOOP) {
-                continue;  // gone, or turned into a link, since the listing
-            }
-        }
-        if (!st) {
-            st = src_dir.status_of(name, false, &err);
-            if (!st) {
-                if (err != ENOENT) {
-                    record_skipped(dst_path);  // cannot even be examined
-                }
-                continue;
-            }
-        }
-        if (st->type != (is_link ? platform::EntryType::kLink : platform::EntryType::kFile)) {
-            continue;  // changed since the listing
-        }
         s_.progress.file_started(name, st->size);
         s_.pump.process_events();
-        copy_one_file(FileJob{src_dir, *dst_dir, fresh, name, src_path, dst_path, *st, source,
-                              open_error, is_link});
+        FileJob job{src_dir,  *dst_dir, fresh,  name,       src_path,
+                    dst_path, *st,      source, open_error, type == platform::EntryType::kLink};
+        job.refused = refused;
+        copy_one_file(job);
+        if (put != nullptr && !refused) {
+            put->push_back(PutName{name, {}});
+        }
         if (batch_full()) {
             commit_batch();
         }
@@ -355,6 +468,84 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         }
     }
     return true;
+}
+
+std::vector<bool> BackupEngine::case_collisions(
+    const std::vector<platform::Directory::Entry>& entries, const std::string& relative,
+    const platform::Directory& dst_dir) {
+    std::vector<bool> refused(entries.size(), false);
+    const auto shared = shared_folder_.find(relative);
+    const std::string canonical = shared != shared_folder_.end() ? shared->second : relative;
+    const auto put_here = names_put_.find(canonical);
+    const std::vector<PutName> none;
+    const std::vector<PutName>& put = put_here != names_put_.end() ? put_here->second : none;
+    // Candidates by the hash of their folded names: first the names other
+    // source folders put here, then this listing's, in order. A run without
+    // such names pays for the hashes only.
+    const std::size_t before = put.size();
+    const auto name_of = [&](std::size_t k) -> const std::string& {
+        return k < before ? put[k].name : entries[k - before].name;
+    };
+    const auto is_folder = [&](std::size_t k) {
+        return k < before ? !put[k].source_folder.empty()
+                          : entries[k - before].type == platform::EntryType::kFolder;
+    };
+    std::vector<std::pair<std::uint64_t, std::size_t>> keys;
+    for (std::size_t k = 0; k < before + entries.size(); ++k) {
+        if (k >= before && (entries[k - before].hidden ||
+                            entries[k - before].type == platform::EntryType::kSystem)) {
+            continue;
+        }
+        keys.emplace_back(fold_hash(name_of(k)), k);
+    }
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t a = 0, b = 0; a < keys.size() && dst_dir.is_open(); a = b) {
+        for (b = a + 1; b < keys.size() && keys[b].first == keys[a].first; ++b) {
+        }
+        std::vector<std::size_t> left;
+        for (std::size_t k = a; k < b; ++k) {
+            left.push_back(keys[k].second);
+        }
+        while (left.size() >= 2) {
+            // The names of one folded key, in order; the folder decides which
+            // of them are one entry there.
+            const std::u32string key = fold_key(name_of(left.front()));
+            std::vector<std::size_t> group, rest;
+            for (const std::size_t k : left) {
+                (fold_key(name_of(k)) == key ? group : rest).push_back(k);
+            }
+            left = std::move(rest);
+            if (group.size() < 2 || group.back() < before) {
+                continue;
+            }
+            std::vector<std::string> names;
+            for (const std::size_t k : group) {
+                names.push_back(name_of(k));
+            }
+            const std::vector<int> same = dst_dir.coinciding_names(names);
+            for (std::size_t j = 1; j < group.size(); ++j) {
+                const std::size_t k = group[j];
+                if (same[j] < 0 || k < before) {
+                    continue;
+                }
+                const std::size_t first = group[static_cast<std::size_t>(same[j])];
+                if (!is_folder(k) || !is_folder(first)) {
+                    refused[k - before] = true;
+                    continue;
+                }
+                // Two source folders fill one destination folder: the names
+                // both put there are checked against each other.
+                const std::string target = canonical + platform::kPathSeparator + name_of(first);
+                shared_folder_[relative + platform::kPathSeparator + name_of(k)] = target;
+                shared_folder_.emplace(first < before
+                                           ? put[first].source_folder
+                                           : relative + platform::kPathSeparator + name_of(first),
+                                       target);
+                names_put_[target];
+            }
+        }
+    }
+    return refused;
 }
 
 void BackupEngine::too_long(bool folder, const std::string& path) {
@@ -374,41 +565,59 @@ void BackupEngine::copy_one_file(const FileJob& job) {
     const GlobalOptions& options = s_.settings.model.options;
     try {
         int err = 0;
-        if (options.copy_mode == "1" && job.dst_dir.is_open() && !job.dst_dir_is_fresh) {
+        if (options.newer_only() && !job.refused && job.dst_dir.is_open() &&
+            !job.dst_dir_is_fresh) {
             // The entry's own status: a link standing there is never
             // followed, and one standing where a file's copy belongs is
-            // replaced by the copy.
+            // replaced by the copy. Times are compared in the steps the
+            // destination keeps them in (2 s on FAT, which rounds the copy's
+            // time), to the second where it keeps them finer.
             const auto dst = job.dst_dir.status_of(job.name, false, &err);
+            const std::int64_t step = time_step_ > 0 ? time_step_ : 1;
+            const auto in_steps = [step](std::int64_t t) {
+                return t / step - (t % step < 0 ? 1 : 0);
+            };
             if (dst && dst->type == job.src_status.type &&
-                job.src_status.mtime_sec <= dst->mtime_sec) {
+                in_steps(job.src_status.mtime_sec) <= in_steps(dst->mtime_sec)) {
                 return;  // the destination is as new or newer
             }
             if (dst || err == ENOENT) {
                 err = 0;
             }
         }
-        const auto skip_open_files = parse_option_number(options.skip_open_files);
+        const auto skip_open_files = options.skips_open_files();
         if (!skip_open_files) {
             throw SystemError(error_code::kTypeMismatch,
                               std::string(describe_error_code(error_code::kTypeMismatch)) +
                                   error_detail("オープン中のファイルの設定",
                                                "「" + options.skip_open_files + "」"));
         }
-        const bool skip_mode = *skip_open_files == 1;
+        const bool skip_mode = *skip_open_files;
+        if (job.refused) {
+            copy_failed(skip_mode, job.src_path, job.dst_path);
+            return;
+        }
         if (err == 0) {
             err = job.open_error;
         }
-        if (err == 0 && !job.is_link && !job.source.is_open()) {
-            job.source = platform::OpenFile::open_at(job.src_dir, job.name, false, &err);
-            if (err == ENOENT || err == ELOOP) {
-                return;  // gone, or turned into a link, since the listing
+        bool is_link = job.is_link;
+        if (err == 0 && !is_link && !job.source.is_open()) {
+            do {
+                job.source = platform::OpenFile::open_at(job.src_dir, job.name, false, &err);
+            } while (!job.source.is_open() && freed_descriptors(err));
+            if (err == ENOENT) {
+                return;  // gone since the listing
+            }
+            if (err == ELOOP) {
+                is_link = true;  // a link now, copied as one
+                err = 0;
             }
         }
         if (err == 0 && !job.dst_dir.is_open()) {
             err = ENOENT;  // the destination folder could not be made or opened
         }
         PendingCopy pending{current_dst_, {}, job.src_path, job.dst_path, skip_mode};
-        if (err == 0 && job.is_link) {
+        if (err == 0 && is_link) {
             // A link's copy is a name and a short text, which the file
             // system's journal carries with the rename: it needs no batch.
             err = platform::copy_link_at(job.src_dir, job.name, job.dst_dir, job.name);
@@ -418,15 +627,33 @@ void BackupEngine::copy_one_file(const FileJob& job) {
             copy.target_known_absent = job.dst_dir_is_fresh;
             copy.staged = &pending.staged;
             // A large file's copy serves the user between its chunks, so a
-            // stop takes effect within it.
-            copy.between_chunks = [this] {
+            // stop takes effect within it; what it wrote goes to the disk
+            // there once what waits for the flush would take too long.
+            std::uint64_t copied = 0;
+            std::uint64_t flushed = 0;
+            copy.between_chunks = [this, &copied, &flushed] {
+                copied += platform::kCopyChunkBytes;
+                if (unflushed_bytes_ + copied - flushed >= flush_bound()) {
+                    const double start = platform::monotonic_seconds();
+                    current_dst_->sync_file_system();
+                    note_flushed(unflushed_bytes_ + copied - flushed, start);
+                    flushed = copied;
+                }
                 s_.pump.process_events();
                 return abort_requested != 1;
             };
-            if (skip_mode) {
-                err = platform::copy_open_file(job.source, job.dst_dir, job.name, copy);
-            } else if (s_.vostrel.FileCopy(job.source, job.dst_dir, job.name, copy) == 0) {
-                err = s_.vostrel.LastError() != 0 ? s_.vostrel.LastError() : EIO;
+            do {
+                copied = flushed = 0;
+                if (skip_mode) {
+                    err = platform::copy_open_file(job.source, job.dst_dir, job.name, copy);
+                } else if (s_.vostrel.FileCopy(job.source, job.dst_dir, job.name, copy) == 0) {
+                    err = s_.vostrel.LastError() != 0 ? s_.vostrel.LastError() : EIO;
+                } else {
+                    err = 0;
+                }
+            } while (freed_descriptors(err));
+            if (err == 0) {
+                unflushed_bytes_ += job.src_status.size - std::min(flushed, job.src_status.size);
             }
         }
         if (err == ECANCELED && abort_requested == 1) {
@@ -455,20 +682,69 @@ void BackupEngine::copy_failed(bool skip_mode, const std::string& src_path,
         record_skipped(dst_path);
         return;
     }
+    if (failure_shown_) {
+        // The run is stopping: the copies of its last batch that fail too
+        // are named in the history, not in a box each.
+        record_skipped(dst_path);
+        return;
+    }
+    failure_shown_ = true;
     s_.vostrel.Msg_Box(s_.vostrel.KindErr,
                        "ファイルをコピーできません！\r\rコピー元 = " + src_path + "\rコピー先 = " +
                            dst_path + "\r\rファイルの属性やフォルダの権限等を確認して下さい。");
     abort_requested = 1;
 }
 
-bool BackupEngine::batch_full() const {
+BackupEngine::DeviceFacts& BackupEngine::device_facts(std::uint64_t device) {
+    const auto it = std::find_if(devices_.begin(), devices_.end(),
+                                 [device](const DeviceFacts& d) { return d.device == device; });
+    if (it != devices_.end()) {
+        return *it;
+    }
+    return devices_.emplace_back(DeviceFacts{device});
+}
+
+std::uint64_t BackupEngine::flush_bound() {
+    const double rate = device_facts(current_device_).bytes_per_second;
+    if (rate <= 0) {
+        return kFirstFlushBytes;
+    }
+    return std::clamp(static_cast<std::uint64_t>(rate * kFlushSeconds), kFirstFlushBytes,
+                      kBatchBytes);
+}
+
+void BackupEngine::note_flushed(std::uint64_t bytes, double started) {
+    // What a stop waits for is the data not written yet, which the flush
+    // just wrote: its speed is what the next bound is made from. (Where
+    // the system wrote part of it before, less was waiting, and that stays
+    // so: it writes back what waits longer than half a minute.) It grows at
+    // most fourfold a flush, and a flush of little data tells nothing.
+    const double seconds = platform::monotonic_seconds() - started;
+    double& rate = device_facts(current_device_).bytes_per_second;
+    if (bytes >= kFirstFlushBytes) {
+        const double seen = static_cast<double>(bytes) / std::max(seconds, 1e-3);
+        rate = rate > 0 ? std::min(seen, 4 * rate) : seen;
+    }
+    unflushed_bytes_ = 0;
+}
+
+bool BackupEngine::freed_descriptors(int err) {
+    if ((err != EMFILE && err != ENFILE) || batch_folders_.empty()) {
+        return false;
+    }
+    commit_batch();
+    return true;
+}
+
+bool BackupEngine::batch_full() {
     return batch_.size() >= kBatchFiles || batch_bytes_ >= kBatchBytes ||
-           batch_folders_.size() >= kBatchFolders;
+           batch_folders_.size() >= batch_folder_limit_ || unflushed_bytes_ >= flush_bound();
 }
 
 void BackupEngine::commit_batch() {
     int err = 0;
     std::vector<std::uint64_t> flushed;
+    const double started = platform::monotonic_seconds();
     for (const auto& [device, folder] : batch_folders_) {
         if (err == 0 && std::find(flushed.begin(), flushed.end(), device) == flushed.end()) {
             flushed.push_back(device);
@@ -483,6 +759,7 @@ void BackupEngine::commit_batch() {
         }
         throw error_from_errno(err, FileOperation::kFlush, dst_base_);
     }
+    note_flushed(unflushed_bytes_, started);
     for (auto& copy : batch_) {
         if (copy.staged.commit() != 0) {
             copy_failed(copy.skip_mode, copy.src_path, copy.dst_path);
@@ -495,6 +772,7 @@ void BackupEngine::discard_batch() {
     batch_.clear();  // removes the temporary files of copies not renamed
     batch_folders_.clear();
     batch_bytes_ = 0;
+    unflushed_bytes_ = 0;
 }
 
 void BackupEngine::restore_folder_modes() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -46,10 +47,6 @@ enum class RunOutcome {
 // 1,234,567 bytes.
 std::string format_kbytes(std::uint64_t bytes);
 
-// Number text as the option values hold it ("1", " 1", "1.0"); nothing when
-// it is not a number.
-std::optional<double> parse_option_number(std::string_view text);
-
 class BackupEngine {
 public:
     explicit BackupEngine(const EngineServices& services);
@@ -73,8 +70,6 @@ public:
 
     // 1 = the run must stop.
     std::int16_t abort_requested = 0;
-    // 1..3 = the start time whose arrival started the run in progress.
-    std::int16_t timer_slot = 0;
 
     static constexpr std::int32_t kPathByteLimit = 254;
     // Bounds of a batch of copies flushed to the disk together before they
@@ -82,6 +77,15 @@ public:
     static constexpr std::size_t kBatchFiles = 32768;
     static constexpr std::uint64_t kBatchBytes = 1024ULL * 1024 * 1024;
     static constexpr std::size_t kBatchFolders = 256;
+    // What waits for a flush is bounded by the time the destination takes to
+    // write it, at the speed it showed in this run: a stop, or the end of the
+    // session, then never waits long for a slow USB stick.
+    static constexpr double kFlushSeconds = 4.0;
+    // What waits for a destination's first flush, before it showed its speed.
+    static constexpr std::uint64_t kFirstFlushBytes = 8ULL * 1024 * 1024;
+    // Descriptors left free beside a batch's open folders: the walk's own
+    // folders and files, and the history's.
+    static constexpr std::size_t kSpareDescriptors = 32;
 
 private:
     struct FileJob {
@@ -96,6 +100,23 @@ private:
         platform::OpenFile& source;
         int open_error;
         bool is_link;  // a symbolic link, copied as a link
+        // Another source name of the run already has this destination entry
+        // (a folder that does not tell case apart): a failure of this file.
+        bool refused = false;
+    };
+
+    // A name the run put into a destination folder that more than one source
+    // folder fills (their names differ only in case); for a folder, the
+    // source folder it came from.
+    struct PutName {
+        std::string name;
+        std::string source_folder;
+    };
+    // What the run learned of a destination's file system.
+    struct DeviceFacts {
+        std::uint64_t device = 0;
+        int time_step = -1;  // seconds (0: keeps no times); -1 not asked yet
+        double bytes_per_second = 0;
     };
 
     // A finished copy in its temporary file, renamed over the old copy once
@@ -111,7 +132,22 @@ private:
 
     void copy_one_file(const FileJob& job);
     void copy_failed(bool skip_mode, const std::string& src_path, const std::string& dst_path);
-    bool batch_full() const;
+    bool batch_full();
+    DeviceFacts& device_facts(std::uint64_t device);
+    // Bytes that may wait for the flush of the destination being filled.
+    std::uint64_t flush_bound();
+    // Counts a flush of `bytes` started at `started` (monotonic seconds)
+    // that just ended, for the destination's speed.
+    void note_flushed(std::uint64_t bytes, double started);
+    // Out of descriptors (EMFILE, ENFILE): commits the batch, which closes
+    // its folders; true when the open is worth trying again.
+    bool freed_descriptors(int err);
+    // Marks the entries of a listing that would land on a destination entry
+    // another source name of the run has; records folders that share one
+    // destination folder.
+    std::vector<bool> case_collisions(const std::vector<platform::Directory::Entry>& entries,
+                                      const std::string& relative,
+                                      const platform::Directory& dst_dir);
     // Flushes the batch's file systems, then renames its copies into place.
     void commit_batch();
     void discard_batch();
@@ -149,6 +185,21 @@ private:
     // Destination folders (relative paths) whose source bits they get once
     // the walk's copies are in place.
     std::vector<std::pair<std::string, std::uint32_t>> folder_modes_;
+    // Per run: what the destinations' file systems showed; what a batch may
+    // hold open; whether a copy failure was shown in a box.
+    std::vector<DeviceFacts> devices_;
+    std::size_t batch_folder_limit_ = kBatchFolders;
+    bool failure_shown_ = false;
+    // The time step of the destination folder being filled (newer-only).
+    int time_step_ = 1;
+    // Copied bytes not flushed yet.
+    std::uint64_t unflushed_bytes_ = 0;
+    // Per set, only where source names fold together in a destination folder
+    // that does not tell case apart: source folders (relative) that fill the
+    // destination folder of another (its relative path), and the names the
+    // run put into such shared folders.
+    std::unordered_map<std::string, std::string> shared_folder_;
+    std::unordered_map<std::string, std::vector<PutName>> names_put_;
 };
 
 }  // namespace tarvenix

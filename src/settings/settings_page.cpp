@@ -135,8 +135,8 @@ void SettingsPage::select_tab(int tab) {
     notify({PageEvent::Kind::kTab});
 }
 
-void SettingsPage::set_focus(std::string control_name) {
-    focus_ = std::move(control_name);
+void SettingsPage::set_focus(FocusTarget target) {
+    focus_ = std::move(target);
     notify({PageEvent::Kind::kFocus});
 }
 

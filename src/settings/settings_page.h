@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,14 @@ struct ControlId {
     std::string name() const;
 };
 
+// Where the program puts the keyboard focus: a control of the settings page,
+// or the main window's "閉じる" button (mini_bt), where a save leaves it.
+struct FocusTarget {
+    std::optional<ControlId> control;  // nothing: mini_bt
+    bool operator==(const FocusTarget&) const = default;
+    std::string name() const { return control ? control->name() : "mini_bt"; }
+};
+
 struct PageEvent {
     enum class Kind { kControl, kCaption, kTab, kFocus };
     Kind kind;
@@ -78,9 +87,9 @@ public:
     int selected_tab() const { return selected_tab_; }
     void select_tab(int tab);
 
-    // The name of the control that holds the focus ("" = none set).
-    const std::string& focus() const { return focus_; }
-    void set_focus(std::string control_name);
+    // Where the program last put the focus (nothing before it did).
+    const std::optional<FocusTarget>& focus() const { return focus_; }
+    void set_focus(FocusTarget target);
 
     // Listeners are called after the state changed, in the order added.
     void add_listener(Listener listener);
@@ -105,7 +114,7 @@ private:
     int rec_op_ = 1;
     std::string caption_ = "Tarvenix";
     int selected_tab_ = 0;
-    std::string focus_;
+    std::optional<FocusTarget> focus_;
     std::vector<Listener> listeners_;
 };
 

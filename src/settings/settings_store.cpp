@@ -9,6 +9,12 @@ namespace tarvenix {
 namespace {
 
 // Record numbers in system.dat.
+constexpr int kCopyModeRecord = 1;
+constexpr int kStartAtLaunchRecord = 2;
+constexpr int kBackupAtCloseRecord = 3;
+constexpr int kStartAtTimeRecord = 4;
+constexpr int kSkipOpenFilesRecord = 5;
+constexpr int kRecordHistoryRecord = 6;
 constexpr int kShutdownRecord = 7;    // 7..9
 constexpr int kHourRecord = 10;       // 10..12
 constexpr int kMinuteRecord = 13;     // 13..15
@@ -93,12 +99,12 @@ bool SettingsStore::load_settings() {
             return records[static_cast<std::size_t>(n - 1)];
         };
         GlobalOptions& o = state_.model.options;
-        o.copy_mode = trimmed(record(1));
-        o.start_at_launch = trimmed(record(2));
-        o.backup_at_close = trimmed(record(3));
-        o.start_at_time = trimmed(record(4));
-        o.skip_open_files = trimmed(record(5));
-        o.record_history = trimmed(record(6));
+        o.copy_mode = trimmed(record(kCopyModeRecord));
+        o.start_at_launch = trimmed(record(kStartAtLaunchRecord));
+        o.backup_at_close = trimmed(record(kBackupAtCloseRecord));
+        o.start_at_time = trimmed(record(kStartAtTimeRecord));
+        o.skip_open_files = trimmed(record(kSkipOpenFilesRecord));
+        o.record_history = trimmed(record(kRecordHistoryRecord));
         for (int k = 0; k < kStartTimeCount; ++k) {
             const auto& r = record(kShutdownRecord + k);
             if (!r) {
@@ -150,16 +156,16 @@ void SettingsStore::show_on_page(const std::vector<std::optional<std::string>>& 
     SettingsPage& page = state_.page;
     GlobalOptions& o = state_.model.options;
 
-    if (o.copy_mode == "0" || o.copy_mode == "1") {
-        page.select_option(Control::copy_op, o.copy_mode == "0" ? 0 : 1);
+    if (const auto newer_only = stored_flag(o.copy_mode)) {
+        page.select_option(Control::copy_op, *newer_only ? 1 : 0);
     }
     // The stored value and the option index run opposite ways: "1" (skip) is
     // the first option.
-    if (o.skip_open_files == "0" || o.skip_open_files == "1") {
-        page.select_option(Control::cp_skip, o.skip_open_files == "1" ? 0 : 1);
+    if (const auto skip = stored_flag(o.skip_open_files)) {
+        page.select_option(Control::cp_skip, *skip ? 0 : 1);
     }
-    if (o.start_at_launch == "0" || o.start_at_launch == "1") {
-        page.set_checked({Control::start_chk}, o.start_at_launch == "1");
+    if (const auto at_launch = stored_flag(o.start_at_launch)) {
+        page.set_checked({Control::start_chk}, *at_launch);
     }
     for (std::size_t k = 0; k < kStartTimeCount; ++k) {
         o.start_time[k] = o.start_hour[k] + ":" + o.start_minute[k];
@@ -173,13 +179,13 @@ void SettingsStore::show_on_page(const std::vector<std::optional<std::string>>& 
             page.set_text({Control::min_txt, k}, o.start_minute[i]);
         }
     }
-    if (o.start_at_time == "0" || o.start_at_time == "1") {
-        page.set_checked({Control::timer_chk}, o.start_at_time == "1");
-        state_.caption_base = o.start_at_time == "1" ? "Tarvenix " : "Tarvenix";
+    if (const auto at_times = stored_flag(o.start_at_time)) {
+        page.set_checked({Control::timer_chk}, *at_times);
+        state_.caption_base = *at_times ? "Tarvenix " : "Tarvenix";
         page.set_caption(state_.caption_base);
     }
-    if (o.record_history == "0" || o.record_history == "1") {
-        page.select_option(Control::rec_op, o.record_history == "0" ? 0 : 1);
+    if (const auto history = stored_flag(o.record_history)) {
+        page.select_option(Control::rec_op, *history ? 1 : 0);
     }
     for (int k = 0; k < kSetCount; ++k) {
         const BackupSet& set = state_.model.sets[static_cast<std::size_t>(k)];
@@ -190,10 +196,10 @@ void SettingsStore::show_on_page(const std::vector<std::optional<std::string>>& 
             page.set_text({Control::dstfld_txt, k}, set.dst_folder);
         }
         if (present(kSubfolderRecord + k)) {
-            page.set_checked({Control::subfld_chk, k}, set.copy_subfolders != "0");
+            page.set_checked({Control::subfld_chk, k}, set.copies_subfolders());
         }
         if (present(kSkipRecord + k)) {
-            page.set_checked({Control::skip_chk, k}, set.skip_set != "0");
+            page.set_checked({Control::skip_chk, k}, set.skip_box_ticked());
         }
     }
     for (int k = 0; k < kStartTimeCount; ++k) {

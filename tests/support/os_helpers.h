@@ -65,16 +65,28 @@ struct ScopedTmpfs : ScopedMount {
 // options given (needs mkfs.ext4 too).
 class ScopedExt4 : public ScopedMount {
 public:
-    ScopedExt4(const std::string& parent, const std::string& options);
+    ScopedExt4(const std::string& parent, const std::string& options,
+               const std::string& size = "64M");
     ~ScopedExt4();
     // What a power cut does: the file system stops at once, without writing
     // its journal (EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH).
     bool cut_power();
     bool remount();  // unmounts and mounts again, replaying the journal
+    bool throttle(unsigned long long bytes_per_second);  // until destroyed
 
 private:
     std::string image_;
     std::string options_;
+    bool throttled_ = false;
+};
+
+// Media through FUSE: FAT32, exFAT, NTFS as Windows uses it (case ignored,
+// Windows' names only), a folder keeping times in 2 s steps as vfat does.
+enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes };
+struct ScopedMedium : ScopedMount {
+    ScopedMedium(const std::string& parent, Medium medium);
+    ~ScopedMedium();
+    std::string image_;
 };
 
 }  // namespace tarvenix::testing

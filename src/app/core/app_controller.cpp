@@ -14,8 +14,11 @@ constexpr std::string_view kUnsavedQuestion = "システムデータが変更さ
 AppController::AppController(ProgramContext& context, MainWindowView& view)
     : c_(context)
     , view_(view)
-    , editor_(context)
-    , scheduler_(context)
+    , editor_(EditorServices{context.settings, context.store, context.main_vostrel,
+                             context.reporter, context.progress, context.engine,
+                             context.page_selector})
+    , scheduler_(SchedulerServices{context.settings, context.main_vostrel, context.ports.clock,
+                                   context.history, context.engine, context.boxes})
     , tray_(view.tray_icon(), view) {}
 
 void AppController::start_up() {
@@ -43,7 +46,7 @@ void AppController::start_up() {
     c_.settings.caption_base = "Tarvenix";
     c_.store.load_settings();
     started_ = true;
-    if (c_.settings.model.options.start_at_launch == "1") {
+    if (c_.settings.model.options.starts_at_launch()) {
         c_.engine.run_backup(run_trigger::kProgramStart);
     }
     after_event();
@@ -218,7 +221,7 @@ void AppController::shutdown_sequence() {
     if (!started_) {
         c_.store.load_settings();  // asked to end before start-up loaded them
     }
-    if (c_.settings.model.options.backup_at_close == "1") {
+    if (c_.settings.model.options.backs_up_at_close()) {
         c_.engine.run_backup(run_trigger::kProgramClose);
     }
     view_.close_about();

@@ -53,8 +53,6 @@ public:
 
     // Which tab the main window opens on, as tab number + 1 (1 = "フォルダ１").
     int page_selector = 1;
-    // The blink phase of the "変更有り" marker.
-    std::int16_t blink_on = 0;
 };
 
 }  // namespace tarvenix

@@ -9,34 +9,18 @@
 namespace tarvenix {
 namespace {
 
-// Seconds after midnight of a start time "hh:mm" (two digits each, as the
-// boxes write them); nothing for any other text, which never matches the
-// two-digit clock.
-std::optional<std::int64_t> start_second(const std::string& time) {
-    const auto digit = [&](std::size_t i) { return time[i] >= '0' && time[i] <= '9'; };
-    if (time.size() != 5 || time[2] != ':' || !digit(0) || !digit(1) || !digit(3) || !digit(4)) {
-        return std::nullopt;
-    }
-    const int hour = (time[0] - '0') * 10 + (time[1] - '0');
-    const int minute = (time[3] - '0') * 10 + (time[4] - '0');
-    if (hour > 23 || minute > 59) {
-        return std::nullopt;
-    }
-    return hour * 3600 + minute * 60;
-}
-
 std::int64_t day_of(std::int64_t local_seconds) {
     return (local_seconds >= 0 ? local_seconds : local_seconds - 86399) / 86400;
 }
 
 }  // namespace
 
-Scheduler::Scheduler(ProgramContext& context)
-    : c_(context) {}
+Scheduler::Scheduler(const SchedulerServices& services)
+    : s_(services) {}
 
 std::string Scheduler::caption_text(const std::string& clock) const {
-    std::string caption = c_.settings.caption_base + "  (Now " + clock + ")";
-    if (c_.settings.settings_changed == 1 && c_.blink_on == 1) {
+    std::string caption = s_.settings.caption_base + "  (Now " + clock + ")";
+    if (s_.settings.settings_changed == 1 && blink_on_ == 1) {
         caption += "  変更有り";
     }
     return caption;
@@ -47,9 +31,9 @@ std::vector<Scheduler::Due> Scheduler::due_between(std::int64_t previous, std::i
     if (now <= previous) {
         return due;  // the clock stood still or went back
     }
-    const GlobalOptions& o = c_.settings.model.options;
+    const GlobalOptions& o = s_.settings.model.options;
     for (int k = 0; k < kStartTimeCount; ++k) {
-        const auto second = start_second(o.start_time[static_cast<std::size_t>(k)]);
+        const auto second = o.start_second(k);
         if (!second) {
             continue;
         }
@@ -70,30 +54,30 @@ std::vector<Scheduler::Due> Scheduler::due_between(std::int64_t previous, std::i
 bool Scheduler::ran_that_day(const Due& due) const {
     const auto& turn = last_turn_[static_cast<std::size_t>(due.slot)];
     return turn && turn->first == day_of(due.at) &&
-           turn->second == c_.settings.model.options.start_time[static_cast<std::size_t>(due.slot)];
+           turn->second == s_.settings.model.options.start_time[static_cast<std::size_t>(due.slot)];
 }
 
 void Scheduler::consume(const Due& due) {
     last_turn_[static_cast<std::size_t>(due.slot)] = std::make_pair(
-        day_of(due.at), c_.settings.model.options.start_time[static_cast<std::size_t>(due.slot)]);
+        day_of(due.at), s_.settings.model.options.start_time[static_cast<std::size_t>(due.slot)]);
 }
 
 void Scheduler::tick() {
-    c_.blink_on = c_.blink_on == 1 ? 0 : 1;
-    c_.settings.page.set_caption(caption_text(c_.main_vostrel.GetTime()));
+    blink_on_ = blink_on_ == 1 ? 0 : 1;
+    s_.settings.page.set_caption(caption_text(s_.toolbox.GetTime()));
 
-    const std::int64_t now = local_second_count(c_.ports.clock);
+    const std::int64_t now = local_second_count(s_.clock);
     // The first tick reads only its own second.
     const std::int64_t previous = previous_reading_.value_or(now - 1);
     previous_reading_ = now;
-    if (c_.settings.model.options.start_at_time != "1") {
+    if (!s_.settings.model.options.starts_at_times()) {
         return;
     }
     const std::vector<Due> due = due_between(previous, now);
     if (due.empty()) {
         return;
     }
-    if (c_.engine.running() || c_.terminating()) {
+    if (s_.engine.running() || s_.boxes.no_click()) {
         // One run at a time, none once the program is ending.
         std::ranges::for_each(due, [this](const Due& d) { consume(d); });
         return;
@@ -104,12 +88,11 @@ void Scheduler::tick() {
     }
     for (const Due& d : due) {
         consume(d);
-        if (c_.terminating()) {
+        if (s_.boxes.no_click()) {
             continue;  // asked to end during the previous run
         }
-        c_.engine.timer_slot = static_cast<std::int16_t>(d.slot + 1);
-        c_.engine.run_backup(run_trigger::kTimer);
-        if (local_second_count(c_.ports.clock) != now) {
+        run_on_time(d.slot);
+        if (local_second_count(s_.clock) != now) {
             // The clock moved on during the run: the start times left fell
             // due while it was in progress.
             std::ranges::for_each(due, [this](const Due& left) { consume(left); });
@@ -121,11 +104,22 @@ void Scheduler::tick() {
 void Scheduler::run_late(const std::vector<Due>& missed) {
     std::ranges::for_each(missed, [this](const Due& d) { consume(d); });
     // One run stands for every start time missed, named by the last of them.
-    c_.history.write_history(history_kind::kLateStart, run_trigger::kTimer,
+    s_.history.write_history(history_kind::kLateStart, run_trigger::kTimer,
                              date_and_minute_text(missed.back().at));
     // Somebody has just woken the computer: a late run never shuts it down.
-    c_.engine.timer_slot = 0;
-    c_.engine.run_backup(run_trigger::kTimer);
+    s_.engine.run_backup(run_trigger::kTimer);
+}
+
+void Scheduler::run_on_time(int k) {
+    timer_slot_ = static_cast<std::int16_t>(k + 1);
+    const RunOutcome outcome = s_.engine.run_backup(run_trigger::kTimer);
+    timer_slot_ = 0;
+    // Only a run that completed: one stopped, failed or refused never shuts
+    // the computer down.
+    if (outcome == RunOutcome::kCompleted &&
+        s_.settings.model.options.shutdown_after[static_cast<std::size_t>(k)]) {
+        s_.toolbox.ExitWindows(s_.toolbox.ExwShutdown);
+    }
 }
 
 std::optional<int> Scheduler::parse_box_number(std::string_view text) {

@@ -10,13 +10,27 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/program_context.h"
+#include "app/core/no_click_boxes.h"
+#include "common/vostrel.h"
+#include "engine/backup_engine.h"
+#include "history/history_log.h"
+#include "settings/settings_store.h"
 
 namespace tarvenix {
 
+// What the scheduler works with; all of it outlives the scheduler.
+struct SchedulerServices {
+    SettingsState& settings;
+    Vostrel& toolbox;  // the main window's: the clock and the shut-down
+    ClockPort& clock;
+    HistoryLog& history;
+    BackupEngine& engine;
+    const NoClickBoxes& boxes;  // no run starts once the program is ending
+};
+
 class Scheduler {
 public:
-    explicit Scheduler(ProgramContext& context);
+    explicit Scheduler(const SchedulerServices& services);
 
     // One tick of the one-second timer. A start time is due when its ":00"
     // second lies after the previous tick's clock reading and at or before
@@ -31,6 +45,9 @@ public:
 
     // The caption for a clock text.
     std::string caption_text(const std::string& clock) const;
+
+    // 1..3 while a run that start time started is in progress, else 0.
+    std::int16_t timer_slot() const { return timer_slot_; }
 
     // Text as the start-time boxes take it: blanks and a sign allowed, a
     // fraction rounded half to even; nothing when it is no 16-bit number.
@@ -51,8 +68,14 @@ private:
     void consume(const Due& due);
     bool ran_that_day(const Due& due) const;
     void run_late(const std::vector<Due>& missed);
+    // Runs the backup of start time k on time: a run that completes shuts
+    // the computer down when that start time's box is ticked.
+    void run_on_time(int k);
 
-    ProgramContext& c_;
+    SchedulerServices s_;
+    std::int16_t timer_slot_ = 0;
+    // The phase of the "変更有り" blink.
+    std::int16_t blink_on_ = 0;
     // The clock reading of the previous tick (local second count).
     std::optional<std::int64_t> previous_reading_;
     // Per start time: the day and the time text of its last turn.

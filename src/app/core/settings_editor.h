@@ -3,13 +3,31 @@
 // The settings page's commands: the update button with its checks, the
 // unsaved-change question, clearing a set and browsing for a folder.
 
-#include "app/core/program_context.h"
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "common/system_error.h"
+#include "common/vostrel.h"
+#include "engine/backup_engine.h"
+#include "settings/settings_store.h"
 
 namespace tarvenix {
 
+// What the settings page's commands work with; all of it outlives the editor.
+struct EditorServices {
+    SettingsState& settings;
+    SettingsStore& store;
+    Vostrel& toolbox;  // the main window's
+    SystemErrorReporter& reporter;
+    const ProgressView& progress;  // shown while a run is in progress
+    const BackupEngine& engine;
+    int& page_selector;
+};
+
 class SettingsEditor {
 public:
-    explicit SettingsEditor(ProgramContext& context);
+    explicit SettingsEditor(const EditorServices& services);
 
     // `ok_bt`: checks the page, offers to create missing destination folders,
     // writes system.dat and reloads it. Returns true when it saved.
@@ -30,9 +48,19 @@ public:
     bool check_minute(int k) { return check_time_box(Control::min_txt, k); }
 
 private:
-    ProgramContext& c_;
-    SettingsPage& page() { return c_.settings.page; }
-    bool fail(std::string_view message, int tab, std::string focus);
+    EditorServices s_;
+    SettingsPage& page() { return s_.settings.page; }
+    bool fail(std::string_view message, int tab, ControlId focus);
+    // The steps of save_settings; each check that fails has told the user.
+    bool check_sets_filled();
+    bool check_start_times();
+    void take_folders();
+    // Fails the save at the first folder text `refused` refuses, with the
+    // set's name, `why` and the text.
+    bool refuse_folder_texts(const std::function<bool(const std::string&)>& refused,
+                             std::string_view why);
+    bool check_folders_exist();
+    void take_options();
     bool check_time_box(Control box, int k);
     // A range message is on screen: a check that runs inside it (a leave
     // check queued before the save's own) does not show a second one.

@@ -21,24 +21,26 @@
 #include "common/system_ports.h"
 
 using namespace Qt::StringLiterals;
+using namespace tarvenix;
 
 int main(int argc, char* argv[]) {
+    tarvenix::platform::raise_open_file_limit();  // a run's batches hold folders open
     // The settings and the history live beside the executable, or in the
     // user's own folder when the program is installed where the user cannot
     // write (locate_program_files). Its folder is taken as the file system's
     // bytes, so a folder name that is not UTF-8 still works.
-    const std::string program_folder = tarvenix::platform::executable_folder();
+    const std::string program_folder = platform::executable_folder();
     // Watched from the first moment: a termination request that comes while
     // the program is still coming up waits in the handle until the event
     // loop runs, instead of killing the program without its sequence. (A
     // program that cannot start has nothing to finish: a signal ends it.)
     const int termination_handle =
-        program_folder.empty() ? -1 : tarvenix::platform::watch_termination_signals();
+        program_folder.empty() ? -1 : platform::watch_termination_signals();
     if (!program_folder.empty() && termination_handle < 0) {
         std::perror("tarvenix: termination signals");
     }
     QApplication app(argc, argv);
-    tarvenix::qt::configure_application();
+    qt::configure_application();
     // Qt's own dialogs (the folder picker where the desktop has none) in
     // Japanese, like the rest of the program, when the translation is there.
     QTranslator qt_japanese;
@@ -46,45 +48,41 @@ int main(int argc, char* argv[]) {
         QApplication::installTranslator(&qt_japanese);
     }
 
-    tarvenix::qt::QtMessageBoxes boxes;
-    tarvenix::qt::QtSound sound;
-    tarvenix::qt::QtBusyPointer busy;
-    tarvenix::qt::QtEventPump pump;
-    tarvenix::SystemClock clock;
-    tarvenix::LogindSession session;
+    qt::QtMessageBoxes boxes;
+    qt::QtSound sound;
+    qt::QtBusyPointer busy;
+    SystemClock clock;
+    qt::QtEventPump pump(clock);
+    LogindSession session;
     session.set_failure_reporter([&boxes](std::string_view message) {
-        boxes.show_box("Error", message, tarvenix::box_style::kOk | tarvenix::box_style::kIconStop,
-                       nullptr);
+        boxes.show_box("Error", message, box_style::kOk | box_style::kIconStop, nullptr);
     });
-    tarvenix::qt::QtShell shell;
-    tarvenix::qt::QtFolderPicker folders;
-    tarvenix::qt::QtDesktop desktop;
-    const tarvenix::Ports ports{boxes, sound, busy, pump, clock, session, shell, folders, desktop};
+    qt::QtShell shell;
+    qt::QtFolderPicker folders;
+    qt::QtDesktop desktop;
+    const Ports ports{boxes, sound, busy, pump, clock, session, shell, folders, desktop};
 
     if (program_folder.empty()) {
         std::fputs("tarvenix: the folder of the program cannot be found\n", stderr);
-        boxes.show_box("Tarvenix",
-                       "プログラムのフォルダが見つかりません！\r"
-                       "設定ファイルと履歴ファイルの場所が決まらないため、起動できません。",
-                       tarvenix::box_style::kOk | tarvenix::box_style::kIconStop, nullptr);
+        boxes.show_box("Tarvenix", face::kNoProgramFolder, box_style::kOk | box_style::kIconStop,
+                       nullptr);
         return 1;
     }
-    tarvenix::qt::ProgressDialog progress;
-    tarvenix::ProgramContext context(ports, progress,
-                                     tarvenix::locate_program_files(program_folder));
-    tarvenix::qt::MainWindow window(context.settings.page, &progress);
-    tarvenix::AppController controller(context, window);
+    qt::ProgressDialog progress(clock, pump);
+    ProgramContext context(ports, progress.presenter(), locate_program_files(program_folder));
+    qt::MainWindow window(context.settings.page, progress);
+    AppController controller(context, window);
     window.set_controller(&controller);
-    window.set_desktop(&desktop);
-    desktop.set_tray_host(&window.tray());
-    progress.set_cancel_handler([&controller] { controller.copyccl_bt(); });
-    progress.set_prompt_pass_request([&pump] { pump.request_prompt_pass(); });
+    window.set_desktop(desktop);
+    desktop.set_tray_host(&controller.tray());
+    window.tray_icon().set_change_handler(
+        [&window] { window.forward([](AppController& c) { c.tray().check(); }); });
     folders.set_parent(&window);
 
     if (termination_handle >= 0) {
         auto* notifier = new QSocketNotifier(termination_handle, QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &app, [&controller] {
-            if (tarvenix::platform::termination_requested()) {
+            if (platform::termination_requested()) {
                 controller.on_termination_request();
             }
         });

@@ -10,8 +10,6 @@
 namespace tarvenix::qt {
 
 class MultiRowTabBar final : public QTabBar {
-    Q_OBJECT
-
 public:
     explicit MultiRowTabBar(int tabs_per_row, QWidget* parent = nullptr);
 
@@ -38,8 +36,6 @@ private:
 
 // `SSTab1`: a QTabWidget with the multi-row tab bar.
 class SettingsTabWidget final : public QTabWidget {
-    Q_OBJECT
-
 public:
     explicit SettingsTabWidget(int tabs_per_row, QWidget* parent = nullptr);
     MultiRowTabBar* rows() const { return bar_; }

@@ -15,10 +15,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <limits>
-#include <utility>
 
 #include "app/qt/dialog_frame.h"
 #include "app/qt/ui_common.h"
@@ -86,50 +84,48 @@ BoxButtons buttons_for(std::int32_t style) {
     }
 }
 
-QMessageBox::Icon icon_for(std::int32_t style) {
-    switch (style & 0xF0) {
+// The buttons a box can have, with their answers and captions: the program
+// speaks Japanese whatever the desktop's language, and its buttons read as on
+// a Japanese desktop.
+struct ButtonFace {
+    QMessageBox::StandardButton button;
+    std::int16_t answer;
+    const char16_t* caption;
+};
+constexpr ButtonFace kButtons[] = {
+    {QMessageBox::Ok, button::kOk, u"OK"},
+    {QMessageBox::Cancel, button::kCancel, u"キャンセル"},
+    {QMessageBox::Yes, button::kYes, u"はい(&Y)"},
+    {QMessageBox::No, button::kNo, u"いいえ(&N)"},
+    {QMessageBox::Retry, button::kRetry, u"再試行(&R)"},
+};
+
+// The icon a box of that icon code shows, and the freedesktop sound of it.
+std::pair<QMessageBox::Icon, QString> icon_for(std::int32_t code) {
+    switch (code) {
         case box_style::kIconStop:
-            return QMessageBox::Critical;
+            return {QMessageBox::Critical, u"dialog-error"_s};
         case box_style::kIconQuestion:
-            return QMessageBox::Question;
+            return {QMessageBox::Question, u"dialog-question"_s};
         case box_style::kIconExclamation:
-            return QMessageBox::Warning;
+            return {QMessageBox::Warning, u"dialog-warning"_s};
         case box_style::kIconInformation:
-            return QMessageBox::Information;
+            return {QMessageBox::Information, u"dialog-information"_s};
         default:
-            return QMessageBox::NoIcon;
+            return {QMessageBox::NoIcon, {}};
     }
 }
 
 std::int16_t answer_for(QMessageBox::StandardButton pressed) {
-    switch (pressed) {
-        case QMessageBox::Ok:
-            return button::kOk;
-        case QMessageBox::Cancel:
-            return button::kCancel;
-        case QMessageBox::Retry:
-            return button::kRetry;
-        case QMessageBox::Yes:
-            return button::kYes;
-        case QMessageBox::No:
-            return button::kNo;
-        default:
-            return button::kNone;
+    for (const ButtonFace& face : kButtons) {
+        if (face.button == pressed) {
+            return face.answer;
+        }
     }
+    return button::kNone;
 }
 
 }  // namespace
-
-std::int16_t QtMessageBoxes::dismiss_answer(std::int32_t style) {
-    return answer_for(buttons_for(style).escape);
-}
-
-QString QtMessageBoxes::box_text(std::string_view text) {
-    QString result = to_qstring(text);
-    result.replace(u"\r\n"_s, u"\n"_s);
-    result.replace(u'\r', u'\n');
-    return result;
-}
 
 std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view caption,
                                                             std::string_view text,
@@ -138,21 +134,13 @@ std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view cap
     auto box = std::make_unique<ProgramMessageBox>(buttons.escape != QMessageBox::NoButton);
     box->setWindowTitle(to_qstring(caption));
     box->setTextFormat(Qt::PlainText);
-    box->setText(box_text(text));
-    box->setIcon(icon_for(style));
+    // "\r\n" and "\r" line ends as the box shows them.
+    box->setText(to_qstring(text).replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n'));
+    box->setIcon(icon_for(style & 0xF0).first);
     box->setStandardButtons(buttons.buttons);
-    // The program speaks Japanese whatever the desktop's language; the
-    // buttons read as on a Japanese desktop.
-    const std::pair<QMessageBox::StandardButton, QString> captions[] = {
-        {QMessageBox::Ok, u"OK"_s},
-        {QMessageBox::Cancel, u"キャンセル"_s},
-        {QMessageBox::Yes, u"はい(&Y)"_s},
-        {QMessageBox::No, u"いいえ(&N)"_s},
-        {QMessageBox::Retry, u"再試行(&R)"_s},
-    };
-    for (const auto& [which, caption_text] : captions) {
-        if (QAbstractButton* shown = box->button(which)) {
-            shown->setText(caption_text);
+    for (const ButtonFace& face : kButtons) {
+        if (QAbstractButton* shown = box->button(face.button)) {
+            shown->setText(QString::fromUtf16(face.caption));
         }
     }
     box->setDefaultButton(buttons.first);
@@ -201,18 +189,7 @@ QtSound::QtSound()
 }
 
 QString QtSound::sound_name(std::int32_t sound) {
-    switch (sound) {
-        case box_style::kIconStop:
-            return u"dialog-error"_s;
-        case box_style::kIconQuestion:
-            return u"dialog-question"_s;
-        case box_style::kIconExclamation:
-            return u"dialog-warning"_s;
-        case box_style::kIconInformation:
-            return u"dialog-information"_s;
-        default:
-            return {};
-    }
+    return icon_for(sound).second;
 }
 
 void QtSound::message_beep(std::int32_t sound) {
@@ -254,37 +231,11 @@ void QtBusyPointer::set_busy(bool busy) {
 
 // --- event pump ------------------------------------------------------------
 
-QtEventPump::QtEventPump(std::function<std::int64_t()> now_ns)
-    : now_ns_(std::move(now_ns)) {
-    if (!now_ns_) {
-        elapsed_.start();
-        now_ns_ = [this] { return static_cast<std::int64_t>(elapsed_.nsecsElapsed()); };
-    }
-}
-
-void QtEventPump::passed(std::int64_t started_ns) {
-    processed_once_ = true;
-    last_pass_ns_ = now_ns_();
-    last_cost_ns_ = last_pass_ns_ - started_ns;
-}
-
 void QtEventPump::process_events() {
-    const std::int64_t now = now_ns_();
-    if (processed_once_) {
-        const auto earned = static_cast<double>(now - last_call_ns_) * kPromptShare;
-        prompt_budget_ns_ =
-            std::min(kPromptAllowanceNs, prompt_budget_ns_ + static_cast<std::int64_t>(earned));
-    }
-    last_call_ns_ = now;
-    const bool prompt = std::exchange(prompt_requested_, false);
-    const bool due = !processed_once_ || now - last_pass_ns_ >= kMinimumIntervalNs;
-    if (!due && !(prompt && prompt_budget_ns_ >= last_cost_ns_)) {
-        return;
-    }
-    QCoreApplication::processEvents();
-    passed(now);
-    if (!due) {
-        prompt_budget_ns_ -= last_cost_ns_;
+    const double now = clock_.monotonic_seconds();
+    if (gate_.should_serve(now)) {
+        QCoreApplication::processEvents();
+        gate_.served(now, clock_.monotonic_seconds());
     }
 }
 
@@ -302,7 +253,9 @@ void QtEventPump::wait_for_events(double max_seconds) {
     } else {
         QCoreApplication::processEvents();
     }
-    passed(now_ns_());
+    // Waiting is no cost of serving: it spends none of the prompt budget.
+    const double now = clock_.monotonic_seconds();
+    gate_.served(now, now);
 }
 
 // --- shell and folder picker -------------------------------------------------

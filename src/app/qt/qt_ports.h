@@ -3,26 +3,23 @@
 // The desktop services of the program, done with Qt: message boxes, sounds,
 // the busy pointer, the event pump, opening documents and the folder picker.
 
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/core/progress_presenter.h"
 #include "common/ports.h"
 
 namespace tarvenix::qt {
 
 // The message box the program shows. A box whose buttons all answer a
 // question (Yes/No) cannot be waved away: Escape and the window's close
-// button do nothing there, as on the desktop the program comes from.
+// button do nothing there, the user has to choose.
 class ProgramMessageBox : public QMessageBox {
-    Q_OBJECT
-
 public:
     explicit ProgramMessageBox(bool dismissable, QWidget* parent = nullptr);
     // The box's frame, once its modality is set.
@@ -45,11 +42,6 @@ public:
     // The box `show_box` shows, not shown yet.
     static std::unique_ptr<ProgramMessageBox> make_box(std::string_view caption,
                                                        std::string_view text, std::int32_t style);
-    // The answer a box of the given style gives when it is dismissed with
-    // Escape or its close button; kNone when it cannot be dismissed.
-    static std::int16_t dismiss_answer(std::int32_t style);
-    // "\r\n" and "\r" line ends as the box shows them.
-    static QString box_text(std::string_view text);
 
 private:
     // The boxes open now, innermost last (a box can open inside another's
@@ -83,39 +75,22 @@ private:
     bool busy_ = false;
 };
 
-// Lets Qt handle pending events. The engine pumps several times per copied
-// file; a full pass over the event queue costs more than copying a small
-// file, so passes closer together than kMinimumIntervalNs are skipped. A
-// prompt pass, asked for by the progress dialog when a large file's name is
-// to be shown before its copy starts, is served at once, as long as prompt
-// passes have taken no more than kPromptShare of the time (plus a saved-up
-// allowance of kPromptAllowanceNs), so a run of many such files on a fast
-// disk is not slowed by them.
+// Lets Qt handle pending events, when the core's PumpGate says so: the
+// engine pumps several times per copied file, and a pass over the event queue
+// costs more than copying a small file.
 class QtEventPump final : public EventPumpPort {
 public:
-    static constexpr std::int64_t kMinimumIntervalNs = 15'000'000;
-    static constexpr double kPromptShare = 0.02;
-    static constexpr std::int64_t kPromptAllowanceNs = 20'000'000;
-
-    // now_ns: a monotonic clock in nanoseconds (tests pass their own).
-    explicit QtEventPump(std::function<std::int64_t()> now_ns = {});
+    explicit QtEventPump(ClockPort& clock)
+        : clock_(clock) {}
 
     void process_events() override;
     void wait_for_events(double max_seconds) override;
     // The next call of process_events serves, within the prompt budget.
-    void request_prompt_pass() { prompt_requested_ = true; }
+    void request_prompt_pass() { gate_.request_prompt_pass(); }
 
 private:
-    void passed(std::int64_t started_ns);
-
-    std::function<std::int64_t()> now_ns_;
-    QElapsedTimer elapsed_;
-    bool processed_once_ = false;
-    bool prompt_requested_ = false;
-    std::int64_t last_pass_ns_ = 0;
-    std::int64_t last_call_ns_ = 0;
-    std::int64_t last_cost_ns_ = 0;
-    std::int64_t prompt_budget_ns_ = kPromptAllowanceNs;
+    ClockPort& clock_;
+    PumpGate gate_;
 };
 
 // Opens documents with xdg-open and tells whether that worked: the opener's

@@ -28,16 +28,11 @@ const QString kItemPath = u"/StatusNotifierItem"_s;
 constexpr int kStartUpWaitMs = 1000;
 
 SniPixmap pixmap_of(const QImage& image) {
+    // ARGB32 lines have no padding: the pixels are one run of 32-bit words.
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    SniPixmap pixmap{argb.width(), argb.height(), {}};
-    pixmap.argb.resize(static_cast<qsizetype>(argb.width()) * argb.height() * 4);
-    auto* out = reinterpret_cast<uchar*>(pixmap.argb.data());
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* line = reinterpret_cast<const quint32*>(argb.constScanLine(y));
-        for (int x = 0; x < argb.width(); ++x, out += 4) {
-            qToBigEndian(line[x], out);
-        }
-    }
+    SniPixmap pixmap{argb.width(), argb.height(),
+                     QByteArray(argb.sizeInBytes(), Qt::Uninitialized)};
+    qToBigEndian<quint32>(argb.constBits(), argb.sizeInBytes() / 4, pixmap.argb.data());
     return pixmap;
 }
 
@@ -214,33 +209,5 @@ StatusNotifierItemAdaptor::StatusNotifierItemAdaptor(StatusNotifierItem* item)
     connect(item, &StatusNotifierItem::tool_tip_changed, this,
             &StatusNotifierItemAdaptor::NewToolTip);
 }
-
-QString StatusNotifierItemAdaptor::category() const {
-    return u"ApplicationStatus"_s;
-}
-
-QString StatusNotifierItemAdaptor::id() const {
-    return u"tarvenix"_s;
-}
-
-QString StatusNotifierItemAdaptor::title() const {
-    return u"Tarvenix"_s;
-}
-
-QString StatusNotifierItemAdaptor::status() const {
-    return u"Active"_s;
-}
-
-void StatusNotifierItemAdaptor::Activate(int /*x*/, int /*y*/) {
-    item_->clicked(StatusNotifierItem::Click::kPrimary);
-}
-
-void StatusNotifierItemAdaptor::SecondaryActivate(int /*x*/, int /*y*/) {}
-
-void StatusNotifierItemAdaptor::ContextMenu(int /*x*/, int /*y*/) {
-    item_->clicked(StatusNotifierItem::Click::kContext);
-}
-
-void StatusNotifierItemAdaptor::Scroll(int /*delta*/, const QString& /*orientation*/) {}
 
 }  // namespace tarvenix::qt

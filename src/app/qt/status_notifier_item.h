@@ -112,10 +112,10 @@ class StatusNotifierItemAdaptor final : public QDBusAbstractAdaptor {
 public:
     explicit StatusNotifierItemAdaptor(StatusNotifierItem* item);
 
-    QString category() const;
-    QString id() const;
-    QString title() const;
-    QString status() const;
+    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    QString id() const { return QStringLiteral("tarvenix"); }
+    QString title() const { return QStringLiteral("Tarvenix"); }
+    QString status() const { return QStringLiteral("Active"); }
     int window_id() const { return 0; }
     bool item_is_menu() const { return false; }
     QString no_name() const { return {}; }
@@ -124,10 +124,10 @@ public:
     SniToolTip tool_tip() const { return item_->tool_tip(); }
 
 public slots:
-    void Activate(int x, int y);
-    void SecondaryActivate(int x, int y);
-    void ContextMenu(int x, int y);
-    void Scroll(int delta, const QString& orientation);
+    void Activate(int /*x*/, int /*y*/) { item_->clicked(StatusNotifierItem::Click::kPrimary); }
+    void SecondaryActivate(int /*x*/, int /*y*/) {}
+    void ContextMenu(int /*x*/, int /*y*/) { item_->clicked(StatusNotifierItem::Click::kContext); }
+    void Scroll(int /*delta*/, const QString& /*orientation*/) {}
 
 signals:
     void NewTitle();

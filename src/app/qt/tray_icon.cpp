@@ -1,7 +1,5 @@
 #include "app/qt/tray_icon.h"
 
-#include <QTimer>
-
 #include "app/qt/status_notifier_item.h"
 #include "app/qt/ui_common.h"
 
@@ -9,21 +7,9 @@ using namespace Qt::StringLiterals;
 
 namespace tarvenix::qt {
 
-namespace {
-constexpr int kRetryMs = 1000;
-// A tray away for this many checks in a row is gone (a panel that restarts
-// at once takes the icon back without the window flashing up).
-constexpr int kChecksUntilGone = 2;
-}  // namespace
-
 TrayIcon::TrayIcon(QObject* parent)
     : QObject(parent) {
     setObjectName(u"tray"_s);
-    retry_ = new QTimer(this);
-    retry_->setObjectName(u"tray_retry"_s);
-    retry_->setInterval(kRetryMs);
-    connect(retry_, &QTimer::timeout, this, &TrayIcon::check);
-
     item_ = new StatusNotifierItem(this);
     item_->set_click_handler([this](StatusNotifierItem::Click click) {
         if (on_activated_) {
@@ -31,22 +17,15 @@ TrayIcon::TrayIcon(QObject* parent)
                                                                        : QSystemTrayIcon::Context);
         }
     });
-    // A watcher that comes or goes is acted on at once, not at the next check.
-    item_->set_change_handler([this] {
-        if (retry_->isActive()) {
-            check();
-        }
-    });
+}
+
+void TrayIcon::set_change_handler(std::function<void()> handler) {
+    item_->set_change_handler(std::move(handler));
 }
 
 bool TrayIcon::add_tray_icon(std::string_view tool_tip) {
     tip_ = to_qstring(tool_tip);
-    if (!place_icon()) {
-        return false;
-    }
-    // Watched from now on: a tray can go away too.
-    retry_->start();
-    return true;
+    return place_icon();
 }
 
 bool TrayIcon::modify_tray_tip(std::string_view tool_tip) {
@@ -59,21 +38,11 @@ bool TrayIcon::modify_tray_tip(std::string_view tool_tip) {
 }
 
 void TrayIcon::remove_tray_icon() {
-    retry_->stop();
     item_->hide();
     if (xembed_icon_ != nullptr) {
         xembed_icon_->hide();
     }
     holder_ = Holder::kNone;
-}
-
-void TrayIcon::stand_in() {
-    missing_ = true;
-    retry_->start();
-}
-
-void TrayIcon::stop_watching() {
-    retry_->stop();
 }
 
 bool TrayIcon::xembed_tray_present() {
@@ -95,16 +64,10 @@ bool TrayIcon::place_icon() {
         holder_ = Holder::kStatusNotifier;
         return true;
     }
-    if (xembed_tray_present()) {
-        item_->hide();
-        show_in_xembed_tray();
-        holder_ = Holder::kXEmbed;
-        return true;
+    if (!xembed_tray_present()) {
+        return false;
     }
-    return false;
-}
-
-void TrayIcon::show_in_xembed_tray() {
+    item_->hide();
     if (xembed_icon_ == nullptr) {
         xembed_icon_ = new QSystemTrayIcon(program_icon(), this);
         xembed_icon_->setObjectName(u"tray_icon"_s);
@@ -117,47 +80,15 @@ void TrayIcon::show_in_xembed_tray() {
     }
     xembed_icon_->setToolTip(tip_);
     xembed_icon_->show();
+    holder_ = Holder::kXEmbed;
+    return true;
 }
 
-bool TrayIcon::holder_present() {
-    switch (holder_) {
-        case Holder::kStatusNotifier:
-            return item_->tray_present();
-        case Holder::kXEmbed:
-            return xembed_tray_present();
-        case Holder::kNone:
-            break;
-    }
-    return false;
-}
-
-void TrayIcon::check() {
-    if (missing_) {
-        // A tray appeared: the icon goes there. The window is left as it is
-        // (the user may be working in it); "閉じる" hides it from now on.
-        if (place_icon()) {
-            missing_ = false;
-            missing_checks_ = 0;
-        }
-        return;
-    }
-    if (holder_ == Holder::kNone || holder_present()) {
-        missing_checks_ = 0;
-        return;
-    }
-    // The icon's tray went away: another kind of tray takes it at once;
-    // with none, the window stands in once the tray has stayed away (its
-    // panel was closed, or is taking long to restart).
-    if (place_icon()) {
-        missing_checks_ = 0;
-    } else if (++missing_checks_ >= kChecksUntilGone) {
-        missing_checks_ = 0;
-        remove_tray_icon();
-        stand_in();
-        if (on_lost_) {
-            on_lost_();
-        }
-    }
+bool TrayIcon::tray_present() {
+    const bool still_there = holder_ == Holder::kStatusNotifier ? item_->tray_present()
+                             : holder_ == Holder::kXEmbed       ? xembed_tray_present()
+                                                                : false;
+    return still_there || (holder_ != Holder::kNone && place_icon());
 }
 
 }  // namespace tarvenix::qt

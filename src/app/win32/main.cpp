@@ -14,6 +14,7 @@
 #include "common/system_ports.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    tarvenix::platform::raise_open_file_limit();  // a run's batches hold folders open
     // The folder picker and HTML Help are COM objects of this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX controls{};

@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -119,6 +121,48 @@ int create_temp(int dir_fd, std::string& name, UniqueFd& fd, mode_t mode = 0600)
     return EEXIST;
 }
 
+// The copy lock taken exclusively, which works only while no other program
+// (and no other handle of this one) holds the folder's shared lock. A
+// conversion that fails may have dropped the shared lock already (flock
+// converts by unlocking first): it is taken again, without waiting.
+bool lock_exclusively(int dir_fd) {
+    if (::flock(dir_fd, LOCK_EX | LOCK_NB) == 0) {
+        return true;
+    }
+    ::flock(dir_fd, LOCK_SH | LOCK_NB);
+    return false;
+}
+
+// Calls f(name, d_type) for every entry of the open folder but "." and "..".
+template <class F>
+int for_each_name(int dir_fd, F f) {
+    // fdopendir takes over the descriptor it is given: hand it a duplicate.
+    const int dup_fd = ::openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dup_fd < 0) {
+        return errno;
+    }
+    DIR* d = ::fdopendir(dup_fd);
+    if (d == nullptr) {
+        const int e = errno;
+        ::close(dup_fd);
+        return e;
+    }
+    int result = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(d);
+        if (e == nullptr) {
+            result = errno;
+            break;
+        }
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+            f(e->d_name, e->d_type);
+        }
+    }
+    ::closedir(d);
+    return result;
+}
+
 // The temporary file for a target has a name of its own (a hash of the
 // target's name). Every program copying into a folder holds a shared flock on
 // the folder (Directory::hold_copy_lock). A copy that finds the name taken
@@ -139,11 +183,7 @@ int create_temp_for(int dir_fd, bool holds_lock, std::string_view target, std::s
         if (errno != EEXIST || attempt > 0 || !holds_lock) {
             break;  // without our own lock we cannot tell a leftover from a live copy
         }
-        if (::flock(dir_fd, LOCK_EX | LOCK_NB) != 0) {
-            // A conversion that fails may have dropped the shared lock
-            // already (flock converts by unlocking first): take it again,
-            // without waiting.
-            ::flock(dir_fd, LOCK_SH | LOCK_NB);
+        if (!lock_exclusively(dir_fd)) {
             break;
         }
         struct stat leftover {};
@@ -317,20 +357,35 @@ std::optional<FileStatus> status(const std::string& path, bool follow_links, int
     return status_from_stat(st);
 }
 
-bool folder_has_entries(const std::string& path) {
-    DIR* d = ::opendir(path.c_str());
-    if (d == nullptr) {
-        return false;
+int raise_open_file_limit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return errno;
     }
-    bool found = false;
-    while (const dirent* e = ::readdir(d)) {
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
-            found = true;
-            break;
+    if (limit.rlim_cur == limit.rlim_max) {
+        return 0;
+    }
+    limit.rlim_cur = limit.rlim_max;
+    return ::setrlimit(RLIMIT_NOFILE, &limit) == 0 ? 0 : errno;
+}
+
+std::size_t open_files_available() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return static_cast<std::size_t>(-1);
+    }
+    // What the process holds: its descriptors, less the one that lists them.
+    std::size_t held = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (const dirent* e = ::readdir(d)) {
+            held += e->d_name[0] != '.' ? 1 : 0;
         }
+        ::closedir(d);
+        held = held > 0 ? held - 1 : 0;
+    } else {
+        held = static_cast<std::size_t>(limit.rlim_cur / 2);  // cannot tell: assume half in use
     }
-    ::closedir(d);
-    return found;
+    return limit.rlim_cur > held ? static_cast<std::size_t>(limit.rlim_cur) - held : 0;
 }
 
 void UniqueHandle::reset(NativeHandle handle) {
@@ -387,32 +442,9 @@ Directory Directory::open_below(std::string_view relative, int* err) const {
 
 int Directory::list(std::vector<Entry>& out) const {
     out.clear();
-    // fdopendir takes over the descriptor it is given: hand it a duplicate.
-    const int dup_fd = ::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dup_fd < 0) {
-        return errno;
-    }
-    DIR* d = ::fdopendir(dup_fd);
-    if (d == nullptr) {
-        const int e = errno;
-        ::close(dup_fd);
-        return e;
-    }
-    int result = 0;
-    for (;;) {
-        errno = 0;
-        const dirent* e = ::readdir(d);
-        if (e == nullptr) {
-            result = errno;
-            break;
-        }
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) {
-            continue;
-        }
-        out.push_back(Entry{e->d_name, type_from_dirent(e->d_type), e->d_name[0] == '.'});
-    }
-    ::closedir(d);
-    return result;
+    return for_each_name(fd_.get(), [&out](const char* name, unsigned char type) {
+        out.push_back(Entry{name, type_from_dirent(type), name[0] == '.'});
+    });
 }
 
 std::optional<FileStatus> Directory::status_of(std::string_view name, bool follow_links,
@@ -453,6 +485,85 @@ int Directory::hold_copy_lock() const {
 
 int Directory::sync_file_system() const {
     return ::syncfs(fd_.get()) == 0 ? 0 : errno;
+}
+
+void Directory::remove_leftover_temp_files() const {
+    if (!copy_lock_ || !lock_exclusively(fd_.get())) {
+        return;  // another copier may be writing here: its files are no leftovers
+    }
+    std::vector<std::string> leftovers;
+    for_each_name(fd_.get(), [&leftovers](const char* name, unsigned char) {
+        if (std::string_view(name).starts_with(kTempPrefix)) {
+            leftovers.emplace_back(name);
+        }
+    });
+    for (const auto& name : leftovers) {
+        struct stat st {};
+        if (::fstatat(fd_.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode)) {
+            ::unlinkat(fd_.get(), name.c_str(), 0);
+        }
+    }
+    ::flock(fd_.get(), LOCK_SH | LOCK_NB);  // back to the copier's shared lock
+}
+
+int Directory::time_step_seconds() const {
+    // 2001-01-01 00:00:01 UTC: an odd second, far from now. FAT keeps it
+    // a second off, whichever way it rounds (Linux down, Windows up).
+    constexpr timespec kProbe{978307201, 0};
+    std::string name;
+    UniqueFd fd;
+    if (create_temp(fd_.get(), name, fd) != 0) {
+        return 1;
+    }
+    const std::array<timespec, 2> times{kProbe, kProbe};
+    const bool set = ::futimens(fd.get(), times.data()) == 0 && fd.close_checked() == 0;
+    // Renamed as every copy is: some file systems lose the time there.
+    if (std::string moved = random_temp_name();
+        ::renameat(fd_.get(), name.c_str(), fd_.get(), moved.c_str()) == 0) {
+        name = std::move(moved);
+    }
+    struct stat st {};
+    const bool read = ::fstatat(fd_.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    ::unlinkat(fd_.get(), name.c_str(), 0);
+    if (!set || !read) {
+        return 1;
+    }
+    const double off = std::abs(static_cast<double>(st.st_mtim.tv_sec - kProbe.tv_sec) +
+                                static_cast<double>(st.st_mtim.tv_nsec - kProbe.tv_nsec) / 1e9);
+    return off < 1.0 ? 1 : off < 2.0 ? 2 : 0;
+}
+
+std::vector<int> Directory::coinciding_names(const std::vector<std::string>& names) const {
+    std::vector<int> same(names.size(), -1);
+    std::vector<std::string> made;
+    const std::string base = random_temp_name() + "-";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string probe = base + names[i];
+        struct stat st {};
+        if (i > 0 && ::fstatat(fd_.get(), probe.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            // Each probe's size is its index + 1: FUSE file systems may give
+            // one entry a node number per name, so sizes tell them apart.
+            same[i] = static_cast<int>(std::clamp<off_t>(st.st_size - 1, 0, off_t(i) - 1));
+            continue;
+        }
+        const int f = ::openat(fd_.get(), probe.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (f < 0) {
+            same[i] = i > 0 && errno == ENAMETOOLONG ? 0 : -1;
+            continue;
+        }
+        made.push_back(probe);
+        const std::string size(i + 1, 'x');
+        if (write_all(f, size.data(), size.size()) != 0 && i > 0) {
+            same[i] = 0;  // cannot be told: counted as the first name's
+        }
+        ::close(f);
+    }
+    for (const auto& probe : made) {
+        ::unlinkat(fd_.get(), probe.c_str(), 0);
+    }
+    return same;
 }
 
 bool is_locked_by_other_process(NativeHandle fd) {

@@ -23,7 +23,9 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
+#include <deque>
 #include <utility>
 
 #include "common/platform.h"
@@ -631,11 +633,12 @@ std::optional<FileStatus> status(const std::string& path, bool follow_links, int
     return st;
 }
 
-bool folder_has_entries(const std::string& path) {
-    int err = 0;
-    const Directory dir = Directory::open(path, &err);
-    std::vector<Directory::Entry> entries;
-    return dir.is_open() && dir.list(entries) == 0 && !entries.empty();
+int raise_open_file_limit() {
+    return 0;  // a process may hold millions of handles: nothing to raise
+}
+
+std::size_t open_files_available() {
+    return std::size_t{1} << 20;
 }
 
 void UniqueHandle::reset(NativeHandle handle) {
@@ -743,6 +746,93 @@ int Directory::hold_copy_lock() const {
 
 int Directory::sync_file_system() const {
     return 0;
+}
+
+namespace {
+// Deletes the plain file `name` below `dir` when nobody has it open: a copy
+// in progress (or a staged one) holds its temporary file without sharing, so
+// the open for deletion fails there. Never through a reparse point.
+bool delete_if_unused(HANDLE dir, std::string_view name) {
+    HANDLE h = nullptr;
+    if (open_relative(dir, name, DELETE | FILE_READ_ATTRIBUTES, 0, kFileOpen,
+                      kFileNonDirectoryFile | kFileOpenReparsePoint, &h) != 0) {
+        return false;
+    }
+    FILE_DISPOSITION_INFO gone{TRUE};
+    const bool removed = (attributes_of_handle(h) & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+                         ::SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
+    ::CloseHandle(h);
+    return removed;
+}
+}  // namespace
+
+void Directory::remove_leftover_temp_files() const {
+    std::vector<Entry> entries;
+    if (!copy_lock_ || list_handle(fd_.get(), entries) != 0) {
+        return;
+    }
+    for (const auto& entry : entries) {
+        if (entry.name.starts_with(kTempPrefix)) {
+            delete_if_unused(fd_.get(), entry.name);
+        }
+    }
+}
+
+int Directory::time_step_seconds() const {
+    // 2001-01-01 00:00:01 UTC: an odd second, far from now. FAT keeps it
+    // a second off, whichever way it rounds (Windows up, Linux down).
+    FileStatus probe;
+    probe.mtime_sec = probe.atime_sec = 978307201;
+    std::string name = random_temp_name();
+    TempFile out;
+    if (create_temp_named(fd_.get(), name, out) != 0) {
+        return 1;
+    }
+    // Renamed as every copy is, and read back once closed.
+    const std::string moved = random_temp_name();
+    if (set_times_and_attributes(out.get(), probe, FILE_ATTRIBUTE_NORMAL) != 0 ||
+        out.rename_to(fd_.get(), moved) != 0) {
+        return 1;  // out deletes the file
+    }
+    out.discard();
+    const auto st = status_of(moved, false);
+    delete_if_unused(fd_.get(), moved);
+    if (!st) {
+        return 1;
+    }
+    const double off = std::abs(static_cast<double>(st->mtime_sec - probe.mtime_sec) +
+                                static_cast<double>(st->mtime_nsec - probe.mtime_nsec) / 1e9);
+    return off < 1.0 ? 1 : off < 2.0 ? 2 : 0;
+}
+
+std::vector<int> Directory::coinciding_names(const std::vector<std::string>& names) const {
+    std::vector<int> same(names.size(), -1);
+    std::deque<TempFile> made;  // deleted when closed, at the end
+    const std::string base = random_temp_name() + "-";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string probe = base + names[i];
+        if (i > 0) {
+            if (const auto st = status_of(probe, false)) {
+                // Each probe's size is its index + 1.
+                same[i] = static_cast<int>(
+                    std::min<std::uint64_t>(std::max<std::uint64_t>(st->size, 1) - 1, i - 1));
+                continue;
+            }
+        }
+        TempFile& file = made.emplace_back();
+        if (const int err = create_temp_named(fd_.get(), probe, file)) {
+            // A name too long for a probe cannot be told: the first name's.
+            same[i] = i > 0 && (err == ENAMETOOLONG || err == EILSEQ) ? 0 : -1;
+            continue;
+        }
+        FILE_END_OF_FILE_INFO size{};
+        size.EndOfFile.QuadPart = static_cast<LONGLONG>(i + 1);
+        if (!::SetFileInformationByHandle(file.get(), FileEndOfFileInfo, &size, sizeof size) &&
+            i > 0) {
+            same[i] = 0;
+        }
+    }
+    return same;
 }
 
 bool is_locked_by_other_process(NativeHandle handle) {

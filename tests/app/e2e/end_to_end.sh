@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The built program started for real from a folder named in Shift-JIS bytes
-# (not UTF-8) and ended by SIGTERM as the desktop session ends it.
-#   end_to_end.sh PATH_TO_TARVENIX
+# (not UTF-8) and ended by SIGTERM as the desktop session ends it, on an X
+# server whose windows tell the test when a box or the splash is up.
+#   under_x11.sh end_to_end.sh PATH_TO_TARVENIX
 set -euo pipefail
 exe="${1:?usage: end_to_end.sh PATH_TO_TARVENIX}"
 . "$(dirname "$0")/common.sh"
@@ -22,8 +23,10 @@ printf 'second\n' > "$work/src/docs/b.txt"
 head -c 300000 /dev/urandom > "$work/src/docs/2024/c.bin"
 printf 'hidden\n' > "$work/src/.hidden"
 write_system_dat 0 1 1 "$work/src" "$work/dst"
-export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 unset QT_QPA_PLATFORMTHEME
+# on_screen TITLE_REGEX: waits (30 s at most) for a window of that title to
+# be shown on the X server the test runs on (under_x11.sh).
+on_screen() { timeout 30 xdotool search --sync --onlyvisible --name "$1" > /dev/null; }
 
 # idle: the start-up backup; SIGTERM then runs the shut-down sequence's backup.
 start idle '\[Success\] \[Prg open\]'
@@ -39,7 +42,7 @@ mkdir -p "$work/src" "$work/dst/locked.txt"
 printf 'new\n' > "$work/src/locked.txt"
 printf 'old\n' > "$work/dst/locked.txt/inside"
 start run '\[Start\] \[Prg open\]'
-sleep 0.5
+on_screen '^Error$' || fail "no copy-failure box on screen"
 terminate
 failed=('[Message] = Error: ファイルをコピーできません！' '[Message] = Error: バックアップが中止されました！ [?]')
 expect_history '[Start] [Prg open]' "${failed[@]}" '[Cancel] [Prg open]' \
@@ -49,7 +52,7 @@ expect_history '[Start] [Prg open]' "${failed[@]}" '[Cancel] [Prg open]' \
 rm -r "$work/dst/locked.txt"
 # splash: SIGTERM during the two seconds of the splash: only the close-time backup.
 start splash
-sleep 1
+on_screen '^ $' || fail "no splash on screen"
 terminate
 expect_history '[Start] [Prg close]' '[Success] [Prg close]'
 [ "$(cat "$work/dst/locked.txt")" = new ] || fail "the close-time backup did not copy"

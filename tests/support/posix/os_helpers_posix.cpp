@@ -68,14 +68,15 @@ ScopedMount::~ScopedMount() {
     ::rmdir(path_.c_str());
 }
 
-ScopedExt4::ScopedExt4(const std::string& parent, const std::string& options)
+ScopedExt4::ScopedExt4(const std::string& parent, const std::string& options,
+                       const std::string& size)
     : image_(parent + "/ext4.img")
     , options_(options) {
     path_ = parent + "/ext4";
     ::mkdir(path_.c_str(), 0755);
     if (::geteuid() != 0) {
         reason_ = "loop-mounting a file system needs root";
-    } else if (std::system(("truncate -s 64M " + image_ + " && mkfs.ext4 -q -F " + image_ +
+    } else if (std::system(("truncate -s " + size + " " + image_ + " && mkfs.ext4 -q -F " + image_ +
                             " >/dev/null 2>&1")
                                .c_str()) != 0) {
         reason_ = "mkfs.ext4 failed";
@@ -100,8 +101,44 @@ bool ScopedExt4::remount() {
     return mounted_;
 }
 
+// cgroup v1 blkio throttling of the loop device, write-back included (0: none).
+bool ScopedExt4::throttle(unsigned long long bytes_per_second) {
+    return throttled_ =
+               mounted_ && std::system(("echo $(mountpoint -d " + path_ + ") " +
+                                        std::to_string(bytes_per_second) +
+                                        " >/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device")
+                                           .c_str()) == 0;
+}
+
 ScopedExt4::~ScopedExt4() {
+    if (throttled_) {
+        throttle(0);
+    }
     ::unlink(image_.c_str());  // freed once the file system is unmounted
+}
+
+ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
+    : image_(parent + "/medium.img") {
+    path_ = parent + "/medium";
+    ::mkdir(path_.c_str(), 0755);
+    const std::string img = image_ + " ", blank = "truncate -s 64M " + img + "&& ";
+    const std::string commands[] = {
+        blank + "mkfs.vfat -F 32 " + img + "&& fusefat -o rw+ " + img,
+        blank + "mkfs.exfat " + img + "&& mount.exfat-fuse $(losetup -f --show " + img + ") ",
+        blank + "mkntfs -q -F -f " + img + "&& lowntfs-3g -o ignore_case,windows_names " + img,
+        "mkdir " + img + "&& " TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " + img,
+    };
+    const std::string& command = commands[static_cast<int>(medium)];
+    if (!(mounted_ =
+              std::system(
+                  (command + path_ + " >/dev/null 2>&1 && mountpoint -q " + path_).c_str()) == 0)) {
+        reason_ = "needs root, /dev/fuse and what scripts/setup.sh installs: " + command + path_;
+    }
+}
+
+ScopedMedium::~ScopedMedium() {  // a loop device still in use goes once unmounted
+    std::system(
+        ("for d in $(losetup -j " + image_ + " | cut -d: -f1); do losetup -d $d; done").c_str());
 }
 
 }  // namespace tarvenix::testing
