@@ -71,10 +71,9 @@ screenshots-windows: build-windows
 	./scripts/screenshots_windows.sh $(WINDOWS_BUILD)
 
 # One wine program at a time: the tests share one wineserver and its virtual
-# desktop, and wine's start-up of a program can fail now and then when
-# several start at once; a test whose wine start failed runs once more.
+# desktop.
 test-windows: build-windows
-	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j 1 --repeat until-pass:2
+	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j 1
 
 # A short bounded fuzzing run of the settings reader and the text codec;
 # FUZZ_SECONDS=3600 make fuzz for a longer one.

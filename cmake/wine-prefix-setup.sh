@@ -9,3 +9,4 @@ key='HKCU\Software\Wine\Fonts\Replacements'
 "$wine_bin" reg add "$key" /v "MS UI Gothic" /d IPAGothic /f
 "$wine_bin" reg add "$key" /v "MS Gothic" /d IPAGothic /f
 "$wine_bin" reg add "$key" /v "MS PGothic" /d IPAPGothic /f
+"$wine_bin" reg add "$key" /v "ＭＳ Ｐゴシック" /d IPAPGothic /f

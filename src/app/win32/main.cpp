@@ -8,11 +8,7 @@
 #include <objbase.h>
 // clang-format on
 
-#include "app/win32/core_headers.h"
 #include "app/win32/main_window.h"
-#include "app/win32/progress_dialog.h"
-#include "app/win32/tray_icon.h"
-#include "app/win32/win32_desktop.h"
 #include "app/win32/win32_ports.h"
 #include "common/platform/process.h"
 #include "common/platform/termination.h"
@@ -31,8 +27,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     w::Win32MessageBoxes boxes;
     w::Win32Sound sound;
     w::Win32BusyPointer busy;
-    w::Win32EventPump pump;
     tarvenix::SystemClock clock;
+    w::Win32EventPump pump(clock);
     tarvenix::WindowsSession session;
     w::Win32Shell shell;
     w::Win32FolderPicker folders;
@@ -43,32 +39,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // %APPDATA%\Tarvenix when the user cannot write there (Program Files).
     const std::string program_folder = tarvenix::platform::executable_folder();
     if (program_folder.empty()) {
-        boxes.show_box("Tarvenix",
-                       "プログラムのフォルダが見つかりません！\r"
-                       "設定ファイルと履歴ファイルの場所が決まらないため、起動できません。",
+        boxes.show_box("Tarvenix", tarvenix::face::kNoProgramFolder,
                        tarvenix::box_style::kOk | tarvenix::box_style::kIconStop, nullptr);
         return 1;
     }
-    // A console the program was started from (Ctrl+C, its window closed)
-    // asks it to end through the platform layer, which the main window's
-    // timer checks; without a console nothing arrives there, and the end of
-    // the session comes as WM_QUERYENDSESSION / WM_ENDSESSION.
+    // A console's Ctrl+C or closing asks the program to end through the
+    // platform layer, which Timer1 checks; the session's end comes as messages.
     tarvenix::platform::watch_termination_signals();
 
     int exit_code = 0;
     {
-        w::ProgressDialog progress(&pump);
-        tarvenix::ProgramContext context(ports, progress,
+        w::ProgressDialog progress(pump, clock);
+        tarvenix::ProgramContext context(ports, progress.view(),
                                          tarvenix::locate_program_files(program_folder));
         w::TrayIcon tray;
-        w::MainWindow window(context.settings.page, progress, tray, desktop, pump);
+        w::MainWindow window(context.settings.page, progress, tray);
         tarvenix::AppController controller(context, window);
         window.set_controller(&controller);
-        desktop.set_tray_host(&tray);
-        progress.set_cancel_handler([&controller] {
-            controller.copyccl_bt();
-            controller.after_event();
-        });
+        desktop.set_tray_host(&controller.tray());
         folders.set_owner(window.hwnd());
 
         controller.start_up();

@@ -1,13 +1,8 @@
 #include "app/win32/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
-#include "app/win32/control_ids.h"
-#include "app/win32/core_headers.h"
-#include "app/win32/progress_dialog.h"
-#include "app/win32/tray_icon.h"
-#include "app/win32/win32_desktop.h"
-#include "app/win32/win32_ports.h"
 #include "common/platform/termination.h"
 
 namespace tarvenix::win32 {
@@ -15,260 +10,179 @@ namespace tarvenix::win32 {
 namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
+constexpr int kTabsId = 99;  // below the table's identifiers
 constexpr int kTabsPerRow = 4;
-// A text box lost the focus; checked once the focus has settled.
-constexpr UINT kLostFocusMessage = WM_APP + 2;
-
-using Action = void (AppController::*)();
-
-struct ButtonDef {
-    int id;
-    const wchar_t* caption;
-    int left, top, width, height;
-    Action action;
-};
-
-// Focus order: 閉じる, 更　新, 終　了, the two backup buttons, then the tabs.
-constexpr ButtonDef kButtons[] = {
-    {ctl::mini_bt, L"閉じる", 1995, 5025, 1095, 495, &AppController::mini_bt},
-    {ctl::ok_bt, L"更　新", 3240, 5025, 1140, 495, &AppController::ok_bt},
-    {ctl::close_bt, L"終　了", 4515, 5025, 1155, 495, &AppController::close_bt},
-    {ctl::bkup_bt, L"ﾊﾞｯｸｱｯﾌﾟ開始", 120, 4440, 1455, 495, &AppController::bkup_bt},
-    {ctl::bkup_exit_bt, L"ﾊﾞｯｸｱｯﾌﾟ後Windows終了", 120, 5040, 1455, 495,
-     &AppController::bkup_exit_bt},
-};
-
-struct MenuItem {
-    int id;  // 0: a separator
-    const wchar_t* caption;
-    Action action;
-};
-
-constexpr MenuItem kMainMenu[] = {
-    {ctl::bkup_exitwin, L"ﾊﾞｯｸｱｯﾌﾟ後Windows終了", &AppController::bkup_exitwin},
-    {ctl::start_bkup, L"ﾊﾞｯｸｱｯﾌﾟ実行", &AppController::start_bkup},
-    {0, nullptr, nullptr},
-    {ctl::exit_win, L"Windows終了", &AppController::exit_win},
-    {ctl::reboot_win, L"Windows再起動", &AppController::reboot_win},
-    {ctl::log_off, L"ログオフ", &AppController::log_off},
-    {0, nullptr, nullptr},
-    {ctl::mnuset, L"設定", &AppController::mnuset},
-    {ctl::History_Disp, L"履歴表示", &AppController::History_Disp},
-    {0, nullptr, nullptr},
-    {ctl::mnuend, L"Tarvenix終了", &AppController::mnuend},
-};
-
-constexpr MenuItem kHelpMenu[] = {
-    {ctl::help_show, L"ﾍﾙﾌﾟ", &AppController::help_show},
-    {ctl::about_show, L"About", &AppController::about_show},
-};
-
-Action menu_action(int id) {
-    for (const MenuItem& item : kMainMenu) {
-        if (item.id == id && id != 0) {
-            return item.action;
-        }
-    }
-    for (const MenuItem& item : kHelpMenu) {
-        if (item.id == id) {
-            return item.action;
-        }
-    }
-    return nullptr;
-}
-
-bool is_text(Control c) {
-    return c == Control::srcfld_txt || c == Control::dstfld_txt || c == Control::hour_txt ||
-           c == Control::min_txt;
-}
-
-bool is_option(Control c) {
-    return c == Control::copy_op || c == Control::cp_skip || c == Control::rec_op;
-}
+constexpr int kFirstMenuId = 1000;  // above them: item i of menu m is 1000 + 100 m + i
+// A start-time box lost the focus; checked once the focus has settled.
+constexpr UINT kLeftMessage = WM_APP + 2;
 
 }  // namespace
 
-MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& tray,
-                       Win32Desktop& desktop, Win32EventPump& pump)
-    : page_(page)
+// --- the tray icon -----------------------------------------------------------------
+
+UINT TrayIcon::taskbar_created_message() {
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+bool TrayIcon::notify(DWORD what, std::string_view tool_tip) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner_;
+    data.uID = 1;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kCallbackMessage;
+    data.hIcon = program_icon(true);
+    // The tip field holds 127 characters and its NUL; a longer tip is cut.
+    lstrcpynW(data.szTip, widen(tool_tip).c_str(), static_cast<int>(std::size(data.szTip)));
+    return Shell_NotifyIconW(what, &data) != FALSE;
+}
+
+bool TrayIcon::add_tray_icon(std::string_view tool_tip) {
+    return notify(NIM_ADD, tool_tip);
+}
+
+bool TrayIcon::modify_tray_tip(std::string_view tool_tip) {
+    return notify(NIM_MODIFY, tool_tip);
+}
+
+void TrayIcon::remove_tray_icon() {
+    notify(NIM_DELETE, {});
+}
+
+// A settings tab's page: a child of the tab control over its display area
+// (the tab control draws around it, and the keyboard reaches it after the
+// tabs), whose controls' notifications are the main window's to handle.
+class MainWindow::TabPage final : public Window {
+public:
+    TabPage(HWND tabs, const RECT& area) {
+        create_window(L"Tarvenix.TabPage", L"", WS_CHILD | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT,
+                      tabs, area);
+    }
+
+protected:
+    LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override {
+        if (message == WM_COMMAND || message == WM_NOTIFY || message == WM_LBUTTONDBLCLK) {
+            return SendMessageW(GetAncestor(hwnd(), GA_ROOT), message, wparam, lparam);
+        }
+        return Window::handle_message(message, wparam, lparam);
+    }
+};
+
+MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& tray)
+    : FaceWindow(face::main_window())
+    , page_(page)
     , progress_(progress)
     , tray_(tray)
-    , desktop_(desktop)
-    , pump_(pump)
-    , about_(&pump)
     , alive_(std::make_shared<bool>(true)) {
-    const Twips tw;
-    // A fixed-size dialog frame; minimising is kept for the time the window
-    // stands in for a missing tray.
-    create_window(L"Tarvenix.Menu", widen(page_.caption()).c_str(),
-                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                  WS_EX_CONTROLPARENT, nullptr,
-                  RECT{CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT + 100, CW_USEDEFAULT + 100});
-    set_client_size(hwnd(), tw(5745), tw(5640));
-    pump_.add_dialog_window(hwnd());
-    tray_.set_owner(hwnd());
-
-    tool_tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(),
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
-    build_buttons();
-    build_tabs();
+    // A fixed-size frame; minimising is kept for the time the window stands
+    // in for a missing tray. The tab control is made where the table's first
+    // page control comes, which gives it its place in the focus order.
+    open(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+         WS_EX_CONTROLPARENT, [this](const face::ControlSpec& c) -> HWND {
+             if (c.page < 0) {
+                 return nullptr;
+             }
+             if (tabs_ == nullptr) {
+                 build_tabs();
+             }
+             return pages_[static_cast<std::size_t>(c.page)]->hwnd();
+         });
     build_menus();
-    show_all_controls();
+    tray_.set_owner(hwnd());
+    const ActionRunner runner = [this](face::Action action, int index) {
+        forward([action, index](AppController& c) { face::run(c, action, index); });
+    };
+    set_runner(runner);
+    progress_.set_runner(runner);
+    about_.set_runner(runner);
 
+    for (const face::ControlSpec& c : spec().controls) {
+        if (c.mirrors) {
+            show(c);
+        }
+    }
+    set_window_text(hwnd(), page_.caption());
+    show_tab(page_.selected_tab());
     std::weak_ptr<bool> alive = alive_;
     page_.add_listener([this, alive](const PageEvent& event) {
         if (!alive.expired()) {
             on_page_event(event);
         }
     });
-
     SetTimer(hwnd(), kTimer1, 1000, nullptr);
 }
 
 MainWindow::~MainWindow() {
     alive_.reset();
-    if (hwnd() != nullptr) {
-        pump_.remove_dialog_window(hwnd());
-    }
     destroy();
     DestroyMenu(menu_bar_);  // detached from the window when it was destroyed
 }
 
-// --- building the window ---------------------------------------------------
-
-void MainWindow::add_tool_tip(HWND control, const wchar_t* text) {
-    TTTOOLINFOW info{};
-    info.cbSize = sizeof info;
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    info.hwnd = GetParent(control);
-    info.uId = reinterpret_cast<UINT_PTR>(control);
-    info.lpszText = const_cast<wchar_t*>(text);
-    SendMessageW(tool_tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-}
-
-void MainWindow::build_buttons() {
-    const Twips tw;
-    for (const ButtonDef& def : kButtons) {
-        HWND button =
-            make_control(hwnd(), L"BUTTON", def.caption, WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE,
-                         tw.rect(def.left, def.top, def.width, def.height), def.id);
-        const Action action = def.action;
-        controls_.add(def.id, {button, {}, [action](AppController& c) { (c.*action)(); }, {}});
-    }
-    for (int id : {ctl::bkup_bt, ctl::bkup_exit_bt}) {
-        add_tool_tip(controls_.window(id), L"ﾏﾆｭｱﾙ起動");
-    }
-}
+// --- building the window ---------------------------------------------------------
 
 void MainWindow::build_tabs() {
-    const Twips tw;
-    const RECT where = tw.rect(120, 120, 5535, 4095);
-    // Four tabs to a row, in three rows, as the settings page always had.
-    // The pages are the tab control's children: it draws around them, and
-    // the keyboard reaches them after the tabs (WS_EX_CONTROLPARENT).
+    const RECT where = pixels(face::kSettingsTabs);
+    // Four tabs to a row, in three rows, as the settings window always had.
     tabs_ = make_control(hwnd(), WC_TABCONTROLW, L"",
                          WS_TABSTOP | WS_CLIPCHILDREN | TCS_MULTILINE | TCS_FIXEDWIDTH, where,
-                         ctl::SSTab1, nullptr, WS_EX_CONTROLPARENT);
-    controls_.add(ctl::SSTab1, {tabs_, {}, {}, {}});
-    pages_ = make_settings_pages();
-    const int width = where.right - where.left;
-    SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM((width - 6) / kTabsPerRow, 0));
-    for (std::size_t i = 0; i < pages_.size(); ++i) {
+                         kTabsId, nullptr, WS_EX_CONTROLPARENT);
+    SendMessageW(tabs_, TCM_SETITEMSIZE, 0,
+                 MAKELPARAM((where.right - where.left - 6) / kTabsPerRow, 0));
+    const auto& captions = face::tab_captions();
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        std::wstring caption = widen(captions[i]);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
-        item.pszText = const_cast<wchar_t*>(pages_[i]->caption().c_str());
+        item.pszText = caption.data();
         SendMessageW(tabs_, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
     }
     RECT area{};
     GetClientRect(tabs_, &area);
     SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    for (auto& page : pages_) {
-        page->create(tabs_, hwnd(), area, controls_);
-    }
-    for (int k = 0; k < kStartTimeCount; ++k) {
-        add_tool_tip(controls_.window(ctl::hour_txt + k), L"24時間制で入力");
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        pages_.push_back(std::make_unique<TabPage>(tabs_, area));
     }
 }
 
 void MainWindow::build_menus() {
-    const auto fill = [](HMENU menu, const MenuItem* items, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (items[i].id == 0) {
-                AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-            } else {
-                AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(items[i].id), items[i].caption);
-            }
-        }
-    };
-    mnumain_ = CreatePopupMenu();
-    fill(mnumain_, kMainMenu, std::size(kMainMenu));
-    help_ = CreatePopupMenu();
-    fill(help_, kHelpMenu, std::size(kHelpMenu));
-    // The menus live in the tray; the menu bar only stands in for a missing
-    // one.
+    // The menus live in the tray; the menu bar only stands in for a missing one.
     menu_bar_ = CreateMenu();
-    AppendMenuW(menu_bar_, MF_POPUP, reinterpret_cast<UINT_PTR>(mnumain_), L"ﾒﾆｭｰ");
-    AppendMenuW(menu_bar_, MF_POPUP, reinterpret_cast<UINT_PTR>(help_), L"ﾍﾙﾌﾟ");
-}
-
-HMENU MainWindow::menu(PopupMenu which) const {
-    return which == PopupMenu::mnumain ? mnumain_ : help_;
-}
-
-HWND MainWindow::control(int id) const {
-    return controls_.window(id);
-}
-
-// --- mirroring the settings page --------------------------------------------
-
-void MainWindow::show_control(ControlId id) {
-    HWND window = controls_.window(ctl::id_of(id));
-    if (window == nullptr) {
-        return;
+    const auto& menus = face::tray_menus();
+    for (std::size_t m = 0; m < menus.size(); ++m) {
+        menus_[m] = CreatePopupMenu();
+        for (std::size_t i = 0; i < menus[m].items.size(); ++i) {
+            const face::MenuItemSpec& item = menus[m].items[i];
+            AppendMenuW(menus_[m], item.name.empty() ? MF_SEPARATOR : MF_STRING,
+                        kFirstMenuId + 100 * m + i, widen(item.caption).c_str());
+        }
+        AppendMenuW(menu_bar_, MF_POPUP, reinterpret_cast<UINT_PTR>(menus_[m]),
+                    widen(menus[m].caption).c_str());
     }
+}
+
+// --- mirroring the settings page --------------------------------------------------
+
+void MainWindow::show(const face::ControlSpec& c) {
+    HWND window = control(c);
+    const ControlId id = *c.mirrors;
     mirroring_ = true;
-    if (is_text(id.control)) {
+    if (c.kind == face::Kind::kText) {
         if (window_text(window) != page_.text(id)) {
             set_window_text(window, page_.text(id));
         }
-    } else if (is_option(id.control)) {
-        // Neither option selected is a state the page can hold.
-        const int selected = page_.selected_option(id.control);
-        for (int i = 0; i < 2; ++i) {
-            SendMessageW(controls_.window(ctl::id_of({id.control, i})), BM_SETCHECK,
-                         i == selected ? BST_CHECKED : BST_UNCHECKED, 0);
-        }
     } else {
-        SendMessageW(window, BM_SETCHECK, page_.checked(id) ? BST_CHECKED : BST_UNCHECKED, 0);
+        // Neither option selected is a state the page can hold.
+        const bool on = c.kind == face::Kind::kOption
+                            ? page_.selected_option(id.control) == id.index
+                            : page_.checked(id);
+        SendMessageW(window, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     mirroring_ = false;
 }
 
-void MainWindow::show_all_controls() {
-    for (int k = 0; k < kSetCount; ++k) {
-        for (Control c :
-             {Control::srcfld_txt, Control::dstfld_txt, Control::subfld_chk, Control::skip_chk}) {
-            show_control({c, k});
-        }
-    }
-    for (int k = 0; k < kStartTimeCount; ++k) {
-        for (Control c : {Control::hour_txt, Control::min_txt, Control::sdown}) {
-            show_control({c, k});
-        }
-    }
-    for (Control c : {Control::start_chk, Control::timer_chk, Control::copy_op, Control::cp_skip,
-                      Control::rec_op}) {
-        show_control({c, 0});
-    }
-    set_window_text(hwnd(), page_.caption());
-    show_tab(page_.selected_tab());
-}
-
 void MainWindow::show_tab(int index) {
-    if (static_cast<int>(SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)) != index) {
-        SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
-    }
+    SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
     for (std::size_t i = 0; i < pages_.size(); ++i) {
         ShowWindow(pages_[i]->hwnd(), static_cast<int>(i) == index ? SW_SHOW : SW_HIDE);
     }
@@ -277,7 +191,13 @@ void MainWindow::show_tab(int index) {
 void MainWindow::on_page_event(const PageEvent& event) {
     switch (event.kind) {
         case PageEvent::Kind::kControl:
-            show_control(event.id);
+            // A change of an option group shows on both of its buttons.
+            for (const face::ControlSpec& c : spec().controls) {
+                if (c.mirrors && c.mirrors->control == event.id.control &&
+                    (c.kind == face::Kind::kOption || c.mirrors->index == event.id.index)) {
+                    show(c);
+                }
+            }
             break;
         case PageEvent::Kind::kCaption:
             set_window_text(hwnd(), page_.caption());
@@ -286,17 +206,17 @@ void MainWindow::on_page_event(const PageEvent& event) {
             show_tab(page_.selected_tab());
             break;
         case PageEvent::Kind::kFocus:
-            if (HWND target = controls_.window(page_.focus())) {
+            if (HWND target = control(page_.focus())) {
                 SetFocus(target);
             }
             break;
     }
 }
 
-// --- events ------------------------------------------------------------------
+// --- events ------------------------------------------------------------------------
 
 void MainWindow::forward(const Command& command) {
-    if (controller_ != nullptr && command) {
+    if (controller_ != nullptr) {
         command(*controller_);
         // An exit asked for while the handler ran (or waited in a box) is
         // carried out now that it has ended.
@@ -304,54 +224,67 @@ void MainWindow::forward(const Command& command) {
     }
 }
 
-void MainWindow::on_command(int id, int code, HWND control) {
-    if (control == nullptr) {
-        // A menu item (from the tray popups or the stand-in menu bar).
-        if (const Action action = menu_action(id)) {
-            forward([action](AppController& c) { (c.*action)(); });
+void MainWindow::on_command(int id, int code, HWND from) {
+    const face::ControlSpec* c = from != nullptr ? spec_of(id) : nullptr;
+    if (c == nullptr) {
+        on_menu(id);
+        return;
+    }
+    if (!c->mirrors) {
+        if (code == BN_CLICKED) {
+            run(c->action, c->index);
         }
         return;
     }
-    const ControlBinding* binding = controls_.find(id);
-    if (binding == nullptr) {
-        return;
-    }
-    if (binding->page_control) {
-        const ControlId pc = *binding->page_control;
-        if (is_text(pc.control)) {
-            if (code == EN_CHANGE && !mirroring_) {
-                page_.set_text(pc, window_text(control));
-            } else if (code == EN_KILLFOCUS && binding->on_lost_focus) {
-                PostMessageW(hwnd(), kLostFocusMessage, static_cast<WPARAM>(id), 0);
-            }
-        } else if (code == BN_CLICKED && !mirroring_) {
-            const bool on = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-            if (is_option(pc.control)) {
-                if (on) {
-                    page_.select_option(pc.control, pc.index);
-                }
-            } else {
-                page_.set_checked(pc, on);
-            }
+    const ControlId pc = *c->mirrors;
+    if (c->kind == face::Kind::kText) {
+        if (code == EN_CHANGE && !mirroring_) {
+            page_.set_text(pc, window_text(from));
+        } else if (code == EN_KILLFOCUS && LeaveChecks::checked_on_leave(pc)) {
+            PostMessageW(hwnd(), kLeftMessage, static_cast<WPARAM>(id), 0);
         }
         return;
     }
-    if (code == BN_CLICKED) {
-        forward(binding->on_click);
+    if (code == BN_CLICKED && !mirroring_) {
+        const bool on = SendMessageW(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        if (c->kind == face::Kind::kCheck) {
+            page_.set_checked(pc, on);
+        } else if (on) {
+            page_.select_option(pc.control, pc.index);
+        }
     }
 }
 
-void MainWindow::on_lost_focus(int id) {
-    // Only a move of the focus to another control of this window counts as
-    // leaving the box: not another program, a menu or the range check's own
-    // message box taking the keyboard.
-    const ControlBinding* binding = controls_.find(id);
-    HWND focus = GetFocus();
-    if (binding == nullptr || focus == nullptr || focus == binding->window ||
-        IsChild(hwnd(), focus) == FALSE) {
-        return;
+void MainWindow::on_menu(int id) {
+    // A menu item, from the tray's popups or the stand-in menu bar.
+    const auto& menus = face::tray_menus();
+    const auto m = static_cast<std::size_t>((id - kFirstMenuId) / 100);
+    const auto i = static_cast<std::size_t>((id - kFirstMenuId) % 100);
+    if (id >= kFirstMenuId && m < menus.size() && i < menus[m].items.size()) {
+        run(menus[m].items[i].action, -1);
     }
-    forward(binding->on_lost_focus);
+}
+
+void MainWindow::on_left(int id) {
+    // Where the focus went is known once it has settled: only another control
+    // of this window counts, not another program, a menu, the range check's
+    // own box, nor the box itself when the focus was put back meanwhile.
+    const face::ControlSpec* c = spec_of(id);
+    HWND focus = GetFocus();
+    if (controller_ != nullptr && c != nullptr) {
+        controller_->leave_checks().focus_left(
+            *c->mirrors, focus != nullptr && focus != control(*c) && IsChild(hwnd(), focus));
+        controller_->leave_checks().settle(*controller_);
+    }
+}
+
+void MainWindow::on_timer() {
+    // A console's termination request (Ctrl+C, its window closed) waits in
+    // the platform layer for this check.
+    if (platform::termination_requested()) {
+        forward([](AppController& c) { c.on_termination_request(); });
+    }
+    forward([](AppController& c) { c.on_timer_tick(); });
 }
 
 LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -359,18 +292,17 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_COMMAND:
             on_command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
             return 0;
-        case WM_NOTIFY: {
-            const auto* header = reinterpret_cast<const NMHDR*>(lparam);
-            if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {
-                const auto index = static_cast<int>(SendMessageW(tabs_, TCM_GETCURSEL, 0, 0));
-                if (index >= 0) {
-                    page_.select_tab(index);
+        case WM_NOTIFY:
+            if (const auto* header = reinterpret_cast<const NMHDR*>(lparam);
+                header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {
+                const auto tab = static_cast<int>(SendMessageW(tabs_, TCM_GETCURSEL, 0, 0));
+                if (tab >= 0) {
+                    page_.select_tab(tab);
                 }
             }
             return 0;
-        }
-        case kLostFocusMessage:
-            on_lost_focus(static_cast<int>(wparam));
+        case kLeftMessage:
+            on_left(static_cast<int>(wparam));
             return 0;
         case TrayIcon::kCallbackMessage: {
             const auto mouse = static_cast<std::int32_t>(LOWORD(lparam));
@@ -378,16 +310,7 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         }
         case WM_TIMER:
-            if (wparam == kTimer1) {
-                // A console's termination request (Ctrl+C, its window
-                // closed) waits in the platform layer for this check.
-                if (platform::termination_requested()) {
-                    forward([](AppController& c) { c.on_termination_request(); });
-                }
-                forward([](AppController& c) { c.on_timer_tick(); });
-            } else {
-                tray_.on_timer(wparam);
-            }
+            on_timer();
             return 0;
         case WM_LBUTTONDBLCLK:
             forward([](AppController& c) { c.on_window_double_click(); });
@@ -395,47 +318,41 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_CLOSE:
             if (closing_ || controller_ == nullptr || controller_->shut_down()) {
                 end_program();
-                return 0;
+            } else {
+                // The window never simply closes: the controller runs the
+                // shut-down sequence, which ends by closing it (or, during a
+                // backup, does so once the run has stopped).
+                forward([](AppController& c) { c.on_close_request(); });
             }
-            // The window never simply closes: the controller runs the
-            // shut-down sequence, which ends by closing it (or, during a
-            // backup, does so once the run has stopped).
-            forward([](AppController& c) { c.on_close_request(); });
             return 0;
         case WM_QUERYENDSESSION:
-            // The end of the session is never refused. From the question on
-            // nothing waits for a click: open boxes close, a run stops, and
-            // the shut-down sequence starts while the system waits.
-            forward([](AppController& c) { c.on_termination_request(); });
-            return TRUE;
         case WM_ENDSESSION:
-            // The session ends: the shut-down sequence runs before this
-            // returns, as the system ends the process right after.
-            if (wparam != FALSE) {
+            // The end of the session is never refused. From the question on no
+            // box waits for a click, a run stops and the shut-down sequence runs,
+            // at the latest before WM_ENDSESSION returns (the process ends then).
+            if (message == WM_QUERYENDSESSION || wparam != FALSE) {
                 forward([](AppController& c) { c.on_termination_request(); });
             }
-            return 0;
+            return message == WM_QUERYENDSESSION ? TRUE : 0;
         case WM_DESTROY:
             SetMenu(hwnd(), nullptr);
             KillTimer(hwnd(), kTimer1);
-            tray_.stop_trying();
             PostQuitMessage(0);
             return 0;
         default:
             if (message == TrayIcon::taskbar_created_message() && message != 0) {
-                // The shell restarted (or appeared): the icon goes back,
-                // also when it was shown before, as the old taskbar took it.
+                // The shell restarted (or appeared) without the icons it held.
                 if (!closing_) {
-                    tray_.put_back();
+                    forward([](AppController& c) { c.tray().tray_restarted(); });
                 }
                 return 0;
             }
             break;
     }
-    return Window::handle_message(message, wparam, lparam);
+    return FaceWindow::handle_message(message, wparam, lparam);
 }
 
-// --- the window --------------------------------------------------------------
+// --- the view ----------------------------------------------------------------------
 
 void MainWindow::set_window_visible(bool visible) {
     if (visible) {
@@ -448,15 +365,7 @@ void MainWindow::set_window_visible(bool visible) {
         return;
     }
     // With no tray icon to come back through, "hidden" is minimised.
-    ShowWindow(hwnd(), no_tray_ ? SW_MINIMIZE : SW_HIDE);
-}
-
-bool MainWindow::window_visible() const {
-    return IsWindowVisible(hwnd()) != FALSE && IsIconic(hwnd()) == FALSE;
-}
-
-std::int32_t MainWindow::window_handle() const {
-    return desktop_.handle_of(hwnd());
+    ShowWindow(hwnd(), standing_in_ ? SW_MINIMIZE : SW_HIDE);
 }
 
 void MainWindow::popup_menu(PopupMenu which) {
@@ -469,60 +378,23 @@ void MainWindow::popup_menu(PopupMenu which) {
                                     at.x, at.y, hwnd(), nullptr);
     PostMessageW(hwnd(), WM_NULL, 0, 0);
     if (id != 0) {
-        on_command(id, 0, nullptr);
+        on_menu(id);
     }
 }
 
-void MainWindow::stand_in_for_tray() {
-    // No notification area: the window stays on screen with the menus as its
-    // menu bar, and a tray that appears later is taken up.
-    no_tray_ = true;
-    const Twips tw;
-    SetMenu(hwnd(), menu_bar_);
-    set_client_size(hwnd(), tw(5745), tw(5640));
-    tray_.keep_trying([this] { leave_stand_in(); });
-}
-
-void MainWindow::leave_stand_in() {
-    // The icon is there now: the window goes back to being opened from it.
-    no_tray_ = false;
-    const Twips tw;
-    SetMenu(hwnd(), nullptr);
-    set_client_size(hwnd(), tw(5745), tw(5640));
-    ShowWindow(hwnd(), SW_HIDE);
-}
-
-void MainWindow::show_splash(std::string_view product_text) {
-    splash_.present(product_text);
-}
-
-void MainWindow::close_splash() {
-    splash_.close();
-}
-
-void MainWindow::show_about(std::string_view version_text) {
-    about_.show(version_text);
-}
-
-void MainWindow::close_about() {
-    about_.close();
-}
-
-void MainWindow::close_progress() {
-    progress_.hide();
+void MainWindow::stand_in_for_tray(bool standing_in) {
+    // While there is no notification area the window carries the menus as
+    // its menu bar; its client area keeps its size either way.
+    standing_in_ = standing_in;
+    SetMenu(hwnd(), standing_in ? menu_bar_ : nullptr);
+    set_client_size(hwnd(), pixels(spec().width), pixels(spec().height));
 }
 
 void MainWindow::end_program() {
     closing_ = true;
-    tray_.stop_trying();
     splash_.close();
     about_.close();
-    pump_.remove_dialog_window(hwnd());
     DestroyWindow(hwnd());  // WM_DESTROY ends the message loop
-}
-
-void MainWindow::close_main_window() {
-    end_program();
 }
 
 void MainWindow::quit_immediately() {

@@ -1,33 +1,90 @@
 #pragma once
 
-// `Menu`: the settings window with its multi-row tab control and buttons, the
-// two menus the tray icon pops up, and Timer1. The window draws what the
-// settings page model holds and hands every event to the AppController; it
-// decides nothing itself. The tray icon is its own class (TrayIcon).
+// `Menu`: the settings window built from its table, with the eleven pages in
+// a multi-row tab control, the two menus the tray icon pops up, and Timer1.
+// The window draws what the settings page model holds and hands every event
+// to the AppController; it decides nothing itself.
 
+#include <array>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 #include "app/core/app_views.h"
-#include "app/win32/about.h"
-#include "app/win32/settings_pages.h"
-#include "app/win32/splash.h"
-#include "app/win32/win_util.h"
+#include "app/core/controller_command.h"
+#include "app/core/tray_presence.h"
+#include "app/win32/face_window.h"
+#include "app/win32/win32_ports.h"
 #include "settings/settings_page.h"
+
+// The toolbox object has fields named after the Windows message codes
+// (WM_LBUTTONDOWN, ...) and an ExitWindows operation: <windows.h>'s macros of
+// those names are set aside while the controller's declarations are read.
+#pragma push_macro("WM_MOUSEMOVE")
+#pragma push_macro("WM_LBUTTONDOWN")
+#pragma push_macro("WM_LBUTTONUP")
+#pragma push_macro("WM_LBUTTONDBLCLK")
+#pragma push_macro("WM_RBUTTONDOWN")
+#pragma push_macro("WM_RBUTTONUP")
+#pragma push_macro("WM_RBUTTONDBLCLK")
+#pragma push_macro("ExitWindows")
+#undef WM_MOUSEMOVE
+#undef WM_LBUTTONDOWN
+#undef WM_LBUTTONUP
+#undef WM_LBUTTONDBLCLK
+#undef WM_RBUTTONDOWN
+#undef WM_RBUTTONUP
+#undef WM_RBUTTONDBLCLK
+#undef ExitWindows
+
+#include "app/core/app_controller.h"
+
+#pragma pop_macro("WM_MOUSEMOVE")
+#pragma pop_macro("WM_LBUTTONDOWN")
+#pragma pop_macro("WM_LBUTTONUP")
+#pragma pop_macro("WM_LBUTTONDBLCLK")
+#pragma pop_macro("WM_RBUTTONDOWN")
+#pragma pop_macro("WM_RBUTTONUP")
+#pragma pop_macro("WM_RBUTTONDBLCLK")
+#pragma pop_macro("ExitWindows")
 
 namespace tarvenix::win32 {
 
-class ProgressDialog;
-class TrayIcon;
-class Win32Desktop;
-class Win32EventPump;
-
-class MainWindow final : public Window, public MainWindowView {
+// The program's icon in the notification area: added, modified and removed
+// with Shell_NotifyIconW, nothing more (when to try again, and what stands in
+// while there is none, is the core's TrayPresence). Its mouse messages reach
+// the owner window as kCallbackMessage with the mouse message in lParam.
+class TrayIcon final : public TrayIconPort {
 public:
-    // The window is created hidden; Timer1 starts ticking at once.
-    MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& tray, Win32Desktop& desktop,
-               Win32EventPump& pump);
+    static constexpr UINT kCallbackMessage = WM_APP + 1;
+
+    ~TrayIcon() override { remove_tray_icon(); }
+
+    // owner: the window that gets the icon's mouse messages.
+    void set_owner(HWND owner) { owner_ = owner; }
+
+    // False when the shell has no notification area (yet).
+    bool add_tray_icon(std::string_view tool_tip) override;
+    bool modify_tray_tip(std::string_view tool_tip) override;
+    void remove_tray_icon() override;
+    // Windows does not say when a notification area goes away; a new one
+    // says it came (taskbar_created_message).
+    bool tray_present() override { return true; }
+
+    // The message the shell broadcasts when its taskbar is created.
+    static UINT taskbar_created_message();
+
+private:
+    bool notify(DWORD what, std::string_view tool_tip);
+
+    HWND owner_ = nullptr;
+};
+
+class MainWindow final : public FaceWindow, public MainWindowView {
+public:
+    // The window is created hidden; Timer1 starts ticking at once. Clicks in
+    // the progress dialog and About go to the controller through it too.
+    MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& tray);
     ~MainWindow() override;
 
     // Events are handed to the controller from here on.
@@ -35,64 +92,58 @@ public:
 
     // MainWindowView
     void set_window_visible(bool visible) override;
-    bool window_visible() const override;
-    std::int32_t window_handle() const override;
+    bool window_visible() const override {
+        return IsWindowVisible(hwnd()) != FALSE && IsIconic(hwnd()) == FALSE;
+    }
+    std::int32_t window_handle() const override { return handle_of(hwnd()); }
     void popup_menu(PopupMenu menu) override;
-    void stand_in_for_tray() override;
-    void show_splash(std::string_view product_text) override;
-    void close_splash() override;
-    void show_about(std::string_view version_text) override;
-    void close_about() override;
-    void close_progress() override;
-    void close_main_window() override;
+    void stand_in_for_tray(bool standing_in) override;
+    TrayIconPort& tray_icon() override { return tray_; }
+    void show_splash(std::string_view product_text) override { splash_.present(product_text); }
+    void close_splash() override { splash_.close(); }
+    void show_about(std::string_view version_text) override { about_.show(version_text); }
+    void close_about() override { about_.close(); }
+    void close_progress() override { progress_.view().hide(); }
+    void close_main_window() override { end_program(); }
     void quit_immediately() override;
 
-    // A control of the window by identifier or name (nullptr for none).
-    HWND control(int id) const;
-    HWND control(std::string_view name) const { return controls_.window(name); }
-    HMENU menu(PopupMenu which) const;
-    bool standing_in_for_tray() const { return no_tray_; }
+    HWND tabs() const { return tabs_; }
+    HMENU menu(PopupMenu which) const { return menus_[static_cast<std::size_t>(which)]; }
     const AboutWindow& about() const { return about_; }
 
 protected:
     LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
 
 private:
-    void build_buttons();
+    class TabPage;
+
     void build_tabs();
     void build_menus();
-    void add_tool_tip(HWND control, const wchar_t* text);
-
     void forward(const Command& command);
-    void on_command(int id, int code, HWND control);
-    void on_lost_focus(int id);
+    void on_command(int id, int code, HWND from);
+    void on_menu(int id);
+    void on_left(int id);
+    void on_timer();
+    void show(const face::ControlSpec& c);
     void on_page_event(const PageEvent& event);
-    void show_control(ControlId id);
-    void show_all_controls();
     void show_tab(int index);
-    void leave_stand_in();
     void end_program();
 
     SettingsPage& page_;
     ProgressDialog& progress_;
     TrayIcon& tray_;
-    Win32Desktop& desktop_;
-    Win32EventPump& pump_;
     AppController* controller_ = nullptr;
 
-    ControlMap controls_;
-    std::vector<std::unique_ptr<TabPage>> pages_;
     HWND tabs_ = nullptr;
-    HWND tool_tips_ = nullptr;
+    std::vector<std::unique_ptr<TabPage>> pages_;
     HMENU menu_bar_ = nullptr;
-    HMENU mnumain_ = nullptr;
-    HMENU help_ = nullptr;
+    std::array<HMENU, 2> menus_{};
     SplashWindow splash_;
     AboutWindow about_;
     std::shared_ptr<bool> alive_;
 
     bool mirroring_ = false;
-    bool no_tray_ = false;
+    bool standing_in_ = false;
     bool centred_ = false;
     bool closing_ = false;
 };

@@ -1,5 +1,6 @@
 #include "app/win32/win32_ports.h"
 
+#include <commdlg.h>
 #include <mmsystem.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -13,34 +14,32 @@ namespace tarvenix::win32 {
 
 // --- message boxes ---------------------------------------------------------
 
-std::wstring Win32MessageBoxes::box_text(std::string_view text) {
-    std::wstring in = widen(text);
+namespace {
+
+// Lines separated by "\r" or "\r\n" as the box shows them ("\r\n").
+std::wstring box_text(std::string_view text) {
+    const std::wstring in = widen(text);
     std::wstring out;
-    out.reserve(in.size() + 8);
     for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == L'\r') {
-            out += L"\r\n";
-            if (i + 1 < in.size() && in[i + 1] == L'\n') {
-                ++i;
-            }
-        } else {
-            out += in[i];
+        out += in[i];
+        if (in[i] == L'\r' && (i + 1 == in.size() || in[i + 1] != L'\n')) {
+            out += L'\n';
         }
     }
     return out;
 }
+
+}  // namespace
 
 std::int16_t Win32MessageBoxes::show_box(std::string_view caption, std::string_view text,
                                          std::int32_t style, const HelpReference* /*help*/) {
     // Modal to the whole program (every window of the thread is disabled),
     // and in front: the program mostly lives in the tray, with no window of
     // its own on screen to hold the box.
-    UINT flags = static_cast<UINT>(style) | MB_SETFOREGROUND;
-    if ((flags & MB_SYSTEMMODAL) == 0) {
-        flags |= MB_TASKMODAL;
-    }
-    const int answer = MessageBoxW(nullptr, box_text(text).c_str(), widen(caption).c_str(), flags);
-    return static_cast<std::int16_t>(answer);
+    const UINT modal = (style & MB_SYSTEMMODAL) != 0 ? 0 : MB_TASKMODAL;
+    return static_cast<std::int16_t>(
+        MessageBoxW(nullptr, box_text(text).c_str(), widen(caption).c_str(),
+                    static_cast<UINT>(style) | MB_SETFOREGROUND | modal));
 }
 
 void Win32MessageBoxes::close_open_boxes() {
@@ -60,8 +59,6 @@ void Win32MessageBoxes::close_open_boxes() {
         0);
 }
 
-// --- sound -----------------------------------------------------------------
-
 void Win32Sound::message_beep(std::int32_t sound) {
     // -1: the speaker's plain beep; 0 (MB_OK) and the icon codes: the
     // system's sounds of those names.
@@ -72,37 +69,14 @@ void Win32Sound::play_sound_file(std::string_view path) {
     PlaySoundW(widen(path).c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
 }
 
-// --- busy pointer ----------------------------------------------------------
-
-void Win32BusyPointer::set_busy(bool busy) {
-    if (busy == busy_) {
-        return;
-    }
-    busy_ = busy;
-    if (busy) {
-        previous_ = SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
-    } else {
-        SetCursor(previous_ != nullptr ? previous_ : LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)));
-    }
-}
-
 // --- event pump ------------------------------------------------------------
 
-void Win32EventPump::add_dialog_window(HWND window) {
-    dialogs_.push_back(window);
-}
-
-void Win32EventPump::remove_dialog_window(HWND window) {
-    dialogs_.erase(std::remove(dialogs_.begin(), dialogs_.end(), window), dialogs_.end());
-}
-
 void Win32EventPump::dispatch(MSG& msg) {
-    if (msg.hwnd != nullptr) {
-        HWND top = GetAncestor(msg.hwnd, GA_ROOT);
-        if (std::find(dialogs_.begin(), dialogs_.end(), top) != dialogs_.end() &&
-            IsDialogMessageW(top, &msg) != FALSE) {
-            return;
-        }
+    HWND top = msg.hwnd != nullptr ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (top != nullptr && Window::is_program_window(top) &&
+        (GetWindowLongPtrW(top, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 &&
+        IsDialogMessageW(top, &msg) != FALSE) {
+        return;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -110,24 +84,28 @@ void Win32EventPump::dispatch(MSG& msg) {
 
 int Win32EventPump::run() {
     MSG msg{};
-    while (true) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0 || got == -1) {
-            break;
-        }
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         dispatch(msg);
     }
     return static_cast<int>(msg.wParam);
 }
 
-void Win32EventPump::process_events() {
+void Win32EventPump::serve() {
+    const double started = clock_.monotonic_seconds();
     MSG msg{};
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
+            break;
         }
         dispatch(msg);
+    }
+    gate_.served(started, clock_.monotonic_seconds());
+}
+
+void Win32EventPump::process_events() {
+    if (gate_.should_serve(clock_.monotonic_seconds())) {
+        serve();
     }
 }
 
@@ -135,21 +113,10 @@ void Win32EventPump::wait_for_events(double max_seconds) {
     const double ms = std::clamp(max_seconds * 1000.0, 0.0, 60'000.0);
     MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(std::lround(ms)), QS_ALLINPUT,
                                 MWMO_INPUTAVAILABLE);
-    process_events();
+    serve();
 }
 
 // --- shell -----------------------------------------------------------------
-
-namespace {
-bool has_extension(const std::wstring& path, std::wstring_view extension) {
-    if (path.size() < extension.size()) {
-        return false;
-    }
-    return CompareStringOrdinal(path.c_str() + (path.size() - extension.size()),
-                                static_cast<int>(extension.size()), extension.data(),
-                                static_cast<int>(extension.size()), TRUE) == CSTR_EQUAL;
-}
-}  // namespace
 
 Win32Shell::~Win32Shell() {
     if (hhctrl_ != nullptr) {
@@ -161,30 +128,26 @@ bool Win32Shell::open_help(const std::wstring& path) {
     if (hhctrl_ == nullptr) {
         hhctrl_ = LoadLibraryW(L"hhctrl.ocx");
     }
-    if (hhctrl_ == nullptr) {
-        return false;
-    }
     using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
-    auto html_help =
-        reinterpret_cast<HtmlHelpFn>(reinterpret_cast<void*>(GetProcAddress(hhctrl_, "HtmlHelpW")));
-    if (html_help == nullptr) {
-        return false;
-    }
+    const auto html_help = hhctrl_ == nullptr
+                               ? nullptr
+                               : reinterpret_cast<HtmlHelpFn>(
+                                     reinterpret_cast<void*>(GetProcAddress(hhctrl_, "HtmlHelpW")));
     constexpr UINT kDisplayToc = 1;  // HH_DISPLAY_TOC: the file at its table of contents
-    return html_help(nullptr, path.c_str(), kDisplayToc, 0) != nullptr;
+    return html_help != nullptr && html_help(nullptr, path.c_str(), kDisplayToc, 0) != nullptr;
 }
 
 bool Win32Shell::open_document(std::string_view path) {
     const std::wstring file = widen(path);
-    if (file.empty()) {
-        return false;
-    }
-    if (has_extension(file, L".chm")) {
+    constexpr std::wstring_view kHelp = L".chm";
+    if (file.size() > kHelp.size() &&
+        CompareStringOrdinal(file.c_str() + file.size() - kHelp.size(), kHelp.size(), kHelp.data(),
+                             kHelp.size(), TRUE) == CSTR_EQUAL) {
         return open_help(file);
     }
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
+    return !file.empty() &&
+           reinterpret_cast<INT_PTR>(
+               ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 // --- folder picker -----------------------------------------------------------
@@ -207,6 +170,45 @@ std::string Win32FolderPicker::pick_folder(std::string_view title) {
     }
     CoTaskMemFree(chosen);
     return result;
+}
+
+// --- desktop ---------------------------------------------------------------
+
+HWND window_of(std::int32_t handle) {
+    HWND window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
+    return handle != 0 && IsWindow(window) != FALSE ? window : nullptr;
+}
+
+std::string Win32Desktop::file_dialog(bool save, std::int32_t owner, std::string_view title,
+                                      std::string_view filter, std::string_view initial_folder,
+                                      std::string_view proposed_name) {
+    const std::wstring caption = widen(title);
+    // "Text\0*.txt\0" pairs, ended by two NULs.
+    const std::wstring filters = widen(filter) + std::wstring(2, L'\0');
+    const std::wstring folder = widen(initial_folder);
+    std::wstring file = widen(proposed_name);
+    file.resize(32768, L'\0');
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = window_of(owner);
+    ofn.lpstrFilter = filter.empty() ? nullptr : filters.c_str();
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    ofn.lpstrTitle = caption.c_str();
+    ofn.Flags = save ? (OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT)
+                     : (OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY);
+    const BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    return ok != FALSE ? narrow(file.c_str()) : std::string();
+}
+
+std::int32_t Win32Desktop::find_window(std::string_view title) {
+    return handle_of(FindWindowW(nullptr, widen(title).c_str()));
+}
+
+void Win32Desktop::set_top_most(std::int32_t window, bool top_most) {
+    SetWindowPos(window_of(window), top_most ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE);
 }
 
 }  // namespace tarvenix::win32

@@ -1,16 +1,17 @@
 #pragma once
 
 // The desktop services of the program, done with Win32: message boxes,
-// sounds, the busy pointer, the event pump, opening documents
-// (the help file with HTML Help) and the folder picker.
+// sounds, the busy pointer, the event pump, opening documents (the help file
+// with HTML Help), the folder picker, and the file dialogs and windows the
+// toolbox object reaches by handle.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "app/core/progress_presenter.h"
 #include "common/ports.h"
 
 namespace tarvenix::win32 {
@@ -26,8 +27,6 @@ public:
     // boxes and the folder picker) as if it was cancelled; the calls that
     // opened them return.
     void close_open_boxes() override;
-    // Lines separated by "\r" or "\r\n" as the box shows them ("\r\n").
-    static std::wstring box_text(std::string_view text);
 };
 
 class Win32Sound final : public SoundPort {
@@ -38,30 +37,35 @@ public:
 
 class Win32BusyPointer final : public BusyPointerPort {
 public:
-    void set_busy(bool busy) override;
-
-private:
-    HCURSOR previous_ = nullptr;
-    bool busy_ = false;
+    void set_busy(bool busy) override {
+        SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+    }
 };
 
 // The one message loop of the program. Keyboard navigation (Tab, arrows,
-// Enter, Escape) works in the windows registered as dialogs.
+// Enter, Escape) works in the program's dialog-like windows (those whose
+// controls take the keyboard in turn, WS_EX_CONTROLPARENT). A pump call
+// serves the waiting messages when the core's PumpGate says so.
 class Win32EventPump final : public EventPumpPort {
 public:
-    void add_dialog_window(HWND window);
-    void remove_dialog_window(HWND window);
+    explicit Win32EventPump(ClockPort& clock)
+        : clock_(clock) {}
 
     // Runs until WM_QUIT; returns its exit code.
     int run();
-    // Handles every message that is waiting and returns. A WM_QUIT met here
-    // is posted again for the loop in run().
     void process_events() override;
     void wait_for_events(double max_seconds) override;
+    // The next pump call serves at once, within the prompt budget.
+    void request_prompt_pass() { gate_.request_prompt_pass(); }
 
 private:
-    void dispatch(MSG& msg);
-    std::vector<HWND> dialogs_;
+    // Handles every message that is waiting; a WM_QUIT met here is posted
+    // again for the loop in run().
+    void serve();
+    static void dispatch(MSG& msg);
+
+    ClockPort& clock_;
+    PumpGate gate_;
 };
 
 // Documents open with their associated program (ShellExecuteW); a .chm help
@@ -85,6 +89,39 @@ public:
 
 private:
     HWND owner_ = nullptr;
+};
+
+// A window as the toolbox object holds it: its handle's number, which 64-bit
+// Windows keeps within 32 bits (sign-extended back) for 32-bit programs'
+// sake; 0 for none. window_of answers nullptr for a window that is gone.
+inline std::int32_t handle_of(HWND window) {
+    return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window));
+}
+HWND window_of(std::int32_t handle);
+
+class Win32Desktop final : public TrayHostDesktop {
+public:
+    std::string open_file_dialog(std::int32_t owner, std::string_view title,
+                                 std::string_view filter,
+                                 std::string_view initial_folder) override {
+        return file_dialog(false, owner, title, filter, initial_folder, {});
+    }
+    std::string save_file_dialog(std::int32_t owner, std::string_view title,
+                                 std::string_view filter, std::string_view initial_folder,
+                                 std::string_view proposed_name) override {
+        return file_dialog(true, owner, title, filter, initial_folder, proposed_name);
+    }
+    std::int32_t find_window(std::string_view title) override;
+    void bring_to_front(std::int32_t window) override { SetForegroundWindow(window_of(window)); }
+    void set_top_most(std::int32_t window, bool top_most) override;
+    void request_close(std::int32_t window) override {
+        SendMessageW(window_of(window), WM_CLOSE, 0, 0);
+    }
+
+private:
+    static std::string file_dialog(bool save, std::int32_t owner, std::string_view title,
+                                   std::string_view filter, std::string_view initial_folder,
+                                   std::string_view proposed_name);
 };
 
 }  // namespace tarvenix::win32

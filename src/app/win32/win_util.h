@@ -1,15 +1,15 @@
 #pragma once
 
-// Helpers the Win32 windows share: UTF-8 <-> UTF-16 at the window boundary,
-// positions given in twips (1/1440 inch, the unit the layouts are designed
-// in) turned into pixels at the screen's DPI, the program's fonts and icon,
-// and a small base class that routes a window's messages to a C++ object.
+// Helpers the Win32 windows share: UTF-8 <-> UTF-16, twips to pixels at the
+// screen's DPI, the program's fonts and icon, and a small base class that
+// routes a window's messages to a C++ object.
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
 
+#include "app/core/window_face.h"
 #include "common/win32/wide_text.h"
 
 namespace tarvenix::win32 {
@@ -18,48 +18,37 @@ namespace tarvenix::win32 {
 using platform::narrow;
 using platform::widen;
 
-// Twips to pixels at the screen's DPI (15 twips per pixel at 96 DPI).
-class Twips {
-public:
-    Twips();
-    explicit Twips(int dpi)
-        : dpi_(dpi) {}
-    int operator()(int twips) const;
-    RECT rect(int left, int top, int width, int height) const;
-    int dpi() const { return dpi_; }
+// Twips (1/1440 inch) in pixels at the screen's DPI: 15 twips a pixel at 96.
+int pixels(int twips);
+RECT pixels(const face::Twips& at);
 
-private:
-    int dpi_;
-};
-
-// The program's dialog font (a Japanese face at 9 pt, the size the windows
-// were laid out for) and faces for the splash and About windows. The fonts
-// live as long as the program.
+// A font of that face and size in points; the program's own is "MS UI
+// Gothic" at 9 pt, the face and size the windows were laid out for. It lives
+// as long as the program.
+HFONT make_font(std::string_view face, double points, bool bold = false, bool italic = false);
 HFONT program_font();
-HFONT make_font(const wchar_t* face, double points, bool bold, bool italic);
-
 // The program icon at the system's large or small icon size.
 HICON program_icon(bool small = false);
 
-// Places a top-level window centred on the screen (the work area of the
-// monitor it is on).
+// Places a top-level window in the middle of the work area of its monitor.
 void centre_on_screen(HWND window);
-
-// The window's text as UTF-8.
-std::string window_text(HWND window);
-void set_window_text(HWND window, std::string_view utf8);
-
 // Sizes a top-level window so that its client area is width x height pixels.
 void set_client_size(HWND window, int width, int height);
+// The window's text as UTF-8.
+std::string window_text(HWND window);
+inline void set_window_text(HWND window, std::string_view utf8) {
+    SetWindowTextW(window, widen(utf8).c_str());
+}
+// How wide and high a text is in the control's font, in pixels.
+SIZE text_extent(HWND control, std::wstring_view text);
 
-// A child control at a position in pixels, with the program font.
+// A child control at a place in pixels, with the program font unless given.
 HWND make_control(HWND parent, const wchar_t* window_class, std::wstring_view text, DWORD style,
                   const RECT& where, int id, HFONT font = nullptr, DWORD ex_style = 0);
 
-// Lets a label grow to show its whole text in its font: sideways (around its
-// centre when centred) within its parent and clear of its edges, and to one
-// line's height. The
-// layouts were made for a narrower Japanese face than the ones at hand.
+// Lets a label grow to show its whole text in its font (the layouts were made
+// for a narrower Japanese face than the ones at hand): sideways, as it is
+// aligned, within its parent and clear of its edges, and to one line's height.
 void fit_label(HWND label);
 
 // A window whose messages go to a C++ object. Derived classes create their
@@ -69,15 +58,19 @@ public:
     Window() = default;
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
-    virtual ~Window();
+    virtual ~Window() { destroy(); }
 
     HWND hwnd() const { return hwnd_; }
+    // Whether a window is one of these (not a system dialog, not HTML Help's).
+    static bool is_program_window(HWND window);
 
 protected:
     // Registers the class on first use (background: the dialog colour).
     HWND create_window(const wchar_t* class_name, const wchar_t* title, DWORD style, DWORD ex_style,
                        HWND parent, const RECT& where);
-    virtual LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+    virtual LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+        return DefWindowProcW(hwnd_, message, wparam, lparam);
+    }
     // Destroys the window now (the object stays).
     void destroy();
 

@@ -18,6 +18,14 @@ e2e_cleanup() {
 # and its notification area); `explorer` returns once the program started.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 on_desktop() { "$wine_run" explorer /desktop=shell,800x600 "$@"; }
+# start_on_desktop PROGRAM [ARGS...]: the first program on the desktop, in the
+# background, once the desktop is up: the explorer that makes the desktop stays
+# with it, so one started later by on_desktop would otherwise wait for ever.
+start_on_desktop() {
+    on_desktop "$@" > "$work/desktop.log" 2>&1 &
+    timeout 60 xdotool search --sync --name '^shell - Wine desktop$' > /dev/null ||
+        fail "wine's desktop did not come up"
+}
 # probe ARGS...: what $window_probe (tests/app/win32/window_probe.cpp) reads
 # from the windows on the desktop.
 probe() {

@@ -21,7 +21,7 @@ listing() { LC_ALL=C ls -A "$program" | tr '\n' ' '; }
 
 "$here/../../../scripts/package_windows.sh" "$build" "$work/dist" > /dev/null
 "$wine_run" cmd /c exit 0 || fail "the wine prefix could not be made"
-on_desktop "$(winpath "$work/dist/Tarvenix-7.00-setup.exe")" > /dev/null 2>&1 &
+start_on_desktop "$(winpath "$work/dist/Tarvenix-7.00-setup.exe")"
 [ "$(probe components)" = "scroll bar=0
 item プログラムとヘルプ。スタートメニューに「Tarvenix」ができます。 whole=1
 item サインインのたびに Tarvenix を起動して、トレイに常駐させます。 whole=1" ] ||

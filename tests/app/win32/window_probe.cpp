@@ -2,6 +2,7 @@
 // scripts that drive them on wine's desktop (the probe runs there too):
 //   window_probe OUT state       the settings tab, the control with the focus, shown or not
 //   window_probe OUT box         the text of the program's message box
+//   window_probe OUT button ID   where on the screen that box's button ID is, "x y"
 //   window_probe OUT components  the installer's list: a scroll bar, each item's description
 //   window_probe OUT checkbox    the installer page's check box and its state
 // The answer goes to the file OUT whole once the probe ends (a program started
@@ -17,8 +18,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/win32/control_ids.h"
-#include "app/win32/win_util.h"
+#include "app/win32/face_window.h"
 
 namespace {
 
@@ -72,12 +72,17 @@ bool text_fits(HWND label) {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 2 ? argv[2] : L"";
     std::ostringstream out;
-    // The program's window once it is on the screen, or the installer's page.
+    // The program's window once it is on the screen, or the installer's page
+    // (the components page once its list is filled).
     HWND main = wait_for([&command] {
         HWND w = FindWindowW(L"Tarvenix.Menu", nullptr);
-        return command == L"state" || command == L"box"
-                   ? (IsWindowVisible(w) != FALSE ? w : nullptr)
-                   : FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
+        if (command == L"state" || command == L"box" || command == L"button") {
+            return IsWindowVisible(w) != FALSE ? w : nullptr;
+        }
+        HWND page = FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
+        return command != L"components" || SendMessageW(GetDlgItem(page, 1032), TVM_GETCOUNT, 0, 0)
+                   ? page
+                   : nullptr;
     });
     if (main == nullptr) {
         out << "<no window>\n";
@@ -90,12 +95,19 @@ int wmain(int argc, wchar_t** argv) {
         info.cbSize = sizeof info;
         GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
         out << "tab="
-            << SendMessageW(GetDlgItem(main, tarvenix::win32::ctl::SSTab1), TCM_GETCURSEL, 0, 0)
-            << " focus=" << tarvenix::win32::ctl::control_name(GetDlgCtrlID(info.hwndFocus))
+            << SendMessageW(FindWindowExW(main, nullptr, WC_TABCONTROLW, nullptr), TCM_GETCURSEL, 0,
+                            0)
+            << " focus=" << tarvenix::win32::control_name(GetDlgCtrlID(info.hwndFocus))
             << " shown=" << (IsWindowVisible(info.hwndFocus) != FALSE) << "\n";
     } else if (command == L"box") {
         HWND box = wait_for([main] { return box_of(main); });
         out << window_text(GetDlgItem(box, 0xFFFF)) << "\n";
+    } else if (command == L"button") {
+        RECT r{};
+        GetWindowRect(
+            GetDlgItem(wait_for([main] { return box_of(main); }), argc > 3 ? _wtoi(argv[3]) : IDOK),
+            &r);
+        out << (r.left + r.right) / 2 << " " << (r.top + r.bottom) / 2 << "\n";
     } else if (command == L"checkbox") {
         // On the installer's last page, once it is up.
         HWND box = wait_for([] {
