@@ -597,8 +597,7 @@ void BackupEngine::copy_one_file(const FileJob& job) {
     try {
         int err = 0;
         const platform::Directory& dst_dir = job.dst.folder;
-        if (options.newer_only() && !job.refused && dst_dir.is_open() &&
-            !job.dst_dir_is_fresh) {
+        if (options.newer_only() && !job.refused && dst_dir.is_open() && !job.dst_dir_is_fresh) {
             // The entry's own status: a link standing there is never
             // followed, and one standing where a file's copy belongs is
             // replaced by the copy. Times are compared in the steps the

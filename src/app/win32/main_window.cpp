@@ -206,8 +206,10 @@ void MainWindow::on_page_event(const PageEvent& event) {
             show_tab(page_.selected_tab());
             break;
         case PageEvent::Kind::kFocus:
-            if (HWND target = control(page_.focus())) {
-                SetFocus(target);
+            if (const auto& focus = page_.focus()) {
+                if (HWND target = control(focus->name())) {
+                    SetFocus(target);
+                }
             }
             break;
     }
