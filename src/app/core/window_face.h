@@ -139,6 +139,9 @@ const WindowSpec& main_window();
 // The tab control that holds the settings pages, the room a page has below
 // its three rows of tabs, and the tabs' captions in order.
 inline constexpr Twips kSettingsTabs{120, 120, 5535, 4095};
+// Eleven captions do not fit one row of the window's fixed width: rows of
+// four fixed-width tabs keep every caption whole and readable.
+inline constexpr int kTabsPerRow = 4;
 inline constexpr Twips kPageArea{0, 0, 5415, 2955};
 const std::array<std::string_view, kTabCount>& tab_captions();
 // The tray icon's menus: `mnumain` (left button) and `help` (right button);

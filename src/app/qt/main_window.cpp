@@ -25,9 +25,7 @@ using namespace Qt::StringLiterals;
 
 namespace tarvenix::qt {
 
-namespace {
-constexpr int kTabsPerRow = 4;
-}  // namespace
+namespace {}  // namespace
 
 MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* parent)
     : QMainWindow(parent)
@@ -56,7 +54,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
 
     // Created in focus order: the buttons first, then the settings tabs.
     make_controls(spec, -1, client, click_);
-    tabs_ = new SettingsTabWidget(kTabsPerRow, client);
+    tabs_ = new SettingsTabWidget(face::kTabsPerRow, client);
     tabs_->setObjectName(u"SSTab1"_s);
     tabs_->setGeometry(tw.rect(face::kSettingsTabs));
     for (int tab = 0; tab < kTabCount; ++tab) {

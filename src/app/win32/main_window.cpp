@@ -10,8 +10,7 @@ namespace tarvenix::win32 {
 namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
-constexpr int kTabsId = 99;  // below the table's identifiers
-constexpr int kTabsPerRow = 4;
+constexpr int kTabsId = 99;         // below the table's identifiers
 constexpr int kFirstMenuId = 1000;  // above them: item i of menu m is 1000 + 100 m + i
 // A start-time box lost the focus; checked once the focus has settled.
 constexpr UINT kLeftMessage = WM_APP + 2;
@@ -123,12 +122,11 @@ MainWindow::~MainWindow() {
 
 void MainWindow::build_tabs() {
     const RECT where = pixels(face::kSettingsTabs);
-    // Four tabs to a row, in three rows, as the settings window always had.
     tabs_ = make_control(hwnd(), WC_TABCONTROLW, L"",
                          WS_TABSTOP | WS_CLIPCHILDREN | TCS_MULTILINE | TCS_FIXEDWIDTH, where,
                          kTabsId, nullptr, WS_EX_CONTROLPARENT);
     SendMessageW(tabs_, TCM_SETITEMSIZE, 0,
-                 MAKELPARAM((where.right - where.left - 6) / kTabsPerRow, 0));
+                 MAKELPARAM((where.right - where.left - 6) / face::kTabsPerRow, 0));
     const auto& captions = face::tab_captions();
     for (std::size_t i = 0; i < captions.size(); ++i) {
         std::wstring caption = widen(captions[i]);
