@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -156,44 +157,37 @@ TEST(WindowFaceTest, EachMenuItemAndButtonRunsItsOwnCommand) {
 TEST(TrayPresenceTest, TheProgramIsAlwaysWithinReach) {
     const struct {
         const char* name;
-        std::vector<std::string> steps;
-        std::vector<std::string> log;
+        const char* steps;
+        const char* log;  // joined by ", "
         bool standing_in;
         int adds;
     } cases[] = {
-        {"a tray at start", {"a+", "c+", "c+"}, {}, false, 1},
-        {"a tray that comes later",
-         {"a-", "c-", "c+", "c+"},
-         {"stand-in", "stand-in off"},
-         false,
-         3},
-        {"a tray that goes away", {"a+", "c-", "c-", "c-"}, {"stand-in", "show"}, true, 2},
-        {"missed once only", {"a+", "c-", "c+", "c-"}, {}, false, 1},
-        {"a new taskbar", {"a+", "r+"}, {}, false, 2},
-        {"a new taskbar without room", {"a+", "r-"}, {"stand-in", "show"}, true, 2},
-        {"removed", {"a+", "x+", "c-", "c-", "r+"}, {}, false, 1},
+        {"a tray at start", "a+ c+ c+", "", false, 1},
+        {"a tray that comes later", "a- c- c+ c+", "stand-in, stand-in off", false, 3},
+        {"a tray that goes away", "a+ c- c- c-", "stand-in, show", true, 2},
+        {"missed once only", "a+ c- c+ c-", "", false, 1},
+        {"a new taskbar", "a+ r+", "", false, 2},
+        {"a new taskbar without room", "a+ r-", "stand-in, show", true, 2},
+        {"removed", "a+ x+ c- c- r+", "", false, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         RecordingWindow window;
         TrayPresence tray(window.icon, window);
-        for (const std::string& step : c.steps) {
+        std::istringstream steps(c.steps);
+        for (std::string step; steps >> step;) {
             window.icon.available = step[1] == '+';
-            switch (step[0]) {
-                case 'a':
-                    EXPECT_EQ(tray.add_tray_icon("tip"), window.icon.available);
-                    break;
-                case 'c':
-                    tray.check();
-                    break;
-                case 'r':
-                    tray.tray_restarted();
-                    break;
-                default:
-                    tray.remove_tray_icon();
+            if (step[0] == 'a') {
+                EXPECT_EQ(tray.add_tray_icon("tip"), window.icon.available);
+            } else if (step[0] == 'c') {
+                tray.check();
+            } else if (step[0] == 'r') {
+                tray.tray_restarted();
+            } else {
+                tray.remove_tray_icon();
             }
         }
-        EXPECT_EQ(window.log, c.log);
+        EXPECT_EQ(joined(window.log, ", "), c.log);
         EXPECT_EQ(tray.standing_in(), c.standing_in);
         EXPECT_EQ(window.icon.adds, c.adds);
     }
