@@ -218,61 +218,51 @@ struct RecordingSurface final : ProgressSurface {
 
 // What the dialog shows when: changes wait for the event loop's pass and are
 // painted together; a copied file's name stays until the next file or a
-// pause of 100 ms; a large file asks for a prompt pass.
+// pause of 100 ms; a large file asks for a prompt pass. Steps: "l" two labels
+// set, "name:bytes" a file started, "d" done, "p" the pass, "w.06" a wait of
+// 0.06 s then the timer, "h" hidden and shown again.
 TEST(ProgressPresenterTest, ShowsChangesInOnePassAndNeverABlankBetweenFiles) {
-    using Step = std::function<void(ProgressPresenter&, ScriptedUi&)>;
-    const auto file = [](const char* name, std::uint64_t bytes) -> Step {
-        return [=](ProgressPresenter& p, ScriptedUi&) { p.file_started(name, bytes); };
-    };
-    const Step done = [](ProgressPresenter& p, ScriptedUi&) { p.file_finished(); };
-    const Step pass = [](ProgressPresenter& p, ScriptedUi&) { p.pass(); };
-    const auto wait = [](double s) -> Step {
-        return [=](ProgressPresenter& p, ScriptedUi& ui) {
-            ui.advance(s);
-            p.on_timer();
-        };
-    };
     const struct {
         const char* name;
-        std::vector<Step> steps;
-        std::vector<std::string> log;  // after "show centred"
+        const char* steps;
+        const char* log;  // joined by ", "
     } cases[] = {
-        {"two labels, one pass",
-         {[](ProgressPresenter& p, ScriptedUi&) {
-              p.set_label(ProgressLabel::srcfld, "/s");
-              p.set_label(ProgressLabel::dstfld, "/d");
-          },
-          pass},
-         {"queue", "srcfld=/s", "dstfld=/d", "paint"}},
-        {"small files between passes",
-         {file("a", 10), done, file("b", 600), done, pass},
-         {"queue", "timer 100", "cpfname=b", "filesize=1", "paint"}},
-        {"a pause clears the name",
-         {file("a", 10), pass, done, wait(0.06), wait(0.05)},
-         {"queue", "cpfname=a", "paint", "timer 100", "timer 41", "queue", "cpfname=", "paint"}},
-        {"a million bytes", {file("big", 1'000'000)}, {"queue", "prompt"}},
-        {"just under", {file("big", 999'999)}, {"queue"}},
-        {"hide clears a finished file",
-         {file("a", 10), pass, done,
-          [](ProgressPresenter& p, ScriptedUi&) {
-              p.hide();
-              p.show();
-          }},
-         {"queue", "cpfname=a", "paint", "timer 100", "queue", "cpfname=", "paint", "hide",
-          "show"}},
+        {"two labels, one pass", "l p", "queue, srcfld=/s, dstfld=/d, paint"},
+        {"small files between passes", "a:10 d b:600 d p",
+         "queue, timer 100, cpfname=b, filesize=1, paint"},
+        {"a pause clears the name", "a:10 p d w.06 w.05",
+         "queue, cpfname=a, paint, timer 100, timer 41, queue, cpfname=, paint"},
+        {"a million bytes", "big:1000000", "queue, prompt"},
+        {"just under", "big:999999", "queue"},
+        {"hide clears a finished file", "a:10 p d h",
+         "queue, cpfname=a, paint, timer 100, queue, cpfname=, paint, hide, show"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedUi ui;
         RecordingSurface surface;
-        ProgressPresenter presenter(surface, ui);
-        presenter.show();
-        for (const Step& step : c.steps) {
-            step(presenter, ui);
+        ProgressPresenter p(surface, ui);
+        p.show();
+        std::istringstream steps(c.steps);
+        for (std::string step; steps >> step;) {
+            if (const auto colon = step.find(':'); colon != std::string::npos) {
+                p.file_started(step.substr(0, colon), std::stoull(step.substr(colon + 1)));
+            } else if (step == "l") {
+                p.set_label(ProgressLabel::srcfld, "/s");
+                p.set_label(ProgressLabel::dstfld, "/d");
+            } else if (step == "d") {
+                p.file_finished();
+            } else if (step == "p") {
+                p.pass();
+            } else if (step[0] == 'w') {
+                ui.advance(std::stod(step.substr(1)));
+                p.on_timer();
+            } else {
+                p.hide();
+                p.show();
+            }
         }
-        std::vector<std::string> expected{"show centred"};
-        expected.insert(expected.end(), c.log.begin(), c.log.end());
-        EXPECT_EQ(surface.log, expected);
+        EXPECT_EQ(joined(surface.log, ", "), std::string("show centred, ") + c.log);
     }
 }
 
