@@ -79,16 +79,11 @@ public:
                 action();
             }
         }
-        if (!answers_.empty()) {
-            const std::int16_t answer = answers_.front();
-            answers_.pop_front();
-            return answer;
-        }
-        // Unscripted: the box's first button.
+        // The scripted answer, or the box's first button.
         const int buttons = style & 0xF;
-        return buttons == 3 || buttons == 4 ? button::kYes
-               : buttons == 5               ? button::kRetry
-                                            : button::kOk;
+        return pop(answers_, buttons == 3 || buttons == 4 ? button::kYes
+                             : buttons == 5               ? button::kRetry
+                                                          : button::kOk);
     }
     void message_beep(std::int32_t sound) override { record("beep", "", "", sound); }
     void play_sound_file(std::string_view path) override { record("sound", "", path); }
@@ -130,12 +125,7 @@ public:
     // The next scripted folder; "" (cancelled) when there is none.
     std::string pick_folder(std::string_view title) override {
         record("folder", title, "");
-        if (folder_answers_.empty()) {
-            return "";
-        }
-        std::string answer = std::move(folder_answers_.front());
-        folder_answers_.pop_front();
-        return answer;
+        return pop(folder_answers_, std::string());
     }
     // File dialogs are cancelled.
     std::string open_file_dialog(std::int32_t owner, std::string_view title,
@@ -177,6 +167,15 @@ private:
                 std::int32_t style = 0) {
         events_.push_back({std::string(kind), std::string(caption), std::string(text), style});
         return true;
+    }
+    // The front of a queue of scripted answers, or `none` when it is empty.
+    template <class T>
+    static T pop(std::deque<T>& queue, T none) {
+        if (!queue.empty()) {
+            none = std::move(queue.front());
+            queue.pop_front();
+        }
+        return none;
     }
 
     std::vector<UiEvent> events_;

@@ -25,8 +25,9 @@ const std::string kStopped = "バックアップが中止されました！";
 TEST(AppControllerTest, StartUpAddsTheIconAndOpeningTheWindowSelectsTheFirstSetOnce) {
     AppHarness t;
     t.configure_set(false, true);
+    const double before = t.ui.monotonic_seconds();
     t.controller.start_up();
-    EXPECT_GE(t.ui.monotonic_seconds(), 1.5);
+    EXPECT_GE(t.ui.monotonic_seconds() - before, 1.5);
     EXPECT_EQ(t.window.log, (std::vector<std::string>{" Tarvenix Ver7.00 ", "splash closed"}));
     EXPECT_EQ(t.ui.events_of("tray+"),  // for the main window (handle 7)
               (std::vector<UiEvent>{{"tray+", "", "左-Menu:右-Help", 7}}));

@@ -22,10 +22,6 @@ namespace {
 using namespace testing;
 using namespace face;
 
-bool inside(const Twips& c, int width, int height) {
-    return c.left >= 0 && c.top >= 0 && c.left + c.width <= width && c.top + c.height <= height;
-}
-
 // Every control of the settings model is drawn once, on its own tab; every
 // control lies inside its window, page or frame, under a name of its own.
 TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
@@ -66,7 +62,8 @@ TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
             const Twips room = frame != nullptr ? frame->at
                                : c.page >= 0    ? kPageArea
                                                 : Twips{0, 0, w->width, w->height};
-            EXPECT_TRUE(inside(c.at, room.width, room.height));
+            EXPECT_TRUE(c.at.left >= 0 && c.at.top >= 0 && c.at.left + c.at.width <= room.width &&
+                        c.at.top + c.at.height <= room.height);
             EXPECT_EQ(c.frame.empty(), frame == nullptr);
         }
     }
