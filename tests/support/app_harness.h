@@ -106,6 +106,14 @@ struct AppHarness {
     }
     // The history lines without their date and time.
     std::vector<std::string> entries() const { return history_entries(context.history_file_path); }
+    // The same joined by ", ", the test's folder shown as "~".
+    std::string history() const {
+        std::string all = joined(entries(), ", ");
+        for (auto at = all.find(dir.path()); at != std::string::npos; at = all.find(dir.path())) {
+            all.replace(at, dir.path().size(), "~");
+        }
+        return all;
+    }
 
     TempDir dir;
     ScriptedUi ui;
