@@ -290,9 +290,7 @@ TEST(LeaveChecksTest, ABoxIsCheckedOnlyWhenLeftForAnotherControl) {
     const struct {
         const char* name;
         ControlId left;
-        bool to_window_control;
-        bool came_back;
-        bool checked;
+        bool to_window_control, came_back, checked;
     } cases[] = {
         {"to another control", hour, true, false, true},
         {"to another program or a menu", hour, false, false, false},
