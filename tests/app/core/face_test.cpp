@@ -162,12 +162,12 @@ TEST(TrayPresenceTest, TheProgramIsAlwaysWithinReach) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         RecordingWindow window;
-        TrayPresence tray(window.icon, window);
+        TrayPresence tray(window, window);
         std::istringstream steps(c.steps);
         for (std::string step; steps >> step;) {
-            window.icon.available = step[1] == '+';
+            window.tray_available = step[1] == '+';
             if (step[0] == 'a') {
-                EXPECT_EQ(tray.add_tray_icon("tip"), window.icon.available);
+                EXPECT_EQ(tray.add_tray_icon("tip"), window.tray_available);
             } else if (step[0] == 'c') {
                 tray.check();
             } else if (step[0] == 'r') {
@@ -178,7 +178,7 @@ TEST(TrayPresenceTest, TheProgramIsAlwaysWithinReach) {
         }
         EXPECT_EQ(joined(window.log, ", "), c.log);
         EXPECT_EQ(tray.standing_in(), c.standing_in);
-        EXPECT_EQ(window.icon.adds, c.adds);
+        EXPECT_EQ(window.icon_adds, c.adds);
     }
 }
 
