@@ -12,24 +12,9 @@
 
 namespace tarvenix::testing {
 
-// A notification area that is there or not, as the test says.
-struct FakeTrayIcon final : TrayIconPort {
-    bool add_tray_icon(std::string_view) override {
-        ++adds;
-        shown = available;
-        return shown;
-    }
-    bool modify_tray_tip(std::string_view) override { return shown; }
-    void remove_tray_icon() override { shown = false; }
-    bool tray_present() override { return available; }
-
-    bool available = true;
-    bool shown = false;
-    int adds = 0;
-};
-
-// Records what the logic asks of the windows (menus and About: not recorded).
-struct RecordingWindow final : MainWindowView {
+// Records what the logic asks of the windows (menus and About: not recorded),
+// beside a notification area that is there or not, as the test says.
+struct RecordingWindow final : MainWindowView, TrayIconPort {
     void set_window_visible(bool shown) override {
         visible = shown;
         log.emplace_back(shown ? "show" : "hide");
@@ -38,7 +23,7 @@ struct RecordingWindow final : MainWindowView {
     std::int32_t window_handle() const override { return 7; }
     void popup_menu(PopupMenu) override {}
     void stand_in_for_tray(bool on) override { log.emplace_back(on ? "stand-in" : "stand-in off"); }
-    TrayIconPort& tray_icon() override { return icon; }
+    TrayIconPort& tray_icon() override { return *this; }
     void show_splash(std::string_view text) override { log.emplace_back(text); }
     void close_splash() override { log.emplace_back("splash closed"); }
     void show_about(std::string_view) override { log.emplace_back("about"); }
@@ -47,9 +32,20 @@ struct RecordingWindow final : MainWindowView {
     void close_main_window() override { log.emplace_back("main closed"); }
     void quit_immediately() override { log.emplace_back("quit"); }
 
+    bool add_tray_icon(std::string_view) override {
+        ++icon_adds;
+        icon_shown = tray_available;
+        return icon_shown;
+    }
+    bool modify_tray_tip(std::string_view) override { return icon_shown; }
+    void remove_tray_icon() override { icon_shown = false; }
+    bool tray_present() override { return tray_available; }
+
     std::vector<std::string> log;
     bool visible = false;
-    FakeTrayIcon icon;
+    bool tray_available = true;
+    bool icon_shown = false;
+    int icon_adds = 0;
 };
 
 inline std::string joined(const std::vector<std::string>& parts, const char* separator) {
@@ -106,6 +102,14 @@ struct AppHarness {
     }
     // The history lines without their date and time.
     std::vector<std::string> entries() const { return history_entries(context.history_file_path); }
+    // The same joined by ", ", the test's folder shown as "~".
+    std::string history() const {
+        std::string all = joined(entries(), ", ");
+        for (auto at = all.find(dir.path()); at != std::string::npos; at = all.find(dir.path())) {
+            all.replace(at, dir.path().size(), "~");
+        }
+        return all;
+    }
 
     TempDir dir;
     ScriptedUi ui;
