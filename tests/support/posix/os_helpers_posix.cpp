@@ -22,22 +22,22 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 
 namespace tarvenix::testing {
 
+std::size_t heap_in_use() {
 #if defined(__SANITIZE_ADDRESS__)
-std::size_t heap_in_use() {
     return __sanitizer_get_current_allocated_bytes();
-}
-bool resident_memory_counts() {
-    return false;
-}
 #else
-std::size_t heap_in_use() {
     const struct mallinfo2 m = ::mallinfo2();
     return m.uordblks + m.hblkhd;  // in use from the arenas, and mapped on their own
-}
-bool resident_memory_counts() {
-    return true;
-}
 #endif
+}
+
+bool resident_memory_counts() {
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#else
+    return true;
+#endif
+}
 
 LockHolder::LockHolder(const std::string& path, LockKind kind) {
     int ready[2], release[2];
