@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -19,22 +18,19 @@ using namespace testing;
 // Each termination signal, in a child process, leaves the program running and
 // makes the watched handle readable once; the request is taken only once.
 TEST(TerminationSignals, AreTurnedIntoARequestTheEventLoopCanWatch) {
+    const auto requested_once = [](int signal_number) {
+        const int fd = platform::watch_termination_signals();
+        pollfd watched{fd, POLLIN, 0};
+        const bool quiet_before = fd >= 0 && ::poll(&watched, 1, 0) == 0;
+        ::raise(signal_number);
+        const bool readable = ::poll(&watched, 1, 1000) == 1;
+        return quiet_before && readable && platform::termination_requested() &&
+               !platform::termination_requested();
+    };
     for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            const int fd = platform::watch_termination_signals();
-            pollfd watched{fd, POLLIN, 0};
-            const bool quiet_before = fd >= 0 && ::poll(&watched, 1, 0) == 0;
-            ::raise(signal_number);
-            const bool readable = ::poll(&watched, 1, 1000) == 1;
-            const bool taken_once =
-                platform::termination_requested() && !platform::termination_requested();
-            ::_exit(quiet_before && readable && taken_once ? 0 : 1);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << strsignal(signal_number);
+        EXPECT_EXIT(::_exit(requested_once(signal_number) ? 0 : 1), ::testing::ExitedWithCode(0),
+                    "")
+            << strsignal(signal_number);
     }
 }
 

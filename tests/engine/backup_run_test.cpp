@@ -46,8 +46,7 @@ TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
     // Set 3's source folder, then its destination folder, is missing.
     const std::string missing = dir / "gone";
     for (const bool source : {true, false}) {
-        ui.clear_events();
-        ::unlink((program_folder + "/history.txt").c_str());
+        use("0", "0");
         source ? set(3, missing, dir / "dst3") : set(3, dir / "src3", missing);
         EXPECT_EQ(run(), RunOutcome::kMissingFolder) << source;
         for (int k = 0; k < kSetCount; ++k) {
@@ -79,9 +78,8 @@ TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
     EXPECT_EQ(progress.log, (std::vector<std::string>{"show", "hide"}));
     EXPECT_EQ(ui.events_of("beep").size(), 1u);
 
-    ::unlink((program_folder + "/history.txt").c_str());
     options().record_history = "0";
-    save_settings();
+    use("0", "0");
     EXPECT_EQ(run(run_trigger::kTimer), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Timer]"}));
 }

@@ -1,6 +1,7 @@
 #include "support/engine_harness.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tarvenix::testing {
 
@@ -58,6 +59,8 @@ void EngineHarness::use(const char* copy_mode, const char* skip_open_files) {
     options().copy_mode = copy_mode;
     options().skip_open_files = skip_open_files;
     save_settings();
+    std::remove((program_folder + "/history.txt").c_str());
+    ui.clear_events();
 }
 
 std::vector<std::string> history_entries(const std::string& history_file) {

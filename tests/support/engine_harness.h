@@ -44,7 +44,8 @@ public:
     // Configures set k and saves.
     void set(int k, const std::string& from, const std::string& to, bool subfolders = true,
              bool skip = false);
-    // Sets the copy mode and the skip-open-files option and saves.
+    // Sets the copy mode and the skip-open-files option and saves; the next
+    // run starts a new history file and a new record of events.
     void use(const char* copy_mode, const char* skip_open_files);
     RunOutcome run(std::int16_t trigger = run_trigger::kManual) {
         return engine.run_backup(trigger);

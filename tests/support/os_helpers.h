@@ -68,32 +68,24 @@ struct ScopedTmpfs : ScopedMount {
     ScopedTmpfs(const std::string& parent, const std::string& size);
 };
 
-// An ext4 file system in an image file inside `parent`, loop-mounted with the
-// options given (needs mkfs.ext4 too).
-class ScopedExt4 : public ScopedMount {
+// Media in an image file or a folder inside `parent`: FAT32, exFAT and NTFS as
+// Windows uses it (case ignored, Windows' names only) through FUSE, a folder
+// keeping times in 2 s steps as vfat does (FUSE), and a loop-mounted ext4
+// without the replace-by-rename flush (needs root, /dev/fuse and mkfs tools).
+enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes, kExt4 };
+class ScopedMedium : public ScopedMount {
 public:
-    ScopedExt4(const std::string& parent, const std::string& options,
-               const std::string& size = "64M");
-    ~ScopedExt4();
-    // What a power cut does: the file system stops at once, without writing
-    // its journal (EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH).
+    ScopedMedium(const std::string& parent, Medium medium);
+    ~ScopedMedium();
+    // What a power cut does to ext4: the file system stops at once, without
+    // writing its journal (EXT4_IOC_SHUTDOWN, EXT4_GOING_FLAGS_NOLOGFLUSH).
     bool cut_power();
     bool remount();  // unmounts and mounts again, replaying the journal
     bool throttle(unsigned long long bytes_per_second);  // until destroyed
 
 private:
-    std::string image_;
-    std::string options_;
+    std::string image_, mount_;
     bool throttled_ = false;
-};
-
-// Media through FUSE: FAT32, exFAT, NTFS as Windows uses it (case ignored,
-// Windows' names only), a folder keeping times in 2 s steps as vfat does.
-enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes };
-struct ScopedMedium : ScopedMount {
-    ScopedMedium(const std::string& parent, Medium medium);
-    ~ScopedMedium();
-    std::string image_;
 };
 
 }  // namespace tarvenix::testing

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "support/os_helpers.h"
 
@@ -21,22 +22,22 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 
 namespace tarvenix::testing {
 
+std::size_t heap_in_use() {
 #if defined(__SANITIZE_ADDRESS__)
-std::size_t heap_in_use() {
     return __sanitizer_get_current_allocated_bytes();
-}
-bool resident_memory_counts() {
-    return false;
-}
 #else
-std::size_t heap_in_use() {
     const struct mallinfo2 m = ::mallinfo2();
     return m.uordblks + m.hblkhd;  // in use from the arenas, and mapped on their own
-}
-bool resident_memory_counts() {
-    return true;
-}
 #endif
+}
+
+bool resident_memory_counts() {
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#else
+    return true;
+#endif
+}
 
 LockHolder::LockHolder(const std::string& path, LockKind kind) {
     int ready[2], release[2];
@@ -92,24 +93,37 @@ ScopedMount::~ScopedMount() {
     ::rmdir(path_.c_str());
 }
 
-ScopedExt4::ScopedExt4(const std::string& parent, const std::string& options,
-                       const std::string& size)
-    : image_(parent + "/ext4.img")
-    , options_(options) {
-    path_ = parent + "/ext4";
+ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
+    : image_(parent + "/medium.img") {
+    path_ = parent + "/medium";
     ::mkdir(path_.c_str(), 0755);
-    if (::geteuid() != 0) {
-        reason_ = "loop-mounting a file system needs root";
-    } else if (std::system(("truncate -s " + size + " " + image_ + " && mkfs.ext4 -q -F " + image_ +
-                            " >/dev/null 2>&1")
-                               .c_str()) != 0) {
-        reason_ = "mkfs.ext4 failed";
-    } else if (!remount()) {
-        reason_ = "mount -o loop failed";
+    const std::string img = image_ + " ";
+    const std::string blank =
+        "truncate -s " + std::string(medium == Medium::kExt4 ? "512M " : "64M ") + img + "&& ";
+    const std::pair<std::string, std::string> commands[] = {
+        // making it, mounting it
+        {blank + "mkfs.vfat -F 32 " + img, "fusefat -o rw+ " + img},
+        {blank + "mkfs.exfat " + img, "mount.exfat-fuse $(losetup -f --show " + img + ") "},
+        {blank + "mkntfs -q -F -f " + img, "lowntfs-3g -o ignore_case,windows_names " + img},
+        {"mkdir " + img, TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " + img},
+        {blank + "mkfs.ext4 -q -F " + img, "mount -o loop,noauto_da_alloc " + img},
+    };
+    const auto& [make, mount] = commands[static_cast<int>(medium)];
+    mount_ = mount + path_ + " >/dev/null 2>&1 && mountpoint -q " + path_;
+    if (std::system((make + " >/dev/null 2>&1").c_str()) != 0 || !remount()) {
+        reason_ = "needs root, /dev/fuse and what scripts/setup.sh installs: " + make + "; " +
+                  mount + path_;
     }
 }
 
-bool ScopedExt4::cut_power() {
+bool ScopedMedium::remount() {
+    if (mounted_) {
+        ::umount2(path_.c_str(), 0);
+    }
+    return mounted_ = std::system(mount_.c_str()) == 0;
+}
+
+bool ScopedMedium::cut_power() {
     const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY);
     std::uint32_t flag = 2;  // EXT4_GOING_FLAGS_NOLOGFLUSH
     const bool ok = fd >= 0 && ::ioctl(fd, _IOR('X', 125, std::uint32_t), &flag) == 0;
@@ -117,16 +131,8 @@ bool ScopedExt4::cut_power() {
     return ok;
 }
 
-bool ScopedExt4::remount() {
-    if (mounted_) {
-        ::umount2(path_.c_str(), 0);
-    }
-    mounted_ = std::system(("mount -o loop," + options_ + " " + image_ + " " + path_).c_str()) == 0;
-    return mounted_;
-}
-
 // cgroup v1 blkio throttling of the loop device, write-back included (0: none).
-bool ScopedExt4::throttle(unsigned long long bytes_per_second) {
+bool ScopedMedium::throttle(unsigned long long bytes_per_second) {
     return throttled_ =
                mounted_ && std::system(("echo $(mountpoint -d " + path_ + ") " +
                                         std::to_string(bytes_per_second) +
@@ -134,33 +140,11 @@ bool ScopedExt4::throttle(unsigned long long bytes_per_second) {
                                            .c_str()) == 0;
 }
 
-ScopedExt4::~ScopedExt4() {
+ScopedMedium::~ScopedMedium() {
     if (throttled_) {
         throttle(0);
     }
-    ::unlink(image_.c_str());  // freed once the file system is unmounted
-}
-
-ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
-    : image_(parent + "/medium.img") {
-    path_ = parent + "/medium";
-    ::mkdir(path_.c_str(), 0755);
-    const std::string img = image_ + " ", blank = "truncate -s 64M " + img + "&& ";
-    const std::string commands[] = {
-        blank + "mkfs.vfat -F 32 " + img + "&& fusefat -o rw+ " + img,
-        blank + "mkfs.exfat " + img + "&& mount.exfat-fuse $(losetup -f --show " + img + ") ",
-        blank + "mkntfs -q -F -f " + img + "&& lowntfs-3g -o ignore_case,windows_names " + img,
-        "mkdir " + img + "&& " TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " + img,
-    };
-    const std::string& command = commands[static_cast<int>(medium)];
-    if (!(mounted_ =
-              std::system(
-                  (command + path_ + " >/dev/null 2>&1 && mountpoint -q " + path_).c_str()) == 0)) {
-        reason_ = "needs root, /dev/fuse and what scripts/setup.sh installs: " + command + path_;
-    }
-}
-
-ScopedMedium::~ScopedMedium() {  // a loop device still in use goes once unmounted
+    // A loop device still in use goes once unmounted.
     std::system(
         ("for d in $(losetup -j " + image_ + " | cut -d: -f1); do losetup -d $d; done").c_str());
 }
