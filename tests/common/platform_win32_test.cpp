@@ -51,32 +51,27 @@ TEST(Win32Copy, AReplaceIsRefusedStoppedOrDoneWholeAndAStagedCopyWaitsForItsRena
                            Row{"read-only replaced", true, false, false, 0, 2, 0},
                            Row{"held by a reader", false, false, true, 0, 2, -1},
                            Row{"stopped at the second", false, false, false, 2, 2, ECANCELED}}) {
-        if (testing::exists(dir / "dst")) {
-            set_attributes(dir / "dst", FILE_ATTRIBUTE_NORMAL);  // a read-only copy of the last row
-        }
-        write_file(dir / "dst", "old");
-        set_attributes(dir / "dst",
-                       row.read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+        const std::string dst = dir / row.name;
+        write_file(dst, "old");
+        set_attributes(dst, row.read_only ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
         const HANDLE reader =
-            row.held ? ::CreateFileW(widen(dir / "dst").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+            row.held ? ::CreateFileW(widen(dst).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
                      : nullptr;
         ASSERT_NE(reader, INVALID_HANDLE_VALUE) << row.name;
         int calls = 0;
-        CopyOptions options;
-        options.refuse_read_only_target = row.refuse;
-        options.between_chunks = [&] { return ++calls != row.stop_at; };
-        const int result = copy_file(dir / "src", dir / "dst", options).error();
+        const CopyOptions options{.refuse_read_only_target = row.refuse,
+                                  .between_chunks = [&] { return ++calls != row.stop_at; }};
+        const int result = copy_file(dir / "src", dst, options).error();
         if (reader != nullptr) {
             ::CloseHandle(reader);
         }
         EXPECT_TRUE(row.result < 0 ? result != 0 : result == row.result) << row.name << result;
         EXPECT_EQ(calls, row.calls) << row.name;
-        EXPECT_TRUE(testing::read_file(dir / "dst") == (row.result == 0 ? data : "old"))
-            << row.name;
+        EXPECT_TRUE(testing::read_file(dst) == (row.result == 0 ? data : "old")) << row.name;
         if (row.result == 0) {
-            EXPECT_EQ(testing::mtime_of(dir / "dst"), 978307200) << row.name;
-            EXPECT_EQ(testing::mode_of(dir / "dst"), 0444u) << row.name;
+            EXPECT_EQ(testing::mtime_of(dst), 978307200) << row.name;
+            EXPECT_EQ(testing::mode_of(dst), 0444u) << row.name;
         }
         EXPECT_EQ(temp_files_in(dir.path()), 0) << row.name;
     }
@@ -84,9 +79,7 @@ TEST(Win32Copy, AReplaceIsRefusedStoppedOrDoneWholeAndAStagedCopyWaitsForItsRena
     const auto folder = Directory::open(dir.path());
     const CopyLock lock(*folder);
     StagedCopy staged;
-    CopyOptions options;
-    options.lock = &lock;
-    options.staged = &staged;
+    CopyOptions options{.lock = &lock, .between_chunks = {}, .staged = &staged};
     ASSERT_TRUE(
         copy_open_file(*OpenFile::open_at(*folder, "small", true), *folder, "dst", options));
     EXPECT_TRUE(staged.pending());
@@ -138,21 +131,12 @@ TEST(Win32Files, OnlyRegularFilesAreReadReplacesKeepTheTailAskedAndLongJapaneseP
     ASSERT_TRUE(append_to_file(file, "三", true));
     ASSERT_TRUE(copy_file(file, folder + "\\写し.txt", CopyOptions{}));
     EXPECT_EQ(read_file(folder + "\\写し.txt").value_or("(unread)"), "二\r\n三");
-    const auto entries = Directory::open(folder)->list();
-    ASSERT_EQ(entries->size(), 2u);
-    EXPECT_TRUE((*entries)[0].name == "写し.txt" || (*entries)[1].name == "写し.txt");
 }
 
 TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
-    using Row = std::pair<const char*, bool>;
-    for (const auto& [path, root] :
-         {Row{"C:\\", true}, Row{"z:\\", true}, Row{"C:", false}, Row{"C:\\a", false},
-          Row{"/", false}, Row{"\\\\server\\share\\", false}}) {
-        EXPECT_EQ(is_root_path(path), root) << path;
-    }
     testing::ScriptedUi ui;
     Vostrel v(ui.ports());
-    EXPECT_TRUE(v.Search_path("C:\\"));
+    EXPECT_TRUE(v.Search_path("c:\\"));  // a drive's root, however its letter is written
     char missing = 'Y';
     while (missing > 'D' && (::GetLogicalDrives() & (1U << (missing - 'A'))) != 0) {
         --missing;
@@ -163,9 +147,6 @@ TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
     EXPECT_TRUE(folder_writable(dir.path()) && testing::folder_entries(dir.path()).empty());
     EXPECT_FALSE(folder_writable(dir / "missing"));
     EXPECT_STREQ(user_config_folder().c_str(), std::getenv("APPDATA"));
-    // A full disk and a used-up quota are told apart (the box names each).
-    EXPECT_EQ(detail::errno_from_win32(ERROR_DISK_FULL), ENOSPC);
-    EXPECT_EQ(detail::errno_from_win32(1295), EDQUOT);  // ERROR_DISK_QUOTA_EXCEEDED
     // The same letter given to the folder above, still empty, as a freshly
     // formatted stick's root: a link in wine's dosdevices, made by Linux's ln.
     const char* prefix = std::getenv("WINEPREFIX");

@@ -57,9 +57,6 @@ protected:
         pump();
     }
     std::string focused() { return win32::control_name(GetDlgCtrlID(GetFocus())); }
-    std::string progress_text(ProgressLabel label) {
-        return win32::window_text(progress_.control(progress_label_name(label)));
-    }
 
     TempDir dir_;
     ScriptedUi ui_;
@@ -82,9 +79,8 @@ const std::string kTarget = "先", kTargetCp932 = "\x90\xE6";
 // and writes nothing. Once fixed, the save writes system.dat.
 TEST_F(Win32SettingsWindow, SavesAreCheckedOrWrittenAndShownAgainThenClosingEndsTheProgram) {
     const std::string source = dir_ / kSource;
-    const std::string target = dir_ / kTarget;
     make_dirs(source);
-    make_dirs(target);
+    make_dirs(dir_ / kTarget);
     const struct {
         const char* name;
         std::string control, text, message;
@@ -105,7 +101,7 @@ TEST_F(Win32SettingsWindow, SavesAreCheckedOrWrittenAndShownAgainThenClosingEnds
         type(c.control, "");
     }
     type("srcfld_txt(0)", source);
-    type("dstfld_txt(0)", target);
+    type("dstfld_txt(0)", dir_ / kTarget);
     click(control("timer_chk"));
     type("hour_txt(0)", "7");
     type("min_txt(0)", "5");
@@ -198,10 +194,10 @@ TEST_F(Win32SettingsWindow, SmallWindowsShowTheirLabelsAndCloseOnlyTheWayTheySho
     pump();
     progress_.view().file_finished();
     pump();
-    EXPECT_EQ(progress_text(ProgressLabel::cpfname), "A&B.txt");
+    EXPECT_EQ(win32::window_text(progress_.control("cpfname")), "A&B.txt");
     Sleep(ProgressPresenter::kClearDelayMs + 50);
     pump();
-    EXPECT_EQ(progress_text(ProgressLabel::cpfname), "");
+    EXPECT_EQ(win32::window_text(progress_.control("cpfname")), "");
 }
 
 // The window's client area as painted on the screen.
@@ -228,7 +224,7 @@ TEST_F(Win32SettingsWindow, ALongPathKeepsToItsLineShortenedInTheMiddle) {
     const std::string path = win32::narrow(L"C:\\Users\\" + std::wstring(183, L'写')) + last;
     progress_.view().set_label(ProgressLabel::subfld, path);
     pump();
-    const std::string shown = progress_text(ProgressLabel::subfld);
+    const std::string shown = win32::window_text(progress_.control("subfld"));
     EXPECT_TRUE(shown.starts_with(path.substr(0, 20)) && shown.ends_with("…" + last)) << shown;
     const SIZE text = text_size(progress_.control("subfld"), line, progress_.hwnd());
     EXPECT_LE(text.cx, line.right - line.left);
@@ -261,7 +257,6 @@ TEST(Win32MessageBoxes, CloseOpenBoxesEndsABoxThatWaitsForAClick) {
 TEST_F(Win32SettingsWindow, WithoutATrayTheWindowCarriesTheMenusAndMinimises) {
     window_.stand_in_for_tray(true);
     HMENU bar = GetMenu(window_.hwnd());
-    ASSERT_NE(bar, nullptr);
     ASSERT_EQ(GetMenuItemCount(bar), 2);
     EXPECT_EQ(GetSubMenu(bar, 0), window_.menu(PopupMenu::mnumain));
     EXPECT_EQ(GetSubMenu(bar, 1), window_.menu(PopupMenu::help));
