@@ -147,6 +147,9 @@ TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
     EXPECT_TRUE(folder_writable(dir.path()) && testing::folder_entries(dir.path()).empty());
     EXPECT_FALSE(folder_writable(dir / "missing"));
     EXPECT_STREQ(user_config_folder().c_str(), std::getenv("APPDATA"));
+    // A full disk and a used-up quota are told apart (the box names each).
+    EXPECT_EQ(detail::errno_from_win32(ERROR_DISK_FULL), ENOSPC);
+    EXPECT_EQ(detail::errno_from_win32(1295), EDQUOT);  // ERROR_DISK_QUOTA_EXCEEDED
     // The same letter given to the folder above, still empty, as a freshly
     // formatted stick's root: a link in wine's dosdevices, made by Linux's ln.
     const char* prefix = std::getenv("WINEPREFIX");

@@ -72,9 +72,8 @@ bool text_fits(HWND label) {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 2 ? argv[2] : L"";
     std::ostringstream out;
-    // The program's window once it is on the screen, or the installer's page
-    // (the components page once its list is filled), or the check box of its
-    // last page once that is up.
+    // The program's window once on the screen, or the installer's page (the components page once
+    // its list is filled; on the last page, its check box once that is up).
     HWND main = wait_for([&command] {
         HWND w = FindWindowW(L"Tarvenix.Menu", nullptr);
         if (command == L"state" || command == L"box" || command == L"button") {
