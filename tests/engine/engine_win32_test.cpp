@@ -1,6 +1,3 @@
-// Backup runs on Windows: hidden and system entries and reparse points passed
-// over, a file in use in skip mode, backslash paths.
-
 // The program's headers come before any that bring in <windows.h> (gtest
 // does): it defines macros named like members of Vostrel.
 // clang-format off

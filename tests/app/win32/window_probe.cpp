@@ -91,13 +91,14 @@ int wmain(int argc, wchar_t** argv) {
     if (main == nullptr) {
         out << "<no window>\n";
     } else if (command == L"state") {
-        // Once the box is gone and the window is in front again.
-        wait_for([main] {
-            return box_of(main) == nullptr && GetForegroundWindow() == main ? main : nullptr;
-        });
+        // Once the box is gone, the window is in front and the focus back in a named control.
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+        wait_for([main, &info] {
+            GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+            const bool named = !tarvenix::win32::control_name(GetDlgCtrlID(info.hwndFocus)).empty();
+            return named && !box_of(main) && GetForegroundWindow() == main ? main : nullptr;
+        });
         out << "tab="
             << SendMessageW(FindWindowExW(main, nullptr, WC_TABCONTROLW, nullptr), TCM_GETCURSEL, 0,
                             0)
