@@ -1,11 +1,8 @@
-// Backup runs on Windows: hidden and system entries and reparse points passed
-// over, a file in use in skip mode, backslash paths.
-
 // The program's headers come before any that bring in <windows.h> (gtest
-// does): it defines macros named like members of Vostrel (ExitWindows,
-// WM_MOUSEMOVE, ...).
+// does): it defines macros named like members of Vostrel.
 // clang-format off
 #include "support/engine_harness.h"
+#include "common/win32/wide_text.h"
 #include "support/os_helpers.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 // clang-format on
 
 namespace tarvenix {
@@ -36,7 +32,6 @@ TEST_F(EngineWin32Test, HiddenAndSystemEntriesAreNotCopiedAFileInUseIsRecorded) 
     } rows[] = {
         {"表.txt", FILE_ATTRIBUTE_NORMAL, true},
         {"readonly.txt", FILE_ATTRIBUTE_READONLY, true},
-        {"archive.txt", FILE_ATTRIBUTE_ARCHIVE, true},
         {"hidden.txt", FILE_ATTRIBUTE_HIDDEN, false},
         {"system.sys", FILE_ATTRIBUTE_SYSTEM, false},
         {"サブ\\b.txt", FILE_ATTRIBUTE_NORMAL, true},
@@ -46,10 +41,9 @@ TEST_F(EngineWin32Test, HiddenAndSystemEntriesAreNotCopiedAFileInUseIsRecorded) 
     for (const auto& row : rows) {
         put_file(src + "\\" + row.path, row.path);
         // The attributes go on the row's file or on the folder it is in.
-        const std::string utf8 =
-            src + "\\" + std::string(row.path).substr(0, std::string(row.path).find('\\'));
-        ASSERT_TRUE(::SetFileAttributesW(
-            std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).c_str(), row.attributes))
+        const std::string path = std::string(row.path).substr(0, std::string(row.path).find('\\'));
+        ASSERT_TRUE(
+            ::SetFileAttributesW(platform::widen(src + "\\" + path).c_str(), row.attributes))
             << row.path;
     }
     write_file(src + "\\busy.db", "data");

@@ -72,14 +72,18 @@ bool text_fits(HWND label) {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 2 ? argv[2] : L"";
     std::ostringstream out;
-    // The program's window once it is on the screen, or the installer's page
-    // (the components page once its list is filled).
+    // The program's window once on the screen, or the installer's page (the components page once
+    // its list is filled; on the last page, its check box once that is up).
     HWND main = wait_for([&command] {
         HWND w = FindWindowW(L"Tarvenix.Menu", nullptr);
         if (command == L"state" || command == L"box" || command == L"button") {
             return IsWindowVisible(w) != FALSE ? w : nullptr;
         }
         HWND page = FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
+        if (command == L"checkbox") {
+            HWND b = FindWindowExW(page, nullptr, L"Button", nullptr);
+            return (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX ? b : nullptr;
+        }
         return command != L"components" || SendMessageW(GetDlgItem(page, 1032), TVM_GETCOUNT, 0, 0)
                    ? page
                    : nullptr;
@@ -87,13 +91,14 @@ int wmain(int argc, wchar_t** argv) {
     if (main == nullptr) {
         out << "<no window>\n";
     } else if (command == L"state") {
-        // Once the box is gone and the window is in front again.
-        wait_for([main] {
-            return box_of(main) == nullptr && GetForegroundWindow() == main ? main : nullptr;
-        });
+        // Once the box is gone, the window is in front and the focus back in a named control.
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+        wait_for([main, &info] {
+            GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
+            const bool named = !tarvenix::win32::control_name(GetDlgCtrlID(info.hwndFocus)).empty();
+            return named && !box_of(main) && GetForegroundWindow() == main ? main : nullptr;
+        });
         out << "tab="
             << SendMessageW(FindWindowExW(main, nullptr, WC_TABCONTROLW, nullptr), TCM_GETCURSEL, 0,
                             0)
@@ -109,13 +114,7 @@ int wmain(int argc, wchar_t** argv) {
             &r);
         out << (r.left + r.right) / 2 << " " << (r.top + r.bottom) / 2 << "\n";
     } else if (command == L"checkbox") {
-        // On the installer's last page, once it is up.
-        HWND box = wait_for([] {
-            HWND page = FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
-            HWND b = FindWindowExW(page, nullptr, L"Button", nullptr);
-            return (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX ? b : nullptr;
-        });
-        out << window_text(box) << " checked=" << SendMessageW(box, BM_GETCHECK, 0, 0) << "\n";
+        out << window_text(main) << " checked=" << SendMessageW(main, BM_GETCHECK, 0, 0) << "\n";
     } else if (command == L"components") {
         // Each item in turn under the mouse pointer, as the description follows it.
         HWND tree = GetDlgItem(main, 1032);

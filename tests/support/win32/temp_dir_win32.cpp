@@ -49,8 +49,4 @@ unsigned mode_of(const std::string& path) {
     return (a & FILE_ATTRIBUTE_READONLY) != 0 ? (base & ~0222U) : base;
 }
 
-bool running_as_root() {
-    return false;
-}
-
 }  // namespace tarvenix::testing
