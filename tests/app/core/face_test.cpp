@@ -1,13 +1,12 @@
 // The windows' tables and the policies both front ends share: the tray's
-// presence, the progress dialog's presentation, the pump's gate and the
-// start-time boxes' leave checks.
+// presence, the progress dialog's presentation and the start-time boxes'
+// leave checks.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,8 +21,8 @@ namespace {
 using namespace testing;
 using namespace face;
 
-// Every control of the settings model is drawn once, on its own tab; every
-// control lies inside its window, page or frame, under a name of its own.
+// Every control of the settings model is drawn once, on its own tab (where
+// each control lies in its window: the front ends' tests).
 TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
     std::vector<std::pair<ControlId, int>> model;  // with its tab
     for (int k = 0; k < kSetCount; ++k) {
@@ -51,21 +50,6 @@ TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
         ASSERT_NE(main_window().find(id), nullptr);
         EXPECT_EQ(main_window().find(id)->page, tab);
         EXPECT_EQ(main_window().find(id)->full_name(), id.name());
-    }
-    for (const WindowSpec* w :
-         {&main_window(), &progress_dialog(), &splash_window(), &about_window()}) {
-        std::set<std::string> names;
-        for (const ControlSpec& c : w->controls) {
-            SCOPED_TRACE(std::string(w->name) + " " + c.full_name());
-            EXPECT_TRUE(names.insert(c.full_name()).second);
-            const ControlSpec* frame = c.frame.empty() ? nullptr : w->find(c.frame);
-            const Twips room = frame != nullptr ? frame->at
-                               : c.page >= 0    ? kPageArea
-                                                : Twips{0, 0, w->width, w->height};
-            EXPECT_TRUE(c.at.left >= 0 && c.at.top >= 0 && c.at.left + c.at.width <= room.width &&
-                        c.at.top + c.at.height <= room.height);
-            EXPECT_EQ(c.frame.empty(), frame == nullptr);
-        }
     }
 }
 
@@ -252,33 +236,6 @@ TEST(ProgressPresenterTest, ShowsChangesInOnePassAndNeverABlankBetweenFiles) {
             }
         }
         EXPECT_EQ(joined(surface.log, ", "), std::string("show centred, ") + c.log);
-    }
-}
-
-// A pump call serves when 15 ms passed since the last pass, or for a prompt
-// pass the budget (2 % of the time between calls, at most 20 ms) covers.
-TEST(PumpGateTest, ServesEveryFifteenMillisecondsOrForAPromptPassWithinItsBudget) {
-    const struct {
-        double at;
-        bool prompt;
-        double cost;  // of the pass, when served
-        bool serves;
-    } calls[] = {
-        {0.000, false, 0.001, true},  {0.005, false, 0.001, false}, {0.020, false, 0.001, true},
-        {0.022, true, 0.001, true},   {0.023, true, 0.010, true},   {0.034, true, 0.001, false},
-        {0.036, false, 0.001, false}, {0.060, false, 0.001, true},
-    };
-    PumpGate gate;
-    for (const auto& c : calls) {
-        SCOPED_TRACE(c.at);
-        if (c.prompt) {
-            gate.request_prompt_pass();
-        }
-        const bool served = gate.should_serve(c.at);
-        EXPECT_EQ(served, c.serves);
-        if (served) {
-            gate.served(c.at, c.at + c.cost);
-        }
     }
 }
 
