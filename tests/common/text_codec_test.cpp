@@ -43,5 +43,10 @@ TEST(Cp932Encoding, RefusesWhatTheCodePageCannotHold) {
     }
 }
 
+TEST(Utf8Helpers, TextIsCutByCharacters) {
+    EXPECT_EQ(from_cp932_prefix("\x83\x74\x83\x48xyz", 3), "フォx");
+    EXPECT_EQ(first_chars("フォルダa", 2), "フォ");
+}
+
 }  // namespace
 }  // namespace tarvenix::text

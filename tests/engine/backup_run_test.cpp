@@ -59,8 +59,7 @@ TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
                   (std::vector<std::string>{"[Start] [Manual]", "[Fail] [Manual]"}))
             << source;
         EXPECT_EQ(progress.log.back(), "hide") << source;
-        ASSERT_EQ(ui.events_of("beep").size(), 1u);  // the box's own beep, no end-of-run beep
-        EXPECT_EQ(ui.events_of("beep")[0].style, 48);
+        EXPECT_EQ(ui.events_of("beep").size(), 1u);  // the box's own beep, no end-of-run beep
     }
 }
 
@@ -74,7 +73,6 @@ TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
     EXPECT_EQ(run(run_trigger::kProgramStart), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries(), expected);
     EXPECT_EQ(progress.log, (std::vector<std::string>{"show", "hide"}));
-    EXPECT_EQ(ui.events_of("beep").size(), 1u);
 
     options().record_history = "0";
     use("0", "0");
@@ -109,7 +107,6 @@ TEST_F(BackupRunTest, CancelStopsTheRunAndTheNextRunStartsNormally) {
     EXPECT_TRUE(ui.session_requests().empty());
 }
 
-// Running on half-loaded settings could copy the wrong folders.
 TEST_F(BackupRunTest, ASettingsFileThatNoLongerLoadsEndsTheRunBeforeAnyCopy) {
     write_file(src + "/a", "a");
     std::string bytes = read_file(program_folder + "/system.dat");
