@@ -43,15 +43,12 @@ TEST(LogindSession, EndsOnlyTheProgramsOwnSession) {
         const char *cgroup, *audit, *environment, *command;
     };
     const char* const v2 = "0::/user.slice/user-1000.slice/session-7.scope\n";
-    const char* const v1 =
-        "12:pids:/user.slice\n1:name=systemd:/user.slice/user-1000.slice/session-c2.scope\n";
     const char* const service = "0::/user.slice/user-1000.slice/user@1000.service/app.slice\n";
     const auto off = SessionRequest::kLogOff;
     for (const Case& c : {
              Case{"power off", SessionRequest::kPowerOff, "", "", "", "systemctl poweroff"},
              Case{"reboot", SessionRequest::kReboot, "", "", "", "systemctl reboot"},
              Case{"cgroup v2 scope", off, v2, "9\n", "4", "loginctl terminate-session 7"},
-             Case{"cgroup v1 scope", off, v1, "", "", "loginctl terminate-session c2"},
              Case{"audit session", off, service, "9", "4", "loginctl terminate-session 9"},
              Case{"environment", off, service, "4294967295", "4", "loginctl terminate-session 4"},
              Case{"no session at all", off, service, "4294967295", "", ""},

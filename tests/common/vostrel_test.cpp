@@ -56,18 +56,5 @@ TEST_F(VostrelTest, TheClockTextRoundsToTheSecondAndAWaitEndsOnIt) {
     }
 }
 
-// A help file that is not there is not handed over to the shell.
-TEST_F(VostrelTest, ShellAndHelpFailuresNameTheFile) {
-    ui.set_shell_result(false);
-    EXPECT_FALSE(v.Shell_Excute(0, "/x/history.txt"));
-    EXPECT_FALSE(v.HtmlHelp_open(0, "/no/such/Tarvenix7.chm", v.HH_DISPLAY_TREE, 0));
-    EXPECT_EQ(ui.events_of("shell").size(), 1u);
-    const std::vector<std::string> expected{
-        "/x/history.txtが見つからないか、拡張子に\r関連付けられたアプリケーションが有りません！",
-        "Help File = /no/such/Tarvenix7.chm を開けませんでした！"};
-    EXPECT_EQ(ui.box_texts(), expected);
-    EXPECT_EQ(ui.events_of("box")[0].caption, "Error");
-}
-
 }  // namespace
 }  // namespace tarvenix

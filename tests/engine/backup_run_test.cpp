@@ -9,7 +9,6 @@ using namespace testing;
 
 class BackupRunTest : public EngineHarness, public ::testing::Test {
 protected:
-    // Makes source and destination folders for set k holding one file.
     void make_set(int k) {
         const std::string k_text = std::to_string(k);
         make_dirs(dir / ("dst" + k_text));
@@ -43,7 +42,6 @@ TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
     EXPECT_EQ(ui.events_of("beep").size(), 1u);
     EXPECT_TRUE(ui.box_texts().empty());
 
-    // Set 3's source folder, then its destination folder, is missing.
     const std::string missing = dir / "gone";
     for (const bool source : {true, false}) {
         use("0", "0");
@@ -61,8 +59,7 @@ TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
                   (std::vector<std::string>{"[Start] [Manual]", "[Fail] [Manual]"}))
             << source;
         EXPECT_EQ(progress.log.back(), "hide") << source;
-        ASSERT_EQ(ui.events_of("beep").size(), 1u);  // the box's own beep, no end-of-run beep
-        EXPECT_EQ(ui.events_of("beep")[0].style, 48);
+        EXPECT_EQ(ui.events_of("beep").size(), 1u);  // the box's own beep, no end-of-run beep
     }
 }
 
@@ -76,7 +73,6 @@ TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
     EXPECT_EQ(run(run_trigger::kProgramStart), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries(), expected);
     EXPECT_EQ(progress.log, (std::vector<std::string>{"show", "hide"}));
-    EXPECT_EQ(ui.events_of("beep").size(), 1u);
 
     options().record_history = "0";
     use("0", "0");
@@ -111,33 +107,16 @@ TEST_F(BackupRunTest, CancelStopsTheRunAndTheNextRunStartsNormally) {
     EXPECT_TRUE(ui.session_requests().empty());
 }
 
-TEST(BackupRunSystemError, EndsTheRunWithItsBoxBeforeTheNextCopy) {
-    const struct {
-        const char* name;
-        void (*spoil)(EngineHarness&);
-        RunOutcome outcome;
-        std::size_t boxes;
-    } rows[] = {
-        {"record 7 no boolean",
-         [](EngineHarness& h) {
-             std::string bytes = read_file(h.program_folder + "/system.dat");
-             write_file(h.program_folder + "/system.dat", bytes.replace(6 * 160, 4, "oops"));
-         },
-         RunOutcome::kSystemError, 1},
-        {"skip option no number", [](EngineHarness& h) { h.use("0", "x"); }, RunOutcome::kStopped,
-         2},
-    };
-    for (const auto& row : rows) {
-        EngineHarness h;
-        write_file(h.src + "/a", "a");
-        row.spoil(h);
-        EXPECT_EQ(h.run(), row.outcome) << row.name;
-        EXPECT_FALSE(exists(h.dst + "/a")) << row.name;
-        EXPECT_FALSE(h.progress.visible()) << row.name;
-        const auto boxes = h.ui.events_of("box");
-        ASSERT_EQ(boxes.size(), row.boxes) << row.name;
-        EXPECT_EQ(boxes[0].caption, "システムエラー") << row.name;
-    }
+TEST_F(BackupRunTest, ASettingsFileThatNoLongerLoadsEndsTheRunBeforeAnyCopy) {
+    write_file(src + "/a", "a");
+    std::string bytes = read_file(program_folder + "/system.dat");
+    write_file(program_folder + "/system.dat", bytes.replace(6 * 160, 4, "oops"));  // record 7
+    EXPECT_EQ(run(), RunOutcome::kSystemError);
+    EXPECT_FALSE(exists(dst + "/a"));
+    EXPECT_FALSE(progress.visible());
+    const auto boxes = ui.events_of("box");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "システムエラー");
 }
 
 }  // namespace

@@ -141,7 +141,6 @@ TEST_F(SettingsStoreTest, AFailedSaveLeavesThePreviousFileIntact) {
     }
 }
 
-// The last record is a record like the others.
 TEST(SettingsRecordFile, ReadsAndWritesTheLastRecord) {
     TempDir dir;
     const SettingsRecordFile file(dir / "system.dat");

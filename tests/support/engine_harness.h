@@ -41,7 +41,6 @@ public:
     EngineHarness();
 
     void save_settings() { store.write_settings_file(); }
-    // Configures set k and saves.
     void set(int k, const std::string& from, const std::string& to, bool subfolders = true,
              bool skip = false);
     // Sets the copy mode and the skip-open-files option and saves; the next
