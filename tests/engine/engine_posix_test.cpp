@@ -449,6 +449,26 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
         EXPECT_EQ(temp_files_in(dst), 0) << shrink;
         EXPECT_EQ(history_entries().size(), shrink ? 3u : 2u) << shrink;
     }
+    // Entries that turn into a folder and a link after their folder was
+    // listed are copied as what they are now, never passed over in silence.
+    ::unlink((src + "/big").c_str());
+    for (const char* name : {"/turns/f0", "/turns/f1", "/turns/f2"}) {
+        put_file(src + name, "0123456789");
+    }
+    const auto turns = folder_entries(src + "/turns");  // in the order the walk lists them
+    use("1", "0");  // newer-only: the source is opened by the copy itself
+    ui.on_every_pump([&] {
+        if (!progress.files.empty() && progress.files.back() == turns[0]) {
+            ::unlink((src + "/turns/" + turns[1]).c_str());
+            put_file(src + "/turns/" + turns[1] + "/inner", "inner");
+            ::unlink((src + "/turns/" + turns[2]).c_str());
+            ::symlink("text", (src + "/turns/" + turns[2]).c_str());
+        }
+    });
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(read_file(dst + "/turns/" + turns[1] + "/inner"), "inner");
+    EXPECT_EQ(link_text(dst + "/turns/" + turns[2]), "text");
+    EXPECT_TRUE(ui.box_texts().empty());
 }
 
 // A power cut once a batch's renames are in the journal leaves whole new
