@@ -154,7 +154,6 @@ TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
     const std::string link = prefix + std::string("/dosdevices/") + char(missing + 32) + ":";
     std::string target = "../drive_c/" + dir.path().substr(3);  // C:\... is the prefix's drive_c
     std::replace(target.begin(), target.end(), '\\', '/');
-    // Linux's ln and rm, run by wine as they are.
     _wspawnl(_P_WAIT, L"Z:\\bin\\ln", L"ln", L"-sfn", widen(target).c_str(), widen(link).c_str(),
              nullptr);
     const std::wstring root{static_cast<wchar_t>(missing), L':', L'\\'};

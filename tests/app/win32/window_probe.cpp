@@ -105,8 +105,10 @@ int wmain(int argc, wchar_t** argv) {
         out << window_text(main) << " checked=" << SendMessageW(main, BM_GETCHECK, 0, 0) << "\n";
     } else if (command == L"menu") {
         out << "shown\n";
-    } else if (command == L"control") {
-        out << window_text(main) << "\n";
+    } else if (command == L"control") {  // an edit box of another process answers WM_GETTEXT only
+        wchar_t text[MAX_PATH] = {};
+        SendMessageW(main, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
+        out << tarvenix::win32::narrow(text) << "\n";
     }
     const std::wstring part = std::wstring(argc > 1 ? argv[1] : L"probe.txt") + L".part";
     if (FILE* file = _wfopen(part.c_str(), L"wb")) {
