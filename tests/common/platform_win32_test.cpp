@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <process.h>
 #include <tuple>
 // clang-format on
 
@@ -93,26 +94,20 @@ TEST(Win32Copy, AReplaceIsRefusedStoppedOrDoneWholeAndAStagedCopyWaitsForItsRena
     EXPECT_EQ(temp_files_in(dir.path()), 0);
 }
 
-// A named pipe nobody writes to would make a read wait for ever. The tail
-// kept by a replace is copied in pieces: one longer than a piece proves they
-// join. Japanese names work in paths beyond the old limit of 260 characters.
+// A device (or a pipe) nobody writes to would make a read wait for ever. The
+// tail kept by a replace is copied in pieces: one longer than a piece proves
+// they join. Japanese names work in paths beyond the old limit of 260 characters.
 TEST(Win32Files, OnlyRegularFilesAreReadReplacesKeepTheTailAskedAndLongJapanesePathsWork) {
     TempDir dir;
-    const std::string pipe_name =
-        "\\\\.\\pipe\\tarvenix-" + std::to_string(::GetCurrentProcessId());
-    const HANDLE pipe = ::CreateNamedPipeW(widen(pipe_name).c_str(), PIPE_ACCESS_DUPLEX,
-                                           PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
-    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     write_file(dir / "f", "abcdef");
     using Row = std::tuple<std::string, std::size_t, const char*>;  // bytes nullptr: refused
     for (const auto& [path, max_bytes, bytes] :
-         {Row{dir.path(), 100, nullptr}, Row{"NUL", 100, nullptr}, Row{pipe_name, 100, nullptr},
-          Row{dir / "f", 4, "abcd"}, Row{dir / "f", 100, "abcdef"}}) {
+         {Row{dir.path(), 100, nullptr}, Row{"NUL", 100, nullptr}, Row{dir / "f", 4, "abcd"},
+          Row{dir / "f", 100, "abcdef"}}) {
         const auto read = read_file(path, max_bytes);
         EXPECT_EQ(read.error(), bytes ? 0 : EINVAL) << path;
         EXPECT_EQ(read ? *read : "", bytes ? bytes : "") << path;
     }
-    ::CloseHandle(pipe);
     const std::string old = "0123456789" + std::string(std::size_t{3} << 20, 't') + "end";
     for (const bool keep : {false, true}) {
         write_file(dir / "g", old);
@@ -159,25 +154,15 @@ TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
     const std::string link = prefix + std::string("/dosdevices/") + char(missing + 32) + ":";
     std::string target = "../drive_c/" + dir.path().substr(3);  // C:\... is the prefix's drive_c
     std::replace(target.begin(), target.end(), '\\', '/');
-    const auto sh = [](const std::string& command) {
-        std::wstring line = L"Z:\\bin\\sh -c \"" + widen(command) + L"\"";
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                         &pi);
-        ::WaitForSingleObject(pi.hProcess, INFINITE);
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
-    };
-    sh("ln -sfn " + target + " " + link);
+    _wspawnl(_P_WAIT, L"Z:\\bin\\ln", L"ln", L"-sfn", widen(target).c_str(), widen(link).c_str(),
+             nullptr);
     const std::wstring root{static_cast<wchar_t>(missing), L':', L'\\'};
     for (int tries = 0;
          tries < 100 && ::GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES; ++tries) {
         ::Sleep(50);  // wine looks at its drives again once a second
     }
     EXPECT_TRUE(v.Search_path(std::string(1, missing) + ":\\")) << missing;
-    sh("rm " + link);
+    _wspawnl(_P_WAIT, L"Z:\\bin\\rm", L"rm", widen(link).c_str(), nullptr);
 }
 
 }  // namespace

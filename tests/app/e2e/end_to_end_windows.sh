@@ -32,6 +32,14 @@ press() {
     xdotool mousemove $at click 1
 }
 
+# tray_menu Y: clicks the tray icon in the bottom right corner of the 800 x 600
+# desktop and, once its menu is up (it opens upwards), the item at height Y.
+tray_menu() {
+    xdotool mousemove 790 590 click 1
+    [ "$(probe menu)" = shown ] || fail "no menu from the tray icon"
+    xdotool mousemove 765 "$1" click 1
+}
+
 # The first run makes the prefix (Japanese fonts, code page 932).
 "$wine_run" cmd /c exit 0 || fail "the wine prefix could not be made"
 start_on_desktop "$(winpath "$program/tarvenix.exe")"
@@ -47,10 +55,8 @@ diff -r "$src" "$dst" || fail "the copied tree differs"
 # 310,308, 閉じる at 376,462. The boxes are answered with a click on their
 # button, and the keys after a box go to the box clicked first, as a user's
 # would: the X server's keyboard focus stays where the box was.
-for _ in 1 2 3; do
-    xdotool mousemove 790 590 click 1 sleep 2 mousemove 765 525 click 1
-    [ "$(probe state)" = "<no window>" ] || break
-done
+tray_menu 525  # 設定
+[ "$(probe state)" != "<no window>" ] || fail "設定 did not show the window"
 xdotool mousemove 399 148 click 1 mousemove 310 308 click 1 type 99
 xdotool key Tab
 [ "$(probe box)" = 入力された時間が範囲外です！ ] || fail "no range check's box for the hour 99"
@@ -62,16 +68,7 @@ xdotool mousemove 310 308 click 1 key End BackSpace BackSpace mousemove 376 462 
 [ "$(probe box)" = $'システムデータが変更されています\r\n更新しますか？' ] || fail "no question on 閉じる"
 press 7  # いいえ
 
-# The tray icon sits in the bottom right corner of the 800 x 600 desktop and
-# its menu opens upwards. On a busy machine the menu may come up too late for
-# the second click: the clicks are made again while no manual run has started.
-for _ in 1 2 3; do
-    xdotool mousemove 790 590 click 1
-    sleep 2
-    xdotool mousemove 765 439 click 1
-    wait_for '\[Start\] \[Manual\]' 100 && break
-    xdotool key Escape
-done
+tray_menu 439  # ﾊﾞｯｸｱｯﾌﾟ実行
 wait_for '\[Success\] \[Manual\]' 300 || true
 
 # wineboot reaches the windows of its own desktop, so it runs on the program's.

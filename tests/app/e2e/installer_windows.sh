@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # The Windows installer (NSIS) under wine, on wine's desktop as a user meets
-# it: packs the built program; the components page shows each item whole with
-# its own description; the last page starts Tarvenix. Checks the files, the
-# Start-menu entry and the start with Windows; then uninstalls while the
-# program runs: it ends through its session-end path first (its close-time
-# backup runs), and the settings and the history stay while everything else
-# goes.
+# it: packs the built program; the folder page offers the user's own programs
+# folder; the last page starts Tarvenix. Checks the files, the Start-menu entry
+# and the start with Windows; then uninstalls while the program runs: it ends
+# through its session-end path first (its close-time backup runs), and the
+# settings and the history stay while everything else goes.
 #   installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE  (under xvfb-run)
 set -euo pipefail
 build="${1:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE}"
@@ -22,16 +21,13 @@ listing() { LC_ALL=C ls -A "$program" | tr '\n' ' '; }
 "$here/../../../scripts/package_windows.sh" "$build" "$work/dist" > /dev/null
 "$wine_run" cmd /c exit 0 || fail "the wine prefix could not be made"
 start_on_desktop "$(winpath "$work/dist/Tarvenix-7.00-setup.exe")"
-[ "$(probe components)" = "scroll bar=0
-item プログラムとヘルプ。スタートメニューに「Tarvenix」ができます。 whole=1
-item サインインのたびに Tarvenix を起動して、トレイに常駐させます。 whole=1" ] ||
-    fail "the components page shows: $(probe components)"
-xdotool key Return  # 次へ: the folder
-for _ in 1 2 3; do  # インストール, once the folder's page is up
-    xdotool key Return
-    last_page="$(probe checkbox)"
-    [ "$last_page" = "<no window>" ] || break
-done
+# Each key once the page it is meant for is up: the components' list, the folder.
+[ "$(probe control 1032)" != "<no window>" ] || fail "no components page"
+xdotool key Return  # 次へ
+[ "$(probe control 1019)" = "C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Tarvenix" ] ||
+    fail "the folder page offers $(probe control 1019)"
+xdotool key Return  # インストール
+last_page="$(probe checkbox)"
 [ "$last_page" = "Tarvenix を起動する checked=1" ] || fail "the last page offers $last_page"
 [ "$(listing)" = 'Tarvenix7.chm tarvenix.exe uninstall.exe ' ] || fail "the program folder holds $(listing)"
 cmp "$program/tarvenix.exe" "$work/dist/Tarvenix/tarvenix.exe" || fail "tarvenix.exe differs"

@@ -3,7 +3,8 @@
 //   window_probe OUT state       the settings tab, the control with the focus, shown or not
 //   window_probe OUT box         the text of the program's message box
 //   window_probe OUT button ID   where on the screen that box's button ID is, "x y"
-//   window_probe OUT components  the installer's list: a scroll bar, each item's description
+//   window_probe OUT menu        "shown" once a popup menu (the tray's) is on the screen
+//   window_probe OUT control ID  the text of control ID once the installer's page holds it
 //   window_probe OUT checkbox    the installer page's check box and its state
 // The answer goes to the file OUT whole once the probe ends (a program started
 // on wine's desktop runs on after `explorer` returns). Waits up to 20 s.
@@ -49,44 +50,31 @@ HWND box_of(HWND window) {
     return box;
 }
 
-// Whether a label of the installer shows its whole text, wrapped at its width,
-// in the face and size of the installer's Japanese pages (its font handle
-// means nothing in this process).
-bool text_fits(HWND label) {
-    HDC dc = GetDC(nullptr);
-    HFONT font = CreateFontW(-MulDiv(9, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, 0,
-                             0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"ＭＳ Ｐゴシック");
-    HGDIOBJ old = SelectObject(dc, font);
-    RECT area{};
-    GetClientRect(label, &area);
-    RECT needed = area;
-    const std::wstring text = tarvenix::win32::widen(window_text(label));
-    DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    DeleteObject(SelectObject(dc, old));
-    ReleaseDC(nullptr, dc);
-    return needed.bottom <= area.bottom && needed.right <= area.right;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 2 ? argv[2] : L"";
     std::ostringstream out;
-    // The program's window once on the screen, or the installer's page (the components page once
-    // its list is filled; on the last page, its check box once that is up).
-    HWND main = wait_for([&command] {
+    // The program's window once on the screen, a visible popup menu, or the installer's page
+    // (on the last page, its check box once that is up).
+    HWND main = wait_for([&] {
         HWND w = FindWindowW(L"Tarvenix.Menu", nullptr);
         if (command == L"state" || command == L"box" || command == L"button") {
             return IsWindowVisible(w) != FALSE ? w : nullptr;
+        }
+        if (command == L"menu") {  // wine keeps hidden menu windows around
+            HWND menu = nullptr;
+            while ((menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr &&
+                   IsWindowVisible(menu) == FALSE) {
+            }
+            return menu;
         }
         HWND page = FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
         if (command == L"checkbox") {
             HWND b = FindWindowExW(page, nullptr, L"Button", nullptr);
             return (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX ? b : nullptr;
         }
-        return command != L"components" || SendMessageW(GetDlgItem(page, 1032), TVM_GETCOUNT, 0, 0)
-                   ? page
-                   : nullptr;
+        return GetDlgItem(page, argc > 3 ? _wtoi(argv[3]) : 0);
     });
     if (main == nullptr) {
         out << "<no window>\n";
@@ -115,25 +103,12 @@ int wmain(int argc, wchar_t** argv) {
         out << (r.left + r.right) / 2 << " " << (r.top + r.bottom) / 2 << "\n";
     } else if (command == L"checkbox") {
         out << window_text(main) << " checked=" << SendMessageW(main, BM_GETCHECK, 0, 0) << "\n";
-    } else if (command == L"components") {
-        // Each item in turn under the mouse pointer, as the description follows it.
-        HWND tree = GetDlgItem(main, 1032);
-        HWND description = GetDlgItem(main, 1043);
-        out << "scroll bar=" << ((GetWindowLongW(tree, GWL_STYLE) & WS_HSCROLL) != 0) << "\n";
-        const auto rows = static_cast<int>(SendMessageW(tree, TVM_GETCOUNT, 0, 0));
-        const auto height = static_cast<int>(SendMessageW(tree, TVM_GETITEMHEIGHT, 0, 0));
-        for (int row = 0; row < rows; ++row) {
-            POINT p{30, row * height + height / 2};
-            ClientToScreen(tree, &p);
-            const std::string before = window_text(description);
-            for (int i = 0; i < 20 && window_text(description) == before; ++i) {
-                SetCursorPos(p.x, p.y);
-                PostMessageW(tree, WM_MOUSEMOVE, 0, 0);
-                Sleep(250);
-            }
-            out << "item " << window_text(description) << " whole=" << text_fits(description)
-                << "\n";
-        }
+    } else if (command == L"menu") {
+        out << "shown\n";
+    } else if (command == L"control") {  // an edit box of another process answers WM_GETTEXT only
+        wchar_t text[MAX_PATH] = {};
+        SendMessageW(main, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
+        out << tarvenix::win32::narrow(text) << "\n";
     }
     const std::wstring part = std::wstring(argc > 1 ? argv[1] : L"probe.txt") + L".part";
     if (FILE* file = _wfopen(part.c_str(), L"wb")) {
