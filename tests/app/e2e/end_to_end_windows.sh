@@ -7,9 +7,8 @@
 # on the way, a range check's box in the window opened from the tray.
 #   end_to_end_windows.sh TARVENIX_EXE WINE_RUN WINDOW_PROBE  (under xvfb-run)
 set -euo pipefail
-exe="${1:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN WINDOW_PROBE}"
-wine_run="${2:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN WINDOW_PROBE}"
-window_probe="${3:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN WINDOW_PROBE}"
+: "${3:?usage: end_to_end_windows.sh TARVENIX_EXE WINE_RUN WINDOW_PROBE}"
+exe="$1" wine_run="$2" window_probe="$3"
 . "$(dirname "$0")/common.sh"
 e2e_begin program
 export WINEPREFIX="$work/wine-prefix"
