@@ -3,11 +3,13 @@
 // The program in a temporary folder with its windows recorded and the user
 // and the session scripted, for the tests of the application logic.
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
 
 #include "app/core/app_controller.h"
+#include "common/platform/files.h"
 #include "support/engine_harness.h"
 
 namespace tarvenix::testing {
@@ -102,14 +104,17 @@ struct AppHarness {
     }
     // The history lines without their date and time.
     std::vector<std::string> entries() const { return history_entries(context.history_file_path); }
-    // The same joined by ", ", the test's folder shown as "~".
-    std::string history() const {
-        std::string all = joined(entries(), ", ");
-        for (auto at = all.find(dir.path()); at != std::string::npos; at = all.find(dir.path())) {
-            all.replace(at, dir.path().size(), "~");
+    // `text` with the test's folder shown as "~" and paths written with "/",
+    // on every system.
+    std::string tilde(std::string text) const {
+        for (auto at = text.find(dir.path()); at != std::string::npos; at = text.find(dir.path())) {
+            text.replace(at, dir.path().size(), "~");
         }
-        return all;
+        std::ranges::replace(text, platform::kPathSeparator, '/');
+        return text;
     }
+    // The history lines joined by ", ", as tilde() shows them.
+    std::string history() const { return tilde(joined(entries(), ", ")); }
 
     TempDir dir;
     ScriptedUi ui;

@@ -108,8 +108,7 @@ TEST(WindowFaceTest, EachMenuItemAndButtonRunsItsOwnCommand) {
         seen.insert(seen.end(), t.window.log.begin(), t.window.log.end());
         for (const UiEvent& e : t.ui.events()) {
             if (e.kind == "shell" || e.kind == "box") {
-                seen.push_back(e.kind + " " + e.text);
-                seen.back().replace(seen.back().find(t.dir.path()), t.dir.path().size(), "~");
+                seen.push_back(t.tilde(e.kind + " " + e.text));
             }
         }
         if (t.stored().sets[1].src_folder == t.dir / "src") {
