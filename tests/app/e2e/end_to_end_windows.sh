@@ -25,8 +25,7 @@ cp "$program/system.dat" "$work/system.dat.before"
 
 # press ID: clicks the button ID of the program's message box.
 press() {
-    local at
-    at="$(probe button "$1")"
+    local at="$(probe button "$1")"
     [[ "$at" =~ ^[0-9]+\ [0-9]+$ ]] || fail "no button $1 in a box: $at"
     xdotool mousemove $at click 1
 }
@@ -56,14 +55,20 @@ diff -r "$src" "$dst" || fail "the copied tree differs"
 # would: the X server's keyboard focus stays where the box was.
 tray_menu 525  # 設定
 [ "$(probe state)" != "<no window>" ] || fail "設定 did not show the window"
+# Keys reach the program later than clicks sent after them: each click waits
+# until the keys before it have arrived.
+in_hour() { printf 'tab=9 focus=hour_txt(1) shown=1 text=%s' "$1"; }
 xdotool mousemove 399 148 click 1 mousemove 310 308 click 1 type 99
+[ "$(probe state text=99)" = "$(in_hour 99)" ] || fail "99 did not reach the hour box"
 xdotool key Tab
 [ "$(probe box)" = 入力された時間が範囲外です！ ] || fail "no range check's box for the hour 99"
 press 1  # OK
 state="$(probe state)"
-[ "$state" = "tab=9 focus=hour_txt(1) shown=1" ] || fail "after the box the window shows $state"
+[ "$state" = "$(in_hour 99)" ] || fail "after the box the window shows $state"
 # The hour taken out again, 閉じる not saving: system.dat stays as it was.
-xdotool mousemove 310 308 click 1 key End BackSpace BackSpace mousemove 376 462 click 1
+xdotool mousemove 310 308 click 1 key End BackSpace BackSpace
+[ "$(probe state text=)" = "$(in_hour '')" ] || fail "the hour box was not emptied"
+xdotool mousemove 376 462 click 1
 [ "$(probe box)" = $'システムデータが変更されています\r\n更新しますか？' ] || fail "no question on 閉じる"
 press 7  # いいえ
 

@@ -7,9 +7,8 @@
 # settings and the history stay while everything else goes.
 #   installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE  (under xvfb-run)
 set -euo pipefail
-build="${1:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE}"
-wine_run="${2:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE}"
-window_probe="${3:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE}"
+: "${3:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE}"
+build="$1" wine_run="$2" window_probe="$3"
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/common.sh"
 e2e_begin wine-prefix/drive_c/users/"$(id -un)"/AppData/Local/Programs/Tarvenix

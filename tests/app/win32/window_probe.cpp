@@ -1,6 +1,6 @@
 // What the windows of a running Tarvenix or of its installer show, for the
 // scripts that drive them on wine's desktop (the probe runs there too):
-//   window_probe OUT state       the settings tab, the control with the focus, shown or not
+//   window_probe OUT state [text=T]  the settings tab, the focused control, its text
 //   window_probe OUT box         the text of the program's message box
 //   window_probe OUT button ID   where on the screen that box's button ID is, "x y"
 //   window_probe OUT menu        "shown" once a popup menu (the tray's) is on the screen
@@ -50,6 +50,13 @@ HWND box_of(HWND window) {
     return box;
 }
 
+// A window's text; an edit box of another process answers WM_GETTEXT only.
+std::string text_of(HWND window) {
+    wchar_t text[MAX_PATH] = {};
+    SendMessageW(window, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
+    return tarvenix::win32::narrow(text);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -79,19 +86,25 @@ int wmain(int argc, wchar_t** argv) {
     if (main == nullptr) {
         out << "<no window>\n";
     } else if (command == L"state") {
-        // Once the box is gone, the window is in front and the focus back in a named control.
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        wait_for([main, &info] {
+        // Once the box is gone, the window is in front and the focus back in a
+        // named control; given "text=T", once that control holds T (keys reach
+        // the program through the input method, later than clicks sent after them).
+        const std::string want = argc > 3 ? " " + tarvenix::win32::narrow(argv[3]) : "";
+        std::string state;
+        wait_for([&]() -> HWND {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
             GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
-            const bool named = !tarvenix::win32::control_name(GetDlgCtrlID(info.hwndFocus)).empty();
-            return named && !box_of(main) && GetForegroundWindow() == main ? main : nullptr;
+            const std::string focus = tarvenix::win32::control_name(GetDlgCtrlID(info.hwndFocus));
+            HWND tabs = FindWindowExW(main, nullptr, WC_TABCONTROLW, nullptr);
+            state = "tab=" + std::to_string(SendMessageW(tabs, TCM_GETCURSEL, 0, 0)) +
+                    " focus=" + focus +
+                    " shown=" + std::to_string(IsWindowVisible(info.hwndFocus)) +
+                    " text=" + text_of(info.hwndFocus);
+            const bool settled = !focus.empty() && !box_of(main) && GetForegroundWindow() == main;
+            return settled && state.ends_with(want) ? main : nullptr;
         });
-        out << "tab="
-            << SendMessageW(FindWindowExW(main, nullptr, WC_TABCONTROLW, nullptr), TCM_GETCURSEL, 0,
-                            0)
-            << " focus=" << tarvenix::win32::control_name(GetDlgCtrlID(info.hwndFocus))
-            << " shown=" << (IsWindowVisible(info.hwndFocus) != FALSE) << "\n";
+        out << state << "\n";
     } else if (command == L"box") {
         HWND box = wait_for([main] { return box_of(main); });
         out << window_text(GetDlgItem(box, 0xFFFF)) << "\n";
@@ -105,10 +118,8 @@ int wmain(int argc, wchar_t** argv) {
         out << window_text(main) << " checked=" << SendMessageW(main, BM_GETCHECK, 0, 0) << "\n";
     } else if (command == L"menu") {
         out << "shown\n";
-    } else if (command == L"control") {  // an edit box of another process answers WM_GETTEXT only
-        wchar_t text[MAX_PATH] = {};
-        SendMessageW(main, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
-        out << tarvenix::win32::narrow(text) << "\n";
+    } else if (command == L"control") {
+        out << text_of(main) << "\n";
     }
     const std::wstring part = std::wstring(argc > 1 ? argv[1] : L"probe.txt") + L".part";
     if (FILE* file = _wfopen(part.c_str(), L"wb")) {
