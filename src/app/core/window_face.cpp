@@ -23,9 +23,9 @@ constexpr std::array<std::string_view, kSetCount> kSetTabs = {
 };
 constexpr std::array<std::string_view, kStartTimeCount> kStartRows = {"設定１", "設定２", "設定３"};
 
-ControlSpec control(Kind kind, std::string_view name, int index, std::string_view text, Twips at,
-                    int page) {
-    ControlSpec c;
+ControlRow control(Kind kind, std::string_view name, int index, std::string_view text, Twips at,
+                   int page) {
+    ControlRow c;
     c.kind = kind;
     c.name = name;
     c.index = index;
@@ -35,36 +35,36 @@ ControlSpec control(Kind kind, std::string_view name, int index, std::string_vie
     return c;
 }
 
-ControlSpec label(std::string_view name, int index, std::string_view text, Twips at, int page) {
+ControlRow label(std::string_view name, int index, std::string_view text, Twips at, int page) {
     return control(Kind::kLabel, name, index, text, at, page);
 }
 
-ControlSpec mirror(Kind kind, ControlId id, std::string_view text, Twips at, int page) {
-    ControlSpec c = control(kind, control_name(id.control),
-                            is_control_array(id.control) ? id.index : -1, text, at, page);
+ControlRow mirror(Kind kind, ControlId id, std::string_view text, Twips at, int page) {
+    ControlRow c = control(kind, control_name(id.control),
+                           is_control_array(id.control) ? id.index : -1, text, at, page);
     c.mirrors = id;
     return c;
 }
 
-ControlSpec button(std::string_view name, int index, std::string_view text, Twips at, int page,
-                   Action action) {
-    ControlSpec c = control(Kind::kButton, name, index, text, at, page);
+ControlRow button(std::string_view name, int index, std::string_view text, Twips at, int page,
+                  Action action) {
+    ControlRow c = control(Kind::kButton, name, index, text, at, page);
     c.action = action;
     return c;
 }
 
-ControlSpec frame(std::string_view name, std::string_view text, Twips at, int page) {
+ControlRow frame(std::string_view name, std::string_view text, Twips at, int page) {
     return control(Kind::kFrame, name, -1, text, at, page);
 }
 
-ControlSpec icon(std::string_view name, Twips at, std::string_view in_frame = {}) {
-    ControlSpec c = control(Kind::kIcon, name, -1, "", at, -1);
+ControlRow icon(std::string_view name, Twips at, std::string_view in_frame = {}) {
+    ControlRow c = control(Kind::kIcon, name, -1, "", at, -1);
     c.frame = in_frame;
     return c;
 }
 
-WindowSpec window(std::string_view name, std::string_view caption, int width, int height) {
-    WindowSpec w;
+WindowTable window(std::string_view name, std::string_view caption, int width, int height) {
+    WindowTable w;
     w.name = name;
     w.caption = caption;
     w.width = width;
@@ -72,7 +72,7 @@ WindowSpec window(std::string_view name, std::string_view caption, int width, in
     return w;
 }
 
-void add_set_page(std::vector<ControlSpec>& out, int k) {
+void add_set_page(std::vector<ControlRow>& out, int k) {
     out.push_back(label("Label1", k, "コピー元フォルダ", {150, 150, 3000, 240}, k));
     out.push_back(mirror(Kind::kText, {Control::srcfld_txt, k}, "", {150, 420, 4140, 330}, k));
     out.push_back(button("refsrc_bt", 2 * k, "参照", {4410, 405, 780, 360}, k, Action::refsrc_bt));
@@ -88,13 +88,13 @@ void add_set_page(std::vector<ControlSpec>& out, int k) {
         button("set_clr_bt", k, "設定ｸﾘｱ", {4110, 2130, 1080, 360}, k, Action::set_clr_bt));
 }
 
-void add_option_pair(std::vector<ControlSpec>& out, Control group, std::string_view first,
+void add_option_pair(std::vector<ControlRow>& out, Control group, std::string_view first,
                      std::string_view second, int top, int width, int page) {
     out.push_back(mirror(Kind::kOption, {group, 0}, first, {300, top, width, 300}, page));
     out.push_back(mirror(Kind::kOption, {group, 1}, second, {300, top + 360, width, 300}, page));
 }
 
-void add_copy_rules_page(std::vector<ControlSpec>& out) {
+void add_copy_rules_page(std::vector<ControlRow>& out) {
     constexpr int page = kCopyRulesTab;
     out.push_back(frame("copy_frm", "条件", {120, 90, 5070, 1110}, page));
     add_option_pair(out, Control::copy_op, "無条件で全て上書きコピー",
@@ -104,14 +104,14 @@ void add_copy_rules_page(std::vector<ControlSpec>& out) {
                     page);
 }
 
-void add_start_events_page(std::vector<ControlSpec>& out) {
+void add_start_events_page(std::vector<ControlRow>& out) {
     constexpr int page = kStartEventsTab;
     out.push_back(mirror(Kind::kCheck, {Control::start_chk, 0}, "　プログラム起動時開始",
                          {150, 90, 4500, 300}, page));
     out.push_back(mirror(Kind::kCheck, {Control::timer_chk, 0}, "　指定時刻に開始 (24時間制)",
                          {150, 420, 4500, 300}, page));
     out.push_back(frame("time_frm", "時刻設定", {120, 810, 5070, 1950}, page));
-    ControlSpec heading =
+    ControlRow heading =
         label("sdown_lbl", -1, "ﾊﾞｯｸｱｯﾌﾟ後 Shut down", {3000, 1080, 2100, 240}, page);
     heading.align = Align::kCentre;
     out.push_back(heading);
@@ -119,13 +119,13 @@ void add_start_events_page(std::vector<ControlSpec>& out) {
         const int y = 1380 + k * 420;
         out.push_back(label("time_lbl", k, kStartRows[static_cast<std::size_t>(k)],
                             {300, y + 45, 750, 240}, page));
-        ControlSpec hour =
+        ControlRow hour =
             mirror(Kind::kText, {Control::hour_txt, k}, "", {1080, y, 540, 330}, page);
         hour.align = Align::kRight;
         hour.tool_tip = "24時間制で入力";
         out.push_back(hour);
         out.push_back(label("hour_lbl", k, "時", {1680, y + 45, 300, 240}, page));
-        ControlSpec minute =
+        ControlRow minute =
             mirror(Kind::kText, {Control::min_txt, k}, "", {2010, y, 540, 330}, page);
         minute.align = Align::kRight;
         out.push_back(minute);
@@ -135,7 +135,7 @@ void add_start_events_page(std::vector<ControlSpec>& out) {
     }
 }
 
-void add_history_page(std::vector<ControlSpec>& out) {
+void add_history_page(std::vector<ControlRow>& out) {
     constexpr int page = kHistoryTab;
     out.push_back(frame("hist_frm", "コピー履歴", {120, 90, 5070, 1800}, page));
     add_option_pair(out, Control::rec_op, "　履歴の記録をしない", "　履歴の記録をする", 390, 4600,
@@ -146,8 +146,8 @@ void add_history_page(std::vector<ControlSpec>& out) {
         button("recedit_bt", -1, "履歴表示", {1950, 1230, 1500, 420}, page, Action::recedit_bt));
 }
 
-WindowSpec make_main_window() {
-    WindowSpec w = window("Menu", "Tarvenix", 5745, 5640);
+WindowTable make_main_window() {
+    WindowTable w = window("Menu", "Tarvenix", 5745, 5640);
     // Focus order: 閉じる, 更　新, 終　了, the two backup buttons, then the tabs.
     w.controls = {
         button("mini_bt", -1, "閉じる", {1995, 5025, 1095, 495}, -1, Action::mini_bt),
@@ -167,19 +167,19 @@ WindowSpec make_main_window() {
     return w;
 }
 
-WindowSpec make_progress_dialog() {
-    WindowSpec w = window("copydlg", "Tarvenix  バックアップ中 ．．．", 7485, 3420);
+WindowTable make_progress_dialog() {
+    WindowTable w = window("copydlg", "Tarvenix  バックアップ中 ．．．", 7485, 3420);
     const auto caption = [](std::string_view name, std::string_view text, Twips at, Rgb colour) {
-        ControlSpec c = label(name, -1, text, at, -1);
+        ControlRow c = label(name, -1, text, at, -1);
         c.colour = colour;
         return c;
     };
     const auto path = [](ProgressLabel which, Twips at) {
-        ControlSpec c = label(progress_label_name(which), -1, "", at, -1);
+        ControlRow c = label(progress_label_name(which), -1, "", at, -1);
         c.path = true;
         return c;
     };
-    ControlSpec size = label("filesize", -1, "", {1920, 2520, 855, 255}, -1);
+    ControlRow size = label("filesize", -1, "", {1920, 2520, 855, 255}, -1);
     size.align = Align::kRight;
     w.controls = {
         caption("Label1", "コピー元フォルダ", {315, 240, 1380, 225}, kBlue),
@@ -198,34 +198,34 @@ WindowSpec make_progress_dialog() {
     return w;
 }
 
-WindowSpec make_splash_window() {
-    WindowSpec w = window("frmSplash", " ", 4575, 1635);
+WindowTable make_splash_window() {
+    WindowTable w = window("frmSplash", " ", 4575, 1635);
     w.background = kGrey;
-    ControlSpec product = label("lblProductName", -1, "", {1080, 240, 3270, 450}, -1);
+    ControlRow product = label("lblProductName", -1, "", {1080, 240, 3270, 450}, -1);
     product.colour = kNavy;
     product.font = Font{kSerif, 15.75, true, true};
     product.align = Align::kCentre;
-    ControlSpec systems =
+    ControlRow systems =
         label("Label1", -1, "For Win 98/Me/NT4/2000/XP", {960, 840, 3495, 255}, -1);
     systems.colour = kPurple;
     systems.font = Font{"ＭＳ Ｐゴシック", 12.0, true, false};
     systems.align = Align::kCentre;
-    ControlSpec maker = label("lblCompanyProduct", -1, kMaker, {1260, 1200, 2400, 210}, -1);
+    ControlRow maker = label("lblCompanyProduct", -1, kMaker, {1260, 1200, 2400, 210}, -1);
     maker.font = Font{kSerif, 8.25, false, false};
     w.controls = {product, systems, maker, icon("imgLogo", {300, 300, 480, 480})};
     return w;
 }
 
-WindowSpec make_about_window() {
-    WindowSpec w = window("frmAbout", "TARVENIXのﾊﾞｰｼﾞｮﾝ情報", 3975, 2940);
-    ControlSpec name = label("Label2", -1, "Tarvenix", {1365, 225, 1515, 345}, -1);
+WindowTable make_about_window() {
+    WindowTable w = window("frmAbout", "TARVENIXのﾊﾞｰｼﾞｮﾝ情報", 3975, 2940);
+    ControlRow name = label("Label2", -1, "Tarvenix", {1365, 225, 1515, 345}, -1);
     name.frame = "Frame1";
     name.font = Font{kSerif, 14.25, true, true};
-    ControlSpec version = label("lbl_ver", -1, "", {1665, 630, 960, 225}, -1);
+    ControlRow version = label("lbl_ver", -1, "", {1665, 630, 960, 225}, -1);
     version.frame = "Frame1";
     version.align = Align::kCentre;
     const auto centred = [](std::string_view n, std::string_view text, Twips at) {
-        ControlSpec c = label(n, -1, text, at, -1);
+        ControlRow c = label(n, -1, text, at, -1);
         c.align = Align::kCentre;
         return c;
     };
@@ -255,12 +255,12 @@ std::array<std::string_view, kTabCount> make_tab_captions() {
 
 }  // namespace
 
-std::string ControlSpec::full_name() const {
+std::string ControlRow::full_name() const {
     return index < 0 ? std::string(name) : std::string(name) + "(" + std::to_string(index) + ")";
 }
 
-const ControlSpec* WindowSpec::find(std::string_view wanted, int wanted_index) const {
-    for (const ControlSpec& c : controls) {
+const ControlRow* WindowTable::find(std::string_view wanted, int wanted_index) const {
+    for (const ControlRow& c : controls) {
         if (c.name == wanted && c.index == wanted_index) {
             return &c;
         }
@@ -268,8 +268,8 @@ const ControlSpec* WindowSpec::find(std::string_view wanted, int wanted_index) c
     return nullptr;
 }
 
-const ControlSpec* WindowSpec::find(ControlId mirrored) const {
-    for (const ControlSpec& c : controls) {
+const ControlRow* WindowTable::find(ControlId mirrored) const {
+    for (const ControlRow& c : controls) {
         if (c.mirrors == mirrored) {
             return &c;
         }
@@ -277,12 +277,12 @@ const ControlSpec* WindowSpec::find(ControlId mirrored) const {
     return nullptr;
 }
 
-int WindowSpec::position(const ControlSpec& control) const {
+int WindowTable::position(const ControlRow& control) const {
     return static_cast<int>(&control - controls.data());
 }
 
-const WindowSpec& main_window() {
-    static const WindowSpec window = make_main_window();
+const WindowTable& main_window() {
+    static const WindowTable window = make_main_window();
     return window;
 }
 
@@ -291,45 +291,45 @@ const std::array<std::string_view, kTabCount>& tab_captions() {
     return captions;
 }
 
-const std::array<MenuSpec, 2>& tray_menus() {
-    static const std::array<MenuSpec, 2> menus = {
-        MenuSpec{"mnumain",
-                 "ﾒﾆｭｰ",
-                 {
-                     {"bkup_exitwin", "ﾊﾞｯｸｱｯﾌﾟ後Windows終了", Action::bkup_exitwin},
-                     {"start_bkup", "ﾊﾞｯｸｱｯﾌﾟ実行", Action::start_bkup},
-                     {},
-                     {"exit_win", "Windows終了", Action::exit_win},
-                     {"reboot_win", "Windows再起動", Action::reboot_win},
-                     {"log_off", "ログオフ", Action::log_off},
-                     {},
-                     {"mnuset", "設定", Action::mnuset},
-                     {"History_Disp", "履歴表示", Action::History_Disp},
-                     {},
-                     {"mnuend", "Tarvenix終了", Action::mnuend},
-                 }},
-        MenuSpec{"help",
-                 "ﾍﾙﾌﾟ",
-                 {
-                     {"help_show", "ﾍﾙﾌﾟ", Action::help_show},
-                     {"about_show", "About", Action::about_show},
-                 }},
+const std::array<MenuTable, 2>& tray_menus() {
+    static const std::array<MenuTable, 2> menus = {
+        MenuTable{"mnumain",
+                  "ﾒﾆｭｰ",
+                  {
+                      {"bkup_exitwin", "ﾊﾞｯｸｱｯﾌﾟ後Windows終了", Action::bkup_exitwin},
+                      {"start_bkup", "ﾊﾞｯｸｱｯﾌﾟ実行", Action::start_bkup},
+                      {},
+                      {"exit_win", "Windows終了", Action::exit_win},
+                      {"reboot_win", "Windows再起動", Action::reboot_win},
+                      {"log_off", "ログオフ", Action::log_off},
+                      {},
+                      {"mnuset", "設定", Action::mnuset},
+                      {"History_Disp", "履歴表示", Action::History_Disp},
+                      {},
+                      {"mnuend", "Tarvenix終了", Action::mnuend},
+                  }},
+        MenuTable{"help",
+                  "ﾍﾙﾌﾟ",
+                  {
+                      {"help_show", "ﾍﾙﾌﾟ", Action::help_show},
+                      {"about_show", "About", Action::about_show},
+                  }},
     };
     return menus;
 }
 
-const WindowSpec& progress_dialog() {
-    static const WindowSpec window = make_progress_dialog();
+const WindowTable& progress_dialog() {
+    static const WindowTable window = make_progress_dialog();
     return window;
 }
 
-const WindowSpec& splash_window() {
-    static const WindowSpec window = make_splash_window();
+const WindowTable& splash_window() {
+    static const WindowTable window = make_splash_window();
     return window;
 }
 
-const WindowSpec& about_window() {
-    static const WindowSpec window = make_about_window();
+const WindowTable& about_window() {
+    static const WindowTable window = make_about_window();
     return window;
 }
 

@@ -83,7 +83,7 @@ struct Font {
     bool italic = false;
 };
 
-struct ControlSpec {
+struct ControlRow {
     Kind kind = Kind::kLabel;
     std::string_view name;             // the control's name: "srcfld_txt", "Label1"
     int index = -1;                    // its index in a control array; -1 for none
@@ -105,37 +105,37 @@ struct ControlSpec {
     std::string full_name() const;
 };
 
-struct WindowSpec {
+struct WindowTable {
     std::string_view name;  // "Menu", "copydlg", "frmSplash", "frmAbout"
     std::string_view caption;
     int width = 0;  // client area, in twips
     int height = 0;
     std::optional<Rgb> background;
     // In the order the focus moves through them.
-    std::vector<ControlSpec> controls;
+    std::vector<ControlRow> controls;
 
     // The control of that name and index; nullptr for none.
-    const ControlSpec* find(std::string_view name, int index = -1) const;
+    const ControlRow* find(std::string_view name, int index = -1) const;
     // The control that shows a settings-page control; nullptr for none.
-    const ControlSpec* find(ControlId mirrored) const;
+    const ControlRow* find(ControlId mirrored) const;
     // Its position in `controls`, which front ends may use as an identifier.
-    int position(const ControlSpec& control) const;
+    int position(const ControlRow& control) const;
 };
 
-struct MenuItemSpec {
+struct MenuItem {
     std::string_view name;  // "" for a separator
     std::string_view caption;
     Action action = Action::kNone;
 };
 
-struct MenuSpec {
+struct MenuTable {
     std::string_view name;  // "mnumain", "help"
     std::string_view caption;
-    std::vector<MenuItemSpec> items;
+    std::vector<MenuItem> items;
 };
 
 // `Menu`: the settings tabs' controls (page 0 to 10), then its buttons.
-const WindowSpec& main_window();
+const WindowTable& main_window();
 // The tab control that holds the settings pages, the room a page has below
 // its three rows of tabs, and the tabs' captions in order.
 inline constexpr Twips kSettingsTabs{120, 120, 5535, 4095};
@@ -146,10 +146,10 @@ inline constexpr Twips kPageArea{0, 0, 5415, 2955};
 const std::array<std::string_view, kTabCount>& tab_captions();
 // The tray icon's menus: `mnumain` (left button) and `help` (right button);
 // also the main window's menu bar while it stands in for the tray.
-const std::array<MenuSpec, 2>& tray_menus();
-const WindowSpec& progress_dialog();
-const WindowSpec& splash_window();
-const WindowSpec& about_window();
+const std::array<MenuTable, 2>& tray_menus();
+const WindowTable& progress_dialog();
+const WindowTable& splash_window();
+const WindowTable& about_window();
 
 // The texts that are not a control's.
 inline constexpr std::string_view kTrayTip = "左-Menu:右-Help";

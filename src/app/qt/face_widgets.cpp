@@ -58,7 +58,7 @@ void set_colour(QWidget* widget, QPalette::ColorRole role, face::Rgb colour) {
     widget->setPalette(palette);
 }
 
-QWidget* make_widget(const face::ControlSpec& c, QWidget* parent, const Click& click) {
+QWidget* make_widget(const face::ControlRow& c, QWidget* parent, const Click& click) {
     const QString text = to_qstring(c.text);
     switch (c.kind) {
         case face::Kind::kLabel:
@@ -95,8 +95,8 @@ QWidget* make_widget(const face::ControlSpec& c, QWidget* parent, const Click& c
 
 }  // namespace
 
-void make_controls(const face::WindowSpec& window, int page, QWidget* parent, const Click& click) {
-    for (const face::ControlSpec& c : window.controls) {
+void make_controls(const face::WindowTable& window, int page, QWidget* parent, const Click& click) {
+    for (const face::ControlRow& c : window.controls) {
         if (c.page != page) {
             continue;
         }
@@ -117,7 +117,7 @@ void make_controls(const face::WindowSpec& window, int page, QWidget* parent, co
     }
 }
 
-void set_up_window(QWidget* widget, const face::WindowSpec& window) {
+void set_up_window(QWidget* widget, const face::WindowTable& window) {
     widget->setObjectName(to_qstring(window.name));
     widget->setWindowTitle(to_qstring(window.caption));
     widget->setWindowIcon(program_icon());
@@ -128,10 +128,10 @@ void set_up_window(QWidget* widget, const face::WindowSpec& window) {
     }
 }
 
-QMenu* make_menu(const face::MenuSpec& spec, QWidget* parent, const Click& click) {
-    auto* menu = new QMenu(to_qstring(spec.caption), parent);
-    menu->setObjectName(to_qstring(spec.name));
-    for (const face::MenuItemSpec& item : spec.items) {
+QMenu* make_menu(const face::MenuTable& table, QWidget* parent, const Click& click) {
+    auto* menu = new QMenu(to_qstring(table.caption), parent);
+    menu->setObjectName(to_qstring(table.name));
+    for (const face::MenuItem& item : table.items) {
         if (item.name.empty()) {
             menu->addSeparator();
             continue;
@@ -144,7 +144,7 @@ QMenu* make_menu(const face::MenuSpec& spec, QWidget* parent, const Click& click
     return menu;
 }
 
-FaceWindow::FaceWindow(const face::WindowSpec& window, bool closable, const Click& click)
+FaceWindow::FaceWindow(const face::WindowTable& window, bool closable, const Click& click)
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            (closable ? Qt::WindowCloseButtonHint : Qt::WindowType{}))
     , closable_(closable) {

@@ -22,20 +22,20 @@ using Click = std::function<void(face::Action action, int index)>;
 // itself) in `parent`, in the table's order, which is the focus order; one
 // inside a frame goes into that frame's group box, whose corner its place
 // counts from. Frames come before their controls, so they lie behind them.
-void make_controls(const face::WindowSpec& window, int page, QWidget* parent, const Click& click);
+void make_controls(const face::WindowTable& window, int page, QWidget* parent, const Click& click);
 
 // Names `widget` after the window, gives it the window's caption, icon and
 // background, and fixes it at the size of the window's client area.
-void set_up_window(QWidget* widget, const face::WindowSpec& window);
+void set_up_window(QWidget* widget, const face::WindowTable& window);
 
-QMenu* make_menu(const face::MenuSpec& menu, QWidget* parent, const Click& click);
+QMenu* make_menu(const face::MenuTable& menu, QWidget* parent, const Click& click);
 
 // The splash and About windows: fixed windows made from their tables, deleted
 // once closed. The splash closes at any key; About at Escape, Return and
 // Enter (its OK is both the default and the cancel button).
 class FaceWindow final : public QWidget {
 public:
-    FaceWindow(const face::WindowSpec& window, bool closable, const Click& click);
+    FaceWindow(const face::WindowTable& window, bool closable, const Click& click);
 
     // A text the program fills in (the product name, the version).
     void set_text(std::string_view control, std::string_view text);

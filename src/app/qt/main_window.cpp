@@ -35,13 +35,13 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
         forward([action, index](AppController& c) { face::run(c, action, index); });
     })
     , quit_([] { QCoreApplication::exit(0); }) {
-    const face::WindowSpec& spec = face::main_window();
-    setObjectName(to_qstring(spec.name));
+    const face::WindowTable& table = face::main_window();
+    setObjectName(to_qstring(table.name));
     setWindowIcon(program_icon());
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     const Twips tw(this);
     auto* client = new QWidget(this);
-    client->setFixedSize(tw.size(spec.width, spec.height));
+    client->setFixedSize(tw.size(table.width, table.height));
     setCentralWidget(client);
     // The window takes the size of its client area plus the menu bar while
     // that is shown, and cannot be resized.
@@ -53,14 +53,14 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
     progress_.set_click_handler(click_);
 
     // Created in focus order: the buttons first, then the settings tabs.
-    make_controls(spec, -1, client, click_);
+    make_controls(table, -1, client, click_);
     tabs_ = new SettingsTabWidget(face::kTabsPerRow, client);
     tabs_->setObjectName(u"SSTab1"_s);
     tabs_->setGeometry(tw.rect(face::kSettingsTabs));
     for (int tab = 0; tab < kTabCount; ++tab) {
         auto* tab_page = new QWidget;
         tab_page->resize(tw.rect(face::kPageArea).size());  // its labels fit within it
-        make_controls(spec, tab, tab_page, click_);
+        make_controls(table, tab, tab_page, click_);
         tabs_->addTab(tab_page, to_qstring(face::tab_captions()[static_cast<std::size_t>(tab)]));
     }
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
@@ -71,7 +71,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
 
     // Each control that shows a settings-page control changes it too.
     std::map<Control, QButtonGroup*> groups;
-    for (const face::ControlSpec& c : spec.controls) {
+    for (const face::ControlRow& c : table.controls) {
         if (!c.mirrors) {
             continue;
         }
@@ -140,8 +140,8 @@ void MainWindow::forward(const std::function<void(AppController&)>& action) {
 // --- mirroring the settings page --------------------------------------------
 
 QWidget* MainWindow::control(ControlId id) const {
-    const face::ControlSpec* spec = face::main_window().find(id);
-    return spec == nullptr ? nullptr : findChild<QWidget*>(to_qstring(spec->full_name()));
+    const face::ControlRow* row = face::main_window().find(id);
+    return row == nullptr ? nullptr : findChild<QWidget*>(to_qstring(row->full_name()));
 }
 
 void MainWindow::show_control(ControlId id) {

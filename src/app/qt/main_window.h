@@ -77,7 +77,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void mirror(const face::ControlSpec& spec);
     QWidget* control(ControlId id) const;
     void show_control(ControlId id);
     void on_page_event(const PageEvent& event);

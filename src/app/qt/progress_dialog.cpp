@@ -51,9 +51,9 @@ void ProgressDialog::hide_dialog() {
 
 void ProgressDialog::set_text(ProgressLabel which, std::string_view text) {
     QLabel* shown = label(which);
-    const face::ControlSpec* spec = face::progress_dialog().find(progress_label_name(which));
+    const face::ControlRow* row = face::progress_dialog().find(progress_label_name(which));
     std::string line(text);
-    if (spec != nullptr && spec->path) {
+    if (row != nullptr && row->path) {
         // A path too long for its line loses its middle; the whole of it is
         // in the tool tip.
         const QFontMetrics metrics = shown->fontMetrics();

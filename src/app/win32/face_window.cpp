@@ -21,7 +21,7 @@ struct Style {
 // (left, centre, right), which is also that of SS_LEFT/SS_CENTER/SS_RIGHT and
 // ES_LEFT/ES_CENTER/ES_RIGHT. An option button of index 0 starts its group,
 // as does the first control after a group (the arrow keys stay in a group).
-Style style_of(const face::ControlSpec& c, DWORD group) {
+Style style_of(const face::ControlRow& c, DWORD group) {
     const auto align = static_cast<DWORD>(c.align);
     switch (c.kind) {
         case Kind::kLabel:
@@ -56,10 +56,10 @@ std::string control_name(int id) {
     return id >= kFirstControlId && at < controls.size() ? controls[at].full_name() : "";
 }
 
-FaceWindow::FaceWindow(const face::WindowSpec& spec)
-    : spec_(spec) {
-    if (spec.background) {
-        background_ = CreateSolidBrush(colour_of(spec.background, COLOR_BTNFACE));
+FaceWindow::FaceWindow(const face::WindowTable& table)
+    : table_(table) {
+    if (table.background) {
+        background_ = CreateSolidBrush(colour_of(table.background, COLOR_BTNFACE));
     }
 }
 
@@ -76,25 +76,25 @@ FaceWindow::~FaceWindow() {
 }
 
 void FaceWindow::open(DWORD style, DWORD ex_style,
-                      const std::function<HWND(const face::ControlSpec&)>& parent) {
-    create_window(widen("Tarvenix." + std::string(spec_.name)).c_str(),
-                  widen(spec_.caption).c_str(), style, ex_style, nullptr, RECT{0, 0, 100, 100});
-    set_client_size(hwnd(), pixels(spec_.width), pixels(spec_.height));
+                      const std::function<HWND(const face::ControlRow&)>& parent) {
+    create_window(widen("Tarvenix." + std::string(table_.name)).c_str(),
+                  widen(table_.caption).c_str(), style, ex_style, nullptr, RECT{0, 0, 100, 100});
+    set_client_size(hwnd(), pixels(table_.width), pixels(table_.height));
     tool_tips_ = nullptr;
     controls_.clear();
-    for (const face::ControlSpec& c : spec_.controls) {
+    for (const face::ControlRow& c : table_.controls) {
         HWND in = parent ? parent(c) : nullptr;
         controls_.push_back(make(c, in != nullptr ? in : hwnd()));
     }
 }
 
-HWND FaceWindow::make(const face::ControlSpec& c, HWND parent) {
-    const int at = spec_.position(c);
+HWND FaceWindow::make(const face::ControlRow& c, HWND parent) {
+    const int at = table_.position(c);
     const bool after_options = at > 0 && c.kind != Kind::kOption && (&c - 1)->kind == Kind::kOption;
     const Style s = style_of(c, after_options ? WS_GROUP : 0);
     // A control in a frame is placed from the frame's corner.
     face::Twips where = c.at;
-    if (const face::ControlSpec* frame = c.frame.empty() ? nullptr : spec_.find(c.frame)) {
+    if (const face::ControlRow* frame = c.frame.empty() ? nullptr : table_.find(c.frame)) {
         where.left += frame->at.left;
         where.top += frame->at.top;
     }
@@ -133,7 +133,7 @@ void FaceWindow::add_tool_tip(HWND control, std::string_view text) {
 }
 
 HWND FaceWindow::control(std::string_view full_name) const {
-    for (const face::ControlSpec& c : spec_.controls) {
+    for (const face::ControlRow& c : table_.controls) {
         if (c.full_name() == full_name) {
             return control(c);
         }
@@ -166,18 +166,18 @@ LRESULT FaceWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             }
             break;
         case WM_CTLCOLORSTATIC: {
-            const face::ControlSpec* c = spec_of(GetDlgCtrlID(reinterpret_cast<HWND>(lparam)));
+            const face::ControlRow* c = spec_of(GetDlgCtrlID(reinterpret_cast<HWND>(lparam)));
             if (background_ == nullptr && (c == nullptr || !c->colour)) {
                 break;
             }
             auto dc = reinterpret_cast<HDC>(wparam);
             SetTextColor(dc, colour_of(c != nullptr ? c->colour : std::nullopt, COLOR_WINDOWTEXT));
-            SetBkColor(dc, colour_of(spec_.background, COLOR_BTNFACE));
+            SetBkColor(dc, colour_of(table_.background, COLOR_BTNFACE));
             return reinterpret_cast<LRESULT>(
                 background_ != nullptr ? background_ : GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_COMMAND:
-            if (const face::ControlSpec* c = spec_of(LOWORD(wparam));
+            if (const face::ControlRow* c = spec_of(LOWORD(wparam));
                 c != nullptr && c->action != face::Action::kNone && HIWORD(wparam) == BN_CLICKED) {
                 run(c->action, c->index);
             }
@@ -210,7 +210,7 @@ void ProgressDialog::show_dialog(bool first_time) {
 void ProgressDialog::set_text(ProgressLabel label, std::string_view text) {
     // A path keeps to its label's one line, shortened in the middle as the
     // label's font draws it.
-    const face::ControlSpec* row = spec().find(progress_label_name(label));
+    const face::ControlRow* row = table().find(progress_label_name(label));
     HWND shown = control(*row);
     RECT area{};
     GetClientRect(shown, &area);

@@ -33,24 +33,25 @@ std::string control_name(int id);
 
 class FaceWindow : public Window {
 public:
-    explicit FaceWindow(const face::WindowSpec& spec);
+    explicit FaceWindow(const face::WindowTable& table);
     ~FaceWindow() override;
 
-    const face::WindowSpec& spec() const { return spec_; }
+    const face::WindowTable& table() const { return table_; }
     void close() { destroy(); }
     void set_runner(ActionRunner runner) { runner_ = std::move(runner); }
 
     // A control of the window by its full name ("srcfld_txt(3)", "cmdOK");
     // nullptr for none or while the window is closed.
     HWND control(std::string_view full_name) const;
-    HWND control(const face::ControlSpec& c) const {
-        const auto at = static_cast<std::size_t>(spec_.position(c));
+    HWND control(const face::ControlRow& c) const {
+        const auto at = static_cast<std::size_t>(table_.position(c));
         return hwnd() != nullptr && at < controls_.size() ? controls_[at] : nullptr;
     }
     // The row of a control's identifier; nullptr for none.
-    const face::ControlSpec* spec_of(int id) const {
+    const face::ControlRow* spec_of(int id) const {
         const auto at = static_cast<std::size_t>(id - kFirstControlId);
-        return id >= kFirstControlId && at < spec_.controls.size() ? &spec_.controls[at] : nullptr;
+        return id >= kFirstControlId && at < table_.controls.size() ? &table_.controls[at]
+                                                                    : nullptr;
     }
 
 protected:
@@ -58,7 +59,7 @@ protected:
     // area as the table gives it) and its controls, each in the window
     // `parent` gives (the window itself when that is null).
     void open(DWORD style, DWORD ex_style,
-              const std::function<HWND(const face::ControlSpec&)>& parent = {});
+              const std::function<HWND(const face::ControlRow&)>& parent = {});
     // Opens the window when it is closed, with `text` in the label of that
     // name and centred on the screen; then shows it in front. True when it
     // was opened now.
@@ -67,13 +68,13 @@ protected:
     void run(face::Action action, int index) const { runner_(action, index); }
 
 private:
-    HWND make(const face::ControlSpec& c, HWND parent);
+    HWND make(const face::ControlRow& c, HWND parent);
     void add_tool_tip(HWND control, std::string_view text);
 
-    const face::WindowSpec& spec_;
+    const face::WindowTable& table_;
     ActionRunner runner_ = [](face::Action, int) {};
-    std::vector<HWND> controls_;                       // by place in the table
-    std::map<const face::ControlSpec*, HFONT> fonts_;  // null: the program's
+    std::vector<HWND> controls_;                      // by place in the table
+    std::map<const face::ControlRow*, HFONT> fonts_;  // null: the program's
     HWND tool_tips_ = nullptr;
     HBRUSH background_ = nullptr;
 };

@@ -78,7 +78,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& t
     // in for a missing tray. The tab control is made where the table's first
     // page control comes, which gives it its place in the focus order.
     open(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-         WS_EX_CONTROLPARENT, [this](const face::ControlSpec& c) -> HWND {
+         WS_EX_CONTROLPARENT, [this](const face::ControlRow& c) -> HWND {
              if (c.page < 0) {
                  return nullptr;
              }
@@ -96,7 +96,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& t
     progress_.set_runner(runner);
     about_.set_runner(runner);
 
-    for (const face::ControlSpec& c : spec().controls) {
+    for (const face::ControlRow& c : table().controls) {
         if (c.mirrors) {
             show(c);
         }
@@ -150,7 +150,7 @@ void MainWindow::build_menus() {
     for (std::size_t m = 0; m < menus.size(); ++m) {
         menus_[m] = CreatePopupMenu();
         for (std::size_t i = 0; i < menus[m].items.size(); ++i) {
-            const face::MenuItemSpec& item = menus[m].items[i];
+            const face::MenuItem& item = menus[m].items[i];
             AppendMenuW(menus_[m], item.name.empty() ? MF_SEPARATOR : MF_STRING,
                         kFirstMenuId + 100 * m + i, widen(item.caption).c_str());
         }
@@ -161,7 +161,7 @@ void MainWindow::build_menus() {
 
 // --- mirroring the settings page --------------------------------------------------
 
-void MainWindow::show(const face::ControlSpec& c) {
+void MainWindow::show(const face::ControlRow& c) {
     HWND window = control(c);
     const ControlId id = *c.mirrors;
     mirroring_ = true;
@@ -190,7 +190,7 @@ void MainWindow::on_page_event(const PageEvent& event) {
     switch (event.kind) {
         case PageEvent::Kind::kControl:
             // A change of an option group shows on both of its buttons.
-            for (const face::ControlSpec& c : spec().controls) {
+            for (const face::ControlRow& c : table().controls) {
                 if (c.mirrors && c.mirrors->control == event.id.control &&
                     (c.kind == face::Kind::kOption || c.mirrors->index == event.id.index)) {
                     show(c);
@@ -225,7 +225,7 @@ void MainWindow::forward(const Command& command) {
 }
 
 void MainWindow::on_command(int id, int code, HWND from) {
-    const face::ControlSpec* c = from != nullptr ? spec_of(id) : nullptr;
+    const face::ControlRow* c = from != nullptr ? spec_of(id) : nullptr;
     if (c == nullptr) {
         on_menu(id);
         return;
@@ -269,7 +269,7 @@ void MainWindow::on_left(int id) {
     // Where the focus went is known once it has settled: only another control
     // of this window counts, not another program, a menu, the range check's
     // own box, nor the box itself when the focus was put back meanwhile.
-    const face::ControlSpec* c = spec_of(id);
+    const face::ControlRow* c = spec_of(id);
     HWND focus = GetFocus();
     if (controller_ != nullptr && c != nullptr) {
         controller_->leave_checks().focus_left(
@@ -387,7 +387,7 @@ void MainWindow::stand_in_for_tray(bool standing_in) {
     // its menu bar; its client area keeps its size either way.
     standing_in_ = standing_in;
     SetMenu(hwnd(), standing_in ? menu_bar_ : nullptr);
-    set_client_size(hwnd(), pixels(spec().width), pixels(spec().height));
+    set_client_size(hwnd(), pixels(table().width), pixels(table().height));
 }
 
 void MainWindow::end_program() {

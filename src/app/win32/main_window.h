@@ -124,7 +124,7 @@ private:
     void on_menu(int id);
     void on_left(int id);
     void on_timer();
-    void show(const face::ControlSpec& c);
+    void show(const face::ControlRow& c);
     void on_page_event(const PageEvent& event);
     void show_tab(int index);
     void end_program();

@@ -46,7 +46,7 @@ TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
     const auto& controls = main_window().controls;
     for (const auto& [id, tab] : model) {
         SCOPED_TRACE(id.name());
-        EXPECT_EQ(std::ranges::count(controls, std::optional(id), &ControlSpec::mirrors), 1);
+        EXPECT_EQ(std::ranges::count(controls, std::optional(id), &ControlRow::mirrors), 1);
         ASSERT_NE(main_window().find(id), nullptr);
         EXPECT_EQ(main_window().find(id)->page, tab);
         EXPECT_EQ(main_window().find(id)->full_name(), id.name());
@@ -79,14 +79,14 @@ TEST(WindowFaceTest, EachMenuItemAndButtonRunsItsOwnCommand) {
         {"refsrc_bt(3)", "folder /picked"},
     };
     std::vector<std::pair<std::string, std::pair<Action, int>>> runs;
-    for (const MenuSpec& menu : tray_menus()) {
-        for (const MenuItemSpec& item : menu.items) {
+    for (const MenuTable& menu : tray_menus()) {
+        for (const MenuItem& item : menu.items) {
             if (!item.name.empty()) {
                 runs.push_back({std::string(item.name), {item.action, -1}});
             }
         }
     }
-    for (const ControlSpec& c : main_window().controls) {
+    for (const ControlRow& c : main_window().controls) {
         if (expected.contains(c.full_name())) {
             runs.push_back({c.full_name(), {c.action, c.index}});
         }

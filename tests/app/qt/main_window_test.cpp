@@ -98,7 +98,7 @@ protected:
     }
 
     // The fixed window of that table, shown as the program shows it.
-    QWidget* open(const face::WindowSpec& table) {
+    QWidget* open(const face::WindowTable& table) {
         if (&table == &face::splash_window()) {
             window.show_splash(" Tarvenix Ver7.00 ");
             return window.splash();
@@ -137,10 +137,10 @@ QString shown(const QWidget* widget) {
 // Every control of the table is there with its text (as the fixture fills it
 // in where the program does) and tool tip, and nothing lies over it; a label
 // shows its whole text.
-void expect_table_shown(const face::WindowSpec& table, QWidget* window, const std::string& name) {
+void expect_table_shown(const face::WindowTable& table, QWidget* window, const std::string& name) {
     const std::map<QString, QString> filled = {{u"lblProductName"_s, u" Tarvenix Ver7.00 "_s},
                                                {u"lbl_ver"_s, u"Ver7.00"_s}};
-    for (const face::ControlSpec& c : table.controls) {
+    for (const face::ControlRow& c : table.controls) {
         const QString id = qt::to_qstring(c.full_name());
         const std::string where = name + " " + id.toStdString();
         auto* widget = window->findChild<QWidget*>(id);
@@ -180,7 +180,7 @@ TEST_F(MainWindowTest, EveryWindowShowsItsTableWholeAndClosesAsTheUserExpects) {
     const auto click = [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); };
     const struct {
         const char* name;
-        const face::WindowSpec& table;
+        const face::WindowTable& table;
         std::function<void(QWidget*)> act;  // what the user does
         bool goes_away;                     // closed and deleted by it
     } cases[] = {
