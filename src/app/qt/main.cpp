@@ -76,8 +76,6 @@ int main(int argc, char* argv[]) {
     window.set_controller(&controller);
     window.set_desktop(desktop);
     desktop.set_tray_host(&controller.tray());
-    window.tray_icon().set_change_handler(
-        [&window] { window.forward([](AppController& c) { c.tray().check(); }); });
     folders.set_parent(&window);
 
     if (termination_handle >= 0) {

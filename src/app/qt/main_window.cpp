@@ -50,6 +50,8 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
     tray_ = new TrayIcon(this);
     tray_->set_activation_handler(
         [this](QSystemTrayIcon::ActivationReason reason) { on_tray_activated(reason); });
+    // A tray coming or going is looked at once, not at the next tick.
+    tray_->set_change_handler([this] { forward([](AppController& c) { c.tray().check(); }); });
     progress_.set_click_handler(click_);
 
     // Created in focus order: the buttons first, then the settings tabs.

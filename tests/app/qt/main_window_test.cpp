@@ -70,8 +70,6 @@ protected:
         window.set_controller(&controller);
         window.set_desktop(desktop);
         desktop.set_tray_host(&controller.tray());
-        window.tray_icon().set_change_handler(
-            [this] { window.forward([](AppController& c) { c.tray().check(); }); });
         window.set_quit_handler([] {});  // the tests' process goes on
         context.store.load_settings();
     }
