@@ -32,7 +32,7 @@ bool ProgressPresenter::visible() const {
     return surface_.dialog_visible();
 }
 
-void ProgressPresenter::change(ProgressLabel label, std::string_view text) {
+void ProgressPresenter::set_label(ProgressLabel label, std::string_view text) {
     const auto i = index_of(label);
     if (pending_[i] == text) {
         return;
@@ -44,14 +44,10 @@ void ProgressPresenter::change(ProgressLabel label, std::string_view text) {
     }
 }
 
-void ProgressPresenter::set_label(ProgressLabel label, std::string_view text) {
-    change(label, text);
-}
-
 void ProgressPresenter::file_started(std::string_view name, std::uint64_t bytes) {
     clear_pending_ = false;
-    change(ProgressLabel::cpfname, name);
-    change(ProgressLabel::filesize, format_kbytes(bytes));
+    set_label(ProgressLabel::cpfname, name);
+    set_label(ProgressLabel::filesize, format_kbytes(bytes));
     if (bytes >= kPromptBytes) {
         surface_.request_prompt_pass();
     }
@@ -88,8 +84,8 @@ void ProgressPresenter::on_timer() {
 
 void ProgressPresenter::clear_file_now() {
     if (std::exchange(clear_pending_, false)) {
-        change(ProgressLabel::cpfname, "");
-        change(ProgressLabel::filesize, "");
+        set_label(ProgressLabel::cpfname, "");
+        set_label(ProgressLabel::filesize, "");
     }
 }
 

@@ -63,7 +63,6 @@ public:
     static constexpr std::uint64_t kPromptBytes = 1'000'000;
 
 private:
-    void change(ProgressLabel label, std::string_view text);
     void clear_file_now();
 
     ProgressSurface& surface_;
