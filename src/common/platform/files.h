@@ -41,12 +41,23 @@ struct FileStatus {
 // True when the path names the root of a file system: "/" on Linux, a drive
 // root such as "C:\\" on Windows.
 bool is_root_path(std::string_view path);
+// True when the path names its folder from a root: "/..." on Linux; on
+// Windows a drive and its separator ("C:\\...") or a network share
+// ("\\\\server\\share"). Any other path would be taken from the folder the
+// program happens to be started in.
+bool is_full_path(std::string_view path);
 // A path's folder and last name ("." for a bare name; a name directly under
 // a root keeps the root, separator included).
 std::pair<std::string, std::string> split_parent(const std::string& path);
 
 // Status of a path. follow_links=false describes a link itself.
 Result<FileStatus> status(const std::string& path, bool follow_links);
+
+// Whether the folder `inner` is the folder `outer` or lies anywhere below
+// it. Told by the folders' identities (file system and node, the file id on
+// Windows) from `inner` up to its root, so a link or a second mount on the
+// way to either cannot hide it.
+Result<bool> folder_within(const std::string& inner, const std::string& outer);
 
 // Owns one open handle of the operating system and closes it.
 class UniqueHandle {

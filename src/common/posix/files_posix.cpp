@@ -90,6 +90,40 @@ bool is_root_path(std::string_view path) {
     return path == "/";
 }
 
+bool is_full_path(std::string_view path) {
+    return path.starts_with('/');
+}
+
+Result<bool> folder_within(const std::string& inner, const std::string& outer) {
+    struct stat target {};
+    if (::stat(outer.c_str(), &target) != 0) {
+        return Error{errno};
+    }
+    // Up from `inner` by "..": the kernel takes it to the parent the folder
+    // really has, whatever link led to it, and out of a mount to the folder
+    // it is mounted on; the root is its own parent.
+    UniqueHandle folder(::open(inner.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat here {};
+    if (!folder.valid() || ::fstat(folder.get(), &here) != 0) {
+        return Error{errno};
+    }
+    for (;;) {
+        if (here.st_dev == target.st_dev && here.st_ino == target.st_ino) {
+            return true;
+        }
+        UniqueHandle parent(::openat(folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        struct stat above {};
+        if (!parent.valid() || ::fstat(parent.get(), &above) != 0) {
+            return Error{errno};
+        }
+        if (above.st_dev == here.st_dev && above.st_ino == here.st_ino) {
+            return false;
+        }
+        folder = std::move(parent);
+        here = above;
+    }
+}
+
 Result<FileStatus> status(const std::string& path, bool follow_links) {
     struct stat st {};
     const int rc = follow_links ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);

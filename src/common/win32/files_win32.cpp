@@ -401,6 +401,55 @@ bool is_root_path(std::string_view path) {
            ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
 }
 
+bool is_full_path(std::string_view path) {
+    return is_root_path(path.substr(0, 3)) || path.starts_with("\\\\");
+}
+
+Result<bool> folder_within(const std::string& inner, const std::string& outer) {
+    const auto target = status(outer, true);
+    if (!target) {
+        return Error{target.error()};
+    }
+    const auto folder = open_path(inner, FILE_READ_ATTRIBUTES, true);
+    if (!folder) {
+        return Error{folder.error()};
+    }
+    // The folder's own path, links and junctions resolved ("\\??\\C:\\x\\S",
+    // "\\??\\UNC\\server\\share\\x"): its ancestors are its leading parts,
+    // down to the drive's root or the share.
+    const auto nt = folder_nt_path(folder->get());
+    if (!nt) {
+        return Error{nt.error()};
+    }
+    std::wstring path = L"\\\\?\\" + nt->substr(4);
+    const bool share = path.starts_with(L"\\\\?\\UNC\\");
+    std::size_t root = share ? path.find(L'\\', path.find(L'\\', 8) + 1) : 6;
+    root = std::min(root, path.size());
+    for (;;) {
+        if (!share && path.size() == root) {
+            path += L'\\';  // "\\\\?\\C:" alone names the drive, not its root folder
+        }
+        const UniqueHandle h(
+            keep(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+        FileStatus here;
+        if (!h.valid()) {
+            return last_error();
+        }
+        if (Status read = status_of_handle(h.get(), here); !read) {
+            return Error{read.error()};
+        }
+        if (here.device == target->device && here.inode == target->inode) {
+            return true;
+        }
+        const std::size_t sep = path.rfind(L'\\');
+        if (path.size() <= root + 1 || sep == std::wstring::npos || sep < root) {
+            return false;
+        }
+        path.resize(sep);
+    }
+}
+
 Result<FileStatus> status(const std::string& path, bool follow_links) {
     const auto h = open_path(path, FILE_READ_ATTRIBUTES, follow_links);
     if (!h) {
