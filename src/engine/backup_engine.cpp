@@ -29,6 +29,9 @@ std::string without_trailing_separator(const std::string& folder) {
     return out;
 }
 
+constexpr std::string_view kSourceInDestination =
+    "コピー元フォルダがコピー先フォルダと同じか、その中にあります！";
+
 // The code points of a name, read leniently: a byte that is not UTF-8 stands
 // for itself, above the Unicode range, so every name keeps its own sequence.
 template <class F>
@@ -147,6 +150,32 @@ void BackupEngine::clear_folder_table() {
     folder_table_.clear();
 }
 
+std::string set_folder_path(std::string_view text) {
+    if (!platform::is_full_path(text)) {
+        return {};
+    }
+    std::string out(text);
+    while (out.back() == platform::kPathSeparator && !platform::is_root_path(out) &&
+           out.size() > 1) {
+        out.pop_back();
+    }
+    return out;
+}
+
+bool set_folder_exists(Vostrel& vostrel, std::string_view text) {
+    const std::string path = set_folder_path(text);
+    if (path.empty() || !vostrel.Search_path(path)) {
+        return false;
+    }
+    const auto st = platform::status(path, true);
+    return st && st->type == platform::EntryType::kFolder;
+}
+
+platform::Result<bool> source_within_destination(const BackupSet& set) {
+    return platform::folder_within(set_folder_path(set.src_folder),
+                                   set_folder_path(set.dst_folder));
+}
+
 bool BackupEngine::history_on() const {
     return s_.settings.model.options.records_history();
 }
@@ -189,18 +218,32 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                                              set.src_folder);
                 }
             } else if (!set.src_folder.empty() && !set.dst_folder.empty()) {
-                if (!s_.vostrel.Search_path(set.src_folder)) {
+                if (!set_folder_exists(s_.vostrel, set.src_folder)) {
                     return missing_folder_end(run_trigger, "コピー元フォルダが見つかりません！",
                                               set.src_folder);
                 }
-                if (!s_.vostrel.Search_path(set.dst_folder)) {
+                if (!set_folder_exists(s_.vostrel, set.dst_folder)) {
                     return missing_folder_end(run_trigger, "コピー先フォルダが見つかりません！",
                                               set.dst_folder);
+                }
+                // The walk passes over a destination inside its source; a
+                // source inside its destination it could not: its copies
+                // would land on the source's own files.
+                const auto within = source_within_destination(set);
+                if (!within) {
+                    throw error_from_errno(within.error(), FileOperation::kRead, set.src_folder);
+                }
+                if (*within) {
+                    return missing_folder_end(run_trigger, kSourceInDestination, set.src_folder);
                 }
                 s_.progress.set_label(ProgressLabel::srcfld, set.src_folder);
                 s_.progress.set_label(ProgressLabel::dstfld, set.dst_folder);
                 s_.pump.process_events();
                 walk_backup_set(k);
+                if (destination_lost_) {
+                    return missing_folder_end(run_trigger, "コピー先フォルダが見つかりません！",
+                                              set.dst_folder);
+                }
                 // "[Success]" promises the copies are on the disk: flush the
                 // destination's file system once per set, not once per file.
                 // A run already stopping ends as stopped: the flush's error
@@ -269,6 +312,8 @@ void BackupEngine::walk_backup_set(int k) {
     src_root_ = platform::Directory::open(src_base_ + platform::kPathSeparator).value_or({});
     dst_root_ = platform::Directory::open(dst_base_ + platform::kPathSeparator).value_or({});
     dst_root_status_ = dst_root_.is_open() ? value_of(dst_root_.own_status()) : std::nullopt;
+    dst_folder_ = set_folder_path(set.dst_folder);
+    destination_lost_ = false;
     fresh_folders_.clear();
     folder_modes_.clear();
     shared_folder_.clear();
@@ -707,8 +752,23 @@ void BackupEngine::copy_one_file(const FileJob& job) {
     }
 }
 
+bool BackupEngine::destination_gone() {
+    if (!destination_lost_ && dst_root_status_) {
+        // A file in use fails its own copy; a folder that no longer answers
+        // by its name, or answers as another folder, fails every copy left.
+        const auto now = platform::status(dst_folder_, true);
+        destination_lost_ = !now || now->device != dst_root_status_->device ||
+                            now->inode != dst_root_status_->inode;
+    }
+    return destination_lost_;
+}
+
 void BackupEngine::copy_failed(bool skip_mode, const std::string& src_path,
                                const std::string& dst_path) {
+    if (destination_gone()) {
+        abort_requested = 1;  // the set ends as a missing folder
+        return;
+    }
     if (skip_mode) {
         record_skipped(dst_path);
         return;

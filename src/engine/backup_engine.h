@@ -49,6 +49,19 @@ enum class RunOutcome {
 // 1,234,567 bytes.
 std::string format_kbytes(std::uint64_t bytes);
 
+// A set's folder text as a run and the save take it: a trailing separator
+// names the folder it ends ("/home/u/data/" is data; a root such as "/" or
+// "C:\" stays as it is). "" for a relative path, which would name a folder
+// below wherever the program happened to be started.
+std::string set_folder_path(std::string_view text);
+// True when a set's folder text names a folder that is there: a file in its
+// place, or a relative path, is as good as no folder.
+bool set_folder_exists(Vostrel& vostrel, std::string_view text);
+// Whether a set's source folder is its destination folder or lies below it
+// (a run would then write into its own source), by the folders' identities,
+// so no link or second mount hides it; both folders must exist.
+platform::Result<bool> source_within_destination(const BackupSet& set);
+
 class BackupEngine {
 public:
     explicit BackupEngine(const EngineServices& services);
@@ -212,6 +225,11 @@ private:
     }
     void too_long(bool folder, const std::string& path);
     void record_skipped(const std::string& dst_path);
+    // A copy failed: true when that is because the set's destination folder
+    // is gone (deleted, deleted and made again, its share's server lost),
+    // which ends the set as a missing folder, not as one skipped file after
+    // another.
+    bool destination_gone();
     RunOutcome missing_folder_end(std::int16_t run_trigger, std::string_view first_line,
                                   const std::string& folder);
     RunOutcome stopped_end(std::int16_t run_trigger);
@@ -228,6 +246,10 @@ private:
     platform::Directory src_root_;
     platform::Directory dst_root_;
     std::optional<platform::FileStatus> dst_root_status_;
+    // The destination folder by its path, and whether it no longer is the
+    // folder the set started with.
+    std::string dst_folder_;
+    bool destination_lost_ = false;
     // Destination folders (relative paths) this walk has made.
     std::unordered_set<std::string> fresh_folders_;
     // The destination folder being filled, and the file system it is on.

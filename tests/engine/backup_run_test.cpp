@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iostream>
+
 #include "support/engine_harness.h"
 
 namespace tarvenix {
@@ -18,10 +21,15 @@ protected:
     bool copied(int k) { return exists(dir / ("dst" + std::to_string(k) + "/file.txt")); }
 };
 
+// Set 3's folders must be folders, named from a root (a trailing separator
+// names the folder it ends), the source not in the destination, and stay
+// there: any other set ends the run as a missing folder, before it copies.
 TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
+    const std::string sep(1, platform::kPathSeparator);
     for (int k = 0; k < kSetCount - 1; ++k) {
         make_set(k);
     }
+    set(2, dir / "src2" + sep, dir / "dst2" + sep);
     set(kSetCount - 1, dir / "anything", "");  // half configured: passed over silently
     settings.model.sets[0].src_folder = "/changed/in/memory/only";  // a run loads what is stored
     std::vector<RunOutcome> inner;
@@ -42,25 +50,68 @@ TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
     EXPECT_EQ(ui.events_of("beep").size(), 1u);
     EXPECT_TRUE(ui.box_texts().empty());
 
-    const std::string missing = dir / "gone";
-    for (const bool source : {true, false}) {
-        use("0", "0");
-        source ? set(3, missing, dir / "dst3") : set(3, dir / "src3", missing);
-        EXPECT_EQ(run(), RunOutcome::kMissingFolder) << source;
-        for (int k = 0; k < kSetCount; ++k) {
-            EXPECT_EQ(copied(k), k < 3) << k;
+    const std::string missing = dir / "gone", src3 = dir / "src3", dst3 = dir / "dst3";
+    put_file(src3 + sep + "src3" + sep + "file.txt", "inner");  // copied into dir: the own file
+    std::error_code no_link;
+    std::filesystem::create_directory_symlink(dir.path(), dir / "link", no_link);
+    const char* no_src = "コピー元フォルダが見つかりません！";
+    const char* no_dst = "コピー先フォルダが見つかりません！";
+    const char* inside = "コピー元フォルダがコピー先フォルダと同じか、その中にあります！";
+    const struct {
+        const char* name;
+        std::string from, to;
+        const char* first_line;
+        int mid_run = 0;  // after set 3's first copy its destination is 1 deleted, 2 remade
+    } cases[] = {
+        {"a missing source", missing, dst3, no_src},
+        {"a missing destination", src3, missing, no_dst},
+        {"a relative source", "." + sep + "src3", dst3, no_src},
+        {"a relative destination", src3, "dst3", no_dst},
+        {"a source that is a file", src3 + sep + "file.txt", dst3, no_src},
+        {"a destination that is a file", src3, src3 + sep + "file.txt", no_dst},
+        {"a source inside its destination", src3, dir.path(), inside},
+        {"a source inside its destination through a link", src3, dir / "link", inside},
+        {"the destination deleted mid-run", src3, dst3, no_dst, 1},
+        {"the destination deleted and made again", src3, dst3, no_dst, 2},
+    };
+    const auto started_in = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());  // where relative paths would lead
+    for (const auto& c : cases) {
+        use("0", c.mid_run > 0 ? "1" : "0");  // skip mode: files that fail are passed over
+        set(3, c.from, c.to);
+        std::error_code not_run = c.to == dir / "link" ? no_link : std::error_code();
+        const std::size_t first_of_set_3 = progress.files.size() + 4;
+        ui.on_every_pump([&] {
+            if (c.mid_run > 0 && progress.files.size() == first_of_set_3 &&
+                progress.log.back() == "filesize=") {
+                std::filesystem::remove_all(dst3, not_run);
+                if (c.mid_run == 2) {
+                    make_dirs(dst3);
+                }
+            }
+        });
+        const RunOutcome outcome = run();
+        if (not_run) {
+            std::cout << c.name << ": not run here: " << not_run.message() << "\n";
+            continue;
         }
-        EXPECT_EQ(ui.box_texts(),
-                  std::vector<std::string>{(source ? "コピー元" : "コピー先") +
-                                           std::string("フォルダが見つかりません！\r") + missing +
-                                           "\rバックアップを中止します！"})
-            << source;
+        EXPECT_EQ(outcome, RunOutcome::kMissingFolder) << c.name;
+        for (int k = 0; k < kSetCount; ++k) {
+            EXPECT_EQ(copied(k), k < 3) << c.name << k;
+        }
+        const std::string shown = std::string(c.first_line).starts_with("コピー元") ? c.from : c.to;
+        EXPECT_EQ(ui.box_texts(), std::vector<std::string>{c.first_line + ("\r" + shown) +
+                                                           "\rバックアップを中止します！"})
+            << c.name;
         EXPECT_EQ(history_entries(),
                   (std::vector<std::string>{"[Start] [Manual]", "[Fail] [Manual]"}))
-            << source;
-        EXPECT_EQ(progress.log.back(), "hide") << source;
+            << c.name;
+        EXPECT_EQ(read_file(src3 + sep + "file.txt"), "set 3") << c.name;
+        EXPECT_EQ(progress.log.back(), "hide") << c.name;
         EXPECT_EQ(ui.events_of("beep").size(), 1u);  // the box's own beep, no end-of-run beep
+        make_dirs(dst3);
     }
+    std::filesystem::current_path(started_in);
 }
 
 TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {

@@ -40,7 +40,7 @@ bool SettingsEditor::save_settings() {
         if (!refuse_folder_texts(too_long, "の設定が長すぎます！\r保存できるのは " +
                                                std::to_string(SettingsRecordFile::kFieldChars) +
                                                " 文字までです\r") ||
-            !check_folders_exist() ||
+            !check_folders_exist() || !check_source_outside_destination() ||
             !refuse_folder_texts(not_storable,
                                  "の設定にシフト JIS で保存できない文字が含まれています！\r")) {
             return false;
@@ -125,10 +125,18 @@ bool SettingsEditor::check_folders_exist() {
     Vostrel& v = s_.toolbox;
     for (int k = 0; k < kSetCount; ++k) {
         const auto& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
-        if (!set.src_folder.empty() && !v.Search_path(set.src_folder)) {
+        if (!set.src_folder.empty() && !set_folder_exists(v, set.src_folder)) {
             return fail("コピー元フォルダが見つかりません！", k, ControlId{Control::srcfld_txt, k});
         }
-        if (!set.dst_folder.empty() && !v.Search_path(set.dst_folder)) {
+        if (!set.dst_folder.empty() && !set_folder_exists(v, set.dst_folder)) {
+            // Only a folder that is not there is offered for creation: not
+            // one named relative to wherever the program was started, nor
+            // one whose name a file already has.
+            const std::string path = set_folder_path(set.dst_folder);
+            if (path.empty() || v.Search_path(path)) {
+                return fail("コピー先フォルダが見つかりません！", k,
+                            ControlId{Control::dstfld_txt, k});
+            }
             const auto answer = v.Msg_Box(v.KindOkc, "コピー先フォルダが見つかりません！\r" +
                                                          set.dst_folder + " を新規作成しますか？");
             if (answer != button::kOk) {
@@ -136,9 +144,28 @@ bool SettingsEditor::check_folders_exist() {
                 page().set_focus({ControlId{Control::dstfld_txt, k}});
                 return false;
             }
-            if (const int err = platform::make_folder(set.dst_folder).error()) {
+            if (const int err = platform::make_folder(path).error()) {
                 throw error_from_errno(err, FileOperation::kCreateFolder, set.dst_folder);
             }
+        }
+    }
+    return true;
+}
+
+bool SettingsEditor::check_source_outside_destination() {
+    for (int k = 0; k < kSetCount; ++k) {
+        const auto& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
+        if (set.src_folder.empty() || set.dst_folder.empty()) {
+            continue;
+        }
+        const auto within = source_within_destination(set);
+        if (!within) {
+            throw error_from_errno(within.error(), FileOperation::kRead, set.src_folder);
+        }
+        if (*within) {
+            return fail("フォルダ" + std::to_string(k + 1) +
+                            "のコピー元フォルダがコピー先フォルダと同じか、その中にあります！",
+                        k, ControlId{Control::dstfld_txt, k});
         }
     }
     return true;

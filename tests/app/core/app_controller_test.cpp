@@ -211,7 +211,7 @@ TEST(SettingsEditorTest, ARefusedSaveWritesNothingAndShowsTheField) {
         {"a name Shift-JIS cannot hold",
          [](AppHarness& t) {
              make_dirs(t.dir / "naïve");
-             t.fill(0, t.dir / "naïve", t.dir.path());
+             t.fill(0, t.dir / "naïve", t.dir / "program");
          },
          "フォルダ1の設定にシフト JIS で保存できない文字", 1, 0, "srcfld_txt(0)"},
         // 81 characters, inside the test's folder: were it ever offered for
@@ -223,6 +223,26 @@ TEST(SettingsEditorTest, ARefusedSaveWritesNothingAndShowsTheField) {
              t.fill(2, t.dir.path(), long_path.append(81 - long_path.size(), 'a'));
          },
          "フォルダ3の設定が長すぎます！\r保存できるのは 80 文字までです\r", 1, 2, "dstfld_txt(2)"},
+        // Set 1's folders end in a separator: it passes, set 2 is refused.
+        {"a relative source",
+         [](AppHarness& t) {
+             t.fill(0, t.dir.path() + platform::kPathSeparator,
+                    t.dir / "program" + platform::kPathSeparator);
+             t.fill(1, "program", t.dir / "program");
+         },
+         "コピー元フォルダが見つかりません！", 1, 1, "srcfld_txt(1)"},
+        {"a relative destination", [](AppHarness& t) { t.fill(0, t.dir / "program", "dst/new"); },
+         "コピー先フォルダが見つかりません！", 1, 0, "dstfld_txt(0)"},
+        {"a destination that is a file",
+         [](AppHarness& t) {
+             write_file(t.dir / "file.txt", "x");
+             t.fill(0, t.dir / "program", t.dir / "file.txt");
+         },
+         "コピー先フォルダが見つかりません！", 1, 0, "dstfld_txt(0)"},
+        {"a source inside its destination",
+         [](AppHarness& t) { t.fill(0, t.dir / "program", t.dir.path()); },
+         "フォルダ1のコピー元フォルダがコピー先フォルダと同じか、その中にあります！", 1, 0,
+         "dstfld_txt(0)"},
         {"a missing destination made on OK, the next one not on Cancel",
          [](AppHarness& t) {
              t.fill(0, t.dir.path(), t.dir / "new-backup");
