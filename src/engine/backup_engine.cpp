@@ -29,9 +29,6 @@ std::string without_trailing_separator(const std::string& folder) {
     return out;
 }
 
-constexpr std::string_view kSourceInDestination =
-    "コピー元フォルダがコピー先フォルダと同じか、その中にあります！";
-
 // The code points of a name, read leniently: a byte that is not UTF-8 stands
 // for itself, above the Unicode range, so every name keeps its own sequence.
 template <class F>

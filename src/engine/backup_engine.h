@@ -61,6 +61,9 @@ bool set_folder_exists(Vostrel& vostrel, std::string_view text);
 // (a run would then write into its own source), by the folders' identities,
 // so no link or second mount hides it; both folders must exist.
 platform::Result<bool> source_within_destination(const BackupSet& set);
+// What a run and the save say of such a set.
+inline constexpr std::string_view kSourceInDestination =
+    "コピー元フォルダがコピー先フォルダと同じか、その中にあります！";
 
 class BackupEngine {
 public:

@@ -80,8 +80,7 @@ TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
         use("0", c.mid_run > 0 ? "1" : "0");  // skip mode: files that fail are passed over
         set(3, c.from, c.to);
         std::error_code not_run = c.to == dir / "link" ? no_link : std::error_code();
-        const std::size_t first_of_set_3 = progress.files.size() + 4;
-        ui.on_every_pump([&] {
+        ui.on_every_pump([&, first_of_set_3 = progress.files.size() + 4] {
             if (c.mid_run > 0 && progress.files.size() == first_of_set_3 &&
                 progress.log.back() == "filesize=") {
                 std::filesystem::remove_all(dst3, not_run);

@@ -40,7 +40,7 @@ bool SettingsEditor::save_settings() {
         if (!refuse_folder_texts(too_long, "の設定が長すぎます！\r保存できるのは " +
                                                std::to_string(SettingsRecordFile::kFieldChars) +
                                                " 文字までです\r") ||
-            !check_folders_exist() || !check_source_outside_destination() ||
+            !check_folders_exist() ||
             !refuse_folder_texts(not_storable,
                                  "の設定にシフト JIS で保存できない文字が含まれています！\r")) {
             return false;
@@ -148,24 +148,18 @@ bool SettingsEditor::check_folders_exist() {
                 throw error_from_errno(err, FileOperation::kCreateFolder, set.dst_folder);
             }
         }
-    }
-    return true;
-}
-
-bool SettingsEditor::check_source_outside_destination() {
-    for (int k = 0; k < kSetCount; ++k) {
-        const auto& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
         if (set.src_folder.empty() || set.dst_folder.empty()) {
             continue;
         }
+        // A run never writes into its own source.
         const auto within = source_within_destination(set);
         if (!within) {
             throw error_from_errno(within.error(), FileOperation::kRead, set.src_folder);
         }
         if (*within) {
-            return fail("フォルダ" + std::to_string(k + 1) +
-                            "のコピー元フォルダがコピー先フォルダと同じか、その中にあります！",
-                        k, ControlId{Control::dstfld_txt, k});
+            return fail(
+                "フォルダ" + std::to_string(k + 1) + "の" + std::string(kSourceInDestination), k,
+                ControlId{Control::dstfld_txt, k});
         }
     }
     return true;

@@ -59,10 +59,8 @@ private:
     // set's name, `why` and the text.
     bool refuse_folder_texts(const std::function<bool(const std::string&)>& refused,
                              std::string_view why);
+    // Each set's folders are there, and its source is not in its destination.
     bool check_folders_exist();
-    // A run never writes into its own source: a set whose source is its
-    // destination or lies inside it is refused.
-    bool check_source_outside_destination();
     void take_options();
     bool check_time_box(Control box, int k);
     // A range message is on screen: a check that runs inside it (a leave

@@ -226,8 +226,7 @@ TEST(SettingsEditorTest, ARefusedSaveWritesNothingAndShowsTheField) {
         // Set 1's folders end in a separator: it passes, set 2 is refused.
         {"a relative source",
          [](AppHarness& t) {
-             t.fill(0, t.dir.path() + platform::kPathSeparator,
-                    t.dir / "program" + platform::kPathSeparator);
+             t.fill(0, t.dir / "", t.dir / "program" + platform::kPathSeparator);
              t.fill(1, "program", t.dir / "program");
          },
          "コピー元フォルダが見つかりません！", 1, 1, "srcfld_txt(1)"},
