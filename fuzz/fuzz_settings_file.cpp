@@ -1,8 +1,9 @@
 // Fuzzes the reading of system.dat: the input is the whole file as it lies on
 // disk. The file is the one thing of the program's state a user (or a broken
-// disk, or an older version) can hand us in any shape, and the program loads
-// it at every start and every run, so a bad file must never crash us, never
-// be altered by a load, and a file we could load must survive a save intact.
+// disk, or a copy from another machine) can hand us in any shape, and the
+// program loads it at every start and every run, so a bad file must never
+// crash us, never be altered by a load, and a file we could load must survive
+// a save intact.
 
 #include <dirent.h>
 #include <unistd.h>

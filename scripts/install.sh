@@ -36,6 +36,7 @@ write_entry() {
 Type=Application
 Name=Tarvenix
 Comment=フォルダのバックアップ
+TryExec=$app_dir/tarvenix
 Exec=$app_dir/tarvenix
 Icon=tarvenix
 Terminal=false

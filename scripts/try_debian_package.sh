@@ -4,8 +4,9 @@
 # sources and the keys they name), installs the package there with apt and
 # without its recommendations (so its Depends alone must be enough), runs
 # COMMAND on this system with ROOT naming the fresh system's folder (without
-# a COMMAND: a shell inside it), and removes it all again. Needs root and the
-# package registry; exits with 77 when it cannot run here. About 2 minutes.
+# a COMMAND: a shell inside it), and removes it all again. Needs root and a
+# Debian 12 source in apt's configuration that can be reached; exits with 77
+# when it cannot run here. About 2 minutes.
 #   sudo scripts/try_debian_package.sh PACKAGE.deb [COMMAND...]
 set -euo pipefail
 deb="$(realpath "${1:?usage: try_debian_package.sh PACKAGE.deb [COMMAND...]}")"
@@ -19,9 +20,36 @@ done
 # with it whatever happens; the trap unmounts them before anything is removed.
 [ -n "${TRY_IN_NAMESPACE:-}" ] ||
     TRY_IN_NAMESPACE=1 exec unshare --mount --propagation private "$0" "$deb" "$@"
-mirror="$(apt-get indextargets --format '$(REPO_URI)' 'Identifier: Packages' 'Release: bookworm' \
-    'Component: main' 2> /dev/null | head -n 1)"
-mirror="${mirror:-http://deb.debian.org/debian/}"
+# The URIs of the Debian 12 sources this system's apt is configured with (in
+# the folder $1): "deb" entries for bookworm with the main component, from the
+# one-line lists and the deb822 .sources files alike. No source is named here.
+apt_sources() {
+    local f
+    for f in "$1"/sources.list "$1"/sources.list.d/*.list "$1"/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        case "$f" in
+            *.list) sed -E 's/#.*//; s/\[[^]]*\]//' "$f" |
+                awk '$1 == "deb" && $3 == "bookworm" && / main( |$)/ { print $2 }' ;;
+            *) awk -v RS= '{
+                   n = split($0, line, "\n"); delete v; key = ""
+                   for (i = 1; i <= n; ++i) {
+                       if (line[i] ~ /^#/) continue
+                       if (line[i] ~ /^[ \t]/) { v[key] = v[key] line[i] " "; continue }
+                       key = tolower(substr(line[i], 1, index(line[i], ":") - 1))
+                       v[key] = " " substr(line[i], index(line[i], ":") + 1) " "
+                   }
+                   if (v["enabled"] !~ /[Nn]o/ && v["types"] ~ /[ \t]deb[ \t]/ &&
+                       v["suites"] ~ /[ \t]bookworm[ \t]/ && v["components"] ~ /[ \t]main[ \t]/) {
+                       split(v["uris"], uri, " "); print uri[1]
+                   }
+               }' "$f" ;;
+        esac
+    done
+}
+sources="$(apt_sources /etc/apt)"
+mirror="${sources%%$'\n'*}"
+[ -n "$mirror" ] || cannot "no Debian 12 source (deb, bookworm, main) in apt's configuration" \
+    "(/etc/apt/sources.list, /etc/apt/sources.list.d/*.list and *.sources)"
 wget -q -T 20 -O /dev/null "${mirror%/}/dists/bookworm/Release" || cannot "$mirror cannot be reached"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-debian-XXXXXX")"

@@ -31,6 +31,9 @@ Target amd64-unicode
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
+; The line at the foot of every page names the program, not the tool that
+; made the installer.
+BrandingText "${PRODUCT} ${VERSION}"
 RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\Tarvenix"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"

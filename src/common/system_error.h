@@ -11,8 +11,9 @@
 
 namespace tarvenix {
 
-// Error numbers shown to the user. They keep the numbering users of the
-// program know from its messages.
+// Error numbers shown in the system-error box ("エラー番号"). Each stands for
+// one kind of failure on both systems, whatever the system's own code was, so
+// a number a user reads out means the same everywhere: never renumber one.
 namespace error_code {
 inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOverflow = 6;

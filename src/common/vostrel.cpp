@@ -266,7 +266,15 @@ bool Vostrel::HtmlHelp_open(float /*winhand*/, const std::string& Help_file, flo
     if (st && st->type == platform::EntryType::kFile && ports_.shell.open_document(Help_file)) {
         return true;
     }
-    Msg_Box(KindErr, "Help File = " + Help_file + " を開けませんでした！");
+    std::string message = "Help File = " + Help_file + " を開けませんでした！";
+    if (st && st->type == platform::EntryType::kFile && !platform::kShowsHelpFiles) {
+        // The file is there: what is missing is a viewer, which a Linux
+        // desktop does not bring along, and the user is told which to install.
+        message +=
+            "\r\rヘルプの表示には CHM ビューア（xchm など）が必要です\r"
+            "例：sudo apt install xchm";
+    }
+    Msg_Box(KindErr, message);
     return false;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
 // The program's windows as data: every control with its kind, name, text,
-// place in twips (1/1440 inch, the unit the windows were drawn in), the
-// settings-page control it mirrors and the action a click runs; the tabs and
-// the two tray menus with the action of each item. Both front ends build their
-// widgets from these tables, so the windows, their texts and what each control
-// does are one thing, whatever toolkit draws them.
+// place in twips (1/1440 inch: one size on every screen, each front end turns
+// it into its own pixels), the settings-page control it mirrors and the action
+// a click runs; the tabs and the two tray menus with the action of each item.
+// Both front ends build their widgets from these tables, so the windows, their
+// texts and what each control does are one thing, whatever toolkit draws them.
 
 #include <array>
 #include <cstdint>
@@ -73,9 +73,10 @@ enum class Action : std::uint8_t {
 
 enum class Align : std::uint8_t { kLeft, kCentre, kRight };
 
-// A font by the face the window was drawn with; a front end takes the
-// nearest face it has ("Times New Roman": a serif; "ＭＳ Ｐゴシック": a
-// proportional Japanese gothic). Controls without one use the window's font.
+// A font by the face its text is measured for (the controls' sizes fit it); a
+// desktop without that face gets the nearest one it has ("Times New Roman": a
+// serif; "ＭＳ Ｐゴシック": a proportional Japanese gothic). Controls without
+// one use the window's font.
 struct Font {
     std::string_view face;
     double points = 9;

@@ -18,9 +18,10 @@ namespace tarvenix::qt {
 
 namespace {
 
-// A push button whose caption wraps onto a second line when it does not fit,
-// as the captions of the program's buttons were written for ("ﾊﾞｯｸｱｯﾌﾟ後
-// Windows終了" on a button a hundred pixels wide). text() stays the caption.
+// A push button whose caption wraps onto a second line when it does not fit:
+// some captions are wider than their button ("ﾊﾞｯｸｱｯﾌﾟ後Windows終了" on a
+// button a hundred pixels wide) and must still be read whole, as the Windows
+// program's multi-line buttons show them. text() stays the caption.
 class WrapButton final : public QPushButton {
 public:
     using QPushButton::QPushButton;

@@ -1,8 +1,8 @@
 #pragma once
 
-// A tab bar that lays its tabs out in rows of a fixed count, like the tab
-// control the settings page was designed with: eleven tabs in a window a few
-// hundred pixels wide stay readable without scroll arrows.
+// A tab bar that lays its tabs out in rows of a fixed count, as the Windows
+// program's tab control does: eleven tabs in a window a few hundred pixels
+// wide stay readable without scroll arrows.
 
 #include <QTabBar>
 #include <QTabWidget>

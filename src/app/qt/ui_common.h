@@ -1,9 +1,9 @@
 #pragma once
 
 // Small helpers the desktop windows share: text between the core and Qt, the
-// program icon, the fonts of a Linux desktop in place of the faces the
-// windows were drawn with, and positions given in twips (1/1440 inch), the
-// unit of the window tables.
+// program icon, the fonts of a Linux desktop in place of the faces the window
+// tables name (which it seldom has), and positions given in twips (1/1440
+// inch), the unit of the window tables.
 
 #include <QFont>
 #include <QIcon>
@@ -39,8 +39,8 @@ private:
     double pixels_per_twip_;
 };
 
-// The nearest face the desktop has to the one a control was drawn with: a
-// serif for "Times New Roman", a Japanese gothic for the others.
+// The nearest face the desktop has to the one a control's row names: a serif
+// for "Times New Roman", a Japanese gothic for the others.
 QFont font_of(const face::Font& font);
 
 // Places a window centred on the screen it is on (or the primary screen).
@@ -54,9 +54,9 @@ void centre_on_screen(QWidget* window);
 void configure_application();
 
 // Lets a label grow to one line of its font (glyphs of a font taller than the
-// designed one are not cut off) and sideways, around its centre when centred,
-// to show its whole text within its parent: the fonts of a Linux desktop are
-// wider than the designed widths allow.
+// one its row names are not cut off) and sideways, around its centre when
+// centred, to show its whole text within its parent: the fonts of a Linux
+// desktop are wider than the row's width allows.
 void fit_label(QLabel* label);
 
 }  // namespace tarvenix::qt

@@ -166,7 +166,7 @@ LRESULT FaceWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             }
             break;
         case WM_CTLCOLORSTATIC: {
-            const face::ControlRow* c = spec_of(GetDlgCtrlID(reinterpret_cast<HWND>(lparam)));
+            const face::ControlRow* c = row_of(GetDlgCtrlID(reinterpret_cast<HWND>(lparam)));
             if (background_ == nullptr && (c == nullptr || !c->colour)) {
                 break;
             }
@@ -177,7 +177,7 @@ LRESULT FaceWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
                 background_ != nullptr ? background_ : GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_COMMAND:
-            if (const face::ControlRow* c = spec_of(LOWORD(wparam));
+            if (const face::ControlRow* c = row_of(LOWORD(wparam));
                 c != nullptr && c->action != face::Action::kNone && HIWORD(wparam) == BN_CLICKED) {
                 run(c->action, c->index);
             }

@@ -48,7 +48,7 @@ public:
         return hwnd() != nullptr && at < controls_.size() ? controls_[at] : nullptr;
     }
     // The row of a control's identifier; nullptr for none.
-    const face::ControlRow* spec_of(int id) const {
+    const face::ControlRow* row_of(int id) const {
         const auto at = static_cast<std::size_t>(id - kFirstControlId);
         return id >= kFirstControlId && at < table_.controls.size() ? &table_.controls[at]
                                                                     : nullptr;

@@ -225,7 +225,7 @@ void MainWindow::forward(const Command& command) {
 }
 
 void MainWindow::on_command(int id, int code, HWND from) {
-    const face::ControlRow* c = from != nullptr ? spec_of(id) : nullptr;
+    const face::ControlRow* c = from != nullptr ? row_of(id) : nullptr;
     if (c == nullptr) {
         on_menu(id);
         return;
@@ -269,7 +269,7 @@ void MainWindow::on_left(int id) {
     // Where the focus went is known once it has settled: only another control
     // of this window counts, not another program, a menu, the range check's
     // own box, nor the box itself when the focus was put back meanwhile.
-    const face::ControlRow* c = spec_of(id);
+    const face::ControlRow* c = row_of(id);
     HWND focus = GetFocus();
     if (controller_ != nullptr && c != nullptr) {
         controller_->leave_checks().focus_left(

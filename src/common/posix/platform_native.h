@@ -19,4 +19,7 @@ inline constexpr bool kRenameRefusesFolders = true;
 // The program's own folder inside user_config_folder().
 inline constexpr char kUserFolderName[] = "tarvenix";
 
+// CHM help files are shown only by a viewer the user installs (xchm, kchmviewer).
+inline constexpr bool kShowsHelpFiles = false;
+
 }  // namespace tarvenix::platform

@@ -30,4 +30,7 @@ inline constexpr bool kRenameRefusesFolders = false;
 // The program's own folder inside user_config_folder().
 inline constexpr char kUserFolderName[] = "Tarvenix";
 
+// The system's HTML Help (hhctrl.ocx) shows CHM help files.
+inline constexpr bool kShowsHelpFiles = true;
+
 }  // namespace tarvenix::platform

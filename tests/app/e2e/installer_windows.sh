@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The Windows installer (NSIS) under wine, on wine's desktop as a user meets
-# it: packs the built program; the folder page offers the user's own programs
-# folder; the last page starts Tarvenix. Checks the files, the Start-menu entry
-# and the start with Windows; then uninstalls while the program runs: it ends
-# through its session-end path first (its close-time backup runs), and the
-# settings and the history stay while everything else goes.
+# it: packs the built program; each page's foot line names the program; the
+# folder page offers the user's own programs folder; the last page starts
+# Tarvenix. Checks the files, the Start-menu entry and the start with Windows;
+# then uninstalls while the program runs: it ends through its session-end path
+# first (its close-time backup runs), and the settings and the history stay
+# while everything else goes.
 #   installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE  (under xvfb-run)
 set -euo pipefail
 : "${3:?usage: installer_windows.sh BUILD_FOLDER WINE_RUN WINDOW_PROBE}"
@@ -22,6 +23,8 @@ listing() { LC_ALL=C ls -A "$program" | tr '\n' ' '; }
 start_on_desktop "$(winpath "$work/dist/Tarvenix-7.00-setup.exe")"
 # Each key once the page it is meant for is up: the components' list, the folder.
 [ "$(probe control 1032)" != "<no window>" ] || fail "no components page"
+branding="$(probe control 1256)"  # the line at the foot of every page
+[ "${branding% }" = "Tarvenix 7.00" ] || fail "the pages' foot line reads $branding"
 xdotool key Return  # 次へ
 [ "$(probe control 1019)" = "C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Tarvenix" ] ||
     fail "the folder page offers $(probe control 1019)"

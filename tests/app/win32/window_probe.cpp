@@ -4,7 +4,7 @@
 //   window_probe OUT box         the text of the program's message box
 //   window_probe OUT button ID   where on the screen that box's button ID is, "x y"
 //   window_probe OUT menu        "shown" once a popup menu (the tray's) is on the screen
-//   window_probe OUT control ID  the text of control ID once the installer's page holds it
+//   window_probe OUT control ID  the text of control ID once the installer (its page) holds it
 //   window_probe OUT checkbox    the installer page's check box and its state
 // The answer goes to the file OUT whole once the probe ends (a program started
 // on wine's desktop runs on after `explorer` returns). Waits up to 20 s.
@@ -76,12 +76,14 @@ int wmain(int argc, wchar_t** argv) {
             }
             return menu;
         }
-        HWND page = FindWindowExW(FindWindowW(L"#32770", nullptr), nullptr, L"#32770", nullptr);
+        HWND installer = FindWindowW(L"#32770", nullptr);
+        HWND page = FindWindowExW(installer, nullptr, L"#32770", nullptr);
         if (command == L"checkbox") {
             HWND b = FindWindowExW(page, nullptr, L"Button", nullptr);
             return (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX ? b : nullptr;
         }
-        return GetDlgItem(page, argc > 3 ? _wtoi(argv[3]) : 0);
+        const int id = argc > 3 ? _wtoi(argv[3]) : 0;
+        return GetDlgItem(page, id) != nullptr ? GetDlgItem(page, id) : GetDlgItem(installer, id);
     });
     if (main == nullptr) {
         out << "<no window>\n";
