@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "common/case_fold.h"
 #include "common/platform/clock.h"
 #include "common/platform/process.h"
 
@@ -52,67 +53,28 @@ void for_each_code_point(std::string_view s, F f) {
     }
 }
 
-// Capital letters and their small ones, as the up-case tables of FAT, exFAT
-// and NTFS and ext4's case folding pair them: a range of capitals a fixed
-// distance from their small letters, or one where capitals and small
-// letters alternate (the capital first on an even or on an odd code point).
-struct CaseRange {
-    std::uint32_t first, last;
-    std::int32_t to_small;  // kEvenPairs, kOddPairs, or the distance
-};
-constexpr std::int32_t kEvenPairs = 0, kOddPairs = -1;
-// clang-format off
-constexpr CaseRange kCaseRanges[] = {
-    {0x41, 0x5A, 32}, {0xC0, 0xD6, 32}, {0xD8, 0xDE, 32}, {0x100, 0x12F, kEvenPairs},
-    {0x132, 0x137, kEvenPairs}, {0x139, 0x148, kOddPairs}, {0x14A, 0x177, kEvenPairs},
-    {0x178, 0x178, -121}, {0x179, 0x17E, kOddPairs}, {0x182, 0x185, kEvenPairs},
-    {0x1A0, 0x1A5, kEvenPairs}, {0x1CD, 0x1DC, kOddPairs}, {0x1DE, 0x1EF, kEvenPairs},
-    {0x1F8, 0x24F, kEvenPairs}, {0x370, 0x373, kEvenPairs}, {0x386, 0x386, 38},
-    {0x388, 0x38A, 37}, {0x38C, 0x38C, 64}, {0x38E, 0x38F, 63}, {0x391, 0x3A1, 32},
-    {0x3A3, 0x3AB, 32}, {0x3C2, 0x3C2, 1}, {0x3D8, 0x3EF, kEvenPairs}, {0x400, 0x40F, 80},
-    {0x410, 0x42F, 32}, {0x460, 0x481, kEvenPairs}, {0x48A, 0x4BF, kEvenPairs},
-    {0x4C1, 0x4CE, kOddPairs}, {0x4D0, 0x52F, kEvenPairs}, {0x531, 0x556, 48},
-    {0x10A0, 0x10C5, 7264}, {0x13A0, 0x13EF, 38864}, {0x1E00, 0x1E95, kEvenPairs},
-    {0x1EA0, 0x1EFF, kEvenPairs}, {0x2160, 0x216F, 16}, {0x24B6, 0x24CF, 26},
-    {0x2C00, 0x2C2F, 48}, {0x2C80, 0x2CE3, kEvenPairs}, {0xA640, 0xA66D, kEvenPairs},
-    {0xA680, 0xA69B, kEvenPairs}, {0xA722, 0xA72F, kEvenPairs}, {0xA732, 0xA76F, kEvenPairs},
-    {0xFF21, 0xFF3A, 32}, {0x10400, 0x10427, 40},
-};
-// clang-format on
-
-// A letter in the one case that folders not telling case apart (FAT, exFAT,
-// NTFS as Windows uses it, SMB shares, casefolded ext4) take it in. Only a
-// hint, generous rather than exact: the folder itself decides which names
-// are one entry there (coinciding_names).
-std::uint32_t folded(std::uint32_t c) {
-    if (c < 0x80 || (c > 0x2CE3 && c < 0xA640)) {  // ASCII, and kana and kanji: no search
-        return c >= 'A' && c <= 'Z' ? c + 32 : c;
-    }
-    if (c >= 0x1F00 && c <= 0x1FFF) {
-        return c & ~0xFU;  // Greek with accents: its capitals sit 8 above
-    }
-    for (const CaseRange& r : kCaseRanges) {
-        if (c >= r.first && c <= r.last) {
-            if (r.to_small > 0 || r.to_small < kOddPairs) {
-                return c + static_cast<std::uint32_t>(r.to_small);
-            }
-            const bool capital = (c % 2 == 0) == (r.to_small == kEvenPairs);
-            return capital ? c + 1 : c;
-        }
-    }
-    return c;
+// The code points of the name in the one case that folders not telling case
+// apart take it in, by the full case folding: every pair of names such a
+// folder may take for one folds alike, and the folder itself decides which
+// of them are one entry there (coinciding_names).
+template <typename F>
+void for_each_folded(std::string_view name, F f) {
+    for_each_code_point(name, [&f](std::uint32_t c) {
+        std::uint32_t out[3];
+        const std::size_t n = text::case_fold(c, out);
+        std::for_each(out, out + n, f);
+    });
 }
 
 std::uint64_t fold_hash(std::string_view name) {
     std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
-    for_each_code_point(name,
-                        [&hash](std::uint32_t c) { hash = (hash ^ folded(c)) * 1099511628211ULL; });
+    for_each_folded(name, [&hash](std::uint32_t c) { hash = (hash ^ c) * 1099511628211ULL; });
     return hash;
 }
 
 std::u32string fold_key(std::string_view name) {
     std::u32string key;
-    for_each_code_point(name, [&key](std::uint32_t c) { key.push_back(folded(c)); });
+    for_each_folded(name, [&key](std::uint32_t c) { key.push_back(c); });
     return key;
 }
 

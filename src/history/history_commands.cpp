@@ -1,21 +1,51 @@
 #include "history/history_commands.h"
 
+#include <cerrno>
+
 #include "common/platform/file_writes.h"
+#include "common/platform/files.h"
+#include "common/text_codec.h"
 
 namespace tarvenix {
 
-bool clear_history(Vostrel& vostrel, BusyPointerPort& busy, const std::string& history_file_path) {
+void clear_history(Vostrel& vostrel, BusyPointerPort& busy, SystemErrorReporter& reporter,
+                   const std::string& history_file_path) {
     if (vostrel.Msg_Box(vostrel.KindOkc, "履歴を全てクリアしますか？") == button::kCancel) {
-        return false;
+        return;
     }
     busy.set_busy(true);
-    const bool cleared = platform::replace_file_contents(history_file_path, "\r\n").ok();
+    const int err = platform::replace_file_contents(history_file_path, "\r\n").error();
     busy.set_busy(false);
-    return cleared;
+    if (err != 0) {
+        reporter.report_system_error(
+            error_from_errno(err, FileOperation::kWrite, history_file_path));
+    }
 }
 
-void show_history(Vostrel& vostrel, const std::string& history_file_path) {
-    vostrel.Shell_Excute(0, history_file_path);
+void show_history(Vostrel& vostrel, SystemErrorReporter& reporter,
+                  const std::string& history_file_path) {
+    const std::string folder = platform::viewer_copy_folder();
+    auto log = folder.empty() ? platform::Result<std::string>(platform::Error{ENOENT})
+                              : platform::read_file(history_file_path);
+    if (!log) {
+        // The log itself, also when it is not written yet: the toolbox's box
+        // then names the file that is missing.
+        vostrel.Shell_Excute(0, history_file_path);
+        return;
+    }
+    const std::string copy = folder + platform::kPathSeparator + "history.txt";
+    int err = platform::make_folder(platform::split_parent(folder).first, 0700).error();
+    if (err == 0 || err == EEXIST) {
+        err = platform::make_folder(folder, 0700).error();
+    }
+    if (err == 0 || err == EEXIST) {
+        err = platform::replace_file_contents(copy, text::from_cp932(*log)).error();
+    }
+    if (err != 0) {
+        reporter.report_system_error(error_from_errno(err, FileOperation::kWrite, copy));
+        return;
+    }
+    vostrel.Shell_Excute(0, copy);
 }
 
 }  // namespace tarvenix

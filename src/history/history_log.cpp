@@ -13,17 +13,62 @@ HistoryLog::HistoryLog(std::string history_file_path, ClockPort& clock, BusyPoin
     , busy_(busy)
     , reporter_(reporter) {}
 
+namespace {
+
+// The length of the UTF-8 sequence at the start of s and its code point, or
+// 0 when s does not start with one (a stray, overlong or cut-short sequence).
+std::size_t utf8_at(std::string_view s, std::uint32_t& c) {
+    const auto lead = static_cast<unsigned char>(s[0]);
+    const std::size_t len = lead >= 0xF0 && lead < 0xF5 ? 4
+                            : lead >= 0xE0              ? 3
+                            : lead >= 0xC2              ? 2
+                                                        : 0;
+    if (len == 0 || len > s.size()) {
+        return 0;
+    }
+    c = lead & (0x7FU >> len);
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto next = static_cast<unsigned char>(s[k]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        c = (c << 6) | (next & 0x3FU);
+    }
+    const bool shortest = len < 3 || c >= (len == 3 ? 0x800U : 0x10000U);
+    return shortest && c <= 0x10FFFF ? len : 0;
+}
+
+std::string braced(const char* prefix, std::uint32_t value, int digits) {
+    std::string hex;
+    for (; value != 0 || digits > 0; value >>= 4, --digits) {
+        hex.insert(hex.begin(), "0123456789ABCDEF"[value & 0xFU]);
+    }
+    return "^{" + std::string(prefix) + hex + "}";
+}
+
+}  // namespace
+
 std::string HistoryLog::escape_controls(std::string_view text) {
+    // Most names are all in the code page: then only the controls are looked at.
+    const bool all_held = text::to_cp932(text).has_value();
     std::string out;
     out.reserve(text.size());
-    for (const char ch : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char ch = text[i];
         const auto byte = static_cast<unsigned char>(ch);
+        std::uint32_t c = 0;
+        const std::size_t len = all_held || byte < 0x80 ? 1 : utf8_at(text.substr(i), c);
         if (byte < 0x20 || byte == 0x7F || ch == '^') {
             out += '^';
             out += ch == '^' ? '^' : static_cast<char>(byte ^ 0x40);
+        } else if (len == 0) {
+            out += braced("0x", byte, 2);
+        } else if (len > 1 && !text::to_cp932(text.substr(i, len))) {
+            out += braced("U+", c, 4);
         } else {
-            out += ch;
+            out.append(text, i, len);
         }
+        i += len == 0 ? 1 : len;
     }
     return out;
 }
@@ -76,8 +121,8 @@ std::string HistoryLog::format_line(const LocalDateTime& t, int kind, std::int16
 }
 
 void HistoryLog::write_history(int kind, std::int16_t trigger, std::string_view text) {
-    // The log is for people to read: a character code page 932 cannot hold
-    // is written as "?" rather than losing the whole line.
+    // The text's characters code page 932 cannot hold are escaped by now;
+    // the rest of the line is the program's own ASCII.
     const std::string line =
         text::to_cp932_lossy(format_line(clock_.local_now(), kind, trigger, text)) + "\r\n";
     busy_.set_busy(true);

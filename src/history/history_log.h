@@ -50,6 +50,9 @@ public:
     // The text with every control character written visibly, so a line of
     // the log is always one event: "^" and a letter for C0 controls (CR is
     // "^M", LF "^J", ESC "^["), "^?" for DEL, and "^^" for a "^" itself.
+    // A character code page 932 cannot hold is written by its code point,
+    // "^{U+00E9}", and a byte that is not UTF-8 by its value, "^{0xFF}", so
+    // the user can tell which file a line names ("^{" starts nothing else).
     static std::string escape_controls(std::string_view text);
     static std::string_view trigger_text(std::int16_t trigger);
 

@@ -4,6 +4,8 @@
 
 #include <tuple>
 
+#include "common/case_fold.h"
+
 namespace tarvenix::text {
 namespace {
 
@@ -40,6 +42,25 @@ TEST(Cp932Encoding, RefusesWhatTheCodePageCannotHold) {
         if (bytes_wanted != nullptr) {
             EXPECT_EQ(held ? *bytes : to_cp932_lossy(text), bytes_wanted) << text;
         }
+    }
+}
+
+// Letters a folder that does not tell case apart may take for one fold alike,
+// whichever table pairs them (full folding, title case, an up-case table's
+// "ı" and "I"); others stay apart.
+TEST(CaseFold, PairsEveryCaseOfALetter) {
+    const auto folded = [](std::u32string_view s, std::u32string out = {}) {
+        for (std::uint32_t f[3]; const char32_t c : s) {
+            out.append(f, f + case_fold(c, f));
+        }
+        return out;
+    };
+    using Row = std::tuple<std::u32string_view, std::u32string_view, bool>;
+    for (const auto& [a, b, same] :
+         {Row{U"ƁƇǄǅǱӀⱠẞß", U"ɓƈǅǆǳӏⱡSSss", true}, Row{U"ςK\u212Aı", U"σkkI", true},
+          Row{U"ᾈﬁ\U00010400Ꭰǰ", U"ᾀFI\U00010428ꭰJ\u030C", true}, Row{U"A", U"Å", false},
+          Row{U"ss", U"s", false}, Row{U"ア", U"ァ", false}}) {
+        EXPECT_EQ(folded(a) == folded(b), same) << ::testing::PrintToString(std::u32string(a));
     }
 }
 

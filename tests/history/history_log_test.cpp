@@ -21,26 +21,10 @@ protected:
     HistoryLog log{dir / "history.txt", ui, ui, reporter};
 };
 
-TEST_F(HistoryLogTest, TagsAndTriggerTexts) {
-    // Kind, trigger, text, the line after its time; only the "=" kinds carry the text.
-    const std::tuple<int, std::int16_t, const char*, const char*> cases[] = {
-        {1, 0, "", "[Fail] [Prg open]"},
-        {2, 1, "", "[Success] [Prg close]"},
-        {3, 2, "", "[Cancel] [Timer]"},
-        {8, 2, "2004/03/20 07:05", "[Late Start] = 2004/03/20 07:05 [Timer]"},
-        {5, 99, "/src", "[Skiped Setteing] = /src [?]"},
-        {4, 99, "/d/a.xls", "[Skiped Copy File] = /d/a.xls [?]"},
-        {7, 99, "Error: a / b", "[Message] = Error: a / b [?]"}};
-    for (const auto& [kind, trigger, text, line] : cases) {
-        EXPECT_EQ(HistoryLog::format_line({2004, 3, 20, 23, 0, 9}, kind, trigger, text),
-                  std::string("2004/03/20 23:00:09 ") + line);
-    }
-}
-
 // Each line is appended in Shift-JIS with CR LF, the busy pointer shown while
 // it is written; a last line a crash left unfinished is ended first. Control
 // characters in a name (one made to look like a result line, the others, the
-// escape character itself) never start a line.
+// escape itself) never start a line; what the code page lacks is told apart.
 TEST_F(HistoryLogTest, LinesAreAppendedInShiftJisWithCrLf) {
     const struct {
         const char *name, *before, *kept;  // before: nullptr = no file
@@ -49,7 +33,8 @@ TEST_F(HistoryLogTest, LinesAreAppendedInShiftJisWithCrLf) {
         {"after a clearing", "\r\n", "\r\n", "/backup/データ", "/backup/\x83\x66\x81\x5B\x83\x5E"},
         {"an unfinished last line", "2004/03/19 8:00:00 [Start] [Tim",
          "2004/03/19 8:00:00 [Start] [Tim\r\n", "/d/a", "/d/a"},
-        {"no file yet, a name outside the code page", nullptr, "", "/d/café.txt", "/d/caf?.txt"},
+        {"no file yet, outside the code page", nullptr, "", "/d/é\xF0\x9F\x98\x80表\xFF\xE3\x81^",
+         "/d/^{U+00E9}^{U+1F600}\x95\x5C^{0xFF}^{0xE3}^{0x81}^^"},
         {"a result line", nullptr, "", "/d/report\r\n2026/12/07 3:00:00 [Success] [Manual]",
          "/d/report^M^J2026/12/07 3:00:00 [Success] [Manual]"},
         {"other controls", nullptr, "", std::string("/d/\x01\t\x1B\x7F") + '\0' + "z",

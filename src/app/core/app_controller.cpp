@@ -78,11 +78,11 @@ void AppController::ok_bt() {
 }
 
 void AppController::histclr_bt() {
-    clear_history(c_.main_vostrel, c_.ports.busy, c_.history_file_path);
+    clear_history(c_.main_vostrel, c_.ports.busy, c_.reporter, c_.history_file_path);
 }
 
 void AppController::recedit_bt() {
-    show_history(c_.main_vostrel, c_.history_file_path);
+    show_history(c_.main_vostrel, c_.reporter, c_.history_file_path);
 }
 
 void AppController::mini_bt() {

@@ -183,4 +183,10 @@ bool folder_writable(const std::string& path);
 // data folder (%APPDATA%) on Windows. "" when the system does not say.
 std::string user_config_folder();
 
+// Where a text file in code page 932 is copied in UTF-8 for the desktop's
+// viewer, which reads UTF-8 on Linux: $XDG_CACHE_HOME/tarvenix when it is a
+// full path, else ~/.cache/tarvenix. "" on Windows, whose viewers read the
+// file as it is, and when the system does not say.
+std::string viewer_copy_folder();
+
 }  // namespace tarvenix::platform

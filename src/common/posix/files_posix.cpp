@@ -277,7 +277,12 @@ bool folder_writable(const std::string& path) {
     return ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-std::string user_config_folder() {
+namespace {
+
+// $variable when it holds a full path (a relative one is invalid and is
+// ignored, as the XDG base directory rules say), else the home folder's
+// default_folder; "" when neither is known.
+std::string xdg_folder(const char* variable, const char* default_folder) {
     const auto full_path = [](const char* value) {
         std::string path = value != nullptr && value[0] == '/' ? value : "";
         while (path.size() > 1 && path.back() == '/') {
@@ -285,10 +290,8 @@ std::string user_config_folder() {
         }
         return path;
     };
-    // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG base
-    // directory rules say.
-    if (std::string config = full_path(std::getenv("XDG_CONFIG_HOME")); !config.empty()) {
-        return config;
+    if (std::string folder = full_path(std::getenv(variable)); !folder.empty()) {
+        return folder;
     }
     std::string home = full_path(std::getenv("HOME"));
     if (home.empty()) {
@@ -299,7 +302,18 @@ std::string user_config_folder() {
             home = full_path(found->pw_dir);
         }
     }
-    return home.empty() ? "" : (home == "/" ? "" : home) + "/.config";
+    return home.empty() ? "" : (home == "/" ? "" : home) + default_folder;
+}
+
+}  // namespace
+
+std::string user_config_folder() {
+    return xdg_folder("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string viewer_copy_folder() {
+    const std::string cache = xdg_folder("XDG_CACHE_HOME", "/.cache");
+    return cache.empty() ? "" : cache + "/tarvenix";
 }
 
 }  // namespace tarvenix::platform

@@ -628,4 +628,8 @@ std::string user_config_folder() {
     return utf8;
 }
 
+std::string viewer_copy_folder() {
+    return "";
+}
+
 }  // namespace tarvenix::platform

@@ -180,6 +180,19 @@ TEST(AppControllerTest, ATerminationRequestNeverWaitsForAClick) {
     }
 }
 
+// 履歴クリア on a log that cannot be written (a folder stands at its path)
+// shows the system error after the question, as every failed write of it does.
+TEST(AppControllerTest, AHistoryThatCannotBeClearedShowsTheSystemError) {
+    AppHarness t;
+    make_dirs(t.context.history_file_path);
+    t.ui.answer_next(button::kOk);
+    t.controller.histclr_bt();
+    const auto boxes = t.ui.events_of("box");
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].caption, "システムエラー");
+    EXPECT_TRUE(boxes[1].text.ends_with(t.context.history_file_path + "）")) << boxes[1].text;
+}
+
 // A save the editor refuses writes nothing: one box says why, and the page
 // shows the field to fix.
 TEST(SettingsEditorTest, ARefusedSaveWritesNothingAndShowsTheField) {

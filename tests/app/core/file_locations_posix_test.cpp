@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/core/file_locations.h"
+#include "support/app_harness.h"
 #include "support/temp_dir.h"
 
 namespace tarvenix {
@@ -33,6 +34,29 @@ TEST(FileLocations, SettingsGoWhereTheUserMayWriteAndTheHelpWhereThePackagePutsI
         EXPECT_EQ(files.help_file_path, t / c.help_found) << c.name;
         EXPECT_TRUE(writable || mode_of(t / c.data) == 0700u) << c.name;
         EXPECT_EQ(exists(t / "cfg"), std::string(c.data) == "cfg/tarvenix") << c.name;
+    }
+}
+
+// 履歴表示 opens a UTF-8 copy of the Shift-JIS log, made afresh at each
+// click in the user's cache folder ($XDG_CACHE_HOME, else ~/.cache).
+TEST(FileLocations, TheHistoryIsShownFromAUtf8CopyInTheCacheFolder) {
+    for (const char* xdg : {"xdg", ""}) {
+        AppHarness t;
+        make_dirs(t.dir / "home");
+        ::setenv("HOME", (t.dir / "home").c_str(), 1);
+        *xdg != '\0' ? ::setenv("XDG_CACHE_HOME", (t.dir / xdg).c_str(), 1)
+                     : ::unsetenv("XDG_CACHE_HOME");
+        const std::string copy =
+            t.dir / (*xdg != '\0' ? "xdg" : "home/.cache") + "/tarvenix/history.txt";
+        std::string log, shown;
+        for (const auto& [line, text] :
+             {std::pair{"= /d/\x83\x66\x81\x5B\x83\x5E\r\n", "= /d/データ\r\n"},
+              {"= /d/\x95\x5C\r\n", "= /d/表\r\n"}}) {
+            write_file(t.context.history_file_path, log += line);
+            t.controller.recedit_bt();
+            EXPECT_EQ(t.ui.events_of("shell").back().text, copy) << xdg;
+            EXPECT_EQ(read_file(copy), shown += text) << xdg;
+        }
     }
 }
 
