@@ -27,11 +27,15 @@ Result<UniqueHandle> create_new_file(const Directory& folder, const std::string&
     // The file holds a lock of its own while it is written, which tells a
     // clean-up of leftovers that it is live. A clean-up may have opened it
     // and taken that lock before us: then it is removed (or is being), and
-    // the name counts as taken.
+    // the name counts as taken. Where the file system keeps no locks, no
+    // clean-up can take one either.
     UniqueHandle file(fd);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK ? Result<UniqueHandle>(Error{EEXIST}) : std::move(file);
+    }
     struct stat own {};
     struct stat named {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &own) != 0 ||
+    if (::fstat(fd, &own) != 0 ||
         ::fstatat(folder.native_handle(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
         own.st_ino != named.st_ino || own.st_dev != named.st_dev) {
         return Error{EEXIST};

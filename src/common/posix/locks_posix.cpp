@@ -24,13 +24,17 @@ namespace {
 // name once the lock is ours. Removed while the lock is held, so a copier
 // that makes a new file of that name meanwhile never loses it.
 bool remove_dead_temp(int folder, const std::string& name) {
+    struct stat own {};
+    struct stat named {};
+    if (::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(named.st_mode)) {
+        return false;  // never opened: a device might act on it
+    }
     const int fd =
         ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
-    struct stat own {};
-    struct stat named {};
     const bool dead = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &own) == 0 &&
                       S_ISREG(own.st_mode) &&
                       ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
