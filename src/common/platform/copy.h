@@ -36,7 +36,8 @@ struct CopyOptions {
     bool target_known_absent = false;
     // The destination folder's copy lock, when the caller holds it: only
     // then may a copy that finds its temporary name taken remove what is
-    // there as a dead copy's leftover (see CopyLock).
+    // there as a dead copy's leftover, and only when it stages nothing (see
+    // CopyLock). A copy staged while the lock is held is marked by it.
     const CopyLock* lock = nullptr;
     // Called after each chunk of a large file's data (kCopyChunkBytes); an
     // answer of false stops the copy (ECANCELED), which removes the
