@@ -60,9 +60,9 @@ std::int64_t local_second_count(ClockPort& clock) {
     return day * 86400 + of_day;
 }
 
-std::string date_and_minute_text(std::int64_t local_seconds) {
+LocalDateTime local_date_time(std::int64_t local_seconds) {
     const std::int64_t days = (local_seconds >= 0 ? local_seconds : local_seconds - 86399) / 86400;
-    const std::int64_t of_day = local_seconds - days * 86400;
+    const auto of_day = static_cast<int>(local_seconds - days * 86400);
     // The inverse of day_number.
     const std::int64_t z = days + 719468;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -72,14 +72,20 @@ std::string date_and_minute_text(std::int64_t local_seconds) {
     const std::int64_t day_of_year =
         day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
     const std::int64_t mp = (5 * day_of_year + 2) / 153;
-    const std::int64_t day = day_of_year - (153 * mp + 2) / 5 + 1;
     const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+    return LocalDateTime{static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0)),
+                         static_cast<int>(month),
+                         static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1),
+                         of_day / 3600,
+                         of_day / 60 % 60,
+                         of_day % 60};
+}
+
+std::string date_and_minute_text(std::int64_t local_seconds) {
+    const LocalDateTime t = local_date_time(local_seconds);
     char buf[128];
-    std::snprintf(buf, sizeof buf, "%04lld/%02lld/%02lld %02lld:%02lld",
-                  static_cast<long long>(year), static_cast<long long>(month),
-                  static_cast<long long>(day), static_cast<long long>(of_day / 3600),
-                  static_cast<long long>(of_day / 60 % 60));
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d", t.year, t.month, t.day, t.hour,
+                  t.minute);
     return buf;
 }
 

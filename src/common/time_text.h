@@ -25,6 +25,8 @@ std::int64_t local_second_count(ClockPort& clock);
 // Days since 1970/01/01 of a calendar date (a day past the month's end
 // counts on into the next month).
 std::int64_t day_number(int year, int month, int day);
+// The calendar date and time of a local second count.
+LocalDateTime local_date_time(std::int64_t local_seconds);
 // "yyyy/MM/dd hh:mm" of a local second count.
 std::string date_and_minute_text(std::int64_t local_seconds);
 

@@ -121,10 +121,12 @@ std::string HistoryLog::format_line(const LocalDateTime& t, int kind, std::int16
 }
 
 void HistoryLog::write_history(int kind, std::int16_t trigger, std::string_view text) {
+    // The time is read as the caption and the start times read it, rounded
+    // to the nearest second: a run started for 21:13 is never stamped 21:12:59.
+    const LocalDateTime now = local_date_time(local_second_count(clock_));
     // The text's characters code page 932 cannot hold are escaped by now;
     // the rest of the line is the program's own ASCII.
-    const std::string line =
-        text::to_cp932_lossy(format_line(clock_.local_now(), kind, trigger, text)) + "\r\n";
+    const std::string line = text::to_cp932_lossy(format_line(now, kind, trigger, text)) + "\r\n";
     busy_.set_busy(true);
     // Appending costs the same whatever the size of the log, and a crash
     // midway can at worst leave one unfinished last line, which the next

@@ -86,12 +86,14 @@ TEST(Win32Copy, AReplaceIsRefusedStoppedOrDoneWholeAndAStagedCopyWaitsForItsRena
     EXPECT_TRUE(staged.pending());
     options.staged = nullptr;
     EXPECT_TRUE(copy_open_file(*OpenFile::open_at(*folder, "src", true), *folder, "dst", options));
-    write_file(dir / (std::string(kTempPrefix) + "dead"), "a killed copy's");
-    lock.remove_leftover_temp_files();  // the dead copy's file goes, the staged copy's stays
-    EXPECT_EQ(temp_files_in(dir.path()), 1);
+    write_file(dir / (std::string(kTempPrefix) + "0123456789abcdef"), "a killed copy's");
+    write_file(dir / (std::string(kTempPrefix) + "my-notes.txt"), "the user's");
+    // The dead copy's file goes; the staged copy's and the user's stay.
+    lock.remove_leftover_temp_files();
+    EXPECT_EQ(temp_files_in(dir.path()), 2);
     EXPECT_TRUE(staged.commit());
     EXPECT_EQ(testing::read_file(dir / "dst"), "new");
-    EXPECT_EQ(temp_files_in(dir.path()), 0);
+    EXPECT_EQ(temp_files_in(dir.path()), 1);
 }
 
 // A device (or a pipe) nobody writes to would make a read wait for ever. The

@@ -70,6 +70,11 @@ void Scheduler::tick() {
     // The first tick reads only its own second.
     const std::int64_t previous = previous_reading_.value_or(now - 1);
     previous_reading_ = now;
+    // How long it really was since the previous tick: the time of day jumps
+    // at a daylight-saving change, which is no gap.
+    const double elapsed_reading = s_.clock.monotonic_seconds();
+    const double elapsed = elapsed_reading - previous_elapsed_reading_.value_or(elapsed_reading);
+    previous_elapsed_reading_ = elapsed_reading;
     if (!s_.settings.model.options.starts_at_times()) {
         return;
     }
@@ -82,7 +87,7 @@ void Scheduler::tick() {
         std::ranges::for_each(due, [this](const Due& d) { consume(d); });
         return;
     }
-    if (now - previous > kLongGapSeconds) {
+    if (elapsed > kLongGapSeconds) {
         run_late(due);
         return;
     }

@@ -37,10 +37,12 @@ public:
     // this one's, so a tick that comes late still starts it, once. A start
     // time that falls due while a run is in progress starts nothing: the
     // running backup is copying the same sets already. After a long gap
-    // between ticks (the computer slept, the program was stopped, the clock
-    // was set forward) the start times missed in it give one late run, which
-    // never shuts the computer down. A start time runs at most once a day,
-    // so a clock set back does not run it again.
+    // between ticks (the computer slept, the program was stopped), measured
+    // on the clock that never jumps, the start times missed in it give one
+    // late run, which never shuts the computer down. A time of day that
+    // jumps forward (a daylight-saving change, the clock set) is no gap: the
+    // start times it passes are due at once. A start time runs at most once
+    // a day, so a clock set back does not run it again.
     void tick();
 
     // The caption for a clock text.
@@ -53,7 +55,7 @@ public:
     // fraction rounded half to even; nothing when it is no 16-bit number.
     static std::optional<int> parse_box_number(std::string_view text);
 
-    // Ticks further apart than this (in seconds of the clock) are a gap: the
+    // Ticks further apart than this (in seconds that really passed) are a gap: the
     // start times in it were missed, not merely reached a little late.
     static constexpr std::int64_t kLongGapSeconds = 60;
 
@@ -78,6 +80,8 @@ private:
     std::int16_t blink_on_ = 0;
     // The clock reading of the previous tick (local second count).
     std::optional<std::int64_t> previous_reading_;
+    // The never-jumping clock's reading at the previous tick, in seconds.
+    std::optional<double> previous_elapsed_reading_;
     // Per start time: the day and the time text of its last turn.
     std::array<std::optional<std::pair<std::int64_t, std::string>>, kStartTimeCount> last_turn_;
 };

@@ -7,7 +7,8 @@
 
 namespace tarvenix::platform {
 
-// Seconds on a clock that never jumps (not the time of day).
+// Seconds on a clock that never jumps (not the time of day) and counts the
+// time the computer slept.
 double monotonic_seconds();
 LocalDateTime local_now();
 double seconds_since_midnight();

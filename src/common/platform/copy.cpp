@@ -31,14 +31,9 @@ std::string temp_name_for(std::string_view target) {
 
 std::string random_temp_name() {
     thread_local std::mt19937_64 rng{std::random_device{}()};
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string name(kTempPrefix);
-    std::uint64_t v = rng();
-    for (int i = 0; i < 10; ++i) {
-        name.push_back(kDigits[v % 36]);
-        v /= 36;
-    }
-    return name;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(rng()));
+    return std::string(kTempPrefix) + hex;
 }
 
 Status ChunkProgress::advance(std::uint64_t bytes) {
@@ -52,6 +47,34 @@ Status ChunkProgress::advance(std::uint64_t bytes) {
 }
 
 }  // namespace detail
+
+namespace {
+
+// The first `count` characters of `text` are all in `allowed`.
+bool leads_with(std::string_view text, std::size_t count, std::string_view allowed) {
+    return text.size() >= count &&
+           text.substr(0, count).find_first_not_of(allowed) == std::string_view::npos;
+}
+
+}  // namespace
+
+bool is_temp_name(std::string_view name) {
+    if (!name.starts_with(kTempPrefix)) {
+        return false;
+    }
+    const std::string_view rest = name.substr(kTempPrefix.size());
+    // Today's 16 hexadecimal digits, and the 10 letters and digits of the
+    // random names earlier versions made; either may carry a probed name.
+    for (const auto& [count, allowed] :
+         {std::pair<std::size_t, std::string_view>{16, "0123456789abcdef"},
+          std::pair<std::size_t, std::string_view>{10, "0123456789abcdefghijklmnopqrstuvwxyz"}}) {
+        if (leads_with(rest, count, allowed) &&
+            (rest.size() == count || (rest[count] == '-' && rest.size() > count + 1))) {
+            return true;
+        }
+    }
+    return false;
+}
 
 namespace {
 
@@ -174,7 +197,11 @@ Status copy_open_file(const OpenFile& source, const Directory& dst_dir, std::str
     // The temporary file is born with the source's permission bits where the
     // umask lets it, which spares a chmod for most files.
     const FileStatus& st = source.status();
-    auto staged = detail::make_temp_for(dst_dir, target, st.mode & 0777, options.lock);
+    // Only a copy that stages nothing may clean up: taking the folder's lock
+    // exclusively means letting go of the shared one that guards the staged
+    // copies (the next run's visit of the folder removes the leftover).
+    auto staged = detail::make_temp_for(dst_dir, target, st.mode & 0777,
+                                        options.staged == nullptr ? options.lock : nullptr);
     if (!staged) {
         return staged.status();
     }
@@ -183,8 +210,12 @@ Status copy_open_file(const OpenFile& source, const Directory& dst_dir, std::str
     if (done) {
         done = detail::set_times_and_mode(staged->file().get(), st);
     }
+    // A staged copy under the folder's copy lock is marked by that lock and
+    // lets go of its file; any other keeps its file's own mark to the rename.
+    const bool marked_by_folder =
+        options.staged != nullptr && options.lock != nullptr && options.lock->held();
     if (done) {
-        done = detail::finish_file(staged->file());
+        done = detail::finish_file(staged->file(), !marked_by_folder);
     }
     if (!done) {
         return done;  // the staged copy removes its file
@@ -236,7 +267,7 @@ int time_step_seconds(const Directory& folder) {
     // Renamed as every copy is: some file systems lose the time there.
     StagedCopy temp(folder.native_handle(), name, moved, std::move(*file));
     if (!detail::set_times_and_mode(temp.file().get(), probe) ||
-        !detail::finish_file(temp.file()) || !temp.commit()) {
+        !detail::finish_file(temp.file(), true) || !temp.commit()) {
         return 1;
     }
     const auto st = folder.status_of(moved, false);

@@ -36,7 +36,8 @@ struct CopyOptions {
     bool target_known_absent = false;
     // The destination folder's copy lock, when the caller holds it: only
     // then may a copy that finds its temporary name taken remove what is
-    // there as a dead copy's leftover (see CopyLock).
+    // there as a dead copy's leftover, and only when it stages nothing (see
+    // CopyLock). A copy staged while the lock is held is marked by it.
     const CopyLock* lock = nullptr;
     // Called after each chunk of a large file's data (kCopyChunkBytes); an
     // answer of false stops the copy (ECANCELED), which removes the
@@ -53,6 +54,14 @@ inline constexpr std::uint64_t kCopyChunkBytes = 16 * 1024 * 1024;
 // Prefix of the temporary files a copy writes before it renames them into
 // place. It starts with "." so listings never take them for the user's files.
 inline constexpr std::string_view kTempPrefix = ".tarvenix-tmp-";
+
+// True for a name of the exact form this program gives its temporary files:
+// the prefix, 16 lowercase hexadecimal digits and, for a probe of a folder,
+// "-" and the name probed; or the 10 lowercase letters and digits earlier
+// versions used in place of the hexadecimal digits. A user's own file that
+// merely begins with the prefix (".tarvenix-tmp-my-notes.txt") is no
+// leftover of ours.
+bool is_temp_name(std::string_view name);
 
 // A file under a temporary name in an open folder, waiting to be renamed
 // over its target: a complete copy, or a probe of the folder. The folder

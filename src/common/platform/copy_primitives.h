@@ -48,8 +48,9 @@ Result<StagedCopy> make_temp_for(const Directory& folder, const std::string& tar
 
 // Creates the new file `name` in `folder` for writing, never through a link
 // and refusing a name that is taken (EEXIST), with the permission bits
-// `mode` less the umask where the system has them. On Windows it is open
-// without any sharing until it is closed: that marks it as in use.
+// `mode` less the umask where the system has them. It is marked as in use
+// until it is closed: on Linux by an exclusive flock of its own, on Windows
+// by being open without any sharing.
 Result<UniqueHandle> create_new_file(const Directory& folder, const std::string& name,
                                      std::uint32_t mode);
 Status write_all(NativeHandle file, std::string_view bytes);
@@ -64,10 +65,11 @@ Status copy_data(const OpenFile& source, NativeHandle out, ChunkProgress& progre
 Status set_times_and_mode(NativeHandle file, const FileStatus& status);
 // Makes a written file ready for its rename: on Linux it is closed (a late
 // write error shows there; the caller flushes the file system once for many
-// copies); on Windows, where only administrators may flush a file system, it
-// is flushed to the disk and stays open, since its rename goes through the
-// handle.
-Status finish_file(UniqueHandle& file);
+// copies), and with keep_own_lock a second descriptor keeps the file's lock
+// (see create_new_file) until the rename or removal; on Windows, where only
+// administrators may flush a file system, it is flushed to the disk and
+// stays open, since its rename goes through the handle.
+Status finish_file(UniqueHandle& file, bool keep_own_lock);
 // Renames the temporary file over `target` in the same folder, replacing
 // what stands there (a read-only old copy too).
 Status rename_over(NativeHandle folder, const std::string& temp, UniqueHandle& file,

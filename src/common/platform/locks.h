@@ -21,40 +21,42 @@ bool is_locked_by_other_process(NativeHandle file);
 // folder must stay open as long. Copies name their temporary file after the
 // target, so the next copy of a file finds a dead copy's leftover (a killed
 // program, a power cut) under that name. On Linux every copier holds a
-// shared flock on the folder: a copier that can take it exclusively knows
-// nobody else copies there, so what it finds is a leftover. On Windows a
-// copy holds its temporary file open without sharing until the rename, so a
-// file that can be opened for deletion is a leftover; the folder needs no
-// lock. A copier that does not hold the mark removes nothing.
-// The lock keeps the folder's handle, not the Directory: it stays valid
-// when the Directory is moved, as long as the folder is open.
+// shared flock on the folder, which guards its staged copies (closed, and
+// waiting for their rename); a file being written, or staged without that
+// lock, holds an exclusive flock of its own. A leftover is a temporary file
+// found while the folder's lock can be taken exclusively (nobody holds
+// staged copies here) whose own lock can be taken too. On Windows a copy
+// holds its temporary file open without sharing until the rename, so a file
+// that can be opened for deletion is a leftover; the folder needs no lock.
+// Only names of the exact form of temporary files (is_temp_name) are ever
+// removed. The lock keeps the folder's handle, not the Directory: it stays
+// valid when the Directory is moved, as long as the folder is open.
 class CopyLock {
 public:
     // Takes the mark, never waiting: when another program holds the folder
     // locked exclusively (or it is not open), the folder is copied into
-    // without it (held() is false), and copies made there never remove
-    // another program's files.
+    // without it (held() is false), and copies made there keep their own
+    // lock until they are renamed.
     explicit CopyLock(const Directory& folder);
     ~CopyLock();
     CopyLock(const CopyLock&) = delete;
     CopyLock& operator=(const CopyLock&) = delete;
 
     bool held() const { return held_; }
+    // The two removals below are for a lock that guards no staged copy yet
+    // (on Linux they let go of the shared lock for a moment).
     // Removes the temporary file `name` of the folder when it is a dead
     // copy's leftover (a plain file, never through a link); true when it
     // was removed.
     bool remove_if_leftover(std::string_view name) const;
-    // Removes every temporary file (kTempPrefix) dead copies left in the
-    // folder, and nothing else: on Linux only while the lock can be taken
-    // exclusively (nobody else copies here, and no other handle of this
-    // program holds staged copies here); on Windows a file still open for a
-    // copy (a live copier's, or a staged copy of this program) cannot be
-    // opened for deletion and stays.
+    // Removes every temporary file dead copies left in the folder, and
+    // nothing else.
     void remove_leftover_temp_files() const;
 
 private:
     const NativeHandle folder_;  // borrowed
-    // A failed conversion to the exclusive lock can drop the shared one.
+    // Whether the shared lock is held; it may be lost when the folder is
+    // cleaned up while another program takes the lock exclusively.
     mutable bool held_ = false;
 };
 

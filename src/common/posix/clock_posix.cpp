@@ -25,7 +25,9 @@ LocalParts local_parts() {
 
 double monotonic_seconds() {
     timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    // Counting the time the computer slept, as Windows' counter does: a
+    // wait that spans a sleep is as long as it really was.
+    ::clock_gettime(CLOCK_BOOTTIME, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 

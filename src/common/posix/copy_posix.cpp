@@ -2,6 +2,7 @@
 // temporary file renamed with renameat; and links copied as links.
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +24,23 @@ Result<UniqueHandle> create_new_file(const Directory& folder, const std::string&
     if (fd < 0) {
         return Error{errno};
     }
-    return UniqueHandle(fd);
+    // The file holds a lock of its own while it is written, which tells a
+    // clean-up of leftovers that it is live. A clean-up may have opened it
+    // and taken that lock before us: then it is removed (or is being), and
+    // the name counts as taken. Where the file system keeps no locks, no
+    // clean-up can take one either.
+    UniqueHandle file(fd);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK ? Result<UniqueHandle>(Error{EEXIST}) : std::move(file);
+    }
+    struct stat own {};
+    struct stat named {};
+    if (::fstat(fd, &own) != 0 ||
+        ::fstatat(folder.native_handle(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        own.st_ino != named.st_ino || own.st_dev != named.st_dev) {
+        return Error{EEXIST};
+    }
+    return file;
 }
 
 Status write_at(int fd, const char* data, std::size_t size, off_t* offset) {
@@ -151,19 +168,31 @@ Status set_times_and_mode(NativeHandle file, const FileStatus& status) {
     return checked(::futimens(file, times.data()));
 }
 
-Status finish_file(UniqueHandle& file) {
-    return file.close();
+Status finish_file(UniqueHandle& file, bool keep_own_lock) {
+    if (!keep_own_lock) {
+        return file.close();
+    }
+    // A second descriptor of the same open file keeps its lock past the
+    // close, which still reports a late write error.
+    const int kept = ::fcntl(file.get(), F_DUPFD_CLOEXEC, 0);
+    if (kept < 0) {
+        return Error{errno};
+    }
+    const Status closed = file.close();
+    file = UniqueHandle(kept);
+    return closed;
 }
 
 Status rename_over(NativeHandle folder, const std::string& temp, UniqueHandle& file,
                    const std::string& target) {
-    file.reset();
-    return checked(::renameat(folder, temp.c_str(), folder, target.c_str()));
+    const Status renamed = checked(::renameat(folder, temp.c_str(), folder, target.c_str()));
+    file.reset();  // the file's own lock goes only now
+    return renamed;
 }
 
 void remove_temp(NativeHandle folder, const std::string& temp, UniqueHandle& file) {
-    file.reset();
     ::unlinkat(folder, temp.c_str(), 0);
+    file.reset();
 }
 
 }  // namespace detail

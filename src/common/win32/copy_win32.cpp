@@ -94,7 +94,7 @@ Status set_times_and_mode(NativeHandle file, const FileStatus& status) {
         file, (status.mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL, &status);
 }
 
-Status finish_file(UniqueHandle& file) {
+Status finish_file(UniqueHandle& file, bool /*keep_own_lock*/) {
     // A batch's renames only ever put flushed copies in place.
     return checked(::FlushFileBuffers(file.get()));
 }

@@ -45,7 +45,7 @@ Status replace_file_contents(const std::string& path, std::string_view bytes, bo
         done = detail::set_basic_info(out, FILE_ATTRIBUTE_READONLY);
     }
     if (done) {
-        done = detail::finish_file(staged->file());
+        done = detail::finish_file(staged->file(), true);
     }
     return done ? staged->commit() : done;
 }

@@ -27,7 +27,7 @@ CopyLock::CopyLock(const Directory& folder)
 CopyLock::~CopyLock() = default;
 
 bool CopyLock::remove_if_leftover(std::string_view name) const {
-    return held_ && detail::delete_if_unused(folder_, name);
+    return held_ && is_temp_name(name) && detail::delete_if_unused(folder_, name);
 }
 
 void CopyLock::remove_leftover_temp_files() const {
@@ -37,7 +37,7 @@ void CopyLock::remove_leftover_temp_files() const {
         return;
     }
     for (const auto& entry : *entries) {
-        if (entry.name.starts_with(kTempPrefix)) {
+        if (is_temp_name(entry.name)) {
             detail::delete_if_unused(folder_, entry.name);
         }
     }

@@ -321,8 +321,10 @@ TEST(SchedulerTest, EachStartTimeRunsOnceOnTimeOrLateNeverTwiceADay) {
         bool shuts_down = false;      // the second start time's box is ticked
         double seconds_per_pump = 0;  // how long a run takes
         bool stopped = false;         // "中　止" is clicked during the run
+        bool jumps = false;           // the time of day jumps, a second passes
     } cases[] = {
         {"its first second", {"07", "", ""}, {298, 299, 299.6, 300.6, 301.6}, 1},
+        {"a daylight-saving jump onto it", {"", "07", ""}, {-3301, 300}, 1, "", true, 0, 0, 1},
         {"a tick three seconds late", {"", "07", ""}, {299, 302.4, 303.4}, 1, "", true},
         {"the clock set back across it", {"07", "", ""}, {299, 300, 0, 299, 300}, 1},
         {"a one-digit stored hour", {"7", "", ""}, {299, 300}, 0},
@@ -355,9 +357,10 @@ TEST(SchedulerTest, EachStartTimeRunsOnceOnTimeOrLateNeverTwiceADay) {
             }
         });
         for (std::size_t i = 0; i < c.ticks.size(); ++i) {
-            if (i > 0 && c.ticks[i] > c.ticks[i - 1]) {
+            if (i > 0 && c.ticks[i] > c.ticks[i - 1] && !c.jumps) {
                 t.ui.advance(c.ticks[i] - c.ticks[i - 1]);
             } else {
+                t.ui.advance(c.jumps ? 1 : 0);
                 t.ui.set_time(7 * 3600 + c.ticks[i]);
             }
             t.controller.on_timer_tick();
@@ -369,6 +372,10 @@ TEST(SchedulerTest, EachStartTimeRunsOnceOnTimeOrLateNeverTwiceADay) {
             }
         }
         EXPECT_EQ(late, *c.late == '\0' ? "" : std::string(c.late) + " [Timer]");
+        // An on-time run is stamped with its minute, as the caption shows it.
+        const std::string& path = t.context.history_file_path;
+        EXPECT_EQ((exists(path) ? read_file(path) : "").find(" 7:04:59 [Start]"),
+                  std::string::npos);
         EXPECT_EQ(std::ranges::count(t.entries(), "[Start] [Timer]"), c.runs);
         EXPECT_EQ(exists(t.dir / "dst/file.txt"), c.runs > 0);
         // Only an on-time run of the ticked start time shuts down.
