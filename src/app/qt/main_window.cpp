@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "app/core/app_controller.h"
+#include "app/qt/display_link.h"
 #include "app/qt/multi_row_tab_bar.h"
 #include "app/qt/progress_dialog.h"
 #include "app/qt/qt_desktop.h"
@@ -171,6 +172,9 @@ void MainWindow::show_control(ControlId id) {
 }
 
 void MainWindow::on_page_event(const PageEvent& event) {
+    if (display_lost()) {
+        return;  // never seen again: a caption set now would reach for the X server
+    }
     switch (event.kind) {
         case PageEvent::Kind::kControl:
             show_control(event.id);
@@ -311,7 +315,7 @@ void MainWindow::show_about(std::string_view version_text) {
 }
 
 void MainWindow::close_about() {
-    if (about_) {
+    if (about_ && !display_lost()) {
         about_->close();
     }
 }
@@ -321,6 +325,7 @@ void MainWindow::close_progress() {
 }
 
 void MainWindow::close_main_window() {
+    end_if_display_lost();
     closing_ = true;
     close_splash();
     close();
@@ -331,6 +336,7 @@ void MainWindow::close_main_window() {
 }
 
 void MainWindow::quit_immediately() {
+    end_if_display_lost();
     closing_ = true;
     quit_();
 }

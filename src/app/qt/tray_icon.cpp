@@ -1,5 +1,6 @@
 #include "app/qt/tray_icon.h"
 
+#include "app/qt/display_link.h"
 #include "app/qt/status_notifier_item.h"
 #include "app/qt/ui_common.h"
 
@@ -39,7 +40,7 @@ bool TrayIcon::modify_tray_tip(std::string_view tool_tip) {
 
 void TrayIcon::remove_tray_icon() {
     item_->hide();
-    if (xembed_icon_ != nullptr) {
+    if (xembed_icon_ != nullptr && !display_lost()) {
         xembed_icon_->hide();
     }
     holder_ = Holder::kNone;
