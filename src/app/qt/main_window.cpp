@@ -51,6 +51,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
     tray_ = new TrayIcon(this);
     tray_->set_activation_handler(
         [this](QSystemTrayIcon::ActivationReason reason) { on_tray_activated(reason); });
+    tray_->set_menu_click_handler([this](face::Action action) { click_(action, -1); });
     // A tray coming or going is looked at once, not at the next tick.
     tray_->set_change_handler([this] { forward([](AppController& c) { c.tray().check(); }); });
     progress_.set_click_handler(click_);

@@ -20,6 +20,10 @@ TrayIcon::TrayIcon(QObject* parent)
     });
 }
 
+void TrayIcon::set_menu_click_handler(std::function<void(face::Action)> handler) {
+    item_->set_menu_click_handler(std::move(handler));
+}
+
 void TrayIcon::set_change_handler(std::function<void()> handler) {
     item_->set_change_handler(std::move(handler));
 }
