@@ -12,9 +12,9 @@ packages=(
     util-linux e2fsprogs xfsprogs rsync
     dosfstools fusefat exfatprogs exfat-fuse ntfs-3g python3-fusepy fuse3
     fp-utils
-    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev
     fonts-ipafont-gothic
-    xvfb xauth imagemagick xdotool openbox x11-utils trayer
+    xvfb xauth imagemagick xdotool openbox x11-utils trayer xfce4-panel
     qt6-wayland weston dbus-daemon python3-dbus python3-gi
     g++-mingw-w64-x86-64-posix wine64 wine locales nsis
     dpkg-dev python3 lintian appstream desktop-file-utils debootstrap

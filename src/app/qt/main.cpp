@@ -8,10 +8,12 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/core/app_controller.h"
 #include "app/core/file_locations.h"
 #include "app/core/program_context.h"
+#include "app/qt/display_link.h"
 #include "app/qt/main_window.h"
 #include "app/qt/progress_dialog.h"
 #include "app/qt/qt_desktop.h"
@@ -84,6 +86,25 @@ int main(int argc, char* argv[]) {
             if (platform::termination_requested()) {
                 controller.on_termination_request();
             }
+        });
+    }
+    // The X server gone (a log-out ends it first): the program ends as on the
+    // system's termination request, unseen (display_link.h). A pass the run
+    // asks for finds it before Qt does; so does the program's own watch of
+    // the connection, which an idle event loop wakes on before Qt's pass.
+    pump.set_display_lost_handler([&controller] { controller.on_termination_request(); });
+    if (const int display = qt::display_descriptor(); display >= 0) {
+        auto* watch = new QSocketNotifier(display, QSocketNotifier::Read, &app);
+        QObject::connect(watch, &QSocketNotifier::activated, &app, [&pump, watch] {
+            // Qt would end the program as soon as this returns: the shut-down
+            // sequence runs here (in display_gone), to the program's end.
+            // Still here means a run or a box this pass interrupted, which
+            // cannot go on.
+            if (pump.display_gone()) {
+                watch->setEnabled(false);
+                std::exit(1);
+            }
+            // Otherwise the server's messages, which Qt reads.
         });
     }
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,

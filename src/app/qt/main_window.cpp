@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "app/core/app_controller.h"
+#include "app/qt/display_link.h"
 #include "app/qt/multi_row_tab_bar.h"
 #include "app/qt/progress_dialog.h"
 #include "app/qt/qt_desktop.h"
@@ -50,6 +51,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
     tray_ = new TrayIcon(this);
     tray_->set_activation_handler(
         [this](QSystemTrayIcon::ActivationReason reason) { on_tray_activated(reason); });
+    tray_->set_menu_click_handler([this](face::Action action) { click_(action, -1); });
     // A tray coming or going is looked at once, not at the next tick.
     tray_->set_change_handler([this] { forward([](AppController& c) { c.tray().check(); }); });
     progress_.set_click_handler(click_);
@@ -171,6 +173,9 @@ void MainWindow::show_control(ControlId id) {
 }
 
 void MainWindow::on_page_event(const PageEvent& event) {
+    if (display_lost()) {
+        return;  // never seen again: a caption set now would reach for the X server
+    }
     switch (event.kind) {
         case PageEvent::Kind::kControl:
             show_control(event.id);
@@ -311,7 +316,7 @@ void MainWindow::show_about(std::string_view version_text) {
 }
 
 void MainWindow::close_about() {
-    if (about_) {
+    if (about_ && !display_lost()) {
         about_->close();
     }
 }
@@ -321,6 +326,7 @@ void MainWindow::close_progress() {
 }
 
 void MainWindow::close_main_window() {
+    end_if_display_lost();
     closing_ = true;
     close_splash();
     close();
@@ -331,6 +337,7 @@ void MainWindow::close_main_window() {
 }
 
 void MainWindow::quit_immediately() {
+    end_if_display_lost();
     closing_ = true;
     quit_();
 }

@@ -6,6 +6,7 @@
 
 #include "app/core/path_ellipsis.h"
 #include "app/qt/dialog_frame.h"
+#include "app/qt/display_link.h"
 #include "app/qt/qt_ports.h"
 #include "app/qt/ui_common.h"
 #include "common/platform/files.h"
@@ -36,6 +37,9 @@ QLabel* ProgressDialog::label(ProgressLabel which) const {
 
 void ProgressDialog::show_dialog(bool first_time) {
     closing_ = false;
+    if (display_lost()) {
+        return;  // a close-time run after the X server went: nothing to show it on
+    }
     show();
     if (first_time) {
         // Centred on the first showing; later the user may have moved it.
@@ -45,7 +49,9 @@ void ProgressDialog::show_dialog(bool first_time) {
 
 void ProgressDialog::hide_dialog() {
     closing_ = true;
-    hide();
+    if (!display_lost()) {
+        hide();
+    }
     closing_ = false;
 }
 
@@ -72,7 +78,9 @@ void ProgressDialog::set_text(ProgressLabel which, std::string_view text) {
 void ProgressDialog::paint_now() {
     // Painted now, in one go: the engine may go on copying as soon as this
     // pass returns, and the next pass may be many megabytes away.
-    repaint(changed_);
+    if (!display_lost()) {
+        repaint(changed_);
+    }
     changed_ = QRegion();
 }
 

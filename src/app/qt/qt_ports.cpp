@@ -15,10 +15,13 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "app/qt/dialog_frame.h"
+#include "app/qt/display_link.h"
 #include "app/qt/ui_common.h"
 #include "common/platform/files.h"
 
@@ -173,6 +176,9 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
 }
 
 void QtMessageBoxes::close_open_boxes() {
+    if (display_lost()) {
+        return;  // nothing is on a screen any more, nothing can be drawn
+    }
     for (QMessageBox* box : open_) {
         box->done(0);
     }
@@ -193,6 +199,9 @@ QString QtSound::sound_name(std::int32_t sound) {
 }
 
 void QtSound::message_beep(std::int32_t sound) {
+    if (display_lost()) {
+        return;  // the bell and the sound theme are the display's
+    }
     const QString name = sound_name(sound);
     if (!canberra_.isEmpty() && !name.isEmpty() &&
         QProcess::startDetached(canberra_, {u"-i"_s, name})) {
@@ -222,6 +231,9 @@ void QtBusyPointer::set_busy(bool busy) {
         return;
     }
     busy_ = busy;
+    if (display_lost()) {
+        return;
+    }
     if (busy) {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     } else {
@@ -231,9 +243,20 @@ void QtBusyPointer::set_busy(bool busy) {
 
 // --- event pump ------------------------------------------------------------
 
+bool QtEventPump::display_gone() {
+    if (!display_lost()) {
+        return false;
+    }
+    if (!display_loss_told_ && on_display_lost_) {
+        display_loss_told_ = true;
+        on_display_lost_();
+    }
+    return true;
+}
+
 void QtEventPump::process_events() {
     const double now = clock_.monotonic_seconds();
-    if (gate_.should_serve(now)) {
+    if (gate_.should_serve(now) && !display_gone()) {
         QCoreApplication::processEvents();
         gate_.served(now, clock_.monotonic_seconds());
     }
@@ -243,7 +266,9 @@ void QtEventPump::wait_for_events(double max_seconds) {
     const double ms =
         std::clamp(max_seconds * 1000.0, 0.0, static_cast<double>(std::numeric_limits<int>::max()));
     const int wait_ms = static_cast<int>(std::lround(ms));
-    if (wait_ms > 0) {
+    if (display_gone()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+    } else if (wait_ms > 0) {
         // processEvents(flags, maxtime) strips WaitForMoreEvents and would
         // spin; a one-shot timer bounds the sleep of a single blocking pass.
         QTimer wake;

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -85,12 +86,22 @@ public:
 
     void process_events() override;
     void wait_for_events(double max_seconds) override;
+    // Called once, by the first pass asked for after the X server has gone;
+    // from then on no pass serves Qt, and a wait only sleeps.
+    void set_display_lost_handler(std::function<void()> handler) {
+        on_display_lost_ = std::move(handler);
+    }
+    // True once the X server has gone; the first call that finds it gone
+    // calls the handler.
+    bool display_gone();
     // The next call of process_events serves, within the prompt budget.
     void request_prompt_pass() { gate_.request_prompt_pass(); }
 
 private:
     ClockPort& clock_;
     PumpGate gate_;
+    std::function<void()> on_display_lost_;
+    bool display_loss_told_ = false;
 };
 
 // Opens documents with xdg-open and tells whether that worked: the opener's

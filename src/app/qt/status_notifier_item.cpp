@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include "app/qt/dbus_menu.h"
 #include "app/qt/ui_common.h"
 
 using namespace Qt::StringLiterals;
@@ -24,6 +25,7 @@ namespace {
 const QString kWatcher = u"org.kde.StatusNotifierWatcher"_s;
 const QString kWatcherPath = u"/StatusNotifierWatcher"_s;
 const QString kItemPath = u"/StatusNotifierItem"_s;
+const QString kMenuPath = u"/MenuBar"_s;
 // How long start-up waits for a watcher's answer before taking it as absent.
 constexpr int kStartUpWaitMs = 1000;
 
@@ -75,6 +77,7 @@ StatusNotifierItem::StatusNotifierItem(QObject* parent)
         pixmaps_ << pixmap_of(program_icon().pixmap(size).toImage());
     }
     new StatusNotifierItemAdaptor(this);
+    menu_ = new DBusMenu(face::tray_menus()[1], this);
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -160,7 +163,8 @@ bool StatusNotifierItem::show(const QString& tool_tip) {
     item_bus_ = u"tarvenix-tray-%1"_s.arg(++connections);
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, item_bus_);
     if (!bus.isConnected() ||
-        !bus.registerObject(kItemPath, this, QDBusConnection::ExportAdaptors)) {
+        !bus.registerObject(kItemPath, this, QDBusConnection::ExportAdaptors) ||
+        !bus.registerObject(kMenuPath, menu_, QDBusConnection::ExportAdaptors)) {
         QDBusConnection::disconnectFromBus(item_bus_);
         return false;
     }
@@ -174,6 +178,7 @@ void StatusNotifierItem::hide() {
         return;
     }
     shown_ = false;
+    QDBusConnection(item_bus_).unregisterObject(kMenuPath);
     QDBusConnection(item_bus_).unregisterObject(kItemPath);
     QDBusConnection::disconnectFromBus(item_bus_);
 }
@@ -193,6 +198,10 @@ void StatusNotifierItem::register_with_watcher() {
     bus.asyncCall(call);
 }
 
+void StatusNotifierItem::set_menu_click_handler(std::function<void(face::Action)> handler) {
+    menu_->set_click_handler(std::move(handler));
+}
+
 void StatusNotifierItem::clicked(Click click) {
     // Handed on once the panel's call has been answered: the menu the click
     // opens runs an event loop of its own, and the panel would wait for it.
@@ -208,6 +217,10 @@ StatusNotifierItemAdaptor::StatusNotifierItemAdaptor(StatusNotifierItem* item)
     , item_(item) {
     connect(item, &StatusNotifierItem::tool_tip_changed, this,
             &StatusNotifierItemAdaptor::NewToolTip);
+}
+
+QDBusObjectPath StatusNotifierItemAdaptor::menu() const {
+    return QDBusObjectPath(kMenuPath);
 }
 
 }  // namespace tarvenix::qt

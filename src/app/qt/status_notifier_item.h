@@ -10,14 +10,19 @@
 #include <QByteArray>
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
+#include <QDBusObjectPath>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
 
+#include "app/core/window_face.h"
+
 class QDBusServiceWatcher;
 
 namespace tarvenix::qt {
+
+class DBusMenu;
 
 // One picture of the icon: its size and its ARGB32 pixels, in network order.
 struct SniPixmap {
@@ -60,6 +65,8 @@ public:
 
     // The user clicked the icon in the panel.
     void set_click_handler(std::function<void(Click)> handler) { on_click_ = std::move(handler); }
+    // An item of the published menu was chosen in the panel.
+    void set_menu_click_handler(std::function<void(face::Action)> handler);
     // A watcher or host came or went.
     void set_change_handler(std::function<void()> handler) { on_change_ = std::move(handler); }
 
@@ -80,6 +87,9 @@ private:
     void register_with_watcher();
 
     QDBusServiceWatcher* watcher_ = nullptr;
+    // The help menu, published for panels that show only a menu handed to
+    // them on the right button (the Xfce panel, GNOME's tray).
+    DBusMenu* menu_ = nullptr;
     QString item_bus_;  // the name of the item's own connection while shown
     SniPixmaps pixmaps_;
     QString tip_;
@@ -100,6 +110,7 @@ class StatusNotifierItemAdaptor final : public QDBusAbstractAdaptor {
     Q_PROPERTY(QString Status READ status)
     Q_PROPERTY(int WindowId READ window_id)
     Q_PROPERTY(bool ItemIsMenu READ item_is_menu)
+    Q_PROPERTY(QDBusObjectPath Menu READ menu)
     Q_PROPERTY(QString IconName READ no_name)
     Q_PROPERTY(tarvenix::qt::SniPixmaps IconPixmap READ icon_pixmap)
     Q_PROPERTY(QString OverlayIconName READ no_name)
@@ -118,6 +129,7 @@ public:
     QString status() const { return QStringLiteral("Active"); }
     int window_id() const { return 0; }
     bool item_is_menu() const { return false; }
+    QDBusObjectPath menu() const;
     QString no_name() const { return {}; }
     SniPixmaps icon_pixmap() const { return item_->pixmaps(); }
     SniPixmaps no_pixmaps() const { return {}; }

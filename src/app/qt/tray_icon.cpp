@@ -1,5 +1,6 @@
 #include "app/qt/tray_icon.h"
 
+#include "app/qt/display_link.h"
 #include "app/qt/status_notifier_item.h"
 #include "app/qt/ui_common.h"
 
@@ -17,6 +18,10 @@ TrayIcon::TrayIcon(QObject* parent)
                                                                        : QSystemTrayIcon::Context);
         }
     });
+}
+
+void TrayIcon::set_menu_click_handler(std::function<void(face::Action)> handler) {
+    item_->set_menu_click_handler(std::move(handler));
 }
 
 void TrayIcon::set_change_handler(std::function<void()> handler) {
@@ -39,7 +44,7 @@ bool TrayIcon::modify_tray_tip(std::string_view tool_tip) {
 
 void TrayIcon::remove_tray_icon() {
     item_->hide();
-    if (xembed_icon_ != nullptr) {
+    if (xembed_icon_ != nullptr && !display_lost()) {
         xembed_icon_->hide();
     }
     holder_ = Holder::kNone;

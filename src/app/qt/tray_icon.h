@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "app/core/tray_presence.h"
+#include "app/core/window_face.h"
 
 namespace tarvenix::qt {
 
@@ -29,6 +30,8 @@ public:
     void set_activation_handler(std::function<void(QSystemTrayIcon::ActivationReason)> handler) {
         on_activated_ = std::move(handler);
     }
+    // An item of the menu published for the panel was chosen.
+    void set_menu_click_handler(std::function<void(face::Action)> handler);
     // A StatusNotifier watcher or its host came or went: the tray is to be
     // looked at again (TrayPresence::check).
     void set_change_handler(std::function<void()> handler);

@@ -19,5 +19,10 @@ namespace tarvenix::platform {
 int watch_termination_signals();
 // True when a termination request arrived since the last call.
 bool termination_requested();
+// True when the other end of the connected stream socket `descriptor` has
+// closed it: the display server a Linux desktop program talks to has ended
+// (a log-out ends it before the programs of the session). Never waits; false
+// on Windows, where no program's display goes away under it.
+bool peer_closed(int descriptor);
 
 }  // namespace tarvenix::platform

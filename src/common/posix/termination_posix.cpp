@@ -2,6 +2,8 @@
 // self-pipe the event loop watches.
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
@@ -56,6 +58,19 @@ bool termination_requested() {
         any = any || n > 0;
     }
     return any;
+}
+
+bool peer_closed(int descriptor) {
+    pollfd watched{descriptor, POLLIN, 0};
+    if (::poll(&watched, 1, 0) <= 0) {
+        return false;
+    }
+    if ((watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        return true;
+    }
+    // Readable: either data (the peer is there) or the end of the stream.
+    char byte = 0;
+    return ::recv(descriptor, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
 }
 
 }  // namespace tarvenix::platform

@@ -49,4 +49,8 @@ bool termination_requested() {
     return g_termination_requested.exchange(false);
 }
 
+bool peer_closed(int /*descriptor*/) {
+    return false;
+}
+
 }  // namespace tarvenix::platform
