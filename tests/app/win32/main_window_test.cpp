@@ -55,6 +55,25 @@ protected:
         SendMessageW(button, BM_CLICK, 0, 0);
         pump();
     }
+    // A real key press, with Ctrl and Shift if asked, through the program's
+    // own message loop.
+    void press(WORD key, bool control = false, bool shift = false) {
+        std::vector<WORD> held;
+        for (const auto& [on, k] :
+             {std::pair{control, VK_CONTROL}, {shift, VK_SHIFT}, {true, key}}) {
+            if (on) {
+                held.push_back(static_cast<WORD>(k));
+            }
+        }
+        std::vector<INPUT> keys(2 * held.size());
+        for (std::size_t i = 0; i < held.size(); ++i) {
+            keys[i].type = keys[keys.size() - 1 - i].type = INPUT_KEYBOARD;
+            keys[i].ki.wVk = keys[keys.size() - 1 - i].ki.wVk = held[i];
+            keys[keys.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+        }
+        SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+        pump_.wait_for_events(0);
+    }
 
     TempDir dir_;
     ScriptedUi ui_;
@@ -126,6 +145,67 @@ TEST_F(Win32SettingsWindow, SavesAreCheckedOrWrittenAndShownAgainThenClosingEnds
     SendMessageW(window_.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(controller_.shut_down());
     EXPECT_EQ(window_.hwnd(), nullptr) << "the window outlived the shut-down sequence";
+}
+
+// The keyboard alone reaches every page, as real key presses reach the window:
+// Tab stops on the tab strip, whose arrows move along it; the Ctrl keys turn
+// the pages from anywhere and go round at the ends. A caption-less check box
+// shows that it has the focus.
+TEST_F(Win32SettingsWindow, TheKeyboardAloneTurnsThePagesAndShowsWhereItIs) {
+    const struct {
+        const char* name;
+        const char* from;  // the control with the focus; nullptr: where it is
+        WORD key;
+        bool control, shift;
+        LRESULT page;
+        const char* to;  // where the focus is then
+    } steps[] = {
+        {"tab_reaches_the_strip", "bkup_exit_bt", VK_TAB, false, false, 0, "strip"},
+        {"right", nullptr, VK_RIGHT, false, false, 1, "strip"},
+        {"down", nullptr, VK_DOWN, false, false, 2, "strip"},
+        {"up", nullptr, VK_UP, false, false, 1, "strip"},
+        {"left", nullptr, VK_LEFT, false, false, 0, "strip"},
+        {"left_stops_at_the_first", nullptr, VK_LEFT, false, false, 0, "strip"},
+        {"tab_from_the_strip_into_the_page", nullptr, VK_TAB, false, false, 0, "srcfld_txt(0)"},
+        {"shift_tab_back_to_the_strip", nullptr, VK_TAB, false, true, 0, "strip"},
+        {"ctrl_shift_tab_goes_round", "srcfld_txt(0)", VK_TAB, true, true, 10, "strip"},
+        {"ctrl_tab_goes_round", nullptr, VK_TAB, true, false, 0, "strip"},
+        {"ctrl_page_down_from_a_button", "mini_bt", VK_NEXT, true, false, 1, "mini_bt"},
+        {"ctrl_page_up", nullptr, VK_PRIOR, true, false, 0, "mini_bt"},
+    };
+    for (const auto& s : steps) {
+        if (s.from != nullptr) {
+            SetFocus(control(s.from));
+        }
+        press(s.key, s.control, s.shift);
+        EXPECT_EQ(context_.settings.page.selected_tab(), s.page) << s.name;
+        EXPECT_EQ(SendMessageW(window_.tabs(), TCM_GETCURSEL, 0, 0), s.page) << s.name;
+        HWND focus = GetFocus();
+        EXPECT_EQ(focus == window_.tabs() ? "strip" : win32::control_name(GetDlgCtrlID(focus)),
+                  s.to)
+            << s.name;
+    }
+    context_.settings.page.select_tab(kStartEventsTab);
+    HWND box = control("sdown(0)");
+    const auto picture = [box] {
+        UpdateWindow(box);
+        RECT r{};
+        GetClientRect(box, &r);
+        std::vector<COLORREF> dots;
+        HDC dc = GetDC(box);
+        for (LONG y = 0; y < r.bottom; ++y) {
+            for (LONG x = 0; x < r.right; ++x) {
+                dots.push_back(GetPixel(dc, x, y));
+            }
+        }
+        ReleaseDC(box, dc);
+        return dots;
+    };
+    SetFocus(control("min_txt(0)"));
+    const std::vector<COLORREF> without = picture();
+    press(VK_TAB);
+    ASSERT_EQ(GetFocus(), box);
+    EXPECT_NE(picture(), without) << "the focus is not seen on a caption-less box";
 }
 
 // A label's text as its font draws it, and where the label is in `window`.
@@ -204,20 +284,50 @@ TEST_F(Win32SettingsWindow, ALongPathKeepsToItsLineShortenedInTheMiddle) {
     EXPECT_LE(width, line.right - line.left);
 }
 
-// Once the session ends nobody is there to click: a real Yes/No box is ended
-// from inside its own modal loop (one left open would hang the test).
+// A box belongs to the window on the screen, which then cannot come over it:
+// the progress dialog during a run, else the settings window. Once the session
+// ends nobody is there to click: a real Yes/No box is ended from inside its
+// own modal loop (one left open would hang the test).
 win32::Win32MessageBoxes* g_boxes = nullptr;
+HWND g_owner = nullptr;
 
-TEST(Win32MessageBoxes, CloseOpenBoxesEndsABoxThatWaitsForAClick) {
-    // The windows of the tests before posted WM_QUIT as they closed, which
-    // would end the box's loop: drained first.
-    pump();
+TEST_F(Win32SettingsWindow, EachBoxBelongsToTheWindowOnTheScreenAndEndsWithTheSession) {
     win32::Win32MessageBoxes boxes;
+    boxes.set_windows(progress_.hwnd(), window_.hwnd());
     g_boxes = &boxes;
-    const UINT_PTR timer =
-        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) { g_boxes->close_open_boxes(); });
-    EXPECT_EQ(boxes.show_box("Tarvenix", "終了しますか？", box_style::kYesNo, nullptr), IDCANCEL);
-    KillTimer(nullptr, timer);
+    const struct {
+        const char* name;
+        bool main_shown, progress_shown;
+        HWND owner;
+    } cases[] = {{"tray_only", false, false, nullptr},
+                 {"settings_window", true, false, window_.hwnd()},
+                 {"during_a_run", true, true, progress_.hwnd()}};
+    for (const auto& c : cases) {
+        window_.set_window_visible(c.main_shown);
+        c.progress_shown ? progress_.view().show() : progress_.view().hide();
+        g_owner = HWND_BROADCAST;  // no box seen
+        const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) {
+            EnumThreadWindows(
+                GetCurrentThreadId(),
+                [](HWND window, LPARAM) -> BOOL {
+                    wchar_t name[16] = {};
+                    if (GetClassNameW(window, name, 16) > 0 &&
+                        std::wstring_view(name) == L"#32770") {
+                        g_owner = GetWindow(window, GW_OWNER);
+                    }
+                    return TRUE;
+                },
+                0);
+            g_boxes->close_open_boxes();
+        });
+        EXPECT_EQ(boxes.show_box("Tarvenix", "終了しますか？", box_style::kYesNo, nullptr),
+                  IDCANCEL)
+            << c.name;
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(g_owner, c.owner) << c.name;
+        EXPECT_NE(IsWindowEnabled(window_.hwnd()), FALSE) << c.name << ": left disabled";
+    }
+    g_boxes = nullptr;
 }
 
 // Standing in for a missing tray the window carries the two menus, and
