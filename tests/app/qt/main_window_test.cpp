@@ -43,6 +43,7 @@
 #include "engine/backup_engine.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "support/window_keys.h"
 
 using namespace Qt::StringLiterals;
 
@@ -212,42 +213,23 @@ TEST_F(MainWindowTest, EveryWindowShowsItsTableWholeAndClosesAsTheUserExpects) {
     QApplication::setFont(program_font);
 }
 
-// The keyboard alone reaches every page, as real key presses reach the window:
-// Tab stops on the tab strip, whose arrows move along it; the Ctrl keys turn
-// the pages from anywhere and go round at the ends. A caption-less check box
-// shows that it has the focus.
+// The keyboard alone turns every page (kPageKeySteps), and a caption-less
+// check box shows that it has the focus.
 TEST_F(MainWindowTest, TheKeyboardAloneTurnsThePagesAndShowsWhereItIs) {
     show_window();
     QWidget* strip = window.settings_tabs()->rows();
+    // By face::Key.
+    constexpr Qt::Key kKeys[] = {Qt::Key_Tab,   Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Left,
+                                 Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down};
     const auto press = [&](Qt::Key key, Qt::KeyboardModifiers held = {}) {
         QTest::keyClick(window.windowHandle(), key, held);
     };
-    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
-    const struct {
-        const char* name;
-        const char* from;  // the control with the focus; nullptr: where it is
-        Qt::Key key;
-        Qt::KeyboardModifiers held;
-        int page;
-        const char* to;  // where the focus is then
-    } steps[] = {
-        {"tab_reaches_the_strip", "bkup_exit_bt", Qt::Key_Tab, {}, 0, "strip"},
-        {"right", nullptr, Qt::Key_Right, {}, 1, "strip"},
-        {"down", nullptr, Qt::Key_Down, {}, 2, "strip"},
-        {"up", nullptr, Qt::Key_Up, {}, 1, "strip"},
-        {"left_stops_at_the_first", nullptr, Qt::Key_Left, {}, 0, "strip"},
-        {"ctrl_shift_tab_goes_round", "srcfld_txt(0)", Qt::Key_Tab, ctrl | Qt::ShiftModifier, 10,
-         "strip"},
-        {"ctrl_tab_goes_round", nullptr, Qt::Key_Tab, ctrl, 0, "strip"},
-        {"ctrl_page_down_from_a_button", "mini_bt", Qt::Key_PageDown, ctrl, 1, "mini_bt"},
-        {"ctrl_page_up", nullptr, Qt::Key_PageUp, ctrl, 0, "mini_bt"},
-    };
-    for (const auto& s : steps) {
+    for (const PageKeyStep& s : kPageKeySteps) {
         if (s.from != nullptr) {
             find<QWidget>(QString::fromUtf8(s.from))->setFocus(Qt::OtherFocusReason);
         }
-        press(s.key, s.held);
-        EXPECT_EQ(context.settings.page.selected_tab(), s.page) << s.name;
+        press(kKeys[static_cast<int>(s.key)], (s.control ? Qt::ControlModifier : Qt::NoModifier) |
+                                                  (s.shift ? Qt::ShiftModifier : Qt::NoModifier));
         EXPECT_EQ(window.settings_tabs()->currentIndex(), s.page) << s.name;
         const QWidget* focus = QApplication::focusWidget();
         EXPECT_EQ(focus == strip ? "strip" : focus->objectName().toStdString(), s.to) << s.name;
@@ -261,32 +243,23 @@ TEST_F(MainWindowTest, TheKeyboardAloneTurnsThePagesAndShowsWhereItIs) {
     EXPECT_NE(box->grab().toImage(), without) << "the focus is not seen on a caption-less box";
 }
 
-// A box belongs to the window on the screen, which the window manager then
-// keeps behind it: the progress dialog during a run, else the settings window.
+// Each box belongs to the window on the screen (kBoxOwners): its transient
+// parent, which the window manager keeps behind it.
 TEST_F(MainWindowTest, EachBoxBelongsToTheWindowOnTheScreen) {
     qt::QtMessageBoxes boxes;
     boxes.set_windows(&progress, &window);
-    const struct {
-        const char* name;
-        bool main_shown, progress_shown;
-        QWidget* owner;
-    } cases[] = {{"tray_only", false, false, nullptr},
-                 {"settings_window", true, false, &window},
-                 {"during_a_run", true, true, &progress}};
-    for (const auto& c : cases) {
+    const QWidget* owners[] = {nullptr, &progress, &window};  // by face::BoxOwner
+    for (const auto& c : kBoxOwners) {
         window.set_window_visible(c.main_shown);
         c.progress_shown ? progress.presenter().show() : progress.presenter().hide();
-        QWidget* parent = &window;
         const QWindow* transient = window.windowHandle();
         QTimer::singleShot(0, [&] {
-            QWidget* box = QApplication::activeModalWidget();
-            parent = box->parentWidget();
-            transient = box->windowHandle()->transientParent();
+            transient = QApplication::activeModalWidget()->windowHandle()->transientParent();
             boxes.close_open_boxes();
         });
         boxes.show_box("確認", "text", box_style::kOk, nullptr);
-        EXPECT_EQ(parent, c.owner) << c.name;
-        EXPECT_EQ(transient, c.owner != nullptr ? c.owner->windowHandle() : nullptr) << c.name;
+        const QWidget* owner = owners[static_cast<int>(c.owner)];
+        EXPECT_EQ(transient, owner != nullptr ? owner->windowHandle() : nullptr) << c.name;
     }
 }
 

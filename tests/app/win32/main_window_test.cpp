@@ -13,6 +13,7 @@
 #include "common/system_ports.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "support/window_keys.h"
 
 namespace tarvenix::testing {
 namespace {
@@ -57,21 +58,14 @@ protected:
     }
     // A real key press, with Ctrl and Shift if asked, through the program's
     // own message loop.
-    void press(WORD key, bool control = false, bool shift = false) {
-        std::vector<WORD> held;
-        for (const auto& [on, k] :
-             {std::pair{control, VK_CONTROL}, {shift, VK_SHIFT}, {true, key}}) {
-            if (on) {
-                held.push_back(static_cast<WORD>(k));
-            }
+    void press(BYTE key, bool control = false, bool shift = false) {
+        std::vector<BYTE> keys = {VK_CONTROL, VK_SHIFT, key};  // let go in reverse
+        std::erase(keys, control ? 0 : VK_CONTROL);
+        std::erase(keys, shift ? 0 : VK_SHIFT);
+        for (std::size_t i = 0; i < 2 * keys.size(); ++i) {
+            const bool up = i >= keys.size();
+            keybd_event(keys[up ? 2 * keys.size() - 1 - i : i], 0, up ? KEYEVENTF_KEYUP : 0, 0);
         }
-        std::vector<INPUT> keys(2 * held.size());
-        for (std::size_t i = 0; i < held.size(); ++i) {
-            keys[i].type = keys[keys.size() - 1 - i].type = INPUT_KEYBOARD;
-            keys[i].ki.wVk = keys[keys.size() - 1 - i].ki.wVk = held[i];
-            keys[keys.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-        }
-        SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
         pump_.wait_for_events(0);
     }
 
@@ -147,38 +141,16 @@ TEST_F(Win32SettingsWindow, SavesAreCheckedOrWrittenAndShownAgainThenClosingEnds
     EXPECT_EQ(window_.hwnd(), nullptr) << "the window outlived the shut-down sequence";
 }
 
-// The keyboard alone reaches every page, as real key presses reach the window:
-// Tab stops on the tab strip, whose arrows move along it; the Ctrl keys turn
-// the pages from anywhere and go round at the ends. A caption-less check box
-// shows that it has the focus.
+// The keyboard alone turns every page (kPageKeySteps), and a caption-less
+// check box shows that it has the focus.
 TEST_F(Win32SettingsWindow, TheKeyboardAloneTurnsThePagesAndShowsWhereItIs) {
-    const struct {
-        const char* name;
-        const char* from;  // the control with the focus; nullptr: where it is
-        WORD key;
-        bool control, shift;
-        LRESULT page;
-        const char* to;  // where the focus is then
-    } steps[] = {
-        {"tab_reaches_the_strip", "bkup_exit_bt", VK_TAB, false, false, 0, "strip"},
-        {"right", nullptr, VK_RIGHT, false, false, 1, "strip"},
-        {"down", nullptr, VK_DOWN, false, false, 2, "strip"},
-        {"up", nullptr, VK_UP, false, false, 1, "strip"},
-        {"left", nullptr, VK_LEFT, false, false, 0, "strip"},
-        {"left_stops_at_the_first", nullptr, VK_LEFT, false, false, 0, "strip"},
-        {"tab_from_the_strip_into_the_page", nullptr, VK_TAB, false, false, 0, "srcfld_txt(0)"},
-        {"shift_tab_back_to_the_strip", nullptr, VK_TAB, false, true, 0, "strip"},
-        {"ctrl_shift_tab_goes_round", "srcfld_txt(0)", VK_TAB, true, true, 10, "strip"},
-        {"ctrl_tab_goes_round", nullptr, VK_TAB, true, false, 0, "strip"},
-        {"ctrl_page_down_from_a_button", "mini_bt", VK_NEXT, true, false, 1, "mini_bt"},
-        {"ctrl_page_up", nullptr, VK_PRIOR, true, false, 0, "mini_bt"},
-    };
-    for (const auto& s : steps) {
+    // By face::Key.
+    constexpr BYTE kKeys[] = {VK_TAB, VK_PRIOR, VK_NEXT, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN};
+    for (const PageKeyStep& s : kPageKeySteps) {
         if (s.from != nullptr) {
             SetFocus(control(s.from));
         }
-        press(s.key, s.control, s.shift);
-        EXPECT_EQ(context_.settings.page.selected_tab(), s.page) << s.name;
+        press(kKeys[static_cast<int>(s.key)], s.control, s.shift);
         EXPECT_EQ(SendMessageW(window_.tabs(), TCM_GETCURSEL, 0, 0), s.page) << s.name;
         HWND focus = GetFocus();
         EXPECT_EQ(focus == window_.tabs() ? "strip" : win32::control_name(GetDlgCtrlID(focus)),
@@ -193,10 +165,8 @@ TEST_F(Win32SettingsWindow, TheKeyboardAloneTurnsThePagesAndShowsWhereItIs) {
         GetClientRect(box, &r);
         std::vector<COLORREF> dots;
         HDC dc = GetDC(box);
-        for (LONG y = 0; y < r.bottom; ++y) {
-            for (LONG x = 0; x < r.right; ++x) {
-                dots.push_back(GetPixel(dc, x, y));
-            }
+        for (LONG at = 0; at < r.right * r.bottom; ++at) {
+            dots.push_back(GetPixel(dc, at % r.right, at / r.right));
         }
         ReleaseDC(box, dc);
         return dots;
@@ -284,8 +254,7 @@ TEST_F(Win32SettingsWindow, ALongPathKeepsToItsLineShortenedInTheMiddle) {
     EXPECT_LE(width, line.right - line.left);
 }
 
-// A box belongs to the window on the screen, which then cannot come over it:
-// the progress dialog during a run, else the settings window. Once the session
+// Each box belongs to the window on the screen (kBoxOwners). Once the session
 // ends nobody is there to click: a real Yes/No box is ended from inside its
 // own modal loop (one left open would hang the test).
 win32::Win32MessageBoxes* g_boxes = nullptr;
@@ -295,36 +264,19 @@ TEST_F(Win32SettingsWindow, EachBoxBelongsToTheWindowOnTheScreenAndEndsWithTheSe
     win32::Win32MessageBoxes boxes;
     boxes.set_windows(progress_.hwnd(), window_.hwnd());
     g_boxes = &boxes;
-    const struct {
-        const char* name;
-        bool main_shown, progress_shown;
-        HWND owner;
-    } cases[] = {{"tray_only", false, false, nullptr},
-                 {"settings_window", true, false, window_.hwnd()},
-                 {"during_a_run", true, true, progress_.hwnd()}};
-    for (const auto& c : cases) {
+    const HWND owners[] = {nullptr, progress_.hwnd(), window_.hwnd()};  // by face::BoxOwner
+    for (const auto& c : kBoxOwners) {
         window_.set_window_visible(c.main_shown);
         c.progress_shown ? progress_.view().show() : progress_.view().hide();
-        g_owner = HWND_BROADCAST;  // no box seen
         const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) {
-            EnumThreadWindows(
-                GetCurrentThreadId(),
-                [](HWND window, LPARAM) -> BOOL {
-                    wchar_t name[16] = {};
-                    if (GetClassNameW(window, name, 16) > 0 &&
-                        std::wstring_view(name) == L"#32770") {
-                        g_owner = GetWindow(window, GW_OWNER);
-                    }
-                    return TRUE;
-                },
-                0);
+            g_owner = GetWindow(FindWindowW(L"#32770", nullptr), GW_OWNER);
             g_boxes->close_open_boxes();
         });
         EXPECT_EQ(boxes.show_box("Tarvenix", "終了しますか？", box_style::kYesNo, nullptr),
                   IDCANCEL)
             << c.name;
         KillTimer(nullptr, timer);
-        EXPECT_EQ(g_owner, c.owner) << c.name;
+        EXPECT_EQ(g_owner, owners[static_cast<int>(c.owner)]) << c.name;
         EXPECT_NE(IsWindowEnabled(window_.hwnd()), FALSE) << c.name << ": left disabled";
     }
     g_boxes = nullptr;
