@@ -1,8 +1,5 @@
 #pragma once
 
-// What both front ends' settings windows must do alike, as real key presses
-// and boxes meet them: each front end's test drives its own window by these.
-
 #include "app/core/window_face.h"
 
 namespace tarvenix::testing {
@@ -20,28 +17,16 @@ struct PageKeyStep {
 };
 inline constexpr PageKeyStep kPageKeySteps[] = {
     {"tab_reaches_the_strip", "bkup_exit_bt", face::Key::kTab, false, false, 0, "strip"},
-    {"right", nullptr, face::Key::kRight, false, false, 1, "strip"},
-    {"down", nullptr, face::Key::kDown, false, false, 2, "strip"},
-    {"up", nullptr, face::Key::kUp, false, false, 1, "strip"},
-    {"left", nullptr, face::Key::kLeft, false, false, 0, "strip"},
     {"left_stops_at_the_first", nullptr, face::Key::kLeft, false, false, 0, "strip"},
-    {"tab_from_the_strip_into_the_page", nullptr, face::Key::kTab, false, false, 0,
-     "srcfld_txt(0)"},
-    {"shift_tab_back_to_the_strip", nullptr, face::Key::kTab, false, true, 0, "strip"},
-    {"ctrl_shift_tab_goes_round", "srcfld_txt(0)", face::Key::kTab, true, true, 10, "strip"},
+    {"down", nullptr, face::Key::kDown, false, false, 1, "strip"},
+    {"up", nullptr, face::Key::kUp, false, false, 0, "strip"},
+    {"right", nullptr, face::Key::kRight, false, false, 1, "strip"},
+    {"tab_into_the_page", nullptr, face::Key::kTab, false, false, 1, "srcfld_txt(1)"},
+    {"shift_tab_back_to_the_strip", nullptr, face::Key::kTab, false, true, 1, "strip"},
+    {"ctrl_page_up_from_the_page", "srcfld_txt(1)", face::Key::kPageUp, true, false, 0, "strip"},
+    {"ctrl_shift_tab_goes_round", nullptr, face::Key::kTab, true, true, 10, "strip"},
     {"ctrl_tab_goes_round", nullptr, face::Key::kTab, true, false, 0, "strip"},
     {"ctrl_page_down_from_a_button", "mini_bt", face::Key::kPageDown, true, false, 1, "mini_bt"},
-    {"ctrl_page_up", nullptr, face::Key::kPageUp, true, false, 0, "mini_bt"},
 };
-
-// A box belongs to the window on the screen, which then cannot come over it:
-// the progress dialog during a run, else the settings window.
-inline constexpr struct {
-    const char* name;
-    bool main_shown, progress_shown;
-    face::BoxOwner owner;
-} kBoxOwners[] = {{"tray_only", false, false, face::BoxOwner::kNone},
-                  {"settings_window", true, false, face::BoxOwner::kMainWindow},
-                  {"during_a_run", true, true, face::BoxOwner::kProgressDialog}};
 
 }  // namespace tarvenix::testing

@@ -213,53 +213,22 @@ TEST_F(MainWindowTest, EveryWindowShowsItsTableWholeAndClosesAsTheUserExpects) {
     QApplication::setFont(program_font);
 }
 
-// The keyboard alone turns every page (kPageKeySteps), and a caption-less
-// check box shows that it has the focus.
-TEST_F(MainWindowTest, TheKeyboardAloneTurnsThePagesAndShowsWhereItIs) {
+// The keyboard alone turns every page (kPageKeySteps).
+TEST_F(MainWindowTest, TheKeyboardAloneTurnsEveryPage) {
     show_window();
     QWidget* strip = window.settings_tabs()->rows();
-    // By face::Key.
     constexpr Qt::Key kKeys[] = {Qt::Key_Tab,   Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Left,
-                                 Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down};
-    const auto press = [&](Qt::Key key, Qt::KeyboardModifiers held = {}) {
-        QTest::keyClick(window.windowHandle(), key, held);
-    };
+                                 Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down};  // by face::Key
     for (const PageKeyStep& s : kPageKeySteps) {
         if (s.from != nullptr) {
             find<QWidget>(QString::fromUtf8(s.from))->setFocus(Qt::OtherFocusReason);
         }
-        press(kKeys[static_cast<int>(s.key)], (s.control ? Qt::ControlModifier : Qt::NoModifier) |
-                                                  (s.shift ? Qt::ShiftModifier : Qt::NoModifier));
+        QTest::keyClick(window.windowHandle(), kKeys[static_cast<int>(s.key)],
+                        (s.control ? Qt::ControlModifier : Qt::NoModifier) |
+                            (s.shift ? Qt::ShiftModifier : Qt::NoModifier));
         EXPECT_EQ(window.settings_tabs()->currentIndex(), s.page) << s.name;
         const QWidget* focus = QApplication::focusWidget();
         EXPECT_EQ(focus == strip ? "strip" : focus->objectName().toStdString(), s.to) << s.name;
-    }
-    context.settings.page.select_tab(kStartEventsTab);
-    auto* box = find<QCheckBox>(u"sdown(0)"_s);
-    find<QLineEdit>(u"min_txt(0)"_s)->setFocus(Qt::OtherFocusReason);
-    const QImage without = box->grab().toImage();
-    press(Qt::Key_Tab);
-    ASSERT_TRUE(box->hasFocus());
-    EXPECT_NE(box->grab().toImage(), without) << "the focus is not seen on a caption-less box";
-}
-
-// Each box belongs to the window on the screen (kBoxOwners): its transient
-// parent, which the window manager keeps behind it.
-TEST_F(MainWindowTest, EachBoxBelongsToTheWindowOnTheScreen) {
-    qt::QtMessageBoxes boxes;
-    boxes.set_windows(&progress, &window);
-    const QWidget* owners[] = {nullptr, &progress, &window};  // by face::BoxOwner
-    for (const auto& c : kBoxOwners) {
-        window.set_window_visible(c.main_shown);
-        c.progress_shown ? progress.presenter().show() : progress.presenter().hide();
-        const QWindow* transient = window.windowHandle();
-        QTimer::singleShot(0, [&] {
-            transient = QApplication::activeModalWidget()->windowHandle()->transientParent();
-            boxes.close_open_boxes();
-        });
-        boxes.show_box("確認", "text", box_style::kOk, nullptr);
-        const QWidget* owner = owners[static_cast<int>(c.owner)];
-        EXPECT_EQ(transient, owner != nullptr ? owner->windowHandle() : nullptr) << c.name;
     }
 }
 

@@ -56,8 +56,7 @@ protected:
         SendMessageW(button, BM_CLICK, 0, 0);
         pump();
     }
-    // A real key press, with Ctrl and Shift if asked, through the program's
-    // own message loop.
+    // A real key press (with Ctrl, Shift) through the program's message loop.
     void press(BYTE key, bool control = false, bool shift = false) {
         std::vector<BYTE> keys = {VK_CONTROL, VK_SHIFT, key};  // let go in reverse
         std::erase(keys, control ? 0 : VK_CONTROL);
@@ -146,15 +145,15 @@ TEST_F(Win32SettingsWindow, SavesAreCheckedOrWrittenAndShownAgainThenClosingEnds
 TEST_F(Win32SettingsWindow, TheKeyboardAloneTurnsThePagesAndShowsWhereItIs) {
     // By face::Key.
     constexpr BYTE kKeys[] = {VK_TAB, VK_PRIOR, VK_NEXT, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN};
+    HWND strip = window_.tabs();
     for (const PageKeyStep& s : kPageKeySteps) {
         if (s.from != nullptr) {
             SetFocus(control(s.from));
         }
         press(kKeys[static_cast<int>(s.key)], s.control, s.shift);
-        EXPECT_EQ(SendMessageW(window_.tabs(), TCM_GETCURSEL, 0, 0), s.page) << s.name;
+        EXPECT_EQ(SendMessageW(strip, TCM_GETCURSEL, 0, 0), s.page) << s.name;
         HWND focus = GetFocus();
-        EXPECT_EQ(focus == window_.tabs() ? "strip" : win32::control_name(GetDlgCtrlID(focus)),
-                  s.to)
+        EXPECT_EQ(focus == strip ? "strip" : win32::control_name(GetDlgCtrlID(focus)), s.to)
             << s.name;
     }
     context_.settings.page.select_tab(kStartEventsTab);
@@ -254,9 +253,10 @@ TEST_F(Win32SettingsWindow, ALongPathKeepsToItsLineShortenedInTheMiddle) {
     EXPECT_LE(width, line.right - line.left);
 }
 
-// Each box belongs to the window on the screen (kBoxOwners). Once the session
-// ends nobody is there to click: a real Yes/No box is ended from inside its
-// own modal loop (one left open would hang the test).
+// Each box belongs to the window on the screen, which then cannot come over
+// it: the progress dialog during a run, else the settings window. Once the
+// session ends nobody is there to click: a real Yes/No box is ended from
+// inside its own modal loop (one left open would hang the test).
 win32::Win32MessageBoxes* g_boxes = nullptr;
 HWND g_owner = nullptr;
 
@@ -264,19 +264,23 @@ TEST_F(Win32SettingsWindow, EachBoxBelongsToTheWindowOnTheScreenAndEndsWithTheSe
     win32::Win32MessageBoxes boxes;
     boxes.set_windows(progress_.hwnd(), window_.hwnd());
     g_boxes = &boxes;
-    const HWND owners[] = {nullptr, progress_.hwnd(), window_.hwnd()};  // by face::BoxOwner
-    for (const auto& c : kBoxOwners) {
+    const struct {
+        const char* name;
+        bool main_shown, progress_shown;
+        HWND owner;
+    } cases[] = {{"tray_only", false, false, nullptr},
+                 {"settings_window", true, false, window_.hwnd()},
+                 {"during_a_run", true, true, progress_.hwnd()}};
+    for (const auto& c : cases) {
         window_.set_window_visible(c.main_shown);
         c.progress_shown ? progress_.view().show() : progress_.view().hide();
         const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) {
             g_owner = GetWindow(FindWindowW(L"#32770", nullptr), GW_OWNER);
             g_boxes->close_open_boxes();
         });
-        EXPECT_EQ(boxes.show_box("Tarvenix", "終了しますか？", box_style::kYesNo, nullptr),
-                  IDCANCEL)
-            << c.name;
+        EXPECT_EQ(boxes.show_box("Tarvenix", "?", box_style::kYesNo, nullptr), IDCANCEL) << c.name;
         KillTimer(nullptr, timer);
-        EXPECT_EQ(g_owner, owners[static_cast<int>(c.owner)]) << c.name;
+        EXPECT_EQ(g_owner, c.owner) << c.name;
         EXPECT_NE(IsWindowEnabled(window_.hwnd()), FALSE) << c.name << ": left disabled";
     }
     g_boxes = nullptr;
