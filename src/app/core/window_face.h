@@ -179,6 +179,7 @@ std::optional<int> turned_page(int current, Key key, bool control, bool shift, b
 // settings window while it is on the screen (not minimised), else none.
 enum class BoxOwner : std::uint8_t { kNone, kProgressDialog, kMainWindow };
 BoxOwner box_owner(bool progress_shown, bool main_window_shown);
+
 // The tray icon's menus: `mnumain` (left button) and `help` (right button);
 // also the main window's menu bar while it stands in for the tray.
 const std::array<MenuTable, 2>& tray_menus();
