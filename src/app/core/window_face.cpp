@@ -291,6 +291,26 @@ const std::array<std::string_view, kTabCount>& tab_captions() {
     return captions;
 }
 
+std::optional<int> turned_page(int current, Key key, bool control, bool shift, bool on_strip) {
+    for (const PageKey& k : kPageKeys) {
+        if (k.key != key || k.control != control || k.shift != shift || (!control && !on_strip)) {
+            continue;
+        }
+        const int next = current + k.step;
+        if (control) {
+            return (next + kTabCount) % kTabCount;
+        }
+        return next >= 0 && next < kTabCount ? std::optional<int>(next) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+BoxOwner box_owner(bool progress_shown, bool main_window_shown) {
+    return progress_shown      ? BoxOwner::kProgressDialog
+           : main_window_shown ? BoxOwner::kMainWindow
+                               : BoxOwner::kNone;
+}
+
 const std::array<MenuTable, 2>& tray_menus() {
     static const std::array<MenuTable, 2> menus = {
         MenuTable{"mnumain",

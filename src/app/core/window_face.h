@@ -145,6 +145,42 @@ inline constexpr Twips kSettingsTabs{120, 120, 5535, 4095};
 inline constexpr int kTabsPerRow = 4;
 inline constexpr Twips kPageArea{0, 0, 5415, 2955};
 const std::array<std::string_view, kTabCount>& tab_captions();
+
+// The keys that turn the settings pages, as both front ends name them.
+enum class Key : std::uint8_t { kTab, kPageUp, kPageDown, kLeft, kRight, kUp, kDown };
+
+// A key that turns the pages by `step`. The Ctrl keys work wherever the focus
+// is in the window and go round past the last page to the first and back, as
+// in any tabbed window; the arrows move along the tab strip while it has the
+// focus and stop at its ends, as on any tab strip. Where the focus was on the
+// page that is turned away, it goes to the tab strip, so it is never left on
+// a control that cannot be seen.
+struct PageKey {
+    Key key;
+    bool control;
+    bool shift;
+    int step;
+};
+inline constexpr std::array<PageKey, 8> kPageKeys = {{
+    {Key::kTab, true, false, 1},
+    {Key::kTab, true, true, -1},
+    {Key::kPageDown, true, false, 1},
+    {Key::kPageUp, true, false, -1},
+    {Key::kRight, false, false, 1},
+    {Key::kDown, false, false, 1},
+    {Key::kLeft, false, false, -1},
+    {Key::kUp, false, false, -1},
+}};
+// The page a key press turns to from `current`; nullopt for a key that turns
+// none there (an arrow away from the strip, a key of no entry).
+std::optional<int> turned_page(int current, Key key, bool control, bool shift, bool on_strip);
+
+// The window a message box belongs to, so that it stays in front of it and
+// goes where it goes: the progress dialog while a run shows it, else the
+// settings window while it is on the screen (not minimised), else none.
+enum class BoxOwner : std::uint8_t { kNone, kProgressDialog, kMainWindow };
+BoxOwner box_owner(bool progress_shown, bool main_window_shown);
+
 // The tray icon's menus: `mnumain` (left button) and `help` (right button);
 // also the main window's menu bar while it stands in for the tray.
 const std::array<MenuTable, 2>& tray_menus();

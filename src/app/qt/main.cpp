@@ -79,6 +79,7 @@ int main(int argc, char* argv[]) {
     window.set_desktop(desktop);
     desktop.set_tray_host(&controller.tray());
     folders.set_parent(&window);
+    boxes.set_windows(&progress, &window);
 
     if (termination_handle >= 0) {
         auto* notifier = new QSocketNotifier(termination_handle, QSocketNotifier::Read, &app);

@@ -1,5 +1,6 @@
 #include "app/qt/main_window.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -72,6 +74,19 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
             page_.select_tab(index);
         }
     });
+    // The Ctrl keys that turn the pages, wherever the focus is in the window.
+    static const std::map<face::Key, Qt::Key> keys = {{face::Key::kTab, Qt::Key_Tab},
+                                                      {face::Key::kPageUp, Qt::Key_PageUp},
+                                                      {face::Key::kPageDown, Qt::Key_PageDown}};
+    for (const face::PageKey& k : face::kPageKeys) {
+        if (k.control) {
+            const Qt::KeyboardModifiers held =
+                Qt::ControlModifier | (k.shift ? Qt::ShiftModifier : Qt::NoModifier);
+            const QKeySequence sequence(QKeyCombination(held, keys.at(k.key)));
+            connect(new QShortcut(sequence, this), &QShortcut::activated, this,
+                    [this, k] { turn_page(k); });
+        }
+    }
 
     // Each control that shows a settings-page control changes it too.
     std::map<Control, QButtonGroup*> groups;
@@ -201,6 +216,19 @@ void MainWindow::on_page_event(const PageEvent& event) {
             break;
         }
     }
+}
+
+void MainWindow::turn_page(const face::PageKey& key) {
+    const auto next =
+        face::turned_page(page_.selected_tab(), key.key, key.control, key.shift, false);
+    if (!next) {
+        return;
+    }
+    if (const QWidget* shown = tabs_->currentWidget();
+        shown != nullptr && shown->isAncestorOf(QApplication::focusWidget())) {
+        tabs_->rows()->setFocus(Qt::TabFocusReason);
+    }
+    page_.select_tab(*next);
 }
 
 void MainWindow::redraw_title_bar() {

@@ -81,6 +81,8 @@ private:
     void show_control(ControlId id);
     void on_page_event(const PageEvent& event);
     void redraw_title_bar();
+    // Turns the settings pages by a Ctrl key of the core's page keys.
+    void turn_page(const face::PageKey& key);
 
     SettingsPage& page_;
     ProgressDialog& progress_;

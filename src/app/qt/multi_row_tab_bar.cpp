@@ -4,6 +4,9 @@
 #include <QStyleOptionTab>
 #include <QStylePainter>
 #include <algorithm>
+#include <map>
+
+#include "app/core/window_face.h"
 
 namespace tarvenix::qt {
 
@@ -128,6 +131,23 @@ void MultiRowTabBar::mouseMoveEvent(QMouseEvent* event) {
 
 void MultiRowTabBar::mouseDoubleClickEvent(QMouseEvent* event) {
     event->ignore();
+}
+
+void MultiRowTabBar::keyPressEvent(QKeyEvent* event) {
+    static const std::map<int, face::Key> arrows = {{Qt::Key_Left, face::Key::kLeft},
+                                                    {Qt::Key_Right, face::Key::kRight},
+                                                    {Qt::Key_Up, face::Key::kUp},
+                                                    {Qt::Key_Down, face::Key::kDown}};
+    const auto arrow = arrows.find(event->key());
+    const Qt::KeyboardModifiers held = event->modifiers() & ~Qt::KeypadModifier;
+    if (arrow == arrows.end() || held != Qt::NoModifier) {
+        QTabBar::keyPressEvent(event);
+        return;
+    }
+    if (const auto next = face::turned_page(currentIndex(), arrow->second, false, false, true)) {
+        setCurrentIndex(*next);
+    }
+    event->accept();
 }
 
 SettingsTabWidget::SettingsTabWidget(int tabs_per_row, QWidget* parent)

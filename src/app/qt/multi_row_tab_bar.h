@@ -28,6 +28,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     // Left to the window behind: a double-click on the tabs opens About.
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // The arrows move along the rows as the core's page keys say.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     int row_height() const;

@@ -20,6 +20,7 @@
 #include <limits>
 #include <thread>
 
+#include "app/core/window_face.h"
 #include "app/qt/dialog_frame.h"
 #include "app/qt/display_link.h"
 #include "app/qt/ui_common.h"
@@ -132,9 +133,11 @@ std::int16_t answer_for(QMessageBox::StandardButton pressed) {
 
 std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view caption,
                                                             std::string_view text,
-                                                            std::int32_t style) {
+                                                            std::int32_t style, QWidget* owner) {
     const BoxButtons buttons = buttons_for(style);
-    auto box = std::make_unique<ProgramMessageBox>(buttons.escape != QMessageBox::NoButton);
+    // A box with its window as parent is that window's transient: the window
+    // manager keeps it in front of the window, whichever of the two is clicked.
+    auto box = std::make_unique<ProgramMessageBox>(buttons.escape != QMessageBox::NoButton, owner);
     box->setWindowTitle(to_qstring(caption));
     box->setTextFormat(Qt::PlainText);
     // "\r\n" and "\r" line ends as the box shows them.
@@ -160,7 +163,7 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
     // The help topic of a box points into a Windows help file that cannot be
     // shown here; the box is shown without its help.
     const BoxButtons buttons = buttons_for(style);
-    const std::unique_ptr<ProgramMessageBox> shown_box = make_box(caption, text, style);
+    const std::unique_ptr<ProgramMessageBox> shown_box = make_box(caption, text, style, owner());
     ProgramMessageBox& box = *shown_box;
     open_.push_back(&box);
     box.exec();
@@ -173,6 +176,20 @@ std::int16_t QtMessageBoxes::show_box(std::string_view caption, std::string_view
     }
     // Closed some other way (the application quitting under it).
     return buttons.escape != QMessageBox::NoButton ? answer_for(buttons.escape) : button::kNo;
+}
+
+QWidget* QtMessageBoxes::owner() const {
+    const bool main_shown =
+        main_window_ && main_window_->isVisible() && !main_window_->isMinimized();
+    switch (face::box_owner(progress_dialog_ && progress_dialog_->isVisible(), main_shown)) {
+        case face::BoxOwner::kProgressDialog:
+            return progress_dialog_;
+        case face::BoxOwner::kMainWindow:
+            return main_window_;
+        case face::BoxOwner::kNone:
+            break;
+    }
+    return nullptr;
 }
 
 void QtMessageBoxes::close_open_boxes() {

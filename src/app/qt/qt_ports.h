@@ -39,12 +39,23 @@ public:
     std::int16_t show_box(std::string_view caption, std::string_view text, std::int32_t style,
                           const HelpReference* help) override;
     void close_open_boxes() override;
+    // The program's windows a box may belong to (the core's face::box_owner
+    // picks one as each box opens); a box without one stands alone.
+    void set_windows(QWidget* progress_dialog, QWidget* main_window) {
+        progress_dialog_ = progress_dialog;
+        main_window_ = main_window;
+    }
 
     // The box `show_box` shows, not shown yet.
     static std::unique_ptr<ProgramMessageBox> make_box(std::string_view caption,
-                                                       std::string_view text, std::int32_t style);
+                                                       std::string_view text, std::int32_t style,
+                                                       QWidget* owner = nullptr);
 
 private:
+    QWidget* owner() const;
+
+    QPointer<QWidget> progress_dialog_;
+    QPointer<QWidget> main_window_;
     // The boxes open now, innermost last (a box can open inside another's
     // event loop).
     std::vector<QMessageBox*> open_;

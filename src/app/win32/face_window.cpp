@@ -106,6 +106,8 @@ HWND FaceWindow::make(const face::ControlRow& c, HWND parent) {
                                 kFirstControlId + at, font, s.ex_style);
     if (c.kind == Kind::kIcon) {
         SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(program_icon()), 0);
+    } else if (c.kind == Kind::kCheck && c.text.empty()) {
+        mark_focus_without_caption(control);
     } else if (c.kind == Kind::kLabel && !c.text.empty() && !c.path) {
         fit_label(control);
     }

@@ -58,6 +58,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         window.set_controller(&controller);
         desktop.set_tray_host(&controller.tray());
         folders.set_owner(window.hwnd());
+        boxes.set_windows(progress.hwnd(), window.hwnd());
 
         controller.start_up();
         controller.after_event();

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <map>
+
 #include "common/platform/termination.h"
 
 namespace tarvenix::win32 {
@@ -213,6 +215,61 @@ void MainWindow::on_page_event(const PageEvent& event) {
     }
 }
 
+bool MainWindow::on_key(WPARAM key) {
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    if (GetKeyState(VK_MENU) < 0) {
+        return false;
+    }
+    if (key == VK_TAB && !control) {
+        return tab_by_strip(shift);
+    }
+    static const std::map<WPARAM, face::Key> keys = {
+        {VK_TAB, face::Key::kTab},       {VK_PRIOR, face::Key::kPageUp},
+        {VK_NEXT, face::Key::kPageDown}, {VK_LEFT, face::Key::kLeft},
+        {VK_RIGHT, face::Key::kRight},   {VK_UP, face::Key::kUp},
+        {VK_DOWN, face::Key::kDown}};
+    const auto k = keys.find(key);
+    HWND focus = GetFocus();
+    if (k == keys.end()) {
+        return false;
+    }
+    const int shown = page_.selected_tab();
+    const auto next = face::turned_page(shown, k->second, control, shift, focus == tabs_);
+    if (!next) {
+        return focus == tabs_ && !control;  // the strip's own arrows do only what the core says
+    }
+    if (focus != nullptr && IsChild(pages_[static_cast<std::size_t>(shown)]->hwnd(), focus)) {
+        show_focus_marks(hwnd());
+        SetFocus(tabs_);
+    }
+    page_.select_tab(*next);
+    return true;
+}
+
+bool MainWindow::tab_by_strip(bool back) {
+    // The dialog keyboard takes the tab control, which holds the pages, for
+    // a container and never stops on it: the strip's stop is made here, after
+    // the window's buttons and before the shown page's controls.
+    HWND page = pages_[static_cast<std::size_t>(page_.selected_tab())]->hwnd();
+    HWND focus = GetFocus();
+    HWND next = nullptr;
+    if (focus == tabs_) {
+        next =
+            back ? GetNextDlgTabItem(hwnd(), tabs_, TRUE) : GetNextDlgTabItem(page, nullptr, FALSE);
+    } else if (focus != nullptr && IsChild(hwnd(), focus)) {
+        const bool in_page = IsChild(page, focus) != FALSE;
+        const bool to_page = IsChild(page, GetNextDlgTabItem(hwnd(), focus, back)) != FALSE;
+        next = in_page != to_page && in_page == back ? tabs_ : nullptr;
+    }
+    if (next == nullptr) {
+        return false;
+    }
+    show_focus_marks(hwnd());
+    SetFocus(next);
+    return true;
+}
+
 // --- events ------------------------------------------------------------------------
 
 void MainWindow::forward(const Command& command) {
@@ -304,6 +361,8 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         case kLeftMessage:
             on_left(static_cast<int>(wparam));
             return 0;
+        case kPreviewKeyMessage:
+            return on_key(reinterpret_cast<const MSG*>(lparam)->wParam) ? 1 : 0;
         case TrayIcon::kCallbackMessage: {
             const auto mouse = static_cast<std::int32_t>(LOWORD(lparam));
             forward([mouse](AppController& c) { c.on_tray_message(mouse); });

@@ -127,6 +127,10 @@ private:
     void show(const face::ControlRow& c);
     void on_page_event(const PageEvent& event);
     void show_tab(int index);
+    // A key press the window takes before the dialog keyboard: the core's
+    // page keys, and Tab where it stops on the tab strip.
+    bool on_key(WPARAM key);
+    bool tab_by_strip(bool back);
     void end_program();
 
     SettingsPage& page_;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/win32/win_util.h"
 
@@ -33,13 +34,45 @@ std::wstring box_text(std::string_view text) {
 
 std::int16_t Win32MessageBoxes::show_box(std::string_view caption, std::string_view text,
                                          std::int32_t style, const HelpReference* /*help*/) {
-    // Modal to the whole program (every window of the thread is disabled),
-    // and in front: the program mostly lives in the tray, with no window of
-    // its own on screen to hold the box.
-    const UINT modal = (style & MB_SYSTEMMODAL) != 0 ? 0 : MB_TASKMODAL;
-    return static_cast<std::int16_t>(
-        MessageBoxW(nullptr, box_text(text).c_str(), widen(caption).c_str(),
-                    static_cast<UINT>(style) | MB_SETFOREGROUND | modal));
+    // A box owned by the window on the screen stays in front of it: a click
+    // on that (disabled) window cannot bring it over the box.
+    HWND owner = nullptr;
+    switch (face::box_owner(
+        IsWindowVisible(progress_dialog_) != FALSE,
+        IsWindowVisible(main_window_) != FALSE && IsIconic(main_window_) == FALSE)) {
+        case face::BoxOwner::kProgressDialog:
+            owner = progress_dialog_;
+            break;
+        case face::BoxOwner::kMainWindow:
+            owner = main_window_;
+            break;
+        case face::BoxOwner::kNone:
+            break;
+    }
+    // Modal to the whole program, and in front: with no owner the box
+    // disables every window of the thread itself (MB_TASKMODAL); with one it
+    // disables only the owner, so the others are disabled here while it is up.
+    std::vector<HWND> disabled{owner};
+    if (owner != nullptr) {
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM list) -> BOOL {
+                auto& windows = *reinterpret_cast<std::vector<HWND>*>(list);
+                if (window != windows.front() && IsWindowVisible(window) != FALSE &&
+                    EnableWindow(window, FALSE) == FALSE) {
+                    windows.push_back(window);
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&disabled));
+    }
+    const UINT modal = (style & MB_SYSTEMMODAL) != 0 || owner != nullptr ? 0 : MB_TASKMODAL;
+    const int answer = MessageBoxW(owner, box_text(text).c_str(), widen(caption).c_str(),
+                                   static_cast<UINT>(style) | MB_SETFOREGROUND | modal);
+    for (std::size_t i = 1; i < disabled.size(); ++i) {
+        EnableWindow(disabled[i], TRUE);
+    }
+    return static_cast<std::int16_t>(answer);
 }
 
 void Win32MessageBoxes::close_open_boxes() {
@@ -73,8 +106,13 @@ void Win32Sound::play_sound_file(std::string_view path) {
 
 void Win32EventPump::dispatch(MSG& msg) {
     HWND top = msg.hwnd != nullptr ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    if (top != nullptr && Window::is_program_window(top) &&
-        (GetWindowLongPtrW(top, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 &&
+    if (top == nullptr || !Window::is_program_window(top)) {
+        top = nullptr;
+    } else if (msg.message == WM_KEYDOWN &&
+               SendMessageW(top, kPreviewKeyMessage, 0, reinterpret_cast<LPARAM>(&msg)) != 0) {
+        return;
+    }
+    if (top != nullptr && (GetWindowLongPtrW(top, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) != 0 &&
         IsDialogMessageW(top, &msg) != FALSE) {
         return;
     }

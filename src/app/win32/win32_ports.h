@@ -27,6 +27,16 @@ public:
     // boxes and the folder picker) as if it was cancelled; the calls that
     // opened them return.
     void close_open_boxes() override;
+    // The program's windows a box may belong to (the core's face::box_owner
+    // picks one as each box opens); a box without one stands alone.
+    void set_windows(HWND progress_dialog, HWND main_window) {
+        progress_dialog_ = progress_dialog;
+        main_window_ = main_window;
+    }
+
+private:
+    HWND progress_dialog_ = nullptr;
+    HWND main_window_ = nullptr;
 };
 
 class Win32Sound final : public SoundPort {

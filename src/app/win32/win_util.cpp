@@ -1,5 +1,7 @@
 #include "app/win32/win_util.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -138,6 +140,50 @@ void fit_label(HWND label) {
     r.bottom = std::max<LONG>(r.bottom, r.top + extent.cy);
     SetWindowPos(label, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+namespace {
+
+LRESULT CALLBACK with_focus_mark(HWND box, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                 DWORD_PTR) {
+    const LRESULT result = DefSubclassProc(box, message, wparam, lparam);
+    switch (message) {
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_UPDATEUISTATE:
+        case BM_SETCHECK:
+        case BM_SETSTATE:
+            // The button draws these changes straight away, over the frame.
+            InvalidateRect(box, nullptr, TRUE);
+            break;
+        case WM_PAINT:
+            if (GetFocus() == box &&
+                (SendMessageW(box, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0) {
+                RECT r{};
+                GetClientRect(box, &r);
+                HDC dc = GetDC(box);
+                const COLORREF ink = GetSysColor(COLOR_WINDOWTEXT);
+                for (LONG x = r.left; x < r.right; x += 2) {
+                    SetPixel(dc, x, r.top, ink);
+                    SetPixel(dc, x, r.bottom - 1, ink);
+                }
+                for (LONG y = r.top; y < r.bottom; y += 2) {
+                    SetPixel(dc, r.left, y, ink);
+                    SetPixel(dc, r.right - 1, y, ink);
+                }
+                ReleaseDC(box, dc);
+            }
+            break;
+        default:
+            break;
+    }
+    return result;
+}
+
+}  // namespace
+
+void mark_focus_without_caption(HWND check_box) {
+    SetWindowSubclass(check_box, &with_focus_mark, 0, 0);
 }
 
 bool Window::is_program_window(HWND window) {

@@ -51,6 +51,20 @@ HWND make_control(HWND parent, const wchar_t* window_class, std::wstring_view te
 // aligned, within its parent and clear of its edges, and to one line's height.
 void fit_label(HWND label);
 
+// The keyboard is in use: the window's controls show where the focus is from
+// now on (the dialog keyboard does the same on Tab and the arrows).
+inline void show_focus_marks(HWND window) {
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
+// A check box without a caption has no text for the system to draw the focus
+// around, so it would never show that it has the keyboard: it draws a dotted
+// frame of its own while it has the focus.
+void mark_focus_without_caption(HWND check_box);
+
+// Sent by the message loop to a program window with each key press (lParam:
+// the MSG) before the dialog keyboard sees it; nonzero: the window took it.
+inline constexpr UINT kPreviewKeyMessage = WM_APP + 4;
+
 // A window whose messages go to a C++ object. Derived classes create their
 // window with create_window and handle what they need in handle_message.
 class Window {

@@ -43,6 +43,10 @@ printf 'new\n' > "$work/src/locked.txt"
 printf 'old\n' > "$work/dst/locked.txt/inside"
 start run '\[Start\] \[Prg open\]'
 on_screen '^Error$' || fail "no copy-failure box on screen"
+# The box belongs to the progress dialog, which the window manager keeps behind it.
+dialog=$(printf '0x%x' "$(xdotool search --onlyvisible --name 'バックアップ中' | head -n 1)")
+xprop -id "$(xdotool search --onlyvisible --name '^Error$' | head -n 1)" WM_TRANSIENT_FOR |
+    grep -q "# $dialog\$" || fail "the box does not belong to the progress dialog"
 terminate
 failed=('[Message] = Error: ファイルをコピーできません！' '[Message] = Error: バックアップが中止されました！ [?]')
 expect_history '[Start] [Prg open]' "${failed[@]}" '[Cancel] [Prg open]' \

@@ -43,6 +43,7 @@
 #include "engine/backup_engine.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "support/window_keys.h"
 
 using namespace Qt::StringLiterals;
 
@@ -210,6 +211,25 @@ TEST_F(MainWindowTest, EveryWindowShowsItsTableWholeAndClosesAsTheUserExpects) {
         }
     }
     QApplication::setFont(program_font);
+}
+
+// The keyboard alone turns every page (kPageKeySteps).
+TEST_F(MainWindowTest, TheKeyboardAloneTurnsEveryPage) {
+    show_window();
+    QWidget* strip = window.settings_tabs()->rows();
+    constexpr Qt::Key kKeys[] = {Qt::Key_Tab,   Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Left,
+                                 Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down};  // by face::Key
+    for (const PageKeyStep& s : kPageKeySteps) {
+        if (s.from != nullptr) {
+            find<QWidget>(QString::fromUtf8(s.from))->setFocus(Qt::OtherFocusReason);
+        }
+        QTest::keyClick(window.windowHandle(), kKeys[static_cast<int>(s.key)],
+                        (s.control ? Qt::ControlModifier : Qt::NoModifier) |
+                            (s.shift ? Qt::ShiftModifier : Qt::NoModifier));
+        EXPECT_EQ(window.settings_tabs()->currentIndex(), s.page) << s.name;
+        const QWidget* focus = QApplication::focusWidget();
+        EXPECT_EQ(focus == strip ? "strip" : focus->objectName().toStdString(), s.to) << s.name;
+    }
 }
 
 // The menu `click` pops up (`later` for another process's click), closed again.

@@ -13,6 +13,7 @@
 #include "common/system_ports.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
+#include "support/window_keys.h"
 
 namespace tarvenix::testing {
 namespace {
@@ -54,6 +55,17 @@ protected:
     void click(HWND button) {
         SendMessageW(button, BM_CLICK, 0, 0);
         pump();
+    }
+    // A real key press (with Ctrl, Shift) through the program's message loop.
+    void press(BYTE key, bool control = false, bool shift = false) {
+        std::vector<BYTE> keys = {VK_CONTROL, VK_SHIFT, key};  // let go in reverse
+        std::erase(keys, control ? 0 : VK_CONTROL);
+        std::erase(keys, shift ? 0 : VK_SHIFT);
+        for (std::size_t i = 0; i < 2 * keys.size(); ++i) {
+            const bool up = i >= keys.size();
+            keybd_event(keys[up ? 2 * keys.size() - 1 - i : i], 0, up ? KEYEVENTF_KEYUP : 0, 0);
+        }
+        pump_.wait_for_events(0);
     }
 
     TempDir dir_;
@@ -126,6 +138,43 @@ TEST_F(Win32SettingsWindow, SavesAreCheckedOrWrittenAndShownAgainThenClosingEnds
     SendMessageW(window_.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(controller_.shut_down());
     EXPECT_EQ(window_.hwnd(), nullptr) << "the window outlived the shut-down sequence";
+}
+
+// The keyboard alone turns every page (kPageKeySteps), and a caption-less
+// check box shows that it has the focus.
+TEST_F(Win32SettingsWindow, TheKeyboardAloneTurnsThePagesAndShowsWhereItIs) {
+    // By face::Key.
+    constexpr BYTE kKeys[] = {VK_TAB, VK_PRIOR, VK_NEXT, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN};
+    HWND strip = window_.tabs();
+    for (const PageKeyStep& s : kPageKeySteps) {
+        if (s.from != nullptr) {
+            SetFocus(control(s.from));
+        }
+        press(kKeys[static_cast<int>(s.key)], s.control, s.shift);
+        EXPECT_EQ(SendMessageW(strip, TCM_GETCURSEL, 0, 0), s.page) << s.name;
+        HWND focus = GetFocus();
+        EXPECT_EQ(focus == strip ? "strip" : win32::control_name(GetDlgCtrlID(focus)), s.to)
+            << s.name;
+    }
+    context_.settings.page.select_tab(kStartEventsTab);
+    HWND box = control("sdown(0)");
+    const auto picture = [box] {
+        UpdateWindow(box);
+        RECT r{};
+        GetClientRect(box, &r);
+        std::vector<COLORREF> dots;
+        HDC dc = GetDC(box);
+        for (LONG at = 0; at < r.right * r.bottom; ++at) {
+            dots.push_back(GetPixel(dc, at % r.right, at / r.right));
+        }
+        ReleaseDC(box, dc);
+        return dots;
+    };
+    SetFocus(control("min_txt(0)"));
+    const std::vector<COLORREF> without = picture();
+    press(VK_TAB);
+    ASSERT_EQ(GetFocus(), box);
+    EXPECT_NE(picture(), without) << "the focus is not seen on a caption-less box";
 }
 
 // A label's text as its font draws it, and where the label is in `window`.
@@ -204,20 +253,37 @@ TEST_F(Win32SettingsWindow, ALongPathKeepsToItsLineShortenedInTheMiddle) {
     EXPECT_LE(width, line.right - line.left);
 }
 
-// Once the session ends nobody is there to click: a real Yes/No box is ended
-// from inside its own modal loop (one left open would hang the test).
+// Each box belongs to the window on the screen, which then cannot come over
+// it: the progress dialog during a run, else the settings window. Once the
+// session ends nobody is there to click: a real Yes/No box is ended from
+// inside its own modal loop (one left open would hang the test).
 win32::Win32MessageBoxes* g_boxes = nullptr;
+HWND g_owner = nullptr;
 
-TEST(Win32MessageBoxes, CloseOpenBoxesEndsABoxThatWaitsForAClick) {
-    // The windows of the tests before posted WM_QUIT as they closed, which
-    // would end the box's loop: drained first.
-    pump();
+TEST_F(Win32SettingsWindow, EachBoxBelongsToTheWindowOnTheScreenAndEndsWithTheSession) {
     win32::Win32MessageBoxes boxes;
+    boxes.set_windows(progress_.hwnd(), window_.hwnd());
     g_boxes = &boxes;
-    const UINT_PTR timer =
-        SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) { g_boxes->close_open_boxes(); });
-    EXPECT_EQ(boxes.show_box("Tarvenix", "終了しますか？", box_style::kYesNo, nullptr), IDCANCEL);
-    KillTimer(nullptr, timer);
+    const struct {
+        const char* name;
+        bool main_shown, progress_shown;
+        HWND owner;
+    } cases[] = {{"tray_only", false, false, nullptr},
+                 {"settings_window", true, false, window_.hwnd()},
+                 {"during_a_run", true, true, progress_.hwnd()}};
+    for (const auto& c : cases) {
+        window_.set_window_visible(c.main_shown);
+        c.progress_shown ? progress_.view().show() : progress_.view().hide();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) {
+            g_owner = GetWindow(FindWindowW(L"#32770", nullptr), GW_OWNER);
+            g_boxes->close_open_boxes();
+        });
+        EXPECT_EQ(boxes.show_box("Tarvenix", "?", box_style::kYesNo, nullptr), IDCANCEL) << c.name;
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(g_owner, c.owner) << c.name;
+        EXPECT_NE(IsWindowEnabled(window_.hwnd()), FALSE) << c.name << ": left disabled";
+    }
+    g_boxes = nullptr;
 }
 
 // Standing in for a missing tray the window carries the two menus, and

@@ -1,7 +1,7 @@
 // What the windows of a running Tarvenix or of its installer show, for the
 // scripts that drive them on wine's desktop (the probe runs there too):
 //   window_probe OUT state [text=T]  the settings tab, the focused control, its text
-//   window_probe OUT box         the text of the program's message box
+//   window_probe OUT box         the text of the settings window's message box
 //   window_probe OUT button ID   where on the screen that box's button ID is, "x y"
 //   window_probe OUT menu        "shown" once a popup menu (the tray's) is on the screen
 //   window_probe OUT control ID  the text of control ID once the installer (its page) holds it
@@ -33,20 +33,12 @@ HWND wait_for(const std::function<HWND()>& find) {
     return found;
 }
 
-// A visible message box of the thread that owns `window`.
+// A visible message box that belongs to `window`, which keeps it in front.
 HWND box_of(HWND window) {
     HWND box = nullptr;
-    EnumThreadWindows(
-        GetWindowThreadProcessId(window, nullptr),
-        [](HWND w, LPARAM found) {
-            wchar_t name[16] = {};
-            GetClassNameW(w, name, 16);
-            if (std::wstring_view(name) == L"#32770" && IsWindowVisible(w) != FALSE) {
-                *reinterpret_cast<HWND*>(found) = w;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&box));
+    while ((box = FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr &&
+           (IsWindowVisible(box) == FALSE || GetWindow(box, GW_OWNER) != window)) {
+    }
     return box;
 }
 
