@@ -108,9 +108,10 @@ void RunPresenter::run_ended(RunOutcome outcome, std::int16_t trigger) {
             }
             break;
         case RunOutcome::kSystemError:
-        case RunOutcome::kRefused:
             progress_.hide();
             break;
+        case RunOutcome::kRefused:
+            break;  // the run in progress goes on: its dialog stays
     }
 }
 
