@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/run_presenter.h"
 #include "app/qt/progress_dialog.h"
 #include "app/qt/qt_ports.h"
 #include "common/system_ports.h"
@@ -104,8 +105,8 @@ std::pair<int, double> run_once(const char* src, const char* dst, const char* mo
     SettingsStore store(settings, folder + "/system.dat", reporter);
     HistoryLog history(folder + "/history.txt", clock, ui, reporter);
     Vostrel vostrel(ports);
-    BackupEngine engine(
-        EngineServices{settings, store, history, vostrel, reporter, progress, pump, ui});
+    RunPresenter presenter(settings, history, vostrel, reporter, progress, ui);
+    BackupEngine engine(EngineServices{settings, store, vostrel, presenter, pump});
 
     auto& o = settings.model.options;
     o.copy_mode = mode;

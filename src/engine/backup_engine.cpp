@@ -18,8 +18,6 @@ std::optional<T> value_of(platform::Result<T> result) {
     return result ? std::optional<T>(std::move(*result)) : std::nullopt;
 }
 
-constexpr std::int32_t kDefaultBeep = 0;
-
 // A source or destination given with a trailing separator (a root: "/",
 // "C:\") would otherwise give doubled separators when names are joined to it.
 std::string without_trailing_separator(const std::string& folder) {
@@ -135,10 +133,6 @@ platform::Result<bool> source_within_destination(const BackupSet& set) {
                                    set_folder_path(set.dst_folder));
 }
 
-bool BackupEngine::history_on() const {
-    return s_.settings.model.options.records_history();
-}
-
 RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     if (running_) {
         return RunOutcome::kRefused;
@@ -159,30 +153,26 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                               : 1;
     // A stop request cannot outlive the run it was meant for.
     abort_requested = 0;
-    s_.history.write_history(history_kind::kStart, run_trigger, "");
-    s_.progress.show();
+    s_.report.run_started(run_trigger);
     clear_folder_table();
     if (!s_.store.load_settings()) {
         // The loader has told the user; running on half-loaded settings could
         // copy the wrong folders, so the run ends here.
-        s_.progress.hide();
+        s_.report.run_ended(RunOutcome::kSystemError, run_trigger);
         return RunOutcome::kSystemError;
     }
     try {
         for (int k = 0; k < kSetCount; ++k) {
             const BackupSet& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
             if (set.skipped()) {
-                if (history_on()) {
-                    s_.history.write_history(history_kind::kSkippedSet, run_trigger::kNone,
-                                             set.src_folder);
-                }
+                s_.report.set_skipped(set.src_folder);
             } else if (!set.src_folder.empty() && !set.dst_folder.empty()) {
                 if (!set_folder_exists(s_.vostrel, set.src_folder)) {
-                    return missing_folder_end(run_trigger, "コピー元フォルダが見つかりません！",
+                    return missing_folder_end(run_trigger, SetRefusal::kSourceMissing,
                                               set.src_folder);
                 }
                 if (!set_folder_exists(s_.vostrel, set.dst_folder)) {
-                    return missing_folder_end(run_trigger, "コピー先フォルダが見つかりません！",
+                    return missing_folder_end(run_trigger, SetRefusal::kDestinationMissing,
                                               set.dst_folder);
                 }
                 // The walk passes over a destination inside its source; a
@@ -193,14 +183,14 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                     throw error_from_errno(within.error(), FileOperation::kRead, set.src_folder);
                 }
                 if (*within) {
-                    return missing_folder_end(run_trigger, kSourceInDestination, set.src_folder);
+                    return missing_folder_end(run_trigger, SetRefusal::kSourceInDestination,
+                                              set.src_folder);
                 }
-                s_.progress.set_label(ProgressLabel::srcfld, set.src_folder);
-                s_.progress.set_label(ProgressLabel::dstfld, set.dst_folder);
+                s_.report.set_started(set.src_folder, set.dst_folder);
                 s_.pump.process_events();
                 walk_backup_set(k);
                 if (destination_lost_) {
-                    return missing_folder_end(run_trigger, "コピー先フォルダが見つかりません！",
+                    return missing_folder_end(run_trigger, SetRefusal::kDestinationMissing,
                                               set.dst_folder);
                 }
                 // "[Success]" promises the copies are on the disk: flush the
@@ -219,47 +209,36 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
             }
         }
     } catch (const SystemError& error) {
-        return system_error_end(error);
+        return system_error_end(run_trigger, error);
     } catch (const std::bad_alloc&) {
-        return system_error_end(SystemError(
-            error_code::kOutOfMemory, std::string(describe_error_code(error_code::kOutOfMemory))));
+        return system_error_end(
+            run_trigger, SystemError(error_code::kOutOfMemory,
+                                     std::string(describe_error_code(error_code::kOutOfMemory))));
     } catch (const std::exception& error) {
-        return system_error_end(SystemError(error_code::kInternal, error.what()));
+        return system_error_end(run_trigger, SystemError(error_code::kInternal, error.what()));
     }
-    if (history_on()) {
-        s_.history.write_history(history_kind::kSuccess, run_trigger, "");
-    }
-    s_.sound.message_beep(kDefaultBeep);
-    s_.progress.hide();
+    s_.report.run_ended(RunOutcome::kCompleted, run_trigger);
     return RunOutcome::kCompleted;
 }
 
-RunOutcome BackupEngine::missing_folder_end(std::int16_t run_trigger, std::string_view first_line,
+RunOutcome BackupEngine::missing_folder_end(std::int16_t run_trigger, SetRefusal why,
                                             const std::string& folder) {
     abort_requested = 0;
-    s_.vostrel.Msg_Box(s_.vostrel.KindErr,
-                       std::string(first_line) + "\r" + folder + "\rバックアップを中止します！");
-    s_.progress.hide();
-    if (history_on()) {
-        s_.history.write_history(history_kind::kFail, run_trigger, "");
-    }
+    s_.report.set_refused(why, folder);
+    s_.report.run_ended(RunOutcome::kMissingFolder, run_trigger);
     return RunOutcome::kMissingFolder;
 }
 
 RunOutcome BackupEngine::stopped_end(std::int16_t run_trigger) {
     abort_requested = 0;
-    s_.vostrel.Msg_Box(s_.vostrel.KindErr, "バックアップが中止されました！");
-    s_.progress.hide();
-    if (history_on()) {
-        s_.history.write_history(history_kind::kCancel, run_trigger, "");
-    }
+    s_.report.run_ended(RunOutcome::kStopped, run_trigger);
     return RunOutcome::kStopped;
 }
 
-RunOutcome BackupEngine::system_error_end(const SystemError& error) {
+RunOutcome BackupEngine::system_error_end(std::int16_t run_trigger, const SystemError& error) {
     discard_batch();
-    s_.reporter.report_system_error(error);
-    s_.progress.hide();
+    s_.report.system_error(error);
+    s_.report.run_ended(RunOutcome::kSystemError, run_trigger);
     return RunOutcome::kSystemError;
 }
 
@@ -310,7 +289,7 @@ void BackupEngine::walk_backup_set(int k) {
 }
 
 bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
-    s_.progress.set_label(ProgressLabel::subfld, relative);
+    s_.report.folder_entered(relative);
     s_.pump.process_events();
 
     platform::Directory src_dir;
@@ -319,7 +298,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         // A folder that cannot be read is passed over, but never silently: a
         // run that missed it must not look complete in the history.
         if (entries.error() != ENOENT) {
-            record_skipped(dst_base_ + relative);
+            record_skipped(dst_base_ + relative, SkipReason::kUnreadable, entries.error());
         }
         return true;
     }
@@ -451,7 +430,7 @@ std::optional<platform::FileStatus> BackupEngine::entry_status(
     }
     auto st = retrying([&] { return visit.src_dir.status_of(entry.name, false); });
     if (!st && st.error() != ENOENT && entry.type != platform::EntryType::kFolder) {
-        record_skipped(dst_path);  // cannot even be examined
+        record_skipped(dst_path, SkipReason::kUnreadable, st.error());  // cannot even be examined
     }
     return value_of(std::move(st));
 }
@@ -491,7 +470,7 @@ bool BackupEngine::copy_entry(const FolderVisit& visit, FileJob& job) {
         too_long(false, job.src_path);
         return false;
     }
-    s_.progress.file_started(job.name, job.src_status.size);
+    s_.report.file_started(job.name, job.src_status.size);
     s_.pump.process_events();
     copy_one_file(job);
     if (visit.put != nullptr && !job.refused) {
@@ -500,7 +479,7 @@ bool BackupEngine::copy_entry(const FolderVisit& visit, FileJob& job) {
     if (batch_full()) {
         commit_batch();
     }
-    s_.progress.file_finished();
+    s_.report.file_finished();
     s_.pump.process_events();
     return abort_requested != 1;
 }
@@ -584,16 +563,12 @@ std::vector<bool> BackupEngine::case_collisions(
 }
 
 void BackupEngine::too_long(bool folder, const std::string& path) {
-    std::string message =
-        folder ? "フォルダの長さが長すぎます！" : "フォルダ+ファイルの長さが長すぎます！";
-    message += "\rフルパスで255文字以内にして下さい\r\r";
-    message += path;
-    s_.vostrel.Msg_Box(s_.vostrel.KindErr, message);
+    s_.report.path_too_long(folder, path);
     abort_requested = 1;
 }
 
-void BackupEngine::record_skipped(const std::string& dst_path) {
-    s_.history.write_history(history_kind::kSkippedFile, run_trigger::kNone, dst_path);
+void BackupEngine::record_skipped(const std::string& dst_path, SkipReason why, int error) {
+    s_.report.file_skipped(dst_path, why, error);
 }
 
 void BackupEngine::copy_one_file(const FileJob& job) {
@@ -620,14 +595,13 @@ void BackupEngine::copy_one_file(const FileJob& job) {
         }
         const auto skip_open_files = options.skips_open_files();
         if (!skip_open_files) {
-            throw SystemError(error_code::kTypeMismatch,
-                              std::string(describe_error_code(error_code::kTypeMismatch)) +
-                                  error_detail("オープン中のファイルの設定",
-                                               "「" + options.skip_open_files + "」"));
+            s_.report.open_files_option_unreadable(options.skip_open_files);
+            abort_requested = 1;
+            return;
         }
         const bool skip_mode = *skip_open_files;
         if (job.refused) {
-            copy_failed(skip_mode, job.src_path, job.dst_path);
+            copy_failed(skip_mode, job.src_path, job.dst_path, SkipReason::kCaseCollision, 0);
             return;
         }
         if (err == 0) {
@@ -695,7 +669,7 @@ void BackupEngine::copy_one_file(const FileJob& job) {
             return;  // stopped within the copy: the old copy stays
         }
         if (err != 0) {
-            copy_failed(skip_mode, job.src_path, job.dst_path);
+            copy_failed(skip_mode, job.src_path, job.dst_path, SkipReason::kCopyFailed, err);
             return;
         }
         if (pending.staged.pending()) {
@@ -706,7 +680,7 @@ void BackupEngine::copy_one_file(const FileJob& job) {
             batch_.push_back(std::move(pending));
         }
     } catch (const SystemError& error) {
-        s_.reporter.report_system_error(error);
+        s_.report.system_error(error);
         abort_requested = 1;
     }
 }
@@ -723,25 +697,23 @@ bool BackupEngine::destination_gone() {
 }
 
 void BackupEngine::copy_failed(bool skip_mode, const std::string& src_path,
-                               const std::string& dst_path) {
+                               const std::string& dst_path, SkipReason why, int error) {
     if (destination_gone()) {
         abort_requested = 1;  // the set ends as a missing folder
         return;
     }
     if (skip_mode) {
-        record_skipped(dst_path);
+        record_skipped(dst_path, why, error);
         return;
     }
     if (failure_shown_) {
         // The run is stopping: the copies of its last batch that fail too
         // are named in the history, not in a box each.
-        record_skipped(dst_path);
+        record_skipped(dst_path, why, error);
         return;
     }
     failure_shown_ = true;
-    s_.vostrel.Msg_Box(s_.vostrel.KindErr,
-                       "ファイルをコピーできません！\r\rコピー元 = " + src_path + "\rコピー先 = " +
-                           dst_path + "\r\rファイルの属性やフォルダの権限等を確認して下さい。");
+    s_.report.copy_failed(src_path, dst_path, why, error);
     abort_requested = 1;
 }
 
@@ -811,8 +783,9 @@ void BackupEngine::commit_batch() {
     }
     note_flushed(unflushed_bytes_, started);
     for (auto& copy : batch_) {
-        if (!copy.staged.commit()) {
-            copy_failed(copy.skip_mode, copy.src_path, copy.dst_path);
+        if (const auto renamed = copy.staged.commit(); !renamed) {
+            copy_failed(copy.skip_mode, copy.src_path, copy.dst_path, SkipReason::kCopyFailed,
+                        renamed.error());
         }
     }
     discard_batch();

@@ -20,29 +20,19 @@
 #include "common/vostrel.h"
 #include "engine/folder_table.h"
 #include "engine/progress_view.h"
-#include "history/history_log.h"
+#include "engine/run_report.h"
 #include "settings/settings_store.h"
 
 namespace tarvenix {
 
-// What the engine works with; all of it outlives the engine.
+// What the engine works with; all of it outlives the engine. What the user
+// is told of a run goes through `report`.
 struct EngineServices {
     SettingsState& settings;
     SettingsStore& store;
-    HistoryLog& history;
     Vostrel& vostrel;
-    SystemErrorReporter& reporter;
-    ProgressView& progress;
+    RunReport& report;
     EventPumpPort& pump;
-    SoundPort& sound;
-};
-
-enum class RunOutcome {
-    kCompleted,      // every set done: "[Success]"
-    kStopped,        // cancel, copy failure or too-long path: "[Cancel]"
-    kMissingFolder,  // a set's source or destination folder is missing: "[Fail]"
-    kSystemError,    // an unexpected error ended the run: no result line
-    kRefused,        // a run was already in progress: nothing happened
 };
 
 // "#,###,###" of bytes / 1000, rounded: "" below 500 bytes, "1,235" for
@@ -61,9 +51,6 @@ bool set_folder_exists(Vostrel& vostrel, std::string_view text);
 // (a run would then write into its own source), by the folders' identities,
 // so no link or second mount hides it; both folders must exist.
 platform::Result<bool> source_within_destination(const BackupSet& set);
-// What a run and the save say of such a set.
-inline constexpr std::string_view kSourceInDestination =
-    "コピー元フォルダがコピー先フォルダと同じか、その中にあります！";
 
 class BackupEngine {
 public:
@@ -171,7 +158,8 @@ private:
     };
 
     void copy_one_file(const FileJob& job);
-    void copy_failed(bool skip_mode, const std::string& src_path, const std::string& dst_path);
+    void copy_failed(bool skip_mode, const std::string& src_path, const std::string& dst_path,
+                     SkipReason why, int error);
     bool batch_full();
     DeviceFacts& device_facts(std::uint64_t device);
     // Bytes that may wait for the flush of the destination being filled.
@@ -227,17 +215,16 @@ private:
         return result;
     }
     void too_long(bool folder, const std::string& path);
-    void record_skipped(const std::string& dst_path);
+    void record_skipped(const std::string& dst_path, SkipReason why, int error);
     // A copy failed: true when that is because the set's destination folder
     // is gone (deleted, deleted and made again, its share's server lost),
     // which ends the set as a missing folder, not as one skipped file after
     // another.
     bool destination_gone();
-    RunOutcome missing_folder_end(std::int16_t run_trigger, std::string_view first_line,
+    RunOutcome missing_folder_end(std::int16_t run_trigger, SetRefusal why,
                                   const std::string& folder);
     RunOutcome stopped_end(std::int16_t run_trigger);
-    RunOutcome system_error_end(const SystemError& error);
-    bool history_on() const;
+    RunOutcome system_error_end(std::int16_t run_trigger, const SystemError& error);
 
     EngineServices s_;
     FolderTable folder_table_;

@@ -34,7 +34,7 @@ EngineHarness::EngineHarness()
     : store(settings, program_folder + "/system.dat", reporter)
     , history(program_folder + "/history.txt", ui, ui, reporter)
     , vostrel(ui.ports())
-    , engine(EngineServices{settings, store, history, vostrel, reporter, progress, ui, ui}) {
+    , engine(EngineServices{settings, store, vostrel, presenter, ui}) {
     for (const auto& folder : {program_folder, src, dst}) {
         make_dirs(folder);
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/run_presenter.h"
 #include "engine/backup_engine.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -70,6 +71,7 @@ public:
     HistoryLog history;
     Vostrel vostrel;
     RecordingProgress progress;
+    RunPresenter presenter{settings, history, vostrel, reporter, progress, ui};
     BackupEngine engine;
     GlobalOptions& options() { return settings.model.options; }
 };

@@ -26,8 +26,8 @@ ProgramContext::ProgramContext(const Ports& ports_in, ProgressView& progress_in,
     , main_vostrel(ports)
     , store(settings, settings_file_path, reporter)
     , history(history_file_path, ports.clock, ports.busy, reporter)
-    , engine(EngineServices{settings, store, history, shared_vostrel, reporter, progress,
-                            ports.pump, ports.sound}) {
+    , run_presenter(settings, history, shared_vostrel, reporter, progress, ports.sound)
+    , engine(EngineServices{settings, store, shared_vostrel, run_presenter, ports.pump}) {
     reporter.set_progress(&progress);
     boxes.set_history(&history);
 }

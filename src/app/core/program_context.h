@@ -8,6 +8,7 @@
 
 #include "app/core/file_locations.h"
 #include "app/core/no_click_boxes.h"
+#include "app/core/run_presenter.h"
 #include "common/ports.h"
 #include "common/system_error.h"
 #include "common/vostrel.h"
@@ -49,6 +50,8 @@ public:
     SettingsState settings;
     SettingsStore store;
     HistoryLog history;
+    // What a run tells the user: history lines, boxes, the progress dialog.
+    RunPresenter run_presenter;
     BackupEngine engine;
 
     // Which tab the main window opens on, as tab number + 1 (1 = "フォルダ１").

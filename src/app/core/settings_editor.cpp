@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "app/core/run_presenter.h"
 #include "app/core/scheduler.h"
 #include "common/platform/files.h"
 #include "common/text_codec.h"
