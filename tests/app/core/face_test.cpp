@@ -1,12 +1,13 @@
 // The windows' tables and the policies both front ends share: the tray's
-// presence, the progress dialog's presentation and the start-time boxes'
-// leave checks.
+// presence, the progress dialog's presentation, the pump's gate and the
+// start-time boxes' leave checks.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,8 +22,8 @@ namespace {
 using namespace testing;
 using namespace face;
 
-// Every control of the settings model is drawn once, on its own tab (where
-// each control lies in its window: the front ends' tests).
+// Every control of the settings model is drawn once, on its own tab; every
+// control lies inside its window, page or frame, under a name of its own.
 TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
     std::vector<std::pair<ControlId, int>> model;  // with its tab
     for (int k = 0; k < kSetCount; ++k) {
@@ -50,6 +51,21 @@ TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
         ASSERT_NE(main_window().find(id), nullptr);
         EXPECT_EQ(main_window().find(id)->page, tab);
         EXPECT_EQ(main_window().find(id)->full_name(), id.name());
+    }
+    for (const WindowTable* w :
+         {&main_window(), &progress_dialog(), &splash_window(), &about_window()}) {
+        std::set<std::string> names;
+        for (const ControlRow& c : w->controls) {
+            SCOPED_TRACE(std::string(w->name) + " " + c.full_name());
+            EXPECT_TRUE(names.insert(c.full_name()).second);
+            const ControlRow* frame = c.frame.empty() ? nullptr : w->find(c.frame);
+            const Twips room = frame != nullptr ? frame->at
+                               : c.page >= 0    ? kPageArea
+                                                : Twips{0, 0, w->width, w->height};
+            EXPECT_TRUE(c.at.left >= 0 && c.at.top >= 0 && c.at.left + c.at.width <= room.width &&
+                        c.at.top + c.at.height <= room.height);
+            EXPECT_EQ(c.frame.empty(), frame == nullptr);
+        }
     }
 }
 
@@ -200,7 +216,7 @@ TEST(ProgressPresenterTest, ShowsChangesInOnePassAndNeverABlankBetweenFiles) {
         const char* log;  // joined by ", "
     } cases[] = {
         {"two labels, one pass", "l p", "queue, srcfld=/s, dstfld=/d, paint"},
-        {"small files between passes", "a:10 d b:600 d p",
+        {"small files between passes", "a:10 d b:500 d p",
          "queue, timer 100, cpfname=b, filesize=1, paint"},
         {"a pause clears the name", "a:10 p d w.06 w.05",
          "queue, cpfname=a, paint, timer 100, timer 41, queue, cpfname=, paint"},
@@ -235,6 +251,39 @@ TEST(ProgressPresenterTest, ShowsChangesInOnePassAndNeverABlankBetweenFiles) {
             }
         }
         EXPECT_EQ(joined(surface.log, ", "), std::string("show centred, ") + c.log);
+    }
+}
+
+// A pump call serves when 15 ms passed since the last pass ended, or for a
+// prompt pass the budget covers: 2 % of the time between calls, at most 20 ms
+// saved up, less what prompt passes cost.
+TEST(PumpGateTest, ServesEveryFifteenMillisecondsOrForAPromptPassWithinItsBudget) {
+    const struct {
+        const char* name;
+        double at;
+        bool prompt;
+        double cost;  // of the pass, when served
+        bool serves;
+    } calls[] = {
+        {"the first call", 0.000, false, 0.001, true},
+        {"4 ms after the last pass", 0.005, false, 0, false},
+        {"16 ms after the last pass", 0.017, false, 0.001, true},
+        {"a prompt pass within the budget", 0.020, true, 0.015, true},
+        {"a prompt pass beyond what is left", 0.036, true, 0, false},
+        {"after ten idle seconds", 10.0, false, 0.015, true},
+        {"a prompt pass from 20 ms saved up", 10.016, true, 0.015, true},
+        {"no more than 20 ms saved up", 10.032, true, 0, false},
+    };
+    PumpGate gate;
+    for (const auto& c : calls) {
+        if (c.prompt) {
+            gate.request_prompt_pass();
+        }
+        const bool served = gate.should_serve(c.at);
+        EXPECT_EQ(served, c.serves) << c.name;
+        if (served) {
+            gate.served(c.at, c.at + c.cost);
+        }
     }
 }
 
