@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/core/progress_presenter.h"
@@ -258,31 +259,25 @@ TEST(ProgressPresenterTest, ShowsChangesInOnePassAndNeverABlankBetweenFiles) {
 // prompt pass the budget covers: 2 % of the time between calls, at most 20 ms
 // saved up, less what prompt passes cost.
 TEST(PumpGateTest, ServesEveryFifteenMillisecondsOrForAPromptPassWithinItsBudget) {
-    const struct {
-        const char* name;
-        double at;
-        bool prompt;
-        double cost;  // of the pass, when served
-        bool serves;
-    } calls[] = {
-        {"the first call", 0.000, false, 0.001, true},
-        {"4 ms after the last pass", 0.005, false, 0, false},
-        {"16 ms after the last pass", 0.017, false, 0.001, true},
-        {"a prompt pass within the budget", 0.020, true, 0.015, true},
-        {"a prompt pass beyond what is left", 0.036, true, 0, false},
-        {"after ten idle seconds", 10.0, false, 0.015, true},
-        {"a prompt pass from 20 ms saved up", 10.016, true, 0.015, true},
-        {"no more than 20 ms saved up", 10.032, true, 0, false},
-    };
+    // At, a prompt pass asked for, the pass's cost when served, served.
+    using Call = std::tuple<const char*, double, bool, double, bool>;
     PumpGate gate;
-    for (const auto& c : calls) {
-        if (c.prompt) {
+    for (const auto& [name, at, prompt, cost, serves] :
+         {Call{"the first call", 0, false, .001, true},
+          Call{"4 ms after a pass", .005, false, 0, false},
+          Call{"16 ms after a pass", .017, false, .001, true},
+          Call{"a prompt pass within the budget", .020, true, .015, true},
+          Call{"a prompt pass beyond what is left", .036, true, 0, false},
+          Call{"after ten idle seconds", 10, false, .015, true},
+          Call{"a prompt pass from 20 ms saved up", 10.016, true, .015, true},
+          Call{"no more than 20 ms saved up", 10.032, true, 0, false}}) {
+        if (prompt) {
             gate.request_prompt_pass();
         }
-        const bool served = gate.should_serve(c.at);
-        EXPECT_EQ(served, c.serves) << c.name;
+        const bool served = gate.should_serve(at);
+        EXPECT_EQ(served, serves) << name;
         if (served) {
-            gate.served(c.at, c.at + c.cost);
+            gate.served(at, at + cost);
         }
     }
 }
