@@ -564,7 +564,7 @@ TEST_F(FaultTest, PowerCutsAndStopsOnAnExt4DestinationLeaveWholeCopies) {
 
     ASSERT_TRUE(fs.remount());
     if (!fs.throttle(10'000'000)) {
-        GTEST_SKIP() << "the rest passed; no cgroup v1 blkio throttling for the stop";
+        GTEST_SKIP() << "the rest passed; no cgroup blkio or io throttling for the stop";
     }
     const std::string data(8 << 20, 'n');
     const auto name = [](int i) { return "/f" + std::to_string(i); };
@@ -676,30 +676,38 @@ TEST_F(FaultTest, AHundredThousandFilesAndSixtyLevelsWithBoundedMemory) {
     // leak check at the end of the first run's process takes more.
     constexpr std::size_t kHeapBound = 24 << 20, kResidentBound = 32 << 20;
     std::size_t heap = 0;
+    int most_open = 0;  // descriptors held at once
     ui.on_every_pump([&, pumps = 0]() mutable {
         progress.log.clear();  // what the test records is not the program's
         progress.files.clear();
-        if (++pumps % 64 == 0) {
+        if (++pumps % 16 == 0) {
             heap = std::max(heap, heap_in_use());
+            int open = 0;
+            for (int fd = 0; fd < 256; ++fd) {
+                open += ::fcntl(fd, F_GETFD) != -1 ? 1 : 0;
+            }
+            most_open = std::max(most_open, open);
         }
     });
     const auto within_bounds = [&](const char* which) {
         rusage usage{};
         ::getrusage(RUSAGE_SELF, &usage);
-        std::fprintf(stderr, "%s: heap %zu KiB, resident %ld KiB\n", which, heap >> 10,
-                     usage.ru_maxrss);
+        std::fprintf(stderr, "%s: heap %zu KiB, resident %ld KiB, %d descriptors\n", which,
+                     heap >> 10, usage.ru_maxrss, most_open);
         return heap > 0 && heap < kHeapBound &&
                (!resident_memory_counts() || usage.ru_maxrss < long{kResidentBound >> 10});
     };
     // Under a descriptor limit of 256 (a soft limit of 200 raised to it
-    // first), no file and no history line is lost for want of descriptors.
+    // first), no file and no history line is lost for want of descriptors,
+    // and a batch leaves spare ones: an open refused for want of one would
+    // commit the batch and be tried again, unseen.
     const auto limited_run = [&] {
         rlimit limit{200, 256};
         ::setrlimit(RLIMIT_NOFILE, &limit);
         platform::raise_open_file_limit();
         return ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur == 256 &&
                run() == RunOutcome::kCompleted && history_entries().size() == 2 &&
-               within_bounds("first run");
+               within_bounds("first run") && most_open <= 256 - 16;
     };
     EXPECT_EXIT(std::exit(limited_run() ? 0 : 1), ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(read_file(dst + deep + "/leaf"), "leaf");

@@ -84,7 +84,7 @@ public:
     bool throttle(unsigned long long bytes_per_second);  // until destroyed
 
 private:
-    std::string image_, mount_;
+    std::string image_, mount_, home_cgroup_;
     bool throttled_ = false;
 };
 

@@ -80,7 +80,6 @@ public:
     // True once the shut-down sequence has run: the window may close.
     bool shut_down() const { return shut_down_; }
 
-    Scheduler& scheduler() { return scheduler_; }
     SettingsEditor& editor() { return editor_; }
 
     // Every event handler ends here (the front end calls it after each event

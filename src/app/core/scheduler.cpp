@@ -116,9 +116,7 @@ void Scheduler::run_late(const std::vector<Due>& missed) {
 }
 
 void Scheduler::run_on_time(int k) {
-    timer_slot_ = static_cast<std::int16_t>(k + 1);
     const RunOutcome outcome = s_.engine.run_backup(run_trigger::kTimer);
-    timer_slot_ = 0;
     // Only a run that completed: one stopped, failed or refused never shuts
     // the computer down.
     if (outcome == RunOutcome::kCompleted &&

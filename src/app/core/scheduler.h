@@ -48,9 +48,6 @@ public:
     // The caption for a clock text.
     std::string caption_text(const std::string& clock) const;
 
-    // 1..3 while a run that start time started is in progress, else 0.
-    std::int16_t timer_slot() const { return timer_slot_; }
-
     // Text as the start-time boxes take it: blanks and a sign allowed, a
     // fraction rounded half to even; nothing when it is no 16-bit number.
     static std::optional<int> parse_box_number(std::string_view text);
@@ -75,7 +72,6 @@ private:
     void run_on_time(int k);
 
     SchedulerServices s_;
-    std::int16_t timer_slot_ = 0;
     // The phase of the "変更有り" blink.
     std::int16_t blink_on_ = 0;
     // The clock reading of the previous tick (local second count).

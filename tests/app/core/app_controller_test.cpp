@@ -97,7 +97,7 @@ TEST(AppControllerTest, EachWayOutAsksItsOwnQuestionAndEndsItsOwnWay) {
         EXPECT_EQ(t.ui.events_of("tray-").size(), closed ? 1u : 0u);
         EXPECT_EQ(t.ui.session_requests(),
                   std::vector<SessionRequest>(quit ? 1 : 0, SessionRequest::kPowerOff));
-        EXPECT_GE(t.ui.monotonic_seconds() - before, quit ? 1.5 : 0);
+        EXPECT_EQ(t.ui.monotonic_seconds() - before >= 1.5, quit);
         EXPECT_EQ(t.controller.shut_down(), closed || quit);
     }
 }
@@ -326,6 +326,7 @@ TEST(SchedulerTest, EachStartTimeRunsOnceOnTimeOrLateNeverTwiceADay) {
         {"its first second", {"07", "", ""}, {298, 299, 299.6, 300.6, 301.6}, 1},
         {"a daylight-saving jump onto it", {"", "07", ""}, {-3301, 300}, 1, "", true, 0, 0, 1},
         {"a tick three seconds late", {"", "07", ""}, {299, 302.4, 303.4}, 1, "", true},
+        {"ticks a minute apart", {"", "07", ""}, {270, 330}, 1, "", true},
         {"the clock set back across it", {"07", "", ""}, {299, 300, 0, 299, 300}, 1},
         {"a one-digit stored hour", {"7", "", ""}, {299, 300}, 0},
         {"two equal start times", {"07", "07", ""}, {299, 300}, 2},
@@ -381,7 +382,6 @@ TEST(SchedulerTest, EachStartTimeRunsOnceOnTimeOrLateNeverTwiceADay) {
         // Only an on-time run of the ticked start time shuts down.
         EXPECT_EQ(t.ui.session_requests().size(),
                   c.shuts_down && *c.late == '\0' && !c.stopped ? 1u : 0u);
-        EXPECT_EQ(t.controller.scheduler().timer_slot(), 0);
     }
 }
 

@@ -1,14 +1,16 @@
 // The windows' tables and the policies both front ends share: the tray's
-// presence, the progress dialog's presentation and the start-time boxes'
-// leave checks.
+// presence, the progress dialog's presentation, the pump's gate and the
+// start-time boxes' leave checks.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/core/progress_presenter.h"
@@ -21,8 +23,8 @@ namespace {
 using namespace testing;
 using namespace face;
 
-// Every control of the settings model is drawn once, on its own tab (where
-// each control lies in its window: the front ends' tests).
+// Every control of the settings model is drawn once, on its own tab; every
+// control lies inside its window, page or frame, under a name of its own.
 TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
     std::vector<std::pair<ControlId, int>> model;  // with its tab
     for (int k = 0; k < kSetCount; ++k) {
@@ -50,6 +52,21 @@ TEST(WindowFaceTest, EveryControlIsDrawnOnceInsideWhatHoldsIt) {
         ASSERT_NE(main_window().find(id), nullptr);
         EXPECT_EQ(main_window().find(id)->page, tab);
         EXPECT_EQ(main_window().find(id)->full_name(), id.name());
+    }
+    for (const WindowTable* w :
+         {&main_window(), &progress_dialog(), &splash_window(), &about_window()}) {
+        std::set<std::string> names;
+        for (const ControlRow& c : w->controls) {
+            SCOPED_TRACE(std::string(w->name) + " " + c.full_name());
+            EXPECT_TRUE(names.insert(c.full_name()).second);
+            const ControlRow* frame = c.frame.empty() ? nullptr : w->find(c.frame);
+            const Twips room = frame != nullptr ? frame->at
+                               : c.page >= 0    ? kPageArea
+                                                : Twips{0, 0, w->width, w->height};
+            EXPECT_TRUE(c.at.left >= 0 && c.at.top >= 0 && c.at.left + c.at.width <= room.width &&
+                        c.at.top + c.at.height <= room.height);
+            EXPECT_EQ(c.frame.empty(), frame == nullptr);
+        }
     }
 }
 
@@ -206,7 +223,7 @@ TEST(ProgressPresenterTest, ShowsChangesInOnePassAndNeverABlankBetweenFiles) {
         const char* log;  // joined by ", "
     } cases[] = {
         {"two labels, one pass", "l p", "queue, srcfld=/s, dstfld=/d, paint"},
-        {"small files between passes", "a:10 d b:600 d p",
+        {"small files between passes", "a:10 d b:500 d p",
          "queue, timer 100, cpfname=b, filesize=1, paint"},
         {"a pause clears the name", "a:10 p d w.06 w.05",
          "queue, cpfname=a, paint, timer 100, timer 41, queue, cpfname=, paint"},
@@ -241,6 +258,33 @@ TEST(ProgressPresenterTest, ShowsChangesInOnePassAndNeverABlankBetweenFiles) {
             }
         }
         EXPECT_EQ(joined(surface.log, ", "), std::string("show centred, ") + c.log);
+    }
+}
+
+// A pump call serves when 15 ms passed since the last pass ended, or for a
+// prompt pass the budget covers: 2 % of the time between calls, at most 20 ms
+// saved up, less what prompt passes cost.
+TEST(PumpGateTest, ServesEveryFifteenMillisecondsOrForAPromptPassWithinItsBudget) {
+    // At, a prompt pass asked for, the pass's cost when served, served.
+    using Call = std::tuple<const char*, double, bool, double, bool>;
+    PumpGate gate;
+    for (const auto& [name, at, prompt, cost, serves] :
+         {Call{"the first call", 0, false, .001, true},
+          Call{"4 ms after a pass", .005, false, 0, false},
+          Call{"16 ms after a pass", .017, false, .001, true},
+          Call{"a prompt pass within the budget", .020, true, .015, true},
+          Call{"a prompt pass beyond what is left", .036, true, 0, false},
+          Call{"after ten idle seconds", 10, false, .015, true},
+          Call{"a prompt pass from 20 ms saved up", 10.016, true, .015, true},
+          Call{"no more than 20 ms saved up", 10.032, true, 0, false}}) {
+        if (prompt) {
+            gate.request_prompt_pass();
+        }
+        const bool served = gate.should_serve(at);
+        EXPECT_EQ(served, serves) << name;
+        if (served) {
+            gate.served(at, at + cost);
+        }
     }
 }
 

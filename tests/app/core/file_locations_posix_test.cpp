@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -11,7 +13,8 @@ namespace {
 
 using namespace testing;
 
-// A program folder that is not there cannot be written (a real one: the package's test).
+// A program folder that is not there cannot be written; nor can root's, by an
+// ordinary user (nobody, when the test runs as root).
 TEST(FileLocations, SettingsGoWhereTheUserMayWriteAndTheHelpWhereThePackagePutsIt) {
     struct Case {  // paths below the test's folder; no xdg: unset
         const char *name, *xdg, *help, *data, *help_found;
@@ -35,6 +38,18 @@ TEST(FileLocations, SettingsGoWhereTheUserMayWriteAndTheHelpWhereThePackagePutsI
         EXPECT_TRUE(writable || mode_of(t / c.data) == 0700u) << c.name;
         EXPECT_EQ(exists(t / "cfg"), std::string(c.data) == "cfg/tarvenix") << c.name;
     }
+    TempDir t;
+    make_dirs(t / "usr/bin");
+    ::chmod(t.path().c_str(), 0777);
+    ::chmod((t / "usr/bin").c_str(), 0555);
+    ::setenv("XDG_CONFIG_HOME", (t / "cfg").c_str(), 1);
+    const auto as_nobody = [&] {
+        std::exit((::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) &&
+                          locate_program_files(t / "usr/bin").data_folder == t / "cfg/tarvenix"
+                      ? 0
+                      : 1);
+    };
+    EXPECT_EXIT(as_nobody(), ::testing::ExitedWithCode(0), "") << "root's program folder";
 }
 
 // 履歴表示 opens a UTF-8 copy of the Shift-JIS log, made afresh at each

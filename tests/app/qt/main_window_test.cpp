@@ -282,7 +282,9 @@ TEST_P(LeavingATimeBoxTest, IsCheckedOnlyWhenTheFocusMovesWithinTheWindow) {
         find<QWidget>(u"min_txt(2)"_s)
             ->setFocus(how == "tab" ? Qt::TabFocusReason : Qt::ActiveWindowFocusReason);
     }
-    QTest::qWait(50);  // a focus-leave check still queued would show its box now
+    bool settled = false;  // once a focus-leave check still queued has run
+    QTimer::singleShot(0, &window, [&settled] { settled = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&settled] { return settled; }));
     const bool checked = how == "tab" || how == "update";
     EXPECT_EQ(ui.box_texts().size(), checked ? 1u : 0u);
     EXPECT_TRUE(!checked || (ui.box_texts()[0] == "入力された時間が範囲外です！" &&

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <utility>
 
 #include "support/os_helpers.h"
@@ -131,13 +132,29 @@ bool ScopedMedium::cut_power() {
     return ok;
 }
 
-// cgroup v1 blkio throttling of the loop device, write-back included (0: none).
+// Throttles writes to the loop device, write-back included (0: none). cgroup
+// v1: blkio of the root group. cgroup v2: io.max of a group of its own, with
+// this process moved into it (write-back counts against the group that dirtied
+// the pages) until the throttle ends, the group then removed.
 bool ScopedMedium::throttle(unsigned long long bytes_per_second) {
-    return throttled_ =
-               mounted_ && std::system(("echo $(mountpoint -d " + path_ + ") " +
-                                        std::to_string(bytes_per_second) +
-                                        " >/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device")
-                                           .c_str()) == 0;
+    const std::string device = "$(mountpoint -d " + path_ + ")";
+    const std::string pid = std::to_string(::getpid());
+    const std::string group = "/sys/fs/cgroup/tarvenix-throttle-" + pid;
+    std::string command;
+    if (::access("/sys/fs/cgroup/blkio", F_OK) == 0) {
+        command = "echo " + device + " " + std::to_string(bytes_per_second) +
+                  " >/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device";
+    } else if (bytes_per_second > 0) {
+        std::ifstream("/proc/self/cgroup") >> home_cgroup_;  // "0::/its/path"
+        command = "cd /sys/fs/cgroup && echo +io >cgroup.subtree_control && mkdir " + group +
+                  " && { (echo +memory >cgroup.subtree_control; true) && echo " + device +
+                  " wbps=" + std::to_string(bytes_per_second) + " >" + group + "/io.max && echo " +
+                  pid + " >" + group + "/cgroup.procs || { rmdir " + group + "; false; }; }";
+    } else {
+        command = "echo " + pid + " >/sys/fs/cgroup" + home_cgroup_.substr(3) +
+                  "/cgroup.procs; rmdir " + group;
+    }
+    return throttled_ = mounted_ && std::system(command.c_str()) == 0;
 }
 
 ScopedMedium::~ScopedMedium() {
