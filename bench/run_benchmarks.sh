@@ -54,7 +54,8 @@
 # Every run of every tool (including the peers' final `sync -f DST`) is timed as a
 # whole; destinations are removed and rebuilt between runs outside the timed part.
 # Everything is created in a fresh temporary folder (and, as root, fresh tmpfs and
-# ext4 mounts) that is unmounted and removed on exit, Ctrl-C or failure.
+# ext4 mounts) that is unmounted and removed on exit, Ctrl-C or failure; the
+# share's sshd, relay and sshfs are ended by the PIDs this script started.
 #
 # Needs only Debian packages: bash coreutils rsync e2fsprogs xfsprogs util-linux python3;
 # for the share also openssh-server sshfs (and fuse3 for fusermount).
