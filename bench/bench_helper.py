@@ -7,13 +7,19 @@ Sub-commands:
   set-times SRC NEWER_LIST newer|reset           move the fixed 10 % forward / back again
   verify SRC DST [--content]                     DST holds SRC: names, sizes, mtimes, modes
   report RESULTS.tsv SCENARIOS.tsv FSINFO.tsv META.tsv [--md FILE]
+  relay TARGET_PORT DELAY_MS PORT_FILE           TCP relay on 127.0.0.1 that holds every
+                                                 chunk back by DELAY_MS in each direction
+  free-port                                      print a TCP port free on 127.0.0.1 now
 
 All generated data comes from random.Random(RNG_START), a fixed random start
 value, so every run produces byte-identical trees with identical times and modes.
 """
 
+import asyncio
 import os
 import random
+import signal
+import socket
 import stat
 import statistics
 import sys
@@ -215,12 +221,25 @@ def _ratio(a, b):
     return "%.2f" % (a / b)
 
 
+PROGRAMS = ["ours", "base"]   # the driver, and DRIVER_BASE (an older build) when given
+PEERS = ["cp", "rsync"]
+
+
+def _tools_in(results, fs):
+    seen = {r[2] for r in results if fs is None or r[0] == fs}
+    return [t for t in PROGRAMS + PEERS if t in seen]
+
+
 def _tables(results, scenarios, tools, fs):
     """Return (header, rows, notes) for one file system."""
     label = dict(zip(tools, tools))
     label["ours"] = os.environ.get("OURS_LABEL", "ours")
+    label["base"] = os.environ.get("BASE_LABEL", "base")
+    pairs = [(p, q) for p in PROGRAMS if p in tools for q in PEERS if q in tools]
+    if "ours" in tools and "base" in tools:
+        pairs.append(("ours", "base"))
     header = ["Scenario"] + ["%s (s)" % label[t] for t in tools] + \
-             ["%s/%s" % (label[tools[0]], t) for t in tools[1:]]
+             ["%s/%s" % (label[p], label[q]) for p, q in pairs]
     rows = []
     notes = []
     for sc in scenarios:
@@ -235,7 +254,7 @@ def _tables(results, scenarios, tools, fs):
             failed = [r for r in sel if r[2] == t and r[6] != "0"]
             bad = [r for r in sel if r[2] == t and r[7] == "FAIL"]
             median = statistics.median(times) if times and not failed else None
-            cell = _fmt(median) if not failed else "FAILED"
+            cell = "FAILED" if failed else _fmt(median)
             med[t] = None if bad else median  # no ratio from a wrong result
             if bad:
                 cell += " (wrong result!)"
@@ -243,7 +262,7 @@ def _tables(results, scenarios, tools, fs):
             if failed:
                 notes.append("%s: %s exited with status %s" % (sc[1], t, failed[0][6]))
             cells.append(cell)
-        ratios = [_ratio(med[tools[0]], med[t]) for t in tools[1:]]
+        ratios = [_ratio(med.get(p), med.get(q)) for p, q in pairs]
         rows.append(["%s %s" % (sid, sc[1])] + cells + ratios)
     return header, rows, notes
 
@@ -270,12 +289,12 @@ def report(results_tsv, scenarios_tsv, fsinfo_tsv, meta_tsv, md_path, only_fs):
     scenarios = _read_tsv(scenarios_tsv)  # sid name description ours cp rsync
     fsinfo = _read_tsv(fsinfo_tsv)        # fs description
     meta = _read_tsv(meta_tsv)            # key value
-    tools = ["ours", "cp", "rsync"]
     fs_done = [f for f in fsinfo if any(r[0] == f[0] for r in results)]
     fs_list = [f for f in fs_done if only_fs is None or f[0] == only_fs]
 
     if md_path is None:
         for fs, desc in fs_list:
+            tools = _tools_in(results, fs)
             header, rows, notes = _tables(results, scenarios, tools, fs)
             print("\n== %s: %s ==" % (fs, desc))
             print("median wall seconds over the timed rounds; ratio < 1 means ours is faster")
@@ -298,9 +317,11 @@ def report(results_tsv, scenarios_tsv, fsinfo_tsv, meta_tsv, md_path, only_fs):
         md.append("| %s | %s |" % (k, v.replace("|", "\\|")))
     md.append("")
     md.append("Times are the median wall-clock seconds of the timed rounds (after one untimed "
-              "warm-up per tool), each including the final `sync -f DST`. Ratios are "
-              "ours / peer: below 1.0 means ours is faster.")
+              "warm-up per tool; none on the share, where the first run is verified), each "
+              "including the final `sync -f DST`. Ratios are program / peer, measured in the "
+              "same run: below 1.0 means the program is faster.")
     for fs, desc in fs_list:
+        tools = _tools_in(results, fs)
         header, rows, notes = _tables(results, scenarios, tools, fs)
         md += ["", "## %s" % fs, "", desc, "", _md_table(header, rows)]
         if notes:
@@ -325,6 +346,82 @@ def report(results_tsv, scenarios_tsv, fsinfo_tsv, meta_tsv, md_path, only_fs):
     return 0
 
 
+# ---------------------------------------------------------------------------- relay
+
+async def _pipe(reader, writer, delay):
+    """Copies one direction, every chunk delivered `delay` seconds after it was
+    read, in order; the reader keeps reading meanwhile, so the link behaves
+    like a wire with latency, not like one that stalls for each chunk."""
+    loop = asyncio.get_running_loop()
+    queue = asyncio.Queue()
+
+    async def pump_in():
+        try:
+            while True:
+                data = await reader.read(65536)
+                await queue.put((loop.time() + delay, data))
+                if not data:
+                    return
+        except (ConnectionError, OSError):
+            await queue.put((loop.time(), b""))
+
+    async def pump_out():
+        try:
+            while True:
+                due, data = await queue.get()
+                wait = due - loop.time()
+                if wait > 0:
+                    await asyncio.sleep(wait)
+                if not data:
+                    if writer.can_write_eof():
+                        writer.write_eof()
+                    return
+                writer.write(data)
+                await writer.drain()
+        except (ConnectionError, OSError):
+            pass
+
+    await asyncio.gather(pump_in(), pump_out())
+
+
+async def _relay(target_port, delay, port_file):
+    async def serve(c_reader, c_writer):
+        try:
+            s_reader, s_writer = await asyncio.open_connection("127.0.0.1", target_port)
+        except OSError:
+            c_writer.close()
+            return
+        await asyncio.gather(_pipe(c_reader, s_writer, delay), _pipe(s_reader, c_writer, delay))
+        for w in (c_writer, s_writer):
+            w.close()
+
+    server = await asyncio.start_server(serve, "127.0.0.1", 0)
+    port = server.sockets[0].getsockname()[1]
+    # Written only once the socket listens, so the caller waits for the file.
+    tmp = port_file + ".tmp"
+    with open(tmp, "w", encoding="utf-8") as fh:
+        fh.write("%d\n" % port)
+    os.rename(tmp, port_file)
+    stop = asyncio.Event()
+    loop = asyncio.get_running_loop()
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        loop.add_signal_handler(sig, stop.set)
+    async with server:
+        await stop.wait()
+
+
+def relay(target_port, delay_ms, port_file):
+    asyncio.run(_relay(target_port, delay_ms / 1000.0, port_file))
+    return 0
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        print(s.getsockname()[1])
+    return 0
+
+
 def main(argv):
     if len(argv) < 2:
         print(__doc__, file=sys.stderr)
@@ -341,6 +438,10 @@ def main(argv):
         return 0
     if cmd == "verify":
         return verify(args[0], args[1], "--content" in args[2:])
+    if cmd == "relay":
+        return relay(int(args[0]), float(args[1]), args[2])
+    if cmd == "free-port":
+        return free_port()
     if cmd == "report":
         md = None
         only = None
