@@ -52,6 +52,7 @@ public:
         base_monotonic_ = monotonic_;
     }
     void advance(double seconds) { monotonic_ += seconds; }
+    void set_shell_result(bool ok) { shell_ok_ = ok; }
     void pick_next_folder(std::string path) { folder_answers_.push_back(std::move(path)); }
 
     const std::vector<UiEvent>& events() const { return events_; }
@@ -119,7 +120,7 @@ public:
     }
     bool open_document(std::string_view path) override {
         record("shell", "", path);
-        return true;
+        return shell_ok_;
     }
     // The next scripted folder; "" (cancelled) when there is none.
     std::string pick_folder(std::string_view title) override {
@@ -190,6 +191,7 @@ private:
     double base_seconds_ = 9 * 3600 + 5 * 60 + 7.25;
     double base_monotonic_ = 1000.0;
     double monotonic_ = 1000.0;
+    bool shell_ok_ = true;
     TrayHost* tray_host_ = nullptr;
 };
 
