@@ -338,6 +338,14 @@ const std::array<MenuTable, 2>& tray_menus() {
     return menus;
 }
 
+PublishedTrayMenu published_tray_menu(bool pops_up_own_menu) {
+    const auto& menus = tray_menus();
+    if (pops_up_own_menu) {
+        return {false, &menus[1], nullptr};
+    }
+    return {true, &menus[0], &menus[1]};
+}
+
 const WindowTable& progress_dialog() {
     static const WindowTable window = make_progress_dialog();
     return window;

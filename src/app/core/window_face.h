@@ -184,6 +184,18 @@ BoxOwner box_owner(bool progress_shown, bool main_window_shown);
 // The tray icon's menus: `mnumain` (left button) and `help` (right button);
 // also the main window's menu bar while it stands in for the tray.
 const std::array<MenuTable, 2>& tray_menus();
+// The menu a tray icon hands to panels that draw only a menu published to
+// them (dbusmenu): the help menu as the icon's context menu where the front
+// end pops up the main menu itself; where it cannot place a menu of its own
+// at the icon (on Wayland no client positions a window), the main menu, the
+// help menu as a submenu after its rows, shown by the panel on activation.
+struct PublishedTrayMenu {
+    bool shown_on_activation = false;  // the icon is the menu (ItemIsMenu)
+    const MenuTable* rows = nullptr;
+    const MenuTable* submenu = nullptr;  // under its caption; nullptr for none
+    bool operator==(const PublishedTrayMenu&) const = default;
+};
+PublishedTrayMenu published_tray_menu(bool pops_up_own_menu);
 const WindowTable& progress_dialog();
 const WindowTable& splash_window();
 const WindowTable& about_window();

@@ -78,9 +78,19 @@ const QDBusArgument& operator>>(const QDBusArgument& in, DBusMenuEvent& event) {
     return in;
 }
 
-DBusMenu::DBusMenu(const face::MenuTable& table, QObject* parent)
+DBusMenu::DBusMenu(const face::PublishedTrayMenu& menu, QObject* parent)
     : QObject(parent)
-    , table_(table) {
+    , shown_on_activation_(menu.shown_on_activation) {
+    for (const face::MenuItem& row : menu.rows->items) {
+        entries_.push_back({0, &row, nullptr});
+    }
+    if (menu.submenu != nullptr) {
+        entries_.push_back({0, nullptr, menu.submenu});
+        const int holder = static_cast<int>(entries_.size());
+        for (const face::MenuItem& row : menu.submenu->items) {
+            entries_.push_back({holder, &row, nullptr});
+        }
+    }
     qDBusRegisterMetaType<DBusMenuItem>();
     qDBusRegisterMetaType<DBusMenuProperties>();
     qDBusRegisterMetaType<DBusMenuPropertiesList>();
@@ -93,14 +103,17 @@ DBusMenu::DBusMenu(const face::MenuTable& table, QObject* parent)
 
 QVariantMap DBusMenu::item_properties(int id, const QStringList& names) const {
     QVariantMap all;
-    if (id == 0) {
+    const Entry* entry = id == 0 ? nullptr : &entries_[static_cast<std::size_t>(id - 1)];
+    if (entry == nullptr || entry->submenu != nullptr) {
         all[u"children-display"_s] = u"submenu"_s;
-    } else if (const face::MenuItem& item = table_.items[static_cast<std::size_t>(id - 1)];
-               item.name.empty()) {
+    }
+    if (entry != nullptr && entry->row != nullptr && entry->row->name.empty()) {
         all[u"type"_s] = u"separator"_s;
-    } else {
+    } else if (entry != nullptr) {
+        const std::string_view caption =
+            entry->row != nullptr ? entry->row->caption : entry->submenu->caption;
         // An underscore would mark the next letter as the item's access key.
-        all[u"label"_s] = to_qstring(item.caption).replace(u'_', u"__"_s);
+        all[u"label"_s] = to_qstring(caption).replace(u'_', u"__"_s);
         all[u"enabled"_s] = true;
         all[u"visible"_s] = true;
     }
@@ -121,9 +134,10 @@ DBusMenuItem DBusMenu::layout(int parent, int depth, const QStringList& names) c
         return {parent, {}, {}};
     }
     DBusMenuItem root{parent, item_properties(parent, names), {}};
-    if (parent == 0 && depth != 0) {
-        for (int id = 1; id <= static_cast<int>(table_.items.size()); ++id) {
-            root.children << DBusMenuItem{id, item_properties(id, names), {}};
+    for (int id = 1; depth != 0 && id <= static_cast<int>(entries_.size()); ++id) {
+        // Only the root and a submenu's item are ever parents.
+        if (entries_[static_cast<std::size_t>(id - 1)].parent == parent) {
+            root.children << layout(id, depth - 1, names);
         }
     }
     return root;
@@ -147,7 +161,8 @@ void DBusMenu::event(int id, const QString& event_id) {
     if (id <= 0 || !known(id) || event_id != u"clicked"_s) {
         return;
     }
-    const face::Action action = table_.items[static_cast<std::size_t>(id - 1)].action;
+    const face::MenuItem* row = entries_[static_cast<std::size_t>(id - 1)].row;
+    const face::Action action = row != nullptr ? row->action : face::Action::kNone;
     // Run once the host has its answer: the action may open a box or run a
     // backup, and the panel would wait for it all that time.
     QTimer::singleShot(0, this, [this, action] {

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QVariantMap>
 #include <functional>
+#include <vector>
 
 #include "app/core/window_face.h"
 
@@ -54,14 +55,17 @@ const QDBusArgument& operator>>(const QDBusArgument& in, DBusMenuRemoved& item);
 QDBusArgument& operator<<(QDBusArgument& out, const DBusMenuEvent& event);
 const QDBusArgument& operator>>(const QDBusArgument& in, DBusMenuEvent& event);
 
-// The menu of one table: item n of the table has the id n + 1. Its items
-// never change (none is ever disabled, checked or hidden), so the layout's
-// revision stays 1 and no update is ever signalled.
+// The menu the core publishes: the rows of one table, then those of another
+// as a submenu, numbered in that order from 1 (the submenu's own item comes
+// before its rows). Its items never change (none is ever disabled, checked
+// or hidden), so the layout's revision stays 1 and no update is signalled.
 class DBusMenu final : public QObject {
     Q_OBJECT
 
 public:
-    explicit DBusMenu(const face::MenuTable& table, QObject* parent = nullptr);
+    explicit DBusMenu(const face::PublishedTrayMenu& menu, QObject* parent = nullptr);
+
+    bool shown_on_activation() const { return shown_on_activation_; }
 
     // A click on an item: the action of its row, as a click on the same item
     // of the program's own menu runs it.
@@ -72,14 +76,22 @@ public:
     DBusMenuItem layout(int parent, int depth, const QStringList& names) const;
     DBusMenuPropertiesList properties(const QList<int>& ids, const QStringList& names) const;
     QVariant property_of(int id, const QString& name) const;
-    bool known(int id) const { return id >= 0 && id <= static_cast<int>(table_.items.size()); }
+    bool known(int id) const { return id >= 0 && id <= static_cast<int>(entries_.size()); }
     // "clicked" on an item: its action runs once the host has its answer.
     void event(int id, const QString& event_id);
 
 private:
     QVariantMap item_properties(int id, const QStringList& names) const;
 
-    const face::MenuTable& table_;
+    // Item n is entries_[n - 1]: a row of a table, or the item that holds
+    // a submenu's rows.
+    struct Entry {
+        int parent = 0;
+        const face::MenuItem* row = nullptr;
+        const face::MenuTable* submenu = nullptr;
+    };
+    std::vector<Entry> entries_;
+    bool shown_on_activation_ = false;
     std::function<void(face::Action)> on_click_;
 };
 

@@ -9,6 +9,7 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <QGuiApplication>
 #include <QImage>
 #include <QTimer>
 #include <QtEndian>
@@ -77,7 +78,10 @@ StatusNotifierItem::StatusNotifierItem(QObject* parent)
         pixmaps_ << pixmap_of(program_icon().pixmap(size).toImage());
     }
     new StatusNotifierItemAdaptor(this);
-    menu_ = new DBusMenu(face::tray_menus()[1], this);
+    // On Wayland no client places a window at a point of the screen of its
+    // choosing, so our own menu cannot open at the icon.
+    const bool pops_up_own_menu = !QGuiApplication::platformName().startsWith(u"wayland"_s);
+    menu_ = new DBusMenu(face::published_tray_menu(pops_up_own_menu), this);
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -217,6 +221,10 @@ StatusNotifierItemAdaptor::StatusNotifierItemAdaptor(StatusNotifierItem* item)
     , item_(item) {
     connect(item, &StatusNotifierItem::tool_tip_changed, this,
             &StatusNotifierItemAdaptor::NewToolTip);
+}
+
+bool StatusNotifierItemAdaptor::item_is_menu() const {
+    return item_->menu().shown_on_activation();
 }
 
 QDBusObjectPath StatusNotifierItemAdaptor::menu() const {

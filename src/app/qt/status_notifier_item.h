@@ -71,6 +71,7 @@ public:
     void set_change_handler(std::function<void()> handler) { on_change_ = std::move(handler); }
 
     // What the panel reads.
+    const DBusMenu& menu() const { return *menu_; }
     SniPixmaps pixmaps() const { return pixmaps_; }
     SniToolTip tool_tip() const { return {{}, pixmaps_, tip_, {}}; }
     void clicked(Click click);
@@ -87,8 +88,8 @@ private:
     void register_with_watcher();
 
     QDBusServiceWatcher* watcher_ = nullptr;
-    // The help menu, published for panels that show only a menu handed to
-    // them on the right button (the Xfce panel, GNOME's tray).
+    // The menu published for panels that show only a menu handed to them
+    // (the Xfce panel, GNOME's tray), as the core chooses it.
     DBusMenu* menu_ = nullptr;
     QString item_bus_;  // the name of the item's own connection while shown
     SniPixmaps pixmaps_;
@@ -128,7 +129,7 @@ public:
     QString title() const { return QStringLiteral("Tarvenix"); }
     QString status() const { return QStringLiteral("Active"); }
     int window_id() const { return 0; }
-    bool item_is_menu() const { return false; }
+    bool item_is_menu() const;
     QDBusObjectPath menu() const;
     QString no_name() const { return {}; }
     SniPixmaps icon_pixmap() const { return item_->pixmaps(); }

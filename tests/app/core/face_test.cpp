@@ -145,6 +145,14 @@ TEST(WindowFaceTest, EachMenuItemAndButtonRunsItsOwnCommand) {
     }
 }
 
+// Panels that show only a published menu get the main menu (the help menu as
+// its submenu) on activation only where our own cannot open at the icon.
+TEST(WindowFaceTest, PanelsAreHandedTheMainMenuOnlyWhereOursCannotOpen) {
+    const auto& m = tray_menus();
+    EXPECT_EQ(published_tray_menu(true), (PublishedTrayMenu{false, &m[1], nullptr}));
+    EXPECT_EQ(published_tray_menu(false), (PublishedTrayMenu{true, &m[0], &m[1]}));
+}
+
 // A tray at start takes the icon; without one the window stands in until a
 // tray appears (the window left on screen); a tray missed twice in a row has
 // gone and the window stands in again, shown; a new taskbar gets the icon

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
@@ -630,6 +631,28 @@ TEST_F(WaylandTest, TheCaptionTicksOnScreen) {
     const qsizetype marked = seen.filter(u"変更有り"_s).size();  // blinking
     EXPECT_TRUE(seen.filter(u" +"_s).size() == seen.size() && marked > 0 && marked < seen.size())
         << seen.join(u" / "_s).toStdString();
+}
+
+// Ours cannot open at the icon: the panel gets the main menu (ﾍﾙﾌﾟ its submenu).
+TEST_F(WaylandTest, ThePanelShowsThePublishedMainMenuOnActivation) {
+    Tray watcher{u"/usr/bin/python3"_s, {QStringLiteral(TARVENIX_SNI_WATCHER)}};
+    if (!QDBusConnection::sessionBus().isConnected() ||
+        QProcess::execute(watcher.program, {u"-c"_s, u"import dbus, gi"_s}) != 0) {
+        GTEST_SKIP() << "needs a session bus (dbus-daemon), python3-dbus and python3-gi";
+    }
+    ASSERT_TRUE(watcher.up([&] { return watcher.said().contains(u"ready"_s); }));
+    controller.start_up();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.said().contains(u" id=tarvenix"_s); }));
+    EXPECT_TRUE(watcher.shown.contains(
+        u" is_menu=1 "
+        u"menu=ﾊﾞｯｸｱｯﾌﾟ後Windows終了|ﾊﾞｯｸｱｯﾌﾟ実行|-|Windows終了|Windows再起動|ログオフ|-|"
+        u"設定|履歴表示|-|Tarvenix終了|ﾍﾙﾌﾟ[ﾍﾙﾌﾟ|About]\n"_s))
+        << watcher.shown.toStdString();
+    const QString item = watcher.shown.section(u"registered "_s, -1).section(u' ', 0, 0);
+    QDBusConnection::sessionBus().send(
+        QDBusMessage::createMethodCall(item, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s)
+        << 14 << u"clicked"_s << QVariant::fromValue(QDBusVariant(0)) << 0U);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.about() && window.about()->isVisible(); }));
 }
 
 TEST(QtMessageBoxesTest, EachKindShowsItsButtonsAndAnswersKeysAndClicks) {

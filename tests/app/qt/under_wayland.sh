@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a test program on a headless weston of its own (Qt's wayland platform,
-# no session bus), logging what it asks of the compositor (WAYLAND_DEBUG) to
+# a private session bus), logging what it asks of the compositor (WAYLAND_DEBUG) to
 # $TARVENIX_WAYLAND_LOG; exits 77 (skipped) where weston cannot run.
 #   under_wayland.sh PROGRAM [ARGS...]
 set -euo pipefail
@@ -10,8 +10,8 @@ plugins="$(qtpaths6 --query QT_INSTALL_PLUGINS 2> /dev/null || echo /usr/lib/x86
 [ -e "$plugins/platforms/libqwayland-generic.so" ] ||
     skip "Qt's Wayland plugin is not installed (Debian package qt6-wayland)"
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/tarvenix-wayland-XXXXXX")"
-compositor=""
-trap 'kill $compositor 2> /dev/null || true; rm -rf "$tmp"' EXIT
+compositor="" bus=""
+trap 'kill $compositor $bus 2> /dev/null || true; rm -rf "$tmp"' EXIT
 export XDG_RUNTIME_DIR="$tmp" WAYLAND_DISPLAY=wayland-test TARVENIX_WAYLAND_LOG="$tmp/requests.log"
 weston --backend=headless-backend.so --socket=wayland-test --idle-time=0 --no-config \
     --log="$tmp/weston.log" > /dev/null 2>&1 &
@@ -22,7 +22,8 @@ for _ in $(seq 1 100); do
 done
 [ -S "$tmp/wayland-test" ] || skip "weston did not start: $(tail -n 3 "$tmp/weston.log")"
 unset DISPLAY QT_QPA_PLATFORMTHEME
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/no-bus"
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$tmp/bus"
+bus="$(dbus-daemon --session --fork --address="$DBUS_SESSION_BUS_ADDRESS" --print-pid 2> /dev/null || true)"
 status=0
 QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client "$@" 2> "$TARVENIX_WAYLAND_LOG" || status=$?
 # The program's own messages, without the protocol log.
