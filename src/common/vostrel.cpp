@@ -1,7 +1,7 @@
 #include "common/vostrel.h"
 
-#include <array>
 #include <cerrno>
+#include <utility>
 
 #include "common/ini_file.h"
 #include "common/platform/copy.h"
@@ -9,30 +9,9 @@
 #include "common/platform/files.h"
 #include "common/platform/process.h"
 #include "common/text_codec.h"
-#include "common/time_text.h"
+#include "common/toolbox_ports.h"
 
 namespace tarvenix {
-namespace {
-
-struct BoxKind {
-    std::string_view word;
-    std::int32_t beep;
-    std::string_view caption;
-    std::int32_t style;
-};
-
-// The seven kinds of box, in the order the kind word is matched.
-constexpr std::array<BoxKind, 7> kBoxKinds{{
-    {"err", 48, "Error", 16},
-    {"chk", 32, "確認", 32},
-    {"info", 64, "情報", 64},
-    {"okc", 32, "確認", 33},
-    {"yn", 32, "確認", 36},
-    {"ync", 32, "確認", 35},
-    {"rc", 32, "再試行", 37},
-}};
-
-}  // namespace
 
 std::string Vostrel::make_version_text(int major, int minor, int revision) {
     return std::to_string(major) + "." + std::to_string(minor) + std::to_string(revision);
@@ -132,13 +111,7 @@ std::int16_t Vostrel::Err_Msg(std::optional<SystemError>& pending, std::string_v
 }
 
 std::int16_t Vostrel::Msg_Box(std::string_view BT_kind, std::string_view prompt) {
-    for (const BoxKind& kind : kBoxKinds) {
-        if (kind.word == BT_kind) {
-            MsgBeep(kind.beep);
-            return ports_.boxes.show_box(kind.caption, prompt, kind.style, nullptr);
-        }
-    }
-    return button::kNone;
+    return Boxes(ports_.boxes, ports_.sound).show(BT_kind, prompt);
 }
 
 void Vostrel::MsgBeep(std::int32_t sound) {
@@ -148,26 +121,13 @@ void Vostrel::MsgBeep(std::int32_t sound) {
 void Vostrel::Wait(float second) {
     WaitStartTime = "";
     WaitFinishTime = "";
-    // The end is fixed on the time-of-day clock (WaitStartTime and
-    // WaitFinishTime report it), but the wait is measured on the monotonic
-    // clock, so midnight or a clock change cannot make it end early or never.
-    const double now = ports_.clock.seconds_since_midnight();
-    const std::int64_t start = round_half_even(now);
-    const double mono_start = ports_.clock.monotonic_seconds();
-    const double duration = static_cast<double>(static_cast<float>(start) + second) - now;
-    for (;;) {
-        const double remaining = duration - (ports_.clock.monotonic_seconds() - mono_start);
-        if (remaining <= 0) {
-            break;
-        }
-        ports_.pump.wait_for_events(remaining < 0.01 ? remaining : 0.01);
-    }
-    WaitStartTime = time_text(static_cast<double>(start));
-    WaitFinishTime = time_text(ports_.clock.seconds_since_midnight());
+    WaitTimes times = wait_serving_events(ports_.clock, ports_.pump, second);
+    WaitStartTime = std::move(times.start);
+    WaitFinishTime = std::move(times.finish);
 }
 
 std::string Vostrel::GetTime() {
-    return time_text(static_cast<double>(round_half_even(ports_.clock.seconds_since_midnight())));
+    return time_of_day_text(ports_.clock);
 }
 
 std::int32_t Vostrel::LenByte(std::string_view str) {
@@ -298,17 +258,11 @@ void Vostrel::SetAccessToken() {
 }
 
 bool Vostrel::Shell_Excute(std::int32_t /*hWnd*/, std::string_view fileName) {
-    if (ports_.shell.open_document(fileName)) {
-        return true;
-    }
-    std::string message(fileName);
-    message += "が見つからないか、拡張子に\r関連付けられたアプリケーションが有りません！";
-    Msg_Box(KindErr, message);
-    return false;
+    return open_document_or_tell(ports_.shell, Boxes(ports_.boxes, ports_.sound), fileName);
 }
 
 std::string Vostrel::FolderDialog(std::int32_t /*hWnd*/) {
-    return std::string(text::trim_right_spaces(ports_.folders.pick_folder("フォルダの選択")));
+    return choose_folder(ports_.folders);
 }
 
 std::string Vostrel::OpenDialog(std::int32_t hWnd, std::string_view Filter,

@@ -9,6 +9,7 @@
 #include "common/case_fold.h"
 #include "common/platform/clock.h"
 #include "common/platform/process.h"
+#include "common/text_codec.h"
 
 namespace tarvenix {
 namespace {
@@ -119,9 +120,9 @@ std::string set_folder_path(std::string_view text) {
     return out;
 }
 
-bool set_folder_exists(Vostrel& vostrel, std::string_view text) {
+bool set_folder_exists(std::string_view text) {
     const std::string path = set_folder_path(text);
-    if (path.empty() || !vostrel.Search_path(path)) {
+    if (path.empty()) {
         return false;
     }
     const auto st = platform::status(path, true);
@@ -167,11 +168,11 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
             if (set.skipped()) {
                 s_.report.set_skipped(set.src_folder);
             } else if (!set.src_folder.empty() && !set.dst_folder.empty()) {
-                if (!set_folder_exists(s_.vostrel, set.src_folder)) {
+                if (!set_folder_exists(set.src_folder)) {
                     return missing_folder_end(run_trigger, SetRefusal::kSourceMissing,
                                               set.src_folder);
                 }
-                if (!set_folder_exists(s_.vostrel, set.dst_folder)) {
+                if (!set_folder_exists(set.dst_folder)) {
                     return missing_folder_end(run_trigger, SetRefusal::kDestinationMissing,
                                               set.dst_folder);
                 }
@@ -437,7 +438,7 @@ std::optional<platform::FileStatus> BackupEngine::entry_status(
 
 bool BackupEngine::enter_folder(const FolderVisit& visit, const std::string& name,
                                 const std::string& src_path, const platform::FileStatus& st) {
-    if (s_.vostrel.LenByte(src_path) > kPathByteLimit) {
+    if (text::cp932_length(src_path) > kPathByteLimit) {
         too_long(true, src_path);
         return false;
     }
@@ -466,7 +467,7 @@ bool BackupEngine::enter_folder(const FolderVisit& visit, const std::string& nam
 }
 
 bool BackupEngine::copy_entry(const FolderVisit& visit, FileJob& job) {
-    if (s_.vostrel.LenByte(job.src_path) > kPathByteLimit) {
+    if (text::cp932_length(job.src_path) > kPathByteLimit) {
         too_long(false, job.src_path);
         return false;
     }
@@ -653,13 +654,9 @@ void BackupEngine::copy_one_file(const FileJob& job) {
             };
             do {
                 copied = flushed = 0;
-                if (skip_mode) {
-                    err = platform::copy_open_file(job.source, dst_dir, job.name, copy).error();
-                } else if (s_.vostrel.FileCopy(job.source, dst_dir, job.name, copy) == 0) {
-                    err = s_.vostrel.LastError() != 0 ? s_.vostrel.LastError() : EIO;
-                } else {
-                    err = 0;
-                }
+                // Copied anyway, the source is read whether or not another
+                // program has it open (refuse_locked_source is off then).
+                err = platform::copy_open_file(job.source, dst_dir, job.name, copy).error();
             } while (freed_descriptors(err));
             if (err == 0) {
                 unflushed_bytes_ += job.src_status.size - std::min(flushed, job.src_status.size);

@@ -17,7 +17,6 @@
 #include "common/platform/locks.h"
 #include "common/ports.h"
 #include "common/system_error.h"
-#include "common/vostrel.h"
 #include "engine/folder_table.h"
 #include "engine/progress_view.h"
 #include "engine/run_report.h"
@@ -30,7 +29,6 @@ namespace tarvenix {
 struct EngineServices {
     SettingsState& settings;
     SettingsStore& store;
-    Vostrel& vostrel;
     RunReport& report;
     EventPumpPort& pump;
 };
@@ -46,7 +44,7 @@ std::string format_kbytes(std::uint64_t bytes);
 std::string set_folder_path(std::string_view text);
 // True when a set's folder text names a folder that is there: a file in its
 // place, or a relative path, is as good as no folder.
-bool set_folder_exists(Vostrel& vostrel, std::string_view text);
+bool set_folder_exists(std::string_view text);
 // Whether a set's source folder is its destination folder or lies below it
 // (a run would then write into its own source), by the folders' identities,
 // so no link or second mount hides it; both folders must exist.

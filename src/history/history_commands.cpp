@@ -8,9 +8,9 @@
 
 namespace tarvenix {
 
-void clear_history(Vostrel& vostrel, BusyPointerPort& busy, SystemErrorReporter& reporter,
+void clear_history(const Boxes& boxes, BusyPointerPort& busy, SystemErrorReporter& reporter,
                    const std::string& history_file_path) {
-    if (vostrel.Msg_Box(vostrel.KindOkc, "履歴を全てクリアしますか？") == button::kCancel) {
+    if (boxes.show(Boxes::kOkc, "履歴を全てクリアしますか？") == button::kCancel) {
         return;
     }
     busy.set_busy(true);
@@ -22,15 +22,15 @@ void clear_history(Vostrel& vostrel, BusyPointerPort& busy, SystemErrorReporter&
     }
 }
 
-void show_history(Vostrel& vostrel, SystemErrorReporter& reporter,
+void show_history(ShellPort& shell, const Boxes& boxes, SystemErrorReporter& reporter,
                   const std::string& history_file_path) {
     const std::string folder = platform::viewer_copy_folder();
     auto log = folder.empty() ? platform::Result<std::string>(platform::Error{ENOENT})
                               : platform::read_file(history_file_path);
     if (!log) {
-        // The log itself, also when it is not written yet: the toolbox's box
+        // The log itself, also when it is not written yet: the error box
         // then names the file that is missing.
-        vostrel.Shell_Excute(0, history_file_path);
+        open_document_or_tell(shell, boxes, history_file_path);
         return;
     }
     const std::string copy = folder + platform::kPathSeparator + "history.txt";
@@ -45,7 +45,7 @@ void show_history(Vostrel& vostrel, SystemErrorReporter& reporter,
         reporter.report_system_error(error_from_errno(err, FileOperation::kWrite, copy));
         return;
     }
-    vostrel.Shell_Excute(0, copy);
+    open_document_or_tell(shell, boxes, copy);
 }
 
 }  // namespace tarvenix

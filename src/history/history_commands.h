@@ -7,21 +7,21 @@
 
 #include "common/ports.h"
 #include "common/system_error.h"
-#include "common/vostrel.h"
+#include "common/toolbox_ports.h"
 
 namespace tarvenix {
 
 // Asks "履歴を全てクリアしますか？"; unless answered Cancel, leaves the log
 // holding one empty line. A log that cannot be written is left as it was and
 // the failure is shown in the system-error box, as for every write of it.
-void clear_history(Vostrel& vostrel, BusyPointerPort& busy, SystemErrorReporter& reporter,
+void clear_history(const Boxes& boxes, BusyPointerPort& busy, SystemErrorReporter& reporter,
                    const std::string& history_file_path);
 
 // Opens the log with the program the desktop associates with it; a failure is
-// told by the toolbox's own box. Where that program reads UTF-8 (Linux), it
+// told in an error box (open_document_or_tell). Where that program reads UTF-8 (Linux), it
 // opens a copy of the log in UTF-8 made afresh in the user's cache folder;
 // a copy that cannot be made is shown in the system-error box.
-void show_history(Vostrel& vostrel, SystemErrorReporter& reporter,
+void show_history(ShellPort& shell, const Boxes& boxes, SystemErrorReporter& reporter,
                   const std::string& history_file_path);
 
 }  // namespace tarvenix

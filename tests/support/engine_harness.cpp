@@ -33,8 +33,7 @@ void put_file(const std::string& path, std::string_view bytes) {
 EngineHarness::EngineHarness()
     : store(settings, program_folder + "/system.dat", reporter)
     , history(program_folder + "/history.txt", ui, ui, reporter)
-    , vostrel(ui.ports())
-    , engine(EngineServices{settings, store, vostrel, presenter, ui}) {
+    , engine(EngineServices{settings, store, presenter, ui}) {
     for (const auto& folder : {program_folder, src, dst}) {
         make_dirs(folder);
     }

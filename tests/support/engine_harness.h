@@ -69,9 +69,8 @@ public:
     SettingsState settings;
     SettingsStore store;
     HistoryLog history;
-    Vostrel vostrel;
     RecordingProgress progress;
-    RunPresenter presenter{settings, history, vostrel, reporter, progress, ui};
+    RunPresenter presenter{settings, history, Boxes(ui, ui), reporter, progress, ui};
     BackupEngine engine;
     GlobalOptions& options() { return settings.model.options; }
 };

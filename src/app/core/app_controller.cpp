@@ -14,10 +14,11 @@ constexpr std::string_view kUnsavedQuestion = "システムデータが変更さ
 AppController::AppController(ProgramContext& context, MainWindowView& view)
     : c_(context)
     , view_(view)
-    , editor_(EditorServices{context.settings, context.store, context.main_vostrel,
-                             context.reporter, context.progress, context.engine,
-                             context.page_selector})
-    , scheduler_(SchedulerServices{context.settings, context.main_vostrel, context.ports.clock,
+    , editor_(EditorServices{context.settings, context.store,
+                             Boxes(context.ports.boxes, context.ports.sound), context.ports.clock,
+                             context.ports.pump, context.ports.folders, context.reporter,
+                             context.progress, context.engine, context.page_selector})
+    , scheduler_(SchedulerServices{context.settings, context.ports.clock, context.ports.session,
                                    context.history, context.engine, context.boxes})
     , tray_(view.tray_icon(), view) {}
 
@@ -78,11 +79,13 @@ void AppController::ok_bt() {
 }
 
 void AppController::histclr_bt() {
-    clear_history(c_.main_vostrel, c_.ports.busy, c_.reporter, c_.history_file_path);
+    clear_history(Boxes(c_.ports.boxes, c_.ports.sound), c_.ports.busy, c_.reporter,
+                  c_.history_file_path);
 }
 
 void AppController::recedit_bt() {
-    show_history(c_.main_vostrel, c_.reporter, c_.history_file_path);
+    show_history(c_.ports.shell, Boxes(c_.ports.boxes, c_.ports.sound), c_.reporter,
+                 c_.history_file_path);
 }
 
 void AppController::mini_bt() {

@@ -22,12 +22,12 @@ ProgramContext::ProgramContext(const Ports& ports_in, ProgressView& progress_in,
     , help_file_path(files.help_file_path)
     , version_text(make_version_text(kVersionMajor, kVersionMinor, kVersionRevision))
     , reporter(ports.boxes)
-    , shared_vostrel(ports)
     , main_vostrel(ports)
     , store(settings, settings_file_path, reporter)
     , history(history_file_path, ports.clock, ports.busy, reporter)
-    , run_presenter(settings, history, shared_vostrel, reporter, progress, ports.sound)
-    , engine(EngineServices{settings, store, shared_vostrel, run_presenter, ports.pump}) {
+    , run_presenter(settings, history, Boxes(ports.boxes, ports.sound), reporter, progress,
+                    ports.sound)
+    , engine(EngineServices{settings, store, run_presenter, ports.pump}) {
     reporter.set_progress(&progress);
     boxes.set_history(&history);
 }

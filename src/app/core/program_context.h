@@ -1,7 +1,7 @@
 #pragma once
 
-// The program-wide state, created once at start-up: the settings, the two
-// toolbox objects, the history log, the engine and the values fixed at start.
+// The program-wide state, created once at start-up: the settings, the main
+// window's toolbox, the history log, the engine and the values fixed at start.
 
 #include <memory>
 #include <string>
@@ -45,8 +45,7 @@ public:
     std::string version_text;
 
     SystemErrorReporter reporter;
-    Vostrel shared_vostrel;  // the engine's, the settings store's and the history log's
-    Vostrel main_vostrel;    // the main window's own
+    Vostrel main_vostrel;  // the main window's own
     SettingsState settings;
     SettingsStore store;
     HistoryLog history;

@@ -5,7 +5,7 @@ namespace {
 constexpr std::int32_t kDefaultBeep = 0;
 }  // namespace
 
-RunPresenter::RunPresenter(const SettingsState& settings, HistoryLog& history, Vostrel& boxes,
+RunPresenter::RunPresenter(const SettingsState& settings, HistoryLog& history, Boxes boxes,
                            SystemErrorReporter& reporter, ProgressView& progress, SoundPort& sound)
     : settings_(settings)
     , history_(history)
@@ -15,7 +15,7 @@ RunPresenter::RunPresenter(const SettingsState& settings, HistoryLog& history, V
     , sound_(sound) {}
 
 void RunPresenter::error_box(const std::string& message) {
-    boxes_.Msg_Box(boxes_.KindErr, message);
+    boxes_.show(Boxes::kErr, message);
 }
 
 void RunPresenter::run_started(std::int16_t trigger) {

@@ -7,7 +7,7 @@
 
 #include "common/ports.h"
 #include "common/system_error.h"
-#include "common/vostrel.h"
+#include "common/toolbox_ports.h"
 #include "engine/progress_view.h"
 #include "engine/run_report.h"
 #include "history/history_log.h"
@@ -22,9 +22,9 @@ inline constexpr std::string_view kSourceInDestination =
 
 class RunPresenter final : public RunReport {
 public:
-    // boxes: the toolbox whose boxes a run shows (the settings store's and
-    // the history's); all of it outlives the presenter.
-    RunPresenter(const SettingsState& settings, HistoryLog& history, Vostrel& boxes,
+    // boxes: where a run's boxes go (the program's, through its no-click
+    // layer); all of it outlives the presenter.
+    RunPresenter(const SettingsState& settings, HistoryLog& history, Boxes boxes,
                  SystemErrorReporter& reporter, ProgressView& progress, SoundPort& sound);
 
     void run_started(std::int16_t trigger) override;
@@ -50,7 +50,7 @@ private:
 
     const SettingsState& settings_;
     HistoryLog& history_;
-    Vostrel& boxes_;
+    Boxes boxes_;
     SystemErrorReporter& reporter_;
     ProgressView& progress_;
     SoundPort& sound_;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "common/time_text.h"
+#include "common/toolbox_ports.h"
 
 namespace tarvenix {
 namespace {
@@ -64,7 +65,7 @@ void Scheduler::consume(const Due& due) {
 
 void Scheduler::tick() {
     blink_on_ = blink_on_ == 1 ? 0 : 1;
-    s_.settings.page.set_caption(caption_text(s_.toolbox.GetTime()));
+    s_.settings.page.set_caption(caption_text(time_of_day_text(s_.clock)));
 
     const std::int64_t now = local_second_count(s_.clock);
     // The first tick reads only its own second.
@@ -121,7 +122,7 @@ void Scheduler::run_on_time(int k) {
     // the computer down.
     if (outcome == RunOutcome::kCompleted &&
         s_.settings.model.options.shutdown_after[static_cast<std::size_t>(k)]) {
-        s_.toolbox.ExitWindows(s_.toolbox.ExwShutdown);
+        s_.session.request_session_end(SessionRequest::kPowerOff);
     }
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/core/no_click_boxes.h"
-#include "common/vostrel.h"
+#include "common/ports.h"
 #include "engine/backup_engine.h"
 #include "history/history_log.h"
 #include "settings/settings_store.h"
@@ -21,8 +21,8 @@ namespace tarvenix {
 // What the scheduler works with; all of it outlives the scheduler.
 struct SchedulerServices {
     SettingsState& settings;
-    Vostrel& toolbox;  // the main window's: the clock and the shut-down
     ClockPort& clock;
+    SessionPort& session;  // the shut-down after a run on time
     HistoryLog& history;
     BackupEngine& engine;
     const NoClickBoxes& boxes;  // no run starts once the program is ending

@@ -13,7 +13,7 @@ SettingsEditor::SettingsEditor(const EditorServices& services)
     : s_(services) {}
 
 bool SettingsEditor::fail(std::string_view message, int tab, ControlId focus) {
-    s_.toolbox.Msg_Box(s_.toolbox.KindErr, message);
+    s_.boxes.show(Boxes::kErr, message);
     page().select_tab(tab);
     page().set_focus({focus});
     return false;
@@ -21,7 +21,7 @@ bool SettingsEditor::fail(std::string_view message, int tab, ControlId focus) {
 
 bool SettingsEditor::save_settings() {
     if (s_.progress.visible() || s_.engine.running()) {
-        s_.toolbox.Msg_Box(s_.toolbox.KindErr, "バックアップ実行中です！\r終了後更新して下さい");
+        s_.boxes.show(Boxes::kErr, "バックアップ実行中です！\r終了後更新して下さい");
         return false;
     }
     if (!check_sets_filled() || !check_start_times()) {
@@ -52,7 +52,7 @@ bool SettingsEditor::save_settings() {
         s_.reporter.report_system_error(error);
         return false;
     }
-    s_.toolbox.Wait(0.3F);
+    wait_serving_events(s_.clock, s_.pump, 0.3F);
     s_.store.load_settings();
     page().set_focus({});
     return true;
@@ -123,23 +123,23 @@ bool SettingsEditor::refuse_folder_texts(const std::function<bool(const std::str
 }
 
 bool SettingsEditor::check_folders_exist() {
-    Vostrel& v = s_.toolbox;
     for (int k = 0; k < kSetCount; ++k) {
         const auto& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
-        if (!set.src_folder.empty() && !set_folder_exists(v, set.src_folder)) {
+        if (!set.src_folder.empty() && !set_folder_exists(set.src_folder)) {
             return fail("コピー元フォルダが見つかりません！", k, ControlId{Control::srcfld_txt, k});
         }
-        if (!set.dst_folder.empty() && !set_folder_exists(v, set.dst_folder)) {
+        if (!set.dst_folder.empty() && !set_folder_exists(set.dst_folder)) {
             // Only a folder that is not there is offered for creation: not
             // one named relative to wherever the program was started, nor
             // one whose name a file already has.
             const std::string path = set_folder_path(set.dst_folder);
-            if (path.empty() || v.Search_path(path)) {
+            if (path.empty() || platform::status(path, true)) {
                 return fail("コピー先フォルダが見つかりません！", k,
                             ControlId{Control::dstfld_txt, k});
             }
-            const auto answer = v.Msg_Box(v.KindOkc, "コピー先フォルダが見つかりません！\r" +
-                                                         set.dst_folder + " を新規作成しますか？");
+            const auto answer =
+                s_.boxes.show(Boxes::kOkc, "コピー先フォルダが見つかりません！\r" + set.dst_folder +
+                                               " を新規作成しますか？");
             if (answer != button::kOk) {
                 page().select_tab(k);
                 page().set_focus({ControlId{Control::dstfld_txt, k}});
@@ -204,8 +204,8 @@ bool SettingsEditor::check_time_box(Control box, int k) {
     if (!value || *value > (hour ? 23 : 59) || *value < 0) {
         if (!range_message_open_) {
             range_message_open_ = true;
-            s_.toolbox.Msg_Box(s_.toolbox.KindErr, hour ? "入力された時間が範囲外です！"
-                                                        : "入力された分が範囲外です！");
+            s_.boxes.show(Boxes::kErr,
+                          hour ? "入力された時間が範囲外です！" : "入力された分が範囲外です！");
             range_message_open_ = false;
             p.select_tab(kStartEventsTab);
             p.set_focus({ControlId{box, k}});
@@ -222,8 +222,8 @@ void SettingsEditor::confirm_unsaved_changes() {
         return;
     }
     s_.settings.settings_changed = 0;
-    Vostrel& v = s_.toolbox;
-    if (v.Msg_Box(v.KindYn, "システムデータが変更されています\r更新しますか？") == button::kYes) {
+    if (s_.boxes.show(Boxes::kYn, "システムデータが変更されています\r更新しますか？") ==
+        button::kYes) {
         s_.settings.save_requested = 1;
     }
 }
@@ -248,7 +248,7 @@ void SettingsEditor::browse(int i) {
     }
     const int k = i / 2;
     s_.page_selector = k + 1;
-    const std::string path = s_.toolbox.FolderDialog(0);
+    const std::string path = choose_folder(s_.folders);
     if (path.empty()) {
         return;
     }

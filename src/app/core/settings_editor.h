@@ -7,8 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "common/ports.h"
 #include "common/system_error.h"
-#include "common/vostrel.h"
+#include "common/toolbox_ports.h"
 #include "engine/backup_engine.h"
 #include "settings/settings_store.h"
 
@@ -18,7 +19,10 @@ namespace tarvenix {
 struct EditorServices {
     SettingsState& settings;
     SettingsStore& store;
-    Vostrel& toolbox;  // the main window's
+    Boxes boxes;
+    ClockPort& clock;  // with pump: the pause before the saved file is read back
+    EventPumpPort& pump;
+    FolderPickerPort& folders;
     SystemErrorReporter& reporter;
     const ProgressView& progress;  // shown while a run is in progress
     const BackupEngine& engine;
