@@ -271,6 +271,9 @@ private:
     bool failure_shown_ = false;
     // The time step of the destination folder being filled (newer-only).
     int time_step_ = 1;
+    // The settings as the run loaded them: the whole run goes by them, even
+    // when the page is loaded again while it serves events.
+    SettingsModel run_settings_;
     // Copied bytes not flushed yet.
     std::uint64_t unflushed_bytes_ = 0;
     // Per set, only where source names fold together in a destination folder
