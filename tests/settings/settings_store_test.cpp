@@ -120,6 +120,38 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
     }
 }
 
+// What runs make of texts a save never writes, each written back as it was:
+// only "1" turns an option on or passes a set over, only "0" keeps a set to
+// its top folder, and any number is an open-file rule (1: skip).
+TEST_F(SettingsStoreTest, OddTextsReadAsRunsReadThemAndAreWrittenBackAsTheyWere) {
+    const struct {
+        int record;
+        const char* text;
+        const char* read;  // newer-only, at launch, open-file rule, set 1's sub-folders, skipped
+    } cases[] = {
+        {1, "2", "0 1 skip 1 0"},    {1, " 1", "0 1 skip 1 0"},  {2, "1.0", "1 0 skip 1 0"},
+        {5, " 1.0", "1 1 skip 1 0"}, {5, "2", "1 1 copy 1 0"},   {5, "on", "1 1 unreadable 1 0"},
+        {32, "x", "1 1 skip 1 0"},   {32, "00", "1 1 skip 1 0"}, {40, "x", "1 1 skip 1 0"},
+        {40, "", "1 1 skip 1 0"},    {40, " 1", "1 1 skip 1 0"},
+    };
+    const char* rules[] = {"skip", "copy", "unreadable"};
+    const auto bit = [](bool on) { return std::string(on ? "1 " : "0 "); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("record " + std::to_string(c.record) + " \"" + c.text + "\"");
+        const std::string file = hand_made_file({{c.record, c.text}});
+        write_file(dir / "system.dat", file);
+        ASSERT_TRUE(store.load_settings());
+        const auto& o = state.model.options;
+        const auto& set = state.model.sets[0];
+        EXPECT_EQ(bit(o.newer_only()) + bit(o.starts_at_launch()) +
+                      rules[static_cast<int>(*o.skip_open_files)] + " " +
+                      bit(set.copies_subfolders()) + (set.skipped() ? "1" : "0"),
+                  c.read);
+        store.write_settings_file();
+        EXPECT_EQ(read_file(dir / "system.dat"), file);
+    }
+}
+
 // A save that fails (a name the code page cannot hold; a full disk) leaves
 // the previous file byte for byte.
 TEST_F(SettingsStoreTest, AFailedSaveLeavesThePreviousFileIntact) {
