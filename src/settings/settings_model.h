@@ -86,8 +86,8 @@ struct StartTime {
 struct BackupSet {
     std::string src_folder;
     std::string dst_folder;
-    Stored<bool> copy_subfolders;  // false: files directly in the source only
-    Stored<bool> skip_set;         // true: runs pass the set over
+    Stored<bool> copy_subfolders{true, ""};  // false: files directly in the source only
+    Stored<bool> skip_set;                   // true: runs pass the set over
 
     bool copies_subfolders() const { return *copy_subfolders; }
     bool skipped() const { return *skip_set; }
@@ -99,7 +99,7 @@ struct GlobalOptions {
     Stored<bool> start_at_launch;  // run when the program starts
     Stored<bool> backup_at_close;  // run when the program closes
     Stored<bool> start_at_time;    // run daily at the start times
-    Stored<OpenFileRule> skip_open_files;
+    Stored<OpenFileRule> skip_open_files{OpenFileRule::unreadable, ""};
     Stored<bool> record_history;  // write history lines
     std::array<bool, kStartTimeCount> shutdown_after{};
     std::array<StartTime, kStartTimeCount> start_times;
@@ -116,6 +116,7 @@ struct GlobalOptions {
     bool operator==(const GlobalOptions&) const = default;
 };
 
+// A model nothing has been loaded into reads as a file without records.
 struct SettingsModel {
     std::array<BackupSet, kSetCount> sets;
     GlobalOptions options;
