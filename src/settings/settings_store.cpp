@@ -50,13 +50,15 @@ constexpr std::array<FieldRecords, 13> kLayout = {{
     {Field::skip_set, 40, kSetCount},
 }};
 
-// The rows follow one another in record order and fill the 47 records
-// exactly: a field that grows (a fourth start time) cannot silently run into
-// the next one or off the file's end. The load relies on the order too.
+// Each field has one row, in the order of `Field`, and the rows follow one
+// another in record order and fill the 47 records exactly: a field that grows
+// (a fourth start time) cannot silently run into the next one or off the
+// file's end. The load relies on the order too.
 constexpr bool layout_covers_every_record_once() {
     int next = 1;
+    int field = 0;
     for (const auto& row : kLayout) {
-        if (row.first != next || row.count < 1) {
+        if (static_cast<int>(row.field) != field++ || row.first != next || row.count < 1) {
             return false;
         }
         next += row.count;
