@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/core/run_presenter.h"
@@ -109,12 +110,12 @@ std::pair<int, double> run_once(const char* src, const char* dst, const char* mo
     BackupEngine engine(EngineServices{settings, store, vostrel, presenter, pump});
 
     auto& o = settings.model.options;
-    o.copy_mode = mode;
-    o.skip_open_files = "0";
-    o.record_history = "1";
+    o.copy_mode = std::string_view(mode) == "1" ? CopyMode::newer_only : CopyMode::overwrite_all;
+    o.skip_open_files = OpenFileRule::copy_anyway;
+    o.record_history = true;
     for (auto& set : settings.model.sets) {
-        set.skip_set = "0";
-        set.copy_subfolders = "1";
+        set.skip_set = false;
+        set.copy_subfolders = true;
     }
     settings.model.sets[0].src_folder = src;
     settings.model.sets[0].dst_folder = dst;

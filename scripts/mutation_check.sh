@@ -51,7 +51,7 @@ P3|src/common/posix/files_posix.cpp|name[0] == '.'});|name[0] == '.' \&\& name[1
 C1|src/common/time_text.cpp|"%02lld:%02lld:%02lld"|"%lld:%02lld:%02lld"|common: clock text without zero padding of the hour
 C2|src/common/toolbox_ports.cpp|    {Boxes::kOkc, 32, "確認", 33},|    {Boxes::kOkc, 32, "確認", 35},|common: Msg_Box kind "okc" mapped to Yes/No/Cancel buttons
 C3|src/common/text_codec.cpp|        total += bytes ? bytes->size() : unit.size();|        total += unit.size();|common: LenByte counts UTF-8 bytes instead of code-page bytes
-S1|src/settings/settings_store.cpp|        o.record_history = trimmed(record(kRecordHistoryRecord));|        o.record_history = trimmed(record(kRecordHistoryRecord - 1));|settings: history switch read from the wrong record of system.dat
+S1|src/settings/settings_store.cpp|    {Field::skip_open_files, 5, 1},@NL@    {Field::record_history, 6, 1},|    {Field::record_history, 5, 1},@NL@    {Field::skip_open_files, 6, 1},|settings: history switch and open-file rule in each other's record of system.dat
 S2|src/settings/settings_record_file.cpp|    if (n < 1 \|\| n > SettingsRecordFile::kRecordCount) {|    if (n < 1 \|\| n >= SettingsRecordFile::kRecordCount) {|settings: last record number (47) refused as out of range
 H1|src/history/history_log.cpp|        case history_kind::kSuccess:@NL@            return "[Success]";|        case history_kind::kSuccess:@NL@            return "[Succes]";|history: misspelt success tag
 H2|src/history/history_log.cpp|        case run_trigger::kProgramStart:@NL@            return "[Prg open]";|        case run_trigger::kProgramStart:@NL@            return "[Prg close]";|history: program-start trigger written as the close trigger
@@ -66,7 +66,7 @@ E6|src/engine/backup_engine.cpp|    commit_batch();@NL@    restore_folder_modes(
 E7|src/engine/backup_engine.cpp|            err = destination->folder.sync_file_system().error();|            err = 0;|engine: the flush skipped before a batch rename
 E8|src/engine/backup_engine.cpp|                              ? std::min(kBatchFolders, available - kSpareDescriptors)|                              ? kBatchFolders|engine: a batch no longer bounded by the descriptors left (the retry after running out hides it)
 E9|src/engine/backup_engine.cpp|bytes % 1000 >= 500 ? 1 : 0|bytes % 1000 > 500 ? 1 : 0|engine: a size of exactly 500 bytes rounded down in the progress dialog's size label
-A1|src/settings/settings_model.cpp|    return hour * 3600 + minute * 60;|    return hour * 3600 + minute * 60 + 1;|app/core: the scheduler fires at second 01
+A1|src/settings/settings_model.h|    int second_of_day() const { return hour * 3600 + minute * 60; }|    int second_of_day() const { return hour * 3600 + minute * 60 + 1; }|app/core: the scheduler fires at second 01
 A5|src/app/core/scheduler.cpp|    // Somebody has just woken the computer: a late run never shuts it down.@NL@    s_.engine.run_backup(run_trigger::kTimer);|    run_on_time(missed.back().slot);|app/core: a late run shuts the computer down
 A6|src/app/core/scheduler.cpp|    return turn \&\& turn->first == day_of(due.at) \&\&|    return turn \&\& turn->first == day_of(due.at) + 1 \&\&|app/core: a clock set back runs a start time twice a day
 A7|src/app/core/file_locations.cpp|    if (platform::folder_writable(program_folder) \&\&|    if (exists(program_folder) \&\&|app/core: the settings folder chosen by whether the program folder exists, not whether the user may write it

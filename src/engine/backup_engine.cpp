@@ -162,9 +162,10 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
         s_.report.run_ended(RunOutcome::kSystemError, run_trigger);
         return RunOutcome::kSystemError;
     }
+    run_settings_ = s_.settings.model;
     try {
         for (int k = 0; k < kSetCount; ++k) {
-            const BackupSet& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
+            const BackupSet& set = run_settings_.sets[static_cast<std::size_t>(k)];
             if (set.skipped()) {
                 s_.report.set_skipped(set.src_folder);
             } else if (!set.src_folder.empty() && !set.dst_folder.empty()) {
@@ -245,7 +246,7 @@ RunOutcome BackupEngine::system_error_end(std::int16_t run_trigger, const System
 
 void BackupEngine::walk_backup_set(int k) {
     clear_folder_table();
-    const BackupSet& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
+    const BackupSet& set = run_settings_.sets[static_cast<std::size_t>(k)];
     src_base_ = without_trailing_separator(set.src_folder);
     dst_base_ = without_trailing_separator(set.dst_folder);
     src_root_ = platform::Directory::open(src_base_ + platform::kPathSeparator).value_or({});
@@ -303,7 +304,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         }
         return true;
     }
-    const bool overwrite_all = !s_.settings.model.options.newer_only();
+    const bool overwrite_all = !run_settings_.options.newer_only();
     const bool fresh = open_destination(relative, src_dir, overwrite_all);
     const std::vector<bool> collides = case_collisions(*entries, relative, current_dst_->folder);
     const auto shared = shared_folder_.find(relative);
@@ -573,7 +574,7 @@ void BackupEngine::record_skipped(const std::string& dst_path, SkipReason why, i
 }
 
 void BackupEngine::copy_one_file(const FileJob& job) {
-    const GlobalOptions& options = s_.settings.model.options;
+    const GlobalOptions& options = run_settings_.options;
     try {
         int err = 0;
         const platform::Directory& dst_dir = job.dst.folder;
@@ -594,13 +595,12 @@ void BackupEngine::copy_one_file(const FileJob& job) {
             }
             err = dst || dst.error() == ENOENT ? 0 : dst.error();
         }
-        const auto skip_open_files = options.skips_open_files();
-        if (!skip_open_files) {
-            s_.report.open_files_option_unreadable(options.skip_open_files);
+        if (*options.skip_open_files == OpenFileRule::unreadable) {
+            s_.report.open_files_option_unreadable(options.skip_open_files.text());
             abort_requested = 1;
             return;
         }
-        const bool skip_mode = *skip_open_files;
+        const bool skip_mode = *options.skip_open_files == OpenFileRule::skip;
         if (job.refused) {
             copy_failed(skip_mode, job.src_path, job.dst_path, SkipReason::kCaseCollision, 0);
             return;

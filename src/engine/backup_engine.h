@@ -256,6 +256,9 @@ private:
     bool failure_shown_ = false;
     // The time step of the destination folder being filled (newer-only).
     int time_step_ = 1;
+    // The settings as the run loaded them, read for every set and file of
+    // the run: nothing in it parses a stored text again.
+    SettingsModel run_settings_;
     // Copied bytes not flushed yet.
     std::uint64_t unflushed_bytes_ = 0;
     // Per set, only where source names fold together in a destination folder

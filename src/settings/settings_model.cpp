@@ -25,26 +25,55 @@ std::optional<double> stored_number(std::string_view text) {
     return value;
 }
 
-std::optional<bool> GlobalOptions::skips_open_files() const {
-    const auto value = stored_number(skip_open_files);
-    if (!value) {
-        return std::nullopt;
+std::string stored_text(bool value) {
+    return value ? "1" : "0";
+}
+
+std::string stored_text(CopyMode value) {
+    return value == CopyMode::newer_only ? "1" : "0";
+}
+
+std::string stored_text(OpenFileRule value) {
+    switch (value) {
+        case OpenFileRule::skip:
+            return "1";
+        case OpenFileRule::copy_anyway:
+            return "0";
+        case OpenFileRule::unreadable:
+            break;
     }
-    return *value == 1;
+    return "";
+}
+
+StartTime::StartTime(std::string hour, std::string minute)
+    : hour_text(std::move(hour))
+    , minute_text(std::move(minute)) {
+    const auto two_digits = [](const std::string& t, int limit) -> std::optional<int> {
+        if (t.size() != 2 || t[0] < '0' || t[0] > '9' || t[1] < '0' || t[1] > '9') {
+            return std::nullopt;
+        }
+        const int value = (t[0] - '0') * 10 + (t[1] - '0');
+        return value <= limit ? std::optional<int>(value) : std::nullopt;
+    };
+    const auto h = two_digits(hour_text, 23);
+    const auto m = two_digits(minute_text, 59);
+    if (h && m) {
+        time = TimeOfDay{*h, *m};
+    }
 }
 
 std::optional<int> GlobalOptions::start_second(int k) const {
-    const std::string& time = start_time[static_cast<std::size_t>(k)];
-    const auto digit = [&](std::size_t i) { return time[i] >= '0' && time[i] <= '9'; };
-    if (time.size() != 5 || time[2] != ':' || !digit(0) || !digit(1) || !digit(3) || !digit(4)) {
-        return std::nullopt;
+    const auto& time = start_times[static_cast<std::size_t>(k)].time;
+    return time ? std::optional<int>(time->second_of_day()) : std::nullopt;
+}
+
+std::string GlobalOptions::start_time_text(int k) const {
+    const auto& time = start_times[static_cast<std::size_t>(k)].time;
+    if (!time) {
+        return "";
     }
-    const int hour = (time[0] - '0') * 10 + (time[1] - '0');
-    const int minute = (time[3] - '0') * 10 + (time[4] - '0');
-    if (hour > 23 || minute > 59) {
-        return std::nullopt;
-    }
-    return hour * 3600 + minute * 60;
+    const auto two = [](int v) { return std::string(1, char('0' + v / 10)) + char('0' + v % 10); };
+    return two(time->hour) + ":" + two(time->minute);
 }
 
 }  // namespace tarvenix

@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include <array>
 #include <cctype>
 #include <cstdlib>
 
@@ -8,20 +9,72 @@
 namespace tarvenix {
 namespace {
 
-// Record numbers in system.dat.
-constexpr int kCopyModeRecord = 1;
-constexpr int kStartAtLaunchRecord = 2;
-constexpr int kBackupAtCloseRecord = 3;
-constexpr int kStartAtTimeRecord = 4;
-constexpr int kSkipOpenFilesRecord = 5;
-constexpr int kRecordHistoryRecord = 6;
-constexpr int kShutdownRecord = 7;    // 7..9
-constexpr int kHourRecord = 10;       // 10..12
-constexpr int kMinuteRecord = 13;     // 13..15
-constexpr int kSourceRecord = 16;     // 16..23
-constexpr int kDestRecord = 24;       // 24..31
-constexpr int kSubfolderRecord = 32;  // 32..39
-constexpr int kSkipRecord = 40;       // 40..47
+// Where each field lies in system.dat: its first record and how many it
+// takes (one per start time, one per set). Loading and saving both go by this
+// table alone.
+enum class Field {
+    copy_mode,
+    start_at_launch,
+    backup_at_close,
+    start_at_time,
+    skip_open_files,
+    record_history,
+    shutdown_after,
+    start_hour,
+    start_minute,
+    src_folder,
+    dst_folder,
+    copy_subfolders,
+    skip_set,
+};
+
+struct FieldRecords {
+    Field field;
+    int first;
+    int count;
+};
+
+constexpr std::array<FieldRecords, 13> kLayout = {{
+    {Field::copy_mode, 1, 1},
+    {Field::start_at_launch, 2, 1},
+    {Field::backup_at_close, 3, 1},
+    {Field::start_at_time, 4, 1},
+    {Field::skip_open_files, 5, 1},
+    {Field::record_history, 6, 1},
+    {Field::shutdown_after, 7, kStartTimeCount},
+    {Field::start_hour, 10, kStartTimeCount},
+    {Field::start_minute, 13, kStartTimeCount},
+    {Field::src_folder, 16, kSetCount},
+    {Field::dst_folder, 24, kSetCount},
+    {Field::copy_subfolders, 32, kSetCount},
+    {Field::skip_set, 40, kSetCount},
+}};
+
+// Each field has one row, in the order of `Field`, and the rows follow one
+// another in record order and fill the 47 records exactly: a field that grows
+// (a fourth start time) cannot silently run into the next one or off the
+// file's end. The load relies on the order too.
+constexpr bool layout_covers_every_record_once() {
+    int next = 1;
+    int field = 0;
+    for (const auto& row : kLayout) {
+        if (static_cast<int>(row.field) != field++ || row.first != next || row.count < 1) {
+            return false;
+        }
+        next += row.count;
+    }
+    return next == SettingsRecordFile::kRecordCount + 1;
+}
+static_assert(layout_covers_every_record_once(), "system.dat's layout must hold each record once");
+
+constexpr int record_of(Field field, int k = 0) {
+    for (const auto& row : kLayout) {
+        if (row.field == field) {
+            return row.first + k;
+        }
+    }
+    return 0;
+}
 
 bool ascii_iequals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -38,6 +91,107 @@ bool ascii_iequals(std::string_view a, std::string_view b) {
 
 std::string trimmed(const std::optional<std::string>& record) {
     return record ? std::string(text::trim_right_spaces(*record)) : std::string();
+}
+
+// Field k's value from its record's text, read as the program always has:
+// a flag is on only for "1" (the sub-folder box for all but "0"), and the
+// open-file rule is any number, 1 meaning skip. A record the file does not
+// hold reads as an empty text (a shut-down flag as false).
+void read_field(SettingsModel& m, Field field, int k, const std::optional<std::string>& record) {
+    std::string t = trimmed(record);
+    const auto i = static_cast<std::size_t>(k);
+    GlobalOptions& o = m.options;
+    const auto flag = [&t] { return Stored<bool>(t == "1", t); };
+    switch (field) {
+        case Field::copy_mode:
+            o.copy_mode = {t == "1" ? CopyMode::newer_only : CopyMode::overwrite_all, t};
+            break;
+        case Field::start_at_launch:
+            o.start_at_launch = flag();
+            break;
+        case Field::backup_at_close:
+            o.backup_at_close = flag();
+            break;
+        case Field::start_at_time:
+            o.start_at_time = flag();
+            break;
+        case Field::skip_open_files: {
+            const auto number = stored_number(t);
+            const auto rule = !number        ? OpenFileRule::unreadable
+                              : *number == 1 ? OpenFileRule::skip
+                                             : OpenFileRule::copy_anyway;
+            o.skip_open_files = {rule, t};
+            break;
+        }
+        case Field::record_history:
+            o.record_history = flag();
+            break;
+        case Field::shutdown_after: {
+            const auto value = record ? parse_settings_boolean(t) : std::optional<bool>(false);
+            if (!value) {
+                throw SystemError(
+                    error_code::kTypeMismatch,
+                    std::string(describe_error_code(error_code::kTypeMismatch)) +
+                        error_detail("system.dat のレコード " + std::to_string(record_of(field, k)),
+                                     "「" + t + "」"));
+            }
+            o.shutdown_after[i] = *value;
+            break;
+        }
+        case Field::start_hour:
+            o.start_times[i] = StartTime(std::move(t), o.start_times[i].minute_text);
+            break;
+        case Field::start_minute:
+            o.start_times[i] = StartTime(o.start_times[i].hour_text, std::move(t));
+            break;
+        case Field::src_folder:
+            m.sets[i].src_folder = std::move(t);
+            break;
+        case Field::dst_folder:
+            m.sets[i].dst_folder = std::move(t);
+            break;
+        case Field::copy_subfolders:
+            m.sets[i].copy_subfolders = {t != "0", t};
+            break;
+        case Field::skip_set:
+            m.sets[i].skip_set = flag();
+            break;
+    }
+}
+
+// The text field k is stored as.
+std::string field_text(const SettingsModel& m, Field field, int k) {
+    const auto i = static_cast<std::size_t>(k);
+    const GlobalOptions& o = m.options;
+    switch (field) {
+        case Field::copy_mode:
+            return o.copy_mode.text();
+        case Field::start_at_launch:
+            return o.start_at_launch.text();
+        case Field::backup_at_close:
+            return o.backup_at_close.text();
+        case Field::start_at_time:
+            return o.start_at_time.text();
+        case Field::skip_open_files:
+            return o.skip_open_files.text();
+        case Field::record_history:
+            return o.record_history.text();
+        case Field::shutdown_after:
+            return o.shutdown_after[i] ? "True" : "False";
+        case Field::start_hour:
+            return o.start_times[i].hour_text;
+        case Field::start_minute:
+            return o.start_times[i].minute_text;
+        case Field::src_folder:
+            return m.sets[i].src_folder;
+        case Field::dst_folder:
+            return m.sets[i].dst_folder;
+        case Field::copy_subfolders:
+            return m.sets[i].copy_subfolders.text();
+        case Field::skip_set:
+            return m.sets[i].skip_set.text();
+    }
+    return "";
 }
 
 }  // namespace
@@ -95,50 +249,13 @@ SettingsStore::SettingsStore(SettingsState& state, std::string settings_file_pat
 bool SettingsStore::load_settings() {
     try {
         const auto records = file_.read_all();
-        auto record = [&](int n) -> const std::optional<std::string>& {
-            return records[static_cast<std::size_t>(n - 1)];
-        };
-        GlobalOptions& o = state_.model.options;
-        o.copy_mode = trimmed(record(kCopyModeRecord));
-        o.start_at_launch = trimmed(record(kStartAtLaunchRecord));
-        o.backup_at_close = trimmed(record(kBackupAtCloseRecord));
-        o.start_at_time = trimmed(record(kStartAtTimeRecord));
-        o.skip_open_files = trimmed(record(kSkipOpenFilesRecord));
-        o.record_history = trimmed(record(kRecordHistoryRecord));
-        for (int k = 0; k < kStartTimeCount; ++k) {
-            const auto& r = record(kShutdownRecord + k);
-            if (!r) {
-                o.shutdown_after[static_cast<std::size_t>(k)] = false;
-                continue;
+        // Field by field in record order: a record that fails the load
+        // leaves the fields after it as they were.
+        for (const auto& row : kLayout) {
+            for (int k = 0; k < row.count; ++k) {
+                read_field(state_.model, row.field, k,
+                           records[static_cast<std::size_t>(row.first + k - 1)]);
             }
-            const auto value = parse_settings_boolean(trimmed(r));
-            if (!value) {
-                throw SystemError(
-                    error_code::kTypeMismatch,
-                    std::string(describe_error_code(error_code::kTypeMismatch)) +
-                        error_detail("system.dat のレコード " + std::to_string(kShutdownRecord + k),
-                                     "「" + trimmed(r) + "」"));
-            }
-            o.shutdown_after[static_cast<std::size_t>(k)] = *value;
-        }
-        for (std::size_t k = 0; k < kStartTimeCount; ++k) {
-            o.start_hour[k] = trimmed(record(kHourRecord + static_cast<int>(k)));
-        }
-        for (std::size_t k = 0; k < kStartTimeCount; ++k) {
-            o.start_minute[k] = trimmed(record(kMinuteRecord + static_cast<int>(k)));
-        }
-        for (std::size_t k = 0; k < kSetCount; ++k) {
-            state_.model.sets[k].src_folder = trimmed(record(kSourceRecord + static_cast<int>(k)));
-        }
-        for (std::size_t k = 0; k < kSetCount; ++k) {
-            state_.model.sets[k].dst_folder = trimmed(record(kDestRecord + static_cast<int>(k)));
-        }
-        for (std::size_t k = 0; k < kSetCount; ++k) {
-            state_.model.sets[k].copy_subfolders =
-                trimmed(record(kSubfolderRecord + static_cast<int>(k)));
-        }
-        for (std::size_t k = 0; k < kSetCount; ++k) {
-            state_.model.sets[k].skip_set = trimmed(record(kSkipRecord + static_cast<int>(k)));
         }
         show_on_page(records);
         state_.settings_changed = 0;
@@ -152,54 +269,57 @@ bool SettingsStore::load_settings() {
 }
 
 void SettingsStore::show_on_page(const std::vector<std::optional<std::string>>& records) {
-    auto present = [&](int n) { return records[static_cast<std::size_t>(n - 1)].has_value(); };
+    auto present = [&](Field field, int k) {
+        return records[static_cast<std::size_t>(record_of(field, k) - 1)].has_value();
+    };
     SettingsPage& page = state_.page;
-    GlobalOptions& o = state_.model.options;
+    const GlobalOptions& o = state_.model.options;
 
-    if (const auto newer_only = stored_flag(o.copy_mode)) {
+    // A control shows only a stored "1" or "0"; for any other text it stays
+    // as it was.
+    if (const auto newer_only = stored_flag(o.copy_mode.text())) {
         page.select_option(Control::copy_op, *newer_only ? 1 : 0);
     }
     // The stored value and the option index run opposite ways: "1" (skip) is
     // the first option.
-    if (const auto skip = stored_flag(o.skip_open_files)) {
+    if (const auto skip = stored_flag(o.skip_open_files.text())) {
         page.select_option(Control::cp_skip, *skip ? 0 : 1);
     }
-    if (const auto at_launch = stored_flag(o.start_at_launch)) {
+    if (const auto at_launch = stored_flag(o.start_at_launch.text())) {
         page.set_checked({Control::start_chk}, *at_launch);
     }
-    for (std::size_t k = 0; k < kStartTimeCount; ++k) {
-        o.start_time[k] = o.start_hour[k] + ":" + o.start_minute[k];
-    }
     for (int k = 0; k < kStartTimeCount; ++k) {
-        const auto i = static_cast<std::size_t>(k);
-        if (present(kHourRecord + k)) {
-            page.set_text({Control::hour_txt, k}, o.start_hour[i]);
+        const StartTime& time = o.start_times[static_cast<std::size_t>(k)];
+        if (present(Field::start_hour, k)) {
+            page.set_text({Control::hour_txt, k}, time.hour_text);
         }
-        if (present(kMinuteRecord + k)) {
-            page.set_text({Control::min_txt, k}, o.start_minute[i]);
+        if (present(Field::start_minute, k)) {
+            page.set_text({Control::min_txt, k}, time.minute_text);
         }
     }
-    if (const auto at_times = stored_flag(o.start_at_time)) {
+    if (const auto at_times = stored_flag(o.start_at_time.text())) {
         page.set_checked({Control::timer_chk}, *at_times);
         state_.caption_base = *at_times ? "Tarvenix " : "Tarvenix";
         page.set_caption(state_.caption_base);
     }
-    if (const auto history = stored_flag(o.record_history)) {
+    if (const auto history = stored_flag(o.record_history.text())) {
         page.select_option(Control::rec_op, *history ? 1 : 0);
     }
     for (int k = 0; k < kSetCount; ++k) {
         const BackupSet& set = state_.model.sets[static_cast<std::size_t>(k)];
-        if (present(kSourceRecord + k)) {
+        if (present(Field::src_folder, k)) {
             page.set_text({Control::srcfld_txt, k}, set.src_folder);
         }
-        if (present(kDestRecord + k)) {
+        if (present(Field::dst_folder, k)) {
             page.set_text({Control::dstfld_txt, k}, set.dst_folder);
         }
-        if (present(kSubfolderRecord + k)) {
+        if (present(Field::copy_subfolders, k)) {
             page.set_checked({Control::subfld_chk, k}, set.copies_subfolders());
         }
-        if (present(kSkipRecord + k)) {
-            page.set_checked({Control::skip_chk, k}, set.skip_box_ticked());
+        // The box is ticked for every text but "0" (a blank record too),
+        // though only "1" makes a run pass the set over.
+        if (present(Field::skip_set, k)) {
+            page.set_checked({Control::skip_chk, k}, set.skip_set.text() != "0");
         }
     }
     for (int k = 0; k < kStartTimeCount; ++k) {
@@ -208,33 +328,12 @@ void SettingsStore::show_on_page(const std::vector<std::optional<std::string>>& 
 }
 
 void SettingsStore::write_settings_file() {
-    const GlobalOptions& o = state_.model.options;
     SettingsRecordFile::Slots slots;
-    std::size_t n = 0;
-    for (const std::string* value : {&o.copy_mode, &o.start_at_launch, &o.backup_at_close,
-                                     &o.start_at_time, &o.skip_open_files, &o.record_history}) {
-        slots[n++] = *value;
-    }
-    for (bool flag : o.shutdown_after) {
-        slots[n++] = flag ? "True" : "False";
-    }
-    for (const auto& hour : o.start_hour) {
-        slots[n++] = hour;
-    }
-    for (const auto& minute : o.start_minute) {
-        slots[n++] = minute;
-    }
-    for (const auto& set : state_.model.sets) {
-        slots[n++] = set.src_folder;
-    }
-    for (const auto& set : state_.model.sets) {
-        slots[n++] = set.dst_folder;
-    }
-    for (const auto& set : state_.model.sets) {
-        slots[n++] = set.copy_subfolders;
-    }
-    for (const auto& set : state_.model.sets) {
-        slots[n++] = set.skip_set;
+    for (const auto& row : kLayout) {
+        for (int k = 0; k < row.count; ++k) {
+            slots[static_cast<std::size_t>(row.first + k - 1)] =
+                field_text(state_.model, row.field, k);
+        }
     }
     file_.write_all(slots);
 }

@@ -124,7 +124,7 @@ TEST_F(BackupRunTest, AllSetsSkippedAreRecordedOnlyWithHistoryOn) {
     EXPECT_EQ(history_entries(), expected);
     EXPECT_EQ(progress.log, (std::vector<std::string>{"show", "hide"}));
 
-    options().record_history = "0";
+    options().record_history = false;
     use("0", "0");
     EXPECT_EQ(run(run_trigger::kTimer), RunOutcome::kCompleted);
     EXPECT_EQ(history_entries(), (std::vector<std::string>{"[Start] [Timer]"}));

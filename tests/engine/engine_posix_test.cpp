@@ -232,7 +232,7 @@ TEST_F(FolderWalkTest, PathsUpTo254BytesAreCopiedLongerOnesStopTheRun) {
 class CopyRulesTest : public EngineHarness, public ::testing::Test {};
 
 TEST_F(CopyRulesTest, ALockedFileIsRecordedInSkipModeAndCopiedOtherwise) {
-    options().record_history = "0";  // the skipped-file line is written regardless
+    options().record_history = false;  // the skipped-file line is written regardless
     write_file(src + "/locked.db", "data");
     write_file(src + "/free.txt", "free");
     for (const bool skip : {true, false}) {

@@ -56,7 +56,8 @@ TEST_F(SettingsStoreTest, LoadsAHandMadeFileWithJapanesePathsAndSavesItBack) {
     EXPECT_TRUE(store.load_settings());
     EXPECT_TRUE(ui.events().empty());
     const auto& page = state.page;
-    EXPECT_EQ(state.model.options.start_time, (std::array<std::string, 3>{"7:05", "23:30", ":"}));
+    const auto& options = state.model.options;  // "7" and "05" make no time
+    EXPECT_EQ(options.start_time_text(0) + "|" + options.start_time_text(1), "|23:30");
     EXPECT_EQ(page.text({Control::srcfld_txt, 0}), "/home/太郎/データ");
     EXPECT_EQ(page.text({Control::dstfld_txt, 0}), "/backup/データ");  // trailing blanks go
     EXPECT_EQ(page.selected_option(Control::copy_op), 1);
@@ -116,6 +117,38 @@ TEST_F(SettingsStoreTest, OddFilesLoadWhatTheyHoldAndLeaveTheRestAlone) {
         EXPECT_EQ(s.page.text({Control::srcfld_txt, 0}),
                   c.refused ? "" : s.model.sets[0].src_folder);
         EXPECT_EQ(s.settings_changed, c.refused ? 1 : 0);
+    }
+}
+
+// What runs make of texts a save never writes, each written back as it was:
+// only "1" turns an option on or passes a set over, only "0" keeps a set to
+// its top folder, and any number is an open-file rule (1: skip).
+TEST_F(SettingsStoreTest, OddTextsReadAsRunsReadThemAndAreWrittenBackAsTheyWere) {
+    const struct {
+        int record;
+        const char* text;
+        const char* read;  // newer-only, at launch, open-file rule, set 1's sub-folders, skipped
+    } cases[] = {
+        {1, "2", "0 1 skip 1 0"},    {1, " 1", "0 1 skip 1 0"},  {2, "1.0", "1 0 skip 1 0"},
+        {5, " 1.0", "1 1 skip 1 0"}, {5, "2", "1 1 copy 1 0"},   {5, "on", "1 1 unreadable 1 0"},
+        {32, "x", "1 1 skip 1 0"},   {32, "00", "1 1 skip 1 0"}, {40, "x", "1 1 skip 1 0"},
+        {40, "", "1 1 skip 1 0"},    {40, " 1", "1 1 skip 1 0"},
+    };
+    const char* rules[] = {"skip", "copy", "unreadable"};
+    const auto bit = [](bool on) { return std::string(on ? "1 " : "0 "); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("record " + std::to_string(c.record) + " \"" + c.text + "\"");
+        const std::string file = hand_made_file({{c.record, c.text}});
+        write_file(dir / "system.dat", file);
+        ASSERT_TRUE(store.load_settings());
+        const auto& o = state.model.options;
+        const auto& set = state.model.sets[0];
+        EXPECT_EQ(bit(o.newer_only()) + bit(o.starts_at_launch()) +
+                      rules[static_cast<int>(*o.skip_open_files)] + " " +
+                      bit(set.copies_subfolders()) + (set.skipped() ? "1" : "0"),
+                  c.read);
+        store.write_settings_file();
+        EXPECT_EQ(read_file(dir / "system.dat"), file);
     }
 }
 

@@ -75,17 +75,17 @@ struct AppHarness {
         make_dirs(dir / "dst");
         write_file(dir / "src/file.txt", "x");
         auto& m = context.settings.model;
-        m.sets.fill(BackupSet{"", "", "1", "0"});
-        m.sets[0] = BackupSet{dir / "src", dir / "dst", "1", "0"};
+        m.sets.fill(BackupSet{"", "", true, false});
+        m.sets[0] = BackupSet{dir / "src", dir / "dst", true, false};
         auto& o = m.options;
-        o.copy_mode = o.skip_open_files = "0";
-        o.record_history = "1";
-        o.start_at_launch = start_at_launch ? "1" : "0";
-        o.backup_at_close = backup_at_close ? "1" : "0";
-        o.start_at_time = hours != decltype(hours){} ? "1" : "0";
-        o.start_hour = hours;
+        o.copy_mode = CopyMode::overwrite_all;
+        o.skip_open_files = OpenFileRule::copy_anyway;
+        o.record_history = true;
+        o.start_at_launch = start_at_launch;
+        o.backup_at_close = backup_at_close;
+        o.start_at_time = hours != decltype(hours){};
         for (std::size_t k = 0; k < hours.size(); ++k) {
-            o.start_minute[k] = hours[k].empty() ? "" : "05";
+            o.start_times[k] = StartTime(hours[k], hours[k].empty() ? "" : "05");
         }
         context.store.write_settings_file();
         context.store.load_settings();

@@ -40,23 +40,24 @@ EngineHarness::EngineHarness()
     reporter.set_progress(&progress);
     // Overwrites everything, copies files in use, records history.
     auto& o = settings.model.options;
-    o.start_at_launch = o.backup_at_close = o.start_at_time = "0";
-    o.record_history = "1";
-    settings.model.sets.fill(BackupSet{"", "", "1", "0"});
+    o.start_at_launch = o.backup_at_close = o.start_at_time = false;
+    o.record_history = true;
+    settings.model.sets.fill(BackupSet{"", "", true, false});
     use("0", "0");
     set(0, src, dst);
 }
 
 void EngineHarness::set(int k, const std::string& from, const std::string& to, bool subfolders,
                         bool skip) {
-    settings.model.sets.at(static_cast<std::size_t>(k)) =
-        BackupSet{from, to, subfolders ? "1" : "0", skip ? "1" : "0"};
+    settings.model.sets.at(static_cast<std::size_t>(k)) = BackupSet{from, to, subfolders, skip};
     save_settings();
 }
 
 void EngineHarness::use(const char* copy_mode, const char* skip_open_files) {
-    options().copy_mode = copy_mode;
-    options().skip_open_files = skip_open_files;
+    options().copy_mode =
+        std::string_view(copy_mode) == "1" ? CopyMode::newer_only : CopyMode::overwrite_all;
+    options().skip_open_files =
+        std::string_view(skip_open_files) == "1" ? OpenFileRule::skip : OpenFileRule::copy_anyway;
     save_settings();
     std::remove((program_folder + "/history.txt").c_str());
     ui.clear_events();

@@ -55,12 +55,12 @@ std::vector<Scheduler::Due> Scheduler::due_between(std::int64_t previous, std::i
 bool Scheduler::ran_that_day(const Due& due) const {
     const auto& turn = last_turn_[static_cast<std::size_t>(due.slot)];
     return turn && turn->first == day_of(due.at) &&
-           turn->second == s_.settings.model.options.start_time[static_cast<std::size_t>(due.slot)];
+           turn->second == s_.settings.model.options.start_time_text(due.slot);
 }
 
 void Scheduler::consume(const Due& due) {
-    last_turn_[static_cast<std::size_t>(due.slot)] = std::make_pair(
-        day_of(due.at), s_.settings.model.options.start_time[static_cast<std::size_t>(due.slot)]);
+    last_turn_[static_cast<std::size_t>(due.slot)] =
+        std::make_pair(day_of(due.at), s_.settings.model.options.start_time_text(due.slot));
 }
 
 void Scheduler::tick() {

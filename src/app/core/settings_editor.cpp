@@ -169,25 +169,28 @@ bool SettingsEditor::check_folders_exist() {
 void SettingsEditor::take_options() {
     const SettingsPage& p = page();
     GlobalOptions& o = s_.settings.model.options;
-    // A group with neither option selected leaves its value as loaded.
+    // A group with neither option selected leaves its value (and its stored
+    // text) as loaded.
     if (p.selected_option(Control::copy_op) >= 0) {
-        o.copy_mode = p.selected_option(Control::copy_op) == 0 ? "0" : "1";
+        o.copy_mode = p.selected_option(Control::copy_op) == 0 ? CopyMode::overwrite_all
+                                                               : CopyMode::newer_only;
     }
-    o.skip_open_files = p.selected_option(Control::cp_skip) == 0 ? "1" : "0";
-    o.start_at_launch = p.checked({Control::start_chk}) ? "1" : "0";
-    o.start_at_time = p.checked({Control::timer_chk}) ? "1" : "0";
+    o.skip_open_files =
+        p.selected_option(Control::cp_skip) == 0 ? OpenFileRule::skip : OpenFileRule::copy_anyway;
+    o.start_at_launch = p.checked({Control::start_chk});
+    o.start_at_time = p.checked({Control::timer_chk});
     for (int k = 0; k < kStartTimeCount; ++k) {
-        o.start_hour[static_cast<std::size_t>(k)] = p.text({Control::hour_txt, k});
-        o.start_minute[static_cast<std::size_t>(k)] = p.text({Control::min_txt, k});
+        o.start_times[static_cast<std::size_t>(k)] =
+            StartTime(p.text({Control::hour_txt, k}), p.text({Control::min_txt, k}));
         o.shutdown_after[static_cast<std::size_t>(k)] = p.checked({Control::sdown, k});
     }
     if (p.selected_option(Control::rec_op) >= 0) {
-        o.record_history = p.selected_option(Control::rec_op) == 0 ? "0" : "1";
+        o.record_history = p.selected_option(Control::rec_op) == 1;
     }
     for (int k = 0; k < kSetCount; ++k) {
         auto& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
-        set.copy_subfolders = p.checked({Control::subfld_chk, k}) ? "1" : "0";
-        set.skip_set = p.checked({Control::skip_chk, k}) ? "1" : "0";
+        set.copy_subfolders = p.checked({Control::subfld_chk, k});
+        set.skip_set = p.checked({Control::skip_chk, k});
     }
 }
 

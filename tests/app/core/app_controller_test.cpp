@@ -302,7 +302,8 @@ TEST(SettingsEditorTest, EditsAskTheQuestionOnceAndASaveStoresEachControl) {
     EXPECT_TRUE(t.controller.editor().save_settings());
     EXPECT_EQ(t.context.settings.settings_changed, 0);
     const auto o = t.stored().options;
-    EXPECT_EQ(o.skip_open_files + o.start_at_launch + o.copy_mode, "111");  // copy: the initial
+    EXPECT_EQ(o.skip_open_files.text() + o.start_at_launch.text() + o.copy_mode.text(),
+              "111");  // copy: the initial
     EXPECT_EQ(o.shutdown_after, (std::array<bool, 3>{false, true, false}));
 }
 
@@ -402,7 +403,8 @@ TEST(SchedulerTest, HourAndMinuteBoxesAreCheckedAndWrittenWithTwoDigits) {
         t.page().set_text({box, 1}, typed);
         t.controller.ok_bt();
         const auto o = t.stored().options;
-        EXPECT_EQ((box == hour ? o.start_hour : o.start_minute)[1], shown ? shown : "");
+        const StartTime& time = o.start_times[1];
+        EXPECT_EQ(box == hour ? time.hour_text : time.minute_text, shown ? shown : "");
         EXPECT_EQ(t.page().text({box, 1}), shown ? shown : typed);
         EXPECT_EQ(joined(t.ui.box_texts(), ""), shown         ? ""
                                                 : box == hour ? "入力された時間が範囲外です！"

@@ -322,7 +322,7 @@ TEST_F(BackupFlowTest, BackupButtonStartsTheRunAndTheCancelButtonStopsIt) {
     // On the box itself: the control is wider than its caption.
     QTest::mouseClick(subfolders, Qt::LeftButton, {}, QPoint(6, subfolders->height() / 2));
     QTest::mouseClick(find<QPushButton>(u"ok_bt"_s), Qt::LeftButton);
-    EXPECT_EQ(context.settings.model.sets[0].copy_subfolders, "1");
+    EXPECT_TRUE(context.settings.model.sets[0].copies_subfolders());
     QString source_shown;
     bool clicked = false;
     ui.on_every_pump([&] {
@@ -412,9 +412,9 @@ TEST_F(PaintedProgressTest, EachLargeFileIsOnScreenAsItsCopyStarts) {
                    std::string(1'200'000, 'x'));
     }
     ProgramContext context(Ports{ui, ui, ui, *this, ui, ui, ui, ui, ui}, *this, tmp.path());
-    context.settings.model.sets[0] = BackupSet{tmp / "src", tmp / "dst", "1", "0"};
-    context.settings.model.options.copy_mode = "0";
-    context.settings.model.options.skip_open_files = "0";
+    context.settings.model.sets[0] = BackupSet{tmp / "src", tmp / "dst", true, false};
+    context.settings.model.options.copy_mode = CopyMode::overwrite_all;
+    context.settings.model.options.skip_open_files = OpenFileRule::copy_anyway;
     context.store.write_settings_file();
     EXPECT_EQ(context.engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
     EXPECT_EQ(copies, 3) << (ui.box_texts().empty() ? "" : ui.box_texts()[0]);
