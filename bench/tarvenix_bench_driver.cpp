@@ -99,15 +99,13 @@ std::pair<int, double> run_once(const char* src, const char* dst, const char* mo
     }
     UnattendedUi ui;
     SystemClock clock;
-    const Ports ports{ui, ui, ui, ui, clock, ui, ui, ui, ui};  // the engine gets `pump`
     SystemErrorReporter reporter(ui);
     reporter.set_progress(&progress);
     SettingsState settings;
     SettingsStore store(settings, folder + "/system.dat", reporter);
     HistoryLog history(folder + "/history.txt", clock, ui, reporter);
-    Vostrel vostrel(ports);
-    RunPresenter presenter(settings, history, vostrel, reporter, progress, ui);
-    BackupEngine engine(EngineServices{settings, store, vostrel, presenter, pump});
+    RunPresenter presenter(settings, history, Boxes(ui, ui), reporter, progress, ui);
+    BackupEngine engine(EngineServices{settings, store, presenter, pump});
 
     auto& o = settings.model.options;
     o.copy_mode = std::string_view(mode) == "1" ? CopyMode::newer_only : CopyMode::overwrite_all;
