@@ -231,6 +231,68 @@ void AppController::shutdown_sequence() {
     view_.close_main_window();
 }
 
+void AppController::run(face::Action action, int index) {
+    using face::Action;
+    switch (action) {
+        case Action::kNone:
+            break;
+        case Action::kHide:
+            mini_bt();
+            break;
+        case Action::kSave:
+            ok_bt();
+            break;
+        case Action::kExit:
+            close_bt();
+            break;
+        case Action::kTrayExit:
+            mnuend();
+            break;
+        case Action::kBackup:
+            bkup_bt();
+            break;
+        case Action::kBackupThenShutDown:
+            bkup_exitwin();
+            break;
+        case Action::kBrowseFolder:
+            refsrc_bt(index);
+            break;
+        case Action::kClearSet:
+            set_clr_bt(index);
+            break;
+        case Action::kClearHistory:
+            histclr_bt();
+            break;
+        case Action::kShowHistory:
+            recedit_bt();
+            break;
+        case Action::kShutDown:
+            exit_win();
+            break;
+        case Action::kRestart:
+            reboot_win();
+            break;
+        case Action::kLogOff:
+            log_off();
+            break;
+        case Action::kShowSettings:
+            mnuset();
+            break;
+        case Action::kShowHelp:
+            help_show();
+            break;
+        case Action::kShowAbout:
+            about_show();
+            break;
+        case Action::kCancelRun:
+            copyccl_bt();
+            break;
+        case Action::kCloseAbout:
+            cmdOK();
+            break;
+    }
+}
+
 void AppController::after_event() {
     if (c_.engine.running() || shut_down_ || starting_ || c_.boxes.box_open()) {
         return;

@@ -10,6 +10,7 @@
 #include "app/core/scheduler.h"
 #include "app/core/settings_editor.h"
 #include "app/core/tray_presence.h"
+#include "app/core/window_face.h"
 
 namespace tarvenix {
 
@@ -32,6 +33,10 @@ public:
     const Vostrel& toolbox() const { return c_.main_vostrel; }
     void on_window_double_click() { about_show(); }
 
+    // What a click on a button or menu item of that action asks for; `index`
+    // is the control's index in its array (the set, or the folder box).
+    void run(face::Action action, int index);
+
     // Settings page.
     void ok_bt();
     void set_clr_bt(int k) { editor_.clear_set(k); }
@@ -45,14 +50,11 @@ public:
     void mini_bt();
     void close_bt();
     void bkup_bt();
-    void bkup_exit_bt() { bkup_exitwin(); }
     void mnuset();
-    void start_bkup() { bkup_bt(); }
     void bkup_exitwin();
     void exit_win();
     void reboot_win();
     void log_off();
-    void History_Disp() { recedit_bt(); }
     void mnuend();
     void help_show();
     void about_show();

@@ -92,7 +92,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& t
     build_menus();
     tray_.set_owner(hwnd());
     const ActionRunner runner = [this](face::Action action, int index) {
-        forward([action, index](AppController& c) { face::run(c, action, index); });
+        forward([action, index](AppController& c) { c.run(action, index); });
     };
     set_runner(runner);
     progress_.set_runner(runner);
@@ -111,7 +111,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& t
             on_page_event(event);
         }
     });
-    SetTimer(hwnd(), kTimer1, 1000, nullptr);
+    SetTimer(hwnd(), kTimer1, face::kTickMs, nullptr);
 }
 
 MainWindow::~MainWindow() {

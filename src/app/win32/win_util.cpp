@@ -42,12 +42,16 @@ HFONT make_font(std::string_view face, double points, bool bold, bool italic) {
     font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     font.lfItalic = italic ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(font.lfFaceName, widen(face).c_str(), LF_FACESIZE);
+    // GDI knows the gothic by its English name whatever the system's language
+    // (and wine's font replacements are keyed by it); the tables name it in
+    // Japanese.
+    const std::string_view gdi_face = face == face::kProgramFont.face ? "MS PGothic" : face;
+    lstrcpynW(font.lfFaceName, widen(gdi_face).c_str(), LF_FACESIZE);
     return CreateFontIndirectW(&font);
 }
 
 HFONT program_font() {
-    static const HFONT font = make_font("MS UI Gothic", 9.0);
+    static const HFONT font = make_font(face::kProgramFont.face, face::kProgramFont.points);
     return font;
 }
 
