@@ -179,10 +179,16 @@ void AppController::on_termination_request() {
         return;
     }
     c_.begin_termination();
-    on_close_request();
+    close_request();
+    after_event();
 }
 
 void AppController::on_close_request() {
+    close_request();
+    after_event();
+}
+
+void AppController::close_request() {
     if (shut_down_) {
         return;
     }
@@ -209,7 +215,7 @@ void AppController::on_close_request() {
 
 void AppController::close_all_windows() {
     // Closing the main window is what runs the shut-down sequence.
-    on_close_request();
+    close_request();
 }
 
 void AppController::shutdown_sequence() {
@@ -291,6 +297,7 @@ void AppController::run(face::Action action, int index) {
             cmdOK();
             break;
     }
+    after_event();
 }
 
 void AppController::after_event() {

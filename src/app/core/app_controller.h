@@ -22,6 +22,8 @@ public:
     // settings, and the backup at launch when configured.
     void start_up();
 
+    // The events the front ends hand over. Each ends with after_event(), so
+    // no front end follows them with anything.
     void on_timer_tick() {
         scheduler_.tick();
         tray_.check();
@@ -31,10 +33,23 @@ public:
     // which the front ends take from toolbox() rather than number themselves.
     void on_tray_message(std::int32_t message);
     const Vostrel& toolbox() const { return c_.main_vostrel; }
-    void on_window_double_click() { about_show(); }
+    void on_window_double_click() {
+        about_show();
+        after_event();
+    }
+    // A notification area came or went, or the shell restarted without the
+    // icons it held.
+    void on_tray_changed() {
+        tray_.check();
+        after_event();
+    }
+    void on_tray_restarted() {
+        tray_.tray_restarted();
+        after_event();
+    }
 
-    // What a click on a button or menu item of that action asks for; `index`
-    // is the control's index in its array (the set, or the folder box).
+    // A click on a button or menu item: what its action asks for; `index` is
+    // the control's index in its array (the set, or the folder box).
     void run(face::Action action, int index);
 
     // Settings page.
@@ -84,12 +99,15 @@ public:
 
     SettingsEditor& editor() { return editor_; }
 
-    // Every event handler ends here (the front end calls it after each event
-    // it forwards): a close asked for during a run, or while a handler waited
-    // in a box, is carried out once that run or handler has ended.
+    // Every event ends here: a close asked for during a run, or while a
+    // handler waited in a box, is carried out once that run or handler has
+    // ended.
     void after_event();
 
 private:
+    // on_close_request without the after-event work, for the commands that
+    // close the windows (after_event itself runs some of them).
+    void close_request();
     void shutdown_sequence();
     void close_all_windows();
     // The tab page_selector names, for the window being opened.

@@ -55,7 +55,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
         [this](QSystemTrayIcon::ActivationReason reason) { on_tray_activated(reason); });
     tray_->set_menu_click_handler([this](face::Action action) { click_(action, -1); });
     // A tray coming or going is looked at once, not at the next tick.
-    tray_->set_change_handler([this] { forward([](AppController& c) { c.tray().check(); }); });
+    tray_->set_change_handler([this] { forward([](AppController& c) { c.on_tray_changed(); }); });
     progress_.set_click_handler(click_);
 
     // Created in focus order: the buttons first, then the settings tabs.
@@ -149,10 +149,9 @@ MainWindow::~MainWindow() {
     delete about_.data();
 }
 
-void MainWindow::forward(const std::function<void(AppController&)>& action) {
+void MainWindow::forward(const Command& event) {
     if (controller_ != nullptr) {
-        action(*controller_);
-        controller_->after_event();
+        event(*controller_);
     }
 }
 
