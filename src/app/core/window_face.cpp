@@ -359,6 +359,15 @@ const WindowTable& splash_window() {
     return window;
 }
 
+std::string_view box_button_caption(std::int16_t answer) {
+    for (const BoxButton& b : kBoxButtons) {
+        if (b.answer == answer) {
+            return b.caption;
+        }
+    }
+    return {};
+}
+
 const WindowTable& about_window() {
     static const WindowTable window = make_about_window();
     return window;

@@ -225,6 +225,8 @@ inline constexpr std::array<BoxButton, 5> kBoxButtons = {{
     {button::kNo, "いいえ(&N)"},
     {button::kRetry, "再試行(&R)"},
 }};
+// The caption of the button that gives that answer; "" for none.
+std::string_view box_button_caption(std::int16_t answer);
 
 // The texts that are not a control's.
 inline constexpr std::string_view kTrayTip = "左-Menu:右-Help";

@@ -142,11 +142,7 @@ std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view cap
     box->setStandardButtons(buttons.buttons);
     for (const ButtonFace& known : kButtons) {
         if (QAbstractButton* shown = box->button(known.button)) {
-            for (const face::BoxButton& b : face::kBoxButtons) {
-                if (b.answer == known.answer) {
-                    shown->setText(to_qstring(b.caption));
-                }
-            }
+            shown->setText(to_qstring(face::box_button_caption(known.answer)));
         }
     }
     box->setDefaultButton(buttons.first);
