@@ -151,6 +151,9 @@ inline constexpr Twips kSettingsTabs{120, 120, 5535, 4095};
 inline constexpr int kTabsPerRow = 4;
 inline constexpr Twips kPageArea{0, 0, 5415, 2955};
 const std::array<std::string_view, kTabCount>& tab_captions();
+// The narrowest margin the layouts leave between a label and the window's
+// edge: a label grown to fit its text stays inside it.
+inline constexpr int kEdgeMarginTwips = 120;
 
 // The keys that turn the settings pages, as both front ends name them.
 enum class Key : std::uint8_t { kTab, kPageUp, kPageDown, kLeft, kRight, kUp, kDown };

@@ -11,9 +11,6 @@ namespace tarvenix::win32 {
 
 namespace {
 
-// The narrowest margin the layouts leave between a label and the window's edge.
-constexpr int kEdgeMarginTwips = 120;
-
 int screen_dpi() {
     static const int dpi = [] {
         HDC screen = GetDC(nullptr);
@@ -134,7 +131,7 @@ void fit_label(HWND label) {
         }
         // Within the window's margin: text that reaches the window's edge
         // looks cut off.
-        const LONG margin = pixels(kEdgeMarginTwips);
+        const LONG margin = pixels(face::kEdgeMarginTwips);
         const LONG first = std::min<LONG>(margin, designed.left);
         const LONG last = std::max<LONG>(client.right - margin, designed.right);
         const LONG shift = r.left < first ? first - r.left : (r.right > last ? last - r.right : 0);
