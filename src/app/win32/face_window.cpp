@@ -197,7 +197,7 @@ ProgressDialog::ProgressDialog(Win32EventPump& pump, ClockPort& clock)
     , pump_(pump)
     , presenter_(*this, clock) {
     // No close button: the run takes the dialog off the screen, the user
-    // stops the run with "中　止".
+    // stops the run with its cancel button (copyccl_bt).
     open(WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
 }
 

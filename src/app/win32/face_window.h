@@ -81,7 +81,7 @@ private:
 
 class ProgressDialog final : public FaceWindow, public ProgressSurface {
 public:
-    // The window is made hidden; "中　止" goes to the runner.
+    // The window is made hidden; its cancel button goes to the runner.
     ProgressDialog(Win32EventPump& pump, ClockPort& clock);
 
     // The dialog as the engine sees it.
