@@ -182,10 +182,16 @@ void AppController::on_termination_request() {
         return;
     }
     c_.begin_termination();
-    on_close_request();
+    close_request();
+    after_event();
 }
 
 void AppController::on_close_request() {
+    close_request();
+    after_event();
+}
+
+void AppController::close_request() {
     if (shut_down_) {
         return;
     }
@@ -212,7 +218,7 @@ void AppController::on_close_request() {
 
 void AppController::close_all_windows() {
     // Closing the main window is what runs the shut-down sequence.
-    on_close_request();
+    close_request();
 }
 
 void AppController::shutdown_sequence() {
@@ -232,6 +238,69 @@ void AppController::shutdown_sequence() {
     c_.main_vostrel.TrayDelIcon();
     shut_down_ = true;
     view_.close_main_window();
+}
+
+void AppController::run(face::Action action, int index) {
+    using face::Action;
+    switch (action) {
+        case Action::kNone:
+            break;
+        case Action::kHide:
+            mini_bt();
+            break;
+        case Action::kSave:
+            ok_bt();
+            break;
+        case Action::kExit:
+            close_bt();
+            break;
+        case Action::kTrayExit:
+            mnuend();
+            break;
+        case Action::kBackup:
+            bkup_bt();
+            break;
+        case Action::kBackupThenShutDown:
+            bkup_exitwin();
+            break;
+        case Action::kBrowseFolder:
+            refsrc_bt(index);
+            break;
+        case Action::kClearSet:
+            set_clr_bt(index);
+            break;
+        case Action::kClearHistory:
+            histclr_bt();
+            break;
+        case Action::kShowHistory:
+            recedit_bt();
+            break;
+        case Action::kShutDown:
+            exit_win();
+            break;
+        case Action::kRestart:
+            reboot_win();
+            break;
+        case Action::kLogOff:
+            log_off();
+            break;
+        case Action::kShowSettings:
+            mnuset();
+            break;
+        case Action::kShowHelp:
+            help_show();
+            break;
+        case Action::kShowAbout:
+            about_show();
+            break;
+        case Action::kCancelRun:
+            copyccl_bt();
+            break;
+        case Action::kCloseAbout:
+            cmdOK();
+            break;
+    }
+    after_event();
 }
 
 void AppController::after_event() {

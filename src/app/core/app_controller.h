@@ -10,6 +10,7 @@
 #include "app/core/scheduler.h"
 #include "app/core/settings_editor.h"
 #include "app/core/tray_presence.h"
+#include "app/core/window_face.h"
 
 namespace tarvenix {
 
@@ -21,6 +22,8 @@ public:
     // settings, and the backup at launch when configured.
     void start_up();
 
+    // The events the front ends hand over. Each ends with after_event(), so
+    // no front end follows them with anything.
     void on_timer_tick() {
         scheduler_.tick();
         tray_.check();
@@ -30,7 +33,24 @@ public:
     // which the front ends take from toolbox() rather than number themselves.
     void on_tray_message(std::int32_t message);
     const Vostrel& toolbox() const { return c_.main_vostrel; }
-    void on_window_double_click() { about_show(); }
+    void on_window_double_click() {
+        about_show();
+        after_event();
+    }
+    // A notification area came or went, or the shell restarted without the
+    // icons it held.
+    void on_tray_changed() {
+        tray_.check();
+        after_event();
+    }
+    void on_tray_restarted() {
+        tray_.tray_restarted();
+        after_event();
+    }
+
+    // A click on a button or menu item: what its action asks for; `index` is
+    // the control's index in its array (the set, or the folder box).
+    void run(face::Action action, int index);
 
     // Settings page.
     void ok_bt();
@@ -45,14 +65,11 @@ public:
     void mini_bt();
     void close_bt();
     void bkup_bt();
-    void bkup_exit_bt() { bkup_exitwin(); }
     void mnuset();
-    void start_bkup() { bkup_bt(); }
     void bkup_exitwin();
     void exit_win();
     void reboot_win();
     void log_off();
-    void History_Disp() { recedit_bt(); }
     void mnuend();
     void help_show();
     void about_show();
@@ -82,12 +99,15 @@ public:
 
     SettingsEditor& editor() { return editor_; }
 
-    // Every event handler ends here (the front end calls it after each event
-    // it forwards): a close asked for during a run, or while a handler waited
-    // in a box, is carried out once that run or handler has ended.
+    // Every event ends here: a close asked for during a run, or while a
+    // handler waited in a box, is carried out once that run or handler has
+    // ended.
     void after_event();
 
 private:
+    // on_close_request without the after-event work, for the commands that
+    // close the windows (after_event itself runs some of them).
+    void close_request();
     void shutdown_sequence();
     void close_all_windows();
     // The tab page_selector names, for the window being opened.

@@ -1,6 +1,6 @@
 #include "app/core/window_face.h"
 
-#include "app/core/app_controller.h"
+#include "engine/progress_view.h"
 
 namespace tarvenix::face {
 
@@ -14,7 +14,6 @@ constexpr Rgb kNavy{0, 0, 128};
 constexpr Rgb kPurple{128, 0, 128};
 constexpr Rgb kGrey{192, 192, 192};
 
-constexpr std::string_view kSerif = "Times New Roman";
 constexpr std::string_view kMaker = "© Tarvenix developers";
 
 constexpr std::array<std::string_view, kSetCount> kSetTabs = {
@@ -75,17 +74,18 @@ WindowTable window(std::string_view name, std::string_view caption, int width, i
 void add_set_page(std::vector<ControlRow>& out, int k) {
     out.push_back(label("Label1", k, "コピー元フォルダ", {150, 150, 3000, 240}, k));
     out.push_back(mirror(Kind::kText, {Control::srcfld_txt, k}, "", {150, 420, 4140, 330}, k));
-    out.push_back(button("refsrc_bt", 2 * k, "参照", {4410, 405, 780, 360}, k, Action::refsrc_bt));
+    out.push_back(
+        button("refsrc_bt", 2 * k, "参照", {4410, 405, 780, 360}, k, Action::kBrowseFolder));
     out.push_back(label("Label2", k, "コピー先フォルダ", {150, 930, 3000, 240}, k));
     out.push_back(mirror(Kind::kText, {Control::dstfld_txt, k}, "", {150, 1200, 4140, 330}, k));
     out.push_back(
-        button("refsrc_bt", 2 * k + 1, "参照", {4410, 1185, 780, 360}, k, Action::refsrc_bt));
+        button("refsrc_bt", 2 * k + 1, "参照", {4410, 1185, 780, 360}, k, Action::kBrowseFolder));
     out.push_back(mirror(Kind::kCheck, {Control::subfld_chk, k}, "サブフォルダもコピーする",
                          {150, 1800, 3900, 300}, k));
     out.push_back(mirror(Kind::kCheck, {Control::skip_chk, k}, "この設定をスキップする",
                          {150, 2160, 3900, 300}, k));
     out.push_back(
-        button("set_clr_bt", k, "設定ｸﾘｱ", {4110, 2130, 1080, 360}, k, Action::set_clr_bt));
+        button("set_clr_bt", k, "設定ｸﾘｱ", {4110, 2130, 1080, 360}, k, Action::kClearSet));
 }
 
 void add_option_pair(std::vector<ControlRow>& out, Control group, std::string_view first,
@@ -140,22 +140,22 @@ void add_history_page(std::vector<ControlRow>& out) {
     out.push_back(frame("hist_frm", "コピー履歴", {120, 90, 5070, 1800}, page));
     add_option_pair(out, Control::rec_op, "　履歴の記録をしない", "　履歴の記録をする", 390, 4600,
                     page);
+    out.push_back(button("histclr_bt", -1, "履歴クリア", {300, 1230, 1500, 420}, page,
+                         Action::kClearHistory));
     out.push_back(
-        button("histclr_bt", -1, "履歴クリア", {300, 1230, 1500, 420}, page, Action::histclr_bt));
-    out.push_back(
-        button("recedit_bt", -1, "履歴表示", {1950, 1230, 1500, 420}, page, Action::recedit_bt));
+        button("recedit_bt", -1, "履歴表示", {1950, 1230, 1500, 420}, page, Action::kShowHistory));
 }
 
 WindowTable make_main_window() {
     WindowTable w = window("Menu", "Tarvenix", 5745, 5640);
     // Focus order: 閉じる, 更　新, 終　了, the two backup buttons, then the tabs.
     w.controls = {
-        button("mini_bt", -1, "閉じる", {1995, 5025, 1095, 495}, -1, Action::mini_bt),
-        button("ok_bt", -1, "更　新", {3240, 5025, 1140, 495}, -1, Action::ok_bt),
-        button("close_bt", -1, "終　了", {4515, 5025, 1155, 495}, -1, Action::close_bt),
-        button("bkup_bt", -1, "ﾊﾞｯｸｱｯﾌﾟ開始", {120, 4440, 1455, 495}, -1, Action::bkup_bt),
+        button("mini_bt", -1, "閉じる", {1995, 5025, 1095, 495}, -1, Action::kHide),
+        button("ok_bt", -1, "更　新", {3240, 5025, 1140, 495}, -1, Action::kSave),
+        button("close_bt", -1, "終　了", {4515, 5025, 1155, 495}, -1, Action::kExit),
+        button("bkup_bt", -1, "ﾊﾞｯｸｱｯﾌﾟ開始", {120, 4440, 1455, 495}, -1, Action::kBackup),
         button("bkup_exit_bt", -1, "ﾊﾞｯｸｱｯﾌﾟ後Windows終了", {120, 5040, 1455, 495}, -1,
-               Action::bkup_exit_bt),
+               Action::kBackupThenShutDown),
     };
     w.controls[3].tool_tip = w.controls[4].tool_tip = "ﾏﾆｭｱﾙ起動";
     for (int k = 0; k < kSetCount; ++k) {
@@ -193,13 +193,14 @@ WindowTable make_progress_dialog() {
         caption("Label4", "ファイルサイズ", {360, 2520, 1185, 180}, kTeal),
         size,
         label("Label5", -1, "Kbyte", {2880, 2520, 495, 255}, -1),
-        button("copyccl_bt", -1, "中　止", {3240, 2880, 1185, 435}, -1, Action::copyccl_bt),
+        button("copyccl_bt", -1, "中　止", {3240, 2880, 1185, 435}, -1, Action::kCancelRun),
     };
     return w;
 }
 
 WindowTable make_splash_window() {
     WindowTable w = window("frmSplash", " ", 4575, 1635);
+    w.filled_label = "lblProductName";
     w.background = kGrey;
     ControlRow product = label("lblProductName", -1, "", {1080, 240, 3270, 450}, -1);
     product.colour = kNavy;
@@ -208,7 +209,7 @@ WindowTable make_splash_window() {
     ControlRow systems =
         label("Label1", -1, "For Win 98/Me/NT4/2000/XP", {960, 840, 3495, 255}, -1);
     systems.colour = kPurple;
-    systems.font = Font{"ＭＳ Ｐゴシック", 12.0, true, false};
+    systems.font = Font{kProgramFont.face, 12.0, true, false};
     systems.align = Align::kCentre;
     ControlRow maker = label("lblCompanyProduct", -1, kMaker, {1260, 1200, 2400, 210}, -1);
     maker.font = Font{kSerif, 8.25, false, false};
@@ -218,6 +219,8 @@ WindowTable make_splash_window() {
 
 WindowTable make_about_window() {
     WindowTable w = window("frmAbout", "TARVENIXのﾊﾞｰｼﾞｮﾝ情報", 3975, 2940);
+    w.filled_label = "lbl_ver";
+    w.default_button = "cmdOK";
     ControlRow name = label("Label2", -1, "Tarvenix", {1365, 225, 1515, 345}, -1);
     name.frame = "Frame1";
     name.font = Font{kSerif, 14.25, true, true};
@@ -237,7 +240,7 @@ WindowTable make_about_window() {
         centred("lblDescription", "ファイルバックアップユーティリティー", {585, 1305, 2805, 180}),
         centred("Label4", "for Win95/98/Me/NT4.0/2000/XP", {645, 1575, 2595, 180}),
         centred("Label1", kMaker, {360, 1935, 3255, 285}),
-        button("cmdOK", -1, "OK", {1320, 2385, 1310, 435}, -1, Action::cmdOK),
+        button("cmdOK", -1, "OK", {1320, 2385, 1310, 435}, -1, Action::kCloseAbout),
     };
     return w;
 }
@@ -316,23 +319,23 @@ const std::array<MenuTable, 2>& tray_menus() {
         MenuTable{"mnumain",
                   "ﾒﾆｭｰ",
                   {
-                      {"bkup_exitwin", "ﾊﾞｯｸｱｯﾌﾟ後Windows終了", Action::bkup_exitwin},
-                      {"start_bkup", "ﾊﾞｯｸｱｯﾌﾟ実行", Action::start_bkup},
+                      {"bkup_exitwin", "ﾊﾞｯｸｱｯﾌﾟ後Windows終了", Action::kBackupThenShutDown},
+                      {"start_bkup", "ﾊﾞｯｸｱｯﾌﾟ実行", Action::kBackup},
                       {},
-                      {"exit_win", "Windows終了", Action::exit_win},
-                      {"reboot_win", "Windows再起動", Action::reboot_win},
-                      {"log_off", "ログオフ", Action::log_off},
+                      {"exit_win", "Windows終了", Action::kShutDown},
+                      {"reboot_win", "Windows再起動", Action::kRestart},
+                      {"log_off", "ログオフ", Action::kLogOff},
                       {},
-                      {"mnuset", "設定", Action::mnuset},
-                      {"History_Disp", "履歴表示", Action::History_Disp},
+                      {"mnuset", "設定", Action::kShowSettings},
+                      {"History_Disp", "履歴表示", Action::kShowHistory},
                       {},
-                      {"mnuend", "Tarvenix終了", Action::mnuend},
+                      {"mnuend", "Tarvenix終了", Action::kTrayExit},
                   }},
         MenuTable{"help",
                   "ﾍﾙﾌﾟ",
                   {
-                      {"help_show", "ﾍﾙﾌﾟ", Action::help_show},
-                      {"about_show", "About", Action::about_show},
+                      {"help_show", "ﾍﾙﾌﾟ", Action::kShowHelp},
+                      {"about_show", "About", Action::kShowAbout},
                   }},
     };
     return menus;
@@ -356,73 +359,18 @@ const WindowTable& splash_window() {
     return window;
 }
 
+std::string_view box_button_caption(std::int16_t answer) {
+    for (const BoxButton& b : kBoxButtons) {
+        if (b.answer == answer) {
+            return b.caption;
+        }
+    }
+    return {};
+}
+
 const WindowTable& about_window() {
     static const WindowTable window = make_about_window();
     return window;
-}
-
-void run(AppController& c, Action action, int index) {
-    switch (action) {
-        case Action::kNone:
-            break;
-        case Action::mini_bt:
-            c.mini_bt();
-            break;
-        case Action::ok_bt:
-            c.ok_bt();
-            break;
-        case Action::close_bt:
-            c.close_bt();
-            break;
-        case Action::bkup_bt:
-        case Action::start_bkup:
-            c.bkup_bt();
-            break;
-        case Action::bkup_exit_bt:
-        case Action::bkup_exitwin:
-            c.bkup_exitwin();
-            break;
-        case Action::refsrc_bt:
-            c.refsrc_bt(index);
-            break;
-        case Action::set_clr_bt:
-            c.set_clr_bt(index);
-            break;
-        case Action::histclr_bt:
-            c.histclr_bt();
-            break;
-        case Action::recedit_bt:
-        case Action::History_Disp:
-            c.recedit_bt();
-            break;
-        case Action::exit_win:
-            c.exit_win();
-            break;
-        case Action::reboot_win:
-            c.reboot_win();
-            break;
-        case Action::log_off:
-            c.log_off();
-            break;
-        case Action::mnuset:
-            c.mnuset();
-            break;
-        case Action::mnuend:
-            c.mnuend();
-            break;
-        case Action::help_show:
-            c.help_show();
-            break;
-        case Action::about_show:
-            c.about_show();
-            break;
-        case Action::copyccl_bt:
-            c.copyccl_bt();
-            break;
-        case Action::cmdOK:
-            c.cmdOK();
-            break;
-    }
 }
 
 }  // namespace tarvenix::face

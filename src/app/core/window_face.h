@@ -14,11 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ports.h"
 #include "settings/settings_page.h"
 
 namespace tarvenix {
-
-class AppController;
 
 namespace face {
 
@@ -45,30 +44,29 @@ enum class Kind : std::uint8_t {
     kIcon,    // the program's icon
 };
 
-// What a click on a button or a menu item runs.
+// What a click on a button or a menu item asks for; the controller carries
+// it out (AppController::run). A button and a tray item that ask for the same
+// thing share one action.
 enum class Action : std::uint8_t {
     kNone,
-    mini_bt,
-    ok_bt,
-    close_bt,
-    bkup_bt,
-    bkup_exit_bt,
-    refsrc_bt,   // the control's index: 2k source, 2k + 1 destination of set k
-    set_clr_bt,  // the control's index: the set
-    histclr_bt,
-    recedit_bt,
-    bkup_exitwin,
-    start_bkup,
-    exit_win,
-    reboot_win,
-    log_off,
-    mnuset,
-    History_Disp,
-    mnuend,
-    help_show,
-    about_show,
-    copyccl_bt,  // the progress dialog's "中　止"
-    cmdOK,       // the About window's "OK"
+    kHide,                // "閉じる": the settings window goes, the tray icon stays
+    kSave,                // "更　新"
+    kExit,                // "終　了": asks whether to keep unsaved edits, then ends
+    kTrayExit,            // "Tarvenix終了": keeps the edits if told to, then ends
+    kBackup,              // "ﾊﾞｯｸｱｯﾌﾟ開始", "ﾊﾞｯｸｱｯﾌﾟ実行"
+    kBackupThenShutDown,  // "ﾊﾞｯｸｱｯﾌﾟ後Windows終了"
+    kBrowseFolder,        // the control's index: 2k source, 2k + 1 destination of set k
+    kClearSet,            // the control's index: the set
+    kClearHistory,
+    kShowHistory,
+    kShutDown,
+    kRestart,
+    kLogOff,
+    kShowSettings,
+    kShowHelp,
+    kShowAbout,
+    kCancelRun,   // the progress dialog's "中　止"
+    kCloseAbout,  // the About window's "OK"
 };
 
 enum class Align : std::uint8_t { kLeft, kCentre, kRight };
@@ -83,6 +81,10 @@ struct Font {
     bool bold = false;
     bool italic = false;
 };
+inline constexpr std::string_view kSerif = "Times New Roman";
+// Every window's own font, and the message boxes': the face and size the
+// controls' places are measured for.
+inline constexpr Font kProgramFont{"ＭＳ Ｐゴシック", 9};
 
 struct ControlRow {
     Kind kind = Kind::kLabel;
@@ -112,6 +114,10 @@ struct WindowTable {
     int width = 0;  // client area, in twips
     int height = 0;
     std::optional<Rgb> background;
+    // The label the program fills in as the window opens (its name and
+    // version), and the button Enter presses; "" for none.
+    std::string_view filled_label;
+    std::string_view default_button;
     // In the order the focus moves through them.
     std::vector<ControlRow> controls;
 
@@ -145,6 +151,9 @@ inline constexpr Twips kSettingsTabs{120, 120, 5535, 4095};
 inline constexpr int kTabsPerRow = 4;
 inline constexpr Twips kPageArea{0, 0, 5415, 2955};
 const std::array<std::string_view, kTabCount>& tab_captions();
+// The narrowest margin the layouts leave between a label and the window's
+// edge: a label grown to fit its text stays inside it.
+inline constexpr int kEdgeMarginTwips = 120;
 
 // The keys that turn the settings pages, as both front ends name them.
 enum class Key : std::uint8_t { kTab, kPageUp, kPageDown, kLeft, kRight, kUp, kDown };
@@ -200,14 +209,33 @@ const WindowTable& progress_dialog();
 const WindowTable& splash_window();
 const WindowTable& about_window();
 
+// Timer1's period: the clock in the caption and the daily start times are
+// looked at once a second.
+inline constexpr int kTickMs = 1000;
+
+// A message box's buttons by the answer each gives, with their captions: the
+// program speaks Japanese whatever the desktop's language, and its buttons
+// read as on a Japanese desktop. (Where the system draws the boxes, its own
+// captions are those.)
+struct BoxButton {
+    std::int16_t answer;
+    std::string_view caption;
+};
+inline constexpr std::array<BoxButton, 5> kBoxButtons = {{
+    {button::kOk, "OK"},
+    {button::kCancel, "キャンセル"},
+    {button::kYes, "はい(&Y)"},
+    {button::kNo, "いいえ(&N)"},
+    {button::kRetry, "再試行(&R)"},
+}};
+// The caption of the button that gives that answer; "" for none.
+std::string_view box_button_caption(std::int16_t answer);
+
 // The texts that are not a control's.
 inline constexpr std::string_view kTrayTip = "左-Menu:右-Help";
 inline constexpr std::string_view kNoProgramFolder =
     "プログラムのフォルダが見つかりません！\r"
     "設定ファイルと履歴ファイルの場所が決まらないため、起動できません。";
-
-// Runs what a click on a control of that action and index does.
-void run(AppController& controller, Action action, int index);
 
 }  // namespace face
 }  // namespace tarvenix

@@ -152,7 +152,8 @@ FaceWindow::FaceWindow(const face::WindowTable& window, bool closable, const Cli
     setAttribute(Qt::WA_DeleteOnClose);
     set_up_window(this, window);
     make_controls(window, -1, this, click);
-    if (auto* ok = findChild<QPushButton*>()) {
+    if (auto* ok = findChild<QPushButton*>(to_qstring(window.default_button));
+        ok != nullptr && !window.default_button.empty()) {
         ok->setDefault(true);
     }
     setFocusPolicy(Qt::StrongFocus);

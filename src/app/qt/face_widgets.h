@@ -14,8 +14,8 @@ class QMenu;
 
 namespace tarvenix::qt {
 
-// What a click on a button or a menu item runs (face::run, with the
-// controller, once there is one).
+// What a click on a button or a menu item runs (AppController::run, once
+// there is a controller).
 using Click = std::function<void(face::Action action, int index)>;
 
 // Makes the controls of `window` that are on `page` (-1: on the window

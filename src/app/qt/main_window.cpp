@@ -35,7 +35,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
     , page_(page)
     , progress_(progress)
     , click_([this](face::Action action, int index) {
-        forward([action, index](AppController& c) { face::run(c, action, index); });
+        forward([action, index](AppController& c) { c.run(action, index); });
     })
     , quit_([] { QCoreApplication::exit(0); }) {
     const face::WindowTable& table = face::main_window();
@@ -55,7 +55,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
         [this](QSystemTrayIcon::ActivationReason reason) { on_tray_activated(reason); });
     tray_->set_menu_click_handler([this](face::Action action) { click_(action, -1); });
     // A tray coming or going is looked at once, not at the next tick.
-    tray_->set_change_handler([this] { forward([](AppController& c) { c.tray().check(); }); });
+    tray_->set_change_handler([this] { forward([](AppController& c) { c.on_tray_changed(); }); });
     progress_.set_click_handler(click_);
 
     // Created in focus order: the buttons first, then the settings tabs.
@@ -138,7 +138,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* pa
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(u"Timer1"_s);
-    timer1_->setInterval(1000);
+    timer1_->setInterval(face::kTickMs);
     connect(timer1_, &QTimer::timeout, this,
             [this] { forward([](AppController& c) { c.on_timer_tick(); }); });
     timer1_->start();
@@ -149,10 +149,9 @@ MainWindow::~MainWindow() {
     delete about_.data();
 }
 
-void MainWindow::forward(const std::function<void(AppController&)>& action) {
+void MainWindow::forward(const Command& event) {
     if (controller_ != nullptr) {
-        action(*controller_);
-        controller_->after_event();
+        event(*controller_);
     }
 }
 
@@ -209,7 +208,7 @@ void MainWindow::on_page_event(const PageEvent& event) {
             const auto& focus = page_.focus();
             QWidget* target = !focus           ? nullptr
                               : focus->control ? control(*focus->control)
-                                               : findChild<QWidget*>(u"mini_bt"_s);
+                                               : findChild<QWidget*>(to_qstring(focus->name()));
             if (target != nullptr) {
                 target->setFocus(Qt::OtherFocusReason);
             }
@@ -320,7 +319,7 @@ void MainWindow::show_splash(std::string_view product_text) {
     if (!splash_) {
         splash_ = new FaceWindow(face::splash_window(), false, click_);
     }
-    splash_->set_text("lblProductName", product_text);
+    splash_->set_text(face::splash_window().filled_label, product_text);
     splash_->present();
 }
 
@@ -333,7 +332,7 @@ void MainWindow::close_splash() {
 void MainWindow::show_about(std::string_view version_text) {
     if (!about_) {
         about_ = new FaceWindow(face::about_window(), true, click_);
-        about_->set_text("lbl_ver", version_text);
+        about_->set_text(face::about_window().filled_label, version_text);
         about_->show();
         centre_on_screen(about_);
     } else {

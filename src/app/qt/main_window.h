@@ -12,6 +12,7 @@
 #include <map>
 
 #include "app/core/app_views.h"
+#include "app/core/controller_command.h"
 #include "app/qt/face_widgets.h"
 #include "app/qt/tray_icon.h"
 #include "settings/settings_page.h"
@@ -57,8 +58,8 @@ public:
     void close_main_window() override;
     void quit_immediately() override;
 
-    // Runs an action with the controller, then its after_event.
-    void forward(const std::function<void(AppController&)>& action);
+    // Hands an event to the controller once there is one.
+    void forward(const Command& event);
     QMenu* menu(PopupMenu which) const { return which == PopupMenu::mnumain ? mnumain_ : help_; }
     SettingsTabWidget* settings_tabs() const { return tabs_; }
     // True while the window stands in for a missing tray icon (menu bar

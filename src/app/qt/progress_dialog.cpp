@@ -17,7 +17,7 @@ ProgressDialog::ProgressDialog(ClockPort& clock, QtEventPump& pump)
     : pump_(pump)
     , presenter_(*this, clock) {
     // No close button: the run ends the dialog, the user stops the run with
-    // "中　止".
+    // its cancel button (copyccl_bt).
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     set_up_window(this, face::progress_dialog());
     make_controls(face::progress_dialog(), -1, this, [this](face::Action action, int index) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // `copydlg`: the small window shown while a backup run is in progress, with
-// the set's folders, the file being copied and the "中　止" button. What it
+// the set's folders, the file being copied and the cancel button. What it
 // shows, and when, is the core's ProgressPresenter's to decide (the engine's
 // ProgressView); the dialog draws it.
 
@@ -23,7 +23,7 @@ public:
     ProgressDialog(ClockPort& clock, QtEventPump& pump);
 
     ProgressPresenter& presenter() { return presenter_; }
-    // What "中　止" runs.
+    // What the cancel button (copyccl_bt) runs.
     void set_click_handler(Click click) { click_ = std::move(click); }
     QLabel* label(ProgressLabel label) const;
 

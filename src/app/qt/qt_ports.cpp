@@ -88,20 +88,16 @@ BoxButtons buttons_for(std::int32_t style) {
     }
 }
 
-// The buttons a box can have, with their answers and captions: the program
-// speaks Japanese whatever the desktop's language, and its buttons read as on
-// a Japanese desktop.
+// The buttons a box can have, with their answers (their captions are the
+// core's).
 struct ButtonFace {
     QMessageBox::StandardButton button;
     std::int16_t answer;
-    const char16_t* caption;
 };
 constexpr ButtonFace kButtons[] = {
-    {QMessageBox::Ok, button::kOk, u"OK"},
-    {QMessageBox::Cancel, button::kCancel, u"キャンセル"},
-    {QMessageBox::Yes, button::kYes, u"はい(&Y)"},
-    {QMessageBox::No, button::kNo, u"いいえ(&N)"},
-    {QMessageBox::Retry, button::kRetry, u"再試行(&R)"},
+    {QMessageBox::Ok, button::kOk},       {QMessageBox::Cancel, button::kCancel},
+    {QMessageBox::Yes, button::kYes},     {QMessageBox::No, button::kNo},
+    {QMessageBox::Retry, button::kRetry},
 };
 
 // The icon a box of that icon code shows, and the freedesktop sound of it.
@@ -144,9 +140,9 @@ std::unique_ptr<ProgramMessageBox> QtMessageBoxes::make_box(std::string_view cap
     box->setText(to_qstring(text).replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n'));
     box->setIcon(icon_for(style & 0xF0).first);
     box->setStandardButtons(buttons.buttons);
-    for (const ButtonFace& face : kButtons) {
-        if (QAbstractButton* shown = box->button(face.button)) {
-            shown->setText(QString::fromUtf16(face.caption));
+    for (const ButtonFace& known : kButtons) {
+        if (QAbstractButton* shown = box->button(known.button)) {
+            shown->setText(to_qstring(face::box_button_caption(known.answer)));
         }
     }
     box->setDefaultButton(buttons.first);

@@ -71,12 +71,13 @@ QString first_available_family(const QStringList& candidates) {
 
 QFont font_of(const face::Font& wanted) {
     static const QString serif =
-        first_available_family({u"Times New Roman"_s, u"Liberation Serif"_s, u"Nimbus Roman"_s,
+        first_available_family({to_qstring(face::kSerif), u"Liberation Serif"_s, u"Nimbus Roman"_s,
                                 u"DejaVu Serif"_s, u"Noto Serif"_s});
-    static const QString gothic = first_available_family(
-        {u"ＭＳ Ｐゴシック"_s, u"MS PGothic"_s, u"IPAPGothic"_s, u"Noto Sans CJK JP"_s,
-         u"IPAGothic"_s, u"VL PGothic"_s, u"TakaoPGothic"_s, u"Droid Sans Fallback"_s});
-    const bool is_serif = wanted.face == "Times New Roman";
+    static const QString gothic =
+        first_available_family({to_qstring(face::kProgramFont.face), u"MS PGothic"_s,
+                                u"IPAPGothic"_s, u"Noto Sans CJK JP"_s, u"IPAGothic"_s,
+                                u"VL PGothic"_s, u"TakaoPGothic"_s, u"Droid Sans Fallback"_s});
+    const bool is_serif = wanted.face == face::kSerif;
     QFont font(is_serif ? serif : gothic);
     font.setStyleHint(is_serif ? QFont::Serif : QFont::SansSerif);
     font.setPointSizeF(wanted.points);
@@ -101,7 +102,7 @@ void configure_application() {
     QApplication::setApplicationName(u"tarvenix"_s);
     QApplication::setWindowIcon(program_icon());
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setFont(font_of({"ＭＳ Ｐゴシック", 9.0}));
+    QApplication::setFont(font_of(face::kProgramFont));
 }
 
 void fit_label(QLabel* label) {

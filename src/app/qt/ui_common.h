@@ -40,7 +40,7 @@ private:
 };
 
 // The nearest face the desktop has to the one a control's row names: a serif
-// for "Times New Roman", a Japanese gothic for the others.
+// for face::kSerif, a Japanese gothic for the others.
 QFont font_of(const face::Font& font);
 
 // Places a window centred on the screen it is on (or the primary screen).

@@ -143,13 +143,13 @@ HWND FaceWindow::control(std::string_view full_name) const {
     return nullptr;
 }
 
-bool FaceWindow::show_centred(DWORD style, DWORD ex_style, std::string_view label,
-                              std::string_view text) {
+bool FaceWindow::show_centred(DWORD style, DWORD ex_style, std::string_view text) {
     const bool opening = hwnd() == nullptr;
     if (opening) {
         open(style, ex_style);
-        set_window_text(control(label), text);
-        fit_label(control(label));
+        HWND label = control(table_.filled_label);
+        set_window_text(label, text);
+        fit_label(label);
         centre_on_screen(hwnd());
     }
     ShowWindow(hwnd(), SW_SHOWNORMAL);
@@ -197,7 +197,7 @@ ProgressDialog::ProgressDialog(Win32EventPump& pump, ClockPort& clock)
     , pump_(pump)
     , presenter_(*this, clock) {
     // No close button: the run takes the dialog off the screen, the user
-    // stops the run with "中　止".
+    // stops the run with its cancel button (copyccl_bt).
     open(WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
 }
 
@@ -239,8 +239,7 @@ LRESULT ProgressDialog::handle_message(UINT message, WPARAM wparam, LPARAM lpara
 // --- frmSplash and frmAbout --------------------------------------------------------
 
 void SplashWindow::present(std::string_view product_text) {
-    show_centred(WS_POPUP | WS_CAPTION, WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, "lblProductName",
-                 product_text);
+    show_centred(WS_POPUP | WS_CAPTION, WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, product_text);
     SetFocus(hwnd());
     UpdateWindow(hwnd());
 }
@@ -258,8 +257,8 @@ LRESULT SplashWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam)
 
 void AboutWindow::show(std::string_view version_text) {
     if (show_centred(WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
-                     "lbl_ver", version_text)) {
-        HWND ok = control("cmdOK");
+                     version_text)) {
+        HWND ok = control(table().default_button);
         SendMessageW(ok, BM_SETSTYLE, BS_DEFPUSHBUTTON, FALSE);
         SetFocus(ok);
     }

@@ -60,10 +60,10 @@ protected:
     // `parent` gives (the window itself when that is null).
     void open(DWORD style, DWORD ex_style,
               const std::function<HWND(const face::ControlRow&)>& parent = {});
-    // Opens the window when it is closed, with `text` in the label of that
-    // name and centred on the screen; then shows it in front. True when it
+    // Opens the window when it is closed, with `text` in the label its table
+    // fills in and centred on the screen; then shows it in front. True when it
     // was opened now.
-    bool show_centred(DWORD style, DWORD ex_style, std::string_view label, std::string_view text);
+    bool show_centred(DWORD style, DWORD ex_style, std::string_view text);
     LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam) override;
     void run(face::Action action, int index) const { runner_(action, index); }
 
@@ -81,7 +81,7 @@ private:
 
 class ProgressDialog final : public FaceWindow, public ProgressSurface {
 public:
-    // The window is made hidden; "中　止" goes to the runner.
+    // The window is made hidden; its cancel button goes to the runner.
     ProgressDialog(Win32EventPump& pump, ClockPort& clock);
 
     // The dialog as the engine sees it.

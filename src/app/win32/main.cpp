@@ -61,7 +61,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         boxes.set_windows(progress.hwnd(), window.hwnd());
 
         controller.start_up();
-        controller.after_event();
         exit_code = pump.run();
     }
     if (SUCCEEDED(com)) {

@@ -92,7 +92,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& t
     build_menus();
     tray_.set_owner(hwnd());
     const ActionRunner runner = [this](face::Action action, int index) {
-        forward([action, index](AppController& c) { face::run(c, action, index); });
+        forward([action, index](AppController& c) { c.run(action, index); });
     };
     set_runner(runner);
     progress_.set_runner(runner);
@@ -111,7 +111,7 @@ MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, TrayIcon& t
             on_page_event(event);
         }
     });
-    SetTimer(hwnd(), kTimer1, 1000, nullptr);
+    SetTimer(hwnd(), kTimer1, face::kTickMs, nullptr);
 }
 
 MainWindow::~MainWindow() {
@@ -275,9 +275,6 @@ bool MainWindow::tab_by_strip(bool back) {
 void MainWindow::forward(const Command& command) {
     if (controller_ != nullptr) {
         command(*controller_);
-        // An exit asked for while the handler ran (or waited in a box) is
-        // carried out now that it has ended.
-        controller_->after_event();
     }
 }
 
@@ -402,7 +399,7 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             if (message == TrayIcon::taskbar_created_message() && message != 0) {
                 // The shell restarted (or appeared) without the icons it held.
                 if (!closing_) {
-                    forward([](AppController& c) { c.tray().tray_restarted(); });
+                    forward([](AppController& c) { c.on_tray_restarted(); });
                 }
                 return 0;
             }

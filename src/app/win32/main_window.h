@@ -119,6 +119,7 @@ private:
 
     void build_tabs();
     void build_menus();
+    // Hands an event to the controller once there is one.
     void forward(const Command& command);
     void on_command(int id, int code, HWND from);
     void on_menu(int id);

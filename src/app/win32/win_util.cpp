@@ -11,9 +11,6 @@ namespace tarvenix::win32 {
 
 namespace {
 
-// The narrowest margin the layouts leave between a label and the window's edge.
-constexpr int kEdgeMarginTwips = 120;
-
 int screen_dpi() {
     static const int dpi = [] {
         HDC screen = GetDC(nullptr);
@@ -42,12 +39,16 @@ HFONT make_font(std::string_view face, double points, bool bold, bool italic) {
     font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     font.lfItalic = italic ? TRUE : FALSE;
     font.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(font.lfFaceName, widen(face).c_str(), LF_FACESIZE);
+    // GDI knows the gothic by its English name whatever the system's language
+    // (and wine's font replacements are keyed by it); the tables name it in
+    // Japanese.
+    const std::string_view gdi_face = face == face::kProgramFont.face ? "MS PGothic" : face;
+    lstrcpynW(font.lfFaceName, widen(gdi_face).c_str(), LF_FACESIZE);
     return CreateFontIndirectW(&font);
 }
 
 HFONT program_font() {
-    static const HFONT font = make_font("MS UI Gothic", 9.0);
+    static const HFONT font = make_font(face::kProgramFont.face, face::kProgramFont.points);
     return font;
 }
 
@@ -130,7 +131,7 @@ void fit_label(HWND label) {
         }
         // Within the window's margin: text that reaches the window's edge
         // looks cut off.
-        const LONG margin = pixels(kEdgeMarginTwips);
+        const LONG margin = pixels(face::kEdgeMarginTwips);
         const LONG first = std::min<LONG>(margin, designed.left);
         const LONG last = std::max<LONG>(client.right - margin, designed.right);
         const LONG shift = r.left < first ? first - r.left : (r.right > last ? last - r.right : 0);

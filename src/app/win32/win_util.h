@@ -22,9 +22,9 @@ using platform::widen;
 int pixels(int twips);
 RECT pixels(const face::Twips& at);
 
-// A font of that face and size in points; the program's own is "MS UI
-// Gothic" at 9 pt, the face and size the windows were laid out for. It lives
-// as long as the program.
+// A font of that face and size in points; the program's own is
+// face::kProgramFont, the face and size the windows' places are measured
+// for. It lives as long as the program.
 HFONT make_font(std::string_view face, double points, bool bold = false, bool italic = false);
 HFONT program_font();
 // The program icon at the system's large or small icon size.

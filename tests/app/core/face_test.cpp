@@ -123,7 +123,7 @@ TEST(WindowFaceTest, EachMenuItemAndButtonRunsItsOwnCommand) {
         if (name.ends_with("_win") || name == "log_off" || name == "ok_bt") {
             t.fill(1, t.dir / "src", t.dir / "dst");
         }
-        run(t.controller, action.first, action.second);
+        t.controller.run(action.first, action.second);
         std::vector<std::string> seen = t.entries();
         for (const SessionRequest r : t.ui.session_requests()) {
             seen.push_back("session " + std::to_string(static_cast<int>(r)));
