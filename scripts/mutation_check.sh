@@ -51,7 +51,7 @@ P3|src/common/posix/files_posix.cpp|name[0] == '.'});|name[0] == '.' \&\& name[1
 C1|src/common/time_text.cpp|"%02lld:%02lld:%02lld"|"%lld:%02lld:%02lld"|common: clock text without zero padding of the hour
 C2|src/common/toolbox_ports.cpp|    {Boxes::kOkc, 32, "確認", 33},|    {Boxes::kOkc, 32, "確認", 35},|common: Msg_Box kind "okc" mapped to Yes/No/Cancel buttons
 C3|src/common/text_codec.cpp|        total += bytes ? bytes->size() : unit.size();|        total += unit.size();|common: LenByte counts UTF-8 bytes instead of code-page bytes
-S1|src/settings/settings_store.cpp|    {Field::skip_open_files, 5, 1},@NL@    {Field::record_history, 6, 1},|    {Field::record_history, 5, 1},@NL@    {Field::skip_open_files, 6, 1},|settings: history switch and open-file rule in each other's record of system.dat
+S1|src/settings/settings_store.cpp|                              : *number == 1 ? OpenFileRule::skip|                              : t == "1" ? OpenFileRule::skip|settings: the open-file rule read as the text "1" (a stored " 01" copies files in use)
 S2|src/settings/settings_record_file.cpp|    if (n < 1 \|\| n > SettingsRecordFile::kRecordCount) {|    if (n < 1 \|\| n >= SettingsRecordFile::kRecordCount) {|settings: last record number (47) refused as out of range
 H1|src/history/history_log.cpp|        case history_kind::kSuccess:@NL@            return "[Success]";|        case history_kind::kSuccess:@NL@            return "[Succes]";|history: misspelt success tag
 H2|src/history/history_log.cpp|        case run_trigger::kProgramStart:@NL@            return "[Prg open]";|        case run_trigger::kProgramStart:@NL@            return "[Prg close]";|history: program-start trigger written as the close trigger
