@@ -124,15 +124,18 @@ namespace detail {
 // which is removed, so leftovers do not pile up; otherwise another program
 // is copying the same file right now, and a random name is used.
 Result<StagedCopy> make_temp_for(const Directory& folder, const std::string& target,
-                                 std::uint32_t mode, const CopyLock* lock) {
+                                 std::uint32_t mode, const CopyLock* lock, bool may_clean) {
+    // Asked at each creation: a clean-up can lose the folder's lock to
+    // another program, and the copies made after that mark themselves.
+    const auto unguarded = [lock] { return lock == nullptr || !lock->held(); };
     std::string name = temp_name_for(target);
-    auto file = create_new_file(folder, name, mode);
-    if (file.error() == EEXIST && lock != nullptr && lock->remove_if_leftover(name)) {
-        file = create_new_file(folder, name, mode);
+    auto file = create_new_file(folder, name, mode, unguarded());
+    if (file.error() == EEXIST && may_clean && lock != nullptr && lock->remove_if_leftover(name)) {
+        file = create_new_file(folder, name, mode, unguarded());
     }
     for (int attempt = 0; attempt < 100 && file.error() == EEXIST; ++attempt) {
         name = random_temp_name();
-        file = create_new_file(folder, name, mode);
+        file = create_new_file(folder, name, mode, unguarded());
     }
     if (!file) {
         return Error{file.error()};
@@ -200,8 +203,8 @@ Status copy_open_file(const OpenFile& source, const Directory& dst_dir, std::str
     // Only a copy that stages nothing may clean up: taking the folder's lock
     // exclusively means letting go of the shared one that guards the staged
     // copies (the next run's visit of the folder removes the leftover).
-    auto staged = detail::make_temp_for(dst_dir, target, st.mode & 0777,
-                                        options.staged == nullptr ? options.lock : nullptr);
+    auto staged = detail::make_temp_for(dst_dir, target, st.mode & 0777, options.lock,
+                                        options.staged == nullptr);
     if (!staged) {
         return staged.status();
     }

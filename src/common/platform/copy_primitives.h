@@ -41,18 +41,21 @@ private:
 };
 
 // A new temporary file in `folder` for `target` (see copy.cpp), with the
-// permission bits `mode` less the umask; with the folder's copy lock, a
-// dead copy's leftover under the target's temporary name is removed first.
+// permission bits `mode` less the umask; with the folder's copy lock and
+// may_clean, a dead copy's leftover under the target's temporary name is
+// removed first. While the lock is held the file takes no lock of its own.
 Result<StagedCopy> make_temp_for(const Directory& folder, const std::string& target,
-                                 std::uint32_t mode, const CopyLock* lock);
+                                 std::uint32_t mode, const CopyLock* lock, bool may_clean);
 
 // Creates the new file `name` in `folder` for writing, never through a link
 // and refusing a name that is taken (EEXIST), with the permission bits
 // `mode` less the umask where the system has them. It is marked as in use
-// until it is closed: on Linux by an exclusive flock of its own, on Windows
-// by being open without any sharing.
+// until it is closed: on Linux by an exclusive flock of its own (own_lock;
+// a copy under its folder's shared copy lock needs none, since no clean-up
+// runs there while that lock is held, and spares the calls), on Windows by
+// being open without any sharing.
 Result<UniqueHandle> create_new_file(const Directory& folder, const std::string& name,
-                                     std::uint32_t mode);
+                                     std::uint32_t mode, bool own_lock = true);
 Status write_all(NativeHandle file, std::string_view bytes);
 // Copies the source's data as it stood when it was opened: a file that
 // grows meanwhile is copied up to its size at that moment; one that shrinks

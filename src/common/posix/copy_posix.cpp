@@ -17,7 +17,7 @@ namespace tarvenix::platform {
 namespace detail {
 
 Result<UniqueHandle> create_new_file(const Directory& folder, const std::string& name,
-                                     std::uint32_t mode) {
+                                     std::uint32_t mode, bool own_lock) {
     const int fd = ::openat(folder.native_handle(), name.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                             static_cast<mode_t>(mode & 0777));
@@ -30,6 +30,9 @@ Result<UniqueHandle> create_new_file(const Directory& folder, const std::string&
     // the name counts as taken. Where the file system keeps no locks, no
     // clean-up can take one either.
     UniqueHandle file(fd);
+    if (!own_lock) {
+        return file;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         return errno == EWOULDBLOCK ? Result<UniqueHandle>(Error{EEXIST}) : std::move(file);
     }

@@ -33,7 +33,7 @@ Status replace_file_contents(const std::string& path_in, std::string_view bytes,
     if (old_exists && !S_ISREG(old.st_mode)) {
         return Error{EINVAL};  // never rename over a device, a FIFO or a folder
     }
-    auto staged = detail::make_temp_for(*dir, name, 0600, nullptr);
+    auto staged = detail::make_temp_for(*dir, name, 0600, nullptr, false);
     if (!staged) {
         return staged.status();
     }

@@ -37,7 +37,7 @@ Status rename_handle(HANDLE file, HANDLE dir, std::string_view target) {
 }  // namespace
 
 Result<UniqueHandle> create_new_file(const Directory& folder, const std::string& name,
-                                     std::uint32_t /*mode*/) {
+                                     std::uint32_t /*mode*/, bool /*own_lock*/) {
     // No sharing at all: while the file is written nobody else can open,
     // delete or rename it, which is how another copier tells it from a dead
     // copy's leftover.

@@ -23,7 +23,7 @@ Status replace_file_contents(const std::string& path, std::string_view bytes, bo
     // A save killed before its rename left a temporary file of this name:
     // a new save removes it.
     const CopyLock lock(*dir);
-    auto staged = detail::make_temp_for(*dir, name, old ? old->mode : 0666, &lock);
+    auto staged = detail::make_temp_for(*dir, name, old ? old->mode : 0666, &lock, true);
     if (!staged) {
         return staged.status();
     }
