@@ -34,11 +34,8 @@ void show_history(ShellPort& shell, const Boxes& boxes, SystemErrorReporter& rep
         return;
     }
     const std::string copy = folder + platform::kPathSeparator + "history.txt";
-    int err = platform::make_folder(platform::split_parent(folder).first, 0700).error();
-    if (err == 0 || err == EEXIST) {
-        err = platform::make_folder(folder, 0700).error();
-    }
-    if (err == 0 || err == EEXIST) {
+    int err = platform::make_folders(folder, 0700).error();
+    if (err == 0) {
         err = platform::replace_file_contents(copy, text::from_cp932(*log)).error();
     }
     if (err != 0) {

@@ -21,20 +21,6 @@ bool inside(const std::string& path, const std::string& folder) {
            (path.size() == folder.size() || path[folder.size()] == platform::kPathSeparator);
 }
 
-// Creates the folder and the missing ones above it, for the user alone (the
-// settings hold the user's folder names). A failure is left for the first
-// read or write of a file there to report, with the path in the message.
-void make_folders(const std::string& path) {
-    if (exists(path)) {
-        return;
-    }
-    const auto [parent, name] = platform::split_parent(path);
-    if (!name.empty() && parent != path) {
-        make_folders(parent);
-    }
-    (void)platform::make_folder(path, 0700);
-}
-
 }  // namespace
 
 FileLocations FileLocations::beside(const std::string& program_folder) {
@@ -58,7 +44,10 @@ FileLocations locate_program_files(const std::string& program_folder) {
     const std::string user_folder = platform::user_config_folder();
     if (!user_folder.empty()) {
         files.data_folder = joined(user_folder, platform::kUserFolderName);
-        make_folders(files.data_folder);
+        // For the user alone (the settings hold the user's folder names). A
+        // failure is left for the first read or write of a file there to
+        // report, with the path in the message.
+        (void)platform::make_folders(files.data_folder, 0700);
     }
     return files;
 }

@@ -172,6 +172,9 @@ Result<std::string> read_file(const std::string& path,
 // Creates one folder (its parent must exist) with the permission bits given,
 // less the umask (Windows folders have none: mode is not used).
 Status make_folder(const std::string& path, std::uint32_t mode = 0777);
+// Creates the folder and the missing ones above it, each with `mode`; a
+// path that is there already is no failure.
+Status make_folders(const std::string& path, std::uint32_t mode);
 
 // True when this process may create files in the folder: the system's own
 // answer on Linux (permission bits, ACLs, a read-only mount), a file created
