@@ -19,21 +19,29 @@
 namespace tarvenix::platform {
 namespace detail {
 
+namespace {
+
+// The one form of a temporary file's name: the prefix and 16 hexadecimal
+// digits (is_temp_name knows it).
+std::string temp_name_of(std::uint64_t number) {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(number));
+    return std::string(kTempPrefix) + hex;
+}
+
+}  // namespace
+
 std::string temp_name_for(std::string_view target) {
     std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
     for (char ch : target) {
         hash = (hash ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
     }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return std::string(kTempPrefix) + hex;
+    return temp_name_of(hash);
 }
 
 std::string random_temp_name() {
     thread_local std::mt19937_64 rng{std::random_device{}()};
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(rng()));
-    return std::string(kTempPrefix) + hex;
+    return temp_name_of(rng());
 }
 
 Status ChunkProgress::advance(std::uint64_t bytes) {
