@@ -9,6 +9,7 @@
 #include "common/case_fold.h"
 #include "common/platform/clock.h"
 #include "common/platform/process.h"
+#include "common/platform/storage.h"
 #include "common/text_codec.h"
 
 namespace tarvenix {
@@ -149,9 +150,15 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     // A batch holds its folders open: never more than the descriptors the
     // process has left, less what the walk and the history need.
     const std::size_t available = platform::open_files_available();
-    batch_folder_limit_ = available > kSpareDescriptors + 1
-                              ? std::min(kBatchFolders, available - kSpareDescriptors)
-                              : 1;
+    constexpr std::size_t kSpare = kSpareDescriptors + 2 * kNetworkCopies;
+    batch_folder_limit_ = available > kSpare + 1 ? std::min(kBatchFolders, available - kSpare) : 1;
+    CopyStage stage(abort_requested);
+    stage_ = &stage;
+    struct Unset {
+        CopyStage*& stage;
+        ~Unset() { stage = nullptr; }
+    } unset{stage_};
+    destination_hung_ = false;
     // A stop request cannot outlive the run it was meant for.
     abort_requested = 0;
     s_.report.run_started(run_trigger);
@@ -199,7 +206,10 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                 // destination's file system once per set, not once per file.
                 // A run already stopping ends as stopped: the flush's error
                 // must not hide the copy failure the user was just told of.
-                if (const auto dst = platform::Directory::open(set.dst_folder)) {
+                const auto dst = destination_hung_
+                                     ? platform::Result<platform::Directory>(platform::Error{EIO})
+                                     : platform::Directory::open(set.dst_folder);
+                if (dst) {
                     const int err = dst->sync_file_system().error();
                     if (err != 0 && abort_requested != 1) {
                         throw error_from_errno(err, FileOperation::kFlush, set.dst_folder);
@@ -278,10 +288,10 @@ void BackupEngine::walk_backup_set(int k) {
             break;
         }
     }
-    // Also after a stop: the copies made so far are flushed and renamed,
-    // none stays a temporary file.
-    commit_batch();
-    restore_folder_modes();
+    finish_copies();
+    if (!destination_hung_) {
+        restore_folder_modes();
+    }
     current_dst_.reset();
     src_root_ = platform::Directory();
     dst_root_ = platform::Directory();
@@ -294,24 +304,25 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     s_.report.folder_entered(relative);
     s_.pump.process_events();
 
-    platform::Directory src_dir;
-    const auto entries = list_source(relative, src_dir);
+    auto src_dir = std::make_shared<platform::Directory>();
+    const auto entries = list_source(relative, *src_dir);
     if (!entries) {
         // A folder that cannot be read is passed over, but never silently: a
         // run that missed it must not look complete in the history.
         if (entries.error() != ENOENT) {
-            record_skipped(dst_base_ + relative, SkipReason::kUnreadable, entries.error());
+            walk_skipped(dst_base_ + relative, SkipReason::kUnreadable, entries.error());
         }
         return true;
     }
     const bool overwrite_all = !run_settings_.options.newer_only();
-    const bool fresh = open_destination(relative, src_dir, overwrite_all);
+    const bool fresh = open_destination(relative, *src_dir, overwrite_all);
     const std::vector<bool> collides = case_collisions(*entries, relative, current_dst_->folder);
     const auto shared = shared_folder_.find(relative);
     const auto put_here =
         names_put_.find(shared != shared_folder_.end() ? shared->second : relative);
+    const std::shared_ptr<const platform::Directory> listed = std::move(src_dir);
     const FolderVisit visit{
-        level, relative,      src_dir,
+        level, relative,      listed,
         fresh, overwrite_all, put_here != names_put_.end() ? &put_here->second : nullptr};
     // The whole listing is read before anything is copied, so the copies
     // cannot disturb it.
@@ -342,9 +353,10 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
     auto opened = dst_root_.is_open()
                       ? retrying([&] { return dst_root_.open_below(relative); })
                       : platform::Result<platform::Directory>(platform::Error{EBADF});
-    const auto dst = std::make_shared<Destination>(std::move(opened).value_or({}));
-    const auto dst_status =
-        dst->folder.is_open() ? value_of(dst->folder.own_status()) : std::nullopt;
+    platform::Directory folder = std::move(opened).value_or({});
+    const auto dst_status = folder.is_open() ? value_of(folder.own_status()) : std::nullopt;
+    const auto dst =
+        std::make_shared<Destination>(std::move(folder), dst_status ? dst_status->device : 0);
     if (dst_status && !relative.empty()) {
         // A folder copied from a read-only one (or left read-only by an
         // earlier run) is writable for its owner while its files are copied;
@@ -371,12 +383,28 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
         dst->lock.remove_leftover_temp_files();
     }
     time_step_ = 1;
-    if (dst_status && !overwrite_all) {
+    if (dst_status) {
         DeviceFacts& facts = device_facts(dst_status->device);
-        if (facts.time_step < 0) {
+        if (facts.time_step < 0 && !overwrite_all) {
             facts.time_step = platform::time_step_seconds(dst->folder);
         }
-        time_step_ = facts.time_step;
+        if (!overwrite_all) {
+            time_step_ = facts.time_step;
+        }
+        if (facts.copies == 0) {
+            switch (platform::storage_kind(dst->folder)) {
+                case platform::StorageKind::kNetwork:
+                    facts.copies = kNetworkCopies;
+                    break;
+                case platform::StorageKind::kRemovable:
+                    facts.copies = kRemovableCopies;
+                    break;
+                case platform::StorageKind::kLocal:
+                    facts.copies = kLocalCopies;
+                    break;
+            }
+        }
+        stage_->set_width(facts.copies);
     }
     return fresh;
 }
@@ -389,22 +417,29 @@ bool BackupEngine::walk_entry(const FolderVisit& visit, const platform::Director
     const std::string& name = entry.name;
     const std::string src_path = src_base_ + visit.relative + platform::kPathSeparator + name;
     const std::string dst_path = dst_base_ + visit.relative + platform::kPathSeparator + name;
-    platform::OpenFile source;
-    int open_error = 0;
-    const auto st = entry_status(visit, entry, refused, dst_path, source, open_error);
+    CopyJob job;
+    const auto st = entry_status(visit, entry, refused, dst_path, job.source, job.open_error);
     if (!st || st->type == platform::EntryType::kSystem) {
         return true;  // gone, or never read, as when the listing says so
     }
     if (st->type == platform::EntryType::kFolder && !refused) {
         return enter_folder(visit, name, src_path, *st);
     }
-    FileJob job{visit.src_dir, *current_dst_,
-                visit.fresh,   name,
-                src_path,      dst_path,
-                *st,           source,
-                open_error,    st->type == platform::EntryType::kLink};
-    job.refused = refused;
-    return copy_entry(visit, job);
+    const GlobalOptions& options = run_settings_.options;
+    job.src_dir = visit.src_dir;
+    job.dst = current_dst_;
+    job.name = name;
+    job.src_path = src_path;
+    job.dst_path = dst_path;
+    job.src_status = *st;
+    job.is_link = st->type == platform::EntryType::kLink;
+    job.dst_fresh = visit.fresh;
+    job.newer_only = options.newer_only() && !refused;
+    job.time_step = time_step_;
+    job.skip_mode = *options.skip_open_files == OpenFileRule::skip;
+    job.rule_unreadable = *options.skip_open_files == OpenFileRule::unreadable;
+    job.flush_bound = flush_bound();
+    return copy_entry(visit, std::move(job), refused);
 }
 
 std::optional<platform::FileStatus> BackupEngine::entry_status(
@@ -416,8 +451,8 @@ std::optional<platform::FileStatus> BackupEngine::entry_status(
         // Overwriting every file, the source is opened right away and its
         // status read from the open file; newer-only, most files are not
         // copied, so a stat is all they cost.
-        auto opened =
-            retrying([&] { return platform::OpenFile::open_at(visit.src_dir, entry.name, false); });
+        auto opened = retrying(
+            [&] { return platform::OpenFile::open_at(*visit.src_dir, entry.name, false); });
         if (opened) {
             if (opened->status().type != platform::EntryType::kFile) {
                 return opened->status();
@@ -430,9 +465,9 @@ std::optional<platform::FileStatus> BackupEngine::entry_status(
         }
         open_error = opened.error() == ELOOP ? 0 : opened.error();  // a link now, copied as one
     }
-    auto st = retrying([&] { return visit.src_dir.status_of(entry.name, false); });
+    auto st = retrying([&] { return visit.src_dir->status_of(entry.name, false); });
     if (!st && st.error() != ENOENT && entry.type != platform::EntryType::kFolder) {
-        record_skipped(dst_path, SkipReason::kUnreadable, st.error());  // cannot even be examined
+        walk_skipped(dst_path, SkipReason::kUnreadable, st.error());  // cannot even be examined
     }
     return value_of(std::move(st));
 }
@@ -467,23 +502,118 @@ bool BackupEngine::enter_folder(const FolderVisit& visit, const std::string& nam
     return true;
 }
 
-bool BackupEngine::copy_entry(const FolderVisit& visit, FileJob& job) {
+bool BackupEngine::copy_entry(const FolderVisit& visit, CopyJob job, bool refused) {
     if (text::cp932_length(job.src_path) > kPathByteLimit) {
         too_long(false, job.src_path);
         return false;
     }
     s_.report.file_started(job.name, job.src_status.size);
     s_.pump.process_events();
-    copy_one_file(job);
-    if (visit.put != nullptr && !job.refused) {
-        visit.put->push_back(PutName{std::string(job.name), {}});
+    if (visit.put != nullptr && !refused) {
+        visit.put->push_back(PutName{job.name, {}});
+    }
+    if (refused) {
+        // Decided before either name was copied: no worker needed.
+        CopyDone done;
+        done.end = job.rule_unreadable ? CopyEnd::kRuleUnreadable : CopyEnd::kRefused;
+        done.job = std::move(job);
+        stage_->submit_done(std::move(done));
+    } else {
+        stage_->submit(std::move(job));
+    }
+    while (stage_->full() && abort_requested != 1) {
+        if (!retire_oldest()) {
+            return false;
+        }
+    }
+    return abort_requested != 1;
+}
+
+bool BackupEngine::retire_oldest() {
+    std::optional<CopyDone> done = stage_->take_oldest(s_.pump);
+    if (!done) {
+        // Stopped, and a copy did not end in time: the destination hangs.
+        destination_hung_ = true;
+        abort_requested = 1;
+        return false;
+    }
+    retire(std::move(*done));
+    s_.report.file_finished();
+    s_.pump.process_events();
+    return true;
+}
+
+void BackupEngine::retire(CopyDone done) {
+    if (done.flushed_bytes > 0) {
+        note_flushed(done.job.dst->device, done.flushed_bytes, done.flush_seconds);
+    }
+    while (done.end == CopyEnd::kFailed && freed_descriptors(done.error, false)) {
+        // Out of descriptors: the batch committed freed some; tried again
+        // here, in its turn.
+        done = run_copy_job(std::move(done.job), stage_->shared());
+    }
+    const CopyJob& job = done.job;
+    switch (done.end) {
+        case CopyEnd::kUpToDate:
+        case CopyEnd::kGone:
+        case CopyEnd::kStopped:
+            return;
+        case CopyEnd::kRuleUnreadable:
+            if (abort_requested != 1) {
+                s_.report.open_files_option_unreadable(
+                    run_settings_.options.skip_open_files.text());
+                abort_requested = 1;
+            }
+            return;
+        case CopyEnd::kRefused:
+            copy_failed(job.skip_mode, job.src_path, job.dst_path, SkipReason::kCaseCollision, 0);
+            return;
+        case CopyEnd::kFailed:
+            copy_failed(job.skip_mode, job.src_path, job.dst_path, SkipReason::kCopyFailed,
+                        done.error);
+            return;
+        case CopyEnd::kCopied:
+            break;
+    }
+    if (abort_requested == 1 && failure_shown_) {
+        return;  // after the failure box no copy replaces an old one
+    }
+    if (done.staged.pending()) {
+        if (batch_folders_.empty() || batch_folders_.back().second != job.dst) {
+            batch_folders_.emplace_back(job.dst->device, job.dst);
+        }
+        batch_bytes_ += job.src_status.size;
+        batch_.push_back(PendingCopy{job.dst, std::move(done.staged), job.src_path, job.dst_path,
+                                     job.skip_mode});
     }
     if (batch_full()) {
         commit_batch();
     }
-    s_.report.file_finished();
-    s_.pump.process_events();
-    return abort_requested != 1;
+}
+
+void BackupEngine::drain() {
+    while (stage_->in_flight() > 0 && abort_requested != 1 && retire_oldest()) {
+    }
+}
+
+void BackupEngine::finish_copies() {
+    if (abort_requested != 1) {
+        drain();
+    }
+    if (abort_requested == 1 && !destination_hung_ && !stage_->stop_in_flight(s_.pump)) {
+        destination_hung_ = true;
+    }
+    if (destination_hung_) {
+        // Nothing more is asked of a destination that stopped answering:
+        // the copies waiting for their batch stay temporary files, which
+        // the next run removes, and the old copies stay as they are.
+        stage_->abandon(std::make_shared<std::vector<PendingCopy>>(std::move(batch_)));
+        discard_batch();
+        return;
+    }
+    // Also after a stop: the copies made so far are flushed and renamed,
+    // none stays a temporary file.
+    commit_batch();
 }
 
 std::vector<bool> BackupEngine::case_collisions(
@@ -565,6 +695,7 @@ std::vector<bool> BackupEngine::case_collisions(
 }
 
 void BackupEngine::too_long(bool folder, const std::string& path) {
+    drain();
     s_.report.path_too_long(folder, path);
     abort_requested = 1;
 }
@@ -573,113 +704,9 @@ void BackupEngine::record_skipped(const std::string& dst_path, SkipReason why, i
     s_.report.file_skipped(dst_path, why, error);
 }
 
-void BackupEngine::copy_one_file(const FileJob& job) {
-    const GlobalOptions& options = run_settings_.options;
-    try {
-        int err = 0;
-        const platform::Directory& dst_dir = job.dst.folder;
-        if (options.newer_only() && !job.refused && dst_dir.is_open() && !job.dst_dir_is_fresh) {
-            // The entry's own status: a link standing there is never
-            // followed, and one standing where a file's copy belongs is
-            // replaced by the copy. Times are compared in the steps the
-            // destination keeps them in (2 s on FAT, which rounds the copy's
-            // time), to the second where it keeps them finer.
-            const auto dst = dst_dir.status_of(job.name, false);
-            const std::int64_t step = time_step_ > 0 ? time_step_ : 1;
-            const auto in_steps = [step](std::int64_t t) {
-                return t / step - (t % step < 0 ? 1 : 0);
-            };
-            if (dst && dst->type == job.src_status.type &&
-                in_steps(job.src_status.mtime_sec) <= in_steps(dst->mtime_sec)) {
-                return;  // the destination is as new or newer
-            }
-            err = dst || dst.error() == ENOENT ? 0 : dst.error();
-        }
-        if (*options.skip_open_files == OpenFileRule::unreadable) {
-            s_.report.open_files_option_unreadable(options.skip_open_files.text());
-            abort_requested = 1;
-            return;
-        }
-        const bool skip_mode = *options.skip_open_files == OpenFileRule::skip;
-        if (job.refused) {
-            copy_failed(skip_mode, job.src_path, job.dst_path, SkipReason::kCaseCollision, 0);
-            return;
-        }
-        if (err == 0) {
-            err = job.open_error;
-        }
-        bool is_link = job.is_link;
-        if (err == 0 && !is_link && !job.source.is_open()) {
-            auto opened =
-                retrying([&] { return platform::OpenFile::open_at(job.src_dir, job.name, false); });
-            if (opened) {
-                job.source = std::move(*opened);
-            } else if (opened.error() == ENOENT) {
-                return;  // gone since the listing
-            } else if (opened.error() == ELOOP) {
-                is_link = true;  // a link now, copied as one
-            } else {
-                err = opened.error();
-            }
-        }
-        if (err == 0 && !dst_dir.is_open()) {
-            err = ENOENT;  // the destination folder could not be made or opened
-        }
-        PendingCopy pending{current_dst_, {}, job.src_path, job.dst_path, skip_mode};
-        if (err == 0 && is_link) {
-            // A link's copy is a name and a short text, which the file
-            // system's journal carries with the rename: it needs no batch.
-            err = platform::copy_link_at(job.src_dir, job.name, dst_dir, job.name).error();
-        } else if (err == 0) {
-            platform::CopyOptions copy;
-            copy.refuse_locked_source = skip_mode;
-            copy.target_known_absent = job.dst_dir_is_fresh;
-            copy.lock = &job.dst.lock;
-            copy.staged = &pending.staged;
-            // A large file's copy serves the user between its chunks, so a
-            // stop takes effect within it; what it wrote goes to the disk
-            // there once what waits for the flush would take too long.
-            std::uint64_t copied = 0;
-            std::uint64_t flushed = 0;
-            copy.between_chunks = [this, &job, &copied, &flushed] {
-                copied += platform::kCopyChunkBytes;
-                if (unflushed_bytes_ + copied - flushed >= flush_bound()) {
-                    const double start = platform::monotonic_seconds();
-                    (void)job.dst.folder.sync_file_system();
-                    note_flushed(unflushed_bytes_ + copied - flushed, start);
-                    flushed = copied;
-                }
-                s_.pump.process_events();
-                return abort_requested != 1;
-            };
-            do {
-                copied = flushed = 0;
-                // Copied anyway, the source is read whether or not another
-                // program has it open (refuse_locked_source is off then).
-                err = platform::copy_open_file(job.source, dst_dir, job.name, copy).error();
-            } while (freed_descriptors(err));
-            if (err == 0) {
-                unflushed_bytes_ += job.src_status.size - std::min(flushed, job.src_status.size);
-            }
-        }
-        if (err == ECANCELED && abort_requested == 1) {
-            return;  // stopped within the copy: the old copy stays
-        }
-        if (err != 0) {
-            copy_failed(skip_mode, job.src_path, job.dst_path, SkipReason::kCopyFailed, err);
-            return;
-        }
-        if (pending.staged.pending()) {
-            if (batch_folders_.empty() || batch_folders_.back().second != current_dst_) {
-                batch_folders_.emplace_back(current_device_, current_dst_);
-            }
-            batch_bytes_ += job.src_status.size;
-            batch_.push_back(std::move(pending));
-        }
-    } catch (const SystemError& error) {
-        s_.report.system_error(error);
-        abort_requested = 1;
-    }
+void BackupEngine::walk_skipped(const std::string& dst_path, SkipReason why, int error) {
+    drain();
+    record_skipped(dst_path, why, error);
 }
 
 bool BackupEngine::destination_gone() {
@@ -732,23 +759,30 @@ std::uint64_t BackupEngine::flush_bound() {
                       kBatchBytes);
 }
 
-void BackupEngine::note_flushed(std::uint64_t bytes, double started) {
+std::uint64_t BackupEngine::unflushed_bytes() const {
+    return stage_->shared().unflushed.load();
+}
+
+void BackupEngine::note_flushed(std::uint64_t device, std::uint64_t bytes, double seconds) {
     // What a stop waits for is the data not written yet, which the flush
     // just wrote: its speed is what the next bound is made from. (Where
     // the system wrote part of it before, less was waiting, and that stays
     // so: it writes back what waits longer than half a minute.) It grows at
     // most fourfold a flush, and a flush of little data tells nothing.
-    const double seconds = platform::monotonic_seconds() - started;
-    double& rate = device_facts(current_device_).bytes_per_second;
+    double& rate = device_facts(device).bytes_per_second;
     if (bytes >= kFirstFlushBytes) {
         const double seen = static_cast<double>(bytes) / std::max(seconds, 1e-3);
         rate = rate > 0 ? std::min(seen, 4 * rate) : seen;
     }
-    unflushed_bytes_ = 0;
 }
 
-bool BackupEngine::freed_descriptors(int err) {
-    if ((err != EMFILE && err != ENFILE) || batch_folders_.empty()) {
+bool BackupEngine::freed_descriptors(int err, bool from_walk) {
+    if (err != EMFILE && err != ENFILE) {
+        return false;
+    }
+    if (from_walk && stage_->in_flight() > 0) {
+        drain();  // the copies in flight hold their files open
+    } else if (batch_folders_.empty()) {
         return false;
     }
     commit_batch();
@@ -757,33 +791,78 @@ bool BackupEngine::freed_descriptors(int err) {
 
 bool BackupEngine::batch_full() {
     return batch_.size() >= kBatchFiles || batch_bytes_ >= kBatchBytes ||
-           batch_folders_.size() >= batch_folder_limit_ || unflushed_bytes_ >= flush_bound();
+           batch_folders_.size() >= batch_folder_limit_ || unflushed_bytes() >= flush_bound();
 }
 
+namespace {
+
+// A batch on its way to the disk, owned by the worker that commits it.
+struct CommitWork {
+    std::vector<std::shared_ptr<const CopyDestination>> folders;  // one per file system
+    std::vector<platform::StagedCopy> copies;
+    int flush_error = 0;
+    std::vector<std::pair<std::size_t, int>> failed;  // copy, rename error
+    double seconds = 0;
+};
+
+}  // namespace
+
 void BackupEngine::commit_batch() {
-    int err = 0;
-    std::vector<std::uint64_t> flushed;
-    const double started = platform::monotonic_seconds();
+    if (batch_.empty() && batch_folders_.empty()) {
+        return;
+    }
+    auto work = std::make_shared<CommitWork>();
+    std::vector<std::uint64_t> devices;
     for (const auto& [device, destination] : batch_folders_) {
-        if (err == 0 && std::find(flushed.begin(), flushed.end(), device) == flushed.end()) {
-            flushed.push_back(device);
-            err = destination->folder.sync_file_system().error();
+        if (std::find(devices.begin(), devices.end(), device) == devices.end()) {
+            devices.push_back(device);
+            work->folders.push_back(destination);
         }
     }
-    if (err != 0) {
-        // Copies not known to be on the disk never replace the old ones.
+    for (auto& copy : batch_) {
+        work->copies.push_back(std::move(copy.staged));
+    }
+    const std::uint64_t unflushed = unflushed_bytes();
+    const bool done = stage_->run_aside(s_.pump, [work] {
+        // Flushed first, then renamed: a power cut leaves the old or the
+        // new copy, never an empty one.
+        const double started = platform::monotonic_seconds();
+        for (const auto& folder : work->folders) {
+            if (work->flush_error == 0) {
+                work->flush_error = folder->folder.sync_file_system().error();
+            }
+        }
+        work->seconds = platform::monotonic_seconds() - started;
+        if (work->flush_error != 0) {
+            return;  // copies not known to be on the disk never replace the old ones
+        }
+        for (std::size_t i = 0; i < work->copies.size(); ++i) {
+            if (const auto renamed = work->copies[i].commit(); !renamed) {
+                work->failed.emplace_back(i, renamed.error());
+            }
+        }
+    });
+    if (!done) {
+        // Stopped while the destination does not answer: the work stays
+        // with its worker.
+        destination_hung_ = true;
+        stage_->abandon(work);
+        discard_batch();
+        return;
+    }
+    work->copies.clear();  // removes the temporary files of copies not renamed
+    if (work->flush_error != 0) {
         discard_batch();
         if (abort_requested == 1) {
             return;  // the run is stopping: the stop is what the user sees
         }
-        throw error_from_errno(err, FileOperation::kFlush, dst_base_);
+        throw error_from_errno(work->flush_error, FileOperation::kFlush, dst_base_);
     }
-    note_flushed(unflushed_bytes_, started);
-    for (auto& copy : batch_) {
-        if (const auto renamed = copy.staged.commit(); !renamed) {
-            copy_failed(copy.skip_mode, copy.src_path, copy.dst_path, SkipReason::kCopyFailed,
-                        renamed.error());
-        }
+    note_flushed(current_device_, unflushed, work->seconds);
+    stage_->shared().unflushed = 0;
+    for (const auto& [i, error] : work->failed) {
+        const PendingCopy& copy = batch_[i];
+        copy_failed(copy.skip_mode, copy.src_path, copy.dst_path, SkipReason::kCopyFailed, error);
     }
     discard_batch();
 }
@@ -792,7 +871,9 @@ void BackupEngine::discard_batch() {
     batch_.clear();  // removes the temporary files of copies not renamed
     batch_folders_.clear();
     batch_bytes_ = 0;
-    unflushed_bytes_ = 0;
+    if (stage_ != nullptr) {
+        stage_->shared().unflushed = 0;
+    }
 }
 
 void BackupEngine::restore_folder_modes() {

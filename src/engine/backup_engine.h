@@ -17,6 +17,7 @@
 #include "common/platform/locks.h"
 #include "common/ports.h"
 #include "common/system_error.h"
+#include "engine/copy_stage.h"
 #include "engine/folder_table.h"
 #include "engine/progress_view.h"
 #include "engine/run_report.h"
@@ -89,35 +90,17 @@ public:
     // Descriptors left free beside a batch's open folders: the walk's own
     // folders and files, and the history's.
     static constexpr std::size_t kSpareDescriptors = 32;
+    // Copies in flight at once, by what the destination is stored on: a
+    // share hides its round trips behind many, a local disk gains from a
+    // few, a USB stick writes slower in several places at once
+    // (docs/PERFORMANCE.md has the measurements). Each holds two
+    // descriptors, which the batch leaves free.
+    static constexpr std::size_t kLocalCopies = 4;
+    static constexpr std::size_t kNetworkCopies = 16;
+    static constexpr std::size_t kRemovableCopies = 1;
 
 private:
-    // A destination folder being filled, with its copy lock; a batch keeps
-    // it open until its staged copies there are renamed.
-    struct Destination {
-        explicit Destination(platform::Directory opened = {})
-            : folder(std::move(opened))
-            , lock(folder) {}
-        platform::Directory folder;
-        // Never waits: a folder another program holds locked is copied into
-        // all the same, only without removing temporary files found there.
-        platform::CopyLock lock;
-    };
-    struct FileJob {
-        const platform::Directory& src_dir;
-        const Destination& dst;
-        bool dst_dir_is_fresh;  // made by this walk: nothing stands in it yet
-        std::string_view name;
-        const std::string& src_path;
-        const std::string& dst_path;
-        const platform::FileStatus& src_status;
-        // The source, when the walk has opened it already.
-        platform::OpenFile& source;
-        int open_error;
-        bool is_link;  // a symbolic link, copied as a link
-        // Another source name of the run already has this destination entry
-        // (a folder that does not tell case apart): a failure of this file.
-        bool refused = false;
-    };
+    using Destination = CopyDestination;
 
     // A name the run put into a destination folder that more than one source
     // folder fills (their names differ only in case); for a folder, the
@@ -130,7 +113,7 @@ private:
     struct FolderVisit {
         std::size_t level;
         const std::string& relative;
-        const platform::Directory& src_dir;
+        const std::shared_ptr<const platform::Directory>& src_dir;
         bool fresh;          // its destination folder was made by this walk
         bool overwrite_all;  // the copy mode: every file, or only newer ones
         // Names put into a destination folder several source folders fill.
@@ -142,6 +125,7 @@ private:
         std::uint64_t device = 0;
         int time_step = -1;  // seconds (0: keeps no times); -1 not asked yet
         double bytes_per_second = 0;
+        std::size_t copies = 0;  // copies in flight there; 0 not asked yet
     };
 
     // A finished copy in its temporary file, renamed over the old copy once
@@ -155,19 +139,30 @@ private:
         bool skip_mode = false;
     };
 
-    void copy_one_file(const FileJob& job);
+    // Takes the oldest job's end from the copy stage, in the walk's order,
+    // and records it; false when the stage hangs (and was abandoned).
+    bool retire_oldest();
+    void retire(CopyDone done);
+    // Every job in flight ended and recorded, so that what the walk itself
+    // records next follows them.
+    void drain();
+    // The end of a set's walk: the jobs in flight drained, or after a stop
+    // abandoned, and the batch committed.
+    void finish_copies();
     void copy_failed(bool skip_mode, const std::string& src_path, const std::string& dst_path,
                      SkipReason why, int error);
     bool batch_full();
     DeviceFacts& device_facts(std::uint64_t device);
     // Bytes that may wait for the flush of the destination being filled.
     std::uint64_t flush_bound();
-    // Counts a flush of `bytes` started at `started` (monotonic seconds)
-    // that just ended, for the destination's speed.
-    void note_flushed(std::uint64_t bytes, double started);
+    std::uint64_t unflushed_bytes() const;
+    // Counts a flush of `bytes` that took `seconds`, for the speed of the
+    // destination `device`.
+    void note_flushed(std::uint64_t device, std::uint64_t bytes, double seconds);
     // Out of descriptors (EMFILE, ENFILE): commits the batch, which closes
-    // its folders; true when the open is worth trying again.
-    bool freed_descriptors(int err);
+    // its folders (the jobs in flight ended first, which closes theirs, when
+    // the walk asks); true when the open is worth trying again.
+    bool freed_descriptors(int err, bool from_walk = true);
     // Marks the entries of a listing that would land on a destination entry
     // another source name of the run has; records folders that share one
     // destination folder.
@@ -201,7 +196,7 @@ private:
                                                      platform::OpenFile& source, int& open_error);
     bool enter_folder(const FolderVisit& visit, const std::string& name,
                       const std::string& src_path, const platform::FileStatus& st);
-    bool copy_entry(const FolderVisit& visit, FileJob& job);
+    bool copy_entry(const FolderVisit& visit, CopyJob job, bool refused);
     // Calls `open` again while it fails for want of descriptors and
     // committing the batch freed some.
     template <class Open>
@@ -214,6 +209,8 @@ private:
     }
     void too_long(bool folder, const std::string& path);
     void record_skipped(const std::string& dst_path, SkipReason why, int error);
+    // What the walk itself passes over, after the files before it.
+    void walk_skipped(const std::string& dst_path, SkipReason why, int error);
     // A copy failed: true when that is because the set's destination folder
     // is gone (deleted, deleted and made again, its share's server lost),
     // which ends the set as a missing folder, not as one skipped file after
@@ -243,6 +240,11 @@ private:
     // The destination folder being filled, and the file system it is on.
     std::shared_ptr<const Destination> current_dst_;
     std::uint64_t current_device_ = 0;
+    // The copies of the run in flight, while a run is in progress.
+    CopyStage* stage_ = nullptr;
+    // The destination stopped answering during a stop: nothing more is
+    // asked of it in this run.
+    bool destination_hung_ = false;
     std::vector<PendingCopy> batch_;
     std::uint64_t batch_bytes_ = 0;
     std::vector<std::pair<std::uint64_t, std::shared_ptr<const Destination>>> batch_folders_;
@@ -259,8 +261,6 @@ private:
     // The settings as the run loaded them, read for every set and file of
     // the run: nothing in it parses a stored text again.
     SettingsModel run_settings_;
-    // Copied bytes not flushed yet.
-    std::uint64_t unflushed_bytes_ = 0;
     // Per set, only where source names fold together in a destination folder
     // that does not tell case apart: source folders (relative) that fill the
     // destination folder of another (its relative path), and the names the

@@ -481,14 +481,15 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
         use("0", shrink ? "1" : "0");
         write_file(dst + "/big", old_copy);
         write_file(src + "/big", std::string(48 * 1024 * 1024, 'n'));
-        // A pump with no label changed since the last one is the copy's own.
+        // A pump with no label changed since the last one is served while
+        // the copy runs; the first of them acts.
         int in_copy = 0;
         std::size_t labels = 0;
         ui.on_every_pump([&] {
-            if (std::exchange(labels, progress.log.size()) != progress.log.size()) {
+            if (std::exchange(labels, progress.log.size()) != progress.log.size() ||
+                in_copy++ > 0) {
                 return;
             }
-            ++in_copy;
             if (shrink) {
                 ::truncate((src + "/big").c_str(), 1024 * 1024);
             } else {
@@ -496,7 +497,7 @@ TEST_F(FaultTest, ALargeFileServesTheUserWhileCopiedAndNeverGivesAShortCopy) {
             }
         });
         EXPECT_EQ(run(), shrink ? RunOutcome::kCompleted : RunOutcome::kStopped) << shrink;
-        EXPECT_EQ(in_copy, 1) << shrink;
+        EXPECT_GE(in_copy, 1) << shrink;
         EXPECT_EQ(read_file(dst + "/big"), old_copy) << shrink;
         EXPECT_EQ(temp_files_in(dst), 0) << shrink;
         EXPECT_EQ(history_entries().size(), shrink ? 3u : 2u) << shrink;

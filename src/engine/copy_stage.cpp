@@ -1,0 +1,307 @@
+#include "engine/copy_stage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+
+#include "common/platform/clock.h"
+
+namespace tarvenix {
+namespace {
+
+// Whether the old copy is as new as the source, in the steps the destination
+// keeps times in (2 s on FAT, which rounds the copy's time), to the second
+// where it keeps them finer.
+bool up_to_date(const platform::FileStatus& src, const platform::FileStatus& dst, int time_step) {
+    const std::int64_t step = time_step > 0 ? time_step : 1;
+    const auto in_steps = [step](std::int64_t t) { return t / step - (t % step < 0 ? 1 : 0); };
+    return dst.type == src.type && in_steps(src.mtime_sec) <= in_steps(dst.mtime_sec);
+}
+
+CopyDone copy_job(CopyJob job, CopyShared& shared) {
+    CopyDone done;
+    const auto end = [&done, &job](CopyEnd how, int error = 0) {
+        done.end = how;
+        done.error = error;
+        done.job = std::move(job);
+        return std::move(done);
+    };
+    if (shared.stop.load()) {
+        return end(CopyEnd::kStopped);
+    }
+    const platform::Directory& dst_dir = job.dst->folder;
+    int err = 0;
+    if (job.newer_only && dst_dir.is_open() && !job.dst_fresh) {
+        // The entry's own status: a link standing there is never followed,
+        // and one standing where a file's copy belongs is replaced by it.
+        const auto dst = dst_dir.status_of(job.name, false);
+        if (dst && up_to_date(job.src_status, *dst, job.time_step)) {
+            return end(CopyEnd::kUpToDate);
+        }
+        err = dst || dst.error() == ENOENT ? 0 : dst.error();
+    }
+    if (job.rule_unreadable) {
+        return end(CopyEnd::kRuleUnreadable);
+    }
+    if (err == 0) {
+        err = job.open_error;
+    }
+    bool is_link = job.is_link;
+    if (err == 0 && !is_link && !job.source.is_open()) {
+        auto opened = platform::OpenFile::open_at(*job.src_dir, job.name, false);
+        if (opened) {
+            job.source = std::move(*opened);
+        } else if (opened.error() == ENOENT) {
+            return end(CopyEnd::kGone);  // gone since the listing
+        } else if (opened.error() == ELOOP) {
+            is_link = true;  // a link now, copied as one
+        } else {
+            err = opened.error();
+        }
+    }
+    if (err == 0 && !dst_dir.is_open()) {
+        err = ENOENT;  // the destination folder could not be made or opened
+    }
+    if (err == 0 && is_link) {
+        // A link's copy is a name and a short text, which the file system's
+        // journal carries with the rename: it needs no batch.
+        err = platform::copy_link_at(*job.src_dir, job.name, dst_dir, job.name).error();
+    } else if (err == 0) {
+        platform::CopyOptions copy;
+        // Copied anyway, the source is read whether or not another program
+        // has it open.
+        copy.refuse_locked_source = job.skip_mode;
+        copy.target_known_absent = job.dst_fresh;
+        copy.lock = &job.dst->lock;
+        copy.staged = &done.staged;
+        // Between a large file's chunks the copy looks for a stop, and
+        // flushes once what waits for a flush (every worker's) would take
+        // the destination too long to write.
+        std::uint64_t counted = 0;
+        copy.between_chunks = [&job, &done, &shared, &counted] {
+            counted += platform::kCopyChunkBytes;
+            const std::uint64_t waiting =
+                shared.unflushed.fetch_add(platform::kCopyChunkBytes) + platform::kCopyChunkBytes;
+            if (job.flush_bound > 0 && waiting >= job.flush_bound) {
+                const double start = platform::monotonic_seconds();
+                (void)job.dst->folder.sync_file_system();
+                shared.unflushed.store(0);
+                done.flushed_bytes = waiting;
+                done.flush_seconds = platform::monotonic_seconds() - start;
+            }
+            return !shared.stop.load();
+        };
+        err = platform::copy_open_file(job.source, dst_dir, job.name, copy).error();
+        if (err == 0 && job.src_status.size > counted) {
+            shared.unflushed.fetch_add(job.src_status.size - counted);
+        }
+    }
+    if (err == ECANCELED && shared.stop.load()) {
+        return end(CopyEnd::kStopped);  // stopped within the copy: the old copy stays
+    }
+    return end(err == 0 ? CopyEnd::kCopied : CopyEnd::kFailed, err);
+}
+
+}  // namespace
+
+CopyDone run_copy_job(CopyJob job, CopyShared& shared) {
+    try {
+        return copy_job(std::move(job), shared);
+    } catch (const std::bad_alloc&) {
+        CopyDone done;
+        done.end = CopyEnd::kFailed;
+        done.error = ENOMEM;
+        return done;
+    }
+}
+
+struct CopyStage::Slot {
+    std::optional<CopyJob> job;
+    std::function<void()> task;
+    std::optional<CopyDone> done;
+    bool finished = false;
+};
+
+struct CopyStage::Shared {
+    CopyShared copies;
+    std::mutex m;
+    std::condition_variable work;
+    std::condition_variable ended;
+    std::deque<std::shared_ptr<Slot>> waiting;  // not started yet
+    bool quit = false;
+    bool abandoned = false;
+    // Released with the last worker, once the stage was abandoned.
+    std::vector<std::shared_ptr<void>> leftovers;
+
+    static void work_on(const std::shared_ptr<Shared>& self) {
+        std::unique_lock lock(self->m);
+        for (;;) {
+            self->work.wait(lock, [&] { return self->quit || !self->waiting.empty(); });
+            if (self->waiting.empty()) {
+                return;
+            }
+            std::shared_ptr<Slot> slot = std::move(self->waiting.front());
+            self->waiting.pop_front();
+            lock.unlock();
+            std::optional<CopyDone> done;
+            if (slot->task) {
+                slot->task();
+            } else {
+                done = run_copy_job(std::move(*slot->job), self->copies);
+            }
+            lock.lock();
+            if (self->abandoned) {
+                // Nobody takes it any more: what it staged is removed here.
+                lock.unlock();
+                done.reset();
+                slot.reset();
+                lock.lock();
+                continue;
+            }
+            slot->done = std::move(done);
+            slot->finished = true;
+            self->ended.notify_all();
+        }
+    }
+};
+
+CopyStage::CopyStage(const std::int16_t& abort)
+    : abort_(abort)
+    , shared_(std::make_shared<Shared>()) {}
+
+CopyStage::~CopyStage() {
+    {
+        const std::lock_guard lock(shared_->m);
+        shared_->quit = true;
+        shared_->copies.stop = true;
+    }
+    shared_->work.notify_all();
+    for (auto& worker : workers_) {
+        if (abandoned_) {
+            worker.detach();
+        } else {
+            worker.join();
+        }
+    }
+}
+
+CopyShared& CopyStage::shared() {
+    return shared_->copies;
+}
+
+void CopyStage::set_width(std::size_t width) {
+    width_ = std::max<std::size_t>(width, 1);
+    while (workers_.size() < width_) {
+        workers_.emplace_back(&Shared::work_on, shared_);
+    }
+}
+
+void CopyStage::submit(CopyJob job) {
+    auto slot = std::make_shared<Slot>();
+    slot->job.emplace(std::move(job));
+    window_.push_back(slot);
+    {
+        const std::lock_guard lock(shared_->m);
+        shared_->waiting.push_back(std::move(slot));
+    }
+    shared_->work.notify_one();
+}
+
+void CopyStage::submit_done(CopyDone done) {
+    auto slot = std::make_shared<Slot>();
+    slot->done.emplace(std::move(done));
+    slot->finished = true;
+    window_.push_back(std::move(slot));
+}
+
+bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& ready) {
+    constexpr auto kServeEvery = std::chrono::milliseconds(20);
+    double stopped_at = -1;
+    std::unique_lock lock(shared_->m);
+    while (!ready()) {
+        if (abort_ == 1) {
+            shared_->copies.stop = true;
+        }
+        if (shared_->copies.stop.load()) {
+            const double now = platform::monotonic_seconds();
+            if (stopped_at < 0) {
+                stopped_at = now;
+            } else if (now - stopped_at > kAbandonSeconds) {
+                return false;
+            }
+        }
+        if (!shared_->ended.wait_for(lock, kServeEvery, ready)) {
+            lock.unlock();
+            pump.process_events();
+            lock.lock();
+        }
+    }
+    return true;
+}
+
+std::optional<CopyDone> CopyStage::take_oldest(EventPumpPort& pump) {
+    const std::shared_ptr<Slot> head = window_.front();
+    if (!wait_until(pump, [&head] { return head->finished; })) {
+        return std::nullopt;
+    }
+    window_.pop_front();
+    return std::move(head->done);
+}
+
+bool CopyStage::stop_in_flight(EventPumpPort& pump) {
+    {
+        const std::lock_guard lock(shared_->m);
+        shared_->copies.stop = true;
+        for (const auto& slot : shared_->waiting) {
+            slot->done.emplace();
+            slot->done->job = std::move(*slot->job);
+            slot->done->end = CopyEnd::kStopped;
+            slot->finished = true;
+        }
+        shared_->waiting.clear();
+    }
+    const bool settled = wait_until(pump, [this] {
+        return std::all_of(window_.begin(), window_.end(),
+                           [](const std::shared_ptr<Slot>& slot) { return slot->finished; });
+    });
+    if (settled) {
+        window_.clear();  // removes what they staged
+    }
+    return settled;
+}
+
+bool CopyStage::run_aside(EventPumpPort& pump, std::function<void()> task) {
+    if (workers_.empty()) {
+        set_width(1);
+    }
+    auto slot = std::make_shared<Slot>();
+    slot->task = std::move(task);
+    window_.push_back(slot);
+    {
+        const std::lock_guard lock(shared_->m);
+        shared_->waiting.push_back(slot);
+    }
+    shared_->work.notify_one();
+    if (!wait_until(pump, [&slot] { return slot->finished; })) {
+        return false;
+    }
+    window_.pop_back();
+    return true;
+}
+
+void CopyStage::abandon(std::shared_ptr<void> leftovers) {
+    abandoned_ = true;
+    auto held = std::make_shared<std::deque<std::shared_ptr<Slot>>>(std::move(window_));
+    window_.clear();
+    const std::lock_guard lock(shared_->m);
+    shared_->abandoned = true;
+    shared_->copies.stop = true;
+    shared_->waiting.clear();
+    shared_->leftovers.push_back(std::move(held));
+    shared_->leftovers.push_back(std::move(leftovers));
+}
+
+}  // namespace tarvenix

@@ -1,0 +1,154 @@
+#pragma once
+
+// The copy stage of a run: a few worker threads that copy the files the walk
+// hands them, while the walk, on the user-interface thread, lists the next
+// ones and keeps the program live. A share answers each request after a
+// network round trip; with several files in flight the waits overlap.
+//
+// Each job is a value that owns what its copy needs (the open folders, the
+// open source, the names), so a worker never reads the walk's state. Jobs
+// end in the order they were handed in, whatever order the workers finish
+// in: the history and the batch see the walk's order.
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/platform/copy.h"
+#include "common/platform/files.h"
+#include "common/platform/locks.h"
+#include "common/ports.h"
+
+namespace tarvenix {
+
+// A destination folder being filled, with its copy lock; the jobs and the
+// batch that stage copies there keep it open until those are renamed.
+struct CopyDestination {
+    explicit CopyDestination(platform::Directory opened = {}, std::uint64_t on_device = 0)
+        : folder(std::move(opened))
+        , lock(folder)
+        , device(on_device) {}
+    platform::Directory folder;
+    // Never waits: a folder another program holds locked is copied into
+    // all the same, only without removing temporary files found there.
+    platform::CopyLock lock;
+    std::uint64_t device;  // the file system it is on (0: unknown)
+};
+
+// One file (or link) to copy, as the walk decided it.
+struct CopyJob {
+    std::shared_ptr<const platform::Directory> src_dir;
+    std::shared_ptr<const CopyDestination> dst;
+    std::string name;
+    std::string src_path;  // for what the user is told
+    std::string dst_path;
+    platform::FileStatus src_status;
+    platform::OpenFile source;     // opened by the walk, where that saved time
+    int open_error = 0;            // the walk's open of the source failed
+    bool is_link = false;          // a symbolic link, copied as a link
+    bool dst_fresh = false;        // its folder was made by this walk: nothing stands there
+    bool newer_only = false;       // copied only when newer than the old copy
+    int time_step = 1;             // the destination's time step (newer-only)
+    bool skip_mode = false;        // a file another program holds is passed over
+    bool rule_unreadable = false;  // the stored open-files rule is no number
+    // Unflushed bytes past which a large file's copy flushes between chunks.
+    std::uint64_t flush_bound = 0;
+};
+
+enum class CopyEnd {
+    kUpToDate,        // newer-only, and the old copy is as new
+    kGone,            // the source vanished since the listing
+    kCopied,          // staged (waiting for its batch) or, a link, in place
+    kFailed,          // `error` says why
+    kStopped,         // the run is stopping: nothing changed
+    kRefused,         // another source name of the run has its destination entry
+    kRuleUnreadable,  // a copy was due, but the open-files rule is unreadable
+};
+
+struct CopyDone {
+    CopyJob job;
+    CopyEnd end = CopyEnd::kCopied;
+    int error = 0;
+    platform::StagedCopy staged;  // a file's copy in its temporary file
+    // A flush made between a large file's chunks, for the destination's speed.
+    std::uint64_t flushed_bytes = 0;
+    double flush_seconds = 0;
+};
+
+// What the copies of a run share with the walk: the stop and the bytes
+// written and not flushed yet (every worker's, which a flush writes too).
+struct CopyShared {
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint64_t> unflushed{0};
+};
+
+// Copies one job's file: on a worker, or on the caller's thread.
+CopyDone run_copy_job(CopyJob job, CopyShared& shared);
+
+class CopyStage {
+public:
+    // abort: the run's stop request, read on the caller's thread while it
+    // waits, so a stop reaches the copies in flight.
+    explicit CopyStage(const std::int16_t& abort);
+    // Ends the workers, waiting for them unless the stage was abandoned.
+    ~CopyStage();
+    CopyStage(const CopyStage&) = delete;
+    CopyStage& operator=(const CopyStage&) = delete;
+
+    CopyShared& shared();
+    // How many jobs may be in flight; workers are started up to it.
+    void set_width(std::size_t width);
+    std::size_t width() const { return width_; }
+    std::size_t in_flight() const { return window_.size(); }
+    bool full() const { return window_.size() >= width_; }
+
+    void submit(CopyJob job);
+    // A job the walk ended itself (a name refused), kept in its order.
+    void submit_done(CopyDone done);
+    // Runs `task` on a worker once no job is in flight, and waits for it
+    // (serving `pump`); false when the stage was stopped and it did not end
+    // within kAbandonSeconds. The task owns what it works on.
+    bool run_aside(EventPumpPort& pump, std::function<void()> task);
+    // The oldest job's end, once it is there; serves `pump` while it waits.
+    // Nothing when the stage was stopped and the job did not end within
+    // kAbandonSeconds (a share that no longer answers): the caller then
+    // abandons the stage.
+    std::optional<CopyDone> take_oldest(EventPumpPort& pump);
+    // Stops the jobs in flight and waits for them (serving `pump`); what
+    // they staged is removed. False when some did not end within
+    // kAbandonSeconds: the caller then abandons the stage.
+    bool stop_in_flight(EventPumpPort& pump);
+    // Leaves the jobs still running to their workers, which remove what
+    // they staged when they end (or the next run does, should the program
+    // end first). What the stage holds, and `leftovers`, are released with
+    // the last of them, not on this thread, which must not wait for a file
+    // system that hangs.
+    void abandon(std::shared_ptr<void> leftovers = {});
+    bool abandoned() const { return abandoned_; }
+
+    // How long a stopped job may take before it counts as hung: longer than
+    // a chunk takes on a slow USB stick.
+    static constexpr double kAbandonSeconds = 5.0;
+
+private:
+    struct Slot;
+    struct Shared;
+    // Waits for `ready` (serving `pump` at least every few hundredths of a
+    // second); false when the stage was stopped and it took too long.
+    bool wait_until(EventPumpPort& pump, const std::function<bool()>& ready);
+
+    const std::int16_t& abort_;
+    std::shared_ptr<Shared> shared_;
+    std::deque<std::shared_ptr<Slot>> window_;  // in the order handed in
+    std::vector<std::thread> workers_;
+    std::size_t width_ = 1;
+    bool abandoned_ = false;
+};
+
+}  // namespace tarvenix
