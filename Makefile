@@ -3,9 +3,10 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 WINDOWS_BUILD ?= build-windows
 
-.PHONY: format format-check test-ratio all setup setup-desktop build build-asan build-windows windows screenshots-windows run install uninstall deb test test-plain test-asan test-windows fuzz bench screenshots clean
+.PHONY: format format-check test-ratio all setup setup-desktop build build-asan build-tsan build-windows windows screenshots-windows run install uninstall deb test test-plain test-asan test-tsan test-windows fuzz bench screenshots clean
 
 all: build
 
@@ -22,6 +23,12 @@ build: setup
 build-asan: setup
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVENIX_SANITIZE=ON -DTARVENIX_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# The Qt-free core and its tests under ThreadSanitizer (no front end: Qt is
+# not built with the sanitizer); -O1 in its Debug build.
+build-tsan: setup
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVENIX_TSAN=ON -DTARVENIX_WERROR=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
 
 # The Windows program, cross-compiled with MinGW-w64; its tests run under wine
 # (cmake/wine-run.sh) with the Japanese code page.
@@ -61,6 +68,13 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# The tests of the code that runs threads, those with the ctest label
+# `threads` (the engine's and the app controller's), under ThreadSanitizer:
+# the first report fails the test that made it.
+test-tsan: build-tsan
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+		ctest --output-on-failure -j $(JOBS) -L threads
+
 # The Windows program for handing out: a portable zip (the static .exe and
 # its help) and a per-user installer (NSIS), in $(WINDOWS_BUILD)/dist.
 windows: build-windows
@@ -95,7 +109,7 @@ test-ratio:
 format:
 	@clang-format -i $(FORMAT_SOURCES)
 
-test: format-check test-ratio test-plain test-asan fuzz test-windows
+test: format-check test-ratio test-plain test-asan test-tsan fuzz test-windows
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WINDOWS_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WINDOWS_BUILD) build-fuzz

@@ -430,23 +430,22 @@ TEST(MediaTest, EveryCaseTwinIsCopiedOrNamed) {
 
 class FaultTest : public EngineHarness, public ::testing::Test {};
 
-// The copying process dies with SIGKILL once 1 MiB of the new copy is written.
-extern "C" void kill_self(int) {
-    ::kill(::getpid(), SIGKILL);
-}
-
+// The copying process dies once 1 MiB of the new copy is written: the kernel
+// ends it in the write past its file size limit, with no handler in between
+// (ThreadSanitizer would put a handler off until the copy had cleaned up).
 TEST_F(FaultTest, AProgramKilledMidCopyLeavesTheOldCopyAndTheNextRunCleansUp) {
     const std::string old_copy(3 * 1024 * 1024, 'o');
     const std::string new_data(8 * 1024 * 1024, 'n');
     write_file(dst + "/big.bin", old_copy);
     write_file(src + "/big.bin", new_data);
     const auto copy_past_the_limit = [&] {
-        ::signal(SIGXFSZ, kill_self);
-        const rlimit limit{1024 * 1024, 1024 * 1024};
+        ::signal(SIGXFSZ, SIG_DFL);
+        const rlimit no_core{0, 0}, limit{1024 * 1024, 1024 * 1024};
+        ::setrlimit(RLIMIT_CORE, &no_core);  // no core file left in the working folder
         ::setrlimit(RLIMIT_FSIZE, &limit);
         run();
     };
-    EXPECT_EXIT(copy_past_the_limit(), ::testing::KilledBySignal(SIGKILL), "");
+    EXPECT_EXIT(copy_past_the_limit(), ::testing::KilledBySignal(SIGXFSZ), "");
     // The old copy is whole; the unfinished one is a hidden temporary file.
     EXPECT_EQ(read_file(dst + "/big.bin"), old_copy);
     EXPECT_EQ(temp_files_in(dst), 1);

@@ -10,9 +10,10 @@
 
 namespace tarvenix::testing {
 
-// Bytes the process holds on its heap now (as AddressSanitizer counts them,
-// in its builds), and whether its resident memory tells what the program
-// uses: not under AddressSanitizer, whose quarantine keeps freed memory.
+// Bytes the process holds on its heap now (as the sanitizer counts them, in
+// its builds), and whether its resident memory tells what the program uses:
+// not under AddressSanitizer, whose quarantine keeps freed memory, nor under
+// ThreadSanitizer, whose shadow of the memory stays resident too.
 std::size_t heap_in_use();
 bool resident_memory_counts();
 

@@ -15,7 +15,7 @@
 
 #include "support/os_helpers.h"
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 // The sanitizer runtime's count of the bytes the program has allocated and
 // not freed (GCC ships no header that declares it).
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
@@ -24,7 +24,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 namespace tarvenix::testing {
 
 std::size_t heap_in_use() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     return __sanitizer_get_current_allocated_bytes();
 #else
     const struct mallinfo2 m = ::mallinfo2();
@@ -33,7 +33,7 @@ std::size_t heap_in_use() {
 }
 
 bool resident_memory_counts() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     return false;
 #else
     return true;
