@@ -10,7 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-dev clang-format
     util-linux e2fsprogs xfsprogs rsync
-    dosfstools fusefat exfatprogs exfat-fuse ntfs-3g python3-fusepy fuse3
+    dosfstools fusefat exfatprogs exfat-fuse ntfs-3g python3-fusepy fuse3 sshfs openssh-sftp-server
     fp-utils
     qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev
     fonts-ipafont-gothic

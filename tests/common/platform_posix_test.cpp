@@ -6,9 +6,13 @@
 
 #include <csignal>
 #include <cstring>
+#include <optional>
 
+#include "common/platform/storage.h"
 #include "common/platform/termination.h"
 #include "common/system_ports.h"
+#include "support/os_helpers.h"
+#include "support/temp_dir.h"
 
 namespace tarvenix {
 namespace {
@@ -66,6 +70,34 @@ TEST(LogindSession, EndsOnlyTheProgramsOwnSession) {
         session.request_session_end(c.request);
         EXPECT_EQ(ran, c.command) << c.name;
         EXPECT_EQ(reported, *c.command == '\0' ? 1 : 0) << c.name;
+    }
+}
+
+// What a destination folder is stored on, told from real mounts: the kernel's
+// file system, and for FUSE the mount's driver and source.
+TEST(StorageKind, LocalFoldersSticksAndSharesAreToldApart) {
+    using platform::StorageKind;
+    struct Row {
+        const char* name;
+        std::optional<Medium> medium;  // none: a temporary folder
+        StorageKind kind;
+    };
+    for (const Row& row : {Row{"temporary folder", std::nullopt, StorageKind::kLocal},
+                           Row{"ext4 on a loop device", Medium::kExt4, StorageKind::kLocal},
+                           Row{"FAT32 (fusefat)", Medium::kFat32, StorageKind::kRemovable},
+                           Row{"exFAT (exfat-fuse)", Medium::kExfat, StorageKind::kRemovable},
+                           Row{"sshfs", Medium::kSshfs, StorageKind::kNetwork}}) {
+        TempDir dir;
+        std::optional<ScopedMedium> fs;
+        if (row.medium) {
+            fs.emplace(dir.path(), *row.medium);
+            if (!fs->mounted()) {
+                GTEST_SKIP() << row.name << ": " << fs->reason();
+            }
+        }
+        const auto folder = platform::Directory::open(fs ? fs->path() : dir.path());
+        ASSERT_TRUE(folder) << row.name;
+        EXPECT_EQ(platform::storage_kind(*folder), row.kind) << row.name;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "common/platform/copy.h"
 #include "common/platform/file_writes.h"
 #include "common/platform/locks.h"
+#include "common/platform/storage.h"
 #include "common/system_ports.h"
 #include "common/vostrel.h"
 #include "support/scripted_ui.h"
@@ -13,9 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <process.h>
 #include <tuple>
+#include <winioctl.h>
 // clang-format on
 
 namespace tarvenix::platform {
@@ -165,6 +168,65 @@ TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
     }
     EXPECT_TRUE(v.Search_path(std::string(1, missing) + ":\\")) << missing;
     _wspawnl(_P_WAIT, L"Z:\\bin\\rm", L"rm", widen(link).c_str(), nullptr);
+}
+
+// A temporary folder is local. wine's mount manager (through the control code
+// winecfg uses) gives a drive letter the type asked for: a mapped share, a
+// removable drive.
+TEST(Win32Storage, SharesAndRemovableDrivesAreToldApart) {
+    TempDir dir;
+    EXPECT_EQ(storage_kind(*Directory::open(dir.path())), StorageKind::kLocal);
+    const char* prefix = std::getenv("WINEPREFIX");
+    const HANDLE manager = ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                         detail::kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (prefix == nullptr || manager == INVALID_HANDLE_VALUE) {
+        GTEST_SKIP() << "drives of a chosen type are made by wine's mount manager: not under wine";
+    }
+    std::string unix_dir = prefix + std::string("/drive_c/") + dir.path().substr(3);
+    std::replace(unix_dir.begin(), unix_dir.end(), '\\', '/');
+    struct Drive {  // wine's struct mountmgr_unix_drive, then the mount point
+        ULONG size, type, fs_type = 0;
+        DWORD serial = 0;
+        ULONGLONG unix_dev = 0;
+        WCHAR letter;
+        USHORT mount_point, device = 0, label = 0;
+        char path[MAX_PATH] = {};
+    };
+    wchar_t letter = L'M';
+    while ((::GetLogicalDrives() & (1U << (letter - L'A'))) != 0) {
+        ++letter;
+    }
+    const auto define = [&](DWORD type) {  // 0: undefines it
+        Drive d{.size = sizeof(Drive),
+                .type = type,
+                .letter = letter,
+                .mount_point = static_cast<USHORT>(type != 0 ? offsetof(Drive, path) : 0)};
+        unix_dir.copy(d.path, sizeof d.path - 1);
+        DWORD bytes = 0;
+        const DWORD code =
+            CTL_CODE(0x6D, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+        return ::DeviceIoControl(manager, code, &d, sizeof d, nullptr, 0, &bytes, nullptr) != 0;
+    };
+    const std::string root{char(letter), ':', '\\'};
+    const auto named_by_its_drive = [&] {
+        const auto folder = Directory::open(root);
+        const auto path = folder ? detail::folder_nt_path(folder->native_handle()) : Error{EIO};
+        return path && narrow(*path).starts_with("\\??\\" + root.substr(0, 2));
+    };
+    EXPECT_TRUE(define(DRIVE_FIXED));
+    for (int tries = 0; tries < 100 && !named_by_its_drive(); ++tries) {
+        ::Sleep(50);  // wine looks at its drives again once a second; till then it says C:
+    }
+    using Row = std::tuple<const char*, DWORD, StorageKind>;
+    for (const auto& [name, type, kind] :
+         {Row{"mapped share", DRIVE_REMOTE, StorageKind::kNetwork},
+          Row{"removable drive", DRIVE_REMOVABLE, StorageKind::kRemovable}}) {
+        EXPECT_TRUE(define(type)) << name;
+        const auto folder = Directory::open(root);
+        EXPECT_TRUE(folder && storage_kind(*folder) == kind) << name;
+    }
+    define(0);
+    ::CloseHandle(manager);
 }
 
 }  // namespace

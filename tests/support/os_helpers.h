@@ -71,9 +71,10 @@ struct ScopedTmpfs : ScopedMount {
 
 // Media in an image file or a folder inside `parent`: FAT32, exFAT and NTFS as
 // Windows uses it (case ignored, Windows' names only) through FUSE, a folder
-// keeping times in 2 s steps as vfat does (FUSE), and a loop-mounted ext4
-// without the replace-by-rename flush (needs root, /dev/fuse and mkfs tools).
-enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes, kExt4 };
+// keeping times in 2 s steps as vfat does (FUSE), a loop-mounted ext4
+// without the replace-by-rename flush (needs root, /dev/fuse and mkfs tools),
+// and a folder shared by sshfs (its sftp server started by sshfs, no sshd).
+enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes, kExt4, kSshfs };
 class ScopedMedium : public ScopedMount {
 public:
     ScopedMedium(const std::string& parent, Medium medium);

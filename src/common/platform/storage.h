@@ -12,12 +12,16 @@ namespace tarvenix::platform {
 
 enum class StorageKind {
     kLocal,      // a disk of this machine (or memory): a few copies at once
-    kNetwork,    // a network file system or a mapped share: many at once
-    kRemovable,  // FAT, exFAT or NTFS through FUSE, a removable drive: one at a time
+    kNetwork,    // a network file system (NFS, SMB, sshfs...) or a mapped share:
+                 // many at once
+    kRemovable,  // FAT or exFAT, NTFS or HFS+ as sticks and external disks carry
+                 // them (kernel or FUSE driver), a drive the system calls
+                 // removable: one at a time
 };
 
 // The kind of the file system the open folder is on; kLocal when it cannot
-// be told.
+// be told. It may read the system's tables (/proc/self/mountinfo, sysfs):
+// ask once per destination and run, not per file.
 StorageKind storage_kind(const Directory& folder);
 
 }  // namespace tarvenix::platform

@@ -108,6 +108,9 @@ ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
         {blank + "mkntfs -q -F -f " + img, "lowntfs-3g -o ignore_case,windows_names " + img},
         {"mkdir " + img, TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " + img},
         {blank + "mkfs.ext4 -q -F " + img, "mount -o loop,noauto_da_alloc " + img},
+        {"mkdir " + img + "&& printf '#!/bin/sh\\nexec /usr/lib/openssh/sftp-server\\n' >" +
+             image_ + ".sh && chmod +x " + image_ + ".sh",
+         "sshfs -o ssh_command=" + image_ + ".sh localhost:" + img},
     };
     const auto& [make, mount] = commands[static_cast<int>(medium)];
     mount_ = mount + path_ + " >/dev/null 2>&1 && mountpoint -q " + path_;
