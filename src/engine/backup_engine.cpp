@@ -361,12 +361,13 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
         // A folder copied from a read-only one (or left read-only by an
         // earlier run) is writable for its owner while its files are copied;
         // it gets the source folder's bits when the walk is done.
+        const std::uint32_t mode = dst_status->mode;
         const auto src_status = src_dir.own_status();
-        const std::uint32_t wanted = (src_status ? src_status->mode : dst_status->mode) & 0777;
-        if ((dst_status->mode & 0700) != 0700) {
-            (void)dst->folder.set_mode(dst_status->mode | 0700);
+        const std::uint32_t wanted = (src_status ? src_status->mode : mode) & 0777;
+        if ((mode & 0700) != 0700) {
+            (void)dst->folder.set_mode(mode | 0700);
         }
-        if ((dst_status->mode & 0777) != wanted || (dst_status->mode & 0700) != 0700) {
+        if ((mode & 0777) != wanted || (mode & 0700) != 0700) {
             folder_modes_.emplace_back(relative, wanted);
         }
     }
@@ -391,20 +392,13 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
         if (!overwrite_all) {
             time_step_ = facts.time_step;
         }
-        if (facts.copies == 0) {
-            switch (platform::storage_kind(dst->folder)) {
-                case platform::StorageKind::kNetwork:
-                    facts.copies = kNetworkCopies;
-                    break;
-                case platform::StorageKind::kRemovable:
-                    facts.copies = kRemovableCopies;
-                    break;
-                case platform::StorageKind::kLocal:
-                    facts.copies = kLocalCopies;
-                    break;
-            }
+        if (!facts.kind) {
+            facts.kind = platform::storage_kind(dst->folder);
         }
-        stage_->set_width(facts.copies);
+        stage_->set_width(*facts.kind == platform::StorageKind::kNetwork     ? kNetworkCopies
+                          : *facts.kind == platform::StorageKind::kRemovable ? kRemovableCopies
+                                                                             : kLocalCopies);
+        on_share_ = *facts.kind == platform::StorageKind::kNetwork;
     }
     return fresh;
 }
@@ -511,6 +505,15 @@ bool BackupEngine::copy_entry(const FolderVisit& visit, CopyJob job, bool refuse
     s_.pump.process_events();
     if (visit.put != nullptr && !refused) {
         visit.put->push_back(PutName{job.name, {}});
+    }
+    if (job.newer_only && !job.dst_fresh && !on_share_ && job.dst->folder.is_open()) {
+        // Off a share, the old copy's status costs less than handing the
+        // file to a worker; a file found newer is looked at there again.
+        const auto old = job.dst->folder.status_of(job.name, false);
+        if (old && copy_up_to_date(job.src_status, *old, job.time_step)) {
+            s_.report.file_finished();
+            return abort_requested != 1;
+        }
     }
     if (refused) {
         // Decided before either name was copied: no worker needed.

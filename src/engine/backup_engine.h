@@ -15,6 +15,7 @@
 #include "common/platform/copy.h"
 #include "common/platform/files.h"
 #include "common/platform/locks.h"
+#include "common/platform/storage.h"
 #include "common/ports.h"
 #include "common/system_error.h"
 #include "engine/copy_stage.h"
@@ -125,7 +126,7 @@ private:
         std::uint64_t device = 0;
         int time_step = -1;  // seconds (0: keeps no times); -1 not asked yet
         double bytes_per_second = 0;
-        std::size_t copies = 0;  // copies in flight there; 0 not asked yet
+        std::optional<platform::StorageKind> kind = std::nullopt;  // not asked yet
     };
 
     // A finished copy in its temporary file, renamed over the old copy once
@@ -258,6 +259,8 @@ private:
     bool failure_shown_ = false;
     // The time step of the destination folder being filled (newer-only).
     int time_step_ = 1;
+    // Whether it is a share, whose every answer takes a round trip.
+    bool on_share_ = false;
     // The settings as the run loaded them, read for every set and file of
     // the run: nothing in it parses a stored text again.
     SettingsModel run_settings_;

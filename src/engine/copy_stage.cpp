@@ -10,16 +10,14 @@
 #include "common/platform/clock.h"
 
 namespace tarvenix {
-namespace {
-
-// Whether the old copy is as new as the source, in the steps the destination
-// keeps times in (2 s on FAT, which rounds the copy's time), to the second
-// where it keeps them finer.
-bool up_to_date(const platform::FileStatus& src, const platform::FileStatus& dst, int time_step) {
+bool copy_up_to_date(const platform::FileStatus& src, const platform::FileStatus& dst,
+                     int time_step) {
     const std::int64_t step = time_step > 0 ? time_step : 1;
     const auto in_steps = [step](std::int64_t t) { return t / step - (t % step < 0 ? 1 : 0); };
     return dst.type == src.type && in_steps(src.mtime_sec) <= in_steps(dst.mtime_sec);
 }
+
+namespace {
 
 CopyDone copy_job(CopyJob job, CopyShared& shared) {
     CopyDone done;
@@ -38,7 +36,7 @@ CopyDone copy_job(CopyJob job, CopyShared& shared) {
         // The entry's own status: a link standing there is never followed,
         // and one standing where a file's copy belongs is replaced by it.
         const auto dst = dst_dir.status_of(job.name, false);
-        if (dst && up_to_date(job.src_status, *dst, job.time_step)) {
+        if (dst && copy_up_to_date(job.src_status, *dst, job.time_step)) {
             return end(CopyEnd::kUpToDate);
         }
         err = dst || dst.error() == ENOENT ? 0 : dst.error();
@@ -133,13 +131,19 @@ struct CopyStage::Shared {
     std::deque<std::shared_ptr<Slot>> waiting;  // not started yet
     bool quit = false;
     bool abandoned = false;
+    // Wake-ups cost more than a small file's copy: a worker is woken only
+    // when one waits for work, the walk only when it waits for an end.
+    std::size_t idle = 0;
+    bool awaited = false;
     // Released with the last worker, once the stage was abandoned.
     std::vector<std::shared_ptr<void>> leftovers;
 
     static void work_on(const std::shared_ptr<Shared>& self) {
         std::unique_lock lock(self->m);
         for (;;) {
+            ++self->idle;
             self->work.wait(lock, [&] { return self->quit || !self->waiting.empty(); });
+            --self->idle;
             if (self->waiting.empty()) {
                 return;
             }
@@ -163,7 +167,9 @@ struct CopyStage::Shared {
             }
             slot->done = std::move(done);
             slot->finished = true;
-            self->ended.notify_all();
+            if (self->awaited) {
+                self->ended.notify_all();
+            }
         }
     }
 };
@@ -203,11 +209,15 @@ void CopyStage::submit(CopyJob job) {
     auto slot = std::make_shared<Slot>();
     slot->job.emplace(std::move(job));
     window_.push_back(slot);
+    bool wake = false;
     {
         const std::lock_guard lock(shared_->m);
         shared_->waiting.push_back(std::move(slot));
+        wake = shared_->idle > 0;
     }
-    shared_->work.notify_one();
+    if (wake) {
+        shared_->work.notify_one();
+    }
 }
 
 void CopyStage::submit_done(CopyDone done) {
@@ -233,7 +243,10 @@ bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& rea
                 return false;
             }
         }
-        if (!shared_->ended.wait_for(lock, kServeEvery, ready)) {
+        shared_->awaited = true;
+        const bool ended = shared_->ended.wait_for(lock, kServeEvery, ready);
+        shared_->awaited = false;
+        if (!ended) {
             lock.unlock();
             pump.process_events();
             lock.lock();

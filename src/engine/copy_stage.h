@@ -88,6 +88,12 @@ struct CopyShared {
     std::atomic<std::uint64_t> unflushed{0};
 };
 
+// Whether the old copy is as new as the source, in the steps the destination
+// keeps times in (2 s on FAT, which rounds the copy's time), to the second
+// where it keeps them finer.
+bool copy_up_to_date(const platform::FileStatus& src, const platform::FileStatus& dst,
+                     int time_step);
+
 // Copies one job's file: on a worker, or on the caller's thread.
 CopyDone run_copy_job(CopyJob job, CopyShared& shared);
 
