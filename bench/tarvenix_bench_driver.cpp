@@ -102,8 +102,8 @@ std::pair<int, double> run_once(const char* src, const char* dst, const char* mo
     SystemErrorReporter reporter(ui);
     reporter.set_progress(&progress);
     SettingsState settings;
-    SettingsStore store(settings, folder + "/system.dat", reporter);
-    HistoryLog history(folder + "/history.txt", clock, ui, reporter);
+    SettingsStore store(settings, folder + "/system.dat");
+    HistoryLog history(folder + "/history.txt", clock, ui);
     RunPresenter presenter(settings, history, Boxes(ui, ui), reporter, progress, ui);
     BackupEngine engine(EngineServices{settings, store, presenter, pump});
 
@@ -119,14 +119,13 @@ std::pair<int, double> run_once(const char* src, const char* dst, const char* mo
     settings.model.sets[0].dst_folder = dst;
     int status = 0;
     double seconds = 0.0;
-    try {
-        store.write_settings_file();
+    if (const auto written = store.write_settings_file(); !written) {
+        std::fprintf(stderr, "%s\n", written.error().text().c_str());
+        status = 2;
+    } else {
         const double start = clock.monotonic_seconds();
         status = engine.run_backup(run_trigger::kManual) == RunOutcome::kCompleted ? 0 : 1;
         seconds = clock.monotonic_seconds() - start;
-    } catch (const SystemError& e) {
-        std::fprintf(stderr, "%s\n", e.text().c_str());
-        status = 2;
     }
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);

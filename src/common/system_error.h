@@ -3,9 +3,12 @@
 // The one error type for everything unexpected, and the reporter that shows it.
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 
 #include "common/ports.h"
 
@@ -49,6 +52,50 @@ private:
     HelpReference help_;
 };
 
+// How the core answers above the platform layer: success, or the SystemError
+// to tell the user of. The function that failed tells no one; its caller in
+// the application decides whether the error is shown (SystemErrorReporter) or
+// passed on. Exceptions are left for programming errors.
+class [[nodiscard]] SystemStatus {
+public:
+    SystemStatus() = default;
+    SystemStatus(SystemError error)  // NOLINT(google-explicit-constructor): `return error;`
+        : error_(std::move(error)) {}
+
+    bool ok() const { return !error_.has_value(); }
+    explicit operator bool() const { return ok(); }
+    // Only after a failure.
+    const SystemError& error() const { return *error_; }
+
+private:
+    std::optional<SystemError> error_;
+};
+
+// A value, or the SystemError that says why there is none.
+template <class T>
+class [[nodiscard]] SystemResult {
+public:
+    SystemResult(T value)  // NOLINT(google-explicit-constructor): `return value;`
+        : state_(std::in_place_index<0>, std::move(value)) {}
+    SystemResult(SystemError error)  // NOLINT(google-explicit-constructor)
+        : state_(std::in_place_index<1>, std::move(error)) {}
+
+    bool ok() const { return state_.index() == 0; }
+    explicit operator bool() const { return ok(); }
+    // Only after a failure.
+    const SystemError& error() const { return std::get<1>(state_); }
+    SystemStatus status() const { return ok() ? SystemStatus() : SystemStatus(error()); }
+
+    T& operator*() & { return std::get<0>(state_); }
+    const T& operator*() const& { return std::get<0>(state_); }
+    T&& operator*() && { return std::get<0>(std::move(state_)); }
+    T* operator->() { return &std::get<0>(state_); }
+    const T* operator->() const { return &std::get<0>(state_); }
+
+private:
+    std::variant<T, SystemError> state_;
+};
+
 // The standard description of an error number ("" for one we do not know).
 std::string_view describe_error_code(std::int32_t code);
 
@@ -83,6 +130,12 @@ public:
     // Shows "システムエラー" with the error's number and text, then hides the
     // progress dialog. Never throws.
     void report_system_error(const SystemError& error) noexcept;
+    // The same for a failed status; nothing for success.
+    void report_if_failed(const SystemStatus& status) noexcept {
+        if (!status) {
+            report_system_error(status.error());
+        }
+    }
 
     static std::string compose_message(const SystemError& error);
 

@@ -163,9 +163,10 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     abort_requested = 0;
     s_.report.run_started(run_trigger);
     clear_folder_table();
-    if (!s_.store.load_settings()) {
-        // The loader has told the user; running on half-loaded settings could
-        // copy the wrong folders, so the run ends here.
+    if (const auto loaded = s_.store.load_settings(); !loaded) {
+        // Running on half-loaded settings could copy the wrong folders, so
+        // the run ends here.
+        s_.report.system_error(loaded.error());
         s_.report.run_ended(RunOutcome::kSystemError, run_trigger);
         return RunOutcome::kSystemError;
     }

@@ -6,12 +6,10 @@
 
 namespace tarvenix {
 
-HistoryLog::HistoryLog(std::string history_file_path, ClockPort& clock, BusyPointerPort& busy,
-                       SystemErrorReporter& reporter)
+HistoryLog::HistoryLog(std::string history_file_path, ClockPort& clock, BusyPointerPort& busy)
     : path_(std::move(history_file_path))
     , clock_(clock)
-    , busy_(busy)
-    , reporter_(reporter) {}
+    , busy_(busy) {}
 
 namespace {
 
@@ -120,7 +118,7 @@ std::string HistoryLog::format_line(const LocalDateTime& t, int kind, std::int16
            std::string(trigger_text(trigger));
 }
 
-void HistoryLog::write_history(int kind, std::int16_t trigger, std::string_view text) {
+SystemStatus HistoryLog::write_history(int kind, std::int16_t trigger, std::string_view text) {
     // The time is read as the caption and the start times read it, rounded
     // to the nearest second: a run started for 21:13 is never stamped 21:12:59.
     const LocalDateTime now = local_date_time(local_second_count(clock_));
@@ -134,8 +132,9 @@ void HistoryLog::write_history(int kind, std::int16_t trigger, std::string_view 
     const int err = platform::append_to_file(path_, line, true).error();
     busy_.set_busy(false);
     if (err != 0) {
-        reporter_.report_system_error(error_from_errno(err, FileOperation::kWrite, path_));
+        return error_from_errno(err, FileOperation::kWrite, path_);
     }
+    return {};
 }
 
 }  // namespace tarvenix

@@ -36,12 +36,11 @@ inline constexpr std::int16_t kNone = 99;
 
 class HistoryLog {
 public:
-    HistoryLog(std::string history_file_path, ClockPort& clock, BusyPointerPort& busy,
-               SystemErrorReporter& reporter);
+    HistoryLog(std::string history_file_path, ClockPort& clock, BusyPointerPort& busy);
 
-    // Appends one line. A file that cannot be written is reported and the
-    // line is lost; the caller carries on either way.
-    void write_history(int kind, std::int16_t trigger, std::string_view text);
+    // Appends one line. When the file cannot be written the line is lost and
+    // the error returned; the callers show it and carry on.
+    SystemStatus write_history(int kind, std::int16_t trigger, std::string_view text);
 
     // The line (UTF-8, without its line end) for a kind, trigger and text at t.
     static std::string format_line(const LocalDateTime& t, int kind, std::int16_t trigger,
@@ -62,7 +61,6 @@ private:
     std::string path_;
     ClockPort& clock_;
     BusyPointerPort& busy_;
-    SystemErrorReporter& reporter_;
 };
 
 }  // namespace tarvenix

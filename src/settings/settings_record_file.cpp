@@ -1,6 +1,7 @@
 #include "settings/settings_record_file.h"
 
 #include <cerrno>
+#include <stdexcept>
 
 #include "common/platform/file_writes.h"
 #include "common/platform/files.h"
@@ -13,11 +14,10 @@ namespace {
 constexpr std::size_t kImageBytes =
     SettingsRecordFile::kRecordLength * static_cast<std::size_t>(SettingsRecordFile::kRecordCount);
 
+// Only the program names a record: a number outside 1..47 is its own fault.
 void check_record_number(int n) {
     if (n < 1 || n > SettingsRecordFile::kRecordCount) {
-        throw SystemError(error_code::kBadFileName,
-                          std::string(describe_error_code(error_code::kBadFileName)) +
-                              error_detail("レコード " + std::to_string(n)));
+        throw std::out_of_range("system.dat has no record " + std::to_string(n));
     }
 }
 
@@ -46,15 +46,15 @@ std::string SettingsRecordFile::to_slot(std::string_view value) {
     return slot;
 }
 
-std::string SettingsRecordFile::encode_record(std::string_view value) {
+SystemResult<std::string> SettingsRecordFile::encode_record(std::string_view value) {
     auto encoded = text::to_cp932(to_slot(value));
     if (!encoded) {
-        throw SystemError(error_code::kUnencodableText,
-                          std::string(describe_error_code(error_code::kUnencodableText)) + " (" +
-                              std::string(value) + ")");
+        return SystemError(error_code::kUnencodableText,
+                           std::string(describe_error_code(error_code::kUnencodableText)) + " (" +
+                               std::string(value) + ")");
     }
     encoded->resize(kRecordLength, ' ');
-    return *encoded;
+    return std::move(*encoded);
 }
 
 bool SettingsRecordFile::can_store(std::string_view value) {
@@ -69,22 +69,26 @@ std::string SettingsRecordFile::decode_record(std::string_view bytes) {
     return to_slot(text::from_cp932_prefix(bytes, kFieldChars));
 }
 
-std::string SettingsRecordFile::read_bytes() const {
+SystemResult<std::string> SettingsRecordFile::read_bytes() const {
     // Only the 47 records are ever read: a file of any size (or a link to a
     // device) costs no more than they do; bytes past them stay on the disk.
     auto bytes = platform::read_file(path_, kImageBytes);
     if (bytes.error() == ENOENT) {
-        return {};  // no file yet: it holds no record
+        return std::string();  // no file yet: it holds no record
     }
     if (!bytes) {
-        throw file_error(bytes.error(), FileOperation::kRead, path_);
+        return file_error(bytes.error(), FileOperation::kRead, path_);
     }
     return std::move(*bytes);
 }
 
-std::vector<std::optional<std::string>> SettingsRecordFile::read_all() const {
-    const std::string bytes = read_bytes();
-    std::vector<std::optional<std::string>> records(kRecordCount);
+SystemResult<SettingsRecordFile::Records> SettingsRecordFile::read_all() const {
+    const auto read = read_bytes();
+    if (!read) {
+        return read.error();
+    }
+    const std::string& bytes = *read;
+    Records records(kRecordCount);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const std::size_t offset = i * kRecordLength;
         if (offset < bytes.size()) {
@@ -94,35 +98,52 @@ std::vector<std::optional<std::string>> SettingsRecordFile::read_all() const {
     return records;
 }
 
-std::string SettingsRecordFile::read_record(int n) const {
+SystemResult<std::string> SettingsRecordFile::read_record(int n) const {
     check_record_number(n);
-    const auto record = read_all()[static_cast<std::size_t>(n - 1)];
+    const auto records = read_all();
+    if (!records) {
+        return records.error();
+    }
+    const auto& record = (*records)[static_cast<std::size_t>(n - 1)];
     return record ? *record : std::string(kFieldChars, ' ');
 }
 
-void SettingsRecordFile::write_record(int n, std::string_view text) const {
+SystemStatus SettingsRecordFile::write_record(int n, std::string_view text) const {
     check_record_number(n);
-    const std::string record = encode_record(text);
-    std::string bytes = read_bytes();
+    const auto record = encode_record(text);
+    if (!record) {
+        return record.error();
+    }
+    auto read = read_bytes();
+    if (!read) {
+        return read.error();
+    }
+    std::string bytes = std::move(*read);
     const std::size_t offset = static_cast<std::size_t>(n - 1) * kRecordLength;
     if (bytes.size() < offset + kRecordLength) {
         bytes.resize(offset + kRecordLength, ' ');
     }
-    bytes.replace(offset, kRecordLength, record);
+    bytes.replace(offset, kRecordLength, *record);
     if (const int err = platform::replace_file_contents(path_, bytes, true).error()) {
-        throw file_error(err, FileOperation::kWrite, path_);
+        return file_error(err, FileOperation::kWrite, path_);
     }
+    return {};
 }
 
-void SettingsRecordFile::write_all(const Slots& slots) const {
+SystemStatus SettingsRecordFile::write_all(const Slots& slots) const {
     std::string image;
     image.reserve(kImageBytes);
     for (const auto& slot : slots) {
-        image += encode_record(slot);
+        const auto record = encode_record(slot);
+        if (!record) {
+            return record.error();
+        }
+        image += *record;
     }
     if (const int err = platform::replace_file_contents(path_, image, true).error()) {
-        throw file_error(err, FileOperation::kWrite, path_);
+        return file_error(err, FileOperation::kWrite, path_);
     }
+    return {};
 }
 
 }  // namespace tarvenix

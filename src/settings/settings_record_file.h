@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/system_error.h"
+
 namespace tarvenix {
 
 class SettingsRecordFile {
@@ -23,26 +25,29 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // Record n (1..47) as its 80-character slot; a record the file does not
-    // hold reads as 80 spaces. Throws SystemError when the file cannot be read.
-    std::string read_record(int n) const;
+    using Records = std::vector<std::optional<std::string>>;
 
-    // Writes record n; the other records and any bytes past record 47 stay as
-    // they are. Throws SystemError; the file is then unchanged.
-    void write_record(int n, std::string_view text) const;
+    // Record n (1..47; another number throws std::out_of_range) as its
+    // 80-character slot; a record the file does not hold reads as 80 spaces.
+    // The error when the file cannot be read.
+    SystemResult<std::string> read_record(int n) const;
+
+    // Writes record n (1..47); the other records and any bytes past record 47
+    // stay as they are. After a failure the file is unchanged.
+    SystemStatus write_record(int n, std::string_view text) const;
 
     // All 47 records; nothing for a record that lies past the end of the file
-    // (a missing file holds none). Throws SystemError on a read failure.
-    std::vector<std::optional<std::string>> read_all() const;
+    // (a missing file holds none). The error when the file cannot be read.
+    SystemResult<Records> read_all() const;
 
     // Replaces records 1..47 in one step, keeping any bytes past record 47.
-    // Throws SystemError (the file is then unchanged).
-    void write_all(const Slots& slots) const;
+    // After a failure the file is unchanged.
+    SystemStatus write_all(const Slots& slots) const;
 
     // The 160 bytes of a record holding `value`, cut or padded to 80
-    // characters. Throws SystemError when the value holds a character that
-    // code page 932 cannot represent: a stored path is never altered silently.
-    static std::string encode_record(std::string_view value);
+    // characters. An error when the value holds a character that code page
+    // 932 cannot represent: a stored path is never altered silently.
+    static SystemResult<std::string> encode_record(std::string_view value);
 
     // The 80-character text of a record's bytes. Bytes that are not code page
     // 932 decode as U+FFFD; a NUL byte ends the text.
@@ -56,7 +61,7 @@ public:
     static std::string to_slot(std::string_view value);
 
 private:
-    std::string read_bytes() const;
+    SystemResult<std::string> read_bytes() const;
     std::string path_;
 };
 

@@ -96,8 +96,10 @@ std::string trimmed(const std::optional<std::string>& record) {
 // Field k's value from its record's text, read as the program always has:
 // a flag is on only for "1" (the sub-folder box for all but "0"), and the
 // open-file rule is any number, 1 meaning skip. A record the file does not
-// hold reads as an empty text (a shut-down flag as false).
-void read_field(SettingsModel& m, Field field, int k, const std::optional<std::string>& record) {
+// hold reads as an empty text (a shut-down flag as false). A shut-down flag
+// that is no boolean fails the load.
+SystemStatus read_field(SettingsModel& m, Field field, int k,
+                        const std::optional<std::string>& record) {
     std::string t = trimmed(record);
     const auto i = static_cast<std::size_t>(k);
     GlobalOptions& o = m.options;
@@ -129,7 +131,7 @@ void read_field(SettingsModel& m, Field field, int k, const std::optional<std::s
         case Field::shutdown_after: {
             const auto value = record ? parse_settings_boolean(t) : std::optional<bool>(false);
             if (!value) {
-                throw SystemError(
+                return SystemError(
                     error_code::kTypeMismatch,
                     std::string(describe_error_code(error_code::kTypeMismatch)) +
                         error_detail("system.dat のレコード " + std::to_string(record_of(field, k)),
@@ -157,6 +159,7 @@ void read_field(SettingsModel& m, Field field, int k, const std::optional<std::s
             m.sets[i].skip_set = flag();
             break;
     }
+    return {};
 }
 
 // The text field k is stored as.
@@ -240,35 +243,32 @@ SettingsState::SettingsState() {
     });
 }
 
-SettingsStore::SettingsStore(SettingsState& state, std::string settings_file_path,
-                             SystemErrorReporter& reporter)
+SettingsStore::SettingsStore(SettingsState& state, std::string settings_file_path)
     : state_(state)
-    , file_(std::move(settings_file_path))
-    , reporter_(reporter) {}
+    , file_(std::move(settings_file_path)) {}
 
-bool SettingsStore::load_settings() {
-    try {
-        const auto records = file_.read_all();
-        // Field by field in record order: a record that fails the load
-        // leaves the fields after it as they were.
-        for (const auto& row : kLayout) {
-            for (int k = 0; k < row.count; ++k) {
-                read_field(state_.model, row.field, k,
-                           records[static_cast<std::size_t>(row.first + k - 1)]);
+SystemStatus SettingsStore::load_settings() {
+    const auto records = file_.read_all();
+    if (!records) {
+        return records.error();
+    }
+    // Field by field in record order: a record that fails the load leaves
+    // the fields after it as they were.
+    for (const auto& row : kLayout) {
+        for (int k = 0; k < row.count; ++k) {
+            if (auto read = read_field(state_.model, row.field, k,
+                                       (*records)[static_cast<std::size_t>(row.first + k - 1)]);
+                !read) {
+                return read;
             }
         }
-        show_on_page(records);
-        state_.settings_changed = 0;
-        return true;
-    } catch (const SystemError& error) {
-        reporter_.report_system_error(error);
-    } catch (const std::exception& error) {
-        reporter_.report_system_error(SystemError(error_code::kInternal, error.what()));
     }
-    return false;
+    show_on_page(*records);
+    state_.settings_changed = 0;
+    return {};
 }
 
-void SettingsStore::show_on_page(const std::vector<std::optional<std::string>>& records) {
+void SettingsStore::show_on_page(const SettingsRecordFile::Records& records) {
     auto present = [&](Field field, int k) {
         return records[static_cast<std::size_t>(record_of(field, k) - 1)].has_value();
     };
@@ -327,7 +327,7 @@ void SettingsStore::show_on_page(const std::vector<std::optional<std::string>>& 
     }
 }
 
-void SettingsStore::write_settings_file() {
+SystemStatus SettingsStore::write_settings_file() {
     SettingsRecordFile::Slots slots;
     for (const auto& row : kLayout) {
         for (int k = 0; k < row.count; ++k) {
@@ -335,7 +335,7 @@ void SettingsStore::write_settings_file() {
                 field_text(state_.model, row.field, k);
         }
     }
-    file_.write_all(slots);
+    return file_.write_all(slots);
 }
 
 }  // namespace tarvenix

@@ -37,29 +37,27 @@ std::optional<bool> parse_settings_boolean(std::string_view text);
 
 class SettingsStore {
 public:
-    SettingsStore(SettingsState& state, std::string settings_file_path,
-                  SystemErrorReporter& reporter);
+    SettingsStore(SettingsState& state, std::string settings_file_path);
 
     // Replaces the model and everything the page shows by what system.dat
-    // holds, then clears the change mark. A failure is reported and ends the
-    // load where it stood. A record the file does not hold (no file yet, or a
-    // file cut short) leaves its field empty (false for a shut-down flag) and
-    // its control as it was, so a first start shows the page's initial state.
-    // Returns false when the load failed (after reporting it).
-    bool load_settings();
+    // holds, then clears the change mark. A failure ends the load where it
+    // stood (the change mark left as it was) and is returned for the caller
+    // to show. A record the file does not hold (no file yet, or a file cut
+    // short) leaves its field empty (false for a shut-down flag) and its
+    // control as it was, so a first start shows the page's initial state.
+    SystemStatus load_settings();
 
-    // Writes the model into system.dat in one step. Throws SystemError; the
-    // previous file is then left whole.
-    void write_settings_file();
+    // Writes the model into system.dat in one step. After a failure the
+    // previous file is left whole.
+    SystemStatus write_settings_file();
 
     const SettingsRecordFile& file() const { return file_; }
 
 private:
-    void show_on_page(const std::vector<std::optional<std::string>>& records);
+    void show_on_page(const SettingsRecordFile::Records& records);
 
     SettingsState& state_;
     SettingsRecordFile file_;
-    SystemErrorReporter& reporter_;
 };
 
 }  // namespace tarvenix

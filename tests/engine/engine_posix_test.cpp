@@ -639,18 +639,19 @@ TEST_F(FaultTest, AFullDiskWhileAppendingKeepsTheEarlierHistory) {
     if (!small.mounted()) {
         GTEST_SKIP() << small.reason();
     }
-    HistoryLog log(small.path() + "/history.txt", ui, ui, reporter);
+    HistoryLog log(small.path() + "/history.txt", ui, ui);
     write_file(small.path() + "/history.txt", "2004/03/20 9:00:00 [Start] [Manual]\r\n");
     write_file(small.path() + "/filler", std::string(4096, 'f'));  // the disk is full now
     const std::string before = read_file(small.path() + "/history.txt");
-    log.write_history(history_kind::kSkippedFile, run_trigger::kNone, "/" + std::string(5000, 'x'));
+    reporter.report_if_failed(log.write_history(history_kind::kSkippedFile, run_trigger::kNone,
+                                                "/" + std::string(5000, 'x')));
     EXPECT_EQ(read_file(small.path() + "/history.txt"), before);
     // The full disk is named in words.
     const auto boxes = ui.events_of("box");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(boxes[0].text.starts_with("エラー番号61 ディスクの空き容量が不足しています。"));
     ::unlink((small.path() + "/filler").c_str());
-    log.write_history(history_kind::kSuccess, run_trigger::kManual, "");
+    EXPECT_TRUE(log.write_history(history_kind::kSuccess, run_trigger::kManual, ""));
     const std::string after = read_file(small.path() + "/history.txt");
     EXPECT_EQ(after.rfind(before, 0), 0u);
     EXPECT_NE(after.find("\r\n2004/03/20 9:05:07 [Success] [Manual]\r\n"), std::string::npos);

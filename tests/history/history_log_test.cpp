@@ -16,9 +16,8 @@ using namespace testing;
 class HistoryLogTest : public ::testing::Test {
 protected:
     ScriptedUi ui;
-    SystemErrorReporter reporter{ui};
     TempDir dir;
-    HistoryLog log{dir / "history.txt", ui, ui, reporter};
+    HistoryLog log{dir / "history.txt", ui, ui};
 };
 
 // Each line is appended in Shift-JIS with CR LF, the busy pointer shown while
@@ -48,7 +47,7 @@ TEST_F(HistoryLogTest, LinesAreAppendedInShiftJisWithCrLf) {
             write_file(path, c.before);
         }
         ui.clear_events();
-        HistoryLog(path, ui, ui, reporter).write_history(history_kind::kSkippedFile, 99, c.text);
+        EXPECT_TRUE(HistoryLog(path, ui, ui).write_history(history_kind::kSkippedFile, 99, c.text));
         EXPECT_EQ(read_file(path), std::string(c.kept) +
                                        "2004/03/20 9:05:07 [Skiped Copy File] = " + c.shown +
                                        " [?]\r\n");

@@ -24,7 +24,7 @@ TEST(SettingsStoreOddFiles, AnythingButARegularFileIsRefused) {
         ScriptedUi ui;
         SystemErrorReporter reporter(ui);
         SettingsState state;
-        SettingsStore(state, path, reporter).load_settings();
+        reporter.report_if_failed(SettingsStore(state, path).load_settings());
         const auto boxes = ui.events_of("box");
         return boxes.size() == 1 && boxes[0].caption == "システムエラー" &&
                boxes[0].text.find("通常のファイルではありません") != std::string::npos;

@@ -87,13 +87,14 @@ struct AppHarness {
         for (std::size_t k = 0; k < hours.size(); ++k) {
             o.start_times[k] = StartTime(hours[k], hours[k].empty() ? "" : "05");
         }
-        context.store.write_settings_file();
-        context.store.load_settings();
+        EXPECT_TRUE(context.store.write_settings_file());
+        context.reporter.report_if_failed(context.store.load_settings());
     }
     // The settings as system.dat holds them.
     SettingsModel stored() {
         SettingsState file;
-        SettingsStore(file, context.settings_file_path, context.reporter).load_settings();
+        context.reporter.report_if_failed(
+            SettingsStore(file, context.settings_file_path).load_settings());
         return file.model;
     }
     SettingsPage& page() { return context.settings.page; }

@@ -31,8 +31,8 @@ void put_file(const std::string& path, std::string_view bytes) {
 }
 
 EngineHarness::EngineHarness()
-    : store(settings, program_folder + "/system.dat", reporter)
-    , history(program_folder + "/history.txt", ui, ui, reporter)
+    : store(settings, program_folder + "/system.dat")
+    , history(program_folder + "/history.txt", ui, ui)
     , engine(EngineServices{settings, store, presenter, ui}) {
     for (const auto& folder : {program_folder, src, dst}) {
         make_dirs(folder);

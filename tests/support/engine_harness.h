@@ -3,6 +3,8 @@
 // A whole backup engine over real temporary folders, with the scripted user
 // interface and a progress dialog that records what it showed.
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,7 +43,7 @@ class EngineHarness {
 public:
     EngineHarness();
 
-    void save_settings() { store.write_settings_file(); }
+    void save_settings() { EXPECT_TRUE(store.write_settings_file()); }
     void set(int k, const std::string& from, const std::string& to, bool subfolders = true,
              bool skip = false);
     // Sets the copy mode and the skip-open-files option and saves; the next

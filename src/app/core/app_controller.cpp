@@ -19,7 +19,8 @@ AppController::AppController(ProgramContext& context, MainWindowView& view)
                              context.ports.pump, context.ports.folders, context.reporter,
                              context.progress, context.engine, context.page_selector})
     , scheduler_(SchedulerServices{context.settings, context.ports.clock, context.ports.session,
-                                   context.history, context.engine, context.boxes})
+                                   context.history, context.reporter, context.engine,
+                                   context.boxes})
     , tray_(view.tray_icon(), view) {}
 
 void AppController::start_up() {
@@ -45,7 +46,7 @@ void AppController::start_up() {
         view_.set_window_visible(true);
     }
     c_.settings.caption_base = "Tarvenix";
-    c_.store.load_settings();
+    c_.reporter.report_if_failed(c_.store.load_settings());
     started_ = true;
     if (c_.settings.model.options.starts_at_launch()) {
         c_.engine.run_backup(run_trigger::kProgramStart);
@@ -79,13 +80,13 @@ void AppController::ok_bt() {
 }
 
 void AppController::histclr_bt() {
-    clear_history(Boxes(c_.ports.boxes, c_.ports.sound), c_.ports.busy, c_.reporter,
-                  c_.history_file_path);
+    c_.reporter.report_if_failed(
+        clear_history(Boxes(c_.ports.boxes, c_.ports.sound), c_.ports.busy, c_.history_file_path));
 }
 
 void AppController::recedit_bt() {
-    show_history(c_.ports.shell, Boxes(c_.ports.boxes, c_.ports.sound), c_.reporter,
-                 c_.history_file_path);
+    c_.reporter.report_if_failed(
+        show_history(c_.ports.shell, Boxes(c_.ports.boxes, c_.ports.sound), c_.history_file_path));
 }
 
 void AppController::mini_bt() {
@@ -228,7 +229,8 @@ void AppController::shutdown_sequence() {
     in_sequence_ = true;
     editor_.confirm_and_save();
     if (!started_) {
-        c_.store.load_settings();  // asked to end before start-up loaded them
+        // Asked to end before start-up loaded them.
+        c_.reporter.report_if_failed(c_.store.load_settings());
     }
     if (c_.settings.model.options.backs_up_at_close()) {
         c_.engine.run_backup(run_trigger::kProgramClose);

@@ -59,8 +59,11 @@ std::int16_t NoClickBoxes::record(std::string_view caption, std::string_view tex
     // back here: that message is lost rather than looping.
     if (history_ != nullptr && !recording_) {
         recording_ = true;
-        history_->write_history(history_kind::kMessage, run_trigger::kNone,
-                                history_text(caption, text, style, answer));
+        const auto written = history_->write_history(history_kind::kMessage, run_trigger::kNone,
+                                                     history_text(caption, text, style, answer));
+        if (reporter_ != nullptr) {
+            reporter_->report_if_failed(written);
+        }
         recording_ = false;
     }
     return answer;

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/ports.h"
+#include "common/system_error.h"
 #include "history/history_log.h"
 
 namespace tarvenix {
@@ -21,7 +22,12 @@ public:
     explicit NoClickBoxes(MessageBoxPort& desktop)
         : desktop_(desktop) {}
 
-    void set_history(HistoryLog* history) { history_ = history; }
+    // Where a box nobody can click is recorded, and what shows a line that
+    // cannot be written.
+    void set_history(HistoryLog* history, SystemErrorReporter* reporter) {
+        history_ = history;
+        reporter_ = reporter;
+    }
 
     // From now on no box waits for a click; boxes open now are closed and
     // their messages recorded like the later ones.
@@ -48,6 +54,7 @@ private:
 
     MessageBoxPort& desktop_;
     HistoryLog* history_ = nullptr;
+    SystemErrorReporter* reporter_ = nullptr;
     bool no_click_ = false;
     bool recording_ = false;
     int open_boxes_ = 0;

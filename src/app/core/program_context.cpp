@@ -23,13 +23,13 @@ ProgramContext::ProgramContext(const Ports& ports_in, ProgressView& progress_in,
     , version_text(make_version_text(kVersionMajor, kVersionMinor, kVersionRevision))
     , reporter(ports.boxes)
     , main_vostrel(ports)
-    , store(settings, settings_file_path, reporter)
-    , history(history_file_path, ports.clock, ports.busy, reporter)
+    , store(settings, settings_file_path)
+    , history(history_file_path, ports.clock, ports.busy)
     , run_presenter(settings, history, Boxes(ports.boxes, ports.sound), reporter, progress,
                     ports.sound)
     , engine(EngineServices{settings, store, run_presenter, ports.pump}) {
     reporter.set_progress(&progress);
-    boxes.set_history(&history);
+    boxes.set_history(&history, &reporter);
 }
 
 void ProgramContext::begin_termination() {

@@ -18,14 +18,18 @@ void RunPresenter::error_box(const std::string& message) {
     boxes_.show(Boxes::kErr, message);
 }
 
+void RunPresenter::write_history(int kind, std::int16_t trigger, std::string_view text) {
+    reporter_.report_if_failed(history_.write_history(kind, trigger, text));
+}
+
 void RunPresenter::run_started(std::int16_t trigger) {
-    history_.write_history(history_kind::kStart, trigger, "");
+    write_history(history_kind::kStart, trigger, "");
     progress_.show();
 }
 
 void RunPresenter::set_skipped(const std::string& src_folder) {
     if (history_on()) {
-        history_.write_history(history_kind::kSkippedSet, run_trigger::kNone, src_folder);
+        write_history(history_kind::kSkippedSet, run_trigger::kNone, src_folder);
     }
 }
 
@@ -57,7 +61,7 @@ void RunPresenter::file_finished() {
 void RunPresenter::file_skipped(const std::string& dst_path, SkipReason /*why*/, int /*error*/) {
     // One line whatever the reason: the history names what is missing from
     // the copy, and the user looks at the file to learn why.
-    history_.write_history(history_kind::kSkippedFile, run_trigger::kNone, dst_path);
+    write_history(history_kind::kSkippedFile, run_trigger::kNone, dst_path);
 }
 
 void RunPresenter::copy_failed(const std::string& src_path, const std::string& dst_path,
@@ -89,7 +93,7 @@ void RunPresenter::run_ended(RunOutcome outcome, std::int16_t trigger) {
     switch (outcome) {
         case RunOutcome::kCompleted:
             if (history_on()) {
-                history_.write_history(history_kind::kSuccess, trigger, "");
+                write_history(history_kind::kSuccess, trigger, "");
             }
             sound_.message_beep(kDefaultBeep);
             progress_.hide();
@@ -98,13 +102,13 @@ void RunPresenter::run_ended(RunOutcome outcome, std::int16_t trigger) {
             error_box("バックアップが中止されました！");
             progress_.hide();
             if (history_on()) {
-                history_.write_history(history_kind::kCancel, trigger, "");
+                write_history(history_kind::kCancel, trigger, "");
             }
             break;
         case RunOutcome::kMissingFolder:
             progress_.hide();
             if (history_on()) {
-                history_.write_history(history_kind::kFail, trigger, "");
+                write_history(history_kind::kFail, trigger, "");
             }
             break;
         case RunOutcome::kSystemError:

@@ -47,6 +47,9 @@ private:
     // a history; the start and the files passed over always.
     bool history_on() const { return settings_.model.options.records_history(); }
     void error_box(const std::string& message);
+    // Appends a history line; one that cannot be written is shown as a
+    // system error and the run goes on.
+    void write_history(int kind, std::int16_t trigger, std::string_view text);
 
     const SettingsState& settings_;
     HistoryLog& history_;

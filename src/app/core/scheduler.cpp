@@ -110,8 +110,8 @@ void Scheduler::tick() {
 void Scheduler::run_late(const std::vector<Due>& missed) {
     std::ranges::for_each(missed, [this](const Due& d) { consume(d); });
     // One run stands for every start time missed, named by the last of them.
-    s_.history.write_history(history_kind::kLateStart, run_trigger::kTimer,
-                             date_and_minute_text(missed.back().at));
+    s_.reporter.report_if_failed(s_.history.write_history(
+        history_kind::kLateStart, run_trigger::kTimer, date_and_minute_text(missed.back().at)));
     // Somebody has just woken the computer: a late run never shuts it down.
     s_.engine.run_backup(run_trigger::kTimer);
 }

@@ -24,6 +24,7 @@ struct SchedulerServices {
     ClockPort& clock;
     SessionPort& session;  // the shut-down after a run on time
     HistoryLog& history;
+    SystemErrorReporter& reporter;  // a history line that cannot be written
     BackupEngine& engine;
     const NoClickBoxes& boxes;  // no run starts once the program is ending
 };

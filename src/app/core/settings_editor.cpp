@@ -28,32 +28,37 @@ bool SettingsEditor::save_settings() {
         return false;
     }
     take_folders();
-    try {
-        // A record holds 80 characters: a longer path would be stored cut
-        // off and name another folder (refused before a missing folder is
-        // offered); and only names the code page can hold can be stored.
-        const auto too_long = [](const std::string& folder) {
-            return text::char_count(folder) > SettingsRecordFile::kFieldChars;
-        };
-        const auto not_storable = [](const std::string& folder) {
-            return !SettingsRecordFile::can_store(folder);
-        };
-        if (!refuse_folder_texts(too_long, "の設定が長すぎます！\r保存できるのは " +
-                                               std::to_string(SettingsRecordFile::kFieldChars) +
-                                               " 文字までです\r") ||
-            !check_folders_exist() ||
-            !refuse_folder_texts(not_storable,
-                                 "の設定にシフト JIS で保存できない文字が含まれています！\r")) {
-            return false;
-        }
-        take_options();
-        s_.store.write_settings_file();
-    } catch (const SystemError& error) {
-        s_.reporter.report_system_error(error);
+    // A record holds 80 characters: a longer path would be stored cut off and
+    // name another folder (refused before a missing folder is offered); and
+    // only names the code page can hold can be stored.
+    const auto too_long = [](const std::string& folder) {
+        return text::char_count(folder) > SettingsRecordFile::kFieldChars;
+    };
+    const auto not_storable = [](const std::string& folder) {
+        return !SettingsRecordFile::can_store(folder);
+    };
+    if (!refuse_folder_texts(too_long, "の設定が長すぎます！\r保存できるのは " +
+                                           std::to_string(SettingsRecordFile::kFieldChars) +
+                                           " 文字までです\r")) {
+        return false;
+    }
+    const auto folders = check_folders_exist();
+    if (!folders) {
+        s_.reporter.report_system_error(folders.error());
+        return false;
+    }
+    if (!*folders ||
+        !refuse_folder_texts(not_storable,
+                             "の設定にシフト JIS で保存できない文字が含まれています！\r")) {
+        return false;
+    }
+    take_options();
+    if (const auto written = s_.store.write_settings_file(); !written) {
+        s_.reporter.report_system_error(written.error());
         return false;
     }
     wait_serving_events(s_.clock, s_.pump, 0.3F);
-    s_.store.load_settings();
+    s_.reporter.report_if_failed(s_.store.load_settings());
     page().set_focus({});
     return true;
 }
@@ -122,7 +127,7 @@ bool SettingsEditor::refuse_folder_texts(const std::function<bool(const std::str
     return true;
 }
 
-bool SettingsEditor::check_folders_exist() {
+SystemResult<bool> SettingsEditor::check_folders_exist() {
     for (int k = 0; k < kSetCount; ++k) {
         const auto& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
         if (!set.src_folder.empty() && !set_folder_exists(set.src_folder)) {
@@ -146,7 +151,7 @@ bool SettingsEditor::check_folders_exist() {
                 return false;
             }
             if (const int err = platform::make_folder(path).error()) {
-                throw error_from_errno(err, FileOperation::kCreateFolder, set.dst_folder);
+                return error_from_errno(err, FileOperation::kCreateFolder, set.dst_folder);
             }
         }
         if (set.src_folder.empty() || set.dst_folder.empty()) {
@@ -155,7 +160,7 @@ bool SettingsEditor::check_folders_exist() {
         // A run never writes into its own source.
         const auto within = source_within_destination(set);
         if (!within) {
-            throw error_from_errno(within.error(), FileOperation::kRead, set.src_folder);
+            return error_from_errno(within.error(), FileOperation::kRead, set.src_folder);
         }
         if (*within) {
             return fail(

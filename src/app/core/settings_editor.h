@@ -63,8 +63,9 @@ private:
     // set's name, `why` and the text.
     bool refuse_folder_texts(const std::function<bool(const std::string&)>& refused,
                              std::string_view why);
-    // Each set's folders are there, and its source is not in its destination.
-    bool check_folders_exist();
+    // Each set's folders are there, and its source is not in its destination;
+    // the error of a folder that could not be made or looked into.
+    SystemResult<bool> check_folders_exist();
     void take_options();
     bool check_time_box(Control box, int k);
     // A range message is on screen: a check that runs inside it (a leave

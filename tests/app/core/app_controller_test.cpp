@@ -350,7 +350,7 @@ TEST(SchedulerTest, EachStartTimeRunsOnceOnTimeOrLateNeverTwiceADay) {
         AppHarness t;
         t.configure_set(false, false, c.hours);
         t.context.settings.model.options.shutdown_after[1] = c.shuts_down;
-        t.context.store.write_settings_file();  // runs work from the stored settings
+        ASSERT_TRUE(t.context.store.write_settings_file());  // runs work from what is stored
         t.ui.on_every_pump([&] {
             t.ui.advance(c.seconds_per_pump);
             if (c.stopped) {

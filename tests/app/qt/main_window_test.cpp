@@ -73,7 +73,7 @@ protected:
         window.set_desktop(desktop);
         desktop.set_tray_host(&controller.tray());
         window.set_quit_handler([] {});  // the tests' process goes on
-        context.store.load_settings();
+        context.reporter.report_if_failed(context.store.load_settings());
     }
 
     ~AppFixture() override {
@@ -415,7 +415,7 @@ TEST_F(PaintedProgressTest, EachLargeFileIsOnScreenAsItsCopyStarts) {
     context.settings.model.sets[0] = BackupSet{tmp / "src", tmp / "dst", true, false};
     context.settings.model.options.copy_mode = CopyMode::overwrite_all;
     context.settings.model.options.skip_open_files = OpenFileRule::copy_anyway;
-    context.store.write_settings_file();
+    ASSERT_TRUE(context.store.write_settings_file());
     EXPECT_EQ(context.engine.run_backup(run_trigger::kManual), RunOutcome::kCompleted);
     EXPECT_EQ(copies, 3) << (ui.box_texts().empty() ? "" : ui.box_texts()[0]);
     EXPECT_EQ(starts_shown, copies);

@@ -35,7 +35,7 @@ protected:
         , window_(context_.settings.page, progress_, tray_)
         , controller_(context_, window_) {
         window_.set_controller(&controller_);
-        context_.store.load_settings();
+        context_.reporter.report_if_failed(context_.store.load_settings());
         controller_.mnuset();  // the window on screen, as the tray menu shows it
         pump();
     }
