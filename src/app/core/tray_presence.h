@@ -17,6 +17,11 @@
 
 namespace tarvenix {
 
+// A click on the tray icon, as each front end tells its toolkit's events
+// apart: the main button opens the main menu, the context button the help
+// menu. Other mouse events on the icon do nothing and are not handed on.
+enum class TrayClick { kPrimary, kContext };
+
 // A front end's icon in the notification area, without any policy.
 class TrayIconPort : public TrayHost {
 public:

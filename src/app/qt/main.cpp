@@ -71,13 +71,17 @@ int main(int argc, char* argv[]) {
                        nullptr);
         return 1;
     }
+    // Built in the order they depend on each other: the ports above, the
+    // program's parts, the windows, the controller. The windows hand their
+    // events to the controller, which drives them: that one cycle is closed
+    // by set_controller. The ports came before any window (the box above has
+    // none) and learn the windows they belong to last.
     qt::ProgressDialog progress(clock, pump);
     ProgramContext context(ports, progress.presenter(), locate_program_files(program_folder));
     qt::MainWindow window(context.settings.page, progress);
-    AppController controller(context, window);
+    AppController controller(context.controller_parts(), window);
     window.set_controller(&controller);
     window.set_desktop(desktop);
-    desktop.set_tray_host(&controller.tray());
     folders.set_parent(&window);
     boxes.set_windows(&progress, &window);
 

@@ -303,15 +303,11 @@ void MainWindow::stand_in_for_tray(bool standing_in) {
 }
 
 void MainWindow::on_tray_activated(QSystemTrayIcon::ActivationReason reason) {
-    // Handed on as the mouse message the toolbox names.
-    using Message = std::int32_t Vostrel::*;
-    static const std::map<QSystemTrayIcon::ActivationReason, Message> messages = {
-        {QSystemTrayIcon::Trigger, &Vostrel::WM_LBUTTONDOWN},
-        {QSystemTrayIcon::Context, &Vostrel::WM_RBUTTONDOWN},
-        {QSystemTrayIcon::DoubleClick, &Vostrel::WM_LBUTTONDBLCLK},
-    };
-    if (const auto it = messages.find(reason); it != messages.end()) {
-        forward([m = it->second](AppController& c) { c.on_tray_message(c.toolbox().*m); });
+    // A double click or a middle click does nothing.
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) {
+        const TrayClick click =
+            reason == QSystemTrayIcon::Trigger ? TrayClick::kPrimary : TrayClick::kContext;
+        forward([click](AppController& c) { c.on_tray_click(click); });
     }
 }
 

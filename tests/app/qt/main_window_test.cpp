@@ -68,10 +68,9 @@ protected:
     AppFixture()
         : context(Ports{ui, ui, ui, ui, ui, ui, ui, ui, desktop}, progress.presenter(), tmp.path())
         , window(context.settings.page, progress)
-        , controller(context, window) {
+        , controller(context.controller_parts(), window) {
         window.set_controller(&controller);
         window.set_desktop(desktop);
-        desktop.set_tray_host(&controller.tray());
         window.set_quit_handler([] {});  // the tests' process goes on
         context.store.load_settings();
     }
