@@ -78,10 +78,9 @@ int main(int argc, char* argv[]) {
     // none) and learn the windows they belong to last.
     qt::ProgressDialog progress(clock, pump);
     ProgramContext context(ports, progress.presenter(), locate_program_files(program_folder));
-    qt::MainWindow window(context.settings.page, progress);
+    qt::MainWindow window(context.settings.page, progress, desktop);
     AppController controller(context.controller_parts(), window);
     window.set_controller(&controller);
-    window.set_desktop(desktop);
     folders.set_parent(&window);
     boxes.set_windows(&progress, &window);
 

@@ -30,13 +30,15 @@ namespace tarvenix::qt {
 
 namespace {}  // namespace
 
-MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* parent)
+MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QtDesktop& desktop,
+                       QWidget* parent)
     : QMainWindow(parent)
     , page_(page)
     , progress_(progress)
     , click_([this](face::Action action, int index) {
         forward([action, index](AppController& c) { c.run(action, index); });
     })
+    , handle_(desktop.handle_of(this))
     , quit_([] { QCoreApplication::exit(0); }) {
     const face::WindowTable& table = face::main_window();
     setObjectName(to_qstring(table.name));
@@ -287,10 +289,6 @@ void MainWindow::set_window_visible(bool visible) {
 
 bool MainWindow::window_visible() const {
     return isVisible() && !isMinimized();
-}
-
-void MainWindow::set_desktop(QtDesktop& desktop) {
-    handle_ = desktop.handle_of(this);
 }
 
 void MainWindow::popup_menu(PopupMenu which) {

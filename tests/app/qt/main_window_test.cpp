@@ -67,10 +67,9 @@ class AppFixture : public ::testing::Test {
 protected:
     AppFixture()
         : context(Ports{ui, ui, ui, ui, ui, ui, ui, ui, desktop}, progress.presenter(), tmp.path())
-        , window(context.settings.page, progress)
+        , window(context.settings.page, progress, desktop)
         , controller(context.controller_parts(), window) {
         window.set_controller(&controller);
-        window.set_desktop(desktop);
         window.set_quit_handler([] {});  // the tests' process goes on
         context.store.load_settings();
     }
