@@ -2,9 +2,14 @@
 
 // The program's parts below its windows, built once at start-up from the
 // front end's ports in the order they depend on each other: the boxes, the
-// settings, the history, what a run tells the user, the engine. Each front
-// end's main builds one, then its windows, then the AppController over
-// controller_parts(); no part receives this object whole.
+// settings, the history, what a run tells the user, the engine.
+//
+// Each front end's main builds its ports, then this, then its windows, then
+// the AppController over controller_parts(); no part receives this object
+// whole. Two bindings follow: the windows hand their events to the
+// controller, which drives them (set_controller closes that cycle), and the
+// boxes and the folder picker, made before any window (a box at start may
+// have none), learn the windows they belong to.
 
 #include <string>
 

@@ -71,11 +71,7 @@ int main(int argc, char* argv[]) {
                        nullptr);
         return 1;
     }
-    // Built in the order they depend on each other: the ports above, the
-    // program's parts, the windows, the controller. The windows hand their
-    // events to the controller, which drives them: that one cycle is closed
-    // by set_controller. The ports came before any window (the box above has
-    // none) and learn the windows they belong to last.
+    // The rest in the order program_context.h describes.
     qt::ProgressDialog progress(clock, pump);
     ProgramContext context(ports, progress.presenter(), locate_program_files(program_folder));
     qt::MainWindow window(context.settings.page, progress, desktop);

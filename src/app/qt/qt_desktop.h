@@ -1,6 +1,6 @@
 #pragma once
 
-// The desktop's file dialogs and windows for the toolbox object.
+// The desktop's file dialogs and windows (DesktopPort).
 // Windows are handed out as small handles; only the program's own top-level
 // windows can be found (a Linux desktop offers no portable way to reach other
 // programs' windows).

@@ -51,11 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     int exit_code = 0;
     {
-        // Built in the order they depend on each other: the ports above, the
-        // program's parts, the windows, the controller. The windows hand
-        // their events to the controller, which drives them: that one cycle
-        // is closed by set_controller. The ports came before any window (the
-        // box above has none) and learn the windows they belong to last.
+        // The rest in the order program_context.h describes.
         w::ProgressDialog progress(pump, clock);
         tarvenix::ProgramContext context(ports, progress.view(),
                                          tarvenix::locate_program_files(program_folder));
