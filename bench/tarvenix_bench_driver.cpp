@@ -60,9 +60,6 @@ public:
                                  std::string_view) override {
         return "";
     }
-    bool tray_add(std::int32_t, std::int32_t, std::string_view) override { return false; }
-    bool tray_modify(std::int32_t, std::string_view) override { return false; }
-    bool tray_delete() override { return false; }
     std::int32_t find_window(std::string_view) override { return 0; }
     void bring_to_front(std::int32_t) override {}
     void set_top_most(std::int32_t, bool) override {}

@@ -125,8 +125,8 @@ public:
     virtual std::string pick_folder(std::string_view title) = 0;
 };
 
-// File dialogs, the notification-area icon and the program's top-level
-// windows. Windows are named by small integer handles the port hands out.
+// File dialogs and the program's top-level windows. Windows are named by small integer handles the
+// port hands out.
 class DesktopPort {
 public:
     virtual ~DesktopPort() = default;
@@ -138,10 +138,6 @@ public:
     virtual std::string save_file_dialog(std::int32_t owner, std::string_view title,
                                          std::string_view filter, std::string_view initial_folder,
                                          std::string_view proposed_name) = 0;
-    // The icon (one per program) whose mouse messages go to `window`.
-    virtual bool tray_add(std::int32_t window, std::int32_t icon, std::string_view tip) = 0;
-    virtual bool tray_modify(std::int32_t icon, std::string_view tip) = 0;
-    virtual bool tray_delete() = 0;
     // A top-level window of the program with exactly this title; 0 for none.
     virtual std::int32_t find_window(std::string_view title) = 0;
     virtual void bring_to_front(std::int32_t window) = 0;
@@ -152,7 +148,7 @@ public:
     virtual void request_close(std::int32_t window) = 0;
 };
 
-// What holds the program's tray icon: each front end's TrayIcon class.
+// The program's icon in the notification area (one per program).
 class TrayHost {
 public:
     virtual ~TrayHost() = default;
@@ -161,20 +157,7 @@ public:
     virtual void remove_tray_icon() = 0;
 };
 
-// The tray half of a desktop: the toolbox's tray calls go to the front end's
-// tray icon, once the window that holds it exists (false before that).
-class TrayHostDesktop : public DesktopPort {
-public:
-    void set_tray_host(TrayHost* host) { tray_host_ = host; }
-    bool tray_add(std::int32_t window, std::int32_t icon, std::string_view tip) override;
-    bool tray_modify(std::int32_t icon, std::string_view tip) override;
-    bool tray_delete() override;
-
-private:
-    TrayHost* tray_host_ = nullptr;
-};
-
-// The set of services handed to the toolbox object and the engine.
+// The set of services handed to the toolbox object and the program's parts.
 struct Ports {
     MessageBoxPort& boxes;
     SoundPort& sound;

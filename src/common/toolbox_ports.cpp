@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "common/platform/files.h"
 #include "common/text_codec.h"
 #include "common/time_text.h"
 
@@ -44,6 +45,24 @@ bool open_document_or_tell(ShellPort& shell, const Boxes& boxes, std::string_vie
     }
     std::string message(path);
     message += "が見つからないか、拡張子に\r関連付けられたアプリケーションが有りません！";
+    boxes.show(Boxes::kErr, message);
+    return false;
+}
+
+bool open_help_file(ShellPort& shell, const Boxes& boxes, const std::string& path) {
+    const auto st = platform::status(path, true);
+    const bool is_file = st && st->type == platform::EntryType::kFile;
+    if (is_file && shell.open_document(path)) {
+        return true;
+    }
+    std::string message = "Help File = " + path + " を開けませんでした！";
+    if (is_file && !platform::kShowsHelpFiles) {
+        // The file is there: what is missing is a viewer, which a Linux
+        // desktop does not bring along, and the user is told which to install.
+        message +=
+            "\r\rヘルプの表示には CHM ビューア（xchm など）が必要です\r"
+            "例：sudo apt install xchm";
+    }
     boxes.show(Boxes::kErr, message);
     return false;
 }

@@ -41,6 +41,11 @@ private:
 // none does, says so in an error box and returns false.
 bool open_document_or_tell(ShellPort& shell, const Boxes& boxes, std::string_view path);
 
+// Opens the help file with the desktop's viewer, at its table of contents;
+// when it cannot, says so in an error box (naming the viewer to install when
+// the file is there but the desktop brings none) and returns false.
+bool open_help_file(ShellPort& shell, const Boxes& boxes, const std::string& path);
+
 // Returns after about `seconds`, serving the user interface. The end is
 // fixed on the time-of-day clock, counted from the whole second the wait
 // starts in, but measured on the monotonic clock, so midnight or a clock

@@ -17,8 +17,9 @@ std::string Vostrel::make_version_text(int major, int minor, int revision) {
     return std::to_string(major) + "." + std::to_string(minor) + std::to_string(revision);
 }
 
-Vostrel::Vostrel(const Ports& ports)
-    : ports_(ports) {
+Vostrel::Vostrel(const Ports& ports, TrayHost& tray)
+    : ports_(ports)
+    , tray_host_(tray) {
     AppVersion = make_version_text(kVersionMajor, kVersionMinor, kVersionRevision);
     KindErr = "err";
     KindChk = "chk";
@@ -222,20 +223,7 @@ bool Vostrel::HtmlHelp_open(float /*winhand*/, const std::string& Help_file, flo
                             float /*contextID*/) {
     // The desktop's help viewer opens the file at its table of contents;
     // topics by context id are not offered there.
-    const auto st = platform::status(Help_file, true);
-    if (st && st->type == platform::EntryType::kFile && ports_.shell.open_document(Help_file)) {
-        return true;
-    }
-    std::string message = "Help File = " + Help_file + " を開けませんでした！";
-    if (st && st->type == platform::EntryType::kFile && !platform::kShowsHelpFiles) {
-        // The file is there: what is missing is a viewer, which a Linux
-        // desktop does not bring along, and the user is told which to install.
-        message +=
-            "\r\rヘルプの表示には CHM ビューア（xchm など）が必要です\r"
-            "例：sudo apt install xchm";
-    }
-    Msg_Box(KindErr, message);
-    return false;
+    return open_help_file(ports_.shell, Boxes(ports_.boxes, ports_.sound), Help_file);
 }
 
 void Vostrel::ExitWindows(std::int32_t bootnum) {
@@ -296,7 +284,7 @@ bool Vostrel::TrayAddIcon(std::int32_t hWnd, std::int32_t Icon, std::string_view
     if (tray_shown_) {
         return false;  // the icon with this id is there already
     }
-    tray_shown_ = ports_.desktop.tray_add(tray_.hWnd, tray_.hIcon, tray_.szTip);
+    tray_shown_ = tray_host_.add_tray_icon(tray_.szTip);
     return tray_shown_;
 }
 
@@ -306,15 +294,16 @@ bool Vostrel::TrayModifyIcon(std::int32_t Icon, std::string_view ToolTip) {
     }
     tray_.hIcon = Icon;
     tray_.szTip = tray_tip_field(ToolTip);
-    return tray_shown_ && ports_.desktop.tray_modify(tray_.hIcon, tray_.szTip);
+    return tray_shown_ && tray_host_.modify_tray_tip(tray_.szTip);
 }
 
 bool Vostrel::TrayDelIcon() {
     if (tray_.cbSize == 0 || !tray_shown_) {
         return false;
     }
-    tray_shown_ = !ports_.desktop.tray_delete();
-    return !tray_shown_;
+    tray_host_.remove_tray_icon();
+    tray_shown_ = false;
+    return true;
 }
 
 std::int32_t Vostrel::Find_Window(std::string_view AppName) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // The program's toolbox object: named constants and thin operations over the
-// desktop and the operating system. The engine, the settings store and the
-// history log share one; the main window owns another.
+// desktop and the operating system, each built on the ports it needs (most on
+// the free functions of toolbox_ports.h). The program's parts take those
+// ports themselves, never the toolbox whole.
 
 #include <cstdint>
 #include <optional>
@@ -21,7 +22,8 @@ inline constexpr int kVersionRevision = 0;
 
 class Vostrel {
 public:
-    explicit Vostrel(const Ports& ports);
+    // tray: where the icon TrayAddIcon describes goes.
+    Vostrel(const Ports& ports, TrayHost& tray);
 
     // The version text: major, ".", minor and revision written one after the
     // other (7, 0, 0 gives "7.00"; 7, 1, 12 gives "7.112").
@@ -154,6 +156,7 @@ private:
     void conversion_failure(std::string_view line, std::string_view member, std::string_view value);
 
     Ports ports_;
+    TrayHost& tray_host_;
     int last_error_ = 0;
 
     // The tray record (the part the platform keeps: size, window, id, flags,

@@ -135,7 +135,7 @@ TEST(Win32Files, OnlyRegularFilesAreReadReplacesKeepTheTailAskedAndLongJapaneseP
 
 TEST(Win32System, RootsDrivesAndShutdownPrivilege) {
     testing::ScriptedUi ui;
-    Vostrel v(ui.ports());
+    Vostrel v(ui.ports(), ui);
     EXPECT_TRUE(v.Search_path("c:\\"));  // a drive's root, however its letter is written
     char missing = 'Y';
     while (missing > 'D' && (::GetLogicalDrives() & (1U << (missing - 'A'))) != 0) {

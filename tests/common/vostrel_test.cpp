@@ -12,7 +12,7 @@ namespace {
 class VostrelTest : public ::testing::Test {
 protected:
     testing::ScriptedUi ui;
-    Vostrel v{ui.ports()};
+    Vostrel v{ui.ports(), ui};
 };
 
 // The box of each kind word (its beep, caption and style: the toolbox's own

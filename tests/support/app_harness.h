@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/core/app_controller.h"
+#include "app/core/program_context.h"
 #include "common/platform/files.h"
 #include "support/engine_harness.h"
 
@@ -63,8 +64,6 @@ struct AppHarness {
     AppHarness()
         : context(ui.ports(), progress, dir / "program") {
         make_dirs(dir / "program");
-        context.reporter.set_progress(&progress);
-        ui.forward_tray_to(&controller.tray());
     }
 
     // Stores and loads one set copying src/file.txt into dst, history on; the
@@ -122,7 +121,7 @@ struct AppHarness {
     RecordingProgress progress;
     ProgramContext context;
     RecordingWindow window;
-    AppController controller{context, window};
+    AppController controller{context.controller_parts(), window};
 };
 
 }  // namespace tarvenix::testing

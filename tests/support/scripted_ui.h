@@ -35,7 +35,8 @@ class ScriptedUi final : public MessageBoxPort,
                          public SessionPort,
                          public ShellPort,
                          public FolderPickerPort,
-                         public DesktopPort {
+                         public DesktopPort,
+                         public TrayHost {
 public:
     Ports ports() { return Ports{*this, *this, *this, *this, *this, *this, *this, *this, *this}; }
 
@@ -139,21 +140,9 @@ public:
         record("file", title, std::string(filter) + "|" + std::string(proposed_name), owner);
         return "";
     }
-    // The toolbox's tray calls are recorded, then handed to the tray host
-    // given (the program's TrayPresence), if any.
-    void forward_tray_to(TrayHost* host) { tray_host_ = host; }
-    bool tray_add(std::int32_t window, std::int32_t, std::string_view tip) override {
-        return record("tray+", "", tip, window) && (!tray_host_ || tray_host_->add_tray_icon(tip));
-    }
-    bool tray_modify(std::int32_t icon, std::string_view tip) override {
-        return record("tray~", "", tip, icon) && (!tray_host_ || tray_host_->modify_tray_tip(tip));
-    }
-    bool tray_delete() override {
-        if (tray_host_ != nullptr) {
-            tray_host_->remove_tray_icon();
-        }
-        return record("tray-", "", "");
-    }
+    bool add_tray_icon(std::string_view tip) override { return record("tray+", "", tip); }
+    bool modify_tray_tip(std::string_view tip) override { return record("tray~", "", tip); }
+    void remove_tray_icon() override { record("tray-", "", ""); }
     std::int32_t find_window(std::string_view) override { return 0; }  // no other windows
     void bring_to_front(std::int32_t window) override { record("front", "", "", window); }
     void set_top_most(std::int32_t window, bool top_most) override {
@@ -192,7 +181,6 @@ private:
     double base_monotonic_ = 1000.0;
     double monotonic_ = 1000.0;
     bool shell_ok_ = true;
-    TrayHost* tray_host_ = nullptr;
 };
 
 }  // namespace tarvenix::testing

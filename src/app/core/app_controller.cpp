@@ -3,24 +3,23 @@
 #include <utility>
 
 #include "app/core/window_face.h"
+#include "common/toolbox_ports.h"
 #include "history/history_commands.h"
 
 namespace tarvenix {
 namespace {
-constexpr std::int32_t kProgramIcon = 1;
 constexpr std::string_view kUnsavedQuestion = "システムデータが変更されています\r更新しますか？";
 }  // namespace
 
-AppController::AppController(ProgramContext& context, MainWindowView& view)
-    : c_(context)
+AppController::AppController(const ControllerParts& parts, MainWindowView& view)
+    : p_(parts)
     , view_(view)
-    , editor_(EditorServices{context.settings, context.store,
-                             Boxes(context.ports.boxes, context.ports.sound), context.ports.clock,
-                             context.ports.pump, context.ports.folders, context.reporter,
-                             context.progress, context.engine, context.page_selector})
-    , scheduler_(SchedulerServices{context.settings, context.ports.clock, context.ports.session,
-                                   context.history, context.reporter, context.engine,
-                                   context.boxes})
+    , editor_(EditorServices{parts.settings, parts.store,
+                             Boxes(parts.ports.boxes, parts.ports.sound), parts.ports.clock,
+                             parts.ports.pump, parts.ports.folders, parts.reporter, parts.progress,
+                             parts.engine, page_selector_})
+    , scheduler_(SchedulerServices{parts.settings, parts.ports.clock, parts.ports.session,
+                                   parts.history, parts.reporter, parts.engine, parts.boxes})
     , tray_(view.tray_icon(), view) {}
 
 void AppController::start_up() {
@@ -28,8 +27,8 @@ void AppController::start_up() {
         return;  // asked to end before start-up began: the sequence has run
     }
     starting_ = true;
-    view_.show_splash(" Tarvenix " + c_.version_text + " ");
-    c_.main_vostrel.Wait(2.0F);
+    view_.show_splash(" Tarvenix " + std::string(p_.version_text) + " ");
+    wait_serving_events(p_.ports.clock, p_.ports.pump, 2.0F);
     view_.close_splash();
     starting_ = false;
     if (pending_exit_ != PendingExit::kNone) {
@@ -38,29 +37,26 @@ void AppController::start_up() {
         after_event();
         return;
     }
-    c_.page_selector = 1;
-    if (!c_.main_vostrel.TrayAddIcon(view_.window_handle(), kProgramIcon, face::kTrayTip)) {
+    page_selector_ = 1;
+    if (!tray_.add_tray_icon(face::kTrayTip)) {
         // Without a notification area the program would run out of reach:
         // the main window stands in for the tray icon (TrayPresence).
         select_opening_tab();
         view_.set_window_visible(true);
     }
-    c_.settings.caption_base = "Tarvenix";
-    c_.reporter.report_if_failed(c_.store.load_settings());
+    p_.settings.caption_base = "Tarvenix";
+    p_.reporter.report_if_failed(p_.store.load_settings());
     started_ = true;
-    if (c_.settings.model.options.starts_at_launch()) {
-        c_.engine.run_backup(run_trigger::kProgramStart);
+    if (p_.settings.model.options.starts_at_launch()) {
+        p_.engine.run_backup(run_trigger::kProgramStart);
     }
     after_event();
 }
 
-void AppController::on_tray_message(std::int32_t message) {
-    const Vostrel& v = c_.main_vostrel;
-    if (message == v.WM_LBUTTONDOWN || message == v.WM_RBUTTONDOWN) {
-        c_.main_vostrel.WindowTop(view_.window_handle());
-        c_.ports.pump.process_events();
-        view_.popup_menu(message == v.WM_LBUTTONDOWN ? PopupMenu::mnumain : PopupMenu::help);
-    }
+void AppController::on_tray_click(TrayClick click) {
+    p_.ports.desktop.bring_to_front(view_.window_handle());
+    p_.ports.pump.process_events();
+    view_.popup_menu(click == TrayClick::kPrimary ? PopupMenu::mnumain : PopupMenu::help);
     after_event();
 }
 
@@ -70,8 +66,8 @@ void AppController::select_opening_tab() {
     // (made foreground while hidden for the tray menu), and then the first
     // activation is the one that follows a box, which would move the user
     // away from the tab the box is about.
-    if (c_.page_selector >= 1 && c_.page_selector <= kSetCount) {
-        c_.settings.page.select_tab(c_.page_selector - 1);
+    if (page_selector_ >= 1 && page_selector_ <= kSetCount) {
+        p_.settings.page.select_tab(page_selector_ - 1);
     }
 }
 
@@ -80,13 +76,13 @@ void AppController::ok_bt() {
 }
 
 void AppController::histclr_bt() {
-    c_.reporter.report_if_failed(
-        clear_history(Boxes(c_.ports.boxes, c_.ports.sound), c_.ports.busy, c_.history_file_path));
+    p_.reporter.report_if_failed(
+        clear_history(Boxes(p_.ports.boxes, p_.ports.sound), p_.ports.busy, p_.history_file_path));
 }
 
 void AppController::recedit_bt() {
-    c_.reporter.report_if_failed(
-        show_history(c_.ports.shell, Boxes(c_.ports.boxes, c_.ports.sound), c_.history_file_path));
+    p_.reporter.report_if_failed(
+        show_history(p_.ports.shell, Boxes(p_.ports.boxes, p_.ports.sound), p_.history_file_path));
 }
 
 void AppController::mini_bt() {
@@ -97,25 +93,25 @@ void AppController::mini_bt() {
 void AppController::mnuset() {
     select_opening_tab();
     view_.set_window_visible(true);
-    c_.main_vostrel.WindowTop(view_.window_handle());
+    p_.ports.desktop.bring_to_front(view_.window_handle());
 }
 
 void AppController::bkup_bt() {
     // The run in progress is the backup asked for; once the program is
     // ending, no new run starts.
-    if (c_.engine.running() || c_.terminating()) {
+    if (p_.engine.running() || terminating()) {
         return;
     }
     editor_.confirm_and_save();
-    c_.engine.run_backup(run_trigger::kManual);
+    p_.engine.run_backup(run_trigger::kManual);
     after_event();
 }
 
 void AppController::bkup_exitwin() {
-    if (c_.terminating()) {
+    if (terminating()) {
         return;
     }
-    if (c_.engine.running()) {
+    if (p_.engine.running()) {
         // Let the run in progress finish, then back up and shut down.
         if (pending_exit_ == PendingExit::kNone) {
             pending_exit_ = PendingExit::kBackupThenShutDown;
@@ -123,27 +119,27 @@ void AppController::bkup_exitwin() {
         return;
     }
     editor_.confirm_and_save();
-    c_.engine.run_backup(run_trigger::kManual);
-    c_.main_vostrel.Wait(2.0F);
-    c_.main_vostrel.ExitWindows(c_.main_vostrel.ExwShutdown);
+    p_.engine.run_backup(run_trigger::kManual);
+    wait_serving_events(p_.ports.clock, p_.ports.pump, 2.0F);
+    p_.ports.session.request_session_end(SessionRequest::kPowerOff);
     shut_down_ = true;
     view_.quit_immediately();
 }
 
 void AppController::exit_win() {
-    c_.main_vostrel.ExitWindows(c_.main_vostrel.ExwShutdown);
+    p_.ports.session.request_session_end(SessionRequest::kPowerOff);
 }
 
 void AppController::reboot_win() {
-    c_.main_vostrel.ExitWindows(c_.main_vostrel.ExwReboot);
+    p_.ports.session.request_session_end(SessionRequest::kReboot);
 }
 
 void AppController::log_off() {
-    c_.main_vostrel.ExitWindows(c_.main_vostrel.ExwLogOff);
+    p_.ports.session.request_session_end(SessionRequest::kLogOff);
 }
 
 void AppController::close_bt() {
-    if (c_.engine.running()) {
+    if (p_.engine.running()) {
         on_close_request();
         return;
     }
@@ -152,17 +148,17 @@ void AppController::close_bt() {
 }
 
 void AppController::mnuend() {
-    if (c_.engine.running()) {
+    if (p_.engine.running()) {
         // Stopped as a close stops it; afterwards this command's own question
         // (OK only, the edits are always saved), not the sequence's Yes/No.
-        c_.engine.request_abort();
+        p_.engine.request_abort();
         pending_exit_ = PendingExit::kTrayExit;
         return;
     }
-    if (c_.settings.settings_changed == 1) {
-        c_.settings.settings_changed = 0;
-        Vostrel& v = c_.main_vostrel;
-        if (v.Msg_Box(v.KindChk, kUnsavedQuestion) == button::kOk) {
+    if (p_.settings.settings_changed == 1) {
+        p_.settings.settings_changed = 0;
+        if (Boxes(p_.ports.boxes, p_.ports.sound).show(Boxes::kChk, kUnsavedQuestion) ==
+            button::kOk) {
             editor_.save_settings();
         }
     }
@@ -170,19 +166,19 @@ void AppController::mnuend() {
 }
 
 void AppController::help_show() {
-    Vostrel& v = c_.main_vostrel;
-    v.HtmlHelp_open(0, c_.help_file_path, v.HH_DISPLAY_TREE, 0);
+    open_help_file(p_.ports.shell, Boxes(p_.ports.boxes, p_.ports.sound), p_.help_file_path);
 }
 
 void AppController::about_show() {
-    view_.show_about(c_.version_text);
+    view_.show_about(p_.version_text);
 }
 
 void AppController::on_termination_request() {
     if (shut_down_) {
         return;
     }
-    c_.begin_termination();
+    // From now on no box waits for a click and no new run starts.
+    p_.boxes.stop_waiting_for_clicks();
     close_request();
     after_event();
 }
@@ -196,16 +192,16 @@ void AppController::close_request() {
     if (shut_down_) {
         return;
     }
-    if (c_.engine.running()) {
+    if (p_.engine.running()) {
         // Never cut a copy off, never copy on after the windows are gone:
         // stop the run as the cancel button does and carry on when it ended.
-        c_.engine.request_abort();
+        p_.engine.request_abort();
         if (pending_exit_ != PendingExit::kTrayExit) {
             pending_exit_ = PendingExit::kClose;
         }
         return;
     }
-    if (starting_ || c_.boxes.box_open()) {
+    if (starting_ || p_.boxes.box_open()) {
         // The splash is up, or a handler waits in a box (closed by now if the
         // system asked): the sequence runs when that has ended, so the
         // handler's own work (a save it was asked for) comes first.
@@ -230,14 +226,14 @@ void AppController::shutdown_sequence() {
     editor_.confirm_and_save();
     if (!started_) {
         // Asked to end before start-up loaded them.
-        c_.reporter.report_if_failed(c_.store.load_settings());
+        p_.reporter.report_if_failed(p_.store.load_settings());
     }
-    if (c_.settings.model.options.backs_up_at_close()) {
-        c_.engine.run_backup(run_trigger::kProgramClose);
+    if (p_.settings.model.options.backs_up_at_close()) {
+        p_.engine.run_backup(run_trigger::kProgramClose);
     }
     view_.close_about();
     view_.close_progress();
-    c_.main_vostrel.TrayDelIcon();
+    tray_.remove_tray_icon();
     shut_down_ = true;
     view_.close_main_window();
 }
@@ -306,7 +302,7 @@ void AppController::run(face::Action action, int index) {
 }
 
 void AppController::after_event() {
-    if (c_.engine.running() || shut_down_ || starting_ || c_.boxes.box_open()) {
+    if (p_.engine.running() || shut_down_ || starting_ || p_.boxes.box_open()) {
         return;
     }
     switch (std::exchange(pending_exit_, PendingExit::kNone)) {

@@ -1,12 +1,15 @@
 #pragma once
 
 // The main window's behaviour, free of any window toolkit: start-up, the tray
-// icon's mouse messages, every button and menu command, the session commands
-// and the one shut-down sequence. The Qt front end forwards its events here.
+// icon's clicks, every button and menu command, the session commands
+// and the one shut-down sequence. Both front ends forward their events here.
+
+#include <string>
+#include <string_view>
 
 #include "app/core/app_views.h"
 #include "app/core/leave_checks.h"
-#include "app/core/program_context.h"
+#include "app/core/no_click_boxes.h"
 #include "app/core/scheduler.h"
 #include "app/core/settings_editor.h"
 #include "app/core/tray_presence.h"
@@ -14,9 +17,26 @@
 
 namespace tarvenix {
 
+// What the controller works with: the program's parts and the ports it calls
+// (ports.boxes is `boxes`, which also tells whether a box is open and whether
+// the program is ending).
+struct ControllerParts {
+    const Ports& ports;
+    NoClickBoxes& boxes;
+    SettingsState& settings;
+    SettingsStore& store;
+    HistoryLog& history;
+    BackupEngine& engine;
+    SystemErrorReporter& reporter;
+    ProgressView& progress;
+    const std::string& history_file_path;
+    const std::string& help_file_path;
+    std::string_view version_text;
+};
+
 class AppController {
 public:
-    AppController(ProgramContext& context, MainWindowView& view);
+    AppController(const ControllerParts& parts, MainWindowView& view);
 
     // Start-up after the main window was created (hidden): splash, tray icon,
     // settings, and the backup at launch when configured.
@@ -29,10 +49,8 @@ public:
         tray_.check();
         after_event();
     }
-    // A mouse message from the tray icon: one of the toolbox's WM_* codes,
-    // which the front ends take from toolbox() rather than number themselves.
-    void on_tray_message(std::int32_t message);
-    const Vostrel& toolbox() const { return c_.main_vostrel; }
+    // A click on the tray icon: its menu pops up over the program's window.
+    void on_tray_click(TrayClick click);
     void on_window_double_click() {
         about_show();
         after_event();
@@ -76,10 +94,10 @@ public:
     // The About window's "OK".
     void cmdOK() { view_.close_about(); }
     // The progress dialog's "中　止".
-    void copyccl_bt() { c_.engine.request_abort(); }
+    void copyccl_bt() { p_.engine.request_abort(); }
 
-    // The icon's presence in the notification area: what the toolbox's tray
-    // calls reach (the desktop's TrayHost), told when a tray comes or goes.
+    // The icon's presence in the notification area, told when a tray comes
+    // or goes.
     TrayPresence& tray() { return tray_; }
     // The focus moving between the settings controls (see LeaveChecks).
     LeaveChecks& leave_checks() { return leave_checks_; }
@@ -110,11 +128,14 @@ private:
     void close_request();
     void shutdown_sequence();
     void close_all_windows();
-    // The tab page_selector names, for the window being opened.
+    // The tab page_selector_ names, for the window being opened.
     void select_opening_tab();
+    bool terminating() const { return p_.boxes.no_click(); }
 
-    ProgramContext& c_;
+    const ControllerParts p_;
     MainWindowView& view_;
+    // Which tab the main window opens on, as tab number + 1 (1 = "フォルダ１").
+    int page_selector_ = 1;
     SettingsEditor editor_;
     Scheduler scheduler_;
     TrayPresence tray_;

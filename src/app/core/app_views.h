@@ -20,7 +20,7 @@ public:
     // notification area "hidden" means minimised, so the user can get back).
     virtual void set_window_visible(bool visible) = 0;
     virtual bool window_visible() const = 0;
-    // The main window's handle for the toolbox's window and tray helpers.
+    // The main window's handle, as the desktop port names windows.
     virtual std::int32_t window_handle() const = 0;
     // Pops the menu up at the mouse pointer; returns when it was dismissed.
     virtual void popup_menu(PopupMenu menu) = 0;

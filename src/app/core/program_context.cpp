@@ -1,5 +1,8 @@
 #include "app/core/program_context.h"
 
+#include "common/platform/files.h"
+#include "common/vostrel.h"
+
 namespace tarvenix {
 
 std::string ProgramContext::make_version_text(int major, int minor, int revision) {
@@ -22,18 +25,21 @@ ProgramContext::ProgramContext(const Ports& ports_in, ProgressView& progress_in,
     , help_file_path(files.help_file_path)
     , version_text(make_version_text(kVersionMajor, kVersionMinor, kVersionRevision))
     , reporter(ports.boxes)
-    , main_vostrel(ports)
     , store(settings, settings_file_path)
     , history(history_file_path, ports.clock, ports.busy)
     , run_presenter(settings, history, Boxes(ports.boxes, ports.sound), reporter, progress,
                     ports.sound)
     , engine(EngineServices{settings, store, run_presenter, ports.pump}) {
     reporter.set_progress(&progress);
+    // The one cycle among the parts: a box shown while the program is ending
+    // goes to the history, which reports its own write failures in a box.
     boxes.set_history(&history, &reporter);
 }
 
-void ProgramContext::begin_termination() {
-    boxes.stop_waiting_for_clicks();
+ControllerParts ProgramContext::controller_parts() {
+    return ControllerParts{
+        ports,    boxes,    settings,          store,          history,     engine,
+        reporter, progress, history_file_path, help_file_path, version_text};
 }
 
 }  // namespace tarvenix

@@ -1,17 +1,24 @@
 #pragma once
 
-// The program-wide state, created once at start-up: the settings, the main
-// window's toolbox, the history log, the engine and the values fixed at start.
+// The program's parts below its windows, built once at start-up from the
+// front end's ports in the order they depend on each other: the boxes, the
+// settings, the history, what a run tells the user, the engine.
+//
+// Each front end's main builds its ports, then this, then its windows, then
+// the AppController over controller_parts(); no part receives this object
+// whole. Two bindings follow: the windows hand their events to the
+// controller, which drives them (set_controller closes that cycle), and the
+// boxes and the folder picker, made before any window (a box at start may
+// have none), learn the windows they belong to.
 
-#include <memory>
 #include <string>
 
+#include "app/core/app_controller.h"
 #include "app/core/file_locations.h"
 #include "app/core/no_click_boxes.h"
 #include "app/core/run_presenter.h"
 #include "common/ports.h"
 #include "common/system_error.h"
-#include "common/vostrel.h"
 #include "engine/backup_engine.h"
 #include "history/history_log.h"
 #include "settings/settings_store.h"
@@ -30,31 +37,25 @@ public:
 
     static std::string make_version_text(int major, int minor, int revision);
 
-    // The system asks the program to end (a termination signal, the session
-    // ending): from now on no box waits for a click and no new run starts.
-    void begin_termination();
-    bool terminating() const { return boxes.no_click(); }
+    // What the main window's controller works with.
+    ControllerParts controller_parts();
 
     // Every box of the program passes through here (see NoClickBoxes).
     NoClickBoxes boxes;
-    Ports ports;
+    Ports ports;  // the front end's, with `boxes` for its boxes
     ProgressView& progress;
     const std::string settings_file_path;
     const std::string history_file_path;
     const std::string help_file_path;
-    std::string version_text;
+    const std::string version_text;
 
     SystemErrorReporter reporter;
-    Vostrel main_vostrel;  // the main window's own
     SettingsState settings;
     SettingsStore store;
     HistoryLog history;
     // What a run tells the user: history lines, boxes, the progress dialog.
     RunPresenter run_presenter;
     BackupEngine engine;
-
-    // Which tab the main window opens on, as tab number + 1 (1 = "フォルダ１").
-    int page_selector = 1;
 };
 
 }  // namespace tarvenix

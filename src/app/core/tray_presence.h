@@ -17,6 +17,11 @@
 
 namespace tarvenix {
 
+// A click on the tray icon, as each front end tells its toolkit's events
+// apart: the main button opens the main menu, the context button the help
+// menu. Other mouse events on the icon do nothing and are not handed on.
+enum class TrayClick { kPrimary, kContext };
+
 // A front end's icon in the notification area, without any policy.
 class TrayIconPort : public TrayHost {
 public:
@@ -29,8 +34,8 @@ class TrayPresence final : public TrayHost {
 public:
     TrayPresence(TrayIconPort& icon, MainWindowView& window);
 
-    // TrayHost, as the toolbox's TrayAddIcon, TrayModifyIcon and TrayDelIcon
-    // reach it. A failed add leaves the window standing in.
+    // TrayHost, as the controller adds the icon at start-up and removes it
+    // at the end. A failed add leaves the window standing in.
     bool add_tray_icon(std::string_view tool_tip) override;
     bool modify_tray_tip(std::string_view tool_tip) override;
     void remove_tray_icon() override;

@@ -71,13 +71,12 @@ int main(int argc, char* argv[]) {
                        nullptr);
         return 1;
     }
+    // The rest in the order program_context.h describes.
     qt::ProgressDialog progress(clock, pump);
     ProgramContext context(ports, progress.presenter(), locate_program_files(program_folder));
-    qt::MainWindow window(context.settings.page, progress);
-    AppController controller(context, window);
+    qt::MainWindow window(context.settings.page, progress, desktop);
+    AppController controller(context.controller_parts(), window);
     window.set_controller(&controller);
-    window.set_desktop(desktop);
-    desktop.set_tray_host(&controller.tray());
     folders.set_parent(&window);
     boxes.set_windows(&progress, &window);
 

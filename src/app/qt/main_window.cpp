@@ -30,13 +30,15 @@ namespace tarvenix::qt {
 
 namespace {}  // namespace
 
-MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* parent)
+MainWindow::MainWindow(SettingsPage& page, ProgressDialog& progress, QtDesktop& desktop,
+                       QWidget* parent)
     : QMainWindow(parent)
     , page_(page)
     , progress_(progress)
     , click_([this](face::Action action, int index) {
         forward([action, index](AppController& c) { c.run(action, index); });
     })
+    , handle_(desktop.handle_of(this))
     , quit_([] { QCoreApplication::exit(0); }) {
     const face::WindowTable& table = face::main_window();
     setObjectName(to_qstring(table.name));
@@ -289,10 +291,6 @@ bool MainWindow::window_visible() const {
     return isVisible() && !isMinimized();
 }
 
-void MainWindow::set_desktop(QtDesktop& desktop) {
-    handle_ = desktop.handle_of(this);
-}
-
 void MainWindow::popup_menu(PopupMenu which) {
     menu(which)->exec(QCursor::pos());
 }
@@ -303,15 +301,11 @@ void MainWindow::stand_in_for_tray(bool standing_in) {
 }
 
 void MainWindow::on_tray_activated(QSystemTrayIcon::ActivationReason reason) {
-    // Handed on as the mouse message the toolbox names.
-    using Message = std::int32_t Vostrel::*;
-    static const std::map<QSystemTrayIcon::ActivationReason, Message> messages = {
-        {QSystemTrayIcon::Trigger, &Vostrel::WM_LBUTTONDOWN},
-        {QSystemTrayIcon::Context, &Vostrel::WM_RBUTTONDOWN},
-        {QSystemTrayIcon::DoubleClick, &Vostrel::WM_LBUTTONDBLCLK},
-    };
-    if (const auto it = messages.find(reason); it != messages.end()) {
-        forward([m = it->second](AppController& c) { c.on_tray_message(c.toolbox().*m); });
+    // A double click or a middle click does nothing.
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) {
+        const TrayClick click =
+            reason == QSystemTrayIcon::Trigger ? TrayClick::kPrimary : TrayClick::kContext;
+        forward([click](AppController& c) { c.on_tray_click(click); });
     }
 }
 

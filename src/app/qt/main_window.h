@@ -33,13 +33,13 @@ class SettingsTabWidget;
 class MainWindow final : public QMainWindow, public MainWindowView {
 public:
     // The window is created hidden; Timer1 starts ticking at once.
-    MainWindow(SettingsPage& page, ProgressDialog& progress, QWidget* parent = nullptr);
+    // desktop: where the window gets its handle from.
+    MainWindow(SettingsPage& page, ProgressDialog& progress, QtDesktop& desktop,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Events are handed to the controller from here on.
     void set_controller(AppController* controller) { controller_ = controller; }
-    // Where the window gets its handle from.
-    void set_desktop(QtDesktop& desktop);
     // What ends the program (QCoreApplication::exit by default).
     void set_quit_handler(std::function<void()> quit) { quit_ = std::move(quit); }
 
@@ -88,7 +88,7 @@ private:
     SettingsPage& page_;
     ProgressDialog& progress_;
     Click click_;
-    std::int32_t handle_ = 0;  // the desktop's handle of this window
+    const std::int32_t handle_;  // the desktop's handle of this window
     AppController* controller_ = nullptr;
     std::function<void()> quit_;
 

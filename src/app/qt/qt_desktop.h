@@ -1,6 +1,6 @@
 #pragma once
 
-// The desktop's file dialogs, tray icon and windows for the toolbox object.
+// The desktop's file dialogs and windows (DesktopPort).
 // Windows are handed out as small handles; only the program's own top-level
 // windows can be found (a Linux desktop offers no portable way to reach other
 // programs' windows).
@@ -13,7 +13,7 @@
 
 namespace tarvenix::qt {
 
-class QtDesktop final : public TrayHostDesktop {
+class QtDesktop final : public DesktopPort {
 public:
     // The handle of a window (the same one every time).
     std::int32_t handle_of(QWidget* window);

@@ -8,6 +8,8 @@
 #include <objbase.h>
 // clang-format on
 
+#include "app/core/file_locations.h"
+#include "app/core/program_context.h"
 #include "app/win32/main_window.h"
 #include "app/win32/win32_ports.h"
 #include "common/platform/process.h"
@@ -49,14 +51,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     int exit_code = 0;
     {
+        // The rest in the order program_context.h describes.
         w::ProgressDialog progress(pump, clock);
         tarvenix::ProgramContext context(ports, progress.view(),
                                          tarvenix::locate_program_files(program_folder));
         w::TrayIcon tray;
         w::MainWindow window(context.settings.page, progress, tray);
-        tarvenix::AppController controller(context, window);
+        tarvenix::AppController controller(context.controller_parts(), window);
         window.set_controller(&controller);
-        desktop.set_tray_host(&controller.tray());
         folders.set_owner(window.hwnd());
         boxes.set_windows(progress.hwnd(), window.hwnd());
 

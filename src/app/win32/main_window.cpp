@@ -360,11 +360,16 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case kPreviewKeyMessage:
             return on_key(reinterpret_cast<const MSG*>(lparam)->wParam) ? 1 : 0;
-        case TrayIcon::kCallbackMessage: {
-            const auto mouse = static_cast<std::int32_t>(LOWORD(lparam));
-            forward([mouse](AppController& c) { c.on_tray_message(mouse); });
+        case TrayIcon::kCallbackMessage:
+            // The icon's mouse message, in lParam: a button going down is a
+            // click; moves, releases and double clicks do nothing.
+            if (const UINT mouse = LOWORD(lparam);
+                mouse == WM_LBUTTONDOWN || mouse == WM_RBUTTONDOWN) {
+                const TrayClick click =
+                    mouse == WM_LBUTTONDOWN ? TrayClick::kPrimary : TrayClick::kContext;
+                forward([click](AppController& c) { c.on_tray_click(click); });
+            }
             return 0;
-        }
         case WM_TIMER:
             on_timer();
             return 0;

@@ -10,43 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "app/core/app_controller.h"
 #include "app/core/app_views.h"
 #include "app/core/controller_command.h"
 #include "app/core/tray_presence.h"
 #include "app/win32/face_window.h"
 #include "app/win32/win32_ports.h"
 #include "settings/settings_page.h"
-
-// The toolbox object has fields named after the Windows message codes
-// (WM_LBUTTONDOWN, ...) and an ExitWindows operation: <windows.h>'s macros of
-// those names are set aside while the controller's declarations are read.
-#pragma push_macro("WM_MOUSEMOVE")
-#pragma push_macro("WM_LBUTTONDOWN")
-#pragma push_macro("WM_LBUTTONUP")
-#pragma push_macro("WM_LBUTTONDBLCLK")
-#pragma push_macro("WM_RBUTTONDOWN")
-#pragma push_macro("WM_RBUTTONUP")
-#pragma push_macro("WM_RBUTTONDBLCLK")
-#pragma push_macro("ExitWindows")
-#undef WM_MOUSEMOVE
-#undef WM_LBUTTONDOWN
-#undef WM_LBUTTONUP
-#undef WM_LBUTTONDBLCLK
-#undef WM_RBUTTONDOWN
-#undef WM_RBUTTONUP
-#undef WM_RBUTTONDBLCLK
-#undef ExitWindows
-
-#include "app/core/app_controller.h"
-
-#pragma pop_macro("WM_MOUSEMOVE")
-#pragma pop_macro("WM_LBUTTONDOWN")
-#pragma pop_macro("WM_LBUTTONUP")
-#pragma pop_macro("WM_LBUTTONDBLCLK")
-#pragma pop_macro("WM_RBUTTONDOWN")
-#pragma pop_macro("WM_RBUTTONUP")
-#pragma pop_macro("WM_RBUTTONDBLCLK")
-#pragma pop_macro("ExitWindows")
 
 namespace tarvenix::win32 {
 

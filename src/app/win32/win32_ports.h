@@ -109,7 +109,7 @@ inline std::int32_t handle_of(HWND window) {
 }
 HWND window_of(std::int32_t handle);
 
-class Win32Desktop final : public TrayHostDesktop {
+class Win32Desktop final : public DesktopPort {
 public:
     std::string open_file_dialog(std::int32_t owner, std::string_view title,
                                  std::string_view filter,

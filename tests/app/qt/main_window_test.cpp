@@ -67,11 +67,9 @@ class AppFixture : public ::testing::Test {
 protected:
     AppFixture()
         : context(Ports{ui, ui, ui, ui, ui, ui, ui, ui, desktop}, progress.presenter(), tmp.path())
-        , window(context.settings.page, progress)
-        , controller(context, window) {
+        , window(context.settings.page, progress, desktop)
+        , controller(context.controller_parts(), window) {
         window.set_controller(&controller);
-        window.set_desktop(desktop);
-        desktop.set_tray_host(&controller.tray());
         window.set_quit_handler([] {});  // the tests' process goes on
         context.reporter.report_if_failed(context.store.load_settings());
     }

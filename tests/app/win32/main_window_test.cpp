@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/program_context.h"
 #include "app/win32/win32_ports.h"
 #include "common/system_ports.h"
 #include "support/scripted_ui.h"
@@ -33,7 +34,7 @@ protected:
     Win32SettingsWindow()
         : context_(ui_.ports(), progress_.view(), dir_.path())
         , window_(context_.settings.page, progress_, tray_)
-        , controller_(context_, window_) {
+        , controller_(context_.controller_parts(), window_) {
         window_.set_controller(&controller_);
         context_.reporter.report_if_failed(context_.store.load_settings());
         controller_.mnuset();  // the window on screen, as the tray menu shows it
