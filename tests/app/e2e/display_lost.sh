@@ -55,8 +55,9 @@ tmp_size() { stat -c %s "$dst"/.tarvenix-tmp-* 2> /dev/null || echo 0; }
 timeout 60 sh -c "until [ \"\$(stat -c %s '$dst'/.tarvenix-tmp-* 2>/dev/null || echo 0)\" -gt 20000000 ]; do sleep 0.05; done" ||
     fail "no copy in flight (temporary copy at $(tmp_size) bytes)"
 fsfreeze -f "$dst"
-timeout 30 sh -c "until grep -q rwsem /proc/$pid/wchan; do sleep 0.05; done" ||
-    fail "the copy did not wait for the frozen destination ($(cat /proc/$pid/wchan))"
+# The copy runs on one of the program's threads, not necessarily the first.
+timeout 30 sh -c "until cat /proc/$pid/task/*/wchan | grep -q rwsem; do sleep 0.05; done" ||
+    fail "the copy did not wait for the frozen destination ($(cat /proc/$pid/task/*/wchan | tr '\0' ' '))"
 lose_display
 fsfreeze -u "$dst"
 ended_by_itself
