@@ -396,9 +396,10 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
         if (!facts.kind) {
             facts.kind = platform::storage_kind(dst->folder);
         }
-        stage_->set_width(*facts.kind == platform::StorageKind::kNetwork     ? kNetworkCopies
-                          : *facts.kind == platform::StorageKind::kRemovable ? kRemovableCopies
-                                                                             : kLocalCopies);
+        copies_in_flight_ = *facts.kind == platform::StorageKind::kNetwork     ? kNetworkCopies
+                            : *facts.kind == platform::StorageKind::kRemovable ? kRemovableCopies
+                                                                               : kLocalCopies;
+        stage_->set_width(copies_in_flight_);
         on_share_ = *facts.kind == platform::StorageKind::kNetwork;
     }
     return fresh;
@@ -434,6 +435,11 @@ bool BackupEngine::walk_entry(const FolderVisit& visit, const platform::Director
     job.skip_mode = *options.skip_open_files == OpenFileRule::skip;
     job.rule_unreadable = *options.skip_open_files == OpenFileRule::unreadable;
     job.flush_bound = flush_bound();
+    if (dst_root_status_) {
+        job.set_folder = dst_folder_;
+        job.set_device = dst_root_status_->device;
+        job.set_inode = dst_root_status_->inode;
+    }
     return copy_entry(visit, std::move(job), refused);
 }
 
@@ -516,6 +522,17 @@ bool BackupEngine::copy_entry(const FolderVisit& visit, CopyJob job, bool refuse
             return abort_requested != 1;
         }
     }
+    if (!refused &&
+        (copies_in_flight_ == 0 || (!on_share_ && job.src_status.size < kLocalInlineBytes))) {
+        // Copied here, between the events it serves: where workers would
+        // only wait for each other (docs/PERFORMANCE.md).
+        drain();
+        const ServedCopy served{s_.pump, abort_requested};
+        retire(run_copy_job(std::move(job), stage_->shared(), &served));
+        s_.report.file_finished();
+        s_.pump.process_events();
+        return abort_requested != 1;
+    }
     if (refused) {
         // Decided before either name was copied: no worker needed.
         CopyDone done;
@@ -573,8 +590,9 @@ void BackupEngine::retire(CopyDone done) {
             copy_failed(job.skip_mode, job.src_path, job.dst_path, SkipReason::kCaseCollision, 0);
             return;
         case CopyEnd::kFailed:
+            destination_lost_ = destination_lost_ || done.destination_gone;
             copy_failed(job.skip_mode, job.src_path, job.dst_path, SkipReason::kCopyFailed,
-                        done.error);
+                        done.error, !job.set_folder.empty());
             return;
         case CopyEnd::kCopied:
             break;
@@ -705,7 +723,25 @@ void BackupEngine::too_long(bool folder, const std::string& path) {
 }
 
 void BackupEngine::record_skipped(const std::string& dst_path, SkipReason why, int error) {
+    if (!batch_.empty() && !telling_batch_) {
+        // A copy of the batch before it may still fail at its rename: the
+        // line waits for the batch, so the lines keep the walk's order.
+        waiting_lines_.push_back(WaitingLine{batch_.size(), dst_path, why, error});
+        return;
+    }
     s_.report.file_skipped(dst_path, why, error);
+}
+
+void BackupEngine::tell_waiting_lines(std::size_t up_to) {
+    telling_batch_ = true;
+    std::size_t told = 0;
+    for (; told < waiting_lines_.size() && waiting_lines_[told].before <= up_to; ++told) {
+        const WaitingLine& line = waiting_lines_[told];
+        s_.report.file_skipped(line.dst_path, line.why, line.error);
+    }
+    waiting_lines_.erase(waiting_lines_.begin(),
+                         waiting_lines_.begin() + static_cast<std::ptrdiff_t>(told));
+    telling_batch_ = false;
 }
 
 void BackupEngine::walk_skipped(const std::string& dst_path, SkipReason why, int error) {
@@ -725,8 +761,9 @@ bool BackupEngine::destination_gone() {
 }
 
 void BackupEngine::copy_failed(bool skip_mode, const std::string& src_path,
-                               const std::string& dst_path, SkipReason why, int error) {
-    if (destination_gone()) {
+                               const std::string& dst_path, SkipReason why, int error,
+                               bool checked) {
+    if (checked ? destination_lost_ : destination_gone()) {
         abort_requested = 1;  // the set ends as a missing folder
         return;
     }
@@ -865,13 +902,17 @@ void BackupEngine::commit_batch() {
     note_flushed(current_device_, unflushed, work->seconds);
     stage_->shared().unflushed = 0;
     for (const auto& [i, error] : work->failed) {
+        tell_waiting_lines(i);
         const PendingCopy& copy = batch_[i];
+        telling_batch_ = true;
         copy_failed(copy.skip_mode, copy.src_path, copy.dst_path, SkipReason::kCopyFailed, error);
+        telling_batch_ = false;
     }
     discard_batch();
 }
 
 void BackupEngine::discard_batch() {
+    tell_waiting_lines(batch_.size());
     batch_.clear();  // removes the temporary files of copies not renamed
     batch_folders_.clear();
     batch_bytes_ = 0;

@@ -91,14 +91,17 @@ public:
     // Descriptors left free beside a batch's open folders: the walk's own
     // folders and files, and the history's.
     static constexpr std::size_t kSpareDescriptors = 32;
-    // Copies in flight at once, by what the destination is stored on: a
-    // share hides its round trips behind many, a local disk gains from a
-    // few, a USB stick writes slower in several places at once
-    // (docs/PERFORMANCE.md has the measurements). Each holds two
-    // descriptors, which the batch leaves free.
-    static constexpr std::size_t kLocalCopies = 4;
+    // Copies in flight at once, by what the destination is stored on
+    // (docs/PERFORMANCE.md has the measurements): a share hides its round
+    // trips behind many; a disk of this machine gains from two at once for
+    // large files only, a small one is copied faster by the walk itself
+    // than handed to a worker; a USB stick writes slower in several places
+    // at once, and is written by the walk alone (0). Each copy in flight
+    // holds two descriptors, which the batch leaves free.
     static constexpr std::size_t kNetworkCopies = 16;
-    static constexpr std::size_t kRemovableCopies = 1;
+    static constexpr std::size_t kLocalCopies = 2;
+    static constexpr std::size_t kRemovableCopies = 0;
+    static constexpr std::uint64_t kLocalInlineBytes = 1024 * 1024;
 
 private:
     using Destination = CopyDestination;
@@ -150,8 +153,10 @@ private:
     // The end of a set's walk: the jobs in flight drained, or after a stop
     // abandoned, and the batch committed.
     void finish_copies();
+    // A copy failed (checked: the copy itself asked whether the set's
+    // destination folder is gone, see destination_gone).
     void copy_failed(bool skip_mode, const std::string& src_path, const std::string& dst_path,
-                     SkipReason why, int error);
+                     SkipReason why, int error, bool checked = false);
     bool batch_full();
     DeviceFacts& device_facts(std::uint64_t device);
     // Bytes that may wait for the flush of the destination being filled.
@@ -212,6 +217,9 @@ private:
     void record_skipped(const std::string& dst_path, SkipReason why, int error);
     // What the walk itself passes over, after the files before it.
     void walk_skipped(const std::string& dst_path, SkipReason why, int error);
+    // Tells the waiting lines of files the walk reached before the batch's
+    // copy `up_to`.
+    void tell_waiting_lines(std::size_t up_to);
     // A copy failed: true when that is because the set's destination folder
     // is gone (deleted, deleted and made again, its share's server lost),
     // which ends the set as a missing folder, not as one skipped file after
@@ -247,6 +255,16 @@ private:
     // asked of it in this run.
     bool destination_hung_ = false;
     std::vector<PendingCopy> batch_;
+    // Lines of files passed over while a batch waits, each told once the
+    // batch's copies before it (`before` of them) were renamed or failed.
+    struct WaitingLine {
+        std::size_t before;
+        std::string dst_path;
+        SkipReason why;
+        int error;
+    };
+    std::vector<WaitingLine> waiting_lines_;
+    bool telling_batch_ = false;
     std::uint64_t batch_bytes_ = 0;
     std::vector<std::pair<std::uint64_t, std::shared_ptr<const Destination>>> batch_folders_;
     // Destination folders (relative paths) whose source bits they get once
@@ -259,8 +277,10 @@ private:
     bool failure_shown_ = false;
     // The time step of the destination folder being filled (newer-only).
     int time_step_ = 1;
-    // Whether it is a share, whose every answer takes a round trip.
+    // Whether it is a share, whose every answer takes a round trip, and how
+    // many copies are in flight there (0: each made by the walk itself).
     bool on_share_ = false;
+    std::size_t copies_in_flight_ = 0;
     // The settings as the run loaded them, read for every set and file of
     // the run: nothing in it parses a stored text again.
     SettingsModel run_settings_;

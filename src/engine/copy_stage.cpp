@@ -19,7 +19,7 @@ bool copy_up_to_date(const platform::FileStatus& src, const platform::FileStatus
 
 namespace {
 
-CopyDone copy_job(CopyJob job, CopyShared& shared) {
+CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
     CopyDone done;
     const auto end = [&done, &job](CopyEnd how, int error = 0) {
         done.end = how;
@@ -79,7 +79,7 @@ CopyDone copy_job(CopyJob job, CopyShared& shared) {
         // flushes once what waits for a flush (every worker's) would take
         // the destination too long to write.
         std::uint64_t counted = 0;
-        copy.between_chunks = [&job, &done, &shared, &counted] {
+        copy.between_chunks = [&job, &done, &shared, &counted, served] {
             counted += platform::kCopyChunkBytes;
             const std::uint64_t waiting =
                 shared.unflushed.fetch_add(platform::kCopyChunkBytes) + platform::kCopyChunkBytes;
@@ -90,6 +90,10 @@ CopyDone copy_job(CopyJob job, CopyShared& shared) {
                 done.flushed_bytes = waiting;
                 done.flush_seconds = platform::monotonic_seconds() - start;
             }
+            if (served != nullptr) {
+                served->pump.process_events();
+                return served->abort != 1;
+            }
             return !shared.stop.load();
         };
         err = platform::copy_open_file(job.source, dst_dir, job.name, copy).error();
@@ -97,17 +101,24 @@ CopyDone copy_job(CopyJob job, CopyShared& shared) {
             shared.unflushed.fetch_add(job.src_status.size - counted);
         }
     }
-    if (err == ECANCELED && shared.stop.load()) {
+    if (err == ECANCELED && (shared.stop.load() || (served != nullptr && served->abort == 1))) {
         return end(CopyEnd::kStopped);  // stopped within the copy: the old copy stays
+    }
+    if (err != 0 && !job.set_folder.empty()) {
+        // A file in use fails its own copy; a folder that no longer answers
+        // by its name, or answers as another folder, fails every copy left.
+        const auto now = platform::status(job.set_folder, true);
+        done.destination_gone =
+            !now || now->device != job.set_device || now->inode != job.set_inode;
     }
     return end(err == 0 ? CopyEnd::kCopied : CopyEnd::kFailed, err);
 }
 
 }  // namespace
 
-CopyDone run_copy_job(CopyJob job, CopyShared& shared) {
+CopyDone run_copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
     try {
-        return copy_job(std::move(job), shared);
+        return copy_job(std::move(job), shared, served);
     } catch (const std::bad_alloc&) {
         CopyDone done;
         done.end = CopyEnd::kFailed;
@@ -199,7 +210,7 @@ CopyShared& CopyStage::shared() {
 }
 
 void CopyStage::set_width(std::size_t width) {
-    width_ = std::max<std::size_t>(width, 1);
+    width_ = std::max<std::size_t>(width, 1);  // 0: no job in flight but the oldest
     while (workers_.size() < width_) {
         workers_.emplace_back(&Shared::work_on, shared_);
     }

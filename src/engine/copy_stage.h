@@ -59,6 +59,11 @@ struct CopyJob {
     bool rule_unreadable = false;  // the stored open-files rule is no number
     // Unflushed bytes past which a large file's copy flushes between chunks.
     std::uint64_t flush_bound = 0;
+    // The set's destination folder by its path, and what it was when the
+    // set began: a failed copy asks whether the path still names it.
+    std::string set_folder;
+    std::uint64_t set_device = 0;
+    std::uint64_t set_inode = 0;
 };
 
 enum class CopyEnd {
@@ -75,6 +80,10 @@ struct CopyDone {
     CopyJob job;
     CopyEnd end = CopyEnd::kCopied;
     int error = 0;
+    // The copy failed because the set's destination folder is gone (deleted,
+    // deleted and made again, its share's server lost), asked by the worker,
+    // which may wait for a share where the walk must not.
+    bool destination_gone = false;
     platform::StagedCopy staged;  // a file's copy in its temporary file
     // A flush made between a large file's chunks, for the destination's speed.
     std::uint64_t flushed_bytes = 0;
@@ -94,8 +103,16 @@ struct CopyShared {
 bool copy_up_to_date(const platform::FileStatus& src, const platform::FileStatus& dst,
                      int time_step);
 
-// Copies one job's file: on a worker, or on the caller's thread.
-CopyDone run_copy_job(CopyJob job, CopyShared& shared);
+// What a copy made on the user-interface thread itself serves between a
+// large file's chunks: the events, and the stop they may bring.
+struct ServedCopy {
+    EventPumpPort& pump;
+    const std::int16_t& abort;
+};
+
+// Copies one job's file: on a worker, or on the user-interface thread
+// (`served`).
+CopyDone run_copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served = nullptr);
 
 class CopyStage {
 public:

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -47,8 +48,13 @@ LockHolder::LockHolder(const std::string& path, LockKind kind) {
     }
     pid_ = ::fork();
     if (pid_ == 0) {
-        ::close(ready[0]);
-        ::close(release[1]);  // else the child would never see the release
+        // Only its own two ends stay open: a holder forked later would
+        // otherwise keep an earlier one's release end, which then never
+        // sees its release.
+        const auto [low, high] = std::minmax(ready[1], release[0]);
+        ::close_range(3, static_cast<unsigned>(low) - 1, 0);
+        ::close_range(static_cast<unsigned>(low) + 1, static_cast<unsigned>(high) - 1, 0);
+        ::close_range(static_cast<unsigned>(high) + 1, ~0U, 0);
         const int fd = ::open(path.c_str(), kind == LockKind::kFlock ? O_RDONLY : O_RDWR);
         struct flock lock {};
         lock.l_type = F_WRLCK;
@@ -160,9 +166,18 @@ bool ScopedMedium::throttle(unsigned long long bytes_per_second) {
     return throttled_ = mounted_ && std::system(command.c_str()) == 0;
 }
 
+bool ScopedMedium::hang(bool hung) {
+    const std::string server = "-P $(pgrep -f 'ssh_command=" + image_ + ".sh')";
+    hung_ = hung;
+    return std::system(("pkill -" + std::string(hung ? "STOP " : "CONT ") + server).c_str()) == 0;
+}
+
 ScopedMedium::~ScopedMedium() {
     if (throttled_) {
         throttle(0);
+    }
+    if (hung_) {
+        hang(false);
     }
     // A loop device still in use goes once unmounted.
     std::system(
