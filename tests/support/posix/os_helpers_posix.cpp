@@ -166,18 +166,9 @@ bool ScopedMedium::throttle(unsigned long long bytes_per_second) {
     return throttled_ = mounted_ && std::system(command.c_str()) == 0;
 }
 
-bool ScopedMedium::hang(bool hung) {
-    const std::string server = "-P $(pgrep -f 'ssh_command=" + image_ + ".sh')";
-    hung_ = hung;
-    return std::system(("pkill -" + std::string(hung ? "STOP " : "CONT ") + server).c_str()) == 0;
-}
-
 ScopedMedium::~ScopedMedium() {
     if (throttled_) {
         throttle(0);
-    }
-    if (hung_) {
-        hang(false);
     }
     // A loop device still in use goes once unmounted.
     std::system(
