@@ -440,7 +440,7 @@ bool BackupEngine::walk_entry(const FolderVisit& visit, const platform::Director
         job.set_device = dst_root_status_->device;
         job.set_inode = dst_root_status_->inode;
     }
-    return copy_entry(visit, std::move(job), refused);
+    return copy_one_file(visit, std::move(job), refused);
 }
 
 std::optional<platform::FileStatus> BackupEngine::entry_status(
@@ -503,7 +503,7 @@ bool BackupEngine::enter_folder(const FolderVisit& visit, const std::string& nam
     return true;
 }
 
-bool BackupEngine::copy_entry(const FolderVisit& visit, CopyJob job, bool refused) {
+bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool refused) {
     if (text::cp932_length(job.src_path) > kPathByteLimit) {
         too_long(false, job.src_path);
         return false;

@@ -202,7 +202,7 @@ private:
                                                      platform::OpenFile& source, int& open_error);
     bool enter_folder(const FolderVisit& visit, const std::string& name,
                       const std::string& src_path, const platform::FileStatus& st);
-    bool copy_entry(const FolderVisit& visit, CopyJob job, bool refused);
+    bool copy_one_file(const FolderVisit& visit, CopyJob job, bool refused);
     // Calls `open` again while it fails for want of descriptors and
     // committing the batch freed some.
     template <class Open>

@@ -134,9 +134,10 @@ public:
     void submit(CopyJob job);
     // A job the walk ended itself (a name refused), kept in its order.
     void submit_done(CopyDone done);
-    // Runs `task` on a worker once no job is in flight, and waits for it
-    // (serving `pump`); false when the stage was stopped and it did not end
-    // within kAbandonSeconds. The task owns what it works on.
+    // Runs `task` on a worker, after the jobs handed out before it were taken
+    // up (some may still be in flight beside it), and waits for it (serving
+    // `pump`); false when the stage was stopped and it did not end within
+    // kAbandonSeconds. The task owns what it works on.
     bool run_aside(EventPumpPort& pump, std::function<void()> task);
     // The oldest job's end, once it is there; serves `pump` while it waits.
     // Nothing when the stage was stopped and the job did not end within
