@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""Where a share serialises a copier's round trips: files of 4 KB written
+into a fresh folder of a mounted share in one of three ways, by a number of
+threads, timed until written and flushed.
+
+  direct  the file made under its own name (as cp does; no safe replace)
+  same    a temporary file made in the destination folder, renamed there
+  stage   a temporary file made in a staging folder of the thread's own
+          beside it, renamed into the destination folder
+
+Usage: bench/share_rename_probe.py MOUNTED_FOLDER [FILES] [MODE:THREADS ...]
+       (default: 300 files; direct:1 same:1 same:16 stage:16 direct:16)
+Writes only below MOUNTED_FOLDER, into folders it makes and removes again.
+Mount the share as bench/run_benchmarks.sh does (sshfs through the relay of
+bench/bench_helper.py) so round trips dominate.
+"""
+import os
+import queue
+import shutil
+import sys
+import threading
+import time
+import uuid
+
+DATA = os.urandom(4096)
+
+
+def run(root, files, mode, threads):
+    dst = os.path.join(root, f"probe-{mode}-{threads}-{uuid.uuid4().hex[:8]}")
+    os.mkdir(dst)
+    stages = []
+    if mode == "stage":
+        for k in range(threads):
+            stages.append(os.path.join(dst, f".stage{k}"))
+            os.mkdir(stages[-1])
+    todo = queue.Queue()
+    for i in range(files):
+        todo.put(i)
+
+    def work(k):
+        while True:
+            try:
+                i = todo.get_nowait()
+            except queue.Empty:
+                return
+            final = os.path.join(dst, f"f{i}")
+            if mode == "direct":
+                temp = final
+            elif mode == "same":
+                temp = os.path.join(dst, f".tmp-{i}")
+            else:
+                temp = os.path.join(stages[k], f".tmp-{i}")
+            fd = os.open(temp, os.O_CREAT | os.O_EXCL | os.O_WRONLY, 0o644)
+            try:
+                os.write(fd, DATA)
+                os.utime(fd, (1e9, 1e9))
+            finally:
+                os.close(fd)
+            if temp != final:
+                os.rename(temp, final)
+
+    start = time.monotonic()
+    workers = [threading.Thread(target=work, args=(k,)) for k in range(threads)]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
+    os.sync()
+    seconds = time.monotonic() - start
+    made = len([n for n in os.listdir(dst) if n.startswith("f")])
+    shutil.rmtree(dst)
+    if made != files:
+        raise SystemExit(f"{mode}:{threads} made {made} of {files} files")
+    return seconds
+
+
+def main(argv):
+    if len(argv) < 2 or argv[1] in ("-h", "--help"):
+        print(__doc__)
+        return 2
+    root = argv[1]
+    files = int(argv[2]) if len(argv) > 2 else 300
+    cases = argv[3:] or ["direct:1", "same:1", "same:16", "stage:16", "direct:16"]
+    base = None
+    for case in cases:
+        mode, threads = case.split(":")
+        seconds = run(root, files, mode, int(threads))
+        base = base or seconds
+        print(f"{case:10} {seconds:7.2f} s  {seconds / base:5.2f} of {cases[0]}", flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
