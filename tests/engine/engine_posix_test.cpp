@@ -711,9 +711,9 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     // ones are in flight.
     ui.on_every_pump({});
     start("0");
-    std::vector<bool> at_box;
-    ui.on_box("", [&] { at_box = olds(); });
     const auto copying_anyway = [&] {
+        std::vector<bool> at_box;
+        ui.on_box("", [&] { at_box = olds(); });
         rlimit limit{};
         ::getrlimit(RLIMIT_NOFILE, &limit);
         limit.rlim_cur += BackupEngine::kSpareDescriptors + 2 * BackupEngine::kNetworkCopies -
@@ -734,6 +734,27 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
         return one_box && kept;
     };
     EXPECT_EXIT(std::exit(copying_anyway() ? 0 : 1), ::testing::ExitedWithCode(0), "");
+
+    // The server stops answering with copies in flight: a stop still ends
+    // the run, the copies waiting on the share are given up, and the next
+    // run removes the temporary files they leave.
+    start("1");
+    bool hung = false;
+    ui.on_every_pump([&] {
+        if (!hung && progress.files.size() >= 20) {
+            hung = share.hang(true);
+            engine.request_abort();
+        }
+    });
+    EXPECT_EQ(run(), RunOutcome::kStopped);
+    ASSERT_TRUE(hung);
+    EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
+    share.hang(false);
+    ui.on_every_pump({});
+    start("1");
+    EXPECT_EQ(run(), RunOutcome::kCompleted);
+    EXPECT_EQ(temp_files_in(d), 0);
+    olds();
 }
 
 TEST_F(FaultTest, AFullDiskWhileAppendingKeepsTheEarlierHistory) {

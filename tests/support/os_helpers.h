@@ -84,10 +84,13 @@ public:
     bool cut_power();
     bool remount();  // unmounts and mounts again, replaying the journal
     bool throttle(unsigned long long bytes_per_second);  // until destroyed
+    // The share's server stops answering (true), or answers again (false).
+    bool hang(bool hung);
 
 private:
     std::string image_, mount_, home_cgroup_;
     bool throttled_ = false;
+    bool hung_ = false;
 };
 
 }  // namespace tarvenix::testing

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -114,8 +115,9 @@ ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
         {blank + "mkntfs -q -F -f " + img, "lowntfs-3g -o ignore_case,windows_names " + img},
         {"mkdir " + img, TARVENIX_TEST_SUPPORT_DIR "/two_second_times.py " + img},
         {blank + "mkfs.ext4 -q -F " + img, "mount -o loop,noauto_da_alloc " + img},
-        {"mkdir " + img + "&& printf '#!/bin/sh\\nexec /usr/lib/openssh/sftp-server\\n' >" +
-             image_ + ".sh && chmod +x " + image_ + ".sh",
+        {"mkdir " + img + "&& printf '#!/bin/sh\\necho $$ >" + image_ +
+             ".pid\\nexec /usr/lib/openssh/sftp-server\\n' >" + image_ + ".sh && chmod +x " +
+             image_ + ".sh",
          "sshfs -o ssh_command=" + image_ + ".sh localhost:" + img},
     };
     const auto& [make, mount] = commands[static_cast<int>(medium)];
@@ -166,9 +168,22 @@ bool ScopedMedium::throttle(unsigned long long bytes_per_second) {
     return throttled_ = mounted_ && std::system(command.c_str()) == 0;
 }
 
+bool ScopedMedium::hang(bool hung) {
+    // The server's process id, as the script that starts it wrote it; a
+    // signal, not a command: forking a process whose threads wait on the
+    // share may itself wait until the share answers.
+    pid_t server = 0;
+    std::ifstream(image_ + ".pid") >> server;
+    hung_ = hung;
+    return server > 0 && ::kill(server, hung ? SIGSTOP : SIGCONT) == 0;
+}
+
 ScopedMedium::~ScopedMedium() {
     if (throttled_) {
         throttle(0);
+    }
+    if (hung_) {
+        hang(false);
     }
     // A loop device still in use goes once unmounted.
     std::system(
