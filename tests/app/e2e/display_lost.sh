@@ -15,6 +15,8 @@ dst="$work/dst" server=""
 lost_cleanup() {
     fsfreeze -u "$dst" 2> /dev/null || true
     [ -z "$server" ] || kill "$server" 2> /dev/null || true
+    # The program first: its open files would keep the file system busy.
+    [ -z "$pid" ] || { kill -KILL "$pid" 2> /dev/null; wait "$pid" 2> /dev/null; pid=""; } || true
     umount "$dst" 2> /dev/null || true
     e2e_cleanup
 }

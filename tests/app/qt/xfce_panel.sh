@@ -9,7 +9,17 @@ command -v xfce4-panel > /dev/null || { echo "xfce_panel.sh: skipped: xfce4-pane
 . "$(dirname "$0")/../e2e/common.sh"
 e2e_begin program
 panel=""
-trap '[ -z "$panel" ] || kill "$panel"; e2e_cleanup' EXIT
+# The settings daemon the bus starts for the panel writes its settings back
+# when it ends: it ends before the temporary folder is removed.
+end_panel() {
+    [ -z "$panel" ] || kill "$panel"
+    local xfconfd
+    xfconfd="$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus         --method org.freedesktop.DBus.GetConnectionUnixProcessID org.xfce.Xfconf 2> /dev/null |
+        grep -o '[0-9]\+' | tail -n 1 || true)"
+    [ -z "$xfconfd" ] || { kill "$xfconfd" && timeout 10 tail --pid="$xfconfd" -f /dev/null; } || true
+    e2e_cleanup
+}
+trap end_panel EXIT
 # A panel along the top of the screen holding only the tray (no first-start
 # question: its settings are there).
 export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
