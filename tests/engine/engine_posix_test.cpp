@@ -739,6 +739,8 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     // the run, the copies waiting on the share are given up, and the next
     // run removes the temporary files they leave.
     start("1");
+    const auto threads = [] { return folder_entries("/proc/self/task").size(); };
+    const std::size_t idle = threads();
     bool hung = false;
     ui.on_every_pump([&] {
         if (!hung && progress.files.size() >= 20) {
@@ -750,6 +752,11 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     ASSERT_TRUE(hung);
     EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
     share.hang(false);
+    // The copies given up end once the server answers, their threads with
+    // them; the next run starts after that, so what it finds is settled.
+    for (int i = 0; i < 1000 && threads() > idle; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     ui.on_every_pump({});
     start("1");
     EXPECT_EQ(run(), RunOutcome::kCompleted);
