@@ -528,9 +528,7 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
         // only wait for each other (docs/PERFORMANCE.md).
         drain();
         const ServedCopy served{s_.pump, abort_requested};
-        retire(run_copy_job(std::move(job), stage_->shared(), &served));
-        s_.report.file_finished();
-        s_.pump.process_events();
+        retire_and_serve(run_copy_job(std::move(job), stage_->shared(), &served));
         return abort_requested != 1;
     }
     if (refused) {
@@ -558,10 +556,14 @@ bool BackupEngine::retire_oldest() {
         abort_requested = 1;
         return false;
     }
-    retire(std::move(*done));
+    retire_and_serve(std::move(*done));
+    return true;
+}
+
+void BackupEngine::retire_and_serve(CopyDone done) {
+    retire(std::move(done));
     s_.report.file_finished();
     s_.pump.process_events();
-    return true;
 }
 
 void BackupEngine::retire(CopyDone done) {
@@ -751,11 +753,8 @@ void BackupEngine::walk_skipped(const std::string& dst_path, SkipReason why, int
 
 bool BackupEngine::destination_gone() {
     if (!destination_lost_ && dst_root_status_) {
-        // A file in use fails its own copy; a folder that no longer answers
-        // by its name, or answers as another folder, fails every copy left.
-        const auto now = platform::status(dst_folder_, true);
-        destination_lost_ = !now || now->device != dst_root_status_->device ||
-                            now->inode != dst_root_status_->inode;
+        destination_lost_ =
+            folder_gone(dst_folder_, dst_root_status_->device, dst_root_status_->inode);
     }
     return destination_lost_;
 }

@@ -147,6 +147,9 @@ private:
     // and records it; false when the stage hangs (and was abandoned).
     bool retire_oldest();
     void retire(CopyDone done);
+    // Records a copy's end, tells the progress dialog the file is done and
+    // serves the events that came meanwhile.
+    void retire_and_serve(CopyDone done);
     // Every job in flight ended and recorded, so that what the walk itself
     // records next follows them.
     void drain();

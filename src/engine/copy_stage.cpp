@@ -17,6 +17,11 @@ bool copy_up_to_date(const platform::FileStatus& src, const platform::FileStatus
     return dst.type == src.type && in_steps(src.mtime_sec) <= in_steps(dst.mtime_sec);
 }
 
+bool folder_gone(const std::string& path, std::uint64_t device, std::uint64_t inode) {
+    const auto now = platform::status(path, true);
+    return !now || now->device != device || now->inode != inode;
+}
+
 namespace {
 
 CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
@@ -105,11 +110,7 @@ CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
         return end(CopyEnd::kStopped);  // stopped within the copy: the old copy stays
     }
     if (err != 0 && !job.set_folder.empty()) {
-        // A file in use fails its own copy; a folder that no longer answers
-        // by its name, or answers as another folder, fails every copy left.
-        const auto now = platform::status(job.set_folder, true);
-        done.destination_gone =
-            !now || now->device != job.set_device || now->inode != job.set_inode;
+        done.destination_gone = folder_gone(job.set_folder, job.set_device, job.set_inode);
     }
     return end(err == 0 ? CopyEnd::kCopied : CopyEnd::kFailed, err);
 }

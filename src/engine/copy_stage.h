@@ -103,6 +103,11 @@ struct CopyShared {
 bool copy_up_to_date(const platform::FileStatus& src, const platform::FileStatus& dst,
                      int time_step);
 
+// Whether `path` no longer names the folder it named as `device` and
+// `inode`: a file in use fails its own copy; a folder that no longer answers
+// by its name, or answers as another folder, fails every copy left.
+bool folder_gone(const std::string& path, std::uint64_t device, std::uint64_t inode);
+
 // What a copy made on the user-interface thread itself serves between a
 // large file's chunks: the events, and the stop they may bring.
 struct ServedCopy {
