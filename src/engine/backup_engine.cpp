@@ -105,6 +105,24 @@ std::string format_kbytes(std::uint64_t bytes) {
 BackupEngine::BackupEngine(const EngineServices& services)
     : s_(services) {}
 
+template <class Call>
+auto BackupEngine::answered(bool aside, Call call) -> std::optional<decltype(call())> {
+    if (!aside) {
+        return call();
+    }
+    if (destination_hung_) {
+        return std::nullopt;  // nothing more is asked of it in this run
+    }
+    auto out = std::make_shared<std::optional<decltype(call())>>();
+    if (stage_->run_aside(s_.pump, [call = std::move(call), out] { out->emplace(call()); })) {
+        return std::move(*out);
+    }
+    destination_hung_ = true;
+    abort_requested = 1;
+    stage_->abandon();
+    return std::nullopt;
+}
+
 void BackupEngine::clear_folder_table() {
     folder_table_.clear();
 }
@@ -177,18 +195,37 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
             if (set.skipped()) {
                 s_.report.set_skipped(set.src_folder);
             } else if (!set.src_folder.empty() && !set.dst_folder.empty()) {
-                if (!set_folder_exists(set.src_folder)) {
+                // Either folder may be on a share whose server stopped
+                // answering.
+                struct Found {
+                    bool source = false;
+                    bool destination = false;
+                    platform::Result<bool> within = false;
+                };
+                const auto found = answered(true, [set] {
+                    Found f;
+                    f.source = set_folder_exists(set.src_folder);
+                    f.destination = f.source && set_folder_exists(set.dst_folder);
+                    if (f.destination) {
+                        f.within = source_within_destination(set);
+                    }
+                    return f;
+                });
+                if (!found) {
+                    return stopped_end(run_trigger);
+                }
+                if (!found->source) {
                     return missing_folder_end(run_trigger, SetRefusal::kSourceMissing,
                                               set.src_folder);
                 }
-                if (!set_folder_exists(set.dst_folder)) {
+                if (!found->destination) {
                     return missing_folder_end(run_trigger, SetRefusal::kDestinationMissing,
                                               set.dst_folder);
                 }
                 // The walk passes over a destination inside its source; a
                 // source inside its destination it could not: its copies
                 // would land on the source's own files.
-                const auto within = source_within_destination(set);
+                const platform::Result<bool>& within = found->within;
                 if (!within) {
                     throw error_from_errno(within.error(), FileOperation::kRead, set.src_folder);
                 }
@@ -207,14 +244,14 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                 // destination's file system once per set, not once per file.
                 // A run already stopping ends as stopped: the flush's error
                 // must not hide the copy failure the user was just told of.
-                const auto dst = destination_hung_
-                                     ? platform::Result<platform::Directory>(platform::Error{EIO})
-                                     : platform::Directory::open(set.dst_folder);
-                if (dst) {
-                    const int err = dst->sync_file_system().error();
-                    if (err != 0 && abort_requested != 1) {
-                        throw error_from_errno(err, FileOperation::kFlush, set.dst_folder);
-                    }
+                // A slow stick may take seconds, a lost share longer: the
+                // window stays live meanwhile.
+                const auto flushed = answered(true, [folder = set.dst_folder] {
+                    const auto dst = platform::Directory::open(folder);
+                    return dst ? dst->sync_file_system().error() : 0;
+                });
+                if (flushed && *flushed != 0 && abort_requested != 1) {
+                    throw error_from_errno(*flushed, FileOperation::kFlush, set.dst_folder);
                 }
             }
             if (abort_requested == 1) {
@@ -261,8 +298,28 @@ void BackupEngine::walk_backup_set(int k) {
     src_base_ = without_trailing_separator(set.src_folder);
     dst_base_ = without_trailing_separator(set.dst_folder);
     src_root_ = platform::Directory::open(src_base_ + platform::kPathSeparator).value_or({});
-    dst_root_ = platform::Directory::open(dst_base_ + platform::kPathSeparator).value_or({});
-    dst_root_status_ = dst_root_.is_open() ? value_of(dst_root_.own_status()) : std::nullopt;
+    struct Root {
+        std::shared_ptr<const platform::Directory> folder;
+        std::optional<platform::FileStatus> status;
+        platform::StorageKind kind = platform::StorageKind::kLocal;
+    };
+    const auto root = answered(true, [path = dst_base_ + platform::kPathSeparator] {
+        Root r;
+        r.folder = std::make_shared<const platform::Directory>(
+            platform::Directory::open(path).value_or({}));
+        r.status = r.folder->is_open() ? value_of(r.folder->own_status()) : std::nullopt;
+        if (r.status) {
+            r.kind = platform::storage_kind(*r.folder);
+        }
+        return r;
+    });
+    dst_root_ = root ? root->folder : nullptr;
+    dst_root_status_ = root ? root->status : std::nullopt;
+    if (dst_root_status_) {
+        // Before the first folder is opened: on a share that is done aside.
+        device_facts(dst_root_status_->device).kind = root->kind;
+        on_share_ = root->kind == platform::StorageKind::kNetwork;
+    }
     dst_folder_ = set_folder_path(set.dst_folder);
     destination_lost_ = false;
     fresh_folders_.clear();
@@ -271,7 +328,7 @@ void BackupEngine::walk_backup_set(int k) {
     names_put_.clear();
     const bool subfolders = set.copies_subfolders();
 
-    for (std::size_t level = 0;; ++level) {
+    for (std::size_t level = 0; abort_requested != 1; ++level) {
         if (!subfolders && level >= 1) {
             break;
         }
@@ -295,7 +352,7 @@ void BackupEngine::walk_backup_set(int k) {
     }
     current_dst_.reset();
     src_root_ = platform::Directory();
-    dst_root_ = platform::Directory();
+    dst_root_.reset();
     fresh_folders_.clear();
     shared_folder_.clear();
     names_put_.clear();
@@ -317,7 +374,10 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     }
     const bool overwrite_all = !run_settings_.options.newer_only();
     const bool fresh = open_destination(relative, *src_dir, overwrite_all);
-    const std::vector<bool> collides = case_collisions(*entries, relative, current_dst_->folder);
+    const std::vector<bool> collides = case_collisions(*entries, relative, current_dst_);
+    if (abort_requested == 1) {
+        return false;  // the destination stopped answering during a stop
+    }
     const auto shared = shared_folder_.find(relative);
     const auto put_here =
         names_put_.find(shared != shared_folder_.end() ? shared->second : relative);
@@ -351,57 +411,97 @@ platform::Result<std::vector<platform::Directory::Entry>> BackupEngine::list_sou
 
 bool BackupEngine::open_destination(const std::string& relative, const platform::Directory& src_dir,
                                     bool overwrite_all) {
-    auto opened = dst_root_.is_open()
-                      ? retrying([&] { return dst_root_.open_below(relative); })
-                      : platform::Result<platform::Directory>(platform::Error{EBADF});
-    platform::Directory folder = std::move(opened).value_or({});
-    const auto dst_status = folder.is_open() ? value_of(folder.own_status()) : std::nullopt;
-    const auto dst =
-        std::make_shared<Destination>(std::move(folder), dst_status ? dst_status->device : 0);
-    if (dst_status && !relative.empty()) {
-        // A folder copied from a read-only one (or left read-only by an
-        // earlier run) is writable for its owner while its files are copied;
-        // it gets the source folder's bits when the walk is done.
+    const bool fresh = fresh_folders_.count(relative) != 0;
+    const auto shared = shared_folder_.find(relative);
+    // A killed run's temporary files are removed whatever became of the
+    // files they were meant for. Not in a folder an earlier source folder of
+    // this set filled: its staged copies wait there, and a FUSE file system
+    // may give the folder a node of its own per spelling, so the lock would
+    // not tell.
+    const bool clean_up = !fresh && (shared == shared_folder_.end() || shared->second == relative);
+    // What the folder and its file system are, found on a worker where a
+    // share may keep every call waiting.
+    struct Look {
+        platform::Result<platform::Directory> opened = platform::Error{EBADF};
+        std::shared_ptr<Destination> dst;
+        std::optional<platform::FileStatus> status;
+        std::optional<int> time_step;
+        std::optional<platform::StorageKind> kind;
+    };
+    const auto look_at = [root = dst_root_, relative, clean_up, newer_only = !overwrite_all,
+                          known = devices_] {
+        Look look;
+        if (root && root->is_open()) {
+            look.opened = root->open_below(relative);
+        }
+        if (!look.opened && (look.opened.error() == EMFILE || look.opened.error() == ENFILE)) {
+            return look;  // tried again once the batch's commit freed descriptors
+        }
+        platform::Directory folder = std::move(look.opened).value_or({});
+        look.status = folder.is_open() ? value_of(folder.own_status()) : std::nullopt;
+        look.dst =
+            std::make_shared<Destination>(std::move(folder), look.status ? look.status->device : 0);
+        if (!look.status) {
+            return look;
+        }
+        if ((look.status->mode & 0700) != 0700 && !relative.empty()) {
+            // A folder copied from a read-only one (or left read-only by an
+            // earlier run) is writable for its owner while its files are
+            // copied; it gets the source folder's bits when the walk is done.
+            (void)look.dst->folder.set_mode(look.status->mode | 0700);
+        }
+        if (clean_up) {
+            look.dst->lock.remove_leftover_temp_files();
+        }
+        const auto facts = std::find_if(known.begin(), known.end(), [&](const DeviceFacts& d) {
+            return d.device == look.status->device;
+        });
+        if (newer_only && (facts == known.end() || facts->time_step < 0)) {
+            look.time_step = platform::time_step_seconds(look.dst->folder);
+        }
+        if (facts == known.end() || !facts->kind) {
+            look.kind = platform::storage_kind(look.dst->folder);
+        }
+        return look;
+    };
+    auto look = answered(on_share_, look_at);
+    while (look && look->dst == nullptr && freed_descriptors(look->opened.error())) {
+        look = answered(on_share_, look_at);
+    }
+    if (!look) {
+        current_dst_ = std::make_shared<Destination>();  // the run is stopping
+        return fresh;
+    }
+    const auto& dst_status = look->status;
+    current_dst_ = look->dst ? look->dst : std::make_shared<Destination>();
+    current_device_ = dst_status ? dst_status->device : 0;
+    time_step_ = 1;
+    if (!dst_status) {
+        return fresh;
+    }
+    if (!relative.empty()) {
         const std::uint32_t mode = dst_status->mode;
         const auto src_status = src_dir.own_status();
         const std::uint32_t wanted = (src_status ? src_status->mode : mode) & 0777;
-        if ((mode & 0700) != 0700) {
-            (void)dst->folder.set_mode(mode | 0700);
-        }
         if ((mode & 0777) != wanted || (mode & 0700) != 0700) {
             folder_modes_.emplace_back(relative, wanted);
         }
     }
-    current_dst_ = dst;
-    current_device_ = dst_status ? dst_status->device : 0;
-    const bool fresh = fresh_folders_.count(relative) != 0;
-    const auto shared = shared_folder_.find(relative);
-    if (dst_status && !fresh && (shared == shared_folder_.end() || shared->second == relative)) {
-        // A killed run's temporary files are removed whatever became of the
-        // files they were meant for. Not in a folder an earlier source folder
-        // of this set filled: its staged copies wait there, and a FUSE file
-        // system may give the folder a node of its own per spelling, so the
-        // lock would not tell.
-        dst->lock.remove_leftover_temp_files();
+    DeviceFacts& facts = device_facts(dst_status->device);
+    if (look->time_step) {
+        facts.time_step = *look->time_step;
     }
-    time_step_ = 1;
-    if (dst_status) {
-        DeviceFacts& facts = device_facts(dst_status->device);
-        if (facts.time_step < 0 && !overwrite_all) {
-            facts.time_step = platform::time_step_seconds(dst->folder);
-        }
-        if (!overwrite_all) {
-            time_step_ = facts.time_step;
-        }
-        if (!facts.kind) {
-            facts.kind = platform::storage_kind(dst->folder);
-        }
-        copies_in_flight_ = *facts.kind == platform::StorageKind::kNetwork     ? kNetworkCopies
-                            : *facts.kind == platform::StorageKind::kRemovable ? kRemovableCopies
-                                                                               : kLocalCopies;
-        stage_->set_width(copies_in_flight_);
-        on_share_ = *facts.kind == platform::StorageKind::kNetwork;
+    if (look->kind) {
+        facts.kind = look->kind;
     }
+    if (!overwrite_all) {
+        time_step_ = facts.time_step;
+    }
+    copies_in_flight_ = *facts.kind == platform::StorageKind::kNetwork     ? kNetworkCopies
+                        : *facts.kind == platform::StorageKind::kRemovable ? kRemovableCopies
+                                                                           : kLocalCopies;
+    stage_->set_width(copies_in_flight_);
+    on_share_ = *facts.kind == platform::StorageKind::kNetwork;
     return fresh;
 }
 
@@ -484,12 +584,19 @@ bool BackupEngine::enter_folder(const FolderVisit& visit, const std::string& nam
         return true;  // the destination lies inside the source: never copy it into itself
     }
     std::string child = visit.relative + platform::kPathSeparator + name;
-    const platform::Directory& dst_dir = current_dst_->folder;
-    if (dst_dir.is_open() && (visit.fresh || !dst_dir.status_of(name, false))) {
+    const std::uint32_t mode = st.mode & 0777;
+    if (current_dst_->folder.is_open()) {
         // Made writable for its owner, so its files can be copied into it; a
         // failure shows later, when they cannot be.
-        const std::uint32_t mode = st.mode & 0777;
-        if (dst_dir.make_folder(name, mode | 0700)) {
+        const auto made =
+            answered(on_share_, [dst = current_dst_, name, mode, fresh = visit.fresh] {
+                return (fresh || !dst->folder.status_of(name, false)) &&
+                       dst->folder.make_folder(name, mode | 0700);
+            });
+        if (!made) {
+            return false;  // the destination stopped answering during a stop
+        }
+        if (*made) {
             fresh_folders_.insert(child);
             if ((mode & 0700) != 0700) {
                 folder_modes_.emplace_back(child, mode);
@@ -642,7 +749,7 @@ void BackupEngine::finish_copies() {
 
 std::vector<bool> BackupEngine::case_collisions(
     const std::vector<platform::Directory::Entry>& entries, const std::string& relative,
-    const platform::Directory& dst_dir) {
+    const std::shared_ptr<const Destination>& dst) {
     std::vector<bool> refused(entries.size(), false);
     const auto shared = shared_folder_.find(relative);
     const std::string canonical = shared != shared_folder_.end() ? shared->second : relative;
@@ -669,7 +776,7 @@ std::vector<bool> BackupEngine::case_collisions(
         keys.emplace_back(fold_hash(name_of(k)), k);
     }
     std::sort(keys.begin(), keys.end());
-    for (std::size_t a = 0, b = 0; a < keys.size() && dst_dir.is_open(); a = b) {
+    for (std::size_t a = 0, b = 0; a < keys.size() && dst->folder.is_open(); a = b) {
         for (b = a + 1; b < keys.size() && keys[b].first == keys[a].first; ++b) {
         }
         std::vector<std::size_t> left;
@@ -692,7 +799,12 @@ std::vector<bool> BackupEngine::case_collisions(
             for (const std::size_t k : group) {
                 names.push_back(name_of(k));
             }
-            const std::vector<int> same = platform::coinciding_names(dst_dir, names);
+            const auto coinciding = answered(
+                on_share_, [dst, names] { return platform::coinciding_names(dst->folder, names); });
+            if (!coinciding) {
+                return refused;  // the destination stopped answering during a stop
+            }
+            const std::vector<int>& same = *coinciding;
             for (std::size_t j = 1; j < group.size(); ++j) {
                 const std::size_t k = group[j];
                 if (same[j] < 0 || k < before) {
@@ -754,7 +866,10 @@ void BackupEngine::walk_skipped(const std::string& dst_path, SkipReason why, int
 bool BackupEngine::destination_gone() {
     if (!destination_lost_ && dst_root_status_) {
         destination_lost_ =
-            folder_gone(dst_folder_, dst_root_status_->device, dst_root_status_->inode);
+            answered(on_share_, [path = dst_folder_, device = dst_root_status_->device,
+                                 inode = dst_root_status_->inode] {
+                return folder_gone(path, device, inode);
+            }).value_or(false);
     }
     return destination_lost_;
 }
@@ -923,10 +1038,15 @@ void BackupEngine::discard_batch() {
 void BackupEngine::restore_folder_modes() {
     // Deepest first, so no folder is closed to its owner before the folders
     // below it are done.
-    for (auto it = folder_modes_.rbegin(); it != folder_modes_.rend(); ++it) {
-        if (const auto folder = dst_root_.open_below(it->first)) {
-            (void)folder->set_mode(it->second);
-        }
+    if (dst_root_ && !folder_modes_.empty()) {
+        (void)answered(on_share_, [root = dst_root_, modes = std::move(folder_modes_)] {
+            for (auto it = modes.rbegin(); it != modes.rend(); ++it) {
+                if (const auto folder = root->open_below(it->first)) {
+                    (void)folder->set_mode(it->second);
+                }
+            }
+            return true;
+        });
     }
     folder_modes_.clear();
 }

@@ -177,7 +177,7 @@ private:
     // destination folder.
     std::vector<bool> case_collisions(const std::vector<platform::Directory::Entry>& entries,
                                       const std::string& relative,
-                                      const platform::Directory& dst_dir);
+                                      const std::shared_ptr<const Destination>& dst);
     // Flushes the batch's file systems, then renames its copies into place.
     void commit_batch();
     void discard_batch();
@@ -206,6 +206,15 @@ private:
     bool enter_folder(const FolderVisit& visit, const std::string& name,
                       const std::string& src_path, const platform::FileStatus& st);
     bool copy_one_file(const FolderVisit& visit, CopyJob job, bool refused);
+    // Makes a call on the destination where a file system that stops
+    // answering (a share whose server is gone) cannot hold the
+    // user-interface thread: `aside`, on a worker, while the walk serves the
+    // events, so the window stays live and a stop still ends the run. The
+    // call owns what it works on. Nothing when the run was stopped and the
+    // destination did not answer within CopyStage::kAbandonSeconds: the call
+    // is left to its worker and the run ends as stopped.
+    template <class Call>
+    auto answered(bool aside, Call call) -> std::optional<decltype(call())>;
     // Calls `open` again while it fails for want of descriptors and
     // committing the batch freed some.
     template <class Open>
@@ -241,7 +250,8 @@ private:
     std::string src_base_;
     std::string dst_base_;
     platform::Directory src_root_;
-    platform::Directory dst_root_;
+    // Shared with the calls the walk makes on a worker (`answered`).
+    std::shared_ptr<const platform::Directory> dst_root_;
     std::optional<platform::FileStatus> dst_root_status_;
     // The destination folder by its path, and whether it no longer is the
     // folder the set started with.
