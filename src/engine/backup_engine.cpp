@@ -8,6 +8,7 @@
 
 #include "common/case_fold.h"
 #include "common/platform/clock.h"
+#include "common/platform/locks.h"
 #include "common/platform/process.h"
 #include "common/platform/storage.h"
 #include "common/text_codec.h"
@@ -168,8 +169,9 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     // A batch holds its folders open: never more than the descriptors the
     // process has left, less what the walk and the history need.
     const std::size_t available = platform::open_files_available();
-    constexpr std::size_t kSpare = kSpareDescriptors + 2 * kNetworkCopies;
-    batch_folder_limit_ = available > kSpare + 1 ? std::min(kBatchFolders, available - kSpare) : 1;
+    batch_folder_limit_ = available > kUnbatchedDescriptors + 1
+                              ? std::min(kBatchFolders, available - kUnbatchedDescriptors)
+                              : 1;
     CopyStage stage(abort_requested);
     stage_ = &stage;
     struct Unset {
@@ -287,6 +289,7 @@ RunOutcome BackupEngine::stopped_end(std::int16_t run_trigger) {
 
 RunOutcome BackupEngine::system_error_end(std::int16_t run_trigger, const SystemError& error) {
     discard_batch();
+    remove_staging_folders();
     s_.report.system_error(error);
     s_.report.run_ended(RunOutcome::kSystemError, run_trigger);
     return RunOutcome::kSystemError;
@@ -347,6 +350,7 @@ void BackupEngine::walk_backup_set(int k) {
         }
     }
     finish_copies();
+    remove_staging_folders();
     if (!destination_hung_) {
         restore_folder_modes();
     }
@@ -645,6 +649,7 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
         done.job = std::move(job);
         stage_->submit_done(std::move(done));
     } else {
+        job.staging = staging_for(*job.dst);
         stage_->submit(std::move(job));
     }
     while (stage_->full() && abort_requested != 1) {
@@ -704,6 +709,7 @@ void BackupEngine::retire(CopyDone done) {
                         done.error, !job.set_folder.empty());
             return;
         case CopyEnd::kCopied:
+            copied_in_set_ = true;
             break;
     }
     if (abort_requested == 1 && failure_shown_) {
@@ -714,8 +720,8 @@ void BackupEngine::retire(CopyDone done) {
             batch_folders_.emplace_back(job.dst->device, job.dst);
         }
         batch_bytes_ += job.src_status.size;
-        batch_.push_back(PendingCopy{job.dst, std::move(done.staged), job.src_path, job.dst_path,
-                                     job.skip_mode});
+        batch_.push_back(PendingCopy{job.dst, job.staging, std::move(done.staged), job.src_path,
+                                     job.dst_path, job.skip_mode});
     }
     if (batch_full()) {
         commit_batch();
@@ -954,6 +960,9 @@ namespace {
 // A batch on its way to the disk, owned by the worker that commits it.
 struct CommitWork {
     std::vector<std::shared_ptr<const CopyDestination>> folders;  // one per file system
+    // Every folder a copy waits in or is renamed into, open until it is:
+    // a commit left to its worker outlives the batch.
+    std::vector<std::shared_ptr<const CopyDestination>> open;
     std::vector<platform::StagedCopy> copies;
     int flush_error = 0;
     std::vector<std::pair<std::size_t, int>> failed;  // copy, rename error
@@ -975,6 +984,10 @@ void BackupEngine::commit_batch() {
         }
     }
     for (auto& copy : batch_) {
+        work->open.push_back(copy.folder);
+        if (copy.staging) {
+            work->open.push_back(copy.staging);
+        }
         work->copies.push_back(std::move(copy.staged));
     }
     const std::uint64_t unflushed = unflushed_bytes();
@@ -1049,6 +1062,67 @@ void BackupEngine::restore_folder_modes() {
         });
     }
     folder_modes_.clear();
+}
+
+std::shared_ptr<const BackupEngine::Destination> BackupEngine::staging_for(const Destination& dst) {
+    if (!platform::kStagesInOtherFolders || !on_share_ || !dst_root_status_ ||
+        dst.device != dst_root_status_->device) {
+        return nullptr;
+    }
+    // Newer-only, most runs copy little: the folders are made once a copy
+    // was (the copies in flight meanwhile wait in their own folders).
+    if (!staging_made_ && (!run_settings_.options.newer_only() || copied_in_set_)) {
+        staging_made_ = true;
+        // One folder a copy in flight: a share lets one request at a time
+        // make or rename a file in a folder, so copies made in one folder
+        // would wait for each other there.
+        const auto made = answered(true, [root = dst_root_, device = dst.device] {
+            std::vector<std::pair<std::string, std::shared_ptr<const Destination>>> out;
+            for (std::size_t i = 0; i < kNetworkCopies; ++i) {
+                auto folder = platform::make_staging_folder(*root);
+                if (!folder) {
+                    break;  // the copies wait in their own folders, as elsewhere
+                }
+                auto staging =
+                    std::make_shared<const Destination>(std::move(folder->second), device);
+                // A clean-up of another program may have taken it before its
+                // lock was; then it is not ours to use.
+                if (staging->lock.held() &&
+                    platform::still_named_in(*root, folder->first, staging->folder)) {
+                    out.emplace_back(std::move(folder->first), std::move(staging));
+                }
+            }
+            return out;
+        });
+        if (made) {
+            staging_ = std::move(*made);
+        }
+    }
+    if (staging_.empty()) {
+        return nullptr;
+    }
+    return staging_[next_staging_++ % staging_.size()].second;
+}
+
+void BackupEngine::remove_staging_folders() {
+    std::vector<std::string> names;
+    for (auto& [name, folder] : staging_) {
+        names.push_back(name);
+        folder.reset();  // its lock goes with it, so it can be removed
+    }
+    staging_.clear();
+    staging_made_ = false;
+    copied_in_set_ = false;
+    next_staging_ = 0;
+    if (names.empty() || destination_hung_ || !dst_root_) {
+        return;  // a copy may still wait there: the next run removes them
+    }
+    (void)answered(on_share_, [root = dst_root_, names] {
+        for (const auto& name : names) {
+            (void)platform::remove_staging_folder(*root, name);
+        }
+        return true;
+    });
 }
 
 }  // namespace tarvenix

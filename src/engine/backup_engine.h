@@ -100,6 +100,9 @@ public:
     // holds two descriptors, which the batch leaves free.
     static constexpr std::size_t kNetworkCopies = 16;
     static constexpr std::size_t kLocalCopies = 2;
+    // Descriptors a batch leaves free: the spare ones, each copy in flight's
+    // two, and on a share a staging folder for each.
+    static constexpr std::size_t kUnbatchedDescriptors = kSpareDescriptors + 3 * kNetworkCopies;
     static constexpr std::size_t kRemovableCopies = 0;
     static constexpr std::uint64_t kLocalInlineBytes = 1024 * 1024;
 
@@ -137,6 +140,7 @@ private:
     // copy, never an empty one.
     struct PendingCopy {
         std::shared_ptr<const Destination> folder;
+        std::shared_ptr<const Destination> staging;  // where it waits, when not in `folder`
         platform::StagedCopy staged;
         std::string src_path;
         std::string dst_path;
@@ -183,6 +187,13 @@ private:
     void discard_batch();
     // Gives the folders made writable for their copies their source's bits.
     void restore_folder_modes();
+    // The staging folder for a copy into `dst` (on a share, in the set's
+    // destination folder, made when first needed); none where copies wait
+    // in their own folder.
+    std::shared_ptr<const Destination> staging_for(const Destination& dst);
+    // Removes the set's staging folders (left to the next run's clean-up
+    // when the destination stopped answering).
+    void remove_staging_folders();
     // Lists one folder of the walk and copies what it holds; false when the
     // walk must end.
     bool walk_folder(std::size_t level, const std::string& relative);
@@ -259,6 +270,12 @@ private:
     bool destination_lost_ = false;
     // Destination folders (relative paths) this walk has made.
     std::unordered_set<std::string> fresh_folders_;
+    // The set's staging folders on a share, by name, handed out in turn so
+    // the copies in flight make their files in different folders; made once.
+    std::vector<std::pair<std::string, std::shared_ptr<const Destination>>> staging_;
+    std::size_t next_staging_ = 0;
+    bool staging_made_ = false;
+    bool copied_in_set_ = false;  // a copy of the set was staged or made
     // The destination folder being filled, and the file system it is on.
     std::shared_ptr<const Destination> current_dst_;
     std::uint64_t current_device_ = 0;

@@ -79,6 +79,10 @@ CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
         copy.refuse_locked_source = job.skip_mode;
         copy.target_known_absent = job.dst_fresh;
         copy.lock = &job.dst->lock;
+        if (job.staging) {
+            copy.stage_in = &job.staging->folder;
+            copy.lock = &job.staging->lock;
+        }
         copy.staged = &done.staged;
         // Between a large file's chunks the copy looks for a stop, and
         // flushes once what waits for a flush (every worker's) would take

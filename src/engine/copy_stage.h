@@ -45,6 +45,9 @@ struct CopyDestination {
 struct CopyJob {
     std::shared_ptr<const platform::Directory> src_dir;
     std::shared_ptr<const CopyDestination> dst;
+    // Where the temporary file is made when not in `dst`: a staging folder
+    // of its file system (on a share), with the staging folder's lock.
+    std::shared_ptr<const CopyDestination> staging;
     std::string name;
     std::string src_path;  // for what the user is told
     std::string dst_path;

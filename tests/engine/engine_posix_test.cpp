@@ -468,13 +468,28 @@ TEST_F(FaultTest, AProgramKilledMidCopyLeavesTheOldCopyAndTheNextRunCleansUp) {
     for (const auto& name : users) {
         write_file(dst + "/" + name, "the user's");
     }
+    // Staging folders a share's copies were made in: a dead run's goes with
+    // its files; one another program still holds, and one holding a file
+    // of the user's, stay.
+    const std::string dead = "/.tarvenix-tmp-00000000000000aa";
+    const std::string held = "/.tarvenix-tmp-00000000000000bb";
+    const std::string mixed = "/.tarvenix-tmp-00000000000000cc";
+    for (const auto& folder : {dead, held, mixed}) {
+        put_file(dst + folder + "/.tarvenix-tmp-1111111111111111", "staged");
+    }
+    write_file(dst + mixed + "/notes.txt", "the user's");
+    const LockHolder copier(dst + held, LockKind::kFlock);
+    ASSERT_TRUE(copier.holding());
     EXPECT_EQ(run(), RunOutcome::kCompleted);
     EXPECT_EQ(read_file(dst + "/renamed.bin"), new_data);
     const auto left = folder_entries(dst);
     for (const auto& name : users) {
         EXPECT_TRUE(std::ranges::find(left, name) != left.end()) << name;
     }
-    EXPECT_EQ(left.size(), 2 + users.size());  // and big.bin
+    EXPECT_EQ(left.size(), 4 + users.size());  // and big.bin, held, mixed
+    EXPECT_FALSE(exists(dst + dead));
+    EXPECT_EQ(temp_files_in(dst + held), 1);
+    EXPECT_EQ(folder_entries(dst + mixed), std::vector<std::string>{"notes.txt"});
 }
 
 // The large file shrinks, or the user clicks cancel, during its copy.
@@ -718,8 +733,7 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
         ui.on_box("", [&] { at_box = olds(); });
         rlimit limit{};
         ::getrlimit(RLIMIT_NOFILE, &limit);
-        limit.rlim_cur += BackupEngine::kSpareDescriptors + 2 * BackupEngine::kNetworkCopies -
-                          platform::open_files_available();
+        limit.rlim_cur += BackupEngine::kUnbatchedDescriptors - platform::open_files_available();
         ::setrlimit(RLIMIT_NOFILE, &limit);
         const bool one_box = run() == RunOutcome::kStopped && temp_files_in(d) == 0 &&
                              std::ranges::count_if(ui.box_texts(), [](auto& t) {

@@ -132,10 +132,26 @@ namespace detail {
 // which is removed, so leftovers do not pile up; otherwise another program
 // is copying the same file right now, and a random name is used.
 Result<StagedCopy> make_temp_for(const Directory& folder, const std::string& target,
-                                 std::uint32_t mode, const CopyLock* lock, bool may_clean) {
+                                 std::uint32_t mode, const CopyLock* lock, bool may_clean,
+                                 const Directory* stage_in) {
     // Asked at each creation: a clean-up can lose the folder's lock to
     // another program, and the copies made after that mark themselves.
     const auto unguarded = [lock] { return lock == nullptr || !lock->held(); };
+    if (stage_in != nullptr) {
+        // Files of many folders meet there: a name by the target's would
+        // be taken by a namesake's copy, never a dead one's.
+        auto file = Result<UniqueHandle>(Error{EEXIST});
+        std::string name;
+        for (int attempt = 0; attempt < 100 && file.error() == EEXIST; ++attempt) {
+            name = random_temp_name();
+            file = create_new_file(*stage_in, name, mode, unguarded());
+        }
+        if (!file) {
+            return Error{file.error()};
+        }
+        return StagedCopy(stage_in->native_handle(), name, target, std::move(*file),
+                          folder.native_handle());
+    }
     std::string name = temp_name_for(target);
     auto file = create_new_file(folder, name, mode, unguarded());
     if (file.error() == EEXIST && may_clean && lock != nullptr && lock->remove_if_leftover(name)) {
@@ -153,14 +169,17 @@ Result<StagedCopy> make_temp_for(const Directory& folder, const std::string& tar
 
 }  // namespace detail
 
-StagedCopy::StagedCopy(NativeHandle folder, std::string temp, std::string target, UniqueHandle file)
+StagedCopy::StagedCopy(NativeHandle folder, std::string temp, std::string target, UniqueHandle file,
+                       NativeHandle target_folder)
     : folder_(folder)
+    , target_folder_(target_folder == kInvalidHandle ? folder : target_folder)
     , temp_(std::move(temp))
     , target_(std::move(target))
     , file_(std::move(file)) {}
 
 StagedCopy::StagedCopy(StagedCopy&& other) noexcept
     : folder_(std::exchange(other.folder_, kInvalidHandle))
+    , target_folder_(other.target_folder_)
     , temp_(std::move(other.temp_))
     , target_(std::move(other.target_))
     , file_(std::move(other.file_)) {}
@@ -169,6 +188,7 @@ StagedCopy& StagedCopy::operator=(StagedCopy&& other) noexcept {
     if (this != &other) {
         discard();
         folder_ = std::exchange(other.folder_, kInvalidHandle);
+        target_folder_ = other.target_folder_;
         temp_ = std::move(other.temp_);
         target_ = std::move(other.target_);
         file_ = std::move(other.file_);
@@ -181,7 +201,7 @@ Status StagedCopy::commit() {
         return Error{EINVAL};
     }
     const NativeHandle folder = std::exchange(folder_, kInvalidHandle);
-    const Status renamed = detail::rename_over(folder, temp_, file_, target_);
+    const Status renamed = detail::rename_over(folder, temp_, file_, target_folder_, target_);
     if (!renamed) {
         detail::remove_temp(folder, temp_, file_);
     }
@@ -212,7 +232,7 @@ Status copy_open_file(const OpenFile& source, const Directory& dst_dir, std::str
     // exclusively means letting go of the shared one that guards the staged
     // copies (the next run's visit of the folder removes the leftover).
     auto staged = detail::make_temp_for(dst_dir, target, st.mode & 0777, options.lock,
-                                        options.staged == nullptr);
+                                        options.staged == nullptr, options.stage_in);
     if (!staged) {
         return staged.status();
     }

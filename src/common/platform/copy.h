@@ -47,6 +47,12 @@ struct CopyOptions {
     // handed over here instead of being renamed into place, so a caller can
     // flush many copies to the disk at once before it renames them.
     StagedCopy* staged = nullptr;
+    // A folder of the destination's file system where the temporary file is
+    // made instead of the destination folder, under a name of its own; its
+    // copy lock is `lock`. A share holds a folder's lock for every file
+    // made or renamed there: made elsewhere, a copy waits for it only at
+    // its rename (see CopyLock::make_staging_folder).
+    const Directory* stage_in = nullptr;
 };
 
 inline constexpr std::uint64_t kCopyChunkBytes = 16 * 1024 * 1024;
@@ -64,12 +70,14 @@ inline constexpr std::string_view kTempPrefix = ".tarvenix-tmp-";
 bool is_temp_name(std::string_view name);
 
 // A file under a temporary name in an open folder, waiting to be renamed
-// over its target: a complete copy, or a probe of the folder. The folder
-// must stay open until then; destroying a pending one removes it.
+// over its target in that folder or, staged elsewhere, in `target_folder`
+// (of the same file system): a complete copy, or a probe of the folder. The
+// folders must stay open until then; destroying a pending one removes it.
 class StagedCopy {
 public:
     StagedCopy() = default;
-    StagedCopy(NativeHandle folder, std::string temp, std::string target, UniqueHandle file);
+    StagedCopy(NativeHandle folder, std::string temp, std::string target, UniqueHandle file,
+               NativeHandle target_folder = kInvalidHandle);
     ~StagedCopy() { discard(); }
     StagedCopy(StagedCopy&& other) noexcept;
     StagedCopy& operator=(StagedCopy&& other) noexcept;
@@ -87,7 +95,8 @@ public:
     UniqueHandle& file() { return file_; }
 
 private:
-    NativeHandle folder_ = kInvalidHandle;  // borrowed from the folder's Directory
+    NativeHandle folder_ = kInvalidHandle;         // borrowed from the folder's Directory
+    NativeHandle target_folder_ = kInvalidHandle;  // borrowed too
     std::string temp_;
     std::string target_;
     UniqueHandle file_;

@@ -44,8 +44,11 @@ private:
 // permission bits `mode` less the umask; with the folder's copy lock and
 // may_clean, a dead copy's leftover under the target's temporary name is
 // removed first. While the lock is held the file takes no lock of its own.
+// With stage_in the file is made there, under a random name, and `lock` is
+// that folder's.
 Result<StagedCopy> make_temp_for(const Directory& folder, const std::string& target,
-                                 std::uint32_t mode, const CopyLock* lock, bool may_clean);
+                                 std::uint32_t mode, const CopyLock* lock, bool may_clean,
+                                 const Directory* stage_in = nullptr);
 
 // Creates the new file `name` in `folder` for writing, never through a link
 // and refusing a name that is taken (EEXIST), with the permission bits
@@ -73,10 +76,11 @@ Status set_times_and_mode(NativeHandle file, const FileStatus& status);
 // administrators may flush a file system, it is flushed to the disk and
 // stays open, since its rename goes through the handle.
 Status finish_file(UniqueHandle& file, bool keep_own_lock);
-// Renames the temporary file over `target` in the same folder, replacing
-// what stands there (a read-only old copy too).
+// Renames the temporary file `temp` of `folder` over `target` in
+// `target_folder` (the same folder, or another of its file system),
+// replacing what stands there (a read-only old copy too).
 Status rename_over(NativeHandle folder, const std::string& temp, UniqueHandle& file,
-                   const std::string& target);
+                   NativeHandle target_folder, const std::string& target);
 // Removes the temporary file, open or not.
 void remove_temp(NativeHandle folder, const std::string& temp, UniqueHandle& file);
 

@@ -5,7 +5,9 @@
 // posix/locks_posix.cpp (flock, record locks) and win32/locks_win32.cpp
 // (sharing modes) implement it.
 
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "common/platform/files.h"
 
@@ -50,7 +52,8 @@ public:
     // was removed.
     bool remove_if_leftover(std::string_view name) const;
     // Removes every temporary file dead copies left in the folder, and
-    // nothing else.
+    // nothing else: also a staging folder no copier holds, with the
+    // temporary files in it.
     void remove_leftover_temp_files() const;
 
 private:
@@ -59,5 +62,22 @@ private:
     // cleaned up while another program takes the lock exclusively.
     mutable bool held_ = false;
 };
+
+// A staging folder: a folder of one copier's own in a folder it copies into,
+// where it makes its temporary files (see CopyOptions::stage_in). It has a
+// temporary file's name, so clean-ups know it, and the copier holds its
+// copy lock (a CopyLock of the opened folder) while it uses it; a clean-up
+// removes it only when that lock can be taken exclusively. Where the system
+// cannot tell a staging folder in use (kStagesInOtherFolders false), none
+// is made (ENOTSUP) and copies stage in their destination folder.
+//
+// Made and opened here; the caller takes its lock and then asks
+// still_named_in, as a clean-up may have removed it before that.
+Result<std::pair<std::string, Directory>> make_staging_folder(const Directory& parent);
+// Whether `name` in `parent` is still the open folder `folder`.
+bool still_named_in(const Directory& parent, std::string_view name, const Directory& folder);
+// Removes the staging folder `name` of `parent` with the temporary files it
+// holds, when no copier holds its lock; true when it is gone.
+bool remove_staging_folder(const Directory& parent, std::string_view name);
 
 }  // namespace tarvenix::platform

@@ -187,8 +187,8 @@ Status finish_file(UniqueHandle& file, bool keep_own_lock) {
 }
 
 Status rename_over(NativeHandle folder, const std::string& temp, UniqueHandle& file,
-                   const std::string& target) {
-    const Status renamed = checked(::renameat(folder, temp.c_str(), folder, target.c_str()));
+                   NativeHandle target_folder, const std::string& target) {
+    const Status renamed = checked(::renameat(folder, temp.c_str(), target_folder, target.c_str()));
     file.reset();  // the file's own lock goes only now
     return renamed;
 }

@@ -44,6 +44,33 @@ bool remove_dead_temp(int folder, const std::string& name) {
     return removed;
 }
 
+// Removes the staging folder `name` (see locks.h) with its temporary files
+// when its copier's lock can be taken exclusively: no copier uses it, and
+// none will, as its name is no other's. A folder holding anything else
+// stays.
+bool remove_staging_folder_at(int folder, const std::string& name) {
+    const int fd = ::openat(folder, name.c_str(),
+                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool removed = false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        std::vector<std::string> temps;
+        (void)detail::for_each_name(fd, [&temps](const char* entry, unsigned char) {
+            if (is_temp_name(entry)) {
+                temps.emplace_back(entry);
+            }
+        });
+        for (const auto& temp : temps) {
+            remove_dead_temp(fd, temp);
+        }
+        removed = ::unlinkat(folder, name.c_str(), AT_REMOVEDIR) == 0;
+    }
+    ::close(fd);
+    return removed;
+}
+
 // Runs `removal` while the folder's lock is held exclusively, when it can be
 // taken so; false when it could not. The shared lock is let go on purpose
 // rather than converted: a failed conversion would drop it anyway, and the
@@ -104,16 +131,52 @@ bool CopyLock::remove_if_leftover(std::string_view name) const {
 
 void CopyLock::remove_leftover_temp_files() const {
     while_alone(folder_, held_, [this] {
-        std::vector<std::string> leftovers;
-        (void)detail::for_each_name(folder_, [&leftovers](const char* name, unsigned char) {
+        std::vector<std::pair<std::string, unsigned char>> leftovers;
+        (void)detail::for_each_name(folder_, [&leftovers](const char* name, unsigned char type) {
             if (is_temp_name(name)) {
-                leftovers.emplace_back(name);
+                leftovers.emplace_back(name, type);
             }
         });
-        for (const auto& name : leftovers) {
-            remove_dead_temp(folder_, name);
+        for (const auto& [name, type] : leftovers) {
+            struct stat st {};
+            if (type == DT_DIR ||
+                (type == DT_UNKNOWN &&
+                 ::fstatat(folder_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                 S_ISDIR(st.st_mode))) {
+                remove_staging_folder_at(folder_, name);
+            } else {
+                remove_dead_temp(folder_, name);
+            }
         }
     });
+}
+
+Result<std::pair<std::string, Directory>> make_staging_folder(const Directory& parent) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = detail::random_temp_name();
+        if (const Status made = parent.make_folder(name, 0700); !made) {
+            if (made.error() == EEXIST) {
+                continue;
+            }
+            return Error{made.error()};
+        }
+        auto opened = parent.open_below(std::string(1, kPathSeparator) + name);
+        if (!opened) {
+            return Error{opened.error()};
+        }
+        return std::pair{std::move(name), std::move(*opened)};
+    }
+    return Error{EEXIST};
+}
+
+bool still_named_in(const Directory& parent, std::string_view name, const Directory& folder) {
+    const auto named = parent.status_of(name, false);
+    const auto own = folder.own_status();
+    return named && own && named->device == own->device && named->inode == own->inode;
+}
+
+bool remove_staging_folder(const Directory& parent, std::string_view name) {
+    return remove_staging_folder_at(parent.native_handle(), std::string(name));
 }
 
 }  // namespace tarvenix::platform

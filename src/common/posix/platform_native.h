@@ -16,6 +16,9 @@ inline constexpr char kPathSeparator = '/';
 // copy's target needs no look first for that.
 inline constexpr bool kRenameRefusesFolders = true;
 
+// A staging folder in use is told by its flock (see locks.h).
+inline constexpr bool kStagesInOtherFolders = true;
+
 // The program's own folder inside user_config_folder().
 inline constexpr char kUserFolderName[] = "tarvenix";
 

@@ -102,8 +102,10 @@ Status finish_file(UniqueHandle& file, bool /*keep_own_lock*/) {
 // Windows refuses to replace a read-only file (wine does not): the old
 // copy's attribute is cleared for the rename and put back when the rename
 // still fails, so a failure leaves the old copy as it was.
-Status rename_over(NativeHandle folder, const std::string& /*temp*/, UniqueHandle& file,
-                   const std::string& target) {
+Status rename_over(NativeHandle /*folder*/, const std::string& /*temp*/, UniqueHandle& file,
+                   NativeHandle folder, const std::string& target) {
+    // The rename goes through the open file, into `folder` wherever it was
+    // made.
     Status renamed = rename_handle(file.get(), folder, target);
     if (renamed.error() != EACCES) {
         return renamed;

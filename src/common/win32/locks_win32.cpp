@@ -43,4 +43,19 @@ void CopyLock::remove_leftover_temp_files() const {
     }
 }
 
+// No staging folders here (kStagesInOtherFolders): none is made, so none
+// is ever found in use or left over.
+Result<std::pair<std::string, Directory>> make_staging_folder(const Directory& /*parent*/) {
+    return Error{ENOTSUP};
+}
+
+bool still_named_in(const Directory& /*parent*/, std::string_view /*name*/,
+                    const Directory& /*folder*/) {
+    return false;
+}
+
+bool remove_staging_folder(const Directory& /*parent*/, std::string_view /*name*/) {
+    return false;
+}
+
 }  // namespace tarvenix::platform

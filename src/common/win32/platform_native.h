@@ -27,6 +27,11 @@ inline constexpr char kPathSeparator = '\\';
 // target first, so a folder there is told as one before any data is copied.
 inline constexpr bool kRenameRefusesFolders = false;
 
+// No staging folders (see locks.h): a folder's handles here share deletion,
+// so nothing would tell another copier's clean-up that one is in use; each
+// copy's temporary file, open without sharing, stays in its own folder.
+inline constexpr bool kStagesInOtherFolders = false;
+
 // The program's own folder inside user_config_folder().
 inline constexpr char kUserFolderName[] = "Tarvenix";
 
