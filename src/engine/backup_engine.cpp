@@ -951,8 +951,9 @@ bool BackupEngine::freed_descriptors(int err, bool from_walk) {
 }
 
 bool BackupEngine::batch_full() {
-    return batch_.size() >= kBatchFiles || batch_bytes_ >= kBatchBytes ||
-           batch_folders_.size() >= batch_folder_limit_ || unflushed_bytes() >= flush_bound();
+    return batch_.size() >= (on_share_ ? kShareBatchFiles : kBatchFiles) ||
+           batch_bytes_ >= kBatchBytes || batch_folders_.size() >= batch_folder_limit_ ||
+           unflushed_bytes() >= flush_bound();
 }
 
 namespace {

@@ -100,11 +100,17 @@ public:
     // holds two descriptors, which the batch leaves free.
     static constexpr std::size_t kNetworkCopies = 16;
     static constexpr std::size_t kLocalCopies = 2;
+    static constexpr std::size_t kRemovableCopies = 0;
+    static constexpr std::uint64_t kLocalInlineBytes = 1024 * 1024;
     // Descriptors a batch leaves free: the spare ones, each copy in flight's
     // two, and on a share a staging folder for each.
     static constexpr std::size_t kUnbatchedDescriptors = kSpareDescriptors + 3 * kNetworkCopies;
-    static constexpr std::size_t kRemovableCopies = 0;
-    static constexpr std::uint64_t kLocalInlineBytes = 1024 * 1024;
+    // On a share the renames are the one step the share takes a file at a
+    // time, and the walk hands out no copy while a batch's renames wait:
+    // batches of half the copies in flight let the other half be made
+    // meanwhile, so one batch's copies are ready when the last one's are in
+    // place (docs/PERFORMANCE.md).
+    static constexpr std::size_t kShareBatchFiles = kNetworkCopies / 2;
 
 private:
     using Destination = CopyDestination;

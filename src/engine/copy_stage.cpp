@@ -303,8 +303,10 @@ bool CopyStage::stop_in_flight(EventPumpPort& pump) {
 }
 
 bool CopyStage::run_aside(EventPumpPort& pump, std::function<void()> task) {
-    if (workers_.empty()) {
-        set_width(1);
+    // A worker more than the jobs in flight, so the task (a batch's renames,
+    // a call of the walk's on a share) never waits for a copy to end.
+    while (workers_.size() <= window_.size()) {
+        workers_.emplace_back(&Shared::work_on, shared_);
     }
     auto slot = std::make_shared<Slot>();
     slot->task = std::move(task);

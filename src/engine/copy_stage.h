@@ -143,7 +143,8 @@ public:
     // A job the walk ended itself (a name refused), kept in its order.
     void submit_done(CopyDone done);
     // Runs `task` on a worker, after the jobs handed out before it were taken
-    // up (some may still be in flight beside it), and waits for it (serving
+    // up (beside those still in flight: a worker is started for it when
+    // every one has a job), and waits for it (serving
     // `pump`); false when the stage was stopped and it did not end within
     // kAbandonSeconds. The task owns what it works on.
     bool run_aside(EventPumpPort& pump, std::function<void()> task);
