@@ -318,10 +318,10 @@ void BackupEngine::walk_backup_set(int k) {
     });
     dst_root_ = root ? root->folder : nullptr;
     dst_root_status_ = root ? root->status : std::nullopt;
+    // Known before the first folder is opened: on a share that is done aside.
+    on_share_ = dst_root_status_ && root->kind == platform::StorageKind::kNetwork;
     if (dst_root_status_) {
-        // Before the first folder is opened: on a share that is done aside.
         device_facts(dst_root_status_->device).kind = root->kind;
-        on_share_ = root->kind == platform::StorageKind::kNetwork;
     }
     dst_folder_ = set_folder_path(set.dst_folder);
     destination_lost_ = false;
