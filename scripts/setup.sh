@@ -12,7 +12,7 @@ packages=(
     util-linux e2fsprogs xfsprogs rsync
     dosfstools fusefat exfatprogs exfat-fuse ntfs-3g python3-fusepy fuse3 sshfs openssh-sftp-server
     fp-utils
-    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev libxcb1-dev libx11-dev
     fonts-ipafont-gothic
     xvfb xauth imagemagick xdotool openbox x11-utils trayer xfce4-panel
     qt6-wayland weston dbus-daemon python3-dbus python3-gi

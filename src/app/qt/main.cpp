@@ -93,6 +93,9 @@ int main(int argc, char* argv[]) {
     // asks for finds it before Qt does; so does the program's own watch of
     // the connection, which an idle event loop wakes on before Qt's pass.
     pump.set_display_lost_handler([&controller] { controller.on_termination_request(); });
+    // The same when one of Qt's own calls finds the connection broken first.
+    const std::function<void()> lost_in_a_call = [&pump] { (void)pump.display_gone(); };
+    qt::on_display_lost_in_a_call(&lost_in_a_call);
     if (const int display = qt::display_descriptor(); display >= 0) {
         auto* watch = new QSocketNotifier(display, QSocketNotifier::Read, &app);
         QObject::connect(watch, &QSocketNotifier::activated, &app, [&pump, watch] {
