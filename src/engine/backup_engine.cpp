@@ -426,8 +426,8 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
     // What the folder and its file system are, found on a worker where a
     // share may keep every call waiting.
     struct Look {
-        platform::Result<platform::Directory> opened = platform::Error{EBADF};
-        std::shared_ptr<Destination> dst;
+        int out_of_descriptors = 0;  // the open's EMFILE or ENFILE
+        std::shared_ptr<Destination> dst = std::make_shared<Destination>();  // closed: not opened
         std::optional<platform::FileStatus> status;
         std::optional<int> time_step;
         std::optional<platform::StorageKind> kind;
@@ -435,16 +435,19 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
     const auto look_at = [root = dst_root_, relative, clean_up, newer_only = !overwrite_all,
                           known = devices_] {
         Look look;
-        if (root && root->is_open()) {
-            look.opened = root->open_below(relative);
+        auto opened = root && root->is_open()
+                          ? root->open_below(relative)
+                          : platform::Result<platform::Directory>(platform::Error{EBADF});
+        if (!opened && (opened.error() == EMFILE || opened.error() == ENFILE)) {
+            look.out_of_descriptors = opened.error();  // tried again once descriptors are freed
+            return look;
         }
-        if (!look.opened && (look.opened.error() == EMFILE || look.opened.error() == ENFILE)) {
-            return look;  // tried again once the batch's commit freed descriptors
+        if (!opened) {
+            return look;
         }
-        platform::Directory folder = std::move(look.opened).value_or({});
-        look.status = folder.is_open() ? value_of(folder.own_status()) : std::nullopt;
-        look.dst =
-            std::make_shared<Destination>(std::move(folder), look.status ? look.status->device : 0);
+        look.status = value_of(opened->own_status());
+        look.dst = std::make_shared<Destination>(std::move(*opened),
+                                                 look.status ? look.status->device : 0);
         if (!look.status) {
             return look;
         }
@@ -469,7 +472,7 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
         return look;
     };
     auto look = answered(on_share_, look_at);
-    while (look && look->dst == nullptr && freed_descriptors(look->opened.error())) {
+    while (look && look->out_of_descriptors != 0 && freed_descriptors(look->out_of_descriptors)) {
         look = answered(on_share_, look_at);
     }
     if (!look) {
@@ -477,7 +480,7 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
         return fresh;
     }
     const auto& dst_status = look->status;
-    current_dst_ = look->dst ? look->dst : std::make_shared<Destination>();
+    current_dst_ = look->dst;
     current_device_ = dst_status ? dst_status->device : 0;
     time_step_ = 1;
     if (!dst_status) {

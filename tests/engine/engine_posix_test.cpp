@@ -757,6 +757,14 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     start("1");
     const auto threads = [] { return folder_entries("/proc/self/task").size(); };
     const std::size_t idle = threads();
+    // The copies given up end once the server answers, their threads with
+    // them; the next run starts after that, so what it finds is settled.
+    const auto answering_again = [&] {
+        share.hang(false);
+        for (int i = 0; i < 1000 && threads() > idle; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
     bool hung = false;
     ui.on_every_pump([&] {
         if (!hung && progress.files.size() >= 20) {
@@ -767,12 +775,7 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     EXPECT_EQ(run(), RunOutcome::kStopped);
     ASSERT_TRUE(hung);
     EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
-    share.hang(false);
-    // The copies given up end once the server answers, their threads with
-    // them; the next run starts after that, so what it finds is settled.
-    for (int i = 0; i < 1000 && threads() > idle; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    answering_again();
     ui.on_every_pump({});
     start("1");
     EXPECT_EQ(run(), RunOutcome::kCompleted);
@@ -818,10 +821,7 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     ASSERT_TRUE(hung);
     EXPECT_LT(platform::monotonic_seconds() - since, 10.0);
     EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
-    share.hang(false);
-    for (int i = 0; i < 1000 && threads() > idle; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    answering_again();
     ui.on_every_pump({});
     EXPECT_EQ(run(), RunOutcome::kCompleted);
     EXPECT_EQ(read_file(d + "/lone/sub/deeper/g"), "new");

@@ -15,10 +15,13 @@
 namespace tarvenix::qt {
 namespace {
 
+const QNativeInterface::QX11Application* x11_application() {
+    return qGuiApp == nullptr ? nullptr
+                              : qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+}
+
 xcb_connection_t* x_connection() {
-    const auto* x11 = qGuiApp == nullptr
-                          ? nullptr
-                          : qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    const auto* x11 = x11_application();
     return x11 == nullptr ? nullptr : x11->connection();
 }
 
@@ -39,9 +42,7 @@ void end_if_display_lost() {
 }
 
 void on_display_lost_in_a_call(const std::function<void()>* lost) {
-    const auto* x11 = qGuiApp == nullptr
-                          ? nullptr
-                          : qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    const auto* x11 = x11_application();
     Display* display = x11 == nullptr ? nullptr : x11->display();
     if (display == nullptr) {
         return;

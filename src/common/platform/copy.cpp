@@ -137,34 +137,24 @@ Result<StagedCopy> make_temp_for(const Directory& folder, const std::string& tar
     // Asked at each creation: a clean-up can lose the folder's lock to
     // another program, and the copies made after that mark themselves.
     const auto unguarded = [lock] { return lock == nullptr || !lock->held(); };
-    if (stage_in != nullptr) {
-        // Files of many folders meet there: a name by the target's would
-        // be taken by a namesake's copy, never a dead one's.
-        auto file = Result<UniqueHandle>(Error{EEXIST});
-        std::string name;
-        for (int attempt = 0; attempt < 100 && file.error() == EEXIST; ++attempt) {
-            name = random_temp_name();
-            file = create_new_file(*stage_in, name, mode, unguarded());
-        }
-        if (!file) {
-            return Error{file.error()};
-        }
-        return StagedCopy(stage_in->native_handle(), name, target, std::move(*file),
-                          folder.native_handle());
-    }
-    std::string name = temp_name_for(target);
-    auto file = create_new_file(folder, name, mode, unguarded());
-    if (file.error() == EEXIST && may_clean && lock != nullptr && lock->remove_if_leftover(name)) {
-        file = create_new_file(folder, name, mode, unguarded());
+    // Files of many folders meet in a staging folder: a name by the target's
+    // would be taken by a namesake's copy there, never by a dead one's.
+    const Directory& made_in = stage_in != nullptr ? *stage_in : folder;
+    std::string name = stage_in != nullptr ? random_temp_name() : temp_name_for(target);
+    auto file = create_new_file(made_in, name, mode, unguarded());
+    if (file.error() == EEXIST && stage_in == nullptr && may_clean && lock != nullptr &&
+        lock->remove_if_leftover(name)) {
+        file = create_new_file(made_in, name, mode, unguarded());
     }
     for (int attempt = 0; attempt < 100 && file.error() == EEXIST; ++attempt) {
         name = random_temp_name();
-        file = create_new_file(folder, name, mode, unguarded());
+        file = create_new_file(made_in, name, mode, unguarded());
     }
     if (!file) {
         return Error{file.error()};
     }
-    return StagedCopy(folder.native_handle(), name, target, std::move(*file));
+    return StagedCopy(made_in.native_handle(), name, target, std::move(*file),
+                      folder.native_handle());
 }
 
 }  // namespace detail

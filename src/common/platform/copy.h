@@ -51,7 +51,7 @@ struct CopyOptions {
     // made instead of the destination folder, under a name of its own; its
     // copy lock is `lock`. A share holds a folder's lock for every file
     // made or renamed there: made elsewhere, a copy waits for it only at
-    // its rename (see CopyLock::make_staging_folder).
+    // its rename (see make_staging_folder in locks.h).
     const Directory* stage_in = nullptr;
 };
 
