@@ -296,10 +296,15 @@ bool CopyStage::stop_in_flight(EventPumpPort& pump) {
         return std::all_of(window_.begin(), window_.end(),
                            [](const std::shared_ptr<Slot>& slot) { return slot->finished; });
     });
-    if (settled) {
-        window_.clear();  // removes what they staged
+    if (!settled) {
+        return false;
     }
-    return settled;
+    // What they staged is removed on a worker: the destination may have
+    // stopped answering since the copies ended, and this thread must not
+    // wait for it.
+    auto dropped = std::make_shared<std::deque<std::shared_ptr<Slot>>>(std::move(window_));
+    window_.clear();
+    return run_aside(pump, [dropped] { dropped->clear(); });
 }
 
 bool CopyStage::run_aside(EventPumpPort& pump, std::function<void()> task) {

@@ -154,8 +154,9 @@ public:
     // abandons the stage.
     std::optional<CopyDone> take_oldest(EventPumpPort& pump);
     // Stops the jobs in flight and waits for them (serving `pump`); what
-    // they staged is removed. False when some did not end within
-    // kAbandonSeconds: the caller then abandons the stage.
+    // they staged is removed, on a worker. False when some did not end, or
+    // the removal did not, within kAbandonSeconds: the caller then abandons
+    // the stage.
     bool stop_in_flight(EventPumpPort& pump);
     // Leaves the jobs still running to their workers, which remove what
     // they staged when they end (or the next run does, should the program
