@@ -288,6 +288,11 @@ RunOutcome BackupEngine::stopped_end(std::int16_t run_trigger) {
 }
 
 RunOutcome BackupEngine::system_error_end(std::int16_t run_trigger, const SystemError& error) {
+    try {
+        end_commit();  // what became of the batch in flight is told first
+    } catch (const SystemError&) {
+        // Its flush failed too: the error that ended the run is the one told.
+    }
     discard_batch();
     remove_staging_folders();
     s_.report.system_error(error);
@@ -507,8 +512,8 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
     copies_in_flight_ = *facts.kind == platform::StorageKind::kNetwork     ? kNetworkCopies
                         : *facts.kind == platform::StorageKind::kRemovable ? kRemovableCopies
                                                                            : kLocalCopies;
-    stage_->set_width(copies_in_flight_);
     on_share_ = *facts.kind == platform::StorageKind::kNetwork;
+    stage_->set_width(copies_in_flight_, on_share_ ? kNetworkCopies : kLocalWindow);
     return fresh;
 }
 
@@ -636,8 +641,7 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
             return abort_requested != 1;
         }
     }
-    if (!refused &&
-        (copies_in_flight_ == 0 || (!on_share_ && job.src_status.size < kLocalInlineBytes))) {
+    if (!refused && copies_in_flight_ == 0) {
         // Copied here, between the events it serves: where workers would
         // only wait for each other (docs/PERFORMANCE.md).
         drain();
@@ -655,9 +659,14 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
         job.staging = staging_for(*job.dst);
         stage_->submit(std::move(job));
     }
-    while (stage_->full() && abort_requested != 1) {
-        if (!retire_oldest()) {
-            return false;
+    if (stage_->full() && abort_requested != 1) {
+        if (!stage_->wait_for_room(s_.pump)) {
+            return hung();
+        }
+        for (std::size_t n = stage_->room_step(); n > 0 && abort_requested != 1; --n) {
+            if (!retire_oldest()) {
+                return false;
+            }
         }
     }
     return abort_requested != 1;
@@ -666,13 +675,17 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
 bool BackupEngine::retire_oldest() {
     std::optional<CopyDone> done = stage_->take_oldest(s_.pump);
     if (!done) {
-        // Stopped, and a copy did not end in time: the destination hangs.
-        destination_hung_ = true;
-        abort_requested = 1;
-        return false;
+        return hung();
     }
     retire_and_serve(std::move(*done));
     return true;
+}
+
+bool BackupEngine::hung() {
+    // Stopped, and a copy did not end in time: the destination hangs.
+    destination_hung_ = true;
+    abort_requested = 1;
+    return false;
 }
 
 void BackupEngine::retire_and_serve(CopyDone done) {
@@ -727,7 +740,7 @@ void BackupEngine::retire(CopyDone done) {
                                      job.dst_path, job.skip_mode});
     }
     if (batch_full()) {
-        commit_batch();
+        commit_batch(false);
     }
 }
 
@@ -744,16 +757,31 @@ void BackupEngine::finish_copies() {
         destination_hung_ = true;
     }
     if (destination_hung_) {
-        // Nothing more is asked of a destination that stopped answering:
-        // the copies waiting for their batch stay temporary files, which
-        // the next run removes, and the old copies stay as they are.
-        stage_->abandon(std::make_shared<std::vector<PendingCopy>>(std::move(batch_)));
-        discard_batch();
+        abandon_copies();
         return;
     }
     // Also after a stop: the copies made so far are flushed and renamed,
     // none stays a temporary file.
-    commit_batch();
+    commit_batch(true);
+}
+
+void BackupEngine::abandon_copies(std::shared_ptr<void> commit) {
+    // Nothing more is asked of a destination that stopped answering: the
+    // copies waiting for their batch stay temporary files, which the next
+    // run removes, and the old copies stay as they are. What they hold is
+    // released with the stage's last worker, not on this thread.
+    destination_hung_ = true;
+    if (commit_) {
+        commit = std::make_shared<std::pair<CopyStage::Aside, std::shared_ptr<CommitWork>>>(
+            std::move(commit_), std::move(commit_work_));
+        commit_.reset();
+        commit_work_.reset();
+    }
+    committing_ = 0;
+    stage_->abandon(std::make_shared<std::pair<std::shared_ptr<void>, std::vector<PendingCopy>>>(
+        std::move(commit), std::move(batch_)));
+    batch_.clear();
+    discard_batch();
 }
 
 std::vector<bool> BackupEngine::case_collisions(
@@ -894,6 +922,10 @@ void BackupEngine::copy_failed(bool skip_mode, const std::string& src_path,
         record_skipped(dst_path, why, error);
         return;
     }
+    // The batch being committed holds copies the walk reached before this
+    // one: they are in place, or their failure is told, before the box,
+    // and none is renamed after it.
+    end_commit();
     if (failure_shown_) {
         // The run is stopping: the copies of its last batch that fail too
         // are named in the history, not in a box each.
@@ -946,36 +978,38 @@ bool BackupEngine::freed_descriptors(int err, bool from_walk) {
     }
     if (from_walk && stage_->in_flight() > 0) {
         drain();  // the copies in flight hold their files open
-    } else if (batch_folders_.empty()) {
+    } else if (batch_folders_.empty() && !commit_) {
         return false;
     }
-    commit_batch();
+    commit_batch(true);
     return true;
 }
 
 bool BackupEngine::batch_full() {
-    return batch_.size() >= (on_share_ ? kShareBatchFiles : kBatchFiles) ||
-           batch_bytes_ >= kBatchBytes || batch_folders_.size() >= batch_folder_limit_ ||
+    // While one batch is committed the next fills: each may hold half the
+    // folders a batch may keep open.
+    return batch_.size() - committing_ >= (on_share_ ? kShareBatchFiles : kBatchFiles) ||
+           batch_bytes_ >= kBatchBytes ||
+           batch_folders_.size() >= std::max<std::size_t>(batch_folder_limit_ / 2, 1) ||
            unflushed_bytes() >= flush_bound();
 }
 
-namespace {
-
-// A batch on its way to the disk, owned by the worker that commits it.
-struct CommitWork {
+// A batch on its way to the disk, owned by the task that commits it.
+struct BackupEngine::CommitWork {
     std::vector<std::shared_ptr<const CopyDestination>> folders;  // one per file system
     // Every folder a copy waits in or is renamed into, open until it is:
     // a commit left to its worker outlives the batch.
     std::vector<std::shared_ptr<const CopyDestination>> open;
     std::vector<platform::StagedCopy> copies;
+    std::uint64_t device = 0;     // the destination's, for its speed
+    std::uint64_t unflushed = 0;  // bytes waiting for a flush when it began
     int flush_error = 0;
     std::vector<std::pair<std::size_t, int>> failed;  // copy, rename error
     double seconds = 0;
 };
 
-}  // namespace
-
-void BackupEngine::commit_batch() {
+void BackupEngine::commit_batch(bool wait) {
+    end_commit();
     if (batch_.empty() && batch_folders_.empty()) {
         return;
     }
@@ -994,8 +1028,15 @@ void BackupEngine::commit_batch() {
         }
         work->copies.push_back(std::move(copy.staged));
     }
-    const std::uint64_t unflushed = unflushed_bytes();
-    const bool done = stage_->run_aside(s_.pump, [work] {
+    work->device = current_device_;
+    work->unflushed = unflushed_bytes();
+    committing_ = batch_.size();
+    batch_folders_.clear();
+    batch_bytes_ = 0;
+    commit_work_ = work;
+    // Flushed and renamed on the stage's thread for such tasks, while the
+    // walk goes on filling the next batch.
+    commit_ = stage_->start_aside([work] {
         // Flushed first, then renamed: a power cut leaves the old or the
         // new copy, never an empty one.
         const double started = platform::monotonic_seconds();
@@ -1005,33 +1046,50 @@ void BackupEngine::commit_batch() {
             }
         }
         work->seconds = platform::monotonic_seconds() - started;
-        if (work->flush_error != 0) {
-            return;  // copies not known to be on the disk never replace the old ones
-        }
-        for (std::size_t i = 0; i < work->copies.size(); ++i) {
+        // Copies not known to be on the disk never replace the old ones.
+        for (std::size_t i = 0; work->flush_error == 0 && i < work->copies.size(); ++i) {
             if (const auto renamed = work->copies[i].commit(); !renamed) {
                 work->failed.emplace_back(i, renamed.error());
             }
         }
+        work->copies.clear();  // removes the temporary files of copies not renamed
     });
-    if (!done) {
-        // Stopped while the destination does not answer: the work stays
-        // with its worker.
-        destination_hung_ = true;
-        stage_->abandon(work);
-        discard_batch();
+    if (wait) {
+        end_commit();
+    }
+}
+
+void BackupEngine::end_commit() {
+    if (!commit_) {
         return;
     }
-    work->copies.clear();  // removes the temporary files of copies not renamed
+    const CopyStage::Aside task = std::move(commit_);
+    const std::shared_ptr<CommitWork> work = std::move(commit_work_);
+    commit_.reset();
+    commit_work_.reset();
+    if (!stage_->finish_aside(s_.pump, task)) {
+        // Stopped while the destination does not answer: the work stays
+        // with its worker.
+        committing_ = 0;
+        abandon_copies(
+            std::make_shared<std::pair<CopyStage::Aside, std::shared_ptr<CommitWork>>>(task, work));
+        return;
+    }
     if (work->flush_error != 0) {
+        committing_ = 0;
         discard_batch();
         if (abort_requested == 1) {
             return;  // the run is stopping: the stop is what the user sees
         }
         throw error_from_errno(work->flush_error, FileOperation::kFlush, dst_base_);
     }
-    note_flushed(current_device_, unflushed, work->seconds);
-    stage_->shared().unflushed = 0;
+    note_flushed(work->device, work->unflushed, work->seconds);
+    // What was written since the flush began still waits for one.
+    std::atomic<std::uint64_t>& unflushed = stage_->shared().unflushed;
+    std::uint64_t now = unflushed.load();
+    while (!unflushed.compare_exchange_weak(now, now - std::min(now, work->unflushed))) {
+    }
+    const bool box_before = failure_shown_;
     for (const auto& [i, error] : work->failed) {
         tell_waiting_lines(i);
         const PendingCopy& copy = batch_[i];
@@ -1039,7 +1097,17 @@ void BackupEngine::commit_batch() {
         copy_failed(copy.skip_mode, copy.src_path, copy.dst_path, SkipReason::kCopyFailed, error);
         telling_batch_ = false;
     }
-    discard_batch();
+    tell_waiting_lines(committing_);
+    batch_.erase(batch_.begin(), batch_.begin() + static_cast<std::ptrdiff_t>(committing_));
+    for (WaitingLine& line : waiting_lines_) {
+        line.before -= committing_;
+    }
+    committing_ = 0;
+    if (failure_shown_ && !box_before) {
+        // After the box no copy replaces an old one: those staged since
+        // come after the failed one in the walk's order.
+        discard_batch();
+    }
 }
 
 void BackupEngine::discard_batch() {

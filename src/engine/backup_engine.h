@@ -3,6 +3,7 @@
 // The backup engine: a run over the eight backup sets, the breadth-first walk
 // of one set, and the copy of one file under the two copy rules.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -78,8 +79,10 @@ public:
 
     static constexpr std::int32_t kPathByteLimit = 254;
     // Bounds of a batch of copies flushed to the disk together before they
-    // are renamed into place.
-    static constexpr std::size_t kBatchFiles = 32768;
+    // are renamed into place. A batch is committed while the walk fills the
+    // next one, so the renames of all but the last overlap the copies: a few
+    // thousand files a batch, not one batch for the whole set.
+    static constexpr std::size_t kBatchFiles = 2048;
     static constexpr std::uint64_t kBatchBytes = 1024ULL * 1024 * 1024;
     static constexpr std::size_t kBatchFolders = 256;
     // What waits for a flush is bounded by the time the destination takes to
@@ -91,20 +94,22 @@ public:
     // Descriptors left free beside a batch's open folders: the walk's own
     // folders and files, and the history's.
     static constexpr std::size_t kSpareDescriptors = 32;
-    // Copies in flight at once, by what the destination is stored on
+    // Copies made at once, by what the destination is stored on
     // (docs/PERFORMANCE.md has the measurements): a share hides its round
-    // trips behind many; a disk of this machine gains from two at once for
-    // large files only, a small one is copied faster by the walk itself
-    // than handed to a worker; a USB stick writes slower in several places
-    // at once, and is written by the walk alone (0). Each copy in flight
-    // holds two descriptors, which the batch leaves free.
+    // trips behind many; a disk of this machine gains from two workers
+    // while the walk lists and opens the next files, with more handed out
+    // than the workers copy (kLocalWindow), so a worker finds its next file
+    // waiting; a USB stick writes slower in several places at once, and is
+    // written by the walk alone (0).
     static constexpr std::size_t kNetworkCopies = 16;
     static constexpr std::size_t kLocalCopies = 2;
     static constexpr std::size_t kRemovableCopies = 0;
-    static constexpr std::uint64_t kLocalInlineBytes = 1024 * 1024;
-    // Descriptors a batch leaves free: the spare ones, each copy in flight's
-    // two, and on a share a staging folder for each.
-    static constexpr std::size_t kUnbatchedDescriptors = kSpareDescriptors + 3 * kNetworkCopies;
+    static constexpr std::size_t kLocalWindow = 16;
+    // Descriptors a batch leaves free: the spare ones, each copy handed out
+    // two (its source, and its temporary file once a worker copies it),
+    // and on a share a staging folder for each.
+    static constexpr std::size_t kUnbatchedDescriptors =
+        kSpareDescriptors + 3 * std::max(kNetworkCopies, kLocalWindow);
     // On a share the renames are the one step the share takes a file at a
     // time, and the walk hands out no copy while a batch's renames wait:
     // batches of half the copies in flight let the other half be made
@@ -156,6 +161,9 @@ private:
     // Takes the oldest job's end from the copy stage, in the walk's order,
     // and records it; false when the stage hangs (and was abandoned).
     bool retire_oldest();
+    // A stopped run's copies did not end in time: the destination hangs.
+    // False, for the walk.
+    bool hung();
     void retire(CopyDone done);
     // Records a copy's end, tells the progress dialog the file is done and
     // serves the events that came meanwhile.
@@ -188,9 +196,16 @@ private:
     std::vector<bool> case_collisions(const std::vector<platform::Directory::Entry>& entries,
                                       const std::string& relative,
                                       const std::shared_ptr<const Destination>& dst);
-    // Flushes the batch's file systems, then renames its copies into place.
-    void commit_batch();
+    // Flushes the batch's file systems, then renames its copies into place,
+    // on the stage's thread for such tasks, after the batch before it ended
+    // (end_commit); `wait`: this one too.
+    void commit_batch(bool wait);
+    // Waits for the batch being committed and tells what became of it.
+    void end_commit();
     void discard_batch();
+    // The destination stopped answering: the copies in flight, the batch
+    // and its commit (and `commit`) are left to the stage's workers.
+    void abandon_copies(std::shared_ptr<void> commit = {});
     // Gives the folders made writable for their copies their source's bits.
     void restore_folder_modes();
     // The staging folder for a copy into `dst` (on a share, in the set's
@@ -290,7 +305,13 @@ private:
     // The destination stopped answering during a stop: nothing more is
     // asked of it in this run.
     bool destination_hung_ = false;
+    // The batch's copies; the first `committing_` of them are the batch
+    // being committed while the walk goes on (commit_).
     std::vector<PendingCopy> batch_;
+    std::size_t committing_ = 0;
+    struct CommitWork;
+    CopyStage::Aside commit_;
+    std::shared_ptr<CommitWork> commit_work_;
     // Lines of files passed over while a batch waits, each told once the
     // batch's copies before it (`before` of them) were renamed or failed.
     struct WaitingLine {

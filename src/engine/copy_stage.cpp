@@ -143,28 +143,35 @@ struct CopyStage::Shared {
     CopyShared copies;
     std::mutex m;
     std::condition_variable work;
+    std::condition_variable aside_work;
     std::condition_variable ended;
     std::deque<std::shared_ptr<Slot>> waiting;  // not started yet
+    std::deque<std::shared_ptr<Slot>> aside;    // tasks not started yet
     bool quit = false;
     bool abandoned = false;
     // Wake-ups cost more than a small file's copy: a worker is woken only
-    // when one waits for work, the walk only when it waits for an end.
+    // when one waits for work, the walk only by the end it waits for.
     std::size_t idle = 0;
     bool awaited = false;
+    const Slot* awaited_slot = nullptr;  // null: any end
     // Released with the last worker, once the stage was abandoned.
     std::vector<std::shared_ptr<void>> leftovers;
 
-    static void work_on(const std::shared_ptr<Shared>& self) {
+    // The copy workers take jobs from `waiting`; the thread for tasks run
+    // aside takes them from `aside`.
+    static void work_on(const std::shared_ptr<Shared>& self, bool runs_tasks) {
+        auto& queue = runs_tasks ? self->aside : self->waiting;
+        auto& wake = runs_tasks ? self->aside_work : self->work;
         std::unique_lock lock(self->m);
         for (;;) {
-            ++self->idle;
-            self->work.wait(lock, [&] { return self->quit || !self->waiting.empty(); });
-            --self->idle;
-            if (self->waiting.empty()) {
+            self->idle += runs_tasks ? 0 : 1;
+            wake.wait(lock, [&] { return self->quit || !queue.empty(); });
+            self->idle -= runs_tasks ? 0 : 1;
+            if (queue.empty()) {
                 return;
             }
-            std::shared_ptr<Slot> slot = std::move(self->waiting.front());
-            self->waiting.pop_front();
+            std::shared_ptr<Slot> slot = std::move(queue.front());
+            queue.pop_front();
             lock.unlock();
             std::optional<CopyDone> done;
             if (slot->task) {
@@ -183,7 +190,8 @@ struct CopyStage::Shared {
             }
             slot->done = std::move(done);
             slot->finished = true;
-            if (self->awaited) {
+            if (self->awaited &&
+                (self->awaited_slot == nullptr || self->awaited_slot == slot.get())) {
                 self->ended.notify_all();
             }
         }
@@ -201,6 +209,10 @@ CopyStage::~CopyStage() {
         shared_->copies.stop = true;
     }
     shared_->work.notify_all();
+    shared_->aside_work.notify_all();
+    if (aside_worker_.joinable()) {
+        workers_.push_back(std::move(aside_worker_));
+    }
     for (auto& worker : workers_) {
         if (abandoned_) {
             worker.detach();
@@ -214,11 +226,27 @@ CopyShared& CopyStage::shared() {
     return shared_->copies;
 }
 
-void CopyStage::set_width(std::size_t width) {
-    width_ = std::max<std::size_t>(width, 1);  // 0: no job in flight but the oldest
-    while (workers_.size() < width_) {
-        workers_.emplace_back(&Shared::work_on, shared_);
+void CopyStage::set_width(std::size_t workers, std::size_t window) {
+    // 0: no job in flight but the oldest, on one worker.
+    window_limit_ = std::max<std::size_t>(window, 1);
+    workers_wanted_ = std::clamp<std::size_t>(workers, 1, window_limit_);
+    while (workers_.size() < workers_wanted_) {
+        workers_.emplace_back(&Shared::work_on, shared_, false);
     }
+}
+
+std::size_t CopyStage::room_step() const {
+    return (window_limit_ - workers_wanted_) / 2 + 1;
+}
+
+bool CopyStage::wait_for_room(EventPumpPort& pump) {
+    const std::size_t step = std::min(room_step(), window_.size());
+    if (step == 0) {
+        return true;
+    }
+    const std::shared_ptr<Slot> last = window_[step - 1];
+    return wait_until(
+        pump, [&last] { return last->finished; }, last.get());
 }
 
 void CopyStage::submit(CopyJob job) {
@@ -229,7 +257,7 @@ void CopyStage::submit(CopyJob job) {
     {
         const std::lock_guard lock(shared_->m);
         shared_->waiting.push_back(std::move(slot));
-        wake = shared_->idle > 0;
+        wake = shared_->idle > 0 && shared_->waiting.size() >= std::min(room_step(), kWakeAfter);
     }
     if (wake) {
         shared_->work.notify_one();
@@ -243,7 +271,8 @@ void CopyStage::submit_done(CopyDone done) {
     window_.push_back(std::move(slot));
 }
 
-bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& ready) {
+bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& ready,
+                           const Slot* awaited) {
     constexpr auto kServeEvery = std::chrono::milliseconds(20);
     double stopped_at = -1;
     std::unique_lock lock(shared_->m);
@@ -259,7 +288,11 @@ bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& rea
                 return false;
             }
         }
+        if (shared_->idle > 0 && !shared_->waiting.empty()) {
+            shared_->work.notify_all();  // jobs left waiting for a worker (submit)
+        }
         shared_->awaited = true;
+        shared_->awaited_slot = awaited;
         const bool ended = shared_->ended.wait_for(lock, kServeEvery, ready);
         shared_->awaited = false;
         if (!ended) {
@@ -273,7 +306,8 @@ bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& rea
 
 std::optional<CopyDone> CopyStage::take_oldest(EventPumpPort& pump) {
     const std::shared_ptr<Slot> head = window_.front();
-    if (!wait_until(pump, [&head] { return head->finished; })) {
+    if (!wait_until(
+            pump, [&head] { return head->finished; }, head.get())) {
         return std::nullopt;
     }
     window_.pop_front();
@@ -307,25 +341,27 @@ bool CopyStage::stop_in_flight(EventPumpPort& pump) {
     return run_aside(pump, [dropped] { dropped->clear(); });
 }
 
-bool CopyStage::run_aside(EventPumpPort& pump, std::function<void()> task) {
-    // A worker more than the jobs in flight, so the task (a batch's renames,
-    // a call of the walk's on a share) never waits for a copy to end.
-    while (workers_.size() <= window_.size()) {
-        workers_.emplace_back(&Shared::work_on, shared_);
+CopyStage::Aside CopyStage::start_aside(std::function<void()> task) {
+    if (!aside_worker_.joinable()) {
+        aside_worker_ = std::thread(&Shared::work_on, shared_, true);
     }
     auto slot = std::make_shared<Slot>();
     slot->task = std::move(task);
-    window_.push_back(slot);
     {
         const std::lock_guard lock(shared_->m);
-        shared_->waiting.push_back(slot);
+        shared_->aside.push_back(slot);
     }
-    shared_->work.notify_one();
-    if (!wait_until(pump, [&slot] { return slot->finished; })) {
-        return false;
-    }
-    window_.pop_back();
-    return true;
+    shared_->aside_work.notify_one();
+    return slot;
+}
+
+bool CopyStage::finish_aside(EventPumpPort& pump, const Aside& task) {
+    return wait_until(
+        pump, [&task] { return task->finished; }, task.get());
+}
+
+bool CopyStage::run_aside(EventPumpPort& pump, std::function<void()> task) {
+    return finish_aside(pump, start_aside(std::move(task)));
 }
 
 void CopyStage::abandon(std::shared_ptr<void> leftovers) {
@@ -336,6 +372,11 @@ void CopyStage::abandon(std::shared_ptr<void> leftovers) {
     shared_->abandoned = true;
     shared_->copies.stop = true;
     shared_->waiting.clear();
+    // Tasks not started yet may own what a file system that hangs would
+    // hold this thread in, were they released here.
+    shared_->leftovers.push_back(
+        std::make_shared<std::deque<std::shared_ptr<Slot>>>(std::move(shared_->aside)));
+    shared_->aside.clear();
     shared_->leftovers.push_back(std::move(held));
     shared_->leftovers.push_back(std::move(leftovers));
 }

@@ -133,20 +133,36 @@ public:
     CopyStage& operator=(const CopyStage&) = delete;
 
     CopyShared& shared();
-    // How many jobs may be in flight; workers are started up to it.
-    void set_width(std::size_t width);
-    std::size_t width() const { return width_; }
+    // How many workers copy at once (started up to it), and how many jobs
+    // may be handed out and not yet taken back: more than the workers where
+    // a hand-over costs about as much as a copy, so a worker finds the next
+    // job waiting instead of waiting for the walk.
+    void set_width(std::size_t workers, std::size_t window);
     std::size_t in_flight() const { return window_.size(); }
-    bool full() const { return window_.size() >= width_; }
+    bool full() const { return window_.size() >= window_limit_; }
+    // How many of the oldest jobs the walk takes back once the window is
+    // full: one where every job has its worker; half the waiting ones where
+    // jobs wait for a worker, so the walk wakes once for several ends.
+    std::size_t room_step() const;
+    // Waits until the oldest room_step() jobs ended (serving `pump`); false
+    // as take_oldest's nothing.
+    bool wait_for_room(EventPumpPort& pump);
 
     void submit(CopyJob job);
     // A job the walk ended itself (a name refused), kept in its order.
     void submit_done(CopyDone done);
-    // Runs `task` on a worker, after the jobs handed out before it were taken
-    // up (beside those still in flight: a worker is started for it when
-    // every one has a job), and waits for it (serving
-    // `pump`); false when the stage was stopped and it did not end within
-    // kAbandonSeconds. The task owns what it works on.
+    // A task run on the stage's own thread for such tasks, beside the copies
+    // in flight (so it never waits for a copy to end); it owns what it works
+    // on. Started, it runs while the caller goes on.
+    struct Slot;
+    using Aside = std::shared_ptr<Slot>;
+    Aside start_aside(std::function<void()> task);
+    // Waits for a task started aside (serving `pump`); false when the stage
+    // was stopped and it did not end within kAbandonSeconds. The task is
+    // then left to its thread: the caller hands what it holds of it to
+    // abandon().
+    bool finish_aside(EventPumpPort& pump, const Aside& task);
+    // Both: the task started and waited for.
     bool run_aside(EventPumpPort& pump, std::function<void()> task);
     // The oldest job's end, once it is there; serves `pump` while it waits.
     // Nothing when the stage was stopped and the job did not end within
@@ -166,22 +182,29 @@ public:
     void abandon(std::shared_ptr<void> leftovers = {});
     bool abandoned() const { return abandoned_; }
 
+    // Where jobs wait for workers, an idle worker is woken once this many
+    // wait, or once the walk itself waits: a wake-up for every small file
+    // would cost the walk more than the copy.
+    static constexpr std::size_t kWakeAfter = 4;
     // How long a stopped job may take before it counts as hung: longer than
     // a chunk takes on a slow USB stick.
     static constexpr double kAbandonSeconds = 5.0;
 
 private:
-    struct Slot;
     struct Shared;
     // Waits for `ready` (serving `pump` at least every few hundredths of a
-    // second); false when the stage was stopped and it took too long.
-    bool wait_until(EventPumpPort& pump, const std::function<bool()>& ready);
+    // second), woken by the end of `awaited` (of any job when null); false
+    // when the stage was stopped and it took too long.
+    bool wait_until(EventPumpPort& pump, const std::function<bool()>& ready,
+                    const Slot* awaited = nullptr);
 
     const std::int16_t& abort_;
     std::shared_ptr<Shared> shared_;
     std::deque<std::shared_ptr<Slot>> window_;  // in the order handed in
     std::vector<std::thread> workers_;
-    std::size_t width_ = 1;
+    std::thread aside_worker_;
+    std::size_t workers_wanted_ = 1;
+    std::size_t window_limit_ = 1;
     bool abandoned_ = false;
 };
 

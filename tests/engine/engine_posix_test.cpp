@@ -561,7 +561,16 @@ TEST_F(FaultTest, PowerCutsAndStopsOnAnExt4DestinationLeaveWholeCopies) {
     set(0, src, fs.path());
     bool cut = false;
     ui.on_every_pump([&] {
-        if (!cut && progress.log.back() == "filesize=") {  // a's batch is renamed
+        if (!cut && progress.log.back() == "filesize=") {
+            // a's batch is being committed beside the walk: renamed once a
+            // has its new size.
+            const auto renamed = [&] {
+                const auto now = platform::status(fs.path() + "/a", false);
+                return now && now->size == new_data.size();
+            };
+            for (int i = 0; i < 1000 && !renamed(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
             const int folder = ::open(fs.path().c_str(), O_RDONLY | O_DIRECTORY);
             cut = ::fsync(folder) == 0 && fs.cut_power();  // the journal commits the renames
             ::close(folder);
@@ -602,7 +611,23 @@ TEST_F(FaultTest, PowerCutsAndStopsOnAnExt4DestinationLeaveWholeCopies) {
     for (int i = 0; i < 24; ++i) {
         EXPECT_TRUE(read_file(fs.path() + name(i)) == "old" ||
                     read_file(fs.path() + name(i)) == data);
+        ::unlink((src + name(i)).c_str());
     }
+
+    // Copying anyway, a copy fails (into a full file system mounted in the
+    // destination) while the batch before it is flushed at 10 MB/s: that
+    // batch's copy is in place when the box shows.
+    ui.on_every_pump({});
+    use("0", "0");
+    write_file(src + "/big", data);
+    write_file(fs.path() + "/big", "old");
+    ScopedTmpfs full(fs.path(), "4k");
+    ASSERT_TRUE(full.mounted()) << full.reason();
+    put_file(src + "/small-fs/f", std::string(65536, 'n'));
+    std::string at_box;
+    ui.on_box("コピーできません", [&] { at_box = read_file(fs.path() + "/big"); });
+    EXPECT_EQ(run(), RunOutcome::kStopped);
+    EXPECT_TRUE(at_box == data) << at_box.size();
 }
 
 // Two programs back up into one folder. A third holds an exclusive flock on
@@ -730,7 +755,7 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     start("0");
     const auto copying_anyway = [&] {
         std::vector<bool> at_box;
-        ui.on_box("", [&] { at_box = olds(); });
+        ui.on_box("コピーできません", [&] { at_box = olds(); });
         rlimit limit{};
         ::getrlimit(RLIMIT_NOFILE, &limit);
         limit.rlim_cur += BackupEngine::kUnbatchedDescriptors - platform::open_files_available();
