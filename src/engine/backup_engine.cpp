@@ -1029,7 +1029,9 @@ void BackupEngine::commit_batch(bool wait) {
         work->copies.push_back(std::move(copy.staged));
     }
     work->device = current_device_;
-    work->unflushed = unflushed_bytes();
+    // The commit's flush writes what waits now; what the copies write from
+    // here on waits for the next one.
+    work->unflushed = stage_->shared().unflushed.exchange(0);
     committing_ = batch_.size();
     batch_folders_.clear();
     batch_bytes_ = 0;
@@ -1084,11 +1086,6 @@ void BackupEngine::end_commit() {
         throw error_from_errno(work->flush_error, FileOperation::kFlush, dst_base_);
     }
     note_flushed(work->device, work->unflushed, work->seconds);
-    // What was written since the flush began still waits for one.
-    std::atomic<std::uint64_t>& unflushed = stage_->shared().unflushed;
-    std::uint64_t now = unflushed.load();
-    while (!unflushed.compare_exchange_weak(now, now - std::min(now, work->unflushed))) {
-    }
     const bool box_before = failure_shown_;
     for (const auto& [i, error] : work->failed) {
         tell_waiting_lines(i);
