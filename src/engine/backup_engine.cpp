@@ -396,12 +396,57 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         fresh, overwrite_all, put_here != names_put_.end() ? &put_here->second : nullptr};
     // The whole listing is read before anything is copied, so the copies
     // cannot disturb it.
+    read_old_copies_ahead(*entries, fresh, overwrite_all);
+    struct Left {
+        std::shared_ptr<OldCopies>& ahead;
+        ~Left() {
+            if (ahead) {
+                ahead->left = true;
+                ahead.reset();
+            }
+        }
+    } left{old_copies_};
     for (std::size_t i = 0; i < entries->size(); ++i) {
+        entry_index_ = i;
         if (!walk_entry(visit, (*entries)[i], collides[i])) {
             return false;
         }
     }
     return true;
+}
+
+void BackupEngine::read_old_copies_ahead(const std::vector<platform::Directory::Entry>& entries,
+                                         bool fresh, bool overwrite_all) {
+    if (overwrite_all || fresh || on_share_ || copies_in_flight_ == 0 ||
+        !current_dst_->folder.is_open() || entries.size() < kReadAheadEntries) {
+        return;
+    }
+    auto ahead = std::make_shared<OldCopies>();
+    for (const platform::Directory::Entry& entry : entries) {
+        const bool file = !entry.hidden && entry.type != platform::EntryType::kFolder &&
+                          entry.type != platform::EntryType::kSystem;
+        ahead->names.push_back(file ? entry.name : std::string());
+    }
+    ahead->status.assign(entries.size(), platform::Error{EAGAIN});
+    (void)stage_->start_aside([ahead, dst = current_dst_] {
+        for (std::size_t i = 0; i < ahead->names.size() && !ahead->left; ++i) {
+            if (!ahead->names[i].empty()) {
+                ahead->status[i] = dst->folder.status_of(ahead->names[i], false);
+            }
+            ahead->ready.store(i + 1, std::memory_order_release);
+        }
+    });
+    old_copies_ = std::move(ahead);
+}
+
+platform::Result<platform::FileStatus> BackupEngine::old_copy_status(const CopyJob& job) const {
+    // Read ahead where it got that far; else here, as the walk would have.
+    const OldCopies* ahead = old_copies_.get();
+    if (ahead != nullptr && entry_index_ < ahead->ready.load(std::memory_order_acquire) &&
+        ahead->names[entry_index_] == job.name) {
+        return ahead->status[entry_index_];
+    }
+    return job.dst->folder.status_of(job.name, false);
 }
 
 platform::Result<std::vector<platform::Directory::Entry>> BackupEngine::list_source(
@@ -635,7 +680,7 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
     if (job.newer_only && !job.dst_fresh && !on_share_ && job.dst->folder.is_open()) {
         // Off a share, the old copy's status costs less than handing the
         // file to a worker; a file found newer is looked at there again.
-        const auto old = job.dst->folder.status_of(job.name, false);
+        const auto old = old_copy_status(job);
         if (old && copy_up_to_date(job.src_status, *old, job.time_step)) {
             s_.report.file_finished();
             return abort_requested != 1;

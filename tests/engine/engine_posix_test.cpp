@@ -102,7 +102,8 @@ TEST_F(FolderWalkTest, OddNamesAreCopiedFaithfullyHiddenAndSpecialEntriesNot) {
 
 // What stands where a copy goes is examined by its own status, a link never
 // followed: newer-only mode keeps an old copy as new as the source's entry or
-// newer, to the second; overwrite-all mode replaces it.
+// newer, to the second; overwrite-all mode replaces it. Each row three times
+// over, so the folder is large enough for the old copies to be read ahead.
 TEST_F(FolderWalkTest, OldCopiesAreComparedByTheirOwnStatusLinksNeverFollowed) {
     const long long t = 1'100'000'000;
     const std::string victim = dir / "victim";
@@ -137,8 +138,11 @@ TEST_F(FolderWalkTest, OldCopiesAreComparedByTheirOwnStatusLinksNeverFollowed) {
         const timespec times[2] = {{time, 0}, {time, 0}};
         ::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
     };
+    const std::string copies[] = {"", "-2", "-3"};
     for (const auto& row : rows) {
-        put(src + "/" + row.name, row.src_link, row.src_time);
+        for (const std::string& copy : copies) {
+            put(src + "/" + row.name + copy, row.src_link, row.src_time);
+        }
     }
     // A link planted where a destination folder belongs fails that folder's
     // files instead of leading them elsewhere.
@@ -147,9 +151,11 @@ TEST_F(FolderWalkTest, OldCopiesAreComparedByTheirOwnStatusLinksNeverFollowed) {
     for (const bool newer_only : {true, false}) {
         use(newer_only ? "1" : "0", "1");  // skip mode: a failed copy is recorded, the run goes on
         for (const auto& row : rows) {
-            ::unlink((dst + "/" + row.name).c_str());
-            if (row.dst_time != 0) {
-                put(dst + "/" + row.name, row.dst_link, row.dst_time);
+            for (const std::string& copy : copies) {
+                ::unlink((dst + "/" + row.name + copy).c_str());
+                if (row.dst_time != 0) {
+                    put(dst + "/" + row.name + copy, row.dst_link, row.dst_time);
+                }
             }
         }
         EXPECT_EQ(run(), RunOutcome::kCompleted);
@@ -158,15 +164,18 @@ TEST_F(FolderWalkTest, OldCopiesAreComparedByTheirOwnStatusLinksNeverFollowed) {
                                             "[Skiped Copy File] = " + dst + "/sub/file [?]",
                                             "[Success] [Manual]"}));
         for (const auto& row : rows) {
-            const bool kept = newer_only && row.dst_time >= row.src_time;
-            const char* link = kept ? row.dst_link : row.src_link;
-            const std::string path = dst + "/" + row.name;
-            const std::string name = row.name + std::string(newer_only ? " newer-only" : "");
-            EXPECT_EQ(link_text(path), link != nullptr ? link : "(not a link)") << name;
-            EXPECT_EQ(platform::status(path, false)->mtime_sec, kept ? row.dst_time : row.src_time)
-                << name;
-            if (link == nullptr) {
-                EXPECT_EQ(read_file(path), kept ? "old" : "new") << name;
+            for (const std::string& copy : copies) {
+                const bool kept = newer_only && row.dst_time >= row.src_time;
+                const char* link = kept ? row.dst_link : row.src_link;
+                const std::string path = dst + "/" + row.name + copy;
+                const std::string name = path + (newer_only ? " newer-only" : "");
+                EXPECT_EQ(link_text(path), link != nullptr ? link : "(not a link)") << name;
+                EXPECT_EQ(platform::status(path, false)->mtime_sec,
+                          kept ? row.dst_time : row.src_time)
+                    << name;
+                if (link == nullptr) {
+                    EXPECT_EQ(read_file(path), kept ? "old" : "new") << name;
+                }
             }
         }
     }
