@@ -591,7 +591,7 @@ bool BackupEngine::walk_entry(const FolderVisit& visit, const platform::Director
     job.time_step = time_step_;
     job.skip_mode = *options.skip_open_files == OpenFileRule::skip;
     job.rule_unreadable = *options.skip_open_files == OpenFileRule::unreadable;
-    job.flush_bound = flush_bound();
+    stage_->shared().flush_bound = flush_bound();
     if (dst_root_status_) {
         job.set_folder = dst_folder_;
         job.set_device = dst_root_status_->device;

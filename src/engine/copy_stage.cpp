@@ -92,7 +92,8 @@ CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
             counted += platform::kCopyChunkBytes;
             const std::uint64_t waiting =
                 shared.unflushed.fetch_add(platform::kCopyChunkBytes) + platform::kCopyChunkBytes;
-            if (job.flush_bound > 0 && waiting >= job.flush_bound) {
+            const std::uint64_t bound = shared.flush_bound.load();
+            if (bound > 0 && waiting >= bound) {
                 const double start = platform::monotonic_seconds();
                 (void)job.dst->folder.sync_file_system();
                 shared.unflushed.store(0);

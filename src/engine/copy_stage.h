@@ -60,8 +60,6 @@ struct CopyJob {
     int time_step = 1;             // the destination's time step (newer-only)
     bool skip_mode = false;        // a file another program holds is passed over
     bool rule_unreadable = false;  // the stored open-files rule is no number
-    // Unflushed bytes past which a large file's copy flushes between chunks.
-    std::uint64_t flush_bound = 0;
     // The set's destination folder by its path, and what it was when the
     // set began: a failed copy asks whether the path still names it.
     std::string set_folder;
@@ -98,6 +96,10 @@ struct CopyDone {
 struct CopyShared {
     std::atomic<bool> stop{false};
     std::atomic<std::uint64_t> unflushed{0};
+    // Unflushed bytes past which a large file's copy flushes between chunks
+    // (0: never), the walk's latest for the destination being filled: jobs
+    // handed out earlier use it too, not the bound of when they were.
+    std::atomic<std::uint64_t> flush_bound{0};
 };
 
 // Whether the old copy is as new as the source, in the steps the destination
