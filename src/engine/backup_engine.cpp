@@ -1014,6 +1014,8 @@ void BackupEngine::note_flushed(std::uint64_t device, std::uint64_t bytes, doubl
     if (bytes >= kFirstFlushBytes) {
         const double seen = static_cast<double>(bytes) / std::max(seconds, 1e-3);
         rate = rate > 0 ? std::min(seen, 4 * rate) : seen;
+        // The copies handed out already flush by it from now on.
+        stage_->shared().flush_bound = flush_bound();
     }
 }
 

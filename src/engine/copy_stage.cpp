@@ -94,10 +94,13 @@ CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
                 shared.unflushed.fetch_add(platform::kCopyChunkBytes) + platform::kCopyChunkBytes;
             const std::uint64_t bound = shared.flush_bound.load();
             if (bound > 0 && waiting >= bound) {
+                // Taken before the flush, which writes it: another copy
+                // reaching the bound meanwhile counts only what it writes
+                // after, and does not flush the same data again.
+                const std::uint64_t taken = shared.unflushed.exchange(0);
                 const double start = platform::monotonic_seconds();
                 (void)job.dst->folder.sync_file_system();
-                shared.unflushed.store(0);
-                done.flushed_bytes = waiting;
+                done.flushed_bytes = taken;
                 done.flush_seconds = platform::monotonic_seconds() - start;
             }
             if (served != nullptr) {
