@@ -628,6 +628,7 @@ TEST_F(FaultTest, PowerCutsAndStopsOnAnExt4DestinationLeaveWholeCopies) {
     // batch's copy is in place when the box shows.
     ui.on_every_pump({});
     use("0", "0");
+    ::unlink((src + "/a").c_str());  // big's batch is the one committed when the copy fails
     write_file(src + "/big", data);
     write_file(fs.path() + "/big", "old");
     ScopedTmpfs full(fs.path(), "4k");
