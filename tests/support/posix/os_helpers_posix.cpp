@@ -129,8 +129,8 @@ ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
 }
 
 bool ScopedMedium::remount() {
-    if (mounted_) {
-        ::umount2(path_.c_str(), 0);
+    if (mounted_ && ::umount2(path_.c_str(), 0) != 0) {
+        return false;  // still mounted, and detached when this goes
     }
     return mounted_ = std::system(mount_.c_str()) == 0;
 }
