@@ -686,9 +686,8 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
             return abort_requested != 1;
         }
     }
-    if (!refused &&
-        (copies_in_flight_ == 0 || (!platform::kWorkersCopySmallFiles && !on_share_ &&
-                                    job.src_status.size < kLocalInlineBytes))) {
+    if (!refused && (copies_in_flight_ == 0 || (!platform::kWorkersCopySmallFiles && !on_share_ &&
+                                                job.src_status.size < kLocalInlineBytes))) {
         // Copied here, between the events it serves: where workers would
         // only wait for each other (docs/PERFORMANCE.md).
         drain();
