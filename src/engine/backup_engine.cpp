@@ -811,22 +811,22 @@ void BackupEngine::finish_copies() {
     commit_batch(true);
 }
 
-void BackupEngine::abandon_copies(std::shared_ptr<void> commit) {
+void BackupEngine::abandon_copies() {
     // Nothing more is asked of a destination that stopped answering: the
     // copies waiting for their batch stay temporary files, which the next
     // run removes, and the old copies stay as they are. What they hold is
     // released with the stage's last worker, not on this thread.
     destination_hung_ = true;
-    if (commit_) {
-        commit = std::make_shared<std::pair<CopyStage::Aside, std::shared_ptr<CommitWork>>>(
-            std::move(commit_), std::move(commit_work_));
-        commit_.reset();
-        commit_work_.reset();
-    }
+    struct Left {
+        CopyStage::Aside commit;
+        std::shared_ptr<CommitWork> work;
+        std::vector<PendingCopy> batch;
+    };
+    stage_->abandon(std::make_shared<Left>(
+        Left{std::move(commit_), std::move(commit_work_), std::move(batch_)}));
+    commit_.reset();
+    commit_work_.reset();
     committing_ = 0;
-    stage_->abandon(std::make_shared<std::pair<std::shared_ptr<void>, std::vector<PendingCopy>>>(
-        std::move(commit), std::move(batch_)));
-    batch_.clear();
     discard_batch();
 }
 
@@ -1113,18 +1113,12 @@ void BackupEngine::end_commit() {
     if (!commit_) {
         return;
     }
-    const CopyStage::Aside task = std::move(commit_);
-    const std::shared_ptr<CommitWork> work = std::move(commit_work_);
-    commit_.reset();
-    commit_work_.reset();
-    if (!stage_->finish_aside(s_.pump, task)) {
-        // Stopped while the destination does not answer: the work stays
-        // with its worker.
-        committing_ = 0;
-        abandon_copies(
-            std::make_shared<std::pair<CopyStage::Aside, std::shared_ptr<CommitWork>>>(task, work));
+    if (!stage_->finish_aside(s_.pump, CopyStage::Aside(commit_))) {
+        abandon_copies();  // stopped while the destination does not answer
         return;
     }
+    commit_.reset();
+    const std::shared_ptr<CommitWork> work = std::move(commit_work_);
     if (work->flush_error != 0) {
         committing_ = 0;
         discard_batch();

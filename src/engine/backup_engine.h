@@ -207,8 +207,8 @@ private:
     void end_commit();
     void discard_batch();
     // The destination stopped answering: the copies in flight, the batch
-    // and its commit (and `commit`) are left to the stage's workers.
-    void abandon_copies(std::shared_ptr<void> commit = {});
+    // and its commit are left to the stage's workers.
+    void abandon_copies();
     // Gives the folders made writable for their copies their source's bits.
     void restore_folder_modes();
     // The staging folder for a copy into `dst` (on a share, in the set's

@@ -249,8 +249,7 @@ bool CopyStage::wait_for_room(EventPumpPort& pump) {
         return true;
     }
     const std::shared_ptr<Slot> last = window_[step - 1];
-    return wait_until(
-        pump, [&last] { return last->finished; }, last.get());
+    return wait_for(pump, *last);
 }
 
 void CopyStage::submit(CopyJob job) {
@@ -308,10 +307,14 @@ bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& rea
     return true;
 }
 
+bool CopyStage::wait_for(EventPumpPort& pump, const Slot& slot) {
+    return wait_until(
+        pump, [&slot] { return slot.finished; }, &slot);
+}
+
 std::optional<CopyDone> CopyStage::take_oldest(EventPumpPort& pump) {
     const std::shared_ptr<Slot> head = window_.front();
-    if (!wait_until(
-            pump, [&head] { return head->finished; }, head.get())) {
+    if (!wait_for(pump, *head)) {
         return std::nullopt;
     }
     window_.pop_front();
@@ -360,8 +363,7 @@ CopyStage::Aside CopyStage::start_aside(std::function<void()> task) {
 }
 
 bool CopyStage::finish_aside(EventPumpPort& pump, const Aside& task) {
-    return wait_until(
-        pump, [&task] { return task->finished; }, task.get());
+    return wait_for(pump, *task);
 }
 
 bool CopyStage::run_aside(EventPumpPort& pump, std::function<void()> task) {

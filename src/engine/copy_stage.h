@@ -199,6 +199,8 @@ private:
     // when the stage was stopped and it took too long.
     bool wait_until(EventPumpPort& pump, const std::function<bool()>& ready,
                     const Slot* awaited = nullptr);
+    // Waits for one job or task to end, woken by that end only.
+    bool wait_for(EventPumpPort& pump, const Slot& slot);
 
     const std::int16_t& abort_;
     std::shared_ptr<Shared> shared_;
