@@ -532,6 +532,7 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
     const auto& dst_status = look->status;
     current_dst_ = look->dst;
     current_device_ = dst_status ? dst_status->device : 0;
+    stage_->shared().pace.fill(current_device_);
     time_step_ = 1;
     if (!dst_status) {
         return fresh;
@@ -591,7 +592,6 @@ bool BackupEngine::walk_entry(const FolderVisit& visit, const platform::Director
     job.time_step = time_step_;
     job.skip_mode = *options.skip_open_files == OpenFileRule::skip;
     job.rule_unreadable = *options.skip_open_files == OpenFileRule::unreadable;
-    stage_->shared().flush_bound = flush_bound();
     if (dst_root_status_) {
         job.set_folder = dst_folder_;
         job.set_device = dst_root_status_->device;
@@ -741,9 +741,6 @@ void BackupEngine::retire_and_serve(CopyDone done) {
 }
 
 void BackupEngine::retire(CopyDone done) {
-    if (done.flushed_bytes > 0) {
-        note_flushed(done.job.dst->device, done.flushed_bytes, done.flush_seconds);
-    }
     while (done.end == CopyEnd::kFailed && freed_descriptors(done.error, false)) {
         // Out of descriptors: the batch committed freed some; tried again
         // here, in its turn.
@@ -992,32 +989,8 @@ BackupEngine::DeviceFacts& BackupEngine::device_facts(std::uint64_t device) {
     return devices_.emplace_back(DeviceFacts{device});
 }
 
-std::uint64_t BackupEngine::flush_bound() {
-    const double rate = device_facts(current_device_).bytes_per_second;
-    if (rate <= 0) {
-        return kFirstFlushBytes;
-    }
-    return std::clamp(static_cast<std::uint64_t>(rate * kFlushSeconds), kFirstFlushBytes,
-                      kBatchBytes);
-}
-
 std::uint64_t BackupEngine::unflushed_bytes() const {
     return stage_->shared().unflushed.load();
-}
-
-void BackupEngine::note_flushed(std::uint64_t device, std::uint64_t bytes, double seconds) {
-    // What a stop waits for is the data not written yet, which the flush
-    // just wrote: its speed is what the next bound is made from. (Where
-    // the system wrote part of it before, less was waiting, and that stays
-    // so: it writes back what waits longer than half a minute.) It grows at
-    // most fourfold a flush, and a flush of little data tells nothing.
-    double& rate = device_facts(device).bytes_per_second;
-    if (bytes >= kFirstFlushBytes) {
-        const double seen = static_cast<double>(bytes) / std::max(seconds, 1e-3);
-        rate = rate > 0 ? std::min(seen, 4 * rate) : seen;
-        // The copies handed out already flush by it from now on.
-        stage_->shared().flush_bound = flush_bound();
-    }
 }
 
 bool BackupEngine::freed_descriptors(int err, bool from_walk) {
@@ -1039,7 +1012,7 @@ bool BackupEngine::batch_full() {
     return batch_.size() - committing_ >= (on_share_ ? kShareBatchFiles : kBatchFiles) ||
            batch_bytes_ >= kBatchBytes ||
            batch_folders_.size() >= std::max<std::size_t>(batch_folder_limit_ / 2, 1) ||
-           unflushed_bytes() >= flush_bound();
+           unflushed_bytes() >= stage_->shared().pace.bound();
 }
 
 // A batch on its way to the disk, owned by the task that commits it.
@@ -1127,7 +1100,7 @@ void BackupEngine::end_commit() {
         }
         throw error_from_errno(work->flush_error, FileOperation::kFlush, dst_base_);
     }
-    note_flushed(work->device, work->unflushed, work->seconds);
+    stage_->shared().pace.flushed(work->device, work->unflushed, work->seconds);
     const bool box_before = failure_shown_;
     for (const auto& [i, error] : work->failed) {
         tell_waiting_lines(i);

@@ -83,14 +83,8 @@ public:
     // next one, so the renames of all but the last overlap the copies: a few
     // thousand files a batch, not one batch for the whole set.
     static constexpr std::size_t kBatchFiles = 2048;
-    static constexpr std::uint64_t kBatchBytes = 1024ULL * 1024 * 1024;
+    static constexpr std::uint64_t kBatchBytes = FlushPace::kMostBytes;
     static constexpr std::size_t kBatchFolders = 256;
-    // What waits for a flush is bounded by the time the destination takes to
-    // write it, at the speed it showed in this run: a stop, or the end of the
-    // session, then never waits long for a slow USB stick.
-    static constexpr double kFlushSeconds = 4.0;
-    // What waits for a destination's first flush, before it showed its speed.
-    static constexpr std::uint64_t kFirstFlushBytes = 8ULL * 1024 * 1024;
     // Descriptors left free beside a batch's open folders: the walk's own
     // folders and files, and the history's.
     static constexpr std::size_t kSpareDescriptors = 32;
@@ -145,7 +139,6 @@ private:
     struct DeviceFacts {
         std::uint64_t device = 0;
         int time_step = -1;  // seconds (0: keeps no times); -1 not asked yet
-        double bytes_per_second = 0;
         std::optional<platform::StorageKind> kind = std::nullopt;  // not asked yet
     };
 
@@ -183,12 +176,7 @@ private:
                      SkipReason why, int error, bool checked = false);
     bool batch_full();
     DeviceFacts& device_facts(std::uint64_t device);
-    // Bytes that may wait for the flush of the destination being filled.
-    std::uint64_t flush_bound();
     std::uint64_t unflushed_bytes() const;
-    // Counts a flush of `bytes` that took `seconds`, for the speed of the
-    // destination `device`.
-    void note_flushed(std::uint64_t device, std::uint64_t bytes, double seconds);
     // Out of descriptors (EMFILE, ENFILE): commits the batch, which closes
     // its folders (the jobs in flight ended first, which closes theirs, when
     // the walk asks); true when the open is worth trying again.

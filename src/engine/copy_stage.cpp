@@ -22,6 +22,45 @@ bool folder_gone(const std::string& path, std::uint64_t device, std::uint64_t in
     return !now || now->device != device || now->inode != inode;
 }
 
+void FlushPace::fill(std::uint64_t device) {
+    const std::lock_guard lock(m_);
+    device_ = device;
+    bound_ = bound_for(device);
+}
+
+void FlushPace::flushed(std::uint64_t device, std::uint64_t bytes, double seconds) {
+    // What a stop waits for is the data not written yet, which the flush
+    // just wrote: its speed is what the next bound is made from. (Where
+    // the system wrote part of it before, less was waiting, and that stays
+    // so: it writes back what waits longer than half a minute.) It grows at
+    // most fourfold a flush, and a flush of little data tells nothing.
+    if (bytes < kFirstBytes) {
+        return;
+    }
+    const double seen = static_cast<double>(bytes) / std::max(seconds, 1e-3);
+    const std::lock_guard lock(m_);
+    const auto known = std::find_if(rates_.begin(), rates_.end(),
+                                    [device](const auto& rate) { return rate.first == device; });
+    if (known == rates_.end()) {
+        rates_.emplace_back(device, seen);
+    } else {
+        known->second = std::min(seen, 4 * known->second);
+    }
+    if (device == device_) {
+        bound_ = bound_for(device);
+    }
+}
+
+std::uint64_t FlushPace::bound_for(std::uint64_t device) const {
+    const auto known = std::find_if(rates_.begin(), rates_.end(),
+                                    [device](const auto& rate) { return rate.first == device; });
+    if (known == rates_.end()) {
+        return kFirstBytes;
+    }
+    return std::clamp(static_cast<std::uint64_t>(known->second * kSeconds), kFirstBytes,
+                      kMostBytes);
+}
+
 namespace {
 
 CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
@@ -92,16 +131,16 @@ CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
             counted += platform::kCopyChunkBytes;
             const std::uint64_t waiting =
                 shared.unflushed.fetch_add(platform::kCopyChunkBytes) + platform::kCopyChunkBytes;
-            const std::uint64_t bound = shared.flush_bound.load();
-            if (bound > 0 && waiting >= bound) {
+            if (waiting >= shared.pace.bound()) {
                 // Taken before the flush, which writes it: another copy
                 // reaching the bound meanwhile counts only what it writes
                 // after, and does not flush the same data again.
                 const std::uint64_t taken = shared.unflushed.exchange(0);
                 const double start = platform::monotonic_seconds();
-                (void)job.dst->folder.sync_file_system();
-                done.flushed_bytes = taken;
-                done.flush_seconds = platform::monotonic_seconds() - start;
+                if (job.dst->folder.sync_file_system()) {
+                    shared.pace.flushed(job.dst->device, taken,
+                                        platform::monotonic_seconds() - start);
+                }
             }
             if (served != nullptr) {
                 served->pump.process_events();

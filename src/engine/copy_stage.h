@@ -15,9 +15,11 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/platform/copy.h"
@@ -86,20 +88,46 @@ struct CopyDone {
     // which may wait for a share where the walk must not.
     bool destination_gone = false;
     platform::StagedCopy staged;  // a file's copy in its temporary file
-    // A flush made between a large file's chunks, for the destination's speed.
-    std::uint64_t flushed_bytes = 0;
-    double flush_seconds = 0;
 };
 
-// What the copies of a run share with the walk: the stop and the bytes
-// written and not flushed yet (every worker's, which a flush writes too).
+// How much of the copies into a destination may wait for a flush: what it
+// writes in kSeconds at the speed its flushes showed. A stop waits for what
+// waits, so it ends in about that long, on a slow USB stick too, and a fast
+// disk is not flushed for every few megabytes. The walk's commits and the
+// workers' flushes between a large file's chunks both measure the speed, and
+// every copy goes by the latest at once: a worker that waited for the walk to
+// learn it would flush by the first guess for files on end.
+class FlushPace {
+public:
+    static constexpr double kSeconds = 4.0;
+    // What waits for a destination's first flush, before it showed its speed.
+    static constexpr std::uint64_t kFirstBytes = 8ULL * 1024 * 1024;
+    static constexpr std::uint64_t kMostBytes = 1024ULL * 1024 * 1024;
+
+    // The destination the copies go to from now on, whose bound bound() is.
+    void fill(std::uint64_t device);
+    // A flush of `device` wrote `bytes` (what waited when it began) in
+    // `seconds`.
+    void flushed(std::uint64_t device, std::uint64_t bytes, double seconds);
+    // Unflushed bytes past which a copy into that destination flushes.
+    std::uint64_t bound() const { return bound_.load(); }
+
+private:
+    std::uint64_t bound_for(std::uint64_t device) const;  // m_ held
+
+    mutable std::mutex m_;
+    std::vector<std::pair<std::uint64_t, double>> rates_;  // bytes a second, by device
+    std::uint64_t device_ = 0;
+    std::atomic<std::uint64_t> bound_{kFirstBytes};
+};
+
+// What the copies of a run share with the walk: the stop, the bytes written
+// and not flushed yet (every worker's, which a flush writes too), and the
+// bound on them.
 struct CopyShared {
     std::atomic<bool> stop{false};
     std::atomic<std::uint64_t> unflushed{0};
-    // Unflushed bytes past which a large file's copy flushes between chunks
-    // (0: never), the walk's latest for the destination being filled: jobs
-    // handed out earlier use it too, not the bound of when they were.
-    std::atomic<std::uint64_t> flush_bound{0};
+    FlushPace pace;
 };
 
 // Whether the old copy is as new as the source, in the steps the destination

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "engine/copy_stage.h"
 #include "support/engine_harness.h"
 
 namespace tarvenix {
@@ -167,6 +168,65 @@ TEST_F(BackupRunTest, ASettingsFileThatNoLongerLoadsEndsTheRunBeforeAnyCopy) {
     const auto boxes = ui.events_of("box");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "システムエラー");
+}
+
+// What may wait for a flush is what each destination writes in a few
+// seconds at the speed its own flushes showed: a stop on a slow stick ends
+// soon, a fast disk is not flushed every few megabytes.
+TEST(FlushPaceTest, EachDestinationWaitsAsLongAsItsOwnFlushesShowed) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    struct Flush {
+        std::uint64_t device, bytes;
+        double seconds;
+    };
+    const struct {
+        const char* what;
+        std::vector<Flush> flushes;  // of device 1 (the one filled) unless said
+        std::uint64_t bound;
+    } rows[] = {
+        {"before any flush", {}, FlushPace::kFirstBytes},
+        {"a 10 MiB/s stick", {{1, 80 * kMiB, 8.0}}, 40 * kMiB},
+        {"a flush of little data tells nothing", {{1, kMiB, 10.0}}, FlushPace::kFirstBytes},
+        {"another destination's speed", {{2, 80 * kMiB, 0.1}}, FlushPace::kFirstBytes},
+        {"at most fourfold faster a flush",
+         {{1, 80 * kMiB, 8.0}, {1, 800 * kMiB, 1.0}},
+         160 * kMiB},
+        {"slower at once", {{1, 800 * kMiB, 1.0}, {1, 80 * kMiB, 8.0}}, 40 * kMiB},
+        {"never more than a batch", {{1, 4096 * kMiB, 1.0}}, FlushPace::kMostBytes},
+    };
+    for (const auto& row : rows) {
+        FlushPace pace;
+        pace.fill(1);
+        for (const Flush& flush : row.flushes) {
+            pace.flushed(flush.device, flush.bytes, flush.seconds);
+        }
+        EXPECT_EQ(pace.bound(), row.bound) << row.what;
+    }
+}
+
+// A worker's flush between a large file's chunks teaches the pace at once:
+// the copies handed out with it (sixteen on a local disk) do not flush by
+// the first guess until the walk takes their ends back.
+TEST(FlushPaceTest, AWorkersFlushSetsThePaceOfTheCopiesInFlight) {
+    TempDir dir;
+    make_dirs(dir / "src");
+    make_dirs(dir / "dst");
+    write_file(dir / "src/big", std::string(3 * platform::kCopyChunkBytes, 'b'));
+    auto src = platform::Directory::open(dir / "src");
+    auto dst = platform::Directory::open(dir / "dst");
+    ASSERT_TRUE(src && dst);
+    const auto src_status = src->status_of("big", false);
+    const auto dst_status = dst->own_status();
+    ASSERT_TRUE(src_status && dst_status);
+    CopyJob job;
+    job.src_dir = std::make_shared<const platform::Directory>(std::move(*src));
+    job.dst = std::make_shared<const CopyDestination>(std::move(*dst), dst_status->device);
+    job.name = "big";
+    job.src_status = *src_status;
+    CopyShared shared;
+    shared.pace.fill(dst_status->device);
+    EXPECT_EQ(run_copy_job(std::move(job), shared).end, CopyEnd::kCopied);
+    EXPECT_GT(shared.pace.bound(), FlushPace::kFirstBytes);
 }
 
 }  // namespace

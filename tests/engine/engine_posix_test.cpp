@@ -563,7 +563,7 @@ TEST_F(FaultTest, PowerCutsAndStopsOnAnExt4DestinationLeaveWholeCopies) {
     if (!fs.mounted()) {
         GTEST_SKIP() << fs.reason();
     }
-    const std::string new_data(BackupEngine::kFirstFlushBytes, 'n');  // a batch of its own
+    const std::string new_data(FlushPace::kFirstBytes, 'n');  // a batch of its own
     write_file(fs.path() + "/a", "old");
     ::sync();
     write_file(src + "/a", new_data);
