@@ -165,6 +165,7 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     } done{running_};
 
     failure_shown_ = false;
+    ending_error_.reset();
     devices_.clear();
     // A batch holds its folders open: never more than the descriptors the
     // process has left, less what the walk and the history need.
@@ -229,7 +230,9 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                 // would land on the source's own files.
                 const platform::Result<bool>& within = found->within;
                 if (!within) {
-                    throw error_from_errno(within.error(), FileOperation::kRead, set.src_folder);
+                    return system_error_end(
+                        run_trigger,
+                        error_from_errno(within.error(), FileOperation::kRead, set.src_folder));
                 }
                 if (*within) {
                     return missing_folder_end(run_trigger, SetRefusal::kSourceInDestination,
@@ -238,6 +241,9 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                 s_.report.set_started(set.src_folder, set.dst_folder);
                 s_.pump.process_events();
                 walk_backup_set(k);
+                if (ending_error_) {
+                    return system_error_end(run_trigger, *ending_error_);
+                }
                 if (destination_lost_) {
                     return missing_folder_end(run_trigger, SetRefusal::kDestinationMissing,
                                               set.dst_folder);
@@ -253,15 +259,15 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                     return dst ? dst->sync_file_system().error() : 0;
                 });
                 if (flushed && *flushed != 0 && abort_requested != 1) {
-                    throw error_from_errno(*flushed, FileOperation::kFlush, set.dst_folder);
+                    return system_error_end(
+                        run_trigger,
+                        error_from_errno(*flushed, FileOperation::kFlush, set.dst_folder));
                 }
             }
             if (abort_requested == 1) {
                 return stopped_end(run_trigger);
             }
         }
-    } catch (const SystemError& error) {
-        return system_error_end(run_trigger, error);
     } catch (const std::bad_alloc&) {
         return system_error_end(
             run_trigger, SystemError(error_code::kOutOfMemory,
@@ -288,11 +294,9 @@ RunOutcome BackupEngine::stopped_end(std::int16_t run_trigger) {
 }
 
 RunOutcome BackupEngine::system_error_end(std::int16_t run_trigger, const SystemError& error) {
-    try {
-        end_commit();  // what became of the batch in flight is told first
-    } catch (const SystemError&) {
-        // Its flush failed too: the error that ended the run is the one told.
-    }
+    // What became of the batch in flight is told first; should its flush
+    // fail too, the error that ended the run is the one told.
+    end_commit();
     discard_batch();
     remove_staging_folders();
     s_.report.system_error(error);
@@ -771,7 +775,7 @@ void BackupEngine::retire(CopyDone done) {
             copied_in_set_ = true;
             break;
     }
-    if (abort_requested == 1 && failure_shown_) {
+    if (abort_requested == 1 && (failure_shown_ || ending_error_)) {
         return;  // after the failure box no copy replaces an old one
     }
     if (done.staged.pending()) {
@@ -969,6 +973,9 @@ void BackupEngine::copy_failed(bool skip_mode, const std::string& src_path,
     // one: they are in place, or their failure is told, before the box,
     // and none is renamed after it.
     end_commit();
+    if (ending_error_) {
+        return;  // its flush failed: that ends the run
+    }
     if (failure_shown_) {
         // The run is stopping: the copies of its last batch that fail too
         // are named in the history, not in a box each.
@@ -1031,6 +1038,10 @@ struct BackupEngine::CommitWork {
 
 void BackupEngine::commit_batch(bool wait) {
     end_commit();
+    if (ending_error_) {
+        discard_batch();  // after a failed flush no copy replaces an old one
+        return;
+    }
     if (batch_.empty() && batch_folders_.empty()) {
         return;
     }
@@ -1095,10 +1106,13 @@ void BackupEngine::end_commit() {
     if (work->flush_error != 0) {
         committing_ = 0;
         discard_batch();
-        if (abort_requested == 1) {
-            return;  // the run is stopping: the stop is what the user sees
+        // A run already stopping ends as stopped: the stop is what the user
+        // sees. Otherwise the walk stops here, and the run ends with this.
+        if (abort_requested != 1) {
+            ending_error_ = error_from_errno(work->flush_error, FileOperation::kFlush, dst_base_);
+            abort_requested = 1;
         }
-        throw error_from_errno(work->flush_error, FileOperation::kFlush, dst_base_);
+        return;
     }
     stage_->shared().pace.flushed(work->device, work->unflushed, work->seconds);
     const bool box_before = failure_shown_;

@@ -341,6 +341,10 @@ private:
     std::vector<DeviceFacts> devices_;
     std::size_t batch_folder_limit_ = kBatchFolders;
     bool failure_shown_ = false;
+    // The system error that ends the run, once a batch's flush failed: the
+    // walk then stops as at a stop, closes what it holds, and the run ends
+    // with this error (a stop before it ends the run as a stop).
+    std::optional<SystemError> ending_error_;
     // The time step of the destination folder being filled (newer-only).
     int time_step_ = 1;
     // Whether it is a share, whose every answer takes a round trip, and how

@@ -137,7 +137,12 @@ CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
                 // after, and does not flush the same data again.
                 const std::uint64_t taken = shared.unflushed.exchange(0);
                 const double start = platform::monotonic_seconds();
-                if (job.dst->folder.sync_file_system()) {
+                // Through a handle of its own: the system tells a file
+                // system's write error once to each open handle, and the
+                // batch's commit must still hear it on the destination's
+                // own, so the copies the disk refused never replace old ones.
+                const auto own = job.dst->folder.open_below("");
+                if (own && own->sync_file_system()) {
                     shared.pace.flushed(job.dst->device, taken,
                                         platform::monotonic_seconds() - start);
                 }

@@ -7,6 +7,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -646,6 +647,36 @@ TEST_F(FaultTest, PowerCutsAndStopsOnAnExt4DestinationLeaveWholeCopies) {
 // first holds staged copies there, and right then the second program's run
 // cleans the folder up. Both runs complete, every copy is whole, no
 // temporary file is left.
+// A flush that fails (the disk refused data the system had taken) ends the
+// run as a system error before any copy of the batch replaces its old copy.
+TEST_F(FaultTest, AFlushThatFailsEndsTheRunAndKeepsEveryOldCopy) {
+    ScopedTmpfs backing(dir.path(), "64m");
+    ScopedMedium fs(backing.path(), Medium::kUnjournaledExt4);
+    if (!backing.mounted() || !fs.mounted()) {
+        GTEST_SKIP() << backing.reason() << fs.reason();
+    }
+    const std::string old_copy(1024 * 1024, 'o');
+    write_file(fs.path() + "/big", old_copy);
+    write_file(src + "/big", std::string(3 * platform::kCopyChunkBytes, 'n'));
+    ::sync();
+    // The backing store keeps 4 MiB free: the system takes the copy, the disk
+    // cannot write it.
+    struct statvfs st {};
+    ASSERT_EQ(::statvfs(backing.path().c_str(), &st), 0);
+    const std::uint64_t free_bytes = std::uint64_t{st.f_bavail} * st.f_frsize;
+    ASSERT_GT(free_bytes, 4u * 1024 * 1024);
+    write_file(backing.path() + "/filler", std::string(free_bytes - 4 * 1024 * 1024, 0));
+    set(0, src, fs.path());
+    EXPECT_EQ(run(), RunOutcome::kSystemError);
+    const auto boxes = ui.events_of("box");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "システムエラー");
+    EXPECT_NE(boxes[0].text.find("ディスクへの書き出し"), std::string::npos) << boxes[0].text;
+    ::unlink((backing.path() + "/filler").c_str());
+    ASSERT_TRUE(fs.remount());  // the run holds nothing of it open any more
+    EXPECT_TRUE(read_file(fs.path() + "/big") == old_copy);
+}
+
 TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
     const auto file = [](int i) { return "/d" + std::to_string(i % 3) + "/f" + std::to_string(i); };
     for (int i = 0; i < 15; ++i) {

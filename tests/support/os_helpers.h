@@ -73,8 +73,10 @@ struct ScopedTmpfs : ScopedMount {
 // Windows uses it (case ignored, Windows' names only) through FUSE, a folder
 // keeping times in 2 s steps as vfat does (FUSE), a loop-mounted ext4
 // without the replace-by-rename flush (needs root, /dev/fuse and mkfs tools),
-// and a folder shared by sshfs (its sftp server started by sshfs, no sshd).
-enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes, kExt4, kSshfs };
+// a folder shared by sshfs (its sftp server started by sshfs, no sshd), and
+// an ext4 with no journal whose metadata is all written when it is made: on
+// a store that fills up, only the data written later fails, at its flush.
+enum class Medium { kFat32, kExfat, kNtfs, kTwoSecondTimes, kExt4, kSshfs, kUnjournaledExt4 };
 class ScopedMedium : public ScopedMount {
 public:
     ScopedMedium(const std::string& parent, Medium medium);

@@ -119,6 +119,8 @@ ScopedMedium::ScopedMedium(const std::string& parent, Medium medium)
              ".pid\\nexec /usr/lib/openssh/sftp-server\\n' >" + image_ + ".sh && chmod +x " +
              image_ + ".sh",
          "sshfs -o ssh_command=" + image_ + ".sh localhost:" + img},
+        {blank + "mkfs.ext4 -q -F -O ^has_journal -E lazy_itable_init=0 " + img,
+         "mount -o loop " + img},
     };
     const auto& [make, mount] = commands[static_cast<int>(medium)];
     mount_ = mount + path_ + " >/dev/null 2>&1 && mountpoint -q " + path_;
