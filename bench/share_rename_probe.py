@@ -7,6 +7,11 @@ threads, timed until written and flushed.
   same    a temporary file made in the destination folder, renamed there
   stage   a temporary file made in a staging folder of the thread's own
           beside it, renamed into the destination folder
+  spread-same, spread-stage
+          as same and stage, but each thread fills a destination folder of
+          its own: whether renames into different folders wait for each
+          other (Linux takes one lock a file system for a rename between
+          two folders, held while the share answers)
 
 Usage: bench/share_rename_probe.py MOUNTED_FOLDER [FILES] [MODE:THREADS ...]
        (default: 300 files; direct:1 same:1 same:16 stage:16 direct:16)
@@ -28,8 +33,15 @@ DATA = os.urandom(4096)
 def run(root, files, mode, threads):
     dst = os.path.join(root, f"probe-{mode}-{threads}-{uuid.uuid4().hex[:8]}")
     os.mkdir(dst)
+    spread = mode.startswith("spread-")
+    kind = mode.removeprefix("spread-")
+    folders = [dst]
+    if spread:
+        folders = [os.path.join(dst, f"d{k}") for k in range(threads)]
+        for folder in folders:
+            os.mkdir(folder)
     stages = []
-    if mode == "stage":
+    if kind == "stage":
         for k in range(threads):
             stages.append(os.path.join(dst, f".stage{k}"))
             os.mkdir(stages[-1])
@@ -43,11 +55,12 @@ def run(root, files, mode, threads):
                 i = todo.get_nowait()
             except queue.Empty:
                 return
-            final = os.path.join(dst, f"f{i}")
-            if mode == "direct":
+            folder = folders[k if spread else 0]
+            final = os.path.join(folder, f"f{i}")
+            if kind == "direct":
                 temp = final
-            elif mode == "same":
-                temp = os.path.join(dst, f".tmp-{i}")
+            elif kind == "same":
+                temp = os.path.join(folder, f".tmp-{i}")
             else:
                 temp = os.path.join(stages[k], f".tmp-{i}")
             fd = os.open(temp, os.O_CREAT | os.O_EXCL | os.O_WRONLY, 0o644)
@@ -67,7 +80,7 @@ def run(root, files, mode, threads):
         w.join()
     os.sync()
     seconds = time.monotonic() - start
-    made = len([n for n in os.listdir(dst) if n.startswith("f")])
+    made = sum(len([n for n in os.listdir(f) if n.startswith("f")]) for f in folders)
     shutil.rmtree(dst)
     if made != files:
         raise SystemExit(f"{mode}:{threads} made {made} of {files} files")
