@@ -19,9 +19,10 @@ namespace tarvenix::qt {
 namespace {
 
 // A push button whose caption wraps onto a second line when it does not fit:
-// some captions are wider than their button ("ﾊﾞｯｸｱｯﾌﾟ後Windows終了" on a
-// button a hundred pixels wide) and must still be read whole, as the Windows
-// program's multi-line buttons show them. text() stays the caption.
+// some captions are wider than their button (the choice to shut the
+// computer down after a backup, on a button a hundred pixels wide) and must
+// still be read whole, as the Windows program's multi-line buttons show
+// them. text() stays the caption.
 class WrapButton final : public QPushButton {
 public:
     using QPushButton::QPushButton;
