@@ -39,26 +39,28 @@ void FlushPace::flushed(std::uint64_t device, std::uint64_t bytes, double second
     }
     const double seen = static_cast<double>(bytes) / std::max(seconds, 1e-3);
     const std::lock_guard lock(m_);
-    const auto known = std::find_if(rates_.begin(), rates_.end(),
-                                    [device](const auto& rate) { return rate.first == device; });
-    if (known == rates_.end()) {
-        rates_.emplace_back(device, seen);
+    if (double* rate = rate_of(device)) {
+        *rate = std::min(seen, 4 * *rate);
     } else {
-        known->second = std::min(seen, 4 * known->second);
+        rates_.emplace_back(device, seen);
     }
     if (device == device_) {
         bound_ = bound_for(device);
     }
 }
 
-std::uint64_t FlushPace::bound_for(std::uint64_t device) const {
+double* FlushPace::rate_of(std::uint64_t device) {
     const auto known = std::find_if(rates_.begin(), rates_.end(),
                                     [device](const auto& rate) { return rate.first == device; });
-    if (known == rates_.end()) {
+    return known == rates_.end() ? nullptr : &known->second;
+}
+
+std::uint64_t FlushPace::bound_for(std::uint64_t device) {
+    const double* rate = rate_of(device);
+    if (rate == nullptr) {
         return kFirstBytes;
     }
-    return std::clamp(static_cast<std::uint64_t>(known->second * kSeconds), kFirstBytes,
-                      kMostBytes);
+    return std::clamp(static_cast<std::uint64_t>(*rate * kSeconds), kFirstBytes, kMostBytes);
 }
 
 namespace {

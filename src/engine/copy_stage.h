@@ -113,9 +113,12 @@ public:
     std::uint64_t bound() const { return bound_.load(); }
 
 private:
-    std::uint64_t bound_for(std::uint64_t device) const;  // m_ held
+    // The speed `device`'s flushes showed (bytes a second); null before any
+    // did. m_ held.
+    double* rate_of(std::uint64_t device);
+    std::uint64_t bound_for(std::uint64_t device);  // m_ held
 
-    mutable std::mutex m_;
+    std::mutex m_;
     std::vector<std::pair<std::uint64_t, double>> rates_;  // bytes a second, by device
     std::uint64_t device_ = 0;
     std::atomic<std::uint64_t> bound_{kFirstBytes};

@@ -641,12 +641,6 @@ TEST_F(FaultTest, PowerCutsAndStopsOnAnExt4DestinationLeaveWholeCopies) {
     EXPECT_TRUE(at_box == data) << at_box.size();
 }
 
-// Two programs back up into one folder. A third holds an exclusive flock on
-// one of its folders (like `flock D/d0 sleep 30`), so the first copies there
-// without the folder's mark: no lock call waits. The third lets go while the
-// first holds staged copies there, and right then the second program's run
-// cleans the folder up. Both runs complete, every copy is whole, no
-// temporary file is left.
 // A flush that fails (the disk refused data the system had taken) ends the
 // run as a system error before any copy of the batch replaces its old copy.
 TEST_F(FaultTest, AFlushThatFailsEndsTheRunAndKeepsEveryOldCopy) {
@@ -677,6 +671,12 @@ TEST_F(FaultTest, AFlushThatFailsEndsTheRunAndKeepsEveryOldCopy) {
     EXPECT_TRUE(read_file(fs.path() + "/big") == old_copy);
 }
 
+// Two programs back up into one folder. A third holds an exclusive flock on
+// one of its folders (like `flock D/d0 sleep 30`), so the first copies there
+// without the folder's mark: no lock call waits. The third lets go while the
+// first holds staged copies there, and right then the second program's run
+// cleans the folder up. Both runs complete, every copy is whole, no
+// temporary file is left.
 TEST_F(FaultTest, TwoProgramsBackingUpIntoOneFolderLeaveCompleteCopies) {
     const auto file = [](int i) { return "/d" + std::to_string(i % 3) + "/f" + std::to_string(i); };
     for (int i = 0; i < 15; ++i) {
