@@ -107,21 +107,32 @@ BackupEngine::BackupEngine(const EngineServices& services)
     : s_(services) {}
 
 template <class Call>
-auto BackupEngine::answered(bool aside, Call call) -> std::optional<decltype(call())> {
+auto BackupEngine::answered(bool aside, Call call, CopyStage::Lane lane)
+    -> std::optional<decltype(call())> {
     if (!aside) {
         return call();
     }
-    if (destination_hung_) {
+    if (share_hung_) {
         return std::nullopt;  // nothing more is asked of it in this run
     }
     auto out = std::make_shared<std::optional<decltype(call())>>();
-    if (stage_->run_aside(s_.pump, [call = std::move(call), out] { out->emplace(call()); })) {
+    if (stage_->run_aside(
+            s_.pump, [call = std::move(call), out] { out->emplace(call()); }, lane)) {
         return std::move(*out);
     }
-    destination_hung_ = true;
+    share_hung_ = true;
     abort_requested = 1;
     stage_->abandon();
     return std::nullopt;
+}
+
+template <class Call>
+auto BackupEngine::from_source(Call call) -> std::optional<decltype(call())> {
+    auto result = answered(src_on_share_, call, CopyStage::Lane::kSource);
+    while (result && !*result && freed_descriptors(result->error())) {
+        result = answered(src_on_share_, call, CopyStage::Lane::kSource);
+    }
+    return result;
 }
 
 void BackupEngine::clear_folder_table() {
@@ -179,7 +190,7 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
         CopyStage*& stage;
         ~Unset() { stage = nullptr; }
     } unset{stage_};
-    destination_hung_ = false;
+    share_hung_ = false;
     // A stop request cannot outlive the run it was meant for.
     abort_requested = 0;
     s_.report.run_started(run_trigger);
@@ -309,7 +320,23 @@ void BackupEngine::walk_backup_set(int k) {
     const BackupSet& set = run_settings_.sets[static_cast<std::size_t>(k)];
     src_base_ = without_trailing_separator(set.src_folder);
     dst_base_ = without_trailing_separator(set.dst_folder);
-    src_root_ = platform::Directory::open(src_base_ + platform::kPathSeparator).value_or({});
+    struct Source {
+        std::shared_ptr<const platform::Directory> folder;
+        bool on_share = false;
+    };
+    // Whether the source is on a share is not known before it answered.
+    const auto source = answered(
+        true,
+        [path = src_base_ + platform::kPathSeparator] {
+            Source found{std::make_shared<const platform::Directory>(
+                platform::Directory::open(path).value_or({}))};
+            found.on_share = found.folder->is_open() && platform::storage_kind(*found.folder) ==
+                                                            platform::StorageKind::kNetwork;
+            return found;
+        },
+        CopyStage::Lane::kSource);
+    src_root_ = source ? source->folder : nullptr;
+    src_on_share_ = source && source->on_share;
     struct Root {
         std::shared_ptr<const platform::Directory> folder;
         std::optional<platform::FileStatus> status;
@@ -360,11 +387,12 @@ void BackupEngine::walk_backup_set(int k) {
     }
     finish_copies();
     remove_staging_folders();
-    if (!destination_hung_) {
+    if (!share_hung_) {
         restore_folder_modes();
     }
     current_dst_.reset();
-    src_root_ = platform::Directory();
+    src_root_.reset();
+    src_on_share_ = false;
     dst_root_.reset();
     fresh_folders_.clear();
     shared_folder_.clear();
@@ -375,32 +403,34 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     s_.report.folder_entered(relative);
     s_.pump.process_events();
 
-    auto src_dir = std::make_shared<platform::Directory>();
-    const auto entries = list_source(relative, *src_dir);
-    if (!entries) {
+    auto listed = list_source(relative);
+    if (!listed) {
+        return false;  // the source stopped answering during a stop
+    }
+    if (!*listed) {
         // A folder that cannot be read is passed over, but never silently: a
         // run that missed it must not look complete in the history.
-        if (entries.error() != ENOENT) {
-            walk_skipped(dst_base_ + relative, SkipReason::kUnreadable, entries.error());
+        if (listed->error() != ENOENT) {
+            walk_skipped(dst_base_ + relative, SkipReason::kUnreadable, listed->error());
         }
         return true;
     }
+    const std::vector<platform::Directory::Entry>& entries = (*listed)->entries;
     const bool overwrite_all = !run_settings_.options.newer_only();
-    const bool fresh = open_destination(relative, *src_dir, overwrite_all);
-    const std::vector<bool> collides = case_collisions(*entries, relative, current_dst_);
+    const bool fresh = open_destination(relative, (*listed)->status, overwrite_all);
+    const std::vector<bool> collides = case_collisions(entries, relative, current_dst_);
     if (abort_requested == 1) {
         return false;  // the destination stopped answering during a stop
     }
     const auto shared = shared_folder_.find(relative);
     const auto put_here =
         names_put_.find(shared != shared_folder_.end() ? shared->second : relative);
-    const std::shared_ptr<const platform::Directory> listed = std::move(src_dir);
     const FolderVisit visit{
-        level, relative,      listed,
+        level, relative,      (*listed)->folder,
         fresh, overwrite_all, put_here != names_put_.end() ? &put_here->second : nullptr};
     // The whole listing is read before anything is copied, so the copies
     // cannot disturb it.
-    read_old_copies_ahead(*entries, fresh, overwrite_all);
+    read_old_copies_ahead(entries, fresh, overwrite_all);
     struct Left {
         std::shared_ptr<OldCopies>& ahead;
         ~Left() {
@@ -410,9 +440,9 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
             }
         }
     } left{old_copies_};
-    for (std::size_t i = 0; i < entries->size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         entry_index_ = i;
-        if (!walk_entry(visit, (*entries)[i], collides[i])) {
+        if (!walk_entry(visit, entries[i], collides[i])) {
             return false;
         }
     }
@@ -453,21 +483,29 @@ platform::Result<platform::FileStatus> BackupEngine::old_copy_status(const CopyJ
     return job.dst->folder.status_of(job.name, false);
 }
 
-platform::Result<std::vector<platform::Directory::Entry>> BackupEngine::list_source(
-    const std::string& relative, platform::Directory& src_dir) {
-    return retrying([&]() -> platform::Result<std::vector<platform::Directory::Entry>> {
-        auto opened = src_root_.is_open()
-                          ? src_root_.open_below(relative)
+auto BackupEngine::list_source(const std::string& relative)
+    -> std::optional<platform::Result<SourceListing>> {
+    return from_source([root = src_root_, relative]() -> platform::Result<SourceListing> {
+        auto opened = root && root->is_open()
+                          ? root->open_below(relative)
                           : platform::Result<platform::Directory>(platform::Error{EBADF});
         if (!opened) {
             return platform::Error{opened.error()};
         }
-        src_dir = std::move(*opened);
-        return src_dir.list();
+        auto entries = opened->list();
+        if (!entries) {
+            return platform::Error{entries.error()};
+        }
+        SourceListing listing;
+        listing.status = value_of(opened->own_status());
+        listing.folder = std::make_shared<const platform::Directory>(std::move(*opened));
+        listing.entries = std::move(*entries);
+        return listing;
     });
 }
 
-bool BackupEngine::open_destination(const std::string& relative, const platform::Directory& src_dir,
+bool BackupEngine::open_destination(const std::string& relative,
+                                    const std::optional<platform::FileStatus>& src_status,
                                     bool overwrite_all) {
     const bool fresh = fresh_folders_.count(relative) != 0;
     const auto shared = shared_folder_.find(relative);
@@ -543,7 +581,6 @@ bool BackupEngine::open_destination(const std::string& relative, const platform:
     }
     if (!relative.empty()) {
         const std::uint32_t mode = dst_status->mode;
-        const auto src_status = src_dir.own_status();
         const std::uint32_t wanted = (src_status ? src_status->mode : mode) & 0777;
         if ((mode & 0777) != wanted || (mode & 0700) != 0700) {
             folder_modes_.emplace_back(relative, wanted);
@@ -578,7 +615,9 @@ bool BackupEngine::walk_entry(const FolderVisit& visit, const platform::Director
     CopyJob job;
     const auto st = entry_status(visit, entry, refused, dst_path, job.source, job.open_error);
     if (!st || st->type == platform::EntryType::kSystem) {
-        return true;  // gone, or never read, as when the listing says so
+        // Gone, or never read, as when the listing says so; or the source
+        // stopped answering during a stop.
+        return abort_requested != 1;
     }
     if (st->type == platform::EntryType::kFolder && !refused) {
         return enter_folder(visit, name, src_path, *st);
@@ -613,8 +652,13 @@ std::optional<platform::FileStatus> BackupEngine::entry_status(
         // Overwriting every file, the source is opened right away and its
         // status read from the open file; newer-only, most files are not
         // copied, so a stat is all they cost.
-        auto opened = retrying(
-            [&] { return platform::OpenFile::open_at(*visit.src_dir, entry.name, false); });
+        auto asked = from_source([dir = visit.src_dir, name = entry.name] {
+            return platform::OpenFile::open_at(*dir, name, false);
+        });
+        if (!asked) {
+            return std::nullopt;
+        }
+        auto& opened = *asked;
         if (opened) {
             if (opened->status().type != platform::EntryType::kFile) {
                 return opened->status();
@@ -627,11 +671,15 @@ std::optional<platform::FileStatus> BackupEngine::entry_status(
         }
         open_error = opened.error() == ELOOP ? 0 : opened.error();  // a link now, copied as one
     }
-    auto st = retrying([&] { return visit.src_dir->status_of(entry.name, false); });
-    if (!st && st.error() != ENOENT && entry.type != platform::EntryType::kFolder) {
-        walk_skipped(dst_path, SkipReason::kUnreadable, st.error());  // cannot even be examined
+    auto st = from_source(
+        [dir = visit.src_dir, name = entry.name] { return dir->status_of(name, false); });
+    if (!st) {
+        return std::nullopt;
     }
-    return value_of(std::move(st));
+    if (!*st && st->error() != ENOENT && entry.type != platform::EntryType::kFolder) {
+        walk_skipped(dst_path, SkipReason::kUnreadable, st->error());  // cannot even be examined
+    }
+    return value_of(std::move(*st));
 }
 
 bool BackupEngine::enter_folder(const FolderVisit& visit, const std::string& name,
@@ -690,8 +738,14 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
             return abort_requested != 1;
         }
     }
-    if (!refused && (copies_in_flight_ == 0 || (!platform::kWorkersCopySmallFiles && !on_share_ &&
-                                                job.src_status.size < kLocalInlineBytes))) {
+    const bool here =
+        !refused && (copies_in_flight_ == 0 || (!platform::kWorkersCopySmallFiles && !on_share_ &&
+                                                job.src_status.size < kLocalInlineBytes));
+    if (here && src_on_share_) {
+        // Read from a share, a copy could hold this thread as long as its
+        // server does not answer: a worker makes it, however few there are.
+        stage_->set_width(std::max<std::size_t>(copies_in_flight_, 1), kLocalWindow);
+    } else if (here) {
         // Copied here, between the events it serves: where workers would
         // only wait for each other (docs/PERFORMANCE.md).
         drain();
@@ -733,7 +787,7 @@ bool BackupEngine::retire_oldest() {
 
 bool BackupEngine::hung() {
     // Stopped, and a copy did not end in time: the destination hangs.
-    destination_hung_ = true;
+    share_hung_ = true;
     abort_requested = 1;
     return false;
 }
@@ -800,10 +854,10 @@ void BackupEngine::finish_copies() {
     if (abort_requested != 1) {
         drain();
     }
-    if (abort_requested == 1 && !destination_hung_ && !stage_->stop_in_flight(s_.pump)) {
-        destination_hung_ = true;
+    if (abort_requested == 1 && !share_hung_ && !stage_->stop_in_flight(s_.pump)) {
+        share_hung_ = true;
     }
-    if (destination_hung_) {
+    if (share_hung_) {
         abandon_copies();
         return;
     }
@@ -817,7 +871,7 @@ void BackupEngine::abandon_copies() {
     // copies waiting for their batch stay temporary files, which the next
     // run removes, and the old copies stay as they are. What they hold is
     // released with the stage's last worker, not on this thread.
-    destination_hung_ = true;
+    share_hung_ = true;
     struct Left {
         CopyStage::Aside commit;
         std::shared_ptr<CommitWork> work;
@@ -1212,7 +1266,7 @@ void BackupEngine::remove_staging_folders() {
     staging_made_ = false;
     copied_in_set_ = false;
     next_staging_ = 0;
-    if (names.empty() || destination_hung_ || !dst_root_) {
+    if (names.empty() || share_hung_ || !dst_root_) {
         return;  // a copy may still wait there: the next run removes them
     }
     (void)answered(on_share_, [root = dst_root_, names] {

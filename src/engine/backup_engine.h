@@ -157,8 +157,8 @@ private:
     // Takes the oldest job's end from the copy stage, in the walk's order,
     // and records it; false when the stage hangs (and was abandoned).
     bool retire_oldest();
-    // A stopped run's copies did not end in time: the destination hangs.
-    // False, for the walk.
+    // A stopped run's copies did not end in time: a share hangs. False, for
+    // the walk.
     bool hung();
     void retire(CopyDone done);
     // Records a copy's end, tells the progress dialog the file is done and
@@ -209,12 +209,19 @@ private:
     // Lists one folder of the walk and copies what it holds; false when the
     // walk must end.
     bool walk_folder(std::size_t level, const std::string& relative);
-    // Opens the source folder and reads its listing.
-    platform::Result<std::vector<platform::Directory::Entry>> list_source(
-        const std::string& relative, platform::Directory& src_dir);
+    // A source folder as the walk read it.
+    struct SourceListing {
+        std::shared_ptr<const platform::Directory> folder;
+        std::vector<platform::Directory::Entry> entries;
+        std::optional<platform::FileStatus> status;  // of the folder itself
+    };
+    // Opens the source folder and reads its listing; nothing as answered's.
+    std::optional<platform::Result<SourceListing>> list_source(const std::string& relative);
     // Opens the destination folder (current_dst_) and readies it for the
-    // copies; true when this walk made it.
-    bool open_destination(const std::string& relative, const platform::Directory& src_dir,
+    // copies of the source folder whose status is `src_status`; true when
+    // this walk made it.
+    bool open_destination(const std::string& relative,
+                          const std::optional<platform::FileStatus>& src_status,
                           bool overwrite_all);
     // Newer-only off a share, the old copies' statuses of the folder being
     // walked are read on the stage's thread for tasks run aside while the
@@ -245,25 +252,21 @@ private:
     bool enter_folder(const FolderVisit& visit, const std::string& name,
                       const std::string& src_path, const platform::FileStatus& st);
     bool copy_one_file(const FolderVisit& visit, CopyJob job, bool refused);
-    // Makes a call on the destination where a file system that stops
-    // answering (a share whose server is gone) cannot hold the
-    // user-interface thread: `aside`, on a worker, while the walk serves the
-    // events, so the window stays live and a stop still ends the run. The
-    // call owns what it works on. Nothing when the run was stopped and the
-    // destination did not answer within CopyStage::kAbandonSeconds: the call
-    // is left to its worker and the run ends as stopped.
+    // Makes a call on a folder where a file system that stops answering (a
+    // share whose server is gone) cannot hold the user-interface thread:
+    // `aside`, on a worker of `lane`, while the walk serves the events, so
+    // the window stays live and a stop still ends the run. The call owns
+    // what it works on. Nothing when the run was stopped and the share did
+    // not answer within CopyStage::kAbandonSeconds: the call is left to its
+    // worker and the run ends as stopped.
     template <class Call>
-    auto answered(bool aside, Call call) -> std::optional<decltype(call())>;
-    // Calls `open` again while it fails for want of descriptors and
-    // committing the batch freed some.
-    template <class Open>
-    auto retrying(Open open) {
-        auto result = open();
-        while (!result && freed_descriptors(result.error())) {
-            result = open();
-        }
-        return result;
-    }
+    auto answered(bool aside, Call call, CopyStage::Lane lane = CopyStage::Lane::kDestination)
+        -> std::optional<decltype(call())>;
+    // A call on the source: aside where the source is on a share, and again
+    // while it fails for want of descriptors and committing the batch freed
+    // some. Nothing as answered's.
+    template <class Call>
+    auto from_source(Call call) -> std::optional<decltype(call())>;
     void too_long(bool folder, const std::string& path);
     void record_skipped(const std::string& dst_path, SkipReason why, int error);
     // What the walk itself passes over, after the files before it.
@@ -288,9 +291,12 @@ private:
     // The set being walked.
     std::string src_base_;
     std::string dst_base_;
-    platform::Directory src_root_;
     // Shared with the calls the walk makes on a worker (`answered`).
+    std::shared_ptr<const platform::Directory> src_root_;
     std::shared_ptr<const platform::Directory> dst_root_;
+    // The source is on a share: every call the walk makes on it is made
+    // aside.
+    bool src_on_share_ = false;
     std::optional<platform::FileStatus> dst_root_status_;
     // The destination folder by its path, and whether it no longer is the
     // folder the set started with.
@@ -311,9 +317,9 @@ private:
     std::uint64_t current_device_ = 0;
     // The copies of the run in flight, while a run is in progress.
     CopyStage* stage_ = nullptr;
-    // The destination stopped answering during a stop: nothing more is
-    // asked of it in this run.
-    bool destination_hung_ = false;
+    // A share (the destination's or the source's) stopped answering during
+    // a stop: nothing more is asked of either in this run.
+    bool share_hung_ = false;
     // The batch's copies; the first `committing_` of them are the batch
     // being committed while the walk goes on (commit_).
     std::vector<PendingCopy> batch_;

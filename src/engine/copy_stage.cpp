@@ -193,10 +193,10 @@ struct CopyStage::Shared {
     CopyShared copies;
     std::mutex m;
     std::condition_variable work;
-    std::condition_variable aside_work;
+    std::array<std::condition_variable, 2> aside_work;  // by lane
     std::condition_variable ended;
-    std::deque<std::shared_ptr<Slot>> waiting;  // not started yet
-    std::deque<std::shared_ptr<Slot>> aside;    // tasks not started yet
+    std::deque<std::shared_ptr<Slot>> waiting;               // not started yet
+    std::array<std::deque<std::shared_ptr<Slot>>, 2> aside;  // tasks not started yet, by lane
     bool quit = false;
     bool abandoned = false;
     // Wake-ups cost more than a small file's copy: a worker is woken only
@@ -207,11 +207,12 @@ struct CopyStage::Shared {
     // Released with the last worker, once the stage was abandoned.
     std::vector<std::shared_ptr<void>> leftovers;
 
-    // The copy workers take jobs from `waiting`; the thread for tasks run
-    // aside takes them from `aside`.
-    static void work_on(const std::shared_ptr<Shared>& self, bool runs_tasks) {
-        auto& queue = runs_tasks ? self->aside : self->waiting;
-        auto& wake = runs_tasks ? self->aside_work : self->work;
+    // The copy workers take jobs from `waiting`; the thread of a lane takes
+    // the tasks run aside there.
+    static void work_on(const std::shared_ptr<Shared>& self, std::optional<Lane> lane) {
+        const bool runs_tasks = lane.has_value();
+        auto& queue = runs_tasks ? self->aside.at(static_cast<std::size_t>(*lane)) : self->waiting;
+        auto& wake = runs_tasks ? self->aside_work.at(static_cast<std::size_t>(*lane)) : self->work;
         std::unique_lock lock(self->m);
         for (;;) {
             self->idle += runs_tasks ? 0 : 1;
@@ -259,9 +260,11 @@ CopyStage::~CopyStage() {
         shared_->copies.stop = true;
     }
     shared_->work.notify_all();
-    shared_->aside_work.notify_all();
-    if (aside_worker_.joinable()) {
-        workers_.push_back(std::move(aside_worker_));
+    for (std::size_t lane = 0; lane < aside_workers_.size(); ++lane) {
+        shared_->aside_work.at(lane).notify_all();
+        if (aside_workers_.at(lane).joinable()) {
+            workers_.push_back(std::move(aside_workers_.at(lane)));
+        }
     }
     for (auto& worker : workers_) {
         if (abandoned_) {
@@ -281,7 +284,7 @@ void CopyStage::set_width(std::size_t workers, std::size_t window) {
     window_limit_ = std::max<std::size_t>(window, 1);
     workers_wanted_ = std::clamp<std::size_t>(workers, 1, window_limit_);
     while (workers_.size() < workers_wanted_) {
-        workers_.emplace_back(&Shared::work_on, shared_, false);
+        workers_.emplace_back(&Shared::work_on, shared_, std::nullopt);
     }
 }
 
@@ -394,17 +397,18 @@ bool CopyStage::stop_in_flight(EventPumpPort& pump) {
     return run_aside(pump, [dropped] { dropped->clear(); });
 }
 
-CopyStage::Aside CopyStage::start_aside(std::function<void()> task) {
-    if (!aside_worker_.joinable()) {
-        aside_worker_ = std::thread(&Shared::work_on, shared_, true);
+CopyStage::Aside CopyStage::start_aside(std::function<void()> task, Lane lane) {
+    const auto at = static_cast<std::size_t>(lane);
+    if (!aside_workers_.at(at).joinable()) {
+        aside_workers_.at(at) = std::thread(&Shared::work_on, shared_, lane);
     }
     auto slot = std::make_shared<Slot>();
     slot->task = std::move(task);
     {
         const std::lock_guard lock(shared_->m);
-        shared_->aside.push_back(slot);
+        shared_->aside.at(at).push_back(slot);
     }
-    shared_->aside_work.notify_one();
+    shared_->aside_work.at(at).notify_one();
     return slot;
 }
 
@@ -412,8 +416,8 @@ bool CopyStage::finish_aside(EventPumpPort& pump, const Aside& task) {
     return wait_for(pump, *task);
 }
 
-bool CopyStage::run_aside(EventPumpPort& pump, std::function<void()> task) {
-    return finish_aside(pump, start_aside(std::move(task)));
+bool CopyStage::run_aside(EventPumpPort& pump, std::function<void()> task, Lane lane) {
+    return finish_aside(pump, start_aside(std::move(task), lane));
 }
 
 void CopyStage::abandon(std::shared_ptr<void> leftovers) {
@@ -426,9 +430,11 @@ void CopyStage::abandon(std::shared_ptr<void> leftovers) {
     shared_->waiting.clear();
     // Tasks not started yet may own what a file system that hangs would
     // hold this thread in, were they released here.
-    shared_->leftovers.push_back(
-        std::make_shared<std::deque<std::shared_ptr<Slot>>>(std::move(shared_->aside)));
-    shared_->aside.clear();
+    for (auto& tasks : shared_->aside) {
+        shared_->leftovers.push_back(
+            std::make_shared<std::deque<std::shared_ptr<Slot>>>(std::move(tasks)));
+        tasks.clear();
+    }
     shared_->leftovers.push_back(std::move(held));
     shared_->leftovers.push_back(std::move(leftovers));
 }

@@ -10,6 +10,7 @@
 // end in the order they were handed in, whatever order the workers finish
 // in: the history and the batch see the walk's order.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -184,19 +185,23 @@ public:
     void submit(CopyJob job);
     // A job the walk ended itself (a name refused), kept in its order.
     void submit_done(CopyDone done);
-    // A task run on the stage's own thread for such tasks, beside the copies
-    // in flight (so it never waits for a copy to end); it owns what it works
-    // on. Started, it runs while the caller goes on.
+    // A task run on one of the stage's own threads for such tasks, beside
+    // the copies in flight (so it never waits for a copy to end); it owns
+    // what it works on. Started, it runs while the caller goes on. Tasks of
+    // a lane run one after the other; the lanes run side by side, so the
+    // walk's calls on a source share never wait behind a batch being
+    // committed or a destination folder being read ahead.
+    enum class Lane : std::uint8_t { kDestination, kSource };
     struct Slot;
     using Aside = std::shared_ptr<Slot>;
-    Aside start_aside(std::function<void()> task);
+    Aside start_aside(std::function<void()> task, Lane lane = Lane::kDestination);
     // Waits for a task started aside (serving `pump`); false when the stage
     // was stopped and it did not end within kAbandonSeconds. The task is
     // then left to its thread: the caller hands what it holds of it to
     // abandon().
     bool finish_aside(EventPumpPort& pump, const Aside& task);
     // Both: the task started and waited for.
-    bool run_aside(EventPumpPort& pump, std::function<void()> task);
+    bool run_aside(EventPumpPort& pump, std::function<void()> task, Lane lane = Lane::kDestination);
     // The oldest job's end, once it is there; serves `pump` while it waits.
     // Nothing when the stage was stopped and the job did not end within
     // kAbandonSeconds (a share that no longer answers): the caller then
@@ -237,7 +242,7 @@ private:
     std::shared_ptr<Shared> shared_;
     std::deque<std::shared_ptr<Slot>> window_;  // in the order handed in
     std::vector<std::thread> workers_;
-    std::thread aside_worker_;
+    std::array<std::thread, 2> aside_workers_;  // by lane, each started when first needed
     std::size_t workers_wanted_ = 1;
     std::size_t window_limit_ = 1;
     bool abandoned_ = false;

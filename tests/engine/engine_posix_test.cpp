@@ -848,50 +848,63 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     EXPECT_EQ(temp_files_in(d), 0);
     olds();
 
-    // The server stops answering while the walk itself asks the share (it
-    // makes the folder it found there), with no copy in flight: the window
-    // stays live all the same, and a stop ends the run within 10 s.
-    const std::string lone = dir.path() + "/lone";
-    put_file(lone + "/sub/deeper/g", "new");
-    make_dirs(d + "/lone");
-    set(0, lone, d + "/lone");
-    hung = false;
-    double since = 0;
-    int served = 0;
-    ui.on_every_pump([&] {
-        if (since == 0 && progress.log.back() == "subfld=/sub") {
-            since = platform::monotonic_seconds();
-            hung = share.hang(true);
-        } else if (since > 0 && ++served == 3) {
-            engine.request_abort();
+    // The server stops answering while the walk itself asks the share, with
+    // no copy in flight: making the folder it found there on the
+    // destination, or listing a folder of the source. The window stays live
+    // all the same, and a stop ends the run within 10 s.
+    struct Lone {
+        const char* share_is;
+        std::string from;
+        std::string to;
+    };
+    const Lone lones[] = {
+        {"the destination", dir.path() + "/lone", d + "/lone"},
+        {"the source", d + "/far", dir.path() + "/back"},
+    };
+    for (const Lone& lone : lones) {
+        SCOPED_TRACE(lone.share_is);
+        put_file(lone.from + "/sub/deeper/g", "new");
+        make_dirs(lone.to);
+        set(0, lone.from, lone.to);
+        hung = false;
+        double since = 0;
+        int served = 0;
+        ui.on_every_pump([&] {
+            if (since == 0 && progress.log.back() == "subfld=/sub") {
+                since = platform::monotonic_seconds();
+                hung = share.hang(true);
+            } else if (since > 0 && ++served == 3) {
+                engine.request_abort();
+            }
+        });
+        // A walk that waits on the share itself serves no event until the
+        // server answers again, which it does after a while: the time shows
+        // it.
+        std::mutex m;
+        std::condition_variable answered;
+        bool ended = false;
+        std::thread answer_again([&] {
+            std::unique_lock lock(m);
+            if (!answered.wait_for(lock, std::chrono::seconds(30), [&] { return ended; })) {
+                share.hang(false);
+            }
+        });
+        EXPECT_EQ(run(), RunOutcome::kStopped);
+        {
+            const std::lock_guard lock(m);
+            ended = true;
         }
-    });
-    // A walk that waits on the share itself serves no event until the server
-    // answers again, which it does after a while: the time shows it.
-    std::mutex m;
-    std::condition_variable answered;
-    bool ended = false;
-    std::thread answer_again([&] {
-        std::unique_lock lock(m);
-        if (!answered.wait_for(lock, std::chrono::seconds(30), [&] { return ended; })) {
-            share.hang(false);
-        }
-    });
-    EXPECT_EQ(run(), RunOutcome::kStopped);
-    {
-        const std::lock_guard lock(m);
-        ended = true;
+        answered.notify_one();
+        answer_again.join();
+        ASSERT_TRUE(hung);
+        EXPECT_LT(platform::monotonic_seconds() - since, 10.0);
+        EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
+        answering_again();
+        ui.on_every_pump({});
+        EXPECT_EQ(run(), RunOutcome::kCompleted);
+        EXPECT_EQ(read_file(lone.to + "/sub/deeper/g"), "new");
+        EXPECT_EQ(temp_files_in(lone.to + "/sub/deeper"), 0);
     }
-    answered.notify_one();
-    answer_again.join();
-    ASSERT_TRUE(hung);
-    EXPECT_LT(platform::monotonic_seconds() - since, 10.0);
-    EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
-    answering_again();
-    ui.on_every_pump({});
-    EXPECT_EQ(run(), RunOutcome::kCompleted);
-    EXPECT_EQ(read_file(d + "/lone/sub/deeper/g"), "new");
-    EXPECT_EQ(temp_files_in(d + "/lone/sub/deeper"), 0);
 }
 
 TEST_F(FaultTest, AFullDiskWhileAppendingKeepsTheEarlierHistory) {
