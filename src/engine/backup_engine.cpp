@@ -403,7 +403,11 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     s_.report.folder_entered(relative);
     s_.pump.process_events();
 
-    auto listed = list_source(relative);
+    const bool overwrite_all = !run_settings_.options.newer_only();
+    // Newer-only, most entries of a folder cost only their status, which a
+    // share's client answers from what the listing brought: one hand-over to
+    // the source's lane for the folder, not one for each entry.
+    auto listed = list_source(relative, src_on_share_ && !overwrite_all);
     if (!listed) {
         return false;  // the source stopped answering during a stop
     }
@@ -416,7 +420,6 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
         return true;
     }
     const std::vector<platform::Directory::Entry>& entries = (*listed)->entries;
-    const bool overwrite_all = !run_settings_.options.newer_only();
     const bool fresh = open_destination(relative, (*listed)->status, overwrite_all);
     const std::vector<bool> collides = case_collisions(entries, relative, current_dst_);
     if (abort_requested == 1) {
@@ -425,9 +428,13 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     const auto shared = shared_folder_.find(relative);
     const auto put_here =
         names_put_.find(shared != shared_folder_.end() ? shared->second : relative);
-    const FolderVisit visit{
-        level, relative,      (*listed)->folder,
-        fresh, overwrite_all, put_here != names_put_.end() ? &put_here->second : nullptr};
+    const FolderVisit visit{level,
+                            relative,
+                            (*listed)->folder,
+                            fresh,
+                            overwrite_all,
+                            put_here != names_put_.end() ? &put_here->second : nullptr,
+                            (*listed)->examined.empty() ? nullptr : &(*listed)->examined};
     // The whole listing is read before anything is copied, so the copies
     // cannot disturb it.
     read_old_copies_ahead(entries, fresh, overwrite_all);
@@ -483,9 +490,9 @@ platform::Result<platform::FileStatus> BackupEngine::old_copy_status(const CopyJ
     return job.dst->folder.status_of(job.name, false);
 }
 
-auto BackupEngine::list_source(const std::string& relative)
+auto BackupEngine::list_source(const std::string& relative, bool examine)
     -> std::optional<platform::Result<SourceListing>> {
-    return from_source([root = src_root_, relative]() -> platform::Result<SourceListing> {
+    return from_source([root = src_root_, relative, examine]() -> platform::Result<SourceListing> {
         auto opened = root && root->is_open()
                           ? root->open_below(relative)
                           : platform::Result<platform::Directory>(platform::Error{EBADF});
@@ -498,6 +505,12 @@ auto BackupEngine::list_source(const std::string& relative)
         }
         SourceListing listing;
         listing.status = value_of(opened->own_status());
+        for (std::size_t i = 0; examine && i < entries->size(); ++i) {
+            const platform::Directory::Entry& entry = (*entries)[i];
+            listing.examined.push_back(entry.hidden || entry.type == platform::EntryType::kSystem
+                                           ? platform::Error{ENOENT}  // never walked
+                                           : opened->status_of(entry.name, false));
+        }
         listing.folder = std::make_shared<const platform::Directory>(std::move(*opened));
         listing.entries = std::move(*entries);
         return listing;
@@ -671,8 +684,10 @@ std::optional<platform::FileStatus> BackupEngine::entry_status(
         }
         open_error = opened.error() == ELOOP ? 0 : opened.error();  // a link now, copied as one
     }
-    auto st = from_source(
-        [dir = visit.src_dir, name = entry.name] { return dir->status_of(name, false); });
+    auto st = visit.examined != nullptr ? std::optional((*visit.examined)[entry_index_])
+                                        : from_source([dir = visit.src_dir, name = entry.name] {
+                                              return dir->status_of(name, false);
+                                          });
     if (!st) {
         return std::nullopt;
     }

@@ -133,6 +133,9 @@ private:
         bool overwrite_all;  // the copy mode: every file, or only newer ones
         // Names put into a destination folder several source folders fill.
         std::vector<PutName>* put;
+        // The entries' statuses by listing index, read with the listing
+        // (newer-only, from a share); null where each is read in its turn.
+        const std::vector<platform::Result<platform::FileStatus>>* examined;
     };
 
     // What the run learned of a destination's file system.
@@ -213,10 +216,13 @@ private:
     struct SourceListing {
         std::shared_ptr<const platform::Directory> folder;
         std::vector<platform::Directory::Entry> entries;
-        std::optional<platform::FileStatus> status;  // of the folder itself
+        std::optional<platform::FileStatus> status;                    // of the folder itself
+        std::vector<platform::Result<platform::FileStatus>> examined;  // see FolderVisit
     };
-    // Opens the source folder and reads its listing; nothing as answered's.
-    std::optional<platform::Result<SourceListing>> list_source(const std::string& relative);
+    // Opens the source folder and reads its listing, and with `examine` each
+    // entry's status; nothing as answered's.
+    std::optional<platform::Result<SourceListing>> list_source(const std::string& relative,
+                                                               bool examine);
     // Opens the destination folder (current_dst_) and readies it for the
     // copies of the source folder whose status is `src_status`; true when
     // this walk made it.

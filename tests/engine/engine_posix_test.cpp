@@ -851,7 +851,10 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     // The server stops answering while the walk itself asks the share, with
     // no copy in flight: making the folder it found there on the
     // destination, or listing a folder of the source. The window stays live
-    // all the same, and a stop ends the run within 10 s.
+    // all the same, and a stop ends the run within 10 s. Newer-only, where
+    // a source folder's entries are examined with its listing: a copy newer
+    // than its source stays.
+    use("1", "1");
     struct Lone {
         const char* share_is;
         std::string from;
@@ -864,7 +867,9 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     for (const Lone& lone : lones) {
         SCOPED_TRACE(lone.share_is);
         put_file(lone.from + "/sub/deeper/g", "new");
-        make_dirs(lone.to);
+        put_file(lone.from + "/sub/h", "new");
+        put_file(lone.to + "/sub/h", "kept");
+        set_mtime(lone.to + "/sub/h", mtime_of(lone.from + "/sub/h") + 100);
         set(0, lone.from, lone.to);
         hung = false;
         double since = 0;
@@ -903,6 +908,7 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
         ui.on_every_pump({});
         EXPECT_EQ(run(), RunOutcome::kCompleted);
         EXPECT_EQ(read_file(lone.to + "/sub/deeper/g"), "new");
+        EXPECT_EQ(read_file(lone.to + "/sub/h"), "kept");
         EXPECT_EQ(temp_files_in(lone.to + "/sub/deeper"), 0);
     }
 }
