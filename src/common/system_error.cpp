@@ -85,6 +85,8 @@ std::int32_t code_for_errno(int err) {
             return error_code::kBadFileName;
         case ENXIO:
         case ENODEV:
+        case ENOTCONN:   // a share whose connection is lost
+        case ETIMEDOUT:  // or whose server did not answer in time
             return error_code::kDeviceUnavailable;
         case EBUSY:
         case ETXTBSY:

@@ -1,6 +1,13 @@
 #include "app/core/settings_editor.h"
 
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "app/core/run_presenter.h"
 #include "app/core/scheduler.h"
@@ -8,6 +15,45 @@
 #include "common/text_codec.h"
 
 namespace tarvenix {
+
+namespace {
+
+// Runs `call` on a thread of its own while the window is served: a folder on
+// a share whose server stopped answering would hold this thread until the
+// server is back. The answer, or nothing when none came within `seconds` on
+// `clock`; the call is then left to its thread, and it owns all it works on.
+template <class Call>
+auto answered_within(ClockPort& clock, EventPumpPort& pump, double seconds, Call call)
+    -> std::optional<decltype(call())> {
+    struct Answer {
+        std::mutex m;
+        std::condition_variable came;
+        std::optional<decltype(call())> value;
+    };
+    auto answer = std::make_shared<Answer>();
+    std::thread([answer, call = std::move(call)] {
+        auto value = call();
+        const std::lock_guard lock(answer->m);
+        answer->value.emplace(std::move(value));
+        answer->came.notify_one();
+    }).detach();
+    const double start = clock.monotonic_seconds();
+    std::unique_lock lock(answer->m);
+    // A local disk answers at once, before any event is served.
+    while (!answer->came.wait_for(lock, std::chrono::milliseconds(20),
+                                  [&] { return answer->value.has_value(); })) {
+        lock.unlock();
+        pump.process_events();
+        const bool late = clock.monotonic_seconds() - start > seconds;
+        lock.lock();
+        if (late && !answer->value) {
+            return std::nullopt;
+        }
+    }
+    return std::move(answer->value);
+}
+
+}  // namespace
 
 SettingsEditor::SettingsEditor(const EditorServices& services)
     : s_(services) {}
@@ -20,6 +66,14 @@ bool SettingsEditor::fail(std::string_view message, int tab, ControlId focus) {
 }
 
 bool SettingsEditor::save_settings() {
+    if (saving_) {
+        return false;  // OK again while the save waits for a folder: that save goes on
+    }
+    saving_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{saving_};
     if (s_.progress.visible() || s_.engine.running()) {
         s_.boxes.show(Boxes::kErr, "バックアップ実行中です！\r終了後更新して下さい");
         return false;
@@ -128,20 +182,36 @@ bool SettingsEditor::refuse_folder_texts(const std::function<bool(const std::str
 }
 
 SystemResult<bool> SettingsEditor::check_folders_exist() {
+    // A folder whose share does not answer in time counts as not found: the
+    // user is shown which one, and may save again once it answers.
+    const auto ask = [this](auto call) {
+        return answered_within(s_.clock, s_.pump, kFolderAnswerSeconds, std::move(call));
+    };
+    enum class Found : std::uint8_t { kFolder, kNothing, kSomethingElse };
     for (int k = 0; k < kSetCount; ++k) {
         const auto& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
-        if (!set.src_folder.empty() && !set_folder_exists(set.src_folder)) {
+        if (!set.src_folder.empty() &&
+            !ask([folder = set.src_folder] { return set_folder_exists(folder); }).value_or(false)) {
             return fail("コピー元フォルダが見つかりません！", k, ControlId{Control::srcfld_txt, k});
         }
-        if (!set.dst_folder.empty() && !set_folder_exists(set.dst_folder)) {
-            // Only a folder that is not there is offered for creation: not
-            // one named relative to wherever the program was started, nor
-            // one whose name a file already has.
-            const std::string path = set_folder_path(set.dst_folder);
-            if (path.empty() || platform::status(path, true)) {
-                return fail("コピー先フォルダが見つかりません！", k,
-                            ControlId{Control::dstfld_txt, k});
-            }
+        const std::string path = set_folder_path(set.dst_folder);
+        const auto found = set.dst_folder.empty()
+                               ? Found::kFolder
+                               : ask([folder = set.dst_folder, path] {
+                                     if (set_folder_exists(folder)) {
+                                         return Found::kFolder;
+                                     }
+                                     // Only a folder that is not there is offered for creation: not
+                                     // one named relative to wherever the program was started, nor
+                                     // one whose name a file already has.
+                                     return path.empty() || platform::status(path, true)
+                                                ? Found::kSomethingElse
+                                                : Found::kNothing;
+                                 }).value_or(Found::kSomethingElse);
+        if (found == Found::kSomethingElse) {
+            return fail("コピー先フォルダが見つかりません！", k, ControlId{Control::dstfld_txt, k});
+        }
+        if (found == Found::kNothing) {
             const auto answer =
                 s_.boxes.show(Boxes::kOkc, "コピー先フォルダが見つかりません！\r" + set.dst_folder +
                                                " を新規作成しますか？");
@@ -150,7 +220,9 @@ SystemResult<bool> SettingsEditor::check_folders_exist() {
                 page().set_focus({ControlId{Control::dstfld_txt, k}});
                 return false;
             }
-            if (const int err = platform::make_folder(path).error()) {
+            const int err =
+                ask([path] { return platform::make_folder(path).error(); }).value_or(ETIMEDOUT);
+            if (err != 0) {
                 return error_from_errno(err, FileOperation::kCreateFolder, set.dst_folder);
             }
         }
@@ -158,7 +230,9 @@ SystemResult<bool> SettingsEditor::check_folders_exist() {
             continue;
         }
         // A run never writes into its own source.
-        const auto within = source_within_destination(set);
+        const auto within = ask([set] {
+                                return source_within_destination(set);
+                            }).value_or(platform::Error{ETIMEDOUT});
         if (!within) {
             return error_from_errno(within.error(), FileOperation::kRead, set.src_folder);
         }

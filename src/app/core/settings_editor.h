@@ -33,6 +33,10 @@ class SettingsEditor {
 public:
     explicit SettingsEditor(const EditorServices& services);
 
+    // How long a folder may take to answer before the save counts it as not
+    // found: longer than a network disk takes to wake from its sleep.
+    static constexpr double kFolderAnswerSeconds = 20.0;
+
     // `ok_bt`: checks the page, offers to create missing destination folders,
     // writes system.dat and reloads it. Returns true when it saved.
     bool save_settings();
@@ -64,13 +68,16 @@ private:
     bool refuse_folder_texts(const std::function<bool(const std::string&)>& refused,
                              std::string_view why);
     // Each set's folders are there, and its source is not in its destination;
-    // the error of a folder that could not be made or looked into.
+    // the error of a folder that could not be made or looked into. Asked on
+    // a thread of its own while the window is served.
     SystemResult<bool> check_folders_exist();
     void take_options();
     bool check_time_box(Control box, int k);
     // A range message is on screen: a check that runs inside it (a leave
     // check queued before the save's own) does not show a second one.
     bool range_message_open_ = false;
+    // A save is under way: it serves the window while it waits for folders.
+    bool saving_ = false;
 };
 
 }  // namespace tarvenix
