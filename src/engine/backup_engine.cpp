@@ -753,9 +753,7 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
             return abort_requested != 1;
         }
     }
-    const bool here =
-        !refused && (copies_in_flight_ == 0 || (!platform::kWorkersCopySmallFiles && !on_share_ &&
-                                                job.src_status.size < kLocalInlineBytes));
+    const bool here = !refused && copies_in_flight_ == 0;
     if (here && src_on_share_) {
         // Read from a share, a copy could hold this thread as long as its
         // server does not answer: a worker makes it, however few there are.

@@ -99,9 +99,6 @@ public:
     static constexpr std::size_t kLocalCopies = 2;
     static constexpr std::size_t kRemovableCopies = 0;
     static constexpr std::size_t kLocalWindow = 16;
-    // Where the workers do not copy a local disk's small files
-    // (platform::kWorkersCopySmallFiles), the walk copies those below this.
-    static constexpr std::uint64_t kLocalInlineBytes = 1024 * 1024;
     // Descriptors a batch leaves free: the spare ones, each copy handed out
     // two (its source, and its temporary file once a worker copies it),
     // and on a share a staging folder for each.

@@ -81,18 +81,23 @@ TEST_F(BackupRunTest, CopiesEverySetOrStopsAtAMissingFolderOfSetThree) {
         use("0", c.mid_run > 0 ? "1" : "0");  // skip mode: files that fail are passed over
         set(3, c.from, c.to);
         std::error_code not_run = c.to == dir / "link" ? no_link : std::error_code();
+        bool kept = false;  // deleted, and still there
         ui.on_every_pump([&, first_of_set_3 = progress.files.size() + 4] {
             if (c.mid_run > 0 && progress.files.size() == first_of_set_3 &&
                 progress.log.back() == "filesize=") {
                 std::filesystem::remove_all(dst3, not_run);
+                kept = !not_run && exists(dst3);
                 if (c.mid_run == 2) {
                     make_dirs(dst3);
                 }
             }
         });
         const RunOutcome outcome = run();
-        if (not_run) {
-            std::cout << c.name << ": not run here: " << not_run.message() << "\n";
+        if (not_run || kept) {
+            // wine keeps a folder deleted while the run holds it open, and
+            // lets files be made in it, until the run lets it go.
+            std::cout << c.name << ": not run here: "
+                      << (kept ? "the folder deleted is still there" : not_run.message()) << "\n";
             continue;
         }
         EXPECT_EQ(outcome, RunOutcome::kMissingFolder) << c.name;

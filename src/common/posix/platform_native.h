@@ -19,10 +19,6 @@ inline constexpr bool kRenameRefusesFolders = true;
 // A staging folder in use is told by its flock (see locks.h).
 inline constexpr bool kStagesInOtherFolders = true;
 
-// A local disk's small files are copied by the run's workers while the walk
-// lists the next ones (measured here: docs/PERFORMANCE.md).
-inline constexpr bool kWorkersCopySmallFiles = true;
-
 // The program's own folder inside user_config_folder().
 inline constexpr char kUserFolderName[] = "tarvenix";
 

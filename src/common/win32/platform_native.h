@@ -32,12 +32,6 @@ inline constexpr bool kRenameRefusesFolders = false;
 // copy's temporary file, open without sharing, stays in its own folder.
 inline constexpr bool kStagesInOtherFolders = false;
 
-// A local disk's small files are copied by the walk itself, between the
-// copies in flight, as before the workers took them elsewhere: handing them
-// over has not been measured here, and a destination folder deleted during
-// a run is only seen in time by a copy made after the walk reached it.
-inline constexpr bool kWorkersCopySmallFiles = false;
-
 // The program's own folder inside user_config_folder().
 inline constexpr char kUserFolderName[] = "Tarvenix";
 
