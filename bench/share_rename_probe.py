@@ -12,6 +12,12 @@ threads, timed until written and flushed.
           its own: whether renames into different folders wait for each
           other (Linux takes one lock a file system for a rename between
           two folders, held while the share answers)
+  lookups the renames alone, one after the other (THREADS is ignored), of
+          files staged beforehand: right after they were made, 2 s later,
+          with each temporary file and then also its new name looked at
+          just before, and over old files of the new names; and a status
+          of a missing name, for one round trip. Whether anything looked
+          up beforehand takes work out of a rename.
 
 Usage: bench/share_rename_probe.py MOUNTED_FOLDER [FILES] [MODE:THREADS ...]
        (default: 300 files; direct:1 same:1 same:16 stage:16 direct:16)
@@ -87,6 +93,48 @@ def run(root, files, mode, threads):
     return seconds
 
 
+def lookups(root, files):
+    """Milliseconds a rename for each way of staging; see the usage."""
+    out = {}
+    ways = [("fresh", 0, False, False, False), ("after 2 s", 2, False, False, False),
+            ("temp looked at", 2, True, False, False), ("both looked at", 2, True, True, False),
+            ("over old files", 2, False, False, True)]
+    for name, wait, temp_seen, new_seen, over_old in ways:
+        base = os.path.join(root, f"probe-lookups-{uuid.uuid4().hex[:8]}")
+        stage, dst = os.path.join(base, "stage"), os.path.join(base, "dst")
+        os.makedirs(stage)
+        os.mkdir(dst)
+        for i in range(files):
+            with open(os.path.join(stage, f"f{i}.tmp"), "wb") as f:
+                f.write(DATA)
+            if over_old:
+                with open(os.path.join(dst, f"f{i}"), "wb") as f:
+                    f.write(b"old")
+        time.sleep(wait)  # ages what the kernel keeps of the names
+        start = time.monotonic()
+        for i in range(files):
+            if temp_seen:
+                os.stat(os.path.join(stage, f"f{i}.tmp"))
+            if new_seen:
+                try:
+                    os.stat(os.path.join(dst, f"f{i}"))
+                except FileNotFoundError:
+                    pass
+            os.rename(os.path.join(stage, f"f{i}.tmp"), os.path.join(dst, f"f{i}"))
+        # What was looked at beforehand is counted in: it is a saving only
+        # where it costs less than it takes out of the rename.
+        out[name] = (time.monotonic() - start) / files * 1000
+        shutil.rmtree(base)
+    start = time.monotonic()
+    for i in range(files):
+        try:
+            os.stat(os.path.join(root, f"missing-{uuid.uuid4().hex}"))
+        except FileNotFoundError:
+            pass
+    out["status of a missing name"] = (time.monotonic() - start) / files * 1000
+    return out
+
+
 def main(argv):
     if len(argv) < 2 or argv[1] in ("-h", "--help"):
         print(__doc__)
@@ -97,6 +145,10 @@ def main(argv):
     base = None
     for case in cases:
         mode, threads = case.split(":")
+        if mode == "lookups":
+            for name, ms in lookups(root, files).items():
+                print(f"lookups    {name:26} {ms:6.2f} ms each", flush=True)
+            continue
         seconds = run(root, files, mode, int(threads))
         base = base or seconds
         print(f"{case:10} {seconds:7.2f} s  {seconds / base:5.2f} of {cases[0]}", flush=True)

@@ -13,8 +13,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -885,22 +883,10 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
         // A walk that waits on the share itself serves no event until the
         // server answers again, which it does after a while: the time shows
         // it.
-        std::mutex m;
-        std::condition_variable answered;
-        bool ended = false;
-        std::thread answer_again([&] {
-            std::unique_lock lock(m);
-            if (!answered.wait_for(lock, std::chrono::seconds(30), [&] { return ended; })) {
-                share.hang(false);
-            }
-        });
-        EXPECT_EQ(run(), RunOutcome::kStopped);
         {
-            const std::lock_guard lock(m);
-            ended = true;
+            const auto guard = share.answer_again_after(std::chrono::seconds(30));
+            EXPECT_EQ(run(), RunOutcome::kStopped);
         }
-        answered.notify_one();
-        answer_again.join();
         ASSERT_TRUE(hung);
         EXPECT_LT(platform::monotonic_seconds() - since, 10.0);
         EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");

@@ -5,8 +5,10 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <string>
+#include <thread>
 
 namespace tarvenix::testing {
 
@@ -88,6 +90,10 @@ public:
     bool throttle(unsigned long long bytes_per_second);  // until destroyed
     // The share's server stops answering (true), or answers again (false).
     bool hang(bool hung);
+    // The server answers again after `after`, unless the thread returned
+    // is destroyed first: a test whose program waits on the share itself
+    // still ends, late enough to show.
+    [[nodiscard]] std::jthread answer_again_after(std::chrono::seconds after);
 
 private:
     std::string image_, mount_, home_cgroup_;

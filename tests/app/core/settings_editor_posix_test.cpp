@@ -4,9 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include "app/core/app_controller.h"
 #include "support/app_harness.h"
@@ -62,22 +59,10 @@ TEST(SettingsEditorTest, AFolderOnAShareThatStopsAnsweringHoldsNoWindow) {
             }
         });
         // Without the wait served, the server answers again after 30 s.
-        std::mutex m;
-        std::condition_variable ended;
-        bool saved = false;
-        std::thread answer_again([&] {
-            std::unique_lock lock(m);
-            if (!ended.wait_for(lock, std::chrono::seconds(30), [&] { return saved; })) {
-                share.hang(false);
-            }
-        });
-        EXPECT_FALSE(t.controller.editor().save_settings());
         {
-            const std::lock_guard lock(m);
-            saved = true;
+            const auto guard = share.answer_again_after(std::chrono::seconds(30));
+            EXPECT_FALSE(t.controller.editor().save_settings());
         }
-        ended.notify_one();
-        answer_again.join();
         share.hang(false);
         EXPECT_GE(served, 3);
         EXPECT_FALSE(again);

@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <utility>
 
 #include "support/os_helpers.h"
@@ -178,6 +180,18 @@ bool ScopedMedium::hang(bool hung) {
     std::ifstream(image_ + ".pid") >> server;
     hung_ = hung;
     return server > 0 && ::kill(server, hung ? SIGSTOP : SIGCONT) == 0;
+}
+
+std::jthread ScopedMedium::answer_again_after(std::chrono::seconds after) {
+    return std::jthread([this, after](const std::stop_token& stop) {
+        std::mutex m;
+        std::condition_variable_any destroyed;
+        std::unique_lock lock(m);
+        if (!destroyed.wait_for(lock, stop, after, [] { return false; }) &&
+            !stop.stop_requested()) {
+            hang(false);
+        }
+    });
 }
 
 ScopedMedium::~ScopedMedium() {
