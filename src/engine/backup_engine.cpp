@@ -753,18 +753,19 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
             return abort_requested != 1;
         }
     }
-    const bool here = !refused && copies_in_flight_ == 0;
-    if (here && src_on_share_) {
-        // Read from a share, a copy could hold this thread as long as its
-        // server does not answer: a worker makes it, however few there are.
-        stage_->set_width(std::max<std::size_t>(copies_in_flight_, 1), kLocalWindow);
-    } else if (here) {
-        // Copied here, between the events it serves: where workers would
-        // only wait for each other (docs/PERFORMANCE.md).
-        drain();
-        const ServedCopy served{s_.pump, abort_requested};
-        retire_and_serve(run_copy_job(std::move(job), stage_->shared(), &served));
-        return abort_requested != 1;
+    if (!refused && copies_in_flight_ == 0) {
+        if (src_on_share_) {
+            // Read from a share, a copy could hold this thread as long as its
+            // server does not answer: one worker makes it all the same.
+            stage_->set_width(1, kLocalWindow);
+        } else {
+            // Copied here, between the events it serves: where workers would
+            // only wait for each other (docs/PERFORMANCE.md).
+            drain();
+            const ServedCopy served{s_.pump, abort_requested};
+            retire_and_serve(run_copy_job(std::move(job), stage_->shared(), &served));
+            return abort_requested != 1;
+        }
     }
     if (refused) {
         // Decided before either name was copied: no worker needed.
@@ -799,7 +800,7 @@ bool BackupEngine::retire_oldest() {
 }
 
 bool BackupEngine::hung() {
-    // Stopped, and a copy did not end in time: the destination hangs.
+    // Stopped, and a copy did not end in time: a share hangs.
     share_hung_ = true;
     abort_requested = 1;
     return false;

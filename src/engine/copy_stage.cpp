@@ -193,10 +193,10 @@ struct CopyStage::Shared {
     CopyShared copies;
     std::mutex m;
     std::condition_variable work;
-    std::array<std::condition_variable, 2> aside_work;  // by lane
+    std::array<std::condition_variable, kLanes> aside_work;  // by lane
     std::condition_variable ended;
-    std::deque<std::shared_ptr<Slot>> waiting;               // not started yet
-    std::array<std::deque<std::shared_ptr<Slot>>, 2> aside;  // tasks not started yet, by lane
+    std::deque<std::shared_ptr<Slot>> waiting;                    // not started yet
+    std::array<std::deque<std::shared_ptr<Slot>>, kLanes> aside;  // tasks not started yet, by lane
     bool quit = false;
     bool abandoned = false;
     // Wake-ups cost more than a small file's copy: a worker is woken only
@@ -260,7 +260,7 @@ CopyStage::~CopyStage() {
         shared_->copies.stop = true;
     }
     shared_->work.notify_all();
-    for (std::size_t lane = 0; lane < aside_workers_.size(); ++lane) {
+    for (std::size_t lane = 0; lane < kLanes; ++lane) {
         shared_->aside_work.at(lane).notify_all();
         if (aside_workers_.at(lane).joinable()) {
             workers_.push_back(std::move(aside_workers_.at(lane)));

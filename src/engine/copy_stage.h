@@ -192,6 +192,7 @@ public:
     // walk's calls on a source share never wait behind a batch being
     // committed or a destination folder being read ahead.
     enum class Lane : std::uint8_t { kDestination, kSource };
+    static constexpr std::size_t kLanes = 2;
     struct Slot;
     using Aside = std::shared_ptr<Slot>;
     Aside start_aside(std::function<void()> task, Lane lane = Lane::kDestination);
@@ -242,7 +243,7 @@ private:
     std::shared_ptr<Shared> shared_;
     std::deque<std::shared_ptr<Slot>> window_;  // in the order handed in
     std::vector<std::thread> workers_;
-    std::array<std::thread, 2> aside_workers_;  // by lane, each started when first needed
+    std::array<std::thread, kLanes> aside_workers_;  // by lane, each started when first needed
     std::size_t workers_wanted_ = 1;
     std::size_t window_limit_ = 1;
     bool abandoned_ = false;

@@ -53,6 +53,18 @@ auto answered_within(ClockPort& clock, EventPumpPort& pump, double seconds, Call
     return std::move(answer->value);
 }
 
+// What stands where a destination folder is named. Only a folder that is not
+// there is offered for creation: not one named relative to wherever the
+// program was started, nor one whose name a file already has.
+enum class Found : std::uint8_t { kFolder, kNothing, kSomethingElse };
+Found destination_found(const std::string& folder) {
+    if (set_folder_exists(folder)) {
+        return Found::kFolder;
+    }
+    const std::string path = set_folder_path(folder);
+    return path.empty() || platform::status(path, true) ? Found::kSomethingElse : Found::kNothing;
+}
+
 }  // namespace
 
 SettingsEditor::SettingsEditor(const EditorServices& services)
@@ -187,31 +199,20 @@ SystemResult<bool> SettingsEditor::check_folders_exist() {
     const auto ask = [this](auto call) {
         return answered_within(s_.clock, s_.pump, kFolderAnswerSeconds, std::move(call));
     };
-    enum class Found : std::uint8_t { kFolder, kNothing, kSomethingElse };
     for (int k = 0; k < kSetCount; ++k) {
         const auto& set = s_.settings.model.sets[static_cast<std::size_t>(k)];
         if (!set.src_folder.empty() &&
             !ask([folder = set.src_folder] { return set_folder_exists(folder); }).value_or(false)) {
             return fail("コピー元フォルダが見つかりません！", k, ControlId{Control::srcfld_txt, k});
         }
-        const std::string path = set_folder_path(set.dst_folder);
-        const auto found = set.dst_folder.empty()
-                               ? Found::kFolder
-                               : ask([folder = set.dst_folder, path] {
-                                     if (set_folder_exists(folder)) {
-                                         return Found::kFolder;
-                                     }
-                                     // Only a folder that is not there is offered for creation: not
-                                     // one named relative to wherever the program was started, nor
-                                     // one whose name a file already has.
-                                     return path.empty() || platform::status(path, true)
-                                                ? Found::kSomethingElse
-                                                : Found::kNothing;
-                                 }).value_or(Found::kSomethingElse);
-        if (found == Found::kSomethingElse) {
+        const Found destination =
+            set.dst_folder.empty() ? Found::kFolder : ask([folder = set.dst_folder] {
+                                                          return destination_found(folder);
+                                                      }).value_or(Found::kSomethingElse);
+        if (destination == Found::kSomethingElse) {
             return fail("コピー先フォルダが見つかりません！", k, ControlId{Control::dstfld_txt, k});
         }
-        if (found == Found::kNothing) {
+        if (destination == Found::kNothing) {
             const auto answer =
                 s_.boxes.show(Boxes::kOkc, "コピー先フォルダが見つかりません！\r" + set.dst_folder +
                                                " を新規作成しますか？");
@@ -220,8 +221,9 @@ SystemResult<bool> SettingsEditor::check_folders_exist() {
                 page().set_focus({ControlId{Control::dstfld_txt, k}});
                 return false;
             }
-            const int err =
-                ask([path] { return platform::make_folder(path).error(); }).value_or(ETIMEDOUT);
+            const int err = ask([path = set_folder_path(set.dst_folder)] {
+                                return platform::make_folder(path).error();
+                            }).value_or(ETIMEDOUT);
             if (err != 0) {
                 return error_from_errno(err, FileOperation::kCreateFolder, set.dst_folder);
             }

@@ -187,8 +187,8 @@ std::jthread ScopedMedium::answer_again_after(std::chrono::seconds after) {
         std::mutex m;
         std::condition_variable_any destroyed;
         std::unique_lock lock(m);
-        if (!destroyed.wait_for(lock, stop, after, [] { return false; }) &&
-            !stop.stop_requested()) {
+        destroyed.wait_for(lock, stop, after, [] { return false; });
+        if (!stop.stop_requested()) {
             hang(false);
         }
     });
