@@ -9,7 +9,8 @@ threads, timed until written and flushed.
           beside it, renamed into the destination folder
   spread-same, spread-stage
           as same and stage, but each thread fills a destination folder of
-          its own: whether renames into different folders wait for each
+          its own (MODE:THREADS:FOLDERS: the threads share FOLDERS folders
+          in turn): whether renames into different folders wait for each
           other (Linux takes one lock a file system for a rename between
           two folders, held while the share answers)
   lookups the renames alone, one after the other (THREADS is ignored), of
@@ -19,7 +20,7 @@ threads, timed until written and flushed.
           of a missing name, for one round trip. Whether anything looked
           up beforehand takes work out of a rename.
 
-Usage: bench/share_rename_probe.py MOUNTED_FOLDER [FILES] [MODE:THREADS ...]
+Usage: bench/share_rename_probe.py MOUNTED_FOLDER [FILES] [MODE:THREADS[:FOLDERS] ...]
        (default: 300 files; direct:1 same:1 same:16 stage:16 direct:16)
 Writes only below MOUNTED_FOLDER, into folders it makes and removes again.
 Mount the share as bench/run_benchmarks.sh does (sshfs through the relay of
@@ -36,14 +37,14 @@ import uuid
 DATA = os.urandom(4096)
 
 
-def run(root, files, mode, threads):
+def run(root, files, mode, threads, nfolders):
     dst = os.path.join(root, f"probe-{mode}-{threads}-{uuid.uuid4().hex[:8]}")
     os.mkdir(dst)
     spread = mode.startswith("spread-")
     kind = mode.removeprefix("spread-")
     folders = [dst]
     if spread:
-        folders = [os.path.join(dst, f"d{k}") for k in range(threads)]
+        folders = [os.path.join(dst, f"d{k}") for k in range(nfolders or threads)]
         for folder in folders:
             os.mkdir(folder)
     stages = []
@@ -61,7 +62,7 @@ def run(root, files, mode, threads):
                 i = todo.get_nowait()
             except queue.Empty:
                 return
-            folder = folders[k if spread else 0]
+            folder = folders[k % len(folders)]
             final = os.path.join(folder, f"f{i}")
             if kind == "direct":
                 temp = final
@@ -144,12 +145,12 @@ def main(argv):
     cases = argv[3:] or ["direct:1", "same:1", "same:16", "stage:16", "direct:16"]
     base = None
     for case in cases:
-        mode, threads = case.split(":")
+        mode, threads, *nfolders = case.split(":")
         if mode == "lookups":
             for name, ms in lookups(root, files).items():
                 print(f"lookups    {name:26} {ms:6.2f} ms each", flush=True)
             continue
-        seconds = run(root, files, mode, int(threads))
+        seconds = run(root, files, mode, int(threads), int(nfolders[0]) if nfolders else 0)
         base = base or seconds
         print(f"{case:10} {seconds:7.2f} s  {seconds / base:5.2f} of {cases[0]}", flush=True)
     return 0

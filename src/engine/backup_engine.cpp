@@ -120,6 +120,7 @@ auto BackupEngine::answered(bool aside, Call call, CopyStage::Lane lane)
             s_.pump, [call = std::move(call), out] { out->emplace(call()); }, lane)) {
         return std::move(*out);
     }
+    note_silence(lane == CopyStage::Lane::kSource);
     share_hung_ = true;
     abort_requested = 1;
     stage_->abandon();
@@ -185,12 +186,14 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                               ? std::min(kBatchFolders, available - kUnbatchedDescriptors)
                               : 1;
     CopyStage stage(abort_requested);
+    stage.set_silence_bound(silence_seconds_);
     stage_ = &stage;
     struct Unset {
         CopyStage*& stage;
         ~Unset() { stage = nullptr; }
     } unset{stage_};
     share_hung_ = false;
+    fell_silent_.reset();
     // A stop request cannot outlive the run it was meant for.
     abort_requested = 0;
     s_.report.run_started(run_trigger);
@@ -210,27 +213,32 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                 s_.report.set_skipped(set.src_folder);
             } else if (!set.src_folder.empty() && !set.dst_folder.empty()) {
                 // Either folder may be on a share whose server stopped
-                // answering.
+                // answering: each is asked on its own lane, so the one that
+                // fell silent is the one named.
+                const auto source = answered(
+                    true, [set] { return set_folder_exists(set.src_folder); },
+                    CopyStage::Lane::kSource);
+                if (!source) {
+                    return halted_end(run_trigger, set);
+                }
+                if (!*source) {
+                    return missing_folder_end(run_trigger, SetRefusal::kSourceMissing,
+                                              set.src_folder);
+                }
                 struct Found {
-                    bool source = false;
                     bool destination = false;
                     platform::Result<bool> within = false;
                 };
                 const auto found = answered(true, [set] {
                     Found f;
-                    f.source = set_folder_exists(set.src_folder);
-                    f.destination = f.source && set_folder_exists(set.dst_folder);
+                    f.destination = set_folder_exists(set.dst_folder);
                     if (f.destination) {
                         f.within = source_within_destination(set);
                     }
                     return f;
                 });
                 if (!found) {
-                    return stopped_end(run_trigger);
-                }
-                if (!found->source) {
-                    return missing_folder_end(run_trigger, SetRefusal::kSourceMissing,
-                                              set.src_folder);
+                    return halted_end(run_trigger, set);
                 }
                 if (!found->destination) {
                     return missing_folder_end(run_trigger, SetRefusal::kDestinationMissing,
@@ -252,6 +260,9 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                 s_.report.set_started(set.src_folder, set.dst_folder);
                 s_.pump.process_events();
                 walk_backup_set(k);
+                if (fell_silent_) {
+                    return halted_end(run_trigger, set);
+                }
                 if (ending_error_) {
                     return system_error_end(run_trigger, *ending_error_);
                 }
@@ -273,6 +284,9 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                     return system_error_end(
                         run_trigger,
                         error_from_errno(*flushed, FileOperation::kFlush, set.dst_folder));
+                }
+                if (abort_requested == 1) {
+                    return halted_end(run_trigger, set);
                 }
             }
             if (abort_requested == 1) {
@@ -302,6 +316,21 @@ RunOutcome BackupEngine::stopped_end(std::int16_t run_trigger) {
     abort_requested = 0;
     s_.report.run_ended(RunOutcome::kStopped, run_trigger);
     return RunOutcome::kStopped;
+}
+
+RunOutcome BackupEngine::halted_end(std::int16_t run_trigger, const BackupSet& set) {
+    if (!fell_silent_) {
+        return stopped_end(run_trigger);
+    }
+    return missing_folder_end(
+        run_trigger, *fell_silent_,
+        *fell_silent_ == SetRefusal::kSourceMissing ? set.src_folder : set.dst_folder);
+}
+
+void BackupEngine::note_silence(bool source) {
+    if (stage_->fell_silent() && !fell_silent_) {
+        fell_silent_ = source ? SetRefusal::kSourceMissing : SetRefusal::kDestinationMissing;
+    }
 }
 
 RunOutcome BackupEngine::system_error_end(std::int16_t run_trigger, const SystemError& error) {
@@ -800,7 +829,10 @@ bool BackupEngine::retire_oldest() {
 }
 
 bool BackupEngine::hung() {
-    // Stopped, and a copy did not end in time: a share hangs.
+    // Stopped, and a copy did not end in time, or none ended for the
+    // silence bound: a share hangs. A copy waits on the source's share only
+    // where the destination is no share.
+    note_silence(src_on_share_ && !on_share_);
     share_hung_ = true;
     abort_requested = 1;
     return false;
@@ -1166,7 +1198,8 @@ void BackupEngine::end_commit() {
         return;
     }
     if (!stage_->finish_aside(s_.pump, CopyStage::Aside(commit_))) {
-        abandon_copies();  // stopped while the destination does not answer
+        note_silence(false);
+        abandon_copies();  // the destination does not answer
         return;
     }
     commit_.reset();

@@ -77,6 +77,14 @@ public:
     // 1 = the run must stop.
     std::int16_t abort_requested = 0;
 
+    // How long the run waits for a folder that gives no sign of life (no
+    // call answered, no chunk written) before it counts it as gone: far
+    // longer than a network disk takes to wake or a slow share to take a
+    // chunk, and short enough that a night's run whose share went silent
+    // still ends, with its line in the history. Tests shorten it.
+    static constexpr double kSilenceSeconds = 300.0;
+    void set_silence_seconds(double seconds) { silence_seconds_ = seconds; }
+
     static constexpr std::int32_t kPathByteLimit = 254;
     // Bounds of a batch of copies flushed to the disk together before they
     // are renamed into place. A batch is committed while the walk fills the
@@ -285,6 +293,12 @@ private:
     RunOutcome missing_folder_end(std::int16_t run_trigger, SetRefusal why,
                                   const std::string& folder);
     RunOutcome stopped_end(std::int16_t run_trigger);
+    // A run that stops: as a missing folder where one fell silent, else as
+    // stopped.
+    RunOutcome halted_end(std::int16_t run_trigger, const BackupSet& set);
+    // A wait on the stage gave up: where that was for silence, which folder
+    // of the set fell silent (`source`: a call on the source).
+    void note_silence(bool source);
     RunOutcome system_error_end(std::int16_t run_trigger, const SystemError& error);
 
     EngineServices s_;
@@ -323,6 +337,9 @@ private:
     // A share (the destination's or the source's) stopped answering during
     // a stop: nothing more is asked of either in this run.
     bool share_hung_ = false;
+    // The set's folder that gave no sign of life for silence_seconds_.
+    std::optional<SetRefusal> fell_silent_;
+    double silence_seconds_ = kSilenceSeconds;
     // The batch's copies; the first `committing_` of them are the batch
     // being committed while the walk goes on (commit_).
     std::vector<PendingCopy> batch_;

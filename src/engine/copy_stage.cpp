@@ -131,6 +131,7 @@ CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
         std::uint64_t counted = 0;
         copy.between_chunks = [&job, &done, &shared, &counted, served] {
             counted += platform::kCopyChunkBytes;
+            shared.chunks.fetch_add(1, std::memory_order_relaxed);
             const std::uint64_t waiting =
                 shared.unflushed.fetch_add(platform::kCopyChunkBytes) + platform::kCopyChunkBytes;
             if (waiting >= shared.pace.bound()) {
@@ -204,6 +205,7 @@ struct CopyStage::Shared {
     std::size_t idle = 0;
     bool awaited = false;
     const Slot* awaited_slot = nullptr;  // null: any end
+    std::uint64_t ends = 0;              // jobs and tasks ended so far
     // Released with the last worker, once the stage was abandoned.
     std::vector<std::shared_ptr<void>> leftovers;
 
@@ -241,6 +243,7 @@ struct CopyStage::Shared {
             }
             slot->done = std::move(done);
             slot->finished = true;
+            ++self->ends;
             if (self->awaited &&
                 (self->awaited_slot == nullptr || self->awaited_slot == slot.get())) {
                 self->ended.notify_all();
@@ -328,9 +331,22 @@ bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& rea
     constexpr auto kServeEvery = std::chrono::milliseconds(20);
     double stopped_at = -1;
     std::unique_lock lock(shared_->m);
+    const auto alive = [this] { return shared_->ends + shared_->copies.chunks.load(); };
+    std::uint64_t last_sign = alive();
+    double quiet_since = platform::monotonic_seconds();
     while (!ready()) {
         if (abort_ == 1) {
             shared_->copies.stop = true;
+        }
+        if (silence_seconds_ > 0 && !shared_->copies.stop.load()) {  // a stop has its own bound
+            const double now = platform::monotonic_seconds();
+            if (alive() != last_sign) {
+                last_sign = alive();
+                quiet_since = now;
+            } else if (now - quiet_since > silence_seconds_) {
+                fell_silent_ = true;
+                return false;
+            }
         }
         if (shared_->copies.stop.load()) {
             const double now = platform::monotonic_seconds();

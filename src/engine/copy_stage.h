@@ -131,6 +131,8 @@ private:
 struct CopyShared {
     std::atomic<bool> stop{false};
     std::atomic<std::uint64_t> unflushed{0};
+    // Chunks written so far: a large file's copy shows it is alive.
+    std::atomic<std::uint64_t> chunks{0};
     FlushPace pace;
 };
 
@@ -220,6 +222,13 @@ public:
     // system that hangs.
     void abandon(std::shared_ptr<void> leftovers = {});
     bool abandoned() const { return abandoned_; }
+    // How long a wait may see no sign of life (no job or task ended, no
+    // chunk written) before it gives up as a stop's wait does: a share whose
+    // server stopped answering holds its calls for ever, and an unattended
+    // run must end all the same. 0: waits as long as it takes.
+    void set_silence_bound(double seconds) { silence_seconds_ = seconds; }
+    // A wait gave up for that reason.
+    bool fell_silent() const { return fell_silent_; }
 
     // Where jobs wait for workers, an idle worker is woken once this many
     // wait, or once the walk itself waits: a wake-up for every small file
@@ -233,7 +242,8 @@ private:
     struct Shared;
     // Waits for `ready` (serving `pump` at least every few hundredths of a
     // second), woken by the end of `awaited` (of any job when null); false
-    // when the stage was stopped and it took too long.
+    // when the stage was stopped and it took too long, or when nothing
+    // showed a sign of life for the silence bound.
     bool wait_until(EventPumpPort& pump, const std::function<bool()>& ready,
                     const Slot* awaited = nullptr);
     // Waits for one job or task to end, woken by that end only.
@@ -247,6 +257,8 @@ private:
     std::size_t workers_wanted_ = 1;
     std::size_t window_limit_ = 1;
     bool abandoned_ = false;
+    double silence_seconds_ = 0;
+    bool fell_silent_ = false;
 };
 
 }  // namespace tarvenix

@@ -849,18 +849,31 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
     // The server stops answering while the walk itself asks the share, with
     // no copy in flight: making the folder it found there on the
     // destination, or listing a folder of the source. The window stays live
-    // all the same, and a stop ends the run within 10 s. Newer-only, where
-    // a source folder's entries are examined with its listing: a copy newer
-    // than its source stays.
+    // all the same, and a stop ends the run within 10 s; with no stop (a
+    // night's unattended run) the run ends once the share gave no sign of
+    // life for the silence bound, naming the folder that fell silent.
+    // Newer-only, where a source folder's entries are examined with its
+    // listing: a copy newer than its source stays.
     use("1", "1");
+    constexpr double kSilence = 3.0;
+    engine.set_silence_seconds(kSilence);
     struct Lone {
         const char* share_is;
         std::string from;
         std::string to;
+        bool stopped;
+        const char* box;   // the box the run ends with
+        const char* line;  // and its line in the history
     };
     const Lone lones[] = {
-        {"the destination", dir.path() + "/lone", d + "/lone"},
-        {"the source", d + "/far", dir.path() + "/back"},
+        {"the destination", dir.path() + "/lone", d + "/lone", true,
+         "バックアップが中止されました！", "[Cancel] [Manual]"},
+        {"the source", d + "/far", dir.path() + "/back", true, "バックアップが中止されました！",
+         "[Cancel] [Manual]"},
+        {"the destination, silent", dir.path() + "/quiet", d + "/quiet", false,
+         "コピー先フォルダが見つかりません！", "[Fail] [Manual]"},
+        {"the source, silent", d + "/still", dir.path() + "/calm", false,
+         "コピー元フォルダが見つかりません！", "[Fail] [Manual]"},
     };
     for (const Lone& lone : lones) {
         SCOPED_TRACE(lone.share_is);
@@ -876,7 +889,7 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
             if (since == 0 && progress.log.back() == "subfld=/sub") {
                 since = platform::monotonic_seconds();
                 hung = share.hang(true);
-            } else if (since > 0 && ++served == 3) {
+            } else if (since > 0 && ++served == 3 && lone.stopped) {
                 engine.request_abort();
             }
         });
@@ -885,11 +898,18 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
         // it.
         {
             const auto guard = share.answer_again_after(std::chrono::seconds(30));
-            EXPECT_EQ(run(), RunOutcome::kStopped);
+            EXPECT_EQ(run(), lone.stopped ? RunOutcome::kStopped : RunOutcome::kMissingFolder);
         }
         ASSERT_TRUE(hung);
-        EXPECT_LT(platform::monotonic_seconds() - since, 10.0);
-        EXPECT_EQ(history_entries().back(), "[Cancel] [Manual]");
+        const double took = platform::monotonic_seconds() - since;
+        EXPECT_LT(took, lone.stopped ? 10.0 : kSilence + 10.0);
+        EXPECT_GE(served, 3);
+        if (!lone.stopped) {
+            EXPECT_GT(took, kSilence);
+        }
+        ASSERT_FALSE(ui.box_texts().empty());
+        EXPECT_TRUE(ui.box_texts().back().starts_with(lone.box)) << ui.box_texts().back();
+        EXPECT_EQ(history_entries().back(), lone.line);
         answering_again();
         ui.on_every_pump({});
         EXPECT_EQ(run(), RunOutcome::kCompleted);
