@@ -331,16 +331,17 @@ bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& rea
     constexpr auto kServeEvery = std::chrono::milliseconds(20);
     double stopped_at = -1;
     std::unique_lock lock(shared_->m);
+    // Most waits end at once (the job already ended): they read no clock.
     const auto alive = [this] { return shared_->ends + shared_->copies.chunks.load(); };
-    std::uint64_t last_sign = alive();
-    double quiet_since = platform::monotonic_seconds();
+    std::uint64_t last_sign = 0;
+    double quiet_since = -1;
     while (!ready()) {
         if (abort_ == 1) {
             shared_->copies.stop = true;
         }
         if (silence_seconds_ > 0 && !shared_->copies.stop.load()) {  // a stop has its own bound
             const double now = platform::monotonic_seconds();
-            if (alive() != last_sign) {
+            if (quiet_since < 0 || alive() != last_sign) {
                 last_sign = alive();
                 quiet_since = now;
             } else if (now - quiet_since > silence_seconds_) {
