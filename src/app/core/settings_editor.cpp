@@ -1,13 +1,9 @@
 #include "app/core/settings_editor.h"
 
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "app/core/run_presenter.h"
 #include "app/core/scheduler.h"
@@ -17,41 +13,6 @@
 namespace tarvenix {
 
 namespace {
-
-// Runs `call` on a thread of its own while the window is served: a folder on
-// a share whose server stopped answering would hold this thread until the
-// server is back. The answer, or nothing when none came within `seconds` on
-// `clock`; the call is then left to its thread, and it owns all it works on.
-template <class Call>
-auto answered_within(ClockPort& clock, EventPumpPort& pump, double seconds, Call call)
-    -> std::optional<decltype(call())> {
-    struct Answer {
-        std::mutex m;
-        std::condition_variable came;
-        std::optional<decltype(call())> value;
-    };
-    auto answer = std::make_shared<Answer>();
-    std::thread([answer, call = std::move(call)] {
-        auto value = call();
-        const std::lock_guard lock(answer->m);
-        answer->value.emplace(std::move(value));
-        answer->came.notify_one();
-    }).detach();
-    const double start = clock.monotonic_seconds();
-    std::unique_lock lock(answer->m);
-    // A local disk answers at once, before any event is served.
-    while (!answer->came.wait_for(lock, std::chrono::milliseconds(20),
-                                  [&] { return answer->value.has_value(); })) {
-        lock.unlock();
-        pump.process_events();
-        const bool late = clock.monotonic_seconds() - start > seconds;
-        lock.lock();
-        if (late && !answer->value) {
-            return std::nullopt;
-        }
-    }
-    return std::move(answer->value);
-}
 
 // What stands where a destination folder is named. Only a folder that is not
 // there is offered for creation: not one named relative to wherever the
@@ -197,7 +158,7 @@ SystemResult<bool> SettingsEditor::check_folders_exist() {
     // A folder whose share does not answer in time counts as not found: the
     // user is shown which one, and may save again once it answers.
     const auto ask = [this](auto call) {
-        return answered_within(s_.clock, s_.pump, kFolderAnswerSeconds, std::move(call));
+        return asker_.ask(s_.clock, s_.pump, kFolderAnswerSeconds, std::move(call));
     };
     for (int k = 0; k < kSetCount; ++k) {
         const auto& set = s_.settings.model.sets[static_cast<std::size_t>(k)];

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/core/folder_asker.h"
 #include "common/ports.h"
 #include "common/system_error.h"
 #include "common/toolbox_ports.h"
@@ -78,6 +79,7 @@ private:
     bool range_message_open_ = false;
     // A save is under way: it serves the window while it waits for folders.
     bool saving_ = false;
+    FolderAsker asker_;
 };
 
 }  // namespace tarvenix
