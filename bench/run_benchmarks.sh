@@ -37,11 +37,16 @@
 #                  7 share-unchanged  newer-only re-run over an up-to-date copy
 #                                     (peers cp -a -u, rsync -a --update)
 #                  8 share-overwrite  overwrite-all re-run over an existing copy (peer cp -a)
+#                  9 share-one-folder full copy of SHARE_FOLDER_FILES small files in
+#                                     one folder, where every file made or renamed
+#                                     waits for that folder's lock (peers cp -a, rsync -a)
 #                Each run writes into a folder of the share it has never seen (no stale
 #                sshfs cache); copies to start from are made behind the share, locally.
 #                Needs openssh-server and sshfs (apt-get install openssh-server sshfs).
 #   SHARE_FILES     small files on the share (default 2000: a full copy takes about
 #                   50 s per tool at 1 ms each way; QUICK=1: 300)
+#   SHARE_FOLDER_FILES  small files in the one folder of scenario 9 (default 600;
+#                   QUICK=1: 100)
 #   SHARE_ROUNDS    timed rounds per tool on the share (default 1; no warm-up there,
 #                   the first round's copy is the one checked)
 #   SHARE_DELAY_MS  the relay's delay in each direction (default 1)
@@ -103,6 +108,8 @@ SMALL_DEPTH=6
 SHARE_FILES=${SHARE_FILES:-$([[ $QUICK == 1 ]] && echo 300 || echo 2000)}
 [[ $SHARE_FILES =~ ^[1-9][0-9]*$ ]] || die "SHARE_FILES must be a positive number (got '$SHARE_FILES')"
 SHARE_FOLDERS=$(( SHARE_FILES / 100 + 1 ))
+SHARE_FOLDER_FILES=${SHARE_FOLDER_FILES:-$([[ $QUICK == 1 ]] && echo 100 || echo 600)}
+[[ $SHARE_FOLDER_FILES =~ ^[1-9][0-9]*$ ]] || die "SHARE_FOLDER_FILES must be a positive number (got '$SHARE_FOLDER_FILES')"
 MIB=$((1024 * 1024))
 # Worst case per tree: every small file takes two 4 KiB pages/blocks, plus folders.
 TREE_BYTES=$(( SMALL_FILES * 8192 + SMALL_FOLDERS * 4096 + LARGE_FILES * LARGE_MB * MIB ))
@@ -124,7 +131,8 @@ def_sc 5 overwrite   small copy  0    cp_full   rsync_ignore  0 "overwrite-all r
 def_sc 6 share-full      share empty 0 cp_full   rsync_full    0 "full copy of ${SHARE_FILES} small files (1-8 KB, ${SHARE_FOLDERS} folders) onto the share"
 def_sc 7 share-unchanged share copy  1 cp_update rsync_update  0 "newer-only re-run over an up-to-date copy on the share (nothing to copy)"
 def_sc 8 share-overwrite share copy  0 cp_full   -             0 "overwrite-all re-run over an existing copy on the share"
-SHARE_SCENARIOS=(6 7 8)
+def_sc 9 share-one-folder share1 empty 0 cp_full rsync_full  0 "full copy of ${SHARE_FOLDER_FILES} small files (1-8 KB) in one folder onto the share"
+SHARE_SCENARIOS=(6 7 8 9)
 
 declare -A CMD_TEXT=(
   [cp_full]='cp -a SRC/. DST/ && sync -f DST'
@@ -276,7 +284,7 @@ if [[ -n $(git -C "$REPO_ROOT" status --porcelain -- src 2>/dev/null) ]]; then g
   printf 'Repository commit\t%s\n' "$git_rev"
   if [[ -n $DRIVER_BASE ]]; then printf 'Base driver (base)\t%s\n' "$DRIVER_BASE"; fi
   printf 'Rounds\t%s timed + 1 warm-up per tool (share: %s timed, no warm-up), order %s, cp, rsync in every round\n' "$ROUNDS" "$SHARE_ROUNDS" "$(IFS=/; echo "${PROGRAM_TOOLS[*]}")"
-  printf 'Data set\t%s\n' "$([[ $QUICK == 1 ]] && echo 'QUICK (smoke test)' || echo full): small = $SMALL_FILES files of 1-8 KB in $SMALL_FOLDERS folders, $SMALL_DEPTH levels; large = $LARGE_FILES x $LARGE_MB MiB; share = $SHARE_FILES files of 1-8 KB in $SHARE_FOLDERS folders; fixed random start value"
+  printf 'Data set\t%s\n' "$([[ $QUICK == 1 ]] && echo 'QUICK (smoke test)' || echo full): small = $SMALL_FILES files of 1-8 KB in $SMALL_FOLDERS folders, $SMALL_DEPTH levels; large = $LARGE_FILES x $LARGE_MB MiB; share = $SHARE_FILES files of 1-8 KB in $SHARE_FOLDERS folders, and $SHARE_FOLDER_FILES in one folder; fixed random start value"
   printf 'Page cache\tnot dropped; source trees are warm\n'
   printf 'Load average at start\t%s (other work on the machine disturbs the timings)\n' "$(cut -d' ' -f1-3 /proc/loadavg)"
   printf 'Peers\t%s; %s\n' "$(cp --version | head -1)" "$(rsync --version | head -1 | sed 's/  */ /g')"
@@ -390,7 +398,7 @@ setup_share() {
   command -v sshfs >/dev/null || { echo "SKIP share: sshfs missing; install it with: apt-get install sshfs"; return 1; }
   command -v fusermount >/dev/null || { echo "SKIP share: fusermount missing; install it with: apt-get install fuse3"; return 1; }
   [[ -c /dev/fuse ]] || { echo "SKIP share: no /dev/fuse here"; return 1; }
-  local d=$WORK/share size=$(( (2 * SHARE_FILES * 8192 + 64 * MIB) / MIB ))
+  local d=$WORK/share size=$(( (2 * (SHARE_FILES + SHARE_FOLDER_FILES) * 8192 + 64 * MIB) / MIB ))
   mkdir -m 0700 "$d" "$d/data"
   mount -t tmpfs -o "size=${size}m,mode=0700" tarvenix-bench-share "$d/data" \
     || { echo "SKIP share: mounting a tmpfs for its data failed"; return 1; }
@@ -556,6 +564,7 @@ for fs in "${FS_LIST[@]}"; do
     SRC_ROOT=$SHARE_SRC_ROOT
     say "[$fs] generating small-file tree"
     "$PYTHON" "$HELPER" gen-small "$SRC_ROOT/src-share" "$SHARE_FILES" "$SHARE_FOLDERS" "$SMALL_DEPTH" "$NEWER_LIST"
+    "$PYTHON" "$HELPER" gen-small "$SRC_ROOT/src-share1" "$SHARE_FOLDER_FILES" 1 1 "$WORK/newer-share1.list"
     run_ids=("${SHARE_SCENARIOS[@]}")
   else
     SRC_ROOT=$FSROOT
@@ -588,7 +597,7 @@ report --md "$RESULTS_MD"
 echo
 echo "Peer commands (every one followed by the same flush the driver does, timed together):"
 for id in "${SELECTED[@]}"; do
-  printf '  %s %-15s cp: %-38s rsync: %s\n' "$id" "${SC_NAME[$id]}" "${CMD_TEXT[${SC_CP[$id]}]}" "${CMD_TEXT[${SC_RSYNC[$id]}]}"
+  printf '  %s %-16s cp: %-38s rsync: %s\n' "$id" "${SC_NAME[$id]}" "${CMD_TEXT[${SC_CP[$id]}]}" "${CMD_TEXT[${SC_RSYNC[$id]}]}"
 done
 say "Markdown results written to $RESULTS_MD"
 if awk -F'\t' '$7 != "0" || $8 == "FAIL" { bad = 1 } END { exit !bad }' "$RESULTS"; then
