@@ -12,6 +12,7 @@
 #include "common/platform/process.h"
 #include "common/platform/storage.h"
 #include "common/text_codec.h"
+#include "common/underway.h"
 
 namespace tarvenix {
 namespace {
@@ -170,11 +171,7 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
     if (running_) {
         return RunOutcome::kRefused;
     }
-    running_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{running_};
+    const Underway underway(running_);
 
     failure_shown_ = false;
     ending_error_.reset();
@@ -285,12 +282,9 @@ RunOutcome BackupEngine::run_backup(std::int16_t run_trigger) {
                         run_trigger,
                         error_from_errno(*flushed, FileOperation::kFlush, set.dst_folder));
                 }
-                if (abort_requested == 1) {
-                    return halted_end(run_trigger, set);
-                }
             }
             if (abort_requested == 1) {
-                return stopped_end(run_trigger);
+                return halted_end(run_trigger, set);
             }
         }
     } catch (const std::bad_alloc&) {

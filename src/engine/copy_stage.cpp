@@ -341,8 +341,9 @@ bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& rea
         }
         if (silence_seconds_ > 0 && !shared_->copies.stop.load()) {  // a stop has its own bound
             const double now = platform::monotonic_seconds();
-            if (quiet_since < 0 || alive() != last_sign) {
-                last_sign = alive();
+            const std::uint64_t sign = alive();
+            if (quiet_since < 0 || sign != last_sign) {
+                last_sign = sign;
                 quiet_since = now;
             } else if (now - quiet_since > silence_seconds_) {
                 fell_silent_ = true;

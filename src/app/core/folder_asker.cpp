@@ -2,32 +2,28 @@
 
 namespace tarvenix {
 
-void FolderAsker::post(std::function<void()> call) {
+std::shared_ptr<FolderAsker::Line> FolderAsker::started() {
     if (!line_) {
         line_ = std::make_shared<Line>();
         thread_ = std::thread([line = line_] {
             std::unique_lock lock(line->m);
             for (;;) {
-                line->work.wait(lock, [&] { return line->leave || !line->calls.empty(); });
-                if (line->calls.empty()) {
+                line->work.wait(lock, [&] { return line->leave || line->call; });
+                if (!line->call) {
                     return;
                 }
-                std::function<void()> next = std::move(line->calls.front());
-                line->calls.pop_front();
+                std::function<void()> next = std::exchange(line->call, nullptr);
                 line->busy = true;
                 lock.unlock();
                 next();
                 next = nullptr;  // what the call owned goes with it, on this thread
                 lock.lock();
                 line->busy = false;
+                line->answered.notify_one();
             }
         });
     }
-    {
-        const std::lock_guard lock(line_->m);
-        line_->calls.push_back(std::move(call));
-    }
-    line_->work.notify_one();
+    return line_;
 }
 
 void FolderAsker::leave() {
@@ -38,7 +34,7 @@ void FolderAsker::leave() {
     {
         const std::lock_guard lock(line_->m);
         line_->leave = true;
-        idle = !line_->busy && line_->calls.empty();
+        idle = line_->idle();
     }
     line_->work.notify_one();
     if (idle) {

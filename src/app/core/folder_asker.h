@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -33,50 +32,45 @@ public:
     template <class Call>
     auto ask(ClockPort& clock, EventPumpPort& pump, double seconds, Call call)
         -> std::optional<decltype(call())> {
-        struct Answer {
-            std::mutex m;
-            std::condition_variable came;
-            std::optional<decltype(call())> value;
-        };
-        auto answer = std::make_shared<Answer>();
-        post([answer, call = std::move(call)]() mutable {
-            auto value = call();
-            const std::lock_guard lock(answer->m);
-            answer->value.emplace(std::move(value));
-            answer->came.notify_one();
-        });
+        auto answer = std::make_shared<std::optional<decltype(call())>>();
+        const std::shared_ptr<Line> line = started();
+        std::unique_lock lock(line->m);
+        line->call = [answer, call = std::move(call)]() mutable { answer->emplace(call()); };
+        line->work.notify_one();
         const double start = clock.monotonic_seconds();
-        std::unique_lock lock(answer->m);
         // A local disk answers at once, before any event is served.
-        while (!answer->came.wait_for(lock, std::chrono::milliseconds(20),
-                                      [&] { return answer->value.has_value(); })) {
+        while (!line->answered.wait_for(lock, std::chrono::milliseconds(20),
+                                        [&] { return line->idle(); })) {
             lock.unlock();
             pump.process_events();
             const bool late = clock.monotonic_seconds() - start > seconds;
             lock.lock();
-            if (late && !answer->value) {
+            if (late && !line->idle()) {
+                lock.unlock();
                 leave();
                 return std::nullopt;
             }
         }
-        return std::move(answer->value);
+        return std::move(*answer);
     }
 
 private:
-    // The thread's work; the thread holds it too, so it outlives the asker
-    // while a call waits for a share.
+    // What the thread and the asker share; the thread holds it too, so it
+    // outlives the asker while a call waits for a share.
     struct Line {
         std::mutex m;
-        std::condition_variable work;
-        std::deque<std::function<void()>> calls;
+        std::condition_variable work;      // a call to make, or the end
+        std::condition_variable answered;  // the call was made
+        std::function<void()> call;        // handed over, not taken yet
+        bool busy = false;                 // the call is being made
         bool leave = false;
-        bool busy = false;  // a call is being made
+        bool idle() const { return !call && !busy; }
     };
-    // Hands `call` to the thread, started when first needed: one thread for
-    // all the folders of every save, not one a folder. A thread that ends
-    // while this one waits for a condition can leave that wait blocked for
-    // ever under wine (docs/TESTING.md), and each costs a start and an end.
-    void post(std::function<void()> call);
+    // The line, its thread started when first needed: one thread for all the
+    // folders of every save, not one a folder. A thread that ends while this
+    // one waits for a condition can leave that wait blocked for ever under
+    // wine (docs/TESTING.md), and each costs a start and an end.
+    std::shared_ptr<Line> started();
     // Ends the thread: waits for it when idle, so it has ended before the
     // user-interface thread waits for anything else; leaves it to its call
     // when that call waits for a share. The next call starts another.

@@ -9,6 +9,7 @@
 #include "app/core/scheduler.h"
 #include "common/platform/files.h"
 #include "common/text_codec.h"
+#include "common/underway.h"
 
 namespace tarvenix {
 
@@ -42,11 +43,7 @@ bool SettingsEditor::save_settings() {
     if (saving_) {
         return false;  // OK again while the save waits for a folder: that save goes on
     }
-    saving_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{saving_};
+    const Underway underway(saving_);
     if (s_.progress.visible() || s_.engine.running()) {
         s_.boxes.show(Boxes::kErr, "バックアップ実行中です！\r終了後更新して下さい");
         return false;
