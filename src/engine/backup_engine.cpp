@@ -444,6 +444,10 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
     }
     const std::vector<platform::Directory::Entry>& entries = (*listed)->entries;
     const bool fresh = open_destination(relative, (*listed)->status, overwrite_all);
+    const bool in_place = on_share_ && fresh && entries.size() <= kInPlaceFolderFiles;
+    if (in_place) {
+        stage_->set_width(copies_in_flight_, kInPlaceWindow);
+    }
     const std::vector<bool> collides = case_collisions(entries, relative, current_dst_);
     if (abort_requested == 1) {
         return false;  // the destination stopped answering during a stop
@@ -456,6 +460,7 @@ bool BackupEngine::walk_folder(std::size_t level, const std::string& relative) {
                             (*listed)->folder,
                             fresh,
                             overwrite_all,
+                            in_place,
                             put_here != names_put_.end() ? &put_here->second : nullptr,
                             (*listed)->examined.empty() ? nullptr : &(*listed)->examined};
     // The whole listing is read before anything is copied, so the copies
@@ -684,10 +689,13 @@ std::optional<platform::FileStatus> BackupEngine::entry_status(
     const std::string& dst_path, platform::OpenFile& source, int& open_error) {
     // What the entry is now, which need not be what the listing said: a file
     // may have become a folder or a link since.
-    if (entry.type == platform::EntryType::kFile && visit.overwrite_all && !refused) {
+    if (entry.type == platform::EntryType::kFile && visit.overwrite_all && !refused &&
+        !visit.in_place) {
         // Overwriting every file, the source is opened right away and its
         // status read from the open file; newer-only, most files are not
-        // copied, so a stat is all they cost.
+        // copied, so a stat is all they cost. Copies made in place are
+        // handed out folders ahead of their workers: they open their
+        // sources themselves, so what waits holds no descriptor.
         auto asked = from_source([dir = visit.src_dir, name = entry.name] {
             return platform::OpenFile::open_at(*dir, name, false);
         });
@@ -797,7 +805,15 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
         done.job = std::move(job);
         stage_->submit_done(std::move(done));
     } else {
-        job.staging = staging_for(*job.dst);
+        // A folder more in flight than the bound: the oldest jobs end first.
+        while (visit.in_place && stage_->folders_with(job.dst.get()) > kInPlaceFolders &&
+               abort_requested != 1) {
+            if (!retire_oldest()) {
+                return false;
+            }
+        }
+        job.in_place = visit.in_place;
+        job.staging = job.in_place ? nullptr : staging_for(*job.dst);
         stage_->submit(std::move(job));
     }
     if (stage_->full() && abort_requested != 1) {

@@ -107,11 +107,24 @@ public:
     static constexpr std::size_t kLocalCopies = 2;
     static constexpr std::size_t kRemovableCopies = 0;
     static constexpr std::size_t kLocalWindow = 16;
+    // Every file made or renamed in a folder of a share waits for that
+    // folder's turn; only copies in several folders at once go past it. A
+    // folder of a share this walk made, of at most kInPlaceFolderFiles
+    // entries, has its copies made and renamed there by the workers
+    // (CopyJob::in_place), with up to kInPlaceWindow handed out, so the
+    // walk runs several folders ahead; kInPlaceFolders bounds the folders
+    // they keep open. A larger folder is copied as any other: alone, it
+    // goes faster staged (docs/PERFORMANCE.md).
+    static constexpr std::size_t kInPlaceFolderFiles = 128;
+    static constexpr std::size_t kInPlaceWindow = 512;
+    static constexpr std::size_t kInPlaceFolders = 16;
     // Descriptors a batch leaves free: the spare ones, each copy handed out
     // two (its source, and its temporary file once a worker copies it),
-    // and on a share a staging folder for each.
+    // and on a share a staging folder for each; the folders (source and
+    // destination) of the copies made in place, which open their sources
+    // only once a worker takes them.
     static constexpr std::size_t kUnbatchedDescriptors =
-        kSpareDescriptors + 3 * std::max(kNetworkCopies, kLocalWindow);
+        kSpareDescriptors + 3 * std::max(kNetworkCopies, kLocalWindow) + 2 * kInPlaceFolders;
     // On a share the renames are the one step the share takes a file at a
     // time, and the walk hands out no copy while a batch's renames wait:
     // batches of half the copies in flight let the other half be made
@@ -136,6 +149,7 @@ private:
         const std::shared_ptr<const platform::Directory>& src_dir;
         bool fresh;          // its destination folder was made by this walk
         bool overwrite_all;  // the copy mode: every file, or only newer ones
+        bool in_place;       // its copies are made in place (CopyJob::in_place)
         // Names put into a destination folder several source folders fill.
         std::vector<PutName>* put;
         // The entries' statuses by listing index, read with the listing

@@ -124,7 +124,9 @@ CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
             copy.stage_in = &job.staging->folder;
             copy.lock = &job.staging->lock;
         }
-        copy.staged = &done.staged;
+        // Made in place, the copy is renamed at once, flushed first.
+        copy.staged = job.in_place ? nullptr : &done.staged;
+        copy.flush_before_rename = job.in_place;
         // Between a large file's chunks the copy looks for a stop, and
         // flushes once what waits for a flush (every worker's) would take
         // the destination too long to write.
@@ -157,7 +159,9 @@ CopyDone copy_job(CopyJob job, CopyShared& shared, const ServedCopy* served) {
             return !shared.stop.load();
         };
         err = platform::copy_open_file(job.source, dst_dir, job.name, copy).error();
-        if (err == 0 && job.src_status.size > counted) {
+        // A copy made in place was flushed before its rename: nothing of it
+        // waits for the batch's flush.
+        if (err == 0 && !job.in_place && job.src_status.size > counted) {
             shared.unflushed.fetch_add(job.src_status.size - counted);
         }
     }
@@ -188,6 +192,8 @@ struct CopyStage::Slot {
     std::function<void()> task;
     std::optional<CopyDone> done;
     bool finished = false;
+    const CopyDestination* folder = nullptr;  // where the job copies to
+    bool in_place = false;                    // CopyJob::in_place
 };
 
 struct CopyStage::Shared {
@@ -208,6 +214,38 @@ struct CopyStage::Shared {
     std::uint64_t ends = 0;              // jobs and tasks ended so far
     // Released with the last worker, once the stage was abandoned.
     std::vector<std::shared_ptr<void>> leftovers;
+    // Jobs made in place being copied, by folder (kInPlacePerFolder each).
+    std::vector<std::pair<const CopyDestination*, std::size_t>> in_place_busy;
+
+    std::size_t* busy_in(const CopyDestination* folder) {
+        const auto it = std::find_if(in_place_busy.begin(), in_place_busy.end(),
+                                     [folder](const auto& busy) { return busy.first == folder; });
+        return it == in_place_busy.end() ? nullptr : &it->second;
+    }
+    // The oldest waiting job a worker may take: one made in place only
+    // while its folder has fewer than kInPlacePerFolder copies going. m
+    // held.
+    std::deque<std::shared_ptr<Slot>>::iterator next_job() {
+        return std::find_if(waiting.begin(), waiting.end(), [this](const auto& slot) {
+            const std::size_t* busy = slot->in_place ? busy_in(slot->folder) : nullptr;
+            return busy == nullptr || *busy < kInPlacePerFolder;
+        });
+    }
+    void count_in_place(const Slot& slot, bool started) {
+        if (!slot.in_place) {
+            return;
+        }
+        std::size_t* busy = busy_in(slot.folder);
+        if (started) {
+            if (busy == nullptr) {
+                in_place_busy.emplace_back(slot.folder, 1);
+            } else {
+                ++*busy;
+            }
+        } else if (--*busy == 0) {
+            std::erase_if(in_place_busy, [&slot](const auto& b) { return b.first == slot.folder; });
+        }
+    }
 
     // The copy workers take jobs from `waiting`; the thread of a lane takes
     // the tasks run aside there.
@@ -216,15 +254,18 @@ struct CopyStage::Shared {
         auto& queue = runs_tasks ? self->aside.at(static_cast<std::size_t>(*lane)) : self->waiting;
         auto& wake = runs_tasks ? self->aside_work.at(static_cast<std::size_t>(*lane)) : self->work;
         std::unique_lock lock(self->m);
+        const auto next = [&] { return runs_tasks ? queue.begin() : self->next_job(); };
         for (;;) {
             self->idle += runs_tasks ? 0 : 1;
-            wake.wait(lock, [&] { return self->quit || !queue.empty(); });
+            wake.wait(lock, [&] { return self->quit || next() != queue.end(); });
             self->idle -= runs_tasks ? 0 : 1;
-            if (queue.empty()) {
+            const auto taken = next();
+            if (taken == queue.end()) {
                 return;
             }
-            std::shared_ptr<Slot> slot = std::move(queue.front());
-            queue.pop_front();
+            std::shared_ptr<Slot> slot = std::move(*taken);
+            queue.erase(taken);
+            self->count_in_place(*slot, true);
             lock.unlock();
             std::optional<CopyDone> done;
             if (slot->task) {
@@ -233,6 +274,10 @@ struct CopyStage::Shared {
                 done = run_copy_job(std::move(*slot->job), self->copies);
             }
             lock.lock();
+            self->count_in_place(*slot, false);
+            if (slot->in_place && self->idle > 0 && !self->waiting.empty()) {
+                wake.notify_all();  // a job of this folder may go now
+            }
             if (self->abandoned) {
                 // Nobody takes it any more: what it staged is removed here.
                 lock.unlock();
@@ -304,10 +349,21 @@ bool CopyStage::wait_for_room(EventPumpPort& pump) {
     return wait_for(pump, *last);
 }
 
+std::size_t CopyStage::folders_with(const CopyDestination* folder) const {
+    return folder_runs_ + (window_.empty() || window_.back()->folder != folder ? 1 : 0);
+}
+
+void CopyStage::push(std::shared_ptr<Slot> slot) {
+    folder_runs_ = folders_with(slot->folder);
+    window_.push_back(std::move(slot));
+}
+
 void CopyStage::submit(CopyJob job) {
     auto slot = std::make_shared<Slot>();
+    slot->folder = job.dst.get();
+    slot->in_place = job.in_place;
     slot->job.emplace(std::move(job));
-    window_.push_back(slot);
+    push(slot);
     bool wake = false;
     {
         const std::lock_guard lock(shared_->m);
@@ -321,9 +377,10 @@ void CopyStage::submit(CopyJob job) {
 
 void CopyStage::submit_done(CopyDone done) {
     auto slot = std::make_shared<Slot>();
+    slot->folder = done.job.dst.get();
     slot->done.emplace(std::move(done));
     slot->finished = true;
-    window_.push_back(std::move(slot));
+    push(std::move(slot));
 }
 
 bool CopyStage::wait_until(EventPumpPort& pump, const std::function<bool()>& ready,
@@ -385,6 +442,9 @@ std::optional<CopyDone> CopyStage::take_oldest(EventPumpPort& pump) {
         return std::nullopt;
     }
     window_.pop_front();
+    if (window_.empty() || window_.front()->folder != head->folder) {
+        --folder_runs_;
+    }
     return std::move(head->done);
 }
 
@@ -412,6 +472,7 @@ bool CopyStage::stop_in_flight(EventPumpPort& pump) {
     // wait for it.
     auto dropped = std::make_shared<std::deque<std::shared_ptr<Slot>>>(std::move(window_));
     window_.clear();
+    folder_runs_ = 0;
     return run_aside(pump, [dropped] { dropped->clear(); });
 }
 
@@ -442,6 +503,7 @@ void CopyStage::abandon(std::shared_ptr<void> leftovers) {
     abandoned_ = true;
     auto held = std::make_shared<std::deque<std::shared_ptr<Slot>>>(std::move(window_));
     window_.clear();
+    folder_runs_ = 0;
     const std::lock_guard lock(shared_->m);
     shared_->abandoned = true;
     shared_->copies.stop = true;

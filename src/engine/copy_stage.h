@@ -55,10 +55,16 @@ struct CopyJob {
     std::string src_path;  // for what the user is told
     std::string dst_path;
     platform::FileStatus src_status;
-    platform::OpenFile source;     // opened by the walk, where that saved time
-    int open_error = 0;            // the walk's open of the source failed
-    bool is_link = false;          // a symbolic link, copied as a link
-    bool dst_fresh = false;        // its folder was made by this walk: nothing stands there
+    platform::OpenFile source;  // opened by the walk, where that saved time
+    int open_error = 0;         // the walk's open of the source failed
+    bool is_link = false;       // a symbolic link, copied as a link
+    bool dst_fresh = false;     // its folder was made by this walk: nothing stands there
+    // Made and renamed into place by its worker, flushed first, not left
+    // for a batch: in a folder of a share this walk made, where no old copy
+    // stands to be replaced, so no copy-anyway box can come too late for
+    // it, and a share renames inside a folder without the lock of its whole
+    // file system that a rename from a staging folder takes.
+    bool in_place = false;
     bool newer_only = false;       // copied only when newer than the old copy
     int time_step = 1;             // the destination's time step (newer-only)
     bool skip_mode = false;        // a file another program holds is passed over
@@ -175,6 +181,9 @@ public:
     // job waiting instead of waiting for the walk.
     void set_width(std::size_t workers, std::size_t window);
     std::size_t in_flight() const { return window_.size(); }
+    // How many destination folders the jobs in flight go to, with a job for
+    // `folder` handed in next: each holds its folders open.
+    std::size_t folders_with(const CopyDestination* folder) const;
     bool full() const { return window_.size() >= window_limit_; }
     // How many of the oldest jobs the walk takes back once the window is
     // full: one where every job has its worker; half the waiting ones where
@@ -234,6 +243,10 @@ public:
     // wait, or once the walk itself waits: a wake-up for every small file
     // would cost the walk more than the copy.
     static constexpr std::size_t kWakeAfter = 4;
+    // Jobs made in place (CopyJob::in_place) copied at once in one folder:
+    // a share makes and renames one file at a time in a folder, so more
+    // would only wait there while other folders' jobs wait for a worker.
+    static constexpr std::size_t kInPlacePerFolder = 2;
     // How long a stopped job may take before it counts as hung: longer than
     // a chunk takes on a slow USB stick.
     static constexpr double kAbandonSeconds = 5.0;
@@ -252,6 +265,10 @@ private:
     const std::int16_t& abort_;
     std::shared_ptr<Shared> shared_;
     std::deque<std::shared_ptr<Slot>> window_;  // in the order handed in
+    void push(std::shared_ptr<Slot> slot);
+    // The jobs of one folder follow each other in the window: the folders
+    // in flight are its runs of one folder.
+    std::size_t folder_runs_ = 0;
     std::vector<std::thread> workers_;
     std::array<std::thread, kLanes> aside_workers_;  // by lane, each started when first needed
     std::size_t workers_wanted_ = 1;

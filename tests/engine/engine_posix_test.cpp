@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <thread>
 #include <utility>
 
@@ -916,6 +917,100 @@ TEST_F(FaultTest, CopiesInFlightOnAShareFollowTheWalk) {
         EXPECT_EQ(read_file(lone.to + "/sub/deeper/g"), "new");
         EXPECT_EQ(read_file(lone.to + "/sub/h"), "kept");
         EXPECT_EQ(temp_files_in(lone.to + "/sub/deeper"), 0);
+    }
+}
+
+// Small folders the walk made on a share are copied several at once, each
+// copy made and renamed in its own folder by its worker: copies of later
+// folders are in place while the first folder's large files are still on
+// their way, and the history still follows the walk. A stop leaves whole
+// copies and no temporary file.
+TEST_F(FaultTest, FoldersMadeOnAShareAreCopiedSideBySideInTheWalksOrder) {
+    ScopedMedium share(dir.path(), Medium::kSshfs);
+    if (!share.mounted()) {
+        GTEST_SKIP() << share.reason();
+    }
+    const std::string behind = dir.path() + "/medium.img";  // the share's own folder
+    // A copy that never gets a worker ends the run long before the test's
+    // own limit.
+    engine.set_silence_seconds(20.0);
+    for (const char* folder : {"a", "b", "c", "d", "e", "f"}) {
+        for (int i = 0; i < 8; ++i) {
+            put_file(src + "/" + folder + "/n" + std::to_string(i), std::string(100, folder[0]));
+        }
+    }
+    // In the walk's order: the first folder's first two files are large, and
+    // every folder's third and sixth files are held by another program.
+    const auto folders = folder_entries(src);
+    std::vector<std::vector<std::string>> files;
+    std::deque<LockHolder> held;
+    std::vector<std::string> skipped;
+    for (const std::string& folder : folders) {
+        files.push_back(folder_entries(src + "/" + folder));
+        for (const std::size_t i : {2U, 5U}) {
+            held.emplace_back(src + "/" + folder + "/" + files.back()[i], LockKind::kFlock);
+            skipped.push_back(folder + "/" + files.back()[i]);
+        }
+    }
+    for (const std::size_t i : {0U, 1U}) {
+        write_file(src + "/" + folders[0] + "/" + files[0][i], std::string(24 << 20, 'L'));
+    }
+    struct Row {
+        const char* what;
+        const char* skip;
+        bool stop;
+    };
+    const Row rows[] = {
+        {"skip mode", "1", false}, {"copying anyway", "0", false}, {"a stop", "1", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string to = std::string("/") + row.what;
+        make_dirs(share.path() + to);
+        set(0, src, share.path() + to);
+        use("0", row.skip);
+        progress.files.clear();
+        const std::string large = behind + to + "/" + folders[0] + "/" + files[0][0];
+        const std::string last = behind + to + "/" + folders.back() + "/" + files.back()[0];
+        bool later_first = false;
+        ui.on_every_pump([&] {
+            later_first = later_first ||
+                          (::access(large.c_str(), F_OK) != 0 && ::access(last.c_str(), F_OK) == 0);
+            if (row.stop && progress.files.size() >= 20) {
+                engine.request_abort();
+            }
+        });
+        EXPECT_EQ(run(), row.stop ? RunOutcome::kStopped : RunOutcome::kCompleted);
+        std::vector<std::string> lines, expected;
+        std::ranges::copy_if(history_entries(), std::back_inserter(lines),
+                             [](const std::string& line) { return line.starts_with("[Skiped"); });
+        std::size_t copied = 0;
+        for (std::size_t k = 0; k < folders.size(); ++k) {
+            const std::string folder = behind + to + "/" + folders[k];
+            EXPECT_EQ(temp_files_in(folder), 0) << folders[k];
+            for (const std::string& name : files[k]) {
+                const std::string copy = folder + "/" + name;
+                const bool held_open =
+                    std::ranges::count(skipped, folders[k] + "/" + name) != 0 && *row.skip == '1';
+                if (held_open && !row.stop) {
+                    expected.push_back("[Skiped Copy File] = " + share.path() + to + "/" +
+                                       folders[k] + "/" + name + " [?]");
+                }
+                if (::access(copy.c_str(), F_OK) == 0) {
+                    ++copied;
+                    EXPECT_FALSE(held_open) << copy;
+                    EXPECT_EQ(read_file(copy), read_file(src + "/" + folders[k] + "/" + name))
+                        << copy;
+                } else {
+                    EXPECT_TRUE(held_open || row.stop) << copy << " is missing";
+                }
+            }
+        }
+        if (row.stop) {
+            EXPECT_LT(copied, 48U - 12U);
+        } else {
+            EXPECT_EQ(lines, expected);
+            EXPECT_TRUE(later_first) << "no later folder was in place before the first one";
+        }
     }
 }
 

@@ -71,11 +71,12 @@ Status copy_data(const OpenFile& source, NativeHandle out, ChunkProgress& progre
 Status set_times_and_mode(NativeHandle file, const FileStatus& status);
 // Makes a written file ready for its rename: on Linux it is closed (a late
 // write error shows there; the caller flushes the file system once for many
-// copies), and with keep_own_lock a second descriptor keeps the file's lock
-// (see create_new_file) until the rename or removal; on Windows, where only
+// copies, or with flush_data the file is flushed itself first), and with
+// keep_own_lock a second descriptor keeps the file's lock (see
+// create_new_file) until the rename or removal; on Windows, where only
 // administrators may flush a file system, it is flushed to the disk and
 // stays open, since its rename goes through the handle.
-Status finish_file(UniqueHandle& file, bool keep_own_lock);
+Status finish_file(UniqueHandle& file, bool keep_own_lock, bool flush_data = false);
 // Renames the temporary file `temp` of `folder` over `target` in
 // `target_folder` (the same folder, or another of its file system),
 // replacing what stands there (a read-only old copy too).

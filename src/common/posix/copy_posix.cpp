@@ -171,7 +171,10 @@ Status set_times_and_mode(NativeHandle file, const FileStatus& status) {
     return checked(::futimens(file, times.data()));
 }
 
-Status finish_file(UniqueHandle& file, bool keep_own_lock) {
+Status finish_file(UniqueHandle& file, bool keep_own_lock, bool flush_data) {
+    if (flush_data && ::fsync(file.get()) != 0) {
+        return Error{errno};
+    }
     if (!keep_own_lock) {
         return file.close();
     }

@@ -94,8 +94,9 @@ Status set_times_and_mode(NativeHandle file, const FileStatus& status) {
         file, (status.mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL, &status);
 }
 
-Status finish_file(UniqueHandle& file, bool /*keep_own_lock*/) {
-    // A batch's renames only ever put flushed copies in place.
+Status finish_file(UniqueHandle& file, bool /*keep_own_lock*/, bool /*flush_data*/) {
+    // A batch's renames only ever put flushed copies in place, and a copy
+    // renamed at once is flushed all the same.
     return checked(::FlushFileBuffers(file.get()));
 }
 
