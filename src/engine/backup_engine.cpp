@@ -812,9 +812,9 @@ bool BackupEngine::copy_one_file(const FolderVisit& visit, CopyJob job, bool ref
                 return false;
             }
         }
-        // A large file's time goes to its data, which staging costs
-        // nothing; flushed on its own, its rename would wait for all of it
-        // to reach the server's disk, with no sign of life meanwhile.
+        // A large file's time goes to its data, which staging does not
+        // slow; flushed on its own, its rename would wait for all of it to
+        // reach the server's disk, with no sign of life meanwhile.
         job.in_place = visit.in_place && job.src_status.size < platform::kCopyChunkBytes;
         job.staging = job.in_place ? nullptr : staging_for(*job.dst);
         stage_->submit(std::move(job));

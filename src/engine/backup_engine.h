@@ -110,11 +110,11 @@ public:
     // Every file made or renamed in a folder of a share waits for that
     // folder's turn; only copies in several folders at once go past it. A
     // folder of a share this walk made, of at most kInPlaceFolderFiles
-    // entries, has its copies made and renamed there by the workers
-    // (CopyJob::in_place), with up to kInPlaceWindow handed out, so the
-    // walk runs several folders ahead; kInPlaceFolders bounds the folders
-    // they keep open. A larger folder is copied as any other: alone, it
-    // goes faster staged (docs/PERFORMANCE.md).
+    // entries, has its copies of files under a chunk made and renamed there
+    // by the workers (CopyJob::in_place), with up to kInPlaceWindow handed
+    // out, so the walk runs several folders ahead; kInPlaceFolders bounds
+    // the folders they keep open. A larger folder is copied as any other:
+    // alone, it goes faster staged (docs/PERFORMANCE.md).
     static constexpr std::size_t kInPlaceFolderFiles = 128;
     static constexpr std::size_t kInPlaceWindow = 512;
     static constexpr std::size_t kInPlaceFolders = 16;
