@@ -149,7 +149,7 @@ private:
         const std::shared_ptr<const platform::Directory>& src_dir;
         bool fresh;          // its destination folder was made by this walk
         bool overwrite_all;  // the copy mode: every file, or only newer ones
-        bool in_place;       // its copies are made in place (CopyJob::in_place)
+        bool in_place;       // its small files are copied in place (CopyJob::in_place)
         // Names put into a destination folder several source folders fill.
         std::vector<PutName>* put;
         // The entries' statuses by listing index, read with the listing

@@ -973,8 +973,7 @@ TEST_F(FaultTest, FoldersMadeOnAShareAreCopiedSideBySideInTheWalksOrder) {
         const std::string last = behind + to + "/" + folders.back() + "/" + files.back()[0];
         bool later_first = false;
         ui.on_every_pump([&] {
-            later_first = later_first ||
-                          (::access(large.c_str(), F_OK) != 0 && ::access(last.c_str(), F_OK) == 0);
+            later_first = later_first || (!exists(large) && exists(last));
             if (row.stop && progress.files.size() >= 20) {
                 engine.request_abort();
             }
@@ -995,7 +994,7 @@ TEST_F(FaultTest, FoldersMadeOnAShareAreCopiedSideBySideInTheWalksOrder) {
                     expected.push_back("[Skiped Copy File] = " + share.path() + to + "/" +
                                        folders[k] + "/" + name + " [?]");
                 }
-                if (::access(copy.c_str(), F_OK) == 0) {
+                if (exists(copy)) {
                     ++copied;
                     EXPECT_FALSE(held_open) << copy;
                     EXPECT_EQ(read_file(copy), read_file(src + "/" + folders[k] + "/" + name))

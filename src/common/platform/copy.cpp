@@ -236,8 +236,7 @@ Status copy_open_file(const OpenFile& source, const Directory& dst_dir, std::str
     const bool marked_by_folder =
         options.staged != nullptr && options.lock != nullptr && options.lock->held();
     if (done) {
-        done = detail::finish_file(staged->file(), !marked_by_folder,
-                                   options.flush_before_rename && options.staged == nullptr);
+        done = detail::finish_file(staged->file(), !marked_by_folder, options.flush_before_rename);
     }
     if (!done) {
         return done;  // the staged copy removes its file

@@ -47,9 +47,9 @@ struct CopyOptions {
     // handed over here instead of being renamed into place, so a caller can
     // flush many copies to the disk at once before it renames them.
     StagedCopy* staged = nullptr;
-    // Not staged, the copy is flushed to the disk before its rename: no
-    // flush of many copies covers it, and a power cut must not leave a
-    // copy in place whose data never reached the disk.
+    // The copy is flushed to the disk on its own, for a copy renamed at
+    // once that no flush of many copies covers: a power cut must not leave
+    // a copy in place whose data never reached the disk.
     bool flush_before_rename = false;
     // A folder of the destination's file system where the temporary file is
     // made instead of the destination folder, under a name of its own; its
